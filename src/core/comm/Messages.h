@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstdint>
+
+// Window handles and message numbers. A handle names one receiver registered with the message
+// layer; 0 is "no window". Values follow the Windows numbering the drive tools have always used.
+using HWND = uint32_t;
+constexpr HWND kNoWindow = 0;
+
+constexpr unsigned WM_USER = 0x0400;
+constexpr unsigned WM_CLOSE = 0x0010;
+constexpr unsigned WM_TIMER = 0x0113;
+
+constexpr unsigned WM_SDO_VALUE = WM_USER + 1;    // wParam value, lParam key
+constexpr unsigned WM_OPEN_WINDOW = WM_USER + 2;  // wParam 0 serial, 1 CAN settings, 2 dictionary
+constexpr unsigned WM_PAGE_CONTROL = WM_USER + 3; // wParam action
+constexpr unsigned WM_COMM_FAILED = WM_USER + 4;  // connection change; 0 closed
+constexpr unsigned WM_ADD_OBJECT = WM_USER + 5;   // lParam key
+constexpr unsigned WM_SDO_SEGMENT = WM_USER + 6;  // wParam last value, lParam key
+constexpr unsigned WM_SDO_ABORT = WM_USER + 7;    // wParam abort code, lParam key
+constexpr unsigned WM_CELL_EDITED = WM_USER + 8;  // wParam row, lParam column
+constexpr unsigned WM_MOVE_PAGE = WM_USER + 9;    // wParam left, lParam top
+constexpr unsigned WM_ALL_PAGES = WM_USER + 10;   // send code 2 to all pages
+constexpr unsigned WM_LINK_OPENED = WM_USER + 11; // connection indicator on
+
+constexpr uint32_t kStatuswordKey = 0x604100;

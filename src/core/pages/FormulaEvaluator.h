@@ -1,0 +1,62 @@
+#pragma once
+
+#include "comm/Messages.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <unordered_map>
+#include <vector>
+
+// Compiles and evaluates unit formulas over the raw value N: numbers, N, sqrt(...), drive
+// constants written [IIIISSBB], and * / applied strictly left to right with at most one trailing
+// + or -. Constants are read from the drive on demand through the main frame's window; a
+// conversion that waits for one is parked and completed when it arrives.
+class CFormulaEvaluator
+{
+public:
+    // Sends a request to the drive: (hwnd, command, key, value). Returns the link's result.
+    using Requester = std::function<int(HWND, uint8_t, uint32_t, uint32_t)>;
+    // The window that receives constant reads (the main frame).
+    using WindowSource = std::function<HWND()>;
+
+    CFormulaEvaluator() = default;
+    virtual ~CFormulaEvaluator() = default;
+    void SetRequester(Requester requester, WindowSource constantWindow);
+
+    bool EvaluateToInteger(HWND window, const QString& formula, double value, int32_t& out);
+    bool EvaluateToDouble(HWND window, const QString& formula, double value, double& out);
+
+    void ParkRequest(uint32_t key, uint8_t command, double value, const QString& formula);
+    void CompleteParkedRequest();
+
+    void AddConst(uint32_t key, int32_t value);
+    bool ConstExists(uint32_t key) const;
+    int32_t GetConst(uint32_t key);
+    void SetConst(uint32_t key, int32_t value);
+    void ClearConsts();
+
+private:
+    struct Node
+    {
+        bool isOperator = false;
+        double operand = 0.0;
+        char op = 0;
+    };
+
+    bool Compile(const QString& formula);
+    double Evaluate();
+    double SquareRoot(const QString& formula, int p, int& next);
+
+    Requester m_request;
+    WindowSource m_constantWindow;
+    HWND m_lastWindow = kNoWindow;
+    double m_variable = 0.0;
+    std::vector<Node> m_nodes;
+    std::unordered_map<uint32_t, int32_t> m_constants;
+    uint32_t m_parkedKey = 0;
+    uint8_t m_parkedCommand = 0;
+    double m_parkedValue = 0.0;
+    QString m_parkedFormula;
+};

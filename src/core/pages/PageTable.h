@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+#include <QVector>
+
+// How a parameter page differs from the shared behaviour.
+enum class PageVariant {
+    Standard,
+    DriverProperty, // fixed column widths, reads VISIBLE STRING objects by segments, no list save
+    ErrorGroup,     // always loads its page file, saves only its placement
+    BusPanel,       // CDrvPanelF002: page name set by the opening command, labels from 0
+    FuncConfig,     // no project restore at creation
+    TorqueMode,     // ignores action 2
+};
+
+// The constants of one parameter page.
+struct CPageSpec
+{
+    QString className;
+    QString pageName;
+    int templateId = 0;   // dialog template and window title string
+    QString title;        // built-in (Chinese) title
+    QString englishTitle;
+    int listId = 0;
+    int projectPage = 0;  // section number in the project page store; 0 none
+    int menuCommand = 0;
+    bool rightClickMenu = false;
+    PageVariant variant = PageVariant::Standard;
+};
+
+// The nineteen parameter pages, in the order of the page table.
+const QVector<CPageSpec>& ParameterPages();
+// Page by class name or page name (case-sensitive); null when unknown.
+const CPageSpec* FindPageSpec(const QString& name);
+// The bus configuration panels that share CDrvPanelF002.
+QVector<QString> BusPanelNames();

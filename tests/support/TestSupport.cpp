@@ -1,0 +1,70 @@
+#include "TestSupport.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QThread>
+
+namespace TestSupport {
+
+bool WaitFor(const std::function<bool()>& predicate, int timeoutMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!predicate()) {
+        if (timer.elapsed() > timeoutMs)
+            return predicate();
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::msleep(1);
+    }
+    return true;
+}
+
+void Pump(int ms)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < ms) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::msleep(1);
+    }
+}
+
+QString DistDir()
+{
+    return QStringLiteral(DRIVARA_DIST_DIR);
+}
+
+QString SourceDir()
+{
+    return QStringLiteral(DRIVARA_SOURCE_DIR);
+}
+
+TempInstall::TempInstall(const QString& sysIni)
+{
+    QDir base(m_dir.path());
+    base.mkpath(QStringLiteral("sys"));
+    base.mkpath(QStringLiteral("data"));
+    base.mkpath(QStringLiteral("user"));
+    writeFile(QStringLiteral("sys/sys.ini"), sysIni.toUtf8());
+    // The shipped data files and libraries are linked, not copied: tests stay fast.
+    const QDir dist(DistDir() + QStringLiteral("/data"));
+    for (const QString& name : dist.entryList(QDir::Files))
+        QFile::link(dist.filePath(name), path(QStringLiteral("data/") + name));
+    const QDir sys(DistDir() + QStringLiteral("/sys"));
+    for (const QString& name : sys.entryList({QStringLiteral("*.ini")}, QDir::Files)) {
+        if (name.compare(QStringLiteral("sys.ini"), Qt::CaseInsensitive) != 0)
+            QFile::link(sys.filePath(name), path(QStringLiteral("sys/") + name));
+    }
+}
+
+bool TempInstall::writeFile(const QString& relative, const QByteArray& bytes) const
+{
+    QFile file(path(relative));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    return file.write(bytes) == bytes.size();
+}
+
+} // namespace TestSupport
