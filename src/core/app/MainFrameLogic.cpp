@@ -1,0 +1,212 @@
+#include "MainFrameLogic.h"
+
+#include "Report.h"
+#include "SysData.h"
+#include "pages/ConstantArrival.h"
+
+namespace {
+const QString kClosedText = QStringLiteral("Comm Status: Closed");
+
+struct CanRate
+{
+    uint32_t code;
+    const char* text;
+};
+constexpr CanRate kCanRates[] = {{20, "1 MBit/s"},      {28, "500 KBit/s"},  {284, "250 KBit/s"},
+                                 {796, "125 KBit/s"},   {17199, "100 KBit/s"}, {18223, "50 KBit/s"}};
+} // namespace
+
+CMainFrameLogic::CMainFrameLogic(CSysData& sys, bool pollStatusword)
+    : m_sys(sys), m_handle(this)
+{
+    m_sys.mainFrameWnd = m_handle.hwnd();
+    if (pollStatusword)
+        m_sys.link.AddLoop(m_handle.hwnd(), kStatuswordKey, 1);
+}
+
+CMainFrameLogic::~CMainFrameLogic()
+{
+    if (m_sys.mainFrameWnd == m_handle.hwnd())
+        m_sys.mainFrameWnd = kNoWindow;
+}
+
+bool CMainFrameLogic::SerialSettings(const QString& portName, uint32_t baud, uint32_t nodeId,
+                                     uint32_t timeoutMs, uint32_t settings[7])
+{
+    if (portName.isEmpty() || portName.size() > 7)
+        return false;
+    char16_t name[8] = {};
+    for (int i = 0; i < portName.size(); ++i)
+        name[i] = portName.at(i).unicode();
+    for (int w = 0; w < 4; ++w)
+        settings[w] = uint32_t(name[2 * w]) | (uint32_t(name[2 * w + 1]) << 16);
+    settings[4] = nodeId;
+    settings[5] = baud;
+    settings[6] = timeoutMs;
+    return true;
+}
+
+QString CMainFrameLogic::CanStatusText(uint32_t bitrateCode)
+{
+    for (const CanRate& rate : kCanRates) {
+        if (rate.code == bitrateCode)
+            return QStringLiteral("Comm Status: Open %1").arg(QLatin1String(rate.text));
+    }
+    return kClosedText;
+}
+
+bool CMainFrameLogic::FinishOpen(int result, const QString& failureText, QString& error)
+{
+    if (result != 0) {
+        m_sys.link.Close();
+        m_sys.connected = 2;
+        error = failureText;
+        ConnectionChange(0);
+        return false;
+    }
+    m_sys.portOpened = 1;
+    m_waitingFirstAnswer = true;
+    m_sys.connected = 1;
+    if (onConnectionChanged)
+        onConnectionChanged();
+    return true;
+}
+
+bool CMainFrameLogic::OpenSerial(const QString& portName, uint32_t baud, uint32_t nodeId,
+                                 uint32_t timeoutMs, QString& error)
+{
+    uint32_t settings[7] = {};
+    if (!SerialSettings(portName, baud, nodeId, timeoutMs, settings)) {
+        error = QStringLiteral("open COM port failure!! \n");
+        return false;
+    }
+    m_sys.link.SetMode(2);
+    m_sys.link.SetNodeId(nodeId);
+    const int result = m_sys.link.Open(settings);
+    if (result == 0) {
+        m_sys.serialPortName = portName;
+        m_sys.baudOrBitrate = baud;
+        m_sys.driverId = static_cast<uint8_t>(nodeId);
+        m_sys.statusText = QStringLiteral("Comm Status: Open  %1  %2").arg(portName).arg(baud);
+    }
+    return FinishOpen(result, QStringLiteral("open COM port failure! comm setting might wrong! \n"), error);
+}
+
+bool CMainFrameLogic::OpenCan(const QString& plugin, const QString& interfaceName,
+                              uint32_t bitrateCode, uint32_t nodeId, uint32_t timeoutMs, QString& error)
+{
+    if (!m_sys.link.SetMode(5)) {
+        m_sys.link.SetMode(1);
+        error = QStringLiteral("The connecting mode is Offline!!");
+        return false;
+    }
+    m_sys.link.SetNodeId(nodeId);
+    m_sys.link.SetCanDevice(plugin, interfaceName);
+    const uint32_t settings[7] = {0, 0, 0, 0, nodeId, bitrateCode, timeoutMs};
+    const int result = m_sys.link.Open(settings);
+    if (result == 0) {
+        m_sys.baudOrBitrate = bitrateCode;
+        m_sys.driverId = static_cast<uint8_t>(nodeId);
+        m_sys.statusText = CanStatusText(bitrateCode);
+    }
+    return FinishOpen(result, QStringLiteral("open CAN port failure! comm setting might wrong! \n"), error);
+}
+
+void CMainFrameLogic::CloseConnection()
+{
+    m_sys.connected = 2;
+    ConnectionChange(0);
+}
+
+void CMainFrameLogic::OnMessage(unsigned message, uint32_t wParam, uint32_t lParam)
+{
+    switch (message) {
+    case WM_SDO_VALUE:
+        DriveAnswered();
+        if (lParam == kStatuswordKey)
+            DriveStateUpdate(wParam);
+        else
+            OnConstantArrived(m_sys.evaluator, lParam, wParam);
+        break;
+    case WM_COMM_FAILED:
+        ConnectionChange(wParam);
+        break;
+    case WM_ALL_PAGES:
+        if (onPagesControl)
+            onPagesControl(2);
+        break;
+    case WM_LINK_OPENED:
+        SetStateIcon(IconDriveOk);
+        break;
+    default:
+        break;
+    }
+}
+
+void CMainFrameLogic::DriveAnswered()
+{
+    if (m_waitingFirstAnswer) {
+        m_waitingFirstAnswer = false;
+        m_sys.portOpened = 0;
+    }
+}
+
+void CMainFrameLogic::ConnectionChange(uint32_t wParam)
+{
+    if (wParam != 0) {
+        m_sys.connected = 1;
+        if (onStatusText)
+            onStatusText(m_sys.statusText);
+    } else {
+        m_lastDriveState = -1;
+        SetStateIcon(IconNoDrive);
+        m_sys.connected = 2;
+        if (onStatusText)
+            onStatusText(kClosedText);
+        m_sys.link.Close();
+    }
+    if (onConnectionChanged)
+        onConnectionChanged();
+    if (m_waitingFirstAnswer) {
+        m_waitingFirstAnswer = false;
+        m_sys.portOpened = 0;
+        if (wParam == 0)
+            ReportMessage(QStringLiteral("Not Find Driver! Please Check..."));
+    }
+    if (wParam != 0 && onPagesControl)
+        onPagesControl(2);
+}
+
+void CMainFrameLogic::DriveStateUpdate(uint32_t statusword)
+{
+    if (m_lastDriveState == -1)
+        ConnectionChange(1);
+    if (statusword & 0x08) {
+        if (m_lastDriveState != 1)
+            SetStateIcon(IconFault);
+        m_lastDriveState = 1;
+    } else {
+        if (m_lastDriveState != 0)
+            SetStateIcon(IconDriveOk);
+        m_lastDriveState = 0;
+    }
+}
+
+void CMainFrameLogic::TimerTick()
+{
+    if (m_sys.connected == 1) {
+        m_blinkPhase = !m_blinkPhase;
+        const int lit = m_lastDriveState == 1 ? IconFault : IconDriveOk;
+        SetStateIcon(m_blinkPhase ? lit : IconNoDrive);
+    } else {
+        m_sys.evaluator.ClearConsts();
+        SetStateIcon(IconNoDrive);
+    }
+}
+
+void CMainFrameLogic::SetStateIcon(int icon)
+{
+    m_stateIcon = icon;
+    if (onStateIcon)
+        onStateIcon(icon);
+}

@@ -1,0 +1,71 @@
+#pragma once
+
+#include "comm/MessageLayer.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+
+class CSysData;
+
+// The main frame's share of the drive logic, apart from any window: it owns the main frame's
+// window handle (mainFrameWnd), opens and closes the link, waits for the drive's first answer,
+// follows the statusword to tell whether the drive is in fault, caches the formula constants
+// that arrive for it, and reacts to transfer failures. The GUI main window and drivactl wrap it.
+class CMainFrameLogic : public CMessageReceiver
+{
+public:
+    // Toolbar state icons.
+    enum StateIcon { IconNoDrive = 205, IconFault = 210, IconDriveOk = 211 };
+
+    explicit CMainFrameLogic(CSysData& sys, bool pollStatusword = true);
+    ~CMainFrameLogic() override;
+
+    HWND hwnd() const { return m_handle.hwnd(); }
+
+    // Opens the link (SetMode, SetNodeId, Open) and starts waiting for the first answer.
+    // On failure the link is closed, connected = 2 and error holds the operator's text.
+    bool OpenSerial(const QString& portName, uint32_t baud, uint32_t nodeId, uint32_t timeoutMs,
+                    QString& error);
+    bool OpenCan(const QString& plugin, const QString& interfaceName, uint32_t bitrateCode,
+                 uint32_t nodeId, uint32_t timeoutMs, QString& error);
+    // Closes the connection as the connect button does (connected = 2, closed indicators).
+    void CloseConnection();
+
+    void OnMessage(unsigned message, uint32_t wParam, uint32_t lParam) override;
+
+    // The 1200 ms indicator timer: blinks while connected, forgets constants while not.
+    void TimerTick();
+
+    // Ends the wait for the first answer (a front end that saw the drive answer its own window).
+    void DriveAnswered();
+
+    bool waitingForFirstAnswer() const { return m_waitingFirstAnswer; }
+    int lastDriveState() const { return m_lastDriveState; }
+    int stateIcon() const { return m_stateIcon; }
+
+    // Front-end hooks, all called on the main thread.
+    std::function<void(int icon)> onStateIcon;
+    std::function<void(const QString& text)> onStatusText;
+    std::function<void(unsigned code)> onPagesControl; // WM_PAGE_CONTROL code to every page
+    std::function<void()> onConnectionChanged;
+
+    // The serial port name as it goes into the open settings: at most 7 characters.
+    static bool SerialSettings(const QString& portName, uint32_t baud, uint32_t nodeId,
+                               uint32_t timeoutMs, uint32_t settings[7]);
+    static QString CanStatusText(uint32_t bitrateCode);
+
+private:
+    void ConnectionChange(uint32_t wParam);
+    void DriveStateUpdate(uint32_t statusword);
+    void SetStateIcon(int icon);
+    bool FinishOpen(int result, const QString& failureText, QString& error);
+
+    CSysData& m_sys;
+    CWindowHandle m_handle;
+    bool m_waitingFirstAnswer = false;
+    int m_lastDriveState = -1;
+    int m_stateIcon = IconNoDrive;
+    bool m_blinkPhase = false;
+};
