@@ -37,6 +37,14 @@ public:
     void SetConst(uint32_t key, int32_t value);
     void ClearConsts();
 
+    // Sends through the requester, so that every request a formula causes takes one path.
+    int SendRequest(HWND hwnd, uint8_t command, uint32_t key, uint32_t value);
+
+    // A double truncated toward zero to the 32-bit raw value: NaN gives 0, values below -2^31
+    // give -2^31, values above 2^32 - 1 give 0xFFFFFFFF (-1), and 2^31 .. 2^32 - 1 keep their
+    // unsigned bit pattern so that unsigned 32-bit objects survive the round trip.
+    static int32_t TruncateToInt32(double value);
+
 private:
     struct Node
     {
@@ -45,9 +53,22 @@ private:
         char op = 0;
     };
 
+    // Positions that the square root's searches need, found once per compile.
+    struct SearchMarks
+    {
+        int lastN = -1;
+        int lastMul = -1;
+        int lastDiv = -1;
+        int lastAdd = -1;
+        int lastSub = -1;
+    };
+
+    bool Evaluate(HWND window, const QString& formula, double value, double& out);
     bool Compile(const QString& formula);
-    double Evaluate();
-    double SquareRoot(const QString& formula, int p, int& next);
+    double EvaluateNodes();
+    double SquareRoot(const QString& formula, int p, const SearchMarks& marks, int& next);
+    void AppendOperand(double value);
+    void AppendOperator(char op);
 
     Requester m_request;
     WindowSource m_constantWindow;
@@ -55,8 +76,14 @@ private:
     double m_variable = 0.0;
     std::vector<Node> m_nodes;
     std::unordered_map<uint32_t, int32_t> m_constants;
+    bool m_parked = false;
     uint32_t m_parkedKey = 0;
     uint8_t m_parkedCommand = 0;
     double m_parkedValue = 0.0;
     QString m_parkedFormula;
+    // The last square root's ")" and argument: a failed square root retries at the next
+    // character, so a run of "s" reuses them instead of rescanning the formula each time.
+    int m_sqrtStart = -2;
+    int m_sqrtClose = 0;
+    int32_t m_sqrtArgument = 0;
 };

@@ -34,5 +34,10 @@ public:
     static QVector<CUnitRecord> ParseUnitText(const QString& unitText);
 
 private:
-    std::unordered_map<uint32_t, QVector<CUnitRecord>> m_entries;
+    struct Entry
+    {
+        QVector<CUnitRecord> records;
+        bool shortText = false; // registered with fewer than 3 characters: shown as "DEC"
+    };
+    std::unordered_map<uint32_t, Entry> m_entries;
 };
