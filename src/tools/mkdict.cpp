@@ -1,1 +1,453 @@
-int main() { return 0; }
+// mkdict: builds the dictionary database (fixed 4514-byte records) and the default values that
+// the virtual drive starts with from the readable dictionary source.
+//
+//   mkdict <velmor.tsv> <velmor.dat> <velmor-defaults.tsv>
+//
+// The source is checked completely before anything is written: any fault is reported as
+// "file:line: message" and neither output is touched, so a broken edit never replaces a good
+// database.
+
+#include <QByteArray>
+#include <QCoreApplication>
+#include <QFile>
+#include <QHash>
+#include <QSaveFile>
+#include <QString>
+#include <QStringDecoder>
+#include <QStringList>
+#include <QVector>
+
+#include <cstdio>
+
+namespace {
+
+const char* const kHeader[] = {"index", "subindex", "type",    "attr",    "modbus", "default",
+                               "unit",  "name_en",  "name_zh", "help_en", "help_zh"};
+constexpr int kColumns = 11;
+
+// Field widths of one database record, in file order. Text fields keep one byte for the NUL.
+constexpr int kIndexWidth = 4;
+constexpr int kSubWidth = 2;
+constexpr int kNameWidth = 64;
+constexpr int kTypeWidth = 16;
+constexpr int kAttrWidth = 8;
+constexpr int kHelpWidth = 2048;
+constexpr int kUnitWidth = 256;
+constexpr int kModbusWidth = 4;
+constexpr int kRecordSize = kIndexWidth + kSubWidth + 2 * kNameWidth + kTypeWidth + kAttrWidth +
+                            2 * kHelpWidth + kUnitWidth + kModbusWidth;
+static_assert(kRecordSize == 4514, "record layout");
+
+struct TypeInfo
+{
+    const char* name;
+    int bits; // 0 for text
+    bool isSigned;
+};
+
+const TypeInfo kTypes[] = {
+    {"U8", 8, false},  {"U16", 16, false}, {"U32", 32, false},          {"I8", 8, true},
+    {"I16", 16, true}, {"I32", 32, true},  {"VISIBLE STRING", 0, false}};
+
+struct Entry
+{
+    int line = 0;
+    quint32 index = 0;
+    quint32 sub = 0;
+    const TypeInfo* type = nullptr;
+    QByteArray attr;
+    quint32 modbus = 0;
+    qint64 value = 0; // numeric types
+    QByteArray text;  // VISIBLE STRING default
+    QByteArray unit;
+    QByteArray nameEn;
+    QByteArray nameZh;
+    QByteArray helpEn;
+    QByteArray helpZh;
+
+    quint32 key() const { return (index << 8) | sub; }
+};
+
+class Errors
+{
+public:
+    explicit Errors(const QString& file) : m_file(file) {}
+    void add(int line, const QString& message)
+    {
+        std::fprintf(stderr, "%s:%d: %s\n", qUtf8Printable(m_file), line, qUtf8Printable(message));
+        ++m_count;
+    }
+    int count() const { return m_count; }
+
+private:
+    QString m_file;
+    int m_count = 0;
+};
+
+bool IsHexDigit(char c)
+{
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+}
+
+// Exactly `digits` hexadecimal digits (0 = any number from 1 to 8), nothing else.
+bool ParseHex(const QByteArray& text, int digits, quint32& out)
+{
+    if (text.isEmpty() || text.size() > 8 || (digits != 0 && text.size() != digits))
+        return false;
+    for (char c : text) {
+        if (!IsHexDigit(c))
+            return false;
+    }
+    bool ok = false;
+    out = text.toUInt(&ok, 16);
+    return ok;
+}
+
+// Decimal with an optional "-", or "0x" hexadecimal.
+bool ParseInteger(const QByteArray& text, qint64& out)
+{
+    bool ok = false;
+    if (text.startsWith("0x") || text.startsWith("0X")) {
+        quint32 value = 0;
+        if (!ParseHex(text.mid(2), 0, value))
+            return false;
+        out = value;
+        return true;
+    }
+    if (text.isEmpty())
+        return false;
+    for (int i = 0; i < text.size(); ++i) {
+        const char c = text.at(i);
+        if (!(c >= '0' && c <= '9') && !(i == 0 && c == '-' && text.size() > 1))
+            return false;
+    }
+    out = text.toLongLong(&ok, 10);
+    return ok;
+}
+
+const TypeInfo* FindType(const QByteArray& name)
+{
+    for (const TypeInfo& type : kTypes) {
+        if (name == type.name)
+            return &type;
+    }
+    return nullptr;
+}
+
+// "\n" becomes a line break and "\\" a backslash; other backslashes stay as they are.
+QByteArray Unescape(const QByteArray& text)
+{
+    QByteArray out;
+    out.reserve(text.size());
+    for (int i = 0; i < text.size(); ++i) {
+        const char c = text.at(i);
+        if (c == '\\' && i + 1 < text.size() && (text.at(i + 1) == 'n' || text.at(i + 1) == '\\')) {
+            out.append(text.at(i + 1) == 'n' ? '\n' : '\\');
+            ++i;
+        } else {
+            out.append(c);
+        }
+    }
+    return out;
+}
+
+QByteArray EscapeForDefaults(const QByteArray& text)
+{
+    QByteArray out;
+    for (char c : text) {
+        if (c == '\\')
+            out.append("\\\\");
+        else if (c == '\t')
+            out.append("\\t");
+        else if (c == '\n')
+            out.append("\\n");
+        else
+            out.append(c);
+    }
+    return out;
+}
+
+bool CheckText(Errors& errors, int line, const char* what, const QByteArray& text, int width)
+{
+    if (text.size() < width)
+        return true;
+    errors.add(line, QStringLiteral("%1 is %2 bytes long, at most %3 fit")
+                         .arg(QLatin1String(what))
+                         .arg(text.size())
+                         .arg(width - 1));
+    return false;
+}
+
+QString KeyText(quint32 key)
+{
+    return QStringLiteral("%1:%2")
+        .arg(key >> 8, 4, 16, QLatin1Char('0'))
+        .arg(key & 0xFF, 2, 16, QLatin1Char('0'))
+        .toUpper();
+}
+
+// The formulas of a unit text, split as the unit table splits it: each segment is "[" inner "]"
+// followed by the longest run of formula characters.
+QVector<QByteArray> UnitFormulas(QByteArray text)
+{
+    static const QByteArray formulaChars("0123456789ABCDEF.N*/+-[]sqrt()");
+    QVector<QByteArray> formulas;
+    for (;;) {
+        const int open = text.indexOf('[');
+        const int close = text.indexOf(']');
+        if (open < 0 || close < 0)
+            break;
+        text.remove(0, close + 1);
+        int length = 0;
+        while (length < text.size() && formulaChars.contains(text.at(length)))
+            ++length;
+        formulas.append(text.left(length));
+        text.remove(0, length);
+        if (!text.isEmpty())
+            text.remove(0, 1);
+    }
+    return formulas;
+}
+
+// Every constant "[IIIISSBB]" of the unit's formulas must name a numeric object whose width is BB.
+void CheckUnitConstants(Errors& errors, const Entry& entry,
+                        const QHash<quint32, const Entry*>& byKey)
+{
+    for (const QByteArray& formula : UnitFormulas(entry.unit)) {
+        for (int at = formula.indexOf('['); at >= 0; at = formula.indexOf('[', at + 1)) {
+            quint32 descriptor = 0;
+            if (at + 9 >= formula.size() || formula.at(at + 9) != ']' ||
+                !ParseHex(formula.mid(at + 1, 8), 8, descriptor)) {
+                errors.add(entry.line, QStringLiteral("unit constant in \"%1\" is not [IIIISSBB]")
+                                           .arg(QString::fromUtf8(formula)));
+                continue;
+            }
+            const auto found = byKey.constFind(descriptor >> 8);
+            if (found == byKey.constEnd()) {
+                errors.add(entry.line,
+                           QStringLiteral("unit constant names %1, which is not defined")
+                               .arg(KeyText(descriptor >> 8)));
+            } else if ((*found)->type->bits == 0 ||
+                       static_cast<quint32>((*found)->type->bits) != (descriptor & 0xFF)) {
+                errors.add(entry.line,
+                           QStringLiteral("unit constant %1 gives width %2, the object is %3")
+                               .arg(KeyText(descriptor >> 8))
+                               .arg(descriptor & 0xFF)
+                               .arg(QLatin1String((*found)->type->name)));
+            }
+        }
+    }
+}
+
+bool ParseLine(Errors& errors, int line, const QByteArray& raw, Entry& entry)
+{
+    const QList<QByteArray> fields = raw.split('\t');
+    if (fields.size() != kColumns) {
+        errors.add(
+            line, QStringLiteral("expected %1 columns, found %2").arg(kColumns).arg(fields.size()));
+        return false;
+    }
+    const int before = errors.count();
+    entry.line = line;
+    if (!ParseHex(fields[0], 4, entry.index) || entry.index == 0)
+        errors.add(line, QStringLiteral("index \"%1\" is not 4 hex digits other than 0000")
+                             .arg(QString::fromUtf8(fields[0])));
+    if (!ParseHex(fields[1], 2, entry.sub))
+        errors.add(line, QStringLiteral("subindex \"%1\" is not 2 hex digits")
+                             .arg(QString::fromUtf8(fields[1])));
+    entry.type = FindType(fields[2]);
+    if (!entry.type)
+        errors.add(line, QStringLiteral("unknown type \"%1\"").arg(QString::fromUtf8(fields[2])));
+
+    entry.attr = fields[3];
+    bool attrOk = !entry.attr.isEmpty() && entry.attr.size() < kAttrWidth;
+    for (int i = 0; i < entry.attr.size() && attrOk; ++i)
+        attrOk = QByteArray("RWLSM").contains(entry.attr.at(i)) &&
+                 entry.attr.indexOf(entry.attr.at(i)) == i;
+    if (!attrOk)
+        errors.add(line, QStringLiteral("attribute \"%1\" is not a set of the letters R W L S M")
+                             .arg(QString::fromUtf8(entry.attr)));
+
+    QByteArray modbus = fields[4];
+    if (modbus.startsWith("0x") || modbus.startsWith("0X"))
+        modbus = modbus.mid(2);
+    if (!modbus.isEmpty() && (!ParseHex(modbus, 0, entry.modbus) || entry.modbus > 0xFFFF))
+        errors.add(line, QStringLiteral("modbus address \"%1\" is not hex up to FFFF")
+                             .arg(QString::fromUtf8(fields[4])));
+
+    if (entry.type && entry.type->bits == 0) {
+        entry.text = fields[5];
+    } else if (entry.type) {
+        const int bits = entry.type->bits;
+        const qint64 low = entry.type->isSigned ? -(qint64(1) << (bits - 1)) : 0;
+        const qint64 high =
+            entry.type->isSigned ? (qint64(1) << (bits - 1)) - 1 : (qint64(1) << bits) - 1;
+        if (!ParseInteger(fields[5], entry.value) || entry.value < low || entry.value > high)
+            errors.add(line,
+                       QStringLiteral("default \"%1\" is not a %2 value")
+                           .arg(QString::fromUtf8(fields[5]), QLatin1String(entry.type->name)));
+    }
+
+    entry.unit = fields[6];
+    entry.nameEn = fields[7];
+    entry.nameZh = fields[8];
+    entry.helpEn = Unescape(fields[9]);
+    entry.helpZh = Unescape(fields[10]);
+    if (entry.nameEn.isEmpty() || entry.nameZh.isEmpty())
+        errors.add(line, QStringLiteral("both names must be given"));
+    CheckText(errors, line, "unit", entry.unit, kUnitWidth);
+    CheckText(errors, line, "name_en", entry.nameEn, kNameWidth);
+    CheckText(errors, line, "name_zh", entry.nameZh, kNameWidth);
+    CheckText(errors, line, "help_en", entry.helpEn, kHelpWidth);
+    CheckText(errors, line, "help_zh", entry.helpZh, kHelpWidth);
+    return errors.count() == before;
+}
+
+bool ReadSource(const QString& path, Errors& errors, QVector<Entry>& entries)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        errors.add(0, QStringLiteral("cannot read: %1").arg(file.errorString()));
+        return false;
+    }
+    QByteArray bytes = file.readAll();
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        bytes.remove(0, 3);
+    QList<QByteArray> lines = bytes.split('\n');
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+
+    QHash<quint32, int> firstLine;
+    for (int i = 0; i < lines.size(); ++i) {
+        const int line = i + 1;
+        QByteArray text = lines[i];
+        if (text.endsWith('\r'))
+            text.chop(1);
+        QStringDecoder decoder(QStringDecoder::Utf8);
+        (void)QString(decoder.decode(text));
+        if (decoder.hasError()) {
+            errors.add(line, QStringLiteral("not valid UTF-8"));
+            continue;
+        }
+        if (i == 0) {
+            QByteArrayList header;
+            for (const char* column : kHeader)
+                header.append(column);
+            if (text != header.join('\t'))
+                errors.add(line, QStringLiteral("the first line must be the column header"));
+            continue;
+        }
+        if (text.trimmed().isEmpty() || text.startsWith('#'))
+            continue;
+        Entry entry;
+        if (!ParseLine(errors, line, text, entry))
+            continue;
+        const auto seen = firstLine.constFind(entry.key());
+        if (seen != firstLine.constEnd()) {
+            errors.add(line, QStringLiteral("duplicate object %1, first defined on line %2")
+                                 .arg(KeyText(entry.key()))
+                                 .arg(*seen));
+            continue;
+        }
+        firstLine.insert(entry.key(), line);
+        entries.append(entry);
+    }
+    if (lines.isEmpty())
+        errors.add(1, QStringLiteral("the first line must be the column header"));
+
+    QHash<quint32, const Entry*> byKey;
+    for (const Entry& entry : entries)
+        byKey.insert(entry.key(), &entry);
+    for (const Entry& entry : entries)
+        CheckUnitConstants(errors, entry, byKey);
+    return errors.count() == 0;
+}
+
+void AppendField(QByteArray& record, const QByteArray& text, int width)
+{
+    record.append(text.left(width));
+    record.append(width - qMin<int>(text.size(), width), '\0');
+}
+
+QByteArray HexField(quint32 value, int digits)
+{
+    return QByteArray::number(value, 16).toUpper().rightJustified(digits, '0');
+}
+
+QByteArray BuildDatabase(const QVector<Entry>& entries)
+{
+    QByteArray out;
+    out.reserve(entries.size() * kRecordSize);
+    for (const Entry& e : entries) {
+        AppendField(out, HexField(e.index, kIndexWidth), kIndexWidth);
+        AppendField(out, HexField(e.sub, kSubWidth), kSubWidth);
+        AppendField(out, e.nameZh, kNameWidth);
+        AppendField(out, e.nameEn, kNameWidth);
+        AppendField(out, e.type->name, kTypeWidth);
+        AppendField(out, e.attr, kAttrWidth);
+        AppendField(out, e.helpZh, kHelpWidth);
+        AppendField(out, e.helpEn, kHelpWidth);
+        AppendField(out, e.unit, kUnitWidth);
+        AppendField(out, HexField(e.modbus, kModbusWidth), kModbusWidth);
+    }
+    return out;
+}
+
+QByteArray BuildDefaults(const QVector<Entry>& entries)
+{
+    QByteArray out;
+    for (const Entry& e : entries) {
+        out.append(HexField(e.key(), 6));
+        out.append('\t');
+        out.append(e.type->name);
+        out.append('\t');
+        out.append(e.attr);
+        out.append('\t');
+        out.append(e.type->bits == 0 ? EscapeForDefaults(e.text) : QByteArray::number(e.value));
+        out.append('\n');
+    }
+    return out;
+}
+
+bool WriteAtomically(QSaveFile& file, const QByteArray& bytes)
+{
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {
+        std::fprintf(stderr, "%s: cannot write: %s\n", qUtf8Printable(file.fileName()),
+                     qUtf8Printable(file.errorString()));
+        file.cancelWriting();
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = QCoreApplication::arguments();
+    if (args.size() != 4) {
+        std::fprintf(stderr, "usage: mkdict <velmor.tsv> <velmor.dat> <velmor-defaults.tsv>\n");
+        return 2;
+    }
+
+    Errors errors(args[1]);
+    QVector<Entry> entries;
+    if (!ReadSource(args[1], errors, entries))
+        return 1;
+
+    // Both files are prepared completely before either replaces the old one.
+    QSaveFile database(args[2]);
+    QSaveFile defaults(args[3]);
+    if (!WriteAtomically(database, BuildDatabase(entries)) ||
+        !WriteAtomically(defaults, BuildDefaults(entries))) {
+        database.cancelWriting();
+        defaults.cancelWriting();
+        return 1;
+    }
+    if (!database.commit() || !defaults.commit()) {
+        std::fprintf(stderr, "mkdict: cannot replace the output files\n");
+        return 1;
+    }
+    return 0;
+}
