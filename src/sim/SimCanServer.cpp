@@ -1,0 +1,194 @@
+#include "SimCanServer.h"
+
+#include "VirtualDrive.h"
+
+#include <QObject>
+
+#ifdef DRIVARA_SIM_CAN
+#include <QCanBus>
+#include <QCanBusDevice>
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QThread>
+#include <QTimer>
+
+#include <cstring>
+#include <future>
+#include <mutex>
+
+namespace {
+
+constexpr int kConnectTimeoutMs = 5000;
+
+// The event-loop thread shared by the CAN servers, ended when the application object goes.
+struct CanThread
+{
+    QThread* thread = nullptr;
+    QObject* anchor = nullptr; // lives in the thread; context of the calls made there
+};
+
+std::mutex g_canThreadMutex;
+CanThread g_canThread;
+
+void EndCanThread()
+{
+    std::lock_guard<std::mutex> lock(g_canThreadMutex);
+    if (!g_canThread.thread)
+        return;
+    g_canThread.thread->quit();
+    g_canThread.thread->wait();
+    delete g_canThread.anchor;
+    delete g_canThread.thread;
+    g_canThread = CanThread();
+}
+
+QObject* CanAnchor()
+{
+    std::lock_guard<std::mutex> lock(g_canThreadMutex);
+    if (!g_canThread.thread) {
+        g_canThread.thread = new QThread;
+        g_canThread.thread->setObjectName(QStringLiteral("sim-can"));
+        g_canThread.anchor = new QObject;
+        g_canThread.anchor->moveToThread(g_canThread.thread);
+        g_canThread.thread->start();
+        qAddPostRoutine(EndCanThread);
+    }
+    return g_canThread.anchor;
+}
+
+// Runs fn in the CAN thread and waits for it; runs it here when that thread is gone. The wait
+// is a promise rather than a blocking queued call, so thread checkers see the hand-over.
+template <typename Fn> void RunInCanThread(QObject* anchor, Fn fn)
+{
+    if (!anchor || anchor->thread() == QThread::currentThread() || !anchor->thread()->isRunning()) {
+        fn();
+        return;
+    }
+    std::promise<void> done;
+    std::future<void> finished = done.get_future();
+    QMetaObject::invokeMethod(
+        anchor,
+        [&] {
+            fn();
+            done.set_value();
+        },
+        Qt::QueuedConnection);
+    finished.wait();
+}
+
+void Serve(CVirtualDrive& drive, QCanBusDevice* device, uint32_t nodeId)
+{
+    while (device->framesAvailable() > 0) {
+        const QCanBusFrame frame = device->readFrame();
+        if (frame.frameType() != QCanBusFrame::DataFrame || frame.hasExtendedFrameFormat() ||
+            frame.frameId() != 0x600 + nodeId || frame.payload().size() != 8)
+            continue;
+        uint8_t request[8];
+        uint8_t reply[8];
+        std::memcpy(request, frame.payload().constData(), 8);
+        if (!drive.Handle(request, reply))
+            continue;
+        // CAN has no checksum of ours to break: a damaged reply carries a wrong value.
+        if (drive.faults().TakeCorrupt()) {
+            for (int i = 4; i < 8; ++i)
+                reply[i] ^= 0xFF;
+        }
+        const QCanBusFrame answer(0x580 + nodeId,
+                                  QByteArray(reinterpret_cast<const char*>(reply), 8));
+        const int delayMs = drive.faults().ReplyDelayMs();
+        if (delayMs > 0)
+            QTimer::singleShot(delayMs, device, [device, answer] { device->writeFrame(answer); });
+        else
+            device->writeFrame(answer);
+    }
+}
+
+} // namespace
+
+CSimCanServer::CSimCanServer(CVirtualDrive& drive) : m_drive(drive) {}
+
+CSimCanServer::~CSimCanServer()
+{
+    Stop();
+}
+
+bool CSimCanServer::Start(uint32_t nodeId, const QString& plugin, const QString& interfaceName)
+{
+    if (m_context)
+        return false;
+    m_error.clear();
+    QObject* anchor = CanAnchor();
+    QObject* context = nullptr;
+    QString error;
+    CVirtualDrive* drive = &m_drive;
+    RunInCanThread(anchor, [&] {
+        QString createError;
+        QCanBusDevice* device =
+            QCanBus::instance()->createDevice(plugin, interfaceName, &createError);
+        if (!device) {
+            error = createError.isEmpty() ? QStringLiteral("no CAN plugin %1").arg(plugin)
+                                          : createError;
+            return;
+        }
+        auto* owner = new QObject;
+        device->setParent(owner);
+        QObject::connect(device, &QCanBusDevice::framesReceived, owner,
+                         [drive, device, nodeId] { Serve(*drive, device, nodeId); });
+        if (device->connectDevice() && device->state() != QCanBusDevice::ConnectedState) {
+            QEventLoop loop;
+            QObject::connect(device, &QCanBusDevice::stateChanged, &loop,
+                             [&loop](QCanBusDevice::CanBusDeviceState state) {
+                                 if (state != QCanBusDevice::ConnectingState)
+                                     loop.quit();
+                             });
+            QObject::connect(device, &QCanBusDevice::errorOccurred, &loop, &QEventLoop::quit);
+            QTimer::singleShot(kConnectTimeoutMs, &loop, &QEventLoop::quit);
+            loop.exec();
+        }
+        if (device->state() != QCanBusDevice::ConnectedState) {
+            error = device->errorString().isEmpty()
+                        ? QStringLiteral("cannot connect %1:%2").arg(plugin, interfaceName)
+                        : device->errorString();
+            delete owner;
+            return;
+        }
+        context = owner;
+    });
+    m_context = context;
+    m_error = error;
+    return m_context != nullptr;
+}
+
+void CSimCanServer::Stop()
+{
+    if (!m_context)
+        return;
+    QObject* context = m_context;
+    m_context = nullptr;
+    QObject* anchor = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(g_canThreadMutex);
+        anchor = g_canThread.anchor;
+    }
+    RunInCanThread(anchor, [context] {
+        for (QCanBusDevice* device : context->findChildren<QCanBusDevice*>())
+            device->disconnectDevice();
+        delete context;
+    });
+}
+
+#else
+
+CSimCanServer::CSimCanServer(CVirtualDrive& drive) : m_drive(drive) {}
+
+CSimCanServer::~CSimCanServer() = default;
+
+bool CSimCanServer::Start(uint32_t, const QString&, const QString&)
+{
+    m_error = QStringLiteral("this build has no CAN support");
+    return false;
+}
+
+void CSimCanServer::Stop() {}
+
+#endif

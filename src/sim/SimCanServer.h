@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+
+class CVirtualDrive;
+class QObject;
+
+// Serves the virtual drive on a CAN bus through a QtSerialBus plugin ("virtualcan" in tests):
+// requests with identifier 0x600 + node id, replies with 0x580 + node id, eight data bytes.
+//
+// The devices of all CAN servers of a process live in one event-loop thread that lasts until
+// the application ends. That thread is also where Qt's virtual CAN hub starts when a server is
+// the first virtualcan device of the process, so the hub outlives any one server: start the
+// virtual drive before other virtualcan devices of the same process.
+class CSimCanServer
+{
+public:
+    explicit CSimCanServer(CVirtualDrive& drive);
+    virtual ~CSimCanServer();
+    CSimCanServer(const CSimCanServer&) = delete;
+    CSimCanServer& operator=(const CSimCanServer&) = delete;
+
+    // Creates and connects the device; false (see ErrorString) when the plugin, the interface
+    // or the connection fails, or without CAN support in this build.
+    bool Start(uint32_t nodeId, const QString& plugin, const QString& interfaceName);
+    void Stop();
+    QString ErrorString() const { return m_error; }
+
+private:
+    CVirtualDrive& m_drive;
+    QObject* m_context = nullptr; // lives in the CAN thread and owns the device
+    QString m_error;
+};

@@ -1,0 +1,217 @@
+#include "SimSerialServer.h"
+
+#include "VirtualDrive.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+constexpr int kFrameBytes = 10;
+// A frame begun but not finished within this time is dropped: the client has given up on it.
+constexpr int kPartialFrameMs = 500;
+constexpr int kWriteTimeoutMs = 1000;
+
+uint8_t Sum(const uint8_t* bytes, int length)
+{
+    uint8_t sum = 0;
+    for (int i = 0; i < length; ++i)
+        sum = static_cast<uint8_t>(sum + bytes[i]);
+    return sum;
+}
+
+} // namespace
+
+CSimSerialServer::CSimSerialServer(CVirtualDrive& drive) : m_drive(drive) {}
+
+CSimSerialServer::~CSimSerialServer()
+{
+    Stop();
+}
+
+bool CSimSerialServer::Fail(const QString& error)
+{
+    m_error = error;
+    Stop();
+    return false;
+}
+
+bool CSimSerialServer::Start(uint32_t nodeId, int baud, const QString& linkPath)
+{
+    if (m_thread.joinable())
+        return false;
+    m_error.clear();
+    m_nodeId = nodeId;
+    m_baud = baud > 0 ? baud : 0;
+
+    m_master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (m_master < 0 || grantpt(m_master) != 0 || unlockpt(m_master) != 0)
+        return Fail(QStringLiteral("cannot open a pseudo-terminal: %1").arg(strerror(errno)));
+    char name[128] = {};
+    if (ptsname_r(m_master, name, sizeof name) != 0)
+        return Fail(QStringLiteral("cannot name the pseudo-terminal: %1").arg(strerror(errno)));
+    m_slavePath = QString::fromLocal8Bit(name);
+    m_slave = open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (m_slave < 0)
+        return Fail(QStringLiteral("cannot open %1: %2").arg(m_slavePath, strerror(errno)));
+    termios tio{};
+    if (tcgetattr(m_slave, &tio) == 0) {
+        cfmakeraw(&tio);
+        tcsetattr(m_slave, TCSANOW, &tio);
+    }
+    const int flags = fcntl(m_master, F_GETFL);
+    fcntl(m_master, F_SETFL, flags | O_NONBLOCK);
+    if (pipe2(m_wake, O_CLOEXEC | O_NONBLOCK) != 0)
+        return Fail(QStringLiteral("cannot create a pipe: %1").arg(strerror(errno)));
+
+    if (!linkPath.isEmpty()) {
+        const QFileInfo info(linkPath);
+        if (info.isSymLink()) {
+            QFile::remove(linkPath);
+        } else if (info.exists()) {
+            return Fail(QStringLiteral("%1 exists and is not a symbolic link").arg(linkPath));
+        }
+        QDir().mkpath(info.absolutePath());
+        if (!QFile::link(m_slavePath, linkPath))
+            return Fail(QStringLiteral("cannot create the link %1").arg(linkPath));
+        m_linkPath = linkPath;
+    }
+
+    m_stop = false;
+    m_thread = std::thread([this] { Serve(); });
+    return true;
+}
+
+QString CSimSerialServer::PortName() const
+{
+    static const QString dev = QStringLiteral("/dev/");
+    return m_slavePath.startsWith(dev) ? m_slavePath.mid(dev.size()) : m_slavePath;
+}
+
+void CSimSerialServer::Stop()
+{
+    if (m_thread.joinable()) {
+        {
+            std::lock_guard<std::mutex> lock(m_sleepMutex);
+            m_stop = true;
+        }
+        m_sleepCv.notify_all();
+        const char byte = 1;
+        [[maybe_unused]] const ssize_t written = write(m_wake[1], &byte, 1);
+        m_thread.join();
+    }
+    if (!m_linkPath.isEmpty()) {
+        const QFileInfo info(m_linkPath);
+        if (info.isSymLink() && info.symLinkTarget() == m_slavePath)
+            QFile::remove(m_linkPath);
+        m_linkPath.clear();
+    }
+    for (int* fd : {&m_master, &m_slave, &m_wake[0], &m_wake[1]}) {
+        if (*fd >= 0)
+            close(*fd);
+        *fd = -1;
+    }
+}
+
+bool CSimSerialServer::SleepUntil(Clock::time_point when)
+{
+    std::unique_lock<std::mutex> lock(m_sleepMutex);
+    return !m_sleepCv.wait_until(lock, when, [this] { return m_stop.load(); });
+}
+
+bool CSimSerialServer::WriteAll(const uint8_t* bytes, int length)
+{
+    int done = 0;
+    while (done < length && !m_stop) {
+        const ssize_t n = write(m_master, bytes + done, size_t(length - done));
+        if (n > 0) {
+            done += int(n);
+            continue;
+        }
+        if (n < 0 && errno != EAGAIN && errno != EINTR)
+            return false;
+        pollfd out{m_master, POLLOUT, 0};
+        if (poll(&out, 1, kWriteTimeoutMs) <= 0)
+            return false; // nobody reads the terminal: the reply is lost, as on a dead line
+    }
+    return done == length;
+}
+
+void CSimSerialServer::Serve()
+{
+    // Ten bytes of ten bits each way: a request and its reply take this long on the wire.
+    const auto frameTime =
+        m_baud > 0 ? std::chrono::microseconds(100000000LL / m_baud) : std::chrono::microseconds(0);
+    std::vector<uint8_t> buffer;
+    std::vector<Clock::time_point> arrived; // when each buffered byte came in
+    Clock::time_point lineFree{};
+
+    while (!m_stop) {
+        pollfd fds[2] = {{m_master, POLLIN, 0}, {m_wake[0], POLLIN, 0}};
+        const int ready = poll(fds, 2, buffer.empty() ? -1 : kPartialFrameMs);
+        if (ready < 0) {
+            if (errno == EINTR)
+                continue;
+            break;
+        }
+        if (fds[1].revents != 0)
+            break;
+        if (ready == 0) {
+            buffer.clear();
+            arrived.clear();
+            continue;
+        }
+        if (fds[0].revents & POLLIN) {
+            uint8_t chunk[256];
+            const ssize_t n = read(m_master, chunk, sizeof chunk);
+            if (n > 0) {
+                const Clock::time_point now = Clock::now();
+                buffer.insert(buffer.end(), chunk, chunk + n);
+                arrived.insert(arrived.end(), size_t(n), now);
+            }
+        } else if (fds[0].revents & (POLLERR | POLLHUP | POLLNVAL)) {
+            break;
+        }
+
+        while (buffer.size() >= size_t(kFrameBytes) && !m_stop) {
+            if (Sum(buffer.data(), kFrameBytes) != 0) {
+                // Not a frame here: slide one byte and look again.
+                buffer.erase(buffer.begin());
+                arrived.erase(arrived.begin());
+                continue;
+            }
+            uint8_t frame[kFrameBytes];
+            std::memcpy(frame, buffer.data(), kFrameBytes);
+            const Clock::time_point start = std::max(arrived.front(), lineFree);
+            buffer.erase(buffer.begin(), buffer.begin() + kFrameBytes);
+            arrived.erase(arrived.begin(), arrived.begin() + kFrameBytes);
+            const Clock::time_point requestEnd = start + frameTime;
+            lineFree = requestEnd;
+            if (frame[0] != static_cast<uint8_t>(m_nodeId))
+                continue;
+
+            uint8_t reply[kFrameBytes] = {};
+            if (!m_drive.Handle(frame + 1, reply + 1))
+                continue;
+            reply[0] = static_cast<uint8_t>(m_nodeId);
+            reply[9] = static_cast<uint8_t>(0 - Sum(reply, 9));
+            if (m_drive.faults().TakeCorrupt())
+                reply[9] = static_cast<uint8_t>(reply[9] + 1);
+            const Clock::time_point due =
+                requestEnd + frameTime + std::chrono::milliseconds(m_drive.faults().ReplyDelayMs());
+            if (!SleepUntil(due))
+                break;
+            WriteAll(reply, kFrameBytes);
+            lineFree = std::max(Clock::now(), due);
+        }
+    }
+}

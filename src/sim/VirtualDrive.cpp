@@ -1,0 +1,682 @@
+#include "VirtualDrive.h"
+
+#include "dictionary/SdoDatabase.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QTextStream>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+constexpr uint32_t kTargetVelocity = 0x60FF00;
+constexpr uint32_t kActualVelocity = 0x606C00;
+constexpr uint32_t kActualPosition = 0x606400;
+constexpr uint32_t kPositionInternal = 0x606300;
+constexpr uint32_t kActualCurrent = 0x607800;
+constexpr uint32_t kActualTorque = 0x607700;
+constexpr uint32_t kCurrentIq = 0x221009;
+constexpr uint32_t kDcBusVoltage = 0x225001;
+constexpr uint32_t kDriveTemperature = 0x225002;
+constexpr uint32_t kMotorTemperature = 0x225003;
+constexpr uint32_t kDigitalInputs = 0x60FD00;
+constexpr uint32_t kInputPolarity = 0x201001;
+constexpr uint32_t kInputSimulation = 0x201002;
+constexpr uint32_t kInputState = 0x20100B;
+constexpr uint32_t kVirtualInputState = 0x20100C;
+constexpr uint32_t kSimulatedInputLevel = 0x201015;
+
+constexpr double kPi = 3.14159265358979323846;
+// The velocity ripples around its target; the position integrates it.
+constexpr double kRippleAmplitude = 500.0;
+constexpr double kRippleOmega = 2.0 * kPi / 4.0;
+// DIN2 comes and goes every two seconds (bit 1 of the input state, bit 17 of 0x60FD).
+constexpr double kInputTogglePeriod = 2.0;
+constexpr uint32_t kToggledInput = 0x2;
+
+uint32_t ReadLe32(const uint8_t* bytes)
+{
+    return uint32_t(bytes[0]) | (uint32_t(bytes[1]) << 8) | (uint32_t(bytes[2]) << 16) |
+           (uint32_t(bytes[3]) << 24);
+}
+
+void WriteLe32(uint8_t* bytes, uint32_t value)
+{
+    for (int i = 0; i < 4; ++i)
+        bytes[i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+// Replies name the object they answer: index and subindex copied from the request.
+void CopyAddress(const uint8_t* request, uint8_t* reply)
+{
+    reply[1] = request[1];
+    reply[2] = request[2];
+    reply[3] = request[3];
+}
+
+uint32_t WireMask(int width)
+{
+    return width >= 32 ? 0xFFFFFFFFu : ((1u << width) - 1u);
+}
+
+// Width in bits from the decimal digits of a type name ("UNSIGNED16", "I32"); 0 without digits.
+int TypeWidth(const QString& type)
+{
+    int width = 0;
+    for (const QChar c : type) {
+        if (c.isDigit() && width < 1000)
+            width = width * 10 + c.digitValue();
+    }
+    return width;
+}
+
+QByteArray Unescape(const QString& text)
+{
+    const QByteArray bytes = text.toUtf8();
+    QByteArray out;
+    out.reserve(bytes.size());
+    for (int i = 0; i < bytes.size(); ++i) {
+        const char c = bytes[i];
+        if (c != '\\' || i + 1 >= bytes.size()) {
+            out.append(c);
+            continue;
+        }
+        const char next = bytes[++i];
+        out.append(next == 't' ? '\t' : next == 'n' ? '\n' : next);
+    }
+    return out;
+}
+
+bool ParseKey(const QString& text, uint32_t* key)
+{
+    if (text.size() != 6)
+        return false;
+    bool ok = false;
+    const uint32_t value = text.toUInt(&ok, 16);
+    if (ok)
+        *key = value;
+    return ok;
+}
+
+} // namespace
+
+CVirtualDrive::CVirtualDrive() : m_epoch(Clock::now()) {}
+
+bool CVirtualDrive::Load(const QString& dataDir, QString* error)
+{
+    struct Entry
+    {
+        QString type;
+        QString attribute;
+        QString value;
+        bool hasValue = false;
+    };
+    QHash<uint32_t, Entry> entries;
+    QList<uint32_t> order;
+
+    const QString defaultsPath = dataDir + QStringLiteral("/velmor-defaults.tsv");
+    QFile defaults(defaultsPath);
+    if (!defaults.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        if (error)
+            *error = QStringLiteral("cannot read %1").arg(defaultsPath);
+        return false;
+    }
+    QTextStream stream(&defaults);
+    while (!stream.atEnd()) {
+        const QString line = stream.readLine();
+        if (line.trimmed().isEmpty() || line.startsWith(QLatin1Char('#')))
+            continue;
+        const QStringList fields = line.split(QLatin1Char('\t'));
+        uint32_t key = 0;
+        if (fields.size() < 4 || !ParseKey(fields[0], &key))
+            continue;
+        if (!entries.contains(key))
+            order.append(key);
+        // Anything after the fourth tab belongs to the value (a string with a stray tab).
+        entries[key] = Entry{fields[1], fields[2], fields.mid(3).join(QLatin1Char('\t')), true};
+    }
+
+    // The dictionary may name objects that have no default line: they start at zero.
+    const QString dictionaryPath = dataDir + QStringLiteral("/velmor.dat");
+    if (QFileInfo::exists(dictionaryPath)) {
+        CSdoDatabase database;
+        database.LoadFile(dictionaryPath, 2);
+        CSdoRecord record;
+        for (int i = 0; database.GetAt(i, record); ++i) {
+            const uint32_t key = record.key & 0xFFFFFF;
+            if (entries.contains(key))
+                continue;
+            order.append(key);
+            entries[key] = Entry{record.dataType, record.attribute, QString(), false};
+        }
+    }
+
+    if (order.isEmpty()) {
+        if (error)
+            *error = QStringLiteral("no object in %1").arg(defaultsPath);
+        return false;
+    }
+
+    QHash<uint32_t, Object> objects;
+    for (const uint32_t key : order) {
+        const Entry& entry = entries[key];
+        Object object;
+        const QString type = entry.type.trimmed().toUpper();
+        const int width = TypeWidth(type);
+        object.numeric =
+            type != QStringLiteral("VISIBLE STRING") && (width == 8 || width == 16 || width == 32);
+        object.width = object.numeric ? width : 0;
+        object.isSigned = object.numeric && !type.startsWith(QLatin1Char('U'));
+        const QString attribute = entry.attribute.toUpper();
+        // Access letters: R read, W write (L polled, S stored, M mappable); "W" alone is
+        // write-only.
+        object.writable = attribute.contains(QLatin1Char('W'));
+        object.readable = attribute.contains(QLatin1Char('R')) || !object.writable;
+        if (object.numeric) {
+            bool ok = false;
+            const QString text = entry.value.trimmed();
+            qlonglong number = text.toLongLong(&ok, 10);
+            if (!ok)
+                number = text.toLongLong(&ok, 0);
+            object.defaultValue = Normalise(object, ok ? static_cast<uint32_t>(number) : 0);
+            object.value = object.defaultValue;
+        } else {
+            object.defaultBytes = Unescape(entry.value);
+            object.bytes = object.defaultBytes;
+        }
+        objects.insert(key, object);
+    }
+
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_objects = std::move(objects);
+    m_stored.reset();
+    m_upload = Upload();
+    m_record.clear();
+    m_pinned.clear();
+    m_epoch = Clock::now();
+    m_restartUntil = {};
+    m_positionBase = 0;
+    m_targetSince = 0;
+    return true;
+}
+
+bool CVirtualDrive::Handle(const uint8_t request[8], uint8_t reply[8])
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    ++m_requests;
+    const Clock::time_point now = Clock::now();
+    if (now < m_restartUntil)
+        return false;
+    uint32_t code = 0;
+    switch (m_faults.Take(&code)) {
+    case CSimFaults::Verdict::Drop:
+        return false;
+    case CSimFaults::Verdict::Abort:
+        Abort(request, reply, code);
+        return true;
+    case CSimFaults::Verdict::Answer:
+        break;
+    }
+
+    std::memset(reply, 0, 8);
+    const uint8_t command = request[0];
+    const uint32_t key =
+        (uint32_t(request[2]) << 16) | (uint32_t(request[1]) << 8) | uint32_t(request[3]);
+    switch (command) {
+    case 0x40:
+        return Read(key, request, reply, now);
+    case 0x2F:
+    case 0x2B:
+    case 0x23:
+        return Write(key, command, ReadLe32(request + 4), request, reply, now);
+    case 0x60:
+    case 0x70:
+        return Segment(command, request, reply);
+    default:
+        Abort(request, reply, kAbortCommand);
+        return true;
+    }
+}
+
+bool CVirtualDrive::Read(uint32_t key, const uint8_t* request, uint8_t* reply,
+                         Clock::time_point now)
+{
+    const auto it = m_objects.constFind(key);
+    if (it == m_objects.constEnd()) {
+        Abort(request, reply, kAbortNoObject);
+        return true;
+    }
+    const Object& object = *it;
+    if (!object.readable) {
+        Abort(request, reply, kAbortWriteOnly);
+        return true;
+    }
+    if (key == kRecord || !object.numeric) {
+        // Segmented upload: the size now, the bytes on the segment requests that follow. A new
+        // upload replaces an unfinished one; expedited requests in between leave it alone.
+        m_upload = Upload();
+        m_upload.active = true;
+        m_upload.data = key == kRecord ? m_record : object.bytes;
+        reply[0] = 0x41;
+        CopyAddress(request, reply);
+        WriteLe32(reply + 4, static_cast<uint32_t>(m_upload.data.size()));
+        return true;
+    }
+    reply[0] = object.width == 8 ? 0x4F : object.width == 16 ? 0x4B : 0x43;
+    CopyAddress(request, reply);
+    WriteLe32(reply + 4, ValueLocked(key, now) & WireMask(object.width));
+    return true;
+}
+
+bool CVirtualDrive::Write(uint32_t key, uint8_t command, uint32_t value, const uint8_t* request,
+                          uint8_t* reply, Clock::time_point now)
+{
+    const auto it = m_objects.find(key);
+    if (it == m_objects.end()) {
+        Abort(request, reply, kAbortNoObject);
+        return true;
+    }
+    const int width = command == 0x2F ? 8 : command == 0x2B ? 16 : 32;
+    if (!it->writable) {
+        Abort(request, reply, kAbortReadOnly);
+        return true;
+    }
+    if (!it->numeric || it->width != width) {
+        Abort(request, reply, kAbortLength);
+        return true;
+    }
+    const uint32_t held = Normalise(*it, value);
+    if (IsCommandObject(key)) {
+        const uint32_t refused = Command(key, held, now);
+        if (refused != 0) {
+            Abort(request, reply, refused);
+            return true;
+        }
+    } else if (key == kTargetVelocity) {
+        SetTargetVelocity(held, now);
+    } else {
+        it->value = held;
+        it->reverting = false;
+    }
+    // The client takes the confirmation's data bytes as the value the drive now holds.
+    reply[0] = 0x60;
+    CopyAddress(request, reply);
+    WriteLe32(reply + 4, ValueLocked(key, now) & WireMask(width));
+    return true;
+}
+
+bool CVirtualDrive::Segment(uint8_t command, const uint8_t* request, uint8_t* reply)
+{
+    const uint8_t toggle = command & 0x10;
+    if (m_upload.active && toggle == m_upload.nextToggle) {
+        const int remaining = static_cast<int>(m_upload.data.size()) - m_upload.position;
+        const int n = std::min(7, remaining);
+        const bool last = n == remaining;
+        reply[0] = static_cast<uint8_t>(toggle | ((7 - n) << 1) | (last ? 1 : 0));
+        std::memcpy(reply + 1, m_upload.data.constData() + m_upload.position, size_t(n));
+        m_upload.position += n;
+        m_upload.nextToggle ^= 0x10;
+        m_upload.active = !last;
+        m_upload.haveLast = true;
+        m_upload.lastToggle = toggle;
+        std::memcpy(m_upload.lastReply, reply, 8);
+        return true;
+    }
+    if (m_upload.haveLast && toggle == m_upload.lastToggle) {
+        std::memcpy(reply, m_upload.lastReply, 8);
+        return true;
+    }
+    Abort(request, reply, m_upload.active ? kAbortToggle : kAbortCommand);
+    return true;
+}
+
+uint32_t CVirtualDrive::Command(uint32_t key, uint32_t value, Clock::time_point now)
+{
+    Object& object = m_objects[key];
+    const auto busy = [&](uint32_t shown, int ms) {
+        object.value = shown;
+        object.reverting = true;
+        object.revertAt = now + std::chrono::milliseconds(ms);
+        object.revertTo = 0;
+    };
+    switch (key) {
+    case kStoreControl:
+    case kStoreMotor:
+        if (value == 1) {
+            m_stored = TakeSnapshot();
+            busy(1, kStoreBusyMs);
+        } else if (value == 10 && key == kStoreControl) {
+            // Initialised: reads 10 until the program acknowledges with 0.
+            ApplySnapshot(nullptr, now);
+            object.value = 10;
+            object.reverting = false;
+        } else if (value == 0) {
+            object.value = 0;
+            object.reverting = false;
+        } else {
+            return kAbortValue;
+        }
+        return 0;
+    case kRestart:
+        if (value != 0xAA55)
+            return kAbortValue;
+        ApplySnapshot(m_stored ? &*m_stored : nullptr, now);
+        for (const uint32_t command : {kStoreControl, kStoreMotor, kRecorderState}) {
+            auto it = m_objects.find(command);
+            if (it != m_objects.end()) {
+                it->value = it->defaultValue;
+                it->reverting = false;
+            }
+        }
+        object.value = value;
+        m_upload = Upload();
+        m_restartUntil = now + std::chrono::milliseconds(kRestartSilenceMs);
+        return 0;
+    case kRecorderState:
+        if (value == 1) {
+            m_record = MakeRecord(now);
+            busy(1, kRecorderBusyMs);
+        } else if (value == 0) {
+            object.value = 0;
+            object.reverting = false;
+        } else {
+            return kAbortValue;
+        }
+        return 0;
+    default:
+        return 0;
+    }
+}
+
+bool CVirtualDrive::IsCommandObject(uint32_t key)
+{
+    return key == kStoreControl || key == kStoreMotor || key == kRestart || key == kRecorderState;
+}
+
+CVirtualDrive::Snapshot CVirtualDrive::TakeSnapshot() const
+{
+    Snapshot snapshot;
+    for (auto it = m_objects.constBegin(); it != m_objects.constEnd(); ++it) {
+        if (!it->writable || IsCommandObject(it.key()))
+            continue;
+        if (it->numeric)
+            snapshot.values.insert(it.key(), it->value);
+        else
+            snapshot.bytes.insert(it.key(), it->bytes);
+    }
+    return snapshot;
+}
+
+void CVirtualDrive::ApplySnapshot(const Snapshot* snapshot, Clock::time_point now)
+{
+    for (auto it = m_objects.begin(); it != m_objects.end(); ++it) {
+        if (!it->writable || IsCommandObject(it.key()))
+            continue;
+        if (!it->numeric) {
+            it->bytes =
+                snapshot ? snapshot->bytes.value(it.key(), it->defaultBytes) : it->defaultBytes;
+            continue;
+        }
+        const uint32_t value =
+            snapshot ? snapshot->values.value(it.key(), it->defaultValue) : it->defaultValue;
+        it->reverting = false;
+        if (it.key() == kTargetVelocity)
+            SetTargetVelocity(value, now);
+        else
+            it->value = value;
+    }
+}
+
+QByteArray CVirtualDrive::MakeRecord(Clock::time_point now) const
+{
+    // Sample layout: slot 1 (2 bytes), slot 2 (2), slot 5 (4), slot 3 (2), slot 4 (2), slot 6 (4)
+    // for every slot that names an object, little-endian.
+    struct Field
+    {
+        uint32_t key;
+        int bytes;
+    };
+    static const uint8_t slotOrder[6] = {1, 2, 5, 3, 4, 6};
+    std::vector<Field> fields;
+    int sampleSize = 0;
+    for (const uint8_t slot : slotOrder) {
+        const auto it = m_objects.constFind(0x230000u + slot);
+        if (it == m_objects.constEnd())
+            continue;
+        const uint32_t descriptor = StoredValue(*it, now);
+        if (descriptor == 0)
+            continue;
+        const int bytes = slot >= 5 ? 4 : 2;
+        fields.push_back(Field{descriptor >> 8, bytes});
+        sampleSize += bytes;
+    }
+    const auto setting = [&](uint32_t key, uint32_t fallback) {
+        const auto it = m_objects.constFind(key);
+        return it == m_objects.constEnd() ? fallback : (StoredValue(*it, now) & 0xFFFF);
+    };
+    const uint32_t period = std::max<uint32_t>(1, setting(0x230008, 16));
+    uint32_t count = setting(0x23000A, 0);
+    if (sampleSize == 0)
+        return QByteArray();
+    count = std::min<uint32_t>(count, uint32_t(kMaxRecordBytes / sampleSize));
+
+    QByteArray record;
+    record.reserve(int(count) * sampleSize);
+    for (uint32_t i = 0; i < count; ++i) {
+        // The period counts in 62.5 us steps.
+        const Clock::time_point at =
+            now + std::chrono::microseconds(int64_t(i) * period * 625 / 10);
+        for (const Field& field : fields) {
+            const uint32_t value = m_objects.contains(field.key) ? ValueLocked(field.key, at) : 0;
+            for (int b = 0; b < field.bytes; ++b)
+                record.append(static_cast<char>(value >> (8 * b)));
+        }
+    }
+    return record;
+}
+
+uint32_t CVirtualDrive::StoredValue(const Object& object, Clock::time_point now) const
+{
+    return object.reverting && now >= object.revertAt ? object.revertTo : object.value;
+}
+
+uint32_t CVirtualDrive::ValueLocked(uint32_t key, Clock::time_point now) const
+{
+    const auto it = m_objects.constFind(key);
+    if (it == m_objects.constEnd() || !it->numeric)
+        return 0;
+    if (m_pinned.contains(key))
+        return StoredValue(*it, now);
+    if (key == kStatusword) {
+        const auto word = [&](uint32_t wordKey, uint32_t fallback) {
+            const auto w = m_objects.constFind(wordKey);
+            return w == m_objects.constEnd() ? fallback : (StoredValue(*w, now) & 0xFFFF);
+        };
+        const uint32_t status = word(kErrorStatusLow, 0) | (word(kErrorStatusHigh, 0) << 16);
+        const uint32_t mask = word(kErrorMaskLow, 0xFFFF) | (word(kErrorMaskHigh, 0xFFFF) << 16);
+        // Fault (bit 3) when an unmasked error is present, else operation enabled.
+        return Normalise(*it, (status & mask) != 0 ? 0x0218 : 0x0237);
+    }
+    if (IsMoving(key))
+        return Normalise(*it, MovingValue(key, now));
+    return StoredValue(*it, now);
+}
+
+bool CVirtualDrive::IsMoving(uint32_t key) const
+{
+    switch (key) {
+    case kActualVelocity:
+    case kActualPosition:
+    case kPositionInternal:
+    case kActualCurrent:
+    case kActualTorque:
+    case kCurrentIq:
+    case kDcBusVoltage:
+    case kDriveTemperature:
+    case kMotorTemperature:
+    case kDigitalInputs:
+    case kInputState:
+    case kVirtualInputState:
+        return !m_pinned.contains(key);
+    default:
+        return false;
+    }
+}
+
+double CVirtualDrive::Seconds(Clock::time_point when) const
+{
+    return std::chrono::duration<double>(when - m_epoch).count();
+}
+
+uint32_t CVirtualDrive::MovingValue(uint32_t key, Clock::time_point when) const
+{
+    const double t = Seconds(when);
+    const Object object = m_objects.value(key);
+    const auto stored = [&](uint32_t other) -> uint32_t {
+        const auto it = m_objects.constFind(other);
+        return it == m_objects.constEnd() ? 0u : StoredValue(*it, when);
+    };
+    const double start = double(int32_t(object.value)); // the default is where it starts
+    const bool inputHigh = (int64_t(std::floor(t / kInputTogglePeriod)) & 1) != 0;
+    double value = 0;
+    switch (key) {
+    case kActualVelocity:
+        value = double(int32_t(stored(kTargetVelocity))) +
+                kRippleAmplitude * std::sin(kRippleOmega * t);
+        break;
+    case kActualPosition:
+    case kPositionInternal:
+        value = start + m_positionBase +
+                double(int32_t(stored(kTargetVelocity))) * (t - m_targetSince) +
+                kRippleAmplitude / kRippleOmega * (1.0 - std::cos(kRippleOmega * t));
+        break;
+    case kActualCurrent:
+    case kActualTorque:
+    case kCurrentIq:
+        value = start + 150.0 + 40.0 * std::sin(2.0 * kPi * t / 3.0);
+        break;
+    case kDcBusVoltage:
+        value = start + 5.0 * std::sin(2.0 * kPi * t / 7.0);
+        break;
+    case kDriveTemperature:
+    case kMotorTemperature:
+        value = start + 10.0 * std::sin(2.0 * kPi * t / 60.0);
+        break;
+    case kDigitalInputs:
+        return object.value ^ (inputHigh ? kToggledInput << 16 : 0u);
+    case kInputState:
+        return object.value ^ (inputHigh ? kToggledInput : 0u);
+    case kVirtualInputState: {
+        // The inputs as the drive uses them: polarity applied, simulated ones replaced.
+        const uint32_t actual =
+            m_objects.contains(kInputState) ? ValueLocked(kInputState, when) : object.value;
+        const uint32_t simulated = stored(kInputSimulation);
+        return ((actual ^ stored(kInputPolarity)) & ~simulated) |
+               (stored(kSimulatedInputLevel) & simulated);
+    }
+    default:
+        return object.value;
+    }
+    return static_cast<uint32_t>(static_cast<int64_t>(std::llround(value)));
+}
+
+void CVirtualDrive::SetTargetVelocity(uint32_t value, Clock::time_point now)
+{
+    const auto it = m_objects.find(kTargetVelocity);
+    if (it == m_objects.end())
+        return;
+    const double t = Seconds(now);
+    m_positionBase += double(int32_t(it->value)) * (t - m_targetSince);
+    m_targetSince = t;
+    it->value = value;
+}
+
+uint32_t CVirtualDrive::Normalise(const Object& object, uint32_t value)
+{
+    if (!object.numeric || object.width >= 32)
+        return value;
+    const uint32_t mask = WireMask(object.width);
+    value &= mask;
+    if (object.isSigned && (value & (1u << (object.width - 1))) != 0)
+        value |= ~mask;
+    return value;
+}
+
+void CVirtualDrive::Abort(const uint8_t* request, uint8_t* reply, uint32_t code)
+{
+    std::memset(reply, 0, 8);
+    reply[0] = 0x80;
+    CopyAddress(request, reply);
+    WriteLe32(reply + 4, code);
+}
+
+uint32_t CVirtualDrive::Value(uint32_t key) const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return ValueLocked(key, Clock::now());
+}
+
+void CVirtualDrive::SetValue(uint32_t key, uint32_t value)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const auto it = m_objects.find(key);
+    if (it == m_objects.end() || !it->numeric)
+        return;
+    const uint32_t held = Normalise(*it, value);
+    if (key == kTargetVelocity) {
+        SetTargetVelocity(held, Clock::now());
+        return;
+    }
+    it->value = held;
+    it->reverting = false;
+    if (IsMoving(key) || key == kStatusword)
+        m_pinned.insert(key);
+}
+
+QByteArray CVirtualDrive::StringValue(uint32_t key) const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (key == kRecord)
+        return m_record;
+    const auto it = m_objects.constFind(key);
+    return it == m_objects.constEnd() ? QByteArray() : it->bytes;
+}
+
+void CVirtualDrive::SetStringValue(uint32_t key, const QByteArray& value)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (key == kRecord) {
+        m_record = value.left(kMaxRecordBytes);
+        return;
+    }
+    const auto it = m_objects.find(key);
+    if (it != m_objects.end() && !it->numeric)
+        it->bytes = value;
+}
+
+bool CVirtualDrive::HasObject(uint32_t key) const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_objects.contains(key);
+}
+
+int CVirtualDrive::ObjectCount() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return static_cast<int>(m_objects.size());
+}
+
+void CVirtualDrive::SetErrorStatus(uint32_t bits)
+{
+    SetValue(kErrorStatusLow, bits & 0xFFFF);
+    SetValue(kErrorStatusHigh, bits >> 16);
+}
+
+int CVirtualDrive::RequestCount() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_requests;
+}
