@@ -34,11 +34,13 @@ public:
     static QString CanLibraryName();
 
 private:
-    void* Resolve(const QString& fileName, const char* symbol);
+    QFunctionPointer Resolve(const QString& fileName, const char* symbol) const;
+    void ApplyCanDevice() const;
 
     QString m_dataDir;
     int m_mode = ModeNone;
     uint32_t m_settings[7] = {};
+    bool m_serialLoaded = false; // COM library found with its factory
     ISerialTransport* m_serial = nullptr;
     ICanTransport* m_can = nullptr;
     QString m_canPlugin;

@@ -1,0 +1,393 @@
+// The CAN transport library (data/CAN.so) on top of QtSerialBus. The bus device lives in the
+// library's own thread, which runs an event loop: the link's worker thread that calls Send and
+// Receive has none, and the GUI thread that opens the port must not be tied to the device.
+
+#include "comm/TransportApi.h"
+
+#include <QByteArray>
+#include <QCanBus>
+#include <QCanBusDevice>
+#include <QCanBusDeviceInfo>
+#include <QCanBusFrame>
+#include <QString>
+#include <QStringList>
+#include <QThread>
+#include <QVariant>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <string>
+
+namespace {
+
+constexpr int kFrameBytes = 16;
+constexpr int kDefaultTimeoutMs = 100;
+constexpr int kConnectTimeoutMs = 2000;
+constexpr int kTaskTimeoutMs = 2000;
+constexpr size_t kMaxQueuedReplies = 64;
+constexpr uint32_t kReplyBaseId = 0x580;
+const char kVersionText[] = "Drivara CAN library 1.0";
+
+// Plugin and interface for the next open, chosen by SetCanDevice for every instance.
+struct DeviceChoice
+{
+    std::mutex mutex;
+    QString plugin = QStringLiteral("socketcan");
+    QString interfaceName = QStringLiteral("can0");
+};
+
+DeviceChoice& Choice()
+{
+    static DeviceChoice choice;
+    return choice;
+}
+
+void ChosenDevice(QString& plugin, QString& interfaceName)
+{
+    DeviceChoice& choice = Choice();
+    std::lock_guard<std::mutex> lock(choice.mutex);
+    plugin = choice.plugin;
+    interfaceName = choice.interfaceName;
+}
+
+// The PCAN BTR0/BTR1 codes the settings carry, as bit rates; 0 for an unknown code.
+uint32_t BitRateForCode(uint32_t code)
+{
+    switch (code) {
+    case 0x0014:
+        return 1000000;
+    case 0x001C:
+        return 500000;
+    case 0x011C:
+        return 250000;
+    case 0x031C:
+        return 125000;
+    case 0x432F:
+        return 100000;
+    case 0x472F:
+        return 50000;
+    default:
+        return 0;
+    }
+}
+
+// virtualcan has no bit rate; socketcan takes it from the system (ip link), and setting it
+// would need privileges the program does not have.
+bool PluginTakesBitRate(const QString& plugin)
+{
+    return plugin != QLatin1String("virtualcan") && plugin != QLatin1String("socketcan");
+}
+
+uint32_t ReadLe32(const uint8_t* bytes)
+{
+    return static_cast<uint32_t>(bytes[0]) | (static_cast<uint32_t>(bytes[1]) << 8) |
+           (static_cast<uint32_t>(bytes[2]) << 16) | (static_cast<uint32_t>(bytes[3]) << 24);
+}
+
+class CCanTransport final : public ICanTransport
+{
+public:
+    CCanTransport();
+
+    int Open(const uint32_t* settings) override;
+    int Send(const uint8_t* frame) override;
+    int Receive(uint8_t* frame) override;
+    int GetVersion(char* buffer) override;
+    void Reserved4() override {}
+    void Close() override;
+    void Release() override { delete this; }
+
+private:
+    enum class Link
+    {
+        Down,
+        Connecting,
+        Up
+    };
+    using Reply = std::array<uint8_t, kFrameBytes>;
+
+    ~CCanTransport();
+
+    // Runs the task in the device thread and waits for it (bounded). Tasks only touch members
+    // and what they hold by value: one that runs after its caller gave up is still safe.
+    bool RunInDeviceThread(std::function<void()> task, int timeoutMs = kTaskTimeoutMs);
+
+    // Device thread only.
+    bool CreateDevice(const QString& plugin, const QString& interfaceName, uint32_t bitRate);
+    void DropDevice();
+    void TakeFrames(QCanBusDevice* device);
+    void SetLink(Link link);
+
+    QThread m_thread;
+    QObject* m_context; // lives in m_thread; the tasks run as its events
+    QCanBusDevice* m_device = nullptr;
+
+    std::mutex m_mutex; // guards the members below
+    std::condition_variable m_changed;
+    Link m_link = Link::Down;
+    uint32_t m_replyId = kReplyBaseId;
+    int m_timeoutMs = kDefaultTimeoutMs;
+    std::deque<Reply> m_replies;
+};
+
+CCanTransport::CCanTransport() : m_context(new QObject)
+{
+    m_thread.setObjectName(QStringLiteral("CAN device"));
+    m_context->moveToThread(&m_thread);
+    m_thread.start();
+}
+
+CCanTransport::~CCanTransport()
+{
+    Close();
+    m_thread.quit();
+    m_thread.wait();
+    // The thread has ended, so nothing can be delivering events to the context any more.
+    delete m_context;
+}
+
+bool CCanTransport::RunInDeviceThread(std::function<void()> task, int timeoutMs)
+{
+    struct Completion
+    {
+        std::mutex mutex;
+        std::condition_variable done;
+        bool finished = false;
+    };
+    auto completion = std::make_shared<Completion>();
+    const bool posted = QMetaObject::invokeMethod(
+        m_context,
+        [task = std::move(task), completion] {
+            task();
+            std::lock_guard<std::mutex> lock(completion->mutex);
+            completion->finished = true;
+            completion->done.notify_all();
+        },
+        Qt::QueuedConnection);
+    if (!posted)
+        return false;
+    std::unique_lock<std::mutex> lock(completion->mutex);
+    return completion->done.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                                     [&completion] { return completion->finished; });
+}
+
+int CCanTransport::Open(const uint32_t* settings)
+{
+    if (!settings)
+        return 1;
+    QString plugin;
+    QString interfaceName;
+    ChosenDevice(plugin, interfaceName);
+    const uint32_t bitRate = PluginTakesBitRate(plugin) ? BitRateForCode(settings[5]) : 0;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_replyId = kReplyBaseId + settings[4];
+        m_timeoutMs = settings[6] ? static_cast<int>(settings[6] & 0x7FFFFFFF) : kDefaultTimeoutMs;
+        m_replies.clear();
+        m_link = Link::Connecting;
+    }
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(kConnectTimeoutMs);
+    auto created = std::make_shared<std::atomic<bool>>(false);
+    const bool ran = RunInDeviceThread(
+        [this, plugin, interfaceName, bitRate, created] {
+            DropDevice();
+            created->store(CreateDevice(plugin, interfaceName, bitRate));
+        },
+        kConnectTimeoutMs);
+    bool up = false;
+    if (ran && created->load()) {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        up = m_changed.wait_until(lock, deadline, [this] { return m_link != Link::Connecting; }) &&
+             m_link == Link::Up;
+    }
+    if (up)
+        return 0;
+    Close();
+    return 1;
+}
+
+bool CCanTransport::CreateDevice(const QString& plugin, const QString& interfaceName,
+                                 uint32_t bitRate)
+{
+    QString error;
+    QCanBusDevice* device = QCanBus::instance()->createDevice(plugin, interfaceName, &error);
+    if (!device)
+        return false;
+    if (bitRate)
+        device->setConfigurationParameter(QCanBusDevice::BitRateKey, bitRate);
+    m_device = device;
+    QObject::connect(device, &QCanBusDevice::framesReceived, device,
+                     [this, device] { TakeFrames(device); });
+    QObject::connect(device, &QCanBusDevice::stateChanged, device,
+                     [this](QCanBusDevice::CanBusDeviceState state) {
+                         if (state == QCanBusDevice::ConnectedState)
+                             SetLink(Link::Up);
+                         else if (state == QCanBusDevice::UnconnectedState)
+                             SetLink(Link::Down);
+                     });
+    if (!device->connectDevice()) {
+        DropDevice();
+        return false;
+    }
+    return true;
+}
+
+void CCanTransport::DropDevice()
+{
+    QCanBusDevice* device = m_device;
+    m_device = nullptr;
+    if (!device)
+        return;
+    // Its last state changes belong to a link that is already given up.
+    QObject::disconnect(device, nullptr, nullptr, nullptr);
+    if (device->state() != QCanBusDevice::UnconnectedState)
+        device->disconnectDevice();
+    delete device;
+}
+
+void CCanTransport::SetLink(Link link)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_link = link;
+    }
+    m_changed.notify_all();
+}
+
+void CCanTransport::TakeFrames(QCanBusDevice* device)
+{
+    bool queued = false;
+    while (device->framesAvailable()) {
+        const QCanBusFrame frame = device->readFrame();
+        if (!frame.isValid() || frame.frameType() != QCanBusFrame::DataFrame)
+            continue;
+        std::lock_guard<std::mutex> lock(m_mutex);
+        // Only the drive's SDO answers matter; the rest of the bus traffic is dropped here.
+        if (frame.frameId() != m_replyId)
+            continue;
+        Reply reply{};
+        const uint32_t id = frame.frameId();
+        for (int i = 0; i < 4; ++i)
+            reply[i] = static_cast<uint8_t>(id >> (8 * i));
+        const QByteArray payload = frame.payload();
+        const int length = payload.size() < 8 ? static_cast<int>(payload.size()) : 8;
+        reply[4] = 0;
+        reply[5] = static_cast<uint8_t>(length);
+        std::memcpy(reply.data() + 6, payload.constData(), static_cast<size_t>(length));
+        if (m_replies.size() >= kMaxQueuedReplies)
+            m_replies.pop_front();
+        m_replies.push_back(reply);
+        queued = true;
+    }
+    if (queued)
+        m_changed.notify_all();
+}
+
+int CCanTransport::Send(const uint8_t* frame)
+{
+    if (!frame)
+        return 1;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_link != Link::Up)
+            return 1;
+        // An answer that came too late for the previous request must not pass for this one.
+        m_replies.clear();
+    }
+    const uint32_t id = ReadLe32(frame);
+    const int length = frame[5] < 8 ? frame[5] : 8;
+    const QByteArray payload(reinterpret_cast<const char*>(frame + 6), length);
+    auto written = std::make_shared<std::atomic<bool>>(false);
+    const bool ran = RunInDeviceThread([this, id, payload, written] {
+        if (!m_device)
+            return;
+        QCanBusFrame out(id, payload);
+        out.setExtendedFrameFormat(id > 0x7FF);
+        written->store(m_device->writeFrame(out));
+    });
+    return ran && written->load() ? 0 : 1;
+}
+
+int CCanTransport::Receive(uint8_t* frame)
+{
+    if (!frame)
+        return 1;
+    std::unique_lock<std::mutex> lock(m_mutex);
+    // A link that went down ends the wait at once instead of running out the timeout.
+    m_changed.wait_for(lock, std::chrono::milliseconds(m_timeoutMs),
+                       [this] { return !m_replies.empty() || m_link != Link::Up; });
+    if (m_replies.empty())
+        return 1;
+    std::memcpy(frame, m_replies.front().data(), kFrameBytes);
+    m_replies.pop_front();
+    return 0;
+}
+
+int CCanTransport::GetVersion(char* buffer)
+{
+    if (!buffer)
+        return 0;
+    QString plugin;
+    QString interfaceName;
+    ChosenDevice(plugin, interfaceName);
+    auto text = std::make_shared<QByteArray>();
+    // QCanBus is used from the device thread only.
+    const bool ran = RunInDeviceThread([plugin, text] {
+        if (!QCanBus::instance()->plugins().contains(plugin))
+            return;
+        QString error;
+        QStringList names;
+        for (const QCanBusDeviceInfo& info : QCanBus::instance()->availableDevices(plugin, &error))
+            names.append(info.name());
+        if (names.isEmpty())
+            return;
+        *text = (QLatin1String(kVersionText) + QStringLiteral(", backend ") + plugin +
+                 QStringLiteral(", interfaces: ") + names.join(QStringLiteral(", ")))
+                    .toLatin1();
+    });
+    if (!ran || text->isEmpty())
+        return 0;
+    const size_t length = std::min<size_t>(static_cast<size_t>(text->size()), 255);
+    std::memcpy(buffer, text->constData(), length);
+    buffer[length] = '\0';
+    return 1;
+}
+
+void CCanTransport::Close()
+{
+    RunInDeviceThread([this] { DropDevice(); });
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_link = Link::Down;
+        m_replies.clear();
+    }
+    m_changed.notify_all();
+}
+
+} // namespace
+
+extern "C" __attribute__((visibility("default"))) void CreateCanObject(ICanTransport** out)
+{
+    if (out)
+        *out = new (std::nothrow) CCanTransport;
+}
+
+extern "C" __attribute__((visibility("default"))) void SetCanDevice(const char* plugin,
+                                                                    const char* interfaceName)
+{
+    DeviceChoice& choice = Choice();
+    std::lock_guard<std::mutex> lock(choice.mutex);
+    choice.plugin = plugin && *plugin ? QString::fromUtf8(plugin) : QStringLiteral("socketcan");
+    choice.interfaceName =
+        interfaceName && *interfaceName ? QString::fromUtf8(interfaceName) : QStringLiteral("can0");
+}

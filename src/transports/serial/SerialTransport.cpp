@@ -1,0 +1,258 @@
+// The serial transport library (data/COM.so): one 10-byte request, one 10-byte reply over a tty.
+
+#include "CustomBaud.h"
+#include "comm/TransportApi.h"
+
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cstdlib>
+#include <fcntl.h>
+#include <new>
+#include <poll.h>
+#include <string>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kFrameBytes = 10;
+constexpr int kDefaultTimeoutMs = 100;
+
+using Clock = std::chrono::steady_clock;
+
+int RemainingMs(Clock::time_point deadline)
+{
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    return left > 0 ? static_cast<int>(left < INT_MAX ? left : INT_MAX) : 0;
+}
+
+// Port names are short device names below /dev ("ttyUSB0", "pts/3"); anything that could leave
+// that folder is refused.
+bool PortNameFromBlock(const SerialOpenBlock& block, std::string& name)
+{
+    name.clear();
+    for (char16_t c : block.portName) {
+        if (c == 0)
+            break;
+        if (c < 0x21 || c > 0x7E)
+            return false;
+        name.push_back(static_cast<char>(c));
+    }
+    return !name.empty() && name.find("..") == std::string::npos && name[0] != '/';
+}
+
+bool Exists(const std::string& path)
+{
+    struct stat info;
+    return stat(path.c_str(), &info) == 0;
+}
+
+// The system device first; otherwise the folder "dev" of the current directory, where the
+// virtual drive keeps a stable link to its pseudo-terminal.
+std::string ResolvePortPath(const std::string& name)
+{
+    const std::string system = "/dev/" + name;
+    if (Exists(system))
+        return system;
+    char cwd[PATH_MAX];
+    if (getcwd(cwd, sizeof(cwd)))
+        return std::string(cwd) + "/dev/" + name;
+    return system;
+}
+
+bool IsPseudoTerminal(const std::string& path)
+{
+    char real[PATH_MAX];
+    if (!realpath(path.c_str(), real))
+        return false;
+    return std::string(real).rfind("/dev/pts/", 0) == 0;
+}
+
+bool StandardSpeed(uint32_t rate, speed_t& speed)
+{
+    switch (rate) {
+    case 1200:
+        speed = B1200;
+        return true;
+    case 2400:
+        speed = B2400;
+        return true;
+    case 4800:
+        speed = B4800;
+        return true;
+    case 9600:
+        speed = B9600;
+        return true;
+    case 19200:
+        speed = B19200;
+        return true;
+    case 38400:
+        speed = B38400;
+        return true;
+    case 57600:
+        speed = B57600;
+        return true;
+    case 115200:
+        speed = B115200;
+        return true;
+    case 230400:
+        speed = B230400;
+        return true;
+    case 460800:
+        speed = B460800;
+        return true;
+    case 921600:
+        speed = B921600;
+        return true;
+    default:
+        return false;
+    }
+}
+
+class CSerialTransport final : public ISerialTransport
+{
+public:
+    int Open(const SerialOpenBlock* block) override;
+    int Send(const uint8_t* bytes, int length) override;
+    int Receive(uint8_t* bytes, int* length) override;
+    int Reserved3() override { return 0; }
+    void Close() override;
+    void Release() override { delete this; }
+
+private:
+    ~CSerialTransport() { Close(); }
+    bool Configure(const std::string& path, uint32_t rate);
+
+    int m_fd = -1;
+    int m_timeoutMs = kDefaultTimeoutMs;
+};
+
+int CSerialTransport::Open(const SerialOpenBlock* block)
+{
+    Close();
+    std::string name;
+    if (!block || !PortNameFromBlock(*block, name))
+        return 1;
+    const std::string path = ResolvePortPath(name);
+    m_fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (m_fd < 0)
+        return 1;
+    if (!isatty(m_fd) || !Configure(path, block->baudRate)) {
+        Close();
+        return 1;
+    }
+    m_timeoutMs = block->replyTimeoutMs ? static_cast<int>(block->replyTimeoutMs & INT_MAX)
+                                        : kDefaultTimeoutMs;
+    return 0;
+}
+
+bool CSerialTransport::Configure(const std::string& path, uint32_t rate)
+{
+    termios tio;
+    if (tcgetattr(m_fd, &tio) != 0)
+        return false;
+    cfmakeraw(&tio);
+    tio.c_cflag &= ~(CSIZE | PARENB | CSTOPB | CRTSCTS | HUPCL);
+    tio.c_cflag |= CS8 | CLOCAL | CREAD;
+    tio.c_iflag &= ~(IXON | IXOFF | IXANY);
+    // Non-blocking reads paced by poll(): return whatever is there.
+    tio.c_cc[VMIN] = 0;
+    tio.c_cc[VTIME] = 0;
+    speed_t speed;
+    const bool standard = StandardSpeed(rate, speed);
+    if (standard) {
+        cfsetispeed(&tio, speed);
+        cfsetospeed(&tio, speed);
+    }
+    if (tcsetattr(m_fd, TCSANOW, &tio) != 0)
+        return false;
+    // A pseudo-terminal carries any rate; only a real port must accept it.
+    if (!standard && rate != 0 && !SetCustomBaudRate(m_fd, rate) && !IsPseudoTerminal(path))
+        return false;
+    // DTR and RTS stay low; ports without modem lines (pseudo-terminals) refuse this harmlessly.
+    int lines = TIOCM_DTR | TIOCM_RTS;
+    ioctl(m_fd, TIOCMBIC, &lines);
+    tcflush(m_fd, TCIOFLUSH);
+    return true;
+}
+
+int CSerialTransport::Send(const uint8_t* bytes, int length)
+{
+    if (m_fd < 0 || !bytes || length <= 0)
+        return 1;
+    // A reply that came too late for the previous request must not pass for the next one.
+    tcflush(m_fd, TCIFLUSH);
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(m_timeoutMs);
+    int written = 0;
+    while (written < length) {
+        const ssize_t n = ::write(m_fd, bytes + written, static_cast<size_t>(length - written));
+        if (n > 0) {
+            written += static_cast<int>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && errno != EAGAIN)
+            return 1; // EIO: the other side hung up
+        pollfd pfd{m_fd, POLLOUT, 0};
+        const int ready = poll(&pfd, 1, RemainingMs(deadline));
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready <= 0 || (pfd.revents & (POLLHUP | POLLERR | POLLNVAL)))
+            return 1;
+    }
+    return 0;
+}
+
+int CSerialTransport::Receive(uint8_t* bytes, int* length)
+{
+    if (!bytes || !length)
+        return 1;
+    *length = 0;
+    if (m_fd < 0)
+        return 1;
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(m_timeoutMs);
+    int count = 0;
+    while (count < kFrameBytes) {
+        pollfd pfd{m_fd, POLLIN, 0};
+        const int ready = poll(&pfd, 1, RemainingMs(deadline));
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready <= 0)
+            break; // timeout
+        if (pfd.revents & POLLIN) {
+            const ssize_t n = ::read(m_fd, bytes + count, static_cast<size_t>(kFrameBytes - count));
+            if (n > 0) {
+                count += static_cast<int>(n);
+                continue;
+            }
+            if (n < 0 && (errno == EINTR || errno == EAGAIN))
+                continue;
+            break; // end of file or EIO: the other side is gone
+        }
+        if (pfd.revents & (POLLHUP | POLLERR | POLLNVAL))
+            break;
+    }
+    *length = count;
+    return 0;
+}
+
+void CSerialTransport::Close()
+{
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        m_fd = -1;
+    }
+}
+
+} // namespace
+
+extern "C" __attribute__((visibility("default"))) void CreateObject(ISerialTransport** out)
+{
+    if (out)
+        *out = new (std::nothrow) CSerialTransport;
+}
