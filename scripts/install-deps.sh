@@ -9,7 +9,7 @@ PKGS=(
   qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-serialbus-dev
   libqt6serialbus6-bin qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
   libgtest-dev googletest libgmock-dev libbenchmark-dev
-  fonts-wqy-microhei xvfb xauth
+  fonts-wqy-microhei xvfb xauth time
 )
 missing=()
 for p in "${PKGS[@]}"; do

@@ -12,10 +12,10 @@ bool ParseUnsigned(const QString& text, uint32_t& out)
     return ok;
 }
 
-const QStringList kDriveCommands = {QStringLiteral("read"),  QStringLiteral("write"),
+const QStringList kDriveCommands = {QStringLiteral("read"),   QStringLiteral("write"),
                                     QStringLiteral("upload"), QStringLiteral("watch"),
-                                    QStringLiteral("dump"),  QStringLiteral("page"),
-                                    QStringLiteral("set"),   QStringLiteral("info")};
+                                    QStringLiteral("dump"),   QStringLiteral("page"),
+                                    QStringLiteral("set"),    QStringLiteral("info")};
 } // namespace
 
 bool CliOptions::usesDrive() const
@@ -154,9 +154,14 @@ bool ParseCliOptions(const QStringList& arguments, CliOptions& options, QString&
         error = QStringLiteral("no command given");
         return false;
     }
-    if (options.usesDrive() && !options.startSim && options.serialPort.isEmpty() && !options.usesCan()) {
+    if (options.usesDrive() && !options.startSim && options.serialPort.isEmpty() &&
+        !options.usesCan()) {
         error = QStringLiteral("%1 needs a drive: --serial PORT, --can BACKEND:INTERFACE or --sim")
                     .arg(options.command);
+        return false;
+    }
+    if (options.baud == 0 && !options.startSim) {
+        error = QStringLiteral("--baud 0 (no pacing) is only for the virtual drive (--sim)");
         return false;
     }
     if (!options.serialPort.isEmpty() && options.usesCan()) {

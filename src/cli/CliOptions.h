@@ -6,24 +6,30 @@
 #include <cstdint>
 
 // Exit codes of drivactl.
-enum CliExit { ExitOk = 0, ExitAbort = 1, ExitCommFailure = 2, ExitBadArguments = 3 };
+enum CliExit
+{
+    ExitOk = 0,
+    ExitAbort = 1,
+    ExitCommFailure = 2,
+    ExitBadArguments = 3
+};
 
 // The parsed command line.
 struct CliOptions
 {
-    QString baseDir;          // installation tree; default the current directory
-    QString serialPort;       // --serial
-    uint32_t baud = 115200;   // --baud
-    QString canBackend;       // --can BACKEND:INTERFACE
+    QString baseDir;        // installation tree; default the current directory
+    QString serialPort;     // --serial
+    uint32_t baud = 115200; // --baud
+    QString canBackend;     // --can BACKEND:INTERFACE
     QString canInterface;
-    uint32_t bitrate = 28;    // --bitrate (PCAN code), 500 kBit/s
-    uint32_t node = 1;        // --node
-    uint32_t timeoutMs = 0;   // --timeout; 0: sys.ini "timeout" of [com], else 100
-    bool startSim = false;    // --sim: start drivara-sim for the command
-    int count = 0;            // --count for watch and page --watch
-    QString find;             // dict --find
-    QString unit;             // set --unit
-    bool watch = false;       // page --watch
+    uint32_t bitrate = 28;  // --bitrate (PCAN code), 500 kBit/s
+    uint32_t node = 1;      // --node
+    uint32_t timeoutMs = 0; // --timeout; 0: sys.ini "timeout" of [com], else 100
+    bool startSim = false;  // --sim: start drivara-sim for the command
+    int count = 0;          // --count for watch and page --watch
+    QString find;           // dict --find
+    QString unit;           // set --unit
+    bool watch = false;     // page --watch
     QString command;
     QStringList args;
 

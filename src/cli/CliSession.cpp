@@ -82,11 +82,13 @@ bool CCliSession::StartSimulator(QString& portOrInterface, QString& error)
     QStringList args = {QStringLiteral("--data"), m_sys->dataDir, QStringLiteral("--node"),
                         QString::number(m_options.node), QStringLiteral("--until-stdin-closes")};
     if (m_options.usesCan()) {
-        args << QStringLiteral("--can") << m_options.canBackend + QLatin1Char(':') + m_options.canInterface;
+        args << QStringLiteral("--can")
+             << m_options.canBackend + QLatin1Char(':') + m_options.canInterface;
     } else {
-        args << QStringLiteral("--serial") << QStringLiteral("--baud") << QString::number(m_options.baud)
-             << QStringLiteral("--link") << QDir::tempPath() + QStringLiteral("/drivactl-sim-%1")
-                                                                 .arg(QCoreApplication::applicationPid());
+        args << QStringLiteral("--serial") << QStringLiteral("--baud")
+             << QString::number(m_options.baud) << QStringLiteral("--link")
+             << QDir::tempPath() +
+                    QStringLiteral("/drivactl-sim-%1").arg(QCoreApplication::applicationPid());
     }
     m_sim = std::make_unique<QProcess>();
     m_sim->setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -130,20 +132,22 @@ int CCliSession::Connect(QString& error)
 
     uint32_t timeout = m_options.timeoutMs;
     if (timeout == 0) {
-        timeout = Ini::GetProfileString(m_sys->sysIniPath, QStringLiteral("com"), QStringLiteral("timeout"),
-                                        QStringLiteral("100"), 16)
+        timeout = Ini::GetProfileString(m_sys->sysIniPath, QStringLiteral("com"),
+                                        QStringLiteral("timeout"), QStringLiteral("100"), 16)
                       .toUInt();
     }
     bool opened = false;
     if (m_options.usesCan()) {
-        opened = m_mainFrame->OpenCan(m_options.canBackend, m_options.canInterface, m_options.bitrate,
-                                      m_options.node, timeout, error);
+        opened = m_mainFrame->OpenCan(m_options.canBackend, m_options.canInterface,
+                                      m_options.bitrate, m_options.node, timeout, error);
     } else {
         if (port.size() > 7) {
             error = QStringLiteral("port name %1 is longer than 7 characters").arg(port);
             return ExitBadArguments;
         }
-        opened = m_mainFrame->OpenSerial(port, m_options.baud, m_options.node, timeout, error);
+        // --baud 0 asks the virtual drive not to pace its replies; the port itself keeps a rate.
+        const uint32_t baud = m_options.baud ? m_options.baud : 115200;
+        opened = m_mainFrame->OpenSerial(port, baud, m_options.node, timeout, error);
     }
     m_commFailed = false;
     return opened ? ExitOk : ExitCommFailure;

@@ -19,7 +19,14 @@ class CCliSession : public CMessageReceiver
 public:
     struct Answer
     {
-        enum Kind { Value, Abort, Segment, CommFailed, Timeout } kind = Timeout;
+        enum Kind
+        {
+            Value,
+            Abort,
+            Segment,
+            CommFailed,
+            Timeout
+        } kind = Timeout;
         uint32_t value = 0;
     };
 

@@ -18,8 +18,8 @@ int PrintAnswer(CCliSession& session, uint32_t key, const CCliSession::Answer& a
     switch (answer.kind) {
     case CCliSession::Answer::Value:
     case CCliSession::Answer::Segment:
-        Out() << KeyText(key) << ' ' << record.name << " = " << RawText(record.dataType, answer.value)
-              << '\n';
+        Out() << KeyText(key) << ' ' << record.name << " = "
+              << RawText(record.dataType, answer.value) << '\n';
         return ExitOk;
     case CCliSession::Answer::Abort:
         Out() << KeyText(key) << ' ' << record.name << " = abort "
@@ -95,8 +95,8 @@ int RunWrite(CCliSession& session, const CliOptions& options)
                      : "not a number: " + text + '\n');
         return ExitBadArguments;
     }
-    const int code = PrintAnswer(session, key,
-                                 session.Exchange(command, key, static_cast<uint32_t>(value)));
+    const int code =
+        PrintAnswer(session, key, session.Exchange(command, key, static_cast<uint32_t>(value)));
     return code == ExitCommFailure ? CommFailure(session) : code;
 }
 
@@ -127,7 +127,8 @@ int RunDump(CCliSession& session, const CliOptions&)
     for (int i = 0; i < dictionary.GetCount(); ++i) {
         if (!dictionary.GetAt(i, record))
             break;
-        const int code = PrintAnswer(session, record.key, session.Exchange(SdoFrame::kRead, record.key, 0));
+        const int code =
+            PrintAnswer(session, record.key, session.Exchange(SdoFrame::kRead, record.key, 0));
         if (code == ExitCommFailure)
             return CommFailure(session);
         result = std::max(result, code);
@@ -154,7 +155,8 @@ int RunWatch(CCliSession& session, const CliOptions& options)
         if (!seen.contains(lParam) || (message != WM_SDO_VALUE && message != WM_SDO_ABORT))
             return;
         CCliSession::Answer answer;
-        answer.kind = message == WM_SDO_VALUE ? CCliSession::Answer::Value : CCliSession::Answer::Abort;
+        answer.kind =
+            message == WM_SDO_VALUE ? CCliSession::Answer::Value : CCliSession::Answer::Abort;
         answer.value = wParam;
         result = std::max(result, PrintAnswer(session, lParam, answer));
         Out().flush();

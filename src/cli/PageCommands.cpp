@@ -3,8 +3,8 @@
 #include "Output.h"
 
 #include "comm/SdoFrame.h"
-#include "pages/ParamPage.h"
 #include "pages/PageTable.h"
+#include "pages/ParamPage.h"
 
 #include <QElapsedTimer>
 
@@ -21,7 +21,8 @@ void PrintRows(const CPageListModel& list)
     int nameWidth = 4, valueWidth = 5;
     for (int r = 0; r < list.GetItemCount(); ++r) {
         nameWidth = std::max(nameWidth, int(list.GetItemText(r, CPageListModel::ColName).size()));
-        valueWidth = std::max(valueWidth, int(list.GetItemText(r, CPageListModel::ColValue).size()));
+        valueWidth =
+            std::max(valueWidth, int(list.GetItemText(r, CPageListModel::ColValue).size()));
     }
     for (int r = 0; r < list.GetItemCount(); ++r) {
         Out() << Pad(list.GetItemText(r, CPageListModel::ColLabel), 5)
@@ -40,14 +41,15 @@ bool WaitForReadPass(CCliSession& session, const CParamPage& page)
     sinceProgress.start();
     const int stallMs = session.exchangeTimeoutMs();
     return session.WaitUntil(
-        [&] {
-            if (page.readCursor() != lastCursor) {
-                lastCursor = page.readCursor();
-                sinceProgress.restart();
-            }
-            return page.readCursor() == 0 || sinceProgress.elapsed() > stallMs;
-        },
-        24 * 3600 * 1000) && page.readCursor() == 0;
+               [&] {
+                   if (page.readCursor() != lastCursor) {
+                       lastCursor = page.readCursor();
+                       sinceProgress.restart();
+                   }
+                   return page.readCursor() == 0 || sinceProgress.elapsed() > stallMs;
+               },
+               24 * 3600 * 1000) &&
+           page.readCursor() == 0;
 }
 
 } // namespace
@@ -60,7 +62,10 @@ int RunDict(CCliSession& session, const CliOptions& options)
     for (int i = 0; dictionary.GetAt(i, record); ++i) {
         if (!options.find.isEmpty() && !record.name.contains(options.find, Qt::CaseInsensitive))
             continue;
-        Out() << QStringLiteral("%1:%2").arg(record.index, 4, 16, QLatin1Char('0')).arg(record.subindex, 2, 16, QLatin1Char('0')).toUpper()
+        Out() << QStringLiteral("%1:%2")
+                     .arg(record.index, 4, 16, QLatin1Char('0'))
+                     .arg(record.subindex, 2, 16, QLatin1Char('0'))
+                     .toUpper()
               << '\t' << record.name << '\t' << record.dataType << '\t' << record.attribute << '\t'
               << record.unitText << '\n';
         ++shown;
@@ -89,8 +94,8 @@ int RunUnits(CCliSession& session, const CliOptions& options)
     Out() << "default unit: " << defaultUnit << '\n';
     if (const QVector<CUnitRecord>* units = sys.unitTable.LookupUnits(key)) {
         for (const CUnitRecord& unit : *units) {
-            Out() << "  " << Pad(unit.DisplayName(), 10) << " name " << Pad(unit.name, 8) << " formula "
-                  << unit.formula << '\n';
+            Out() << "  " << Pad(unit.DisplayName(), 10) << " name " << Pad(unit.name, 8)
+                  << " formula " << unit.formula << '\n';
         }
     }
     Out() << "  DEC, HEX, ASCII\n";
@@ -142,11 +147,13 @@ int RunPage(CCliSession& session, const CliOptions& options)
         QObject::connect(&page.list(), &CPageListModel::dataChanged, &page.list(),
                          [&](const QModelIndex& from, const QModelIndex& to) {
                              for (int r = from.row(); r <= to.row(); ++r) {
-                                 if (from.column() > CPageListModel::ColValue || to.column() < CPageListModel::ColValue)
+                                 if (from.column() > CPageListModel::ColValue ||
+                                     to.column() < CPageListModel::ColValue)
                                      continue;
-                                 Out() << page.list().GetItemText(r, CPageListModel::ColName) << " = "
-                                       << page.list().GetItemText(r, CPageListModel::ColValue) << ' '
-                                       << page.list().GetItemText(r, CPageListModel::ColUnit) << '\n';
+                                 Out()
+                                     << page.list().GetItemText(r, CPageListModel::ColName) << " = "
+                                     << page.list().GetItemText(r, CPageListModel::ColValue) << ' '
+                                     << page.list().GetItemText(r, CPageListModel::ColUnit) << '\n';
                                  Out().flush();
                                  ++changes;
                              }

@@ -7,7 +7,8 @@
 
 namespace {
 
-const QStringList kFormatKeywords = {QStringLiteral("DEC"), QStringLiteral("HEX"), QStringLiteral("ASCII")};
+const QStringList kFormatKeywords = {QStringLiteral("DEC"), QStringLiteral("HEX"),
+                                     QStringLiteral("ASCII")};
 
 // Converts a raw value for display in the given unit as a page row does. A conversion that waits
 // for a drive constant is finished by the parked read, whose answer comes back to this window.
@@ -35,8 +36,9 @@ bool DisplayValue(CCliSession& session, uint32_t key, const QString& dataType, c
 int Refused(uint32_t key, const CCliSession::Answer& answer)
 {
     if (answer.kind == CCliSession::Answer::Abort) {
-        Out() << KeyText(key) << " = abort " << QStringLiteral("0x%1").arg(answer.value, 8, 16, QLatin1Char('0'))
-              << ' ' << AbortCodeText(answer.value) << '\n';
+        Out() << KeyText(key) << " = abort "
+              << QStringLiteral("0x%1").arg(answer.value, 8, 16, QLatin1Char('0')) << ' '
+              << AbortCodeText(answer.value) << '\n';
         return ExitAbort;
     }
     Err() << "communication with the drive failed\n";
@@ -54,8 +56,10 @@ void ShowLive(CCliSession& session, uint32_t key)
     const CCliSession::Answer answer = session.Exchange(SdoFrame::kRead, key, 0);
     QString text;
     if (!DisplayValue(session, key, record.dataType, unit, answer, text))
-        text = answer.kind == CCliSession::Answer::Value ? RawText(record.dataType, answer.value) : QStringLiteral("????");
-    Out() << "  " << record.name.leftJustified(28) << text.rightJustified(12) << ' ' << unit << '\n';
+        text = answer.kind == CCliSession::Answer::Value ? RawText(record.dataType, answer.value)
+                                                         : QStringLiteral("????");
+    Out() << "  " << record.name.leftJustified(32) << text.rightJustified(12) << ' ' << unit
+          << '\n';
 }
 
 } // namespace
@@ -93,7 +97,8 @@ int RunSet(CCliSession& session, const CliOptions& options)
         for (int i = 0; units && i < units->size(); ++i)
             writable = writable || units->at(i).name == options.unit;
         if (!writable) {
-            Err() << "unit " << options.unit << " cannot be written for " << KeyText(key) << "; units:";
+            Err() << "unit " << options.unit << " cannot be written for " << KeyText(key)
+                  << "; units:";
             for (int i = 0; units && i < units->size(); ++i)
                 Err() << ' ' << units->at(i).name;
             Err() << " DEC HEX ASCII\n";
@@ -106,7 +111,8 @@ int RunSet(CCliSession& session, const CliOptions& options)
     answer = session.Await(key, [&] { sys.WriteItem(session.hwnd(), list, 0); });
     if (answer.kind == CCliSession::Answer::Timeout) {
         // WriteItem sends nothing for a text that does not fit the unit (wrong ASCII length).
-        Err() << "nothing was written: \"" << options.args.at(1) << "\" does not fit unit " << unit << '\n';
+        Err() << "nothing was written: \"" << options.args.at(1) << "\" does not fit unit " << unit
+              << '\n';
         return ExitBadArguments;
     }
     if (answer.kind != CCliSession::Answer::Value)
@@ -130,7 +136,7 @@ int RunInfo(CCliSession& session, const CliOptions& options)
         QByteArray text;
         CCliSession::Answer answer;
         if (session.Upload(key, text, answer))
-            Out() << "  " << record.name.leftJustified(28) << QString::fromUtf8(text) << '\n';
+            Out() << "  " << record.name.leftJustified(32) << QString::fromUtf8(text) << '\n';
         else if (answer.kind != CCliSession::Answer::Abort)
             return Refused(key, answer);
     }
@@ -140,7 +146,8 @@ int RunInfo(CCliSession& session, const CliOptions& options)
             continue;
         const CCliSession::Answer answer = session.Exchange(SdoFrame::kRead, key, 0);
         if (answer.kind == CCliSession::Answer::Value)
-            Out() << "  " << record.name.leftJustified(28) << RawText(record.dataType, answer.value) << '\n';
+            Out() << "  " << record.name.leftJustified(32) << RawText(record.dataType, answer.value)
+                  << '\n';
         else if (answer.kind != CCliSession::Answer::Abort)
             return Refused(key, answer);
     }

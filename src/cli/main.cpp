@@ -20,11 +20,11 @@ using Command = std::function<int(CCliSession&, const CliOptions&)>;
 const QHash<QString, Command>& Commands()
 {
     static const QHash<QString, Command> commands = {
-        {QStringLiteral("dict"), RunDict},   {QStringLiteral("units"), RunUnits},
-        {QStringLiteral("read"), RunRead},   {QStringLiteral("write"), RunWrite},
+        {QStringLiteral("dict"), RunDict},     {QStringLiteral("units"), RunUnits},
+        {QStringLiteral("read"), RunRead},     {QStringLiteral("write"), RunWrite},
         {QStringLiteral("upload"), RunUpload}, {QStringLiteral("watch"), RunWatch},
-        {QStringLiteral("dump"), RunDump},   {QStringLiteral("page"), RunPage},
-        {QStringLiteral("set"), RunSet},     {QStringLiteral("info"), RunInfo},
+        {QStringLiteral("dump"), RunDump},     {QStringLiteral("page"), RunPage},
+        {QStringLiteral("set"), RunSet},       {QStringLiteral("info"), RunInfo},
     };
     return commands;
 }
@@ -41,7 +41,8 @@ int main(int argc, char** argv)
 
     CliOptions options;
     QString error;
-    if (!ParseCliOptions(app.arguments(), options, error) || options.command == QLatin1String("help")) {
+    if (!ParseCliOptions(app.arguments(), options, error) ||
+        options.command == QLatin1String("help")) {
         if (!error.isEmpty())
             Err() << "drivactl: " << error << '\n';
         Err() << CliUsage();

@@ -12,12 +12,11 @@ struct CanRate
     uint32_t code;
     const char* text;
 };
-constexpr CanRate kCanRates[] = {{20, "1 MBit/s"},      {28, "500 KBit/s"},  {284, "250 KBit/s"},
-                                 {796, "125 KBit/s"},   {17199, "100 KBit/s"}, {18223, "50 KBit/s"}};
+constexpr CanRate kCanRates[] = {{20, "1 MBit/s"},    {28, "500 KBit/s"},    {284, "250 KBit/s"},
+                                 {796, "125 KBit/s"}, {17199, "100 KBit/s"}, {18223, "50 KBit/s"}};
 } // namespace
 
-CMainFrameLogic::CMainFrameLogic(CSysData& sys, bool pollStatusword)
-    : m_sys(sys), m_handle(this)
+CMainFrameLogic::CMainFrameLogic(CSysData& sys, bool pollStatusword) : m_sys(sys), m_handle(this)
 {
     m_sys.mainFrameWnd = m_handle.hwnd();
     if (pollStatusword)
@@ -89,11 +88,13 @@ bool CMainFrameLogic::OpenSerial(const QString& portName, uint32_t baud, uint32_
         m_sys.driverId = static_cast<uint8_t>(nodeId);
         m_sys.statusText = QStringLiteral("Comm Status: Open  %1  %2").arg(portName).arg(baud);
     }
-    return FinishOpen(result, QStringLiteral("open COM port failure! comm setting might wrong! \n"), error);
+    return FinishOpen(result, QStringLiteral("open COM port failure! comm setting might wrong! \n"),
+                      error);
 }
 
 bool CMainFrameLogic::OpenCan(const QString& plugin, const QString& interfaceName,
-                              uint32_t bitrateCode, uint32_t nodeId, uint32_t timeoutMs, QString& error)
+                              uint32_t bitrateCode, uint32_t nodeId, uint32_t timeoutMs,
+                              QString& error)
 {
     if (!m_sys.link.SetMode(5)) {
         m_sys.link.SetMode(1);
@@ -109,7 +110,8 @@ bool CMainFrameLogic::OpenCan(const QString& plugin, const QString& interfaceNam
         m_sys.driverId = static_cast<uint8_t>(nodeId);
         m_sys.statusText = CanStatusText(bitrateCode);
     }
-    return FinishOpen(result, QStringLiteral("open CAN port failure! comm setting might wrong! \n"), error);
+    return FinishOpen(result, QStringLiteral("open CAN port failure! comm setting might wrong! \n"),
+                      error);
 }
 
 void CMainFrameLogic::CloseConnection()

@@ -17,7 +17,12 @@ class CMainFrameLogic : public CMessageReceiver
 {
 public:
     // Toolbar state icons.
-    enum StateIcon { IconNoDrive = 205, IconFault = 210, IconDriveOk = 211 };
+    enum StateIcon
+    {
+        IconNoDrive = 205,
+        IconFault = 210,
+        IconDriveOk = 211
+    };
 
     explicit CMainFrameLogic(CSysData& sys, bool pollStatusword = true);
     ~CMainFrameLogic() override;

@@ -21,6 +21,8 @@ struct Entry
 // Completion state of one blocking send.
 struct Call
 {
+    bool started = false;
+    bool abandoned = false; // the sender gave up: deliver nothing any more
     bool done = false;
     bool handled = false;
 };
@@ -105,7 +107,8 @@ void CMessageLayer::Post(HWND handle, unsigned message, uint32_t wParam, uint32_
     if (d.shuttingDown || !d.Find(handle, entry))
         return;
     QMetaObject::invokeMethod(
-        entry.dispatcher, [&d, handle, message, wParam, lParam] { d.Deliver(handle, message, wParam, lParam); },
+        entry.dispatcher,
+        [&d, handle, message, wParam, lParam] { d.Deliver(handle, message, wParam, lParam); },
         Qt::QueuedConnection);
 }
 
@@ -123,6 +126,12 @@ bool CMessageLayer::Send(HWND handle, unsigned message, uint32_t wParam, uint32_
     QMetaObject::invokeMethod(
         entry.dispatcher,
         [&d, call, handle, message, wParam, lParam] {
+            {
+                std::lock_guard<std::mutex> lock(d.mutex);
+                if (call->abandoned || d.shuttingDown)
+                    return;
+                call->started = true;
+            }
             const bool handled = d.Deliver(handle, message, wParam, lParam);
             std::lock_guard<std::mutex> lock(d.mutex);
             call->handled = handled;
@@ -135,8 +144,11 @@ bool CMessageLayer::Send(HWND handle, unsigned message, uint32_t wParam, uint32_
     // receiver's thread no longer processes events.
     std::unique_lock<std::mutex> lock(d.mutex);
     while (!call->done) {
-        if (d.shuttingDown || (cancel && cancel->load() != 0))
+        // A message already being handled is waited for; one still queued is withdrawn.
+        if (!call->started && (d.shuttingDown || (cancel && cancel->load() != 0))) {
+            call->abandoned = true;
             return false;
+        }
         d.finished.wait_for(lock, std::chrono::milliseconds(20));
     }
     return call->handled;

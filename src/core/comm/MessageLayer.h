@@ -65,7 +65,8 @@ class CWindowHandle
 public:
     explicit CWindowHandle(CMessageReceiver* receiver)
         : m_handle(CMessageLayer::Instance().Register(receiver))
-    {}
+    {
+    }
     ~CWindowHandle() { CMessageLayer::Instance().Unregister(m_handle); }
     CWindowHandle(const CWindowHandle&) = delete;
     CWindowHandle& operator=(const CWindowHandle&) = delete;

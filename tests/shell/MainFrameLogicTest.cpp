@@ -1,0 +1,157 @@
+#include "TestSupport.h"
+
+#include "SimSerialServer.h"
+#include "VirtualDrive.h"
+#include "app/MainFrameLogic.h"
+#include "app/Report.h"
+#include "app/SysData.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+namespace {
+
+class MainFrameLogicTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        previousSink =
+            SetMessageSink([this](const QString& text, MessageKind) { messages.push_back(text); });
+        ASSERT_TRUE(drive.Load(TestSupport::DistDir() + QStringLiteral("/data")));
+        sys = std::make_unique<CSysData>(CSysDataOptions{install.base(), 1033});
+        ASSERT_TRUE(sys->dictionary.WaitUntilLoaded(10000));
+        frame = std::make_unique<CMainFrameLogic>(*sys);
+        frame->onStateIcon = [this](int icon) { icons.push_back(icon); };
+        frame->onStatusText = [this](const QString& text) { statusTexts.push_back(text); };
+        frame->onPagesControl = [this](unsigned code) { pageCodes.push_back(code); };
+    }
+
+    void TearDown() override
+    {
+        frame.reset();
+        sys.reset();
+        SetMessageSink(previousSink);
+    }
+
+    bool OpenOnSimulator()
+    {
+        if (!server.Start(1, 0))
+            return false;
+        QString error;
+        return frame->OpenSerial(server.PortName(), 115200, 1, 100, error);
+    }
+
+    TestSupport::TempInstall install;
+    CVirtualDrive drive;
+    CSimSerialServer server{drive};
+    std::unique_ptr<CSysData> sys;
+    std::unique_ptr<CMainFrameLogic> frame;
+    MessageSink previousSink;
+    std::vector<QString> messages;
+    std::vector<int> icons;
+    std::vector<QString> statusTexts;
+    std::vector<unsigned> pageCodes;
+};
+
+} // namespace
+
+TEST_F(MainFrameLogicTest, FirstStatuswordOpensTheConnectionAndReloadsPages)
+{
+    ASSERT_TRUE(OpenOnSimulator());
+    EXPECT_TRUE(frame->waitingForFirstAnswer());
+    EXPECT_EQ(sys->connected.load(), 1);
+    // The statusword is polled for the main frame; its first value ends the wait.
+    ASSERT_TRUE(TestSupport::WaitFor([&] { return frame->lastDriveState() == 0; }, 5000));
+    EXPECT_FALSE(frame->waitingForFirstAnswer());
+    EXPECT_EQ(sys->portOpened.load(), 0);
+    ASSERT_FALSE(statusTexts.empty());
+    EXPECT_EQ(statusTexts.back(),
+              QStringLiteral("Comm Status: Open  %1  115200").arg(server.PortName()));
+    EXPECT_EQ(pageCodes, std::vector<unsigned>{2});
+    EXPECT_EQ(frame->stateIcon(), CMainFrameLogic::IconDriveOk);
+}
+
+TEST_F(MainFrameLogicTest, UnmaskedErrorTurnsTheIndicatorToFault)
+{
+    ASSERT_TRUE(OpenOnSimulator());
+    ASSERT_TRUE(TestSupport::WaitFor([&] { return frame->lastDriveState() == 0; }, 5000));
+    drive.SetValue(0x260001, 0xFFFF); // every low error reported
+    drive.SetValue(0x260100, 0x0004);
+    ASSERT_TRUE(TestSupport::WaitFor([&] { return frame->lastDriveState() == 1; }, 5000));
+    EXPECT_EQ(frame->stateIcon(), CMainFrameLogic::IconFault);
+    // Masking the error clears the fault bit of the statusword.
+    drive.SetValue(0x260001, 0xFFFB);
+    ASSERT_TRUE(TestSupport::WaitFor([&] { return frame->lastDriveState() == 0; }, 5000));
+    EXPECT_EQ(frame->stateIcon(), CMainFrameLogic::IconDriveOk);
+}
+
+TEST_F(MainFrameLogicTest, TransferFailureClosesTheConnection)
+{
+    ASSERT_TRUE(OpenOnSimulator());
+    ASSERT_TRUE(TestSupport::WaitFor([&] { return frame->lastDriveState() == 0; }, 5000));
+    server.Stop(); // the cable is pulled
+    ASSERT_TRUE(TestSupport::WaitFor([&] { return sys->connected.load() == 2; }, 5000));
+    EXPECT_EQ(statusTexts.back(), QStringLiteral("Comm Status: Closed"));
+    EXPECT_EQ(frame->stateIcon(), CMainFrameLogic::IconNoDrive);
+    EXPECT_EQ(frame->lastDriveState(), -1);
+    // Not waiting for a first answer any more: no "Not Find Driver" message.
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(MainFrameLogicTest, SilentDriveAfterOpenReportsNotFindDriver)
+{
+    drive.faults().SetSilent(true);
+    ASSERT_TRUE(OpenOnSimulator());
+    ASSERT_TRUE(TestSupport::WaitFor([&] { return sys->connected.load() == 2; }, 5000));
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0], QStringLiteral("Not Find Driver! Please Check..."));
+    EXPECT_FALSE(frame->waitingForFirstAnswer());
+}
+
+TEST_F(MainFrameLogicTest, OpenFailureLeavesTheLinkClosed)
+{
+    QString error;
+    EXPECT_FALSE(frame->OpenSerial(QStringLiteral("pts/999"), 115200, 1, 100, error));
+    EXPECT_EQ(error, QStringLiteral("open COM port failure! comm setting might wrong! \n"));
+    EXPECT_EQ(sys->connected.load(), 2);
+    EXPECT_FALSE(frame->OpenSerial(QStringLiteral("ttyUSB12345"), 115200, 1, 100,
+                                   error)); // over 7 characters
+}
+
+TEST_F(MainFrameLogicTest, ConstantsArriveOnceAndAreForgottenWhileDisconnected)
+{
+    SendMessage(frame->hwnd(), WM_SDO_VALUE, 0xFFFFFFFE, 0x609101);
+    ASSERT_TRUE(sys->evaluator.ConstExists(0x609101));
+    EXPECT_EQ(sys->evaluator.GetConst(0x609101), -2);
+    // The first value stays; later ones for the same key are not taken from the main frame.
+    SendMessage(frame->hwnd(), WM_SDO_VALUE, 5, 0x609101);
+    EXPECT_EQ(sys->evaluator.GetConst(0x609101), -2);
+    // The statusword is never a constant.
+    SendMessage(frame->hwnd(), WM_SDO_VALUE, 0x0237, kStatuswordKey);
+    EXPECT_FALSE(sys->evaluator.ConstExists(kStatuswordKey));
+
+    // (a statusword counts as the drive answering: the connection is taken as open)
+    EXPECT_EQ(sys->connected.load(), 1);
+    frame->CloseConnection();
+    frame->TimerTick(); // not connected
+    EXPECT_FALSE(sys->evaluator.ConstExists(0x609101));
+    EXPECT_EQ(frame->stateIcon(), CMainFrameLogic::IconNoDrive);
+}
+
+TEST_F(MainFrameLogicTest, IndicatorBlinksWhileConnected)
+{
+    ASSERT_TRUE(OpenOnSimulator());
+    ASSERT_TRUE(TestSupport::WaitFor([&] { return frame->lastDriveState() == 0; }, 5000));
+    std::vector<int> seen;
+    for (int i = 0; i < 4; ++i) {
+        frame->TimerTick();
+        seen.push_back(frame->stateIcon());
+    }
+    EXPECT_NE(seen[0], seen[1]);
+    EXPECT_EQ(seen[0], seen[2]);
+    EXPECT_EQ(seen[1], seen[3]);
+    EXPECT_TRUE(seen[0] == CMainFrameLogic::IconNoDrive || seen[1] == CMainFrameLogic::IconNoDrive);
+}

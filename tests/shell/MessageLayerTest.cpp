@@ -1,0 +1,159 @@
+#include "TestSupport.h"
+
+#include "comm/MessageLayer.h"
+
+#include <QThread>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+namespace {
+
+struct Recorded
+{
+    unsigned message;
+    uint32_t wParam;
+    uint32_t lParam;
+    QThread* thread;
+};
+
+class Probe : public CMessageReceiver
+{
+public:
+    void OnMessage(unsigned message, uint32_t wParam, uint32_t lParam) override
+    {
+        received.push_back({message, wParam, lParam, QThread::currentThread()});
+        if (onMessage)
+            onMessage();
+    }
+    std::vector<Recorded> received;
+    std::function<void()> onMessage;
+};
+
+class MessageLayerTest : public ::testing::Test
+{
+protected:
+    void TearDown() override { CMessageLayer::Instance().ResetForTests(); }
+};
+
+} // namespace
+
+TEST_F(MessageLayerTest, SendFromWorkerBlocksUntilTheReceiverThreadHandledIt)
+{
+    Probe probe;
+    CWindowHandle handle(&probe);
+    std::atomic<bool> sent{false};
+    std::atomic<bool> handled{false};
+    std::thread worker([&] {
+        handled = SendMessage(handle, WM_SDO_VALUE, 0x1234, 0x604100);
+        sent = true;
+    });
+    // Nothing is delivered while the receiver's thread does not process events.
+    QThread::msleep(50);
+    EXPECT_FALSE(sent.load());
+    EXPECT_TRUE(probe.received.empty());
+    ASSERT_TRUE(TestSupport::WaitFor([&] { return sent.load(); }));
+    worker.join();
+    EXPECT_TRUE(handled.load());
+    ASSERT_EQ(probe.received.size(), 1u);
+    EXPECT_EQ(probe.received[0].message, WM_SDO_VALUE);
+    EXPECT_EQ(probe.received[0].wParam, 0x1234u);
+    EXPECT_EQ(probe.received[0].lParam, 0x604100u);
+    EXPECT_EQ(probe.received[0].thread, QThread::currentThread());
+}
+
+TEST_F(MessageLayerTest, MessagesKeepTheirOrderAndSameThreadSendsAreDirect)
+{
+    Probe probe;
+    CWindowHandle handle(&probe);
+    std::thread worker([&] {
+        for (uint32_t i = 0; i < 50; ++i)
+            SendMessage(handle, WM_SDO_VALUE, i, 1);
+    });
+    ASSERT_TRUE(TestSupport::WaitFor([&] { return probe.received.size() == 50; }));
+    worker.join();
+    for (uint32_t i = 0; i < 50; ++i)
+        EXPECT_EQ(probe.received[i].wParam, i);
+
+    // On the receiver's own thread the call happens at once.
+    EXPECT_TRUE(SendMessage(handle, WM_SDO_ABORT, 7, 2));
+    EXPECT_EQ(probe.received.back().message, WM_SDO_ABORT);
+}
+
+TEST_F(MessageLayerTest, MessagesToAClosedWindowAreDropped)
+{
+    auto probe = std::make_unique<Probe>();
+    auto handle = std::make_unique<CWindowHandle>(probe.get());
+    const HWND hwnd = *handle;
+    std::atomic<int> finished{0};
+    std::atomic<bool> result{true};
+    std::thread worker([&] {
+        result = SendMessage(hwnd, WM_SDO_VALUE, 1, 1);
+        finished = 1;
+    });
+    // The window closes while the message is queued: the sender is released, nothing delivered.
+    QThread::msleep(30);
+    handle.reset();
+    probe.reset();
+    ASSERT_TRUE(TestSupport::WaitFor([&] { return finished.load() == 1; }));
+    worker.join();
+    EXPECT_FALSE(result.load());
+    EXPECT_FALSE(CMessageLayer::Instance().IsWindow(hwnd));
+    EXPECT_FALSE(SendMessage(hwnd, WM_SDO_VALUE, 1, 1));
+    EXPECT_FALSE(SendMessage(kNoWindow, WM_SDO_VALUE, 1, 1));
+}
+
+TEST_F(MessageLayerTest, CancelFlagAndShutdownReleaseABlockedSender)
+{
+    Probe probe;
+    CWindowHandle handle(&probe);
+    std::atomic<int> cancel{0};
+    std::atomic<bool> returned{false};
+    // The receiver's thread never pumps events here, as a GUI thread that is closing.
+    std::thread worker([&] {
+        SendMessage(handle, WM_SDO_VALUE, 1, 1, &cancel);
+        returned = true;
+    });
+    QThread::msleep(40);
+    EXPECT_FALSE(returned.load());
+    cancel = 1;
+    worker.join();
+    EXPECT_TRUE(returned.load());
+
+    returned = false;
+    std::thread second([&] {
+        SendMessage(handle, WM_SDO_VALUE, 2, 2);
+        returned = true;
+    });
+    QThread::msleep(40);
+    CMessageLayer::Instance().Shutdown();
+    second.join();
+    EXPECT_TRUE(returned.load());
+    // After shutdown nothing is sent any more, not even what was queued before.
+    EXPECT_FALSE(SendMessage(handle, WM_SDO_VALUE, 3, 3));
+    TestSupport::Pump(30);
+    EXPECT_TRUE(probe.received.empty());
+}
+
+TEST_F(MessageLayerTest, ReceiverOnAnotherThreadGetsItsMessagesThere)
+{
+    QThread thread;
+    thread.start();
+    Probe probe;
+    HWND hwnd = kNoWindow;
+    QObject context;
+    context.moveToThread(&thread);
+    QMetaObject::invokeMethod(
+        &context, [&] { hwnd = CMessageLayer::Instance().Register(&probe); },
+        Qt::BlockingQueuedConnection);
+    EXPECT_TRUE(SendMessage(hwnd, WM_PAGE_CONTROL, 2, 0));
+    ASSERT_EQ(probe.received.size(), 1u);
+    EXPECT_EQ(probe.received[0].thread, &thread);
+    QMetaObject::invokeMethod(
+        &context, [&] { CMessageLayer::Instance().Unregister(hwnd); },
+        Qt::BlockingQueuedConnection);
+    thread.quit();
+    thread.wait();
+}
