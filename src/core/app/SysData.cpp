@@ -48,6 +48,8 @@ CSysData::CSysData(const CSysDataOptions& options)
 CSysData::~CSysData()
 {
     stopThreads = 1;
+    // The loader calls back into this object; it must end before the members it reads go.
+    dictionary.StopLoading();
 }
 
 int CSysData::SystemLocaleId()

@@ -2,6 +2,7 @@
 
 #include "SdoRecord.h"
 
+#include <QByteArray>
 #include <QHash>
 #include <QString>
 
@@ -17,7 +18,7 @@ class IDictionaryHost
 {
 public:
     virtual ~IDictionaryHost() = default;
-    virtual QString SysIniPath() const = 0;   // empty while the paths are not set yet
+    virtual QString SysIniPath() const = 0; // empty while the paths are not set yet
     virtual QString DatabasePath() const = 0;
     virtual uint8_t ProgramLanguage() const = 0;
     virtual void SetProgramLanguage(uint8_t language) = 0;
@@ -49,9 +50,15 @@ public:
     // Reads a database file, keeping the Chinese texts for language 1 and the English ones
     // otherwise. Reports "Couldn't load DB file!! \n" when it cannot be opened.
     bool LoadFile(const QString& path, uint8_t language);
+    // Appends the records held in the bytes of a database file; a truncated tail is dropped.
+    void LoadBytes(const QByteArray& bytes, uint8_t language);
 
-    // Blocks until the loading thread has ended or the timeout (ms) ran out; true when ended.
+    // Blocks until the loading thread has ended or the timeout (ms) ran out; true when ended or
+    // when no loader was started.
     bool WaitUntilLoaded(int timeoutMs) const;
+    // Ends a loader that still waits or reads, and joins it. An owner that is itself the host
+    // calls this before its members go away; the destructor does it too.
+    void StopLoading();
 
     QString sectionPrefix = QStringLiteral("Drivara:");
     QString projectWritePath;
@@ -59,12 +66,17 @@ public:
 
 private:
     void LoaderThread();
-    void Append(CSdoRecord&& record);
+    // Waits until sys.ini names a language and stores it; false when stopped first.
+    bool AwaitLanguage(uint8_t& language);
+    // Sleeps unless stopped; false when stopped.
+    bool Pause(int ms);
+    void Append(std::vector<CSdoRecord>& batch);
 
     IDictionaryHost* m_host = nullptr;
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_loadedCv;
-    bool m_loaded = false;
+    std::condition_variable m_wakeCv;
+    bool m_loading = false;
     std::vector<CSdoRecord> m_records;
     QHash<uint32_t, int> m_firstByKey;
     std::atomic<bool> m_stop{false};

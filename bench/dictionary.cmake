@@ -1,0 +1,4 @@
+# Load throughput of the dictionary file and the cost of one lookup as the dictionary grows.
+drivara_add_bench(drivara_dictionary_bench
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/DictionaryBench.cpp
+    LIBS drivara_dictionary)

@@ -1,0 +1,42 @@
+// The first byte picks the language; the rest is a database file.
+#include "dictionary/SdoDatabase.h"
+
+#include <cstddef>
+#include <cstdint>
+
+namespace {
+void Check(bool condition)
+{
+    if (!condition)
+        __builtin_trap();
+}
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    if (size == 0)
+        return 0;
+    const uint8_t language = data[0] % 4;
+    const QByteArray bytes(reinterpret_cast<const char*>(data + 1), qsizetype(size - 1));
+    CSdoDatabase db;
+    db.LoadBytes(bytes, language);
+
+    // A kept record used every field, so at most its last three bytes may be missing.
+    const int count = db.GetCount();
+    Check(qint64(count) * CSdoDatabase::kRecordSize <= bytes.size() + 3);
+    CSdoRecord record;
+    for (int i = 0; i < count; ++i) {
+        Check(db.GetAt(i, record));
+        Check(record.index != 0);
+        Check(record.key == MakeObjectKey(record.index, record.subindex));
+        Check(record.name.size() <= 64 && record.dataType.size() <= 16);
+        Check(record.attribute.size() <= 8 && record.help.size() <= 2048);
+        Check(record.unitText.size() <= 256);
+        // The first record of the key is found, and it is this one or an earlier one.
+        CSdoRecord first;
+        Check(db.Lookup(record.key, first));
+        Check(first.key == record.key);
+    }
+    Check(!db.GetAt(count, record) && !db.GetAt(-1, record));
+    return 0;
+}
