@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -59,14 +60,29 @@ public:
 
 private:
     void Run();
+    bool WaitUntilConnected();
+    void PromoteQueued();
+    bool PromoteFrom(std::deque<SdoRequest>& queue);
     bool TakeNextRequest(SdoRequest& out);
-    void PollingPass();
-    LoopItem* NextLoopItem(uint8_t group);
-    void Deliver(HWND hwnd, unsigned message, uint32_t wParam, uint32_t lParam);
+    bool RunRequest(const SdoRequest& request);
+    int Exchange(uint32_t key, uint8_t command, uint32_t value, SdoFrame::DecodeState& state,
+                 uint32_t& decoded);
+    bool PollingPass();
+    bool PollItem(const LoopItem& item);
+    bool NextLoopItem(uint8_t group, LoopItem& out);
+    bool Deliver(HWND hwnd, unsigned message, uint32_t wParam, uint32_t lParam);
     bool SlotPending();
+    bool RequestWaiting();
+    bool RequestWaitingLocked() const;
+    bool LoopListEmpty();
+    bool Stopping() const { return m_flags.stopThreads.load() != 0; }
+    // Idle pause that a new request (or Open, or destruction) cuts short. When wakeOnPending is
+    // set a request that is already waiting ends it at once.
+    void IdleWait(int ms, bool wakeOnPending);
+    void Wake();
 
     CLinkFlags& m_flags;
-    std::unique_ptr<LoopItem> m_loopStore; // owner of the first item; items chain via next
+    std::deque<LoopItem> m_loopItems; // owns the items; a deque never moves them on append
     LoopItem* m_loopHead = nullptr;
     LoopItem* m_loopTail = nullptr;
     LoopItem* m_cursor[2] = {nullptr, nullptr};
@@ -75,7 +91,12 @@ private:
     std::deque<SdoRequest> m_backlog;
     bool m_slotPending = false;
     SdoRequest m_slot;
-    std::mutex m_mutex;
+    std::mutex m_mutex; // slot, both queues, loop list, segment copy, wake flag
+    std::condition_variable m_wakeCondition;
+    bool m_wake = false;
+    // Serialises the port between the worker's exchange and the connection operations of the
+    // GUI thread (a close from the connect button may come in the middle of a poll).
+    std::mutex m_channelMutex;
     uint8_t m_segment[7] = {};
     int m_segmentLength = 0;
     std::thread m_worker;

@@ -32,6 +32,7 @@ public:
     const uint8_t* replyData() const;
 
 private:
+    int TransferOnce(uint32_t key, uint8_t command, uint32_t value);
     int TransferSerial(uint32_t key, uint8_t command, uint32_t value);
     int TransferCan(uint32_t key, uint8_t command, uint32_t value);
 
@@ -47,4 +48,5 @@ private:
     SdoFrame::Serial m_serialRequest{};
     SdoFrame::Serial m_serialReply{};
     uint32_t m_nodeId = 0;
+    bool m_readBack = false; // the last reply answers the read that followed a refused write
 };

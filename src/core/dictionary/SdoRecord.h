@@ -13,6 +13,11 @@ constexpr uint32_t MakeObjectKey(uint32_t index, uint32_t subindex)
 class CSdoRecord
 {
 public:
+    CSdoRecord() = default;
+    CSdoRecord(const CSdoRecord&) = default;
+    CSdoRecord(CSdoRecord&&) noexcept = default;
+    CSdoRecord& operator=(const CSdoRecord&) = default;
+    CSdoRecord& operator=(CSdoRecord&&) noexcept = default;
     virtual ~CSdoRecord() = default;
 
     QString GetName() const { return name; }

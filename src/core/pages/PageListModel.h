@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QHash>
 #include <QString>
 #include <QVector>
 
@@ -15,7 +16,8 @@ class CPageListModel : public QAbstractTableModel
     Q_OBJECT
 
 public:
-    enum Column {
+    enum Column
+    {
         ColLabel = 0,
         ColKey = 1,
         ColName = 2,
@@ -27,7 +29,11 @@ public:
     };
 
     // Extended list styles kept as data for the view.
-    enum Style { StyleGridLines = 0x01, StyleFullRowSelect = 0x20 };
+    enum Style
+    {
+        StyleGridLines = 0x01,
+        StyleFullRowSelect = 0x20
+    };
 
     struct ColumnSpec
     {
@@ -38,7 +44,12 @@ public:
     };
 
     // Roles beyond Qt's for views and delegates.
-    enum Roles { ReadOnlyRowRole = Qt::UserRole + 1, DropDownRole, KeyRole };
+    enum Roles
+    {
+        ReadOnlyRowRole = Qt::UserRole + 1,
+        DropDownRole,
+        KeyRole
+    };
 
     explicit CPageListModel(QObject* parent = nullptr);
 
@@ -94,8 +105,15 @@ private:
     };
 
     bool ValidRow(int row) const { return row >= 0 && row < m_rows.size(); }
+    static uint32_t KeyOfText(const QString& text);
+    void EmitRowChanged(int row, int firstColumn, int lastColumn);
+    void RebuildKeyIndex() const;
 
     QVector<ColumnSpec> m_columns;
     unsigned m_extendedStyle = 0;
     QVector<Row> m_rows;
+    // Key -> first row holding it. Appends and key edits keep it current; inserts in the
+    // middle and deletes shift rows, so they only mark it stale and the next lookup rebuilds.
+    mutable QHash<uint32_t, int> m_keyIndex;
+    mutable bool m_keyIndexStale = false;
 };

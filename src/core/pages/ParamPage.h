@@ -19,7 +19,14 @@ class CParamPage : public CMessageReceiver
 {
 public:
     // Page actions of WM_PAGE_CONTROL.
-    enum Action { ActionActivate = 0, ActionClose = 1, ActionReload = 2, ActionSave = 3, ActionRestore = 4 };
+    enum Action
+    {
+        ActionActivate = 0,
+        ActionClose = 1,
+        ActionReload = 2,
+        ActionSave = 3,
+        ActionRestore = 4
+    };
 
     CParamPage(CSysData& sys, const CPageSpec& spec, const QString& panelName = QString());
     ~CParamPage() override;
@@ -31,7 +38,7 @@ public:
     void OnMessage(unsigned message, uint32_t wParam, uint32_t lParam) override;
 
     // Commands of the pop-up menu.
-    void CommandAdd();  // asks the main frame for the dictionary browser
+    void CommandAdd(); // asks the main frame for the dictionary browser
     void CommandDelete();
     // Help text of the focused selected row (empty when none); clears the selection.
     QString CommandHelp();
@@ -48,6 +55,9 @@ public:
     std::function<bool(CPageListModel&)> restoreHook;
 
 private:
+    void SetUpDriverPropertyList();
+    // Whether the page's list lives in the project page store.
+    bool KeepsListInProject() const;
     void StartReadPassIfConnected();
     void ReadNext();
     void OnValue(uint32_t raw, uint32_t key);
