@@ -68,8 +68,10 @@ CMessageLayer& CMessageLayer::Instance()
 
 CMessageLayer::Impl& CMessageLayer::impl() const
 {
-    static Impl instance;
-    return instance;
+    // Never destroyed: worker threads may still look handles up while statics go away at exit,
+    // and the per-thread dispatchers it owns live for the whole run.
+    static Impl* instance = new Impl;
+    return *instance;
 }
 
 HWND CMessageLayer::Register(CMessageReceiver* receiver)

@@ -1,0 +1,271 @@
+#include "PageListModel.h"
+
+#include "app/TextNumbers.h"
+
+#include <QCoreApplication>
+#include <QMetaType>
+#include <QSize>
+
+namespace {
+const QString kReadOnlyColour = QStringLiteral("#228b22"); // RGB(0x22, 0x8B, 0x22)
+
+// The read-only colour as a QColor when the GUI library runs (views then draw it as a brush),
+// else as its name; the core itself does not link the GUI library, and asking for the colour
+// type without it only produces a warning.
+QVariant ReadOnlyForeground()
+{
+    QVariant colour(kReadOnlyColour);
+    const QCoreApplication* app = QCoreApplication::instance();
+    if (app && app->inherits("QGuiApplication")) {
+        static const QMetaType colourType = QMetaType::fromName("QColor");
+        if (colourType.isValid())
+            colour.convert(colourType);
+    }
+    return colour;
+}
+} // namespace
+
+CPageListModel::CPageListModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+int CPageListModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : m_rows.size();
+}
+
+int CPageListModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : int(ColumnCount);
+}
+
+QVariant CPageListModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || !ValidRow(index.row()) || index.column() < 0 ||
+        index.column() >= ColumnCount)
+        return {};
+    const Row& row = m_rows.at(index.row());
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::EditRole:
+        return row.text[index.column()];
+    case Qt::ForegroundRole:
+        if (row.text[ColLabel].contains(QLatin1Char('*')))
+            return ReadOnlyForeground();
+        return {};
+    case ReadOnlyRowRole:
+        return row.text[ColLabel].contains(QLatin1Char('*'));
+    case DropDownRole:
+        return index.column() < m_columns.size() && m_columns.at(index.column()).dropDown;
+    case KeyRole:
+        return RowKey(index.row());
+    default:
+        return {};
+    }
+}
+
+bool CPageListModel::setData(const QModelIndex& index, const QVariant& value, int role)
+{
+    if (!index.isValid() || (role != Qt::EditRole && role != Qt::DisplayRole))
+        return false;
+    return SetItemText(index.row(), index.column(), value.toString());
+}
+
+QVariant CPageListModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || section < 0 || section >= m_columns.size())
+        return {};
+    if (role == Qt::DisplayRole)
+        return m_columns.at(section).title;
+    if (role == Qt::SizeHintRole)
+        return QSize(m_columns.at(section).width, 0);
+    return {};
+}
+
+Qt::ItemFlags CPageListModel::flags(const QModelIndex& index) const
+{
+    if (!index.isValid() || !ValidRow(index.row()))
+        return Qt::NoItemFlags;
+    Qt::ItemFlags result = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    const int column = index.column();
+    const bool readOnlyColumn = column < m_columns.size() && m_columns.at(column).readOnly;
+    if (readOnlyColumn)
+        return result;
+    // The value of an object without write access is never edited; any unit may be chosen.
+    if (column == ColUnit || (column == ColValue &&
+                              m_rows.at(index.row()).text[ColAttribute].contains(QLatin1Char('W'))))
+        result |= Qt::ItemIsEditable;
+    return result;
+}
+
+void CPageListModel::SetColumns(const QVector<ColumnSpec>& columns)
+{
+    m_columns = columns;
+    if (!m_columns.isEmpty())
+        emit headerDataChanged(Qt::Horizontal, 0, m_columns.size() - 1);
+}
+
+int CPageListModel::InsertItem(int position, const QString& label)
+{
+    const int row = qBound(0, position, int(m_rows.size()));
+    beginInsertRows(QModelIndex(), row, row);
+    Row item;
+    item.text[ColLabel] = label;
+    m_rows.insert(row, item);
+    endInsertRows();
+    // The new row's key is still empty (0). An append keeps every other row where it was.
+    if (row != m_rows.size() - 1)
+        m_keyIndexStale = true;
+    else if (!m_keyIndexStale && !m_keyIndex.contains(0))
+        m_keyIndex.insert(0, row);
+    return row;
+}
+
+bool CPageListModel::DeleteItem(int row)
+{
+    if (!ValidRow(row))
+        return false;
+    beginRemoveRows(QModelIndex(), row, row);
+    m_rows.removeAt(row);
+    endRemoveRows();
+    m_keyIndexStale = true;
+    return true;
+}
+
+void CPageListModel::DeleteAllItems()
+{
+    beginResetModel();
+    m_rows.clear();
+    endResetModel();
+    m_keyIndex.clear();
+    m_keyIndexStale = false;
+}
+
+QString CPageListModel::GetItemText(int row, int column) const
+{
+    if (!ValidRow(row) || column < 0 || column >= ColumnCount)
+        return {};
+    return m_rows.at(row).text[column];
+}
+
+bool CPageListModel::SetItemText(int row, int column, const QString& text)
+{
+    if (!ValidRow(row) || column < 0 || column >= ColumnCount)
+        return false;
+    QString& cell = m_rows[row].text[column];
+    if (cell == text)
+        return true;
+    if (column == ColKey && !m_keyIndexStale) {
+        const uint32_t oldKey = KeyOfText(cell);
+        const uint32_t newKey = KeyOfText(text);
+        const auto old = m_keyIndex.constFind(oldKey);
+        if (old != m_keyIndex.constEnd() && old.value() == row) {
+            // The old key passes to the next row down that holds it. A row being built at the
+            // end (empty key, then its key) finds none at once.
+            int next = -1;
+            for (int r = row + 1; r < m_rows.size() && next < 0; ++r) {
+                if (KeyOfText(m_rows.at(r).text[ColKey]) == oldKey)
+                    next = r;
+            }
+            if (next >= 0)
+                m_keyIndex.insert(oldKey, next);
+            else
+                m_keyIndex.remove(oldKey);
+        }
+        const auto existing = m_keyIndex.constFind(newKey);
+        if (existing == m_keyIndex.constEnd() || existing.value() > row)
+            m_keyIndex.insert(newKey, row);
+    }
+    cell = text;
+    // The label decides the colour of the whole row.
+    if (column == ColLabel)
+        EmitRowChanged(row, 0, ColumnCount - 1);
+    else
+        EmitRowChanged(row, column, column);
+    return true;
+}
+
+bool CPageListModel::IsSelected(int row) const
+{
+    return ValidRow(row) && m_rows.at(row).selected;
+}
+
+bool CPageListModel::IsFocused(int row) const
+{
+    return ValidRow(row) && m_rows.at(row).focused;
+}
+
+bool CPageListModel::IsCut(int row) const
+{
+    return ValidRow(row) && m_rows.at(row).cut;
+}
+
+void CPageListModel::SetSelected(int row, bool selected)
+{
+    if (ValidRow(row))
+        m_rows[row].selected = selected;
+}
+
+void CPageListModel::SetFocused(int row, bool focused)
+{
+    if (!ValidRow(row))
+        return;
+    if (focused) {
+        for (Row& other : m_rows)
+            other.focused = false;
+    }
+    m_rows[row].focused = focused;
+}
+
+void CPageListModel::SetCut(int row, bool cut)
+{
+    if (ValidRow(row))
+        m_rows[row].cut = cut;
+}
+
+int CPageListModel::GetSelectedCount() const
+{
+    int count = 0;
+    for (const Row& row : m_rows)
+        count += row.selected ? 1 : 0;
+    return count;
+}
+
+int CPageListModel::GetNextSelected(int after) const
+{
+    for (int row = qMax(after + 1, 0); row < m_rows.size(); ++row) {
+        if (m_rows.at(row).selected)
+            return row;
+    }
+    return -1;
+}
+
+uint32_t CPageListModel::RowKey(int row) const
+{
+    return ValidRow(row) ? KeyOfText(m_rows.at(row).text[ColKey]) : 0;
+}
+
+int CPageListModel::RowOfKey(uint32_t key) const
+{
+    if (m_keyIndexStale)
+        RebuildKeyIndex();
+    return m_keyIndex.value(key, -1);
+}
+
+uint32_t CPageListModel::KeyOfText(const QString& text)
+{
+    return static_cast<uint32_t>(TextToLong(text));
+}
+
+void CPageListModel::EmitRowChanged(int row, int firstColumn, int lastColumn)
+{
+    emit dataChanged(index(row, firstColumn), index(row, lastColumn));
+}
+
+void CPageListModel::RebuildKeyIndex() const
+{
+    m_keyIndex.clear();
+    m_keyIndex.reserve(m_rows.size());
+    // From the bottom up, so that the first row of a key is the one left in the index.
+    for (int row = m_rows.size() - 1; row >= 0; --row)
+        m_keyIndex.insert(KeyOfText(m_rows.at(row).text[ColKey]), row);
+    m_keyIndexStale = false;
+}

@@ -1,0 +1,296 @@
+#include "ParamPage.h"
+
+#include "app/SysData.h"
+#include "app/TextNumbers.h"
+
+namespace {
+using Col = CPageListModel::Column;
+
+constexpr uint8_t kSdoRead = 0x40;
+constexpr uint8_t kSegmentEven = 0x60;
+constexpr uint8_t kSegmentOdd = 0x70;
+constexpr int kSegmentBytes = 7;
+
+bool IsVisibleString(const QString& dataType)
+{
+    return dataType.toUpper() == QLatin1String("VISIBLE STRING");
+}
+} // namespace
+
+CParamPage::CParamPage(CSysData& sys, const CPageSpec& spec, const QString& panelName)
+    : m_sys(sys), m_spec(spec), m_panelName(panelName), m_handle(this)
+{
+}
+
+CParamPage::~CParamPage() = default;
+
+QString CParamPage::pageName() const
+{
+    return m_spec.variant == PageVariant::BusPanel ? m_panelName : m_spec.pageName;
+}
+
+bool CParamPage::KeepsListInProject() const
+{
+    switch (m_spec.variant) {
+    case PageVariant::Standard:
+    case PageVariant::FuncConfig:
+    case PageVariant::TorqueMode:
+        return true;
+    default:
+        return false;
+    }
+}
+
+void CParamPage::Create(const std::function<bool(CPageListModel&)>& restore)
+{
+    if (m_spec.variant == PageVariant::DriverProperty)
+        SetUpDriverPropertyList();
+    else
+        m_sys.InitParamList(m_list);
+
+    if (m_spec.variant == PageVariant::ErrorGroup) {
+        m_sys.LoadPageDefinition(m_list, pageName(), hwnd());
+        m_active = 1;
+        StartReadPassIfConnected();
+        return;
+    }
+
+    // A project opened in this run supplies the rows of the pages it stores.
+    const auto& hook = restore ? restore : restoreHook;
+    const bool projectOpened =
+        !m_sys.projectOpenStamp.isEmpty() && m_sys.projectOpenStamp != m_restoreStamp;
+    if (projectOpened && hook && KeepsListInProject() && m_spec.variant != PageVariant::FuncConfig)
+        hook(m_list);
+
+    if (m_list.GetItemCount() == 0)
+        m_sys.LoadPageDefinition(m_list, pageName(), hwnd());
+    Relabel();
+
+    m_readCursor = 1;
+    m_active = 1;
+    ReadNext();
+}
+
+void CParamPage::SetUpDriverPropertyList()
+{
+    m_list.SetExtendedStyle(m_list.ExtendedStyle() | CPageListModel::StyleGridLines |
+                            CPageListModel::StyleFullRowSelect);
+    const bool standardDpi = m_sys.dotsPerInch == 96;
+    QVector<CPageListModel::ColumnSpec> columns(CPageListModel::ColumnCount);
+    columns[Col::ColLabel] = {QString(), 50, true, false};
+    columns[Col::ColKey] = {QStringLiteral("ID"), 0, true, false};
+    columns[Col::ColName] = {m_sys.titleName, standardDpi ? 150 : 200, true, false};
+    columns[Col::ColDataType] = {QStringLiteral("DataType"), 0, false, false};
+    columns[Col::ColValue] = {m_sys.titleData, standardDpi ? 260 : 320, false, false};
+    columns[Col::ColAttribute] = {QStringLiteral("Attribute"), 0, false, false};
+    columns[Col::ColUnit] = {m_sys.titleUnit, standardDpi ? 80 : 90, false, true};
+    m_list.SetColumns(columns);
+}
+
+void CParamPage::StartReadPassIfConnected()
+{
+    if (m_sys.connected == 1) {
+        m_readCursor = 1;
+        ReadNext();
+    } else {
+        m_readCursor = 0;
+    }
+}
+
+void CParamPage::ReadNext()
+{
+    if (m_readCursor <= 0)
+        return;
+    if (m_readCursor > m_list.GetItemCount()) {
+        m_readCursor = 0;
+        return;
+    }
+    m_sys.link.Request(hwnd(), kSdoRead, m_list.RowKey(m_readCursor - 1), 0);
+    ++m_readCursor;
+}
+
+void CParamPage::OnMessage(unsigned message, uint32_t wParam, uint32_t lParam)
+{
+    switch (message) {
+    case WM_SDO_VALUE:
+        OnValue(wParam, lParam);
+        break;
+    case WM_SDO_ABORT:
+        OnAbort(lParam);
+        break;
+    case WM_SDO_SEGMENT:
+        OnSegment(lParam);
+        break;
+    case WM_CELL_EDITED:
+        OnCellEdited(static_cast<int>(wParam), static_cast<int>(lParam));
+        break;
+    case WM_ADD_OBJECT:
+        OnAddObject(lParam);
+        break;
+    case WM_PAGE_CONTROL:
+        OnPageControl(wParam);
+        break;
+    default:
+        break;
+    }
+}
+
+void CParamPage::OnValue(uint32_t raw, uint32_t key)
+{
+    QString dataType;
+    int row = -1;
+    const QString unit = m_sys.FindItemRow(m_list, key, dataType, row);
+
+    // A string object answers its read with its length; the text follows by segments and the
+    // pass goes on once the last segment is in.
+    if (m_spec.variant == PageVariant::DriverProperty && row >= 0 && IsVisibleString(dataType)) {
+        m_stringAccumulator.clear();
+        m_segmentCommand = kSegmentEven;
+        m_sys.link.Request(hwnd(), m_segmentCommand, key, 0);
+        return;
+    }
+
+    double value = 0.0;
+    if (!CSysData::RawToValue(dataType, raw, value))
+        return;
+    QString formula;
+    bool done = false;
+    if (!m_sys.ConvertForDisplay(hwnd(), key, unit, &value, formula, done))
+        return;
+    if (row >= 0)
+        m_list.SetItemText(row, Col::ColValue,
+                           CSysData::FormatValue(unit, dataType, formula, value));
+    if (m_readCursor != 0)
+        ReadNext();
+}
+
+void CParamPage::OnAbort(uint32_t key)
+{
+    QString dataType;
+    int row = -1;
+    m_sys.FindItemRow(m_list, key, dataType, row);
+    if (row >= 0)
+        m_list.SetItemText(row, Col::ColValue, QStringLiteral("????"));
+    if (m_readCursor != 0)
+        ReadNext();
+}
+
+void CParamPage::OnSegment(uint32_t key)
+{
+    if (m_spec.variant != PageVariant::DriverProperty)
+        return;
+    const uint8_t* data = nullptr;
+    int length = 0;
+    m_sys.link.GetSegment(data, length);
+    length = data ? qBound(0, length, kSegmentBytes) : 0;
+    m_stringAccumulator.append(reinterpret_cast<const char*>(data), length);
+
+    if (length == kSegmentBytes) {
+        m_segmentCommand = m_segmentCommand == kSegmentEven ? kSegmentOdd : kSegmentEven;
+        m_sys.link.Request(hwnd(), m_segmentCommand, key, 0);
+        return;
+    }
+
+    QString dataType;
+    int row = -1;
+    m_sys.FindItemRow(m_list, key, dataType, row);
+    if (row >= 0) {
+        // The drive pads its strings with zero bytes; the text ends at the first one.
+        const int end = m_stringAccumulator.indexOf('\0');
+        const QByteArray text = end >= 0 ? m_stringAccumulator.left(end) : m_stringAccumulator;
+        m_list.SetItemText(row, Col::ColValue, QString::fromLocal8Bit(text));
+    }
+    if (m_readCursor != 0)
+        ReadNext();
+}
+
+void CParamPage::OnCellEdited(int row, int column)
+{
+    if (m_sys.connected != 1 || row < 0 || row >= m_list.GetItemCount())
+        return;
+    if (column == Col::ColValue)
+        m_sys.WriteItem(hwnd(), m_list, row);
+    else if (column == Col::ColUnit)
+        m_sys.link.Request(hwnd(), kSdoRead, m_list.RowKey(row), 0);
+}
+
+int CParamPage::TakeFocusedSelection()
+{
+    int focused = -1;
+    for (int row = m_list.GetNextSelected(-1); row >= 0; row = m_list.GetNextSelected(row)) {
+        if (m_list.IsFocused(row))
+            focused = row;
+        m_list.SetSelected(row, false);
+        m_list.SetFocused(row, false);
+    }
+    return focused;
+}
+
+void CParamPage::Relabel()
+{
+    if (m_spec.variant == PageVariant::BusPanel)
+        m_sys.RenumberRowsFrom(m_list, 0);
+}
+
+void CParamPage::OnAddObject(uint32_t key)
+{
+    const int focused = TakeFocusedSelection();
+    const int position = focused >= 0 ? focused : m_list.GetItemCount();
+    m_sys.AddPageItem(m_list, key, position, hwnd(), false);
+    Relabel();
+}
+
+void CParamPage::OnPageControl(uint32_t action)
+{
+    switch (action) {
+    case ActionActivate:
+        StartReadPassIfConnected();
+        m_sys.link.EnableLoop(hwnd());
+        m_active = 1;
+        break;
+    case ActionClose:
+        m_readCursor = 0;
+        m_active = 0;
+        m_sys.link.DisableLoop(hwnd());
+        break;
+    case ActionReload:
+        if (m_spec.variant != PageVariant::TorqueMode && m_active)
+            StartReadPassIfConnected();
+        break;
+    case ActionSave:
+        if (saveHook)
+            saveHook(*this);
+        break;
+    case ActionRestore:
+        if (KeepsListInProject() && restoreHook)
+            restoreHook(m_list);
+        StartReadPassIfConnected();
+        break;
+    default:
+        break;
+    }
+}
+
+void CParamPage::CommandAdd()
+{
+    m_sys.browserRequesterWnd = hwnd();
+    SendMessage(m_sys.mainFrameWnd, WM_OPEN_WINDOW, 2, 0);
+}
+
+void CParamPage::CommandDelete()
+{
+    m_sys.DeleteSelectedRows(m_list);
+    Relabel();
+}
+
+QString CParamPage::CommandHelp()
+{
+    const int focused = TakeFocusedSelection();
+    if (focused < 0)
+        return {};
+    const uint32_t key =
+        static_cast<uint32_t>(DecTextToInt(m_list.GetItemText(focused, Col::ColKey)));
+    const QString text = m_sys.ObjectHelpText(key);
+    m_sys.ShowObjectHelp(key);
+    return text;
+}
