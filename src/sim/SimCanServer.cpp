@@ -80,12 +80,13 @@ void Serve(CVirtualDrive& drive, QCanBusDevice* device, uint32_t nodeId)
 {
     while (device->framesAvailable() > 0) {
         const QCanBusFrame frame = device->readFrame();
+        const QByteArray payload = frame.payload();
         if (frame.frameType() != QCanBusFrame::DataFrame || frame.hasExtendedFrameFormat() ||
-            frame.frameId() != 0x600 + nodeId || frame.payload().size() != 8)
+            frame.frameId() != 0x600 + nodeId || payload.size() != 8)
             continue;
         uint8_t request[8];
         uint8_t reply[8];
-        std::memcpy(request, frame.payload().constData(), 8);
+        std::memcpy(request, payload.constData(), 8);
         if (!drive.Handle(request, reply))
             continue;
         // CAN has no checksum of ours to break: a damaged reply carries a wrong value.
