@@ -11,6 +11,7 @@
 
 #include <QCoreApplication>
 #include <QHash>
+#include <QLoggingCategory>
 
 #include <functional>
 
@@ -33,6 +34,8 @@ const QHash<QString, Command>& Commands()
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
+    // The CAN plugins chat about their sockets; drivactl reports what matters itself.
+    QLoggingCategory::setFilterRules(QStringLiteral("qt.canbus*=false"));
     // Operator messages of the core go to standard error as they would go to a message box.
     SetMessageSink([](const QString& text, MessageKind) {
         Err() << text.trimmed() << '\n';

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <termios.h>
 #include <unistd.h>
 #include <vector>
@@ -124,8 +125,20 @@ void CSimSerialServer::Stop()
 
 bool CSimSerialServer::SleepUntil(Clock::time_point when)
 {
-    std::unique_lock<std::mutex> lock(m_sleepMutex);
-    return !m_sleepCv.wait_until(lock, when, [this] { return m_stop.load(); });
+    // A real line delivers the reply when its last bit is through, not a scheduler tick later:
+    // sleep to just short of the moment, then spin the rest so paced figures measure the
+    // program, not the simulator's timer.
+    constexpr auto kSpin = std::chrono::microseconds(150);
+    {
+        std::unique_lock<std::mutex> lock(m_sleepMutex);
+        if (m_sleepCv.wait_until(lock, when - kSpin, [this] { return m_stop.load(); }))
+            return false;
+    }
+    while (Clock::now() < when) {
+        if (m_stop)
+            return false;
+    }
+    return true;
 }
 
 bool CSimSerialServer::WriteAll(const uint8_t* bytes, int length)
@@ -148,6 +161,8 @@ bool CSimSerialServer::WriteAll(const uint8_t* bytes, int length)
 
 void CSimSerialServer::Serve()
 {
+    // Timed sleeps of this thread pace the line; the default 50 us slack would add to each.
+    prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
     // Ten bytes of ten bits each way: a request and its reply take this long on the wire.
     const auto frameTime =
         m_baud > 0 ? std::chrono::microseconds(100000000LL / m_baud) : std::chrono::microseconds(0);

@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 
+#include <QCoreApplication>
 #include <QProcess>
 #include <QRegularExpression>
 #include <gtest/gtest.h>
@@ -218,4 +219,21 @@ TEST_F(DrivactlTest, WatchPollsUntilTheCount)
     const QStringList positions =
         run.out.split(QLatin1Char('\n')).filter(QStringLiteral("606400 "));
     EXPECT_NE(positions.first(), positions.last());
+}
+
+TEST_F(DrivactlTest, SameCommandsOverVirtualCan)
+{
+    // A bus of its own for this process: the simulator hosts it, drivactl joins it.
+    const QString bus = QStringLiteral("virtualcan:tcp://127.0.0.1:%1/can0")
+                            .arg(30000 + QCoreApplication::applicationPid() % 5000);
+    const CliRun read = Drivactl(install, {QStringLiteral("--sim"), QStringLiteral("--can"), bus,
+                                           QStringLiteral("read"), QStringLiteral("604100"),
+                                           QStringLiteral("2FFF00")});
+    EXPECT_EQ(read.exitCode, 1) << read.err.toStdString();
+    EXPECT_TRUE(read.out.contains(QStringLiteral("604100 "))) << read.out.toStdString();
+    EXPECT_TRUE(read.out.contains(QStringLiteral("abort 0x06010001")));
+    const CliRun upload = Drivactl(install, {QStringLiteral("--sim"), QStringLiteral("--can"), bus,
+                                             QStringLiteral("upload"), QStringLiteral("100800")});
+    EXPECT_EQ(upload.exitCode, 0) << upload.err.toStdString();
+    EXPECT_TRUE(upload.out.contains(QStringLiteral("\"VELMOR ECD-2000A\"")));
 }
