@@ -23,7 +23,10 @@ class TempInstall
 public:
     explicit TempInstall(const QString& sysIni = QStringLiteral("[sys]\nlang=2\ncomm=2\n"));
     QString base() const { return m_dir.path(); }
-    QString path(const QString& relative) const { return m_dir.path() + QLatin1Char('/') + relative; }
+    QString path(const QString& relative) const
+    {
+        return m_dir.path() + QLatin1Char('/') + relative;
+    }
     bool writeFile(const QString& relative, const QByteArray& bytes) const;
 
 private:

@@ -22,7 +22,8 @@ bool IsSectionHeader(const QString& trimmed, QString* name = nullptr)
 bool SplitKeyLine(const QString& line, QString& key, QString& value)
 {
     const QString trimmed = line.trimmed();
-    if (trimmed.isEmpty() || trimmed.startsWith(QLatin1Char(';')) || trimmed.startsWith(QLatin1Char('#')))
+    if (trimmed.isEmpty() || trimmed.startsWith(QLatin1Char(';')) ||
+        trimmed.startsWith(QLatin1Char('#')))
         return false;
     const int eq = trimmed.indexOf(QLatin1Char('='));
     if (eq <= 0)
@@ -30,8 +31,9 @@ bool SplitKeyLine(const QString& line, QString& key, QString& value)
     key = trimmed.left(eq).trimmed();
     value = trimmed.mid(eq + 1).trimmed();
     // A value wrapped in matching quotes is read without them.
-    if (value.size() >= 2 && (value.front() == QLatin1Char('"') || value.front() == QLatin1Char('\''))
-        && value.back() == value.front())
+    if (value.size() >= 2 &&
+        (value.front() == QLatin1Char('"') || value.front() == QLatin1Char('\'')) &&
+        value.back() == value.front())
         value = value.mid(1, value.size() - 2);
     return true;
 }
@@ -94,8 +96,8 @@ int CIniDocument::FindSection(const QString& section) const
 {
     for (int i = 0; i < m_lines.size(); ++i) {
         QString name;
-        if (IsSectionHeader(m_lines.at(i).trimmed(), &name)
-            && name.compare(section, Qt::CaseInsensitive) == 0)
+        if (IsSectionHeader(m_lines.at(i).trimmed(), &name) &&
+            name.compare(section, Qt::CaseInsensitive) == 0)
             return i;
     }
     return -1;

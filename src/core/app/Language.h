@@ -6,11 +6,12 @@
 // The language decision made at start-up, apart from any window so it can be tested.
 struct LanguageDecision
 {
-    enum Outcome {
-        Chinese,       // built-in Chinese texts, language 1
-        English,       // load the English translation, language 2
-        KeepAsRead,    // another value (3 = wait): built-in texts, language left as read
-        ConfigError,   // no language chosen after the dialog was shown twice
+    enum Outcome
+    {
+        Chinese,     // built-in Chinese texts, language 1
+        English,     // load the English translation, language 2
+        KeepAsRead,  // another value (3 = wait): built-in texts, language left as read
+        ConfigError, // no language chosen after the dialog was shown twice
     };
     Outcome outcome = English;
     uint8_t language = 2;

@@ -31,7 +31,8 @@ CSysData::CSysData(const CSysDataOptions& options)
 
     {
         std::lock_guard<std::mutex> lock(m_pathMutex);
-        baseDir = options.baseDir.isEmpty() ? QDir::currentPath() : QDir(options.baseDir).absolutePath();
+        baseDir =
+            options.baseDir.isEmpty() ? QDir::currentPath() : QDir(options.baseDir).absolutePath();
         userDir = baseDir + QStringLiteral("/user/");
         sysDir = baseDir + QStringLiteral("/sys/");
         dataDir = baseDir + QStringLiteral("/data/");

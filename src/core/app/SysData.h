@@ -19,8 +19,8 @@ constexpr int kChineseLcid = 2052;
 // Options of the program-wide data object; the defaults are the real program's.
 struct CSysDataOptions
 {
-    QString baseDir;        // empty: the current directory at start-up
-    int systemLcid = -1;    // -1: taken from the system locale
+    QString baseDir;     // empty: the current directory at start-up
+    int systemLcid = -1; // -1: taken from the system locale
 };
 
 // The program-wide data object: installation paths, languages, the dictionary, the unit table
@@ -52,13 +52,14 @@ public:
     void LoadPageDefinition(CPageListModel& list, const QString& pageName, HWND hwnd);
     void AddPageItem(CPageListModel& list, uint32_t key, int row, HWND hwnd, bool includeStrings);
     bool ItemExists(const CPageListModel& list, uint32_t key) const;
-    QString FindItemRow(const CPageListModel& list, uint32_t key, QString& dataType, int& row) const;
+    QString FindItemRow(const CPageListModel& list, uint32_t key, QString& dataType,
+                        int& row) const;
     void RenumberRows(CPageListModel& list, int first);
     void RenumberRowsFrom(CPageListModel& list, int base);
     void DeleteSelectedRows(CPageListModel& list);
     static bool RawToValue(const QString& dataType, uint32_t raw, double& value);
-    static QString FormatValue(const QString& format, const QString& dataType, const QString& formula,
-                               double value);
+    static QString FormatValue(const QString& format, const QString& dataType,
+                               const QString& formula, double value);
     static uint8_t WriteCommandForType(const QString& dataType);
     void WriteItem(HWND hwnd, const CPageListModel& list, int row);
     QString ObjectHelpText(uint32_t key) const; // empty when the key is unknown
@@ -68,8 +69,8 @@ public:
     bool ConvertForDisplay(HWND window, uint32_t key, const QString& unit, double* value,
                            QString& formula, bool& done);
     // The last branch of WriteItem: a unit that converts through its formula.
-    void WriteThroughFormula(HWND window, uint32_t key, const QString& unit, const QString& dataType,
-                             const QString& text);
+    void WriteThroughFormula(HWND window, uint32_t key, const QString& unit,
+                             const QString& dataType, const QString& text);
 
     // List column titles and widths (name, data, unit, and two more), screen dots per inch.
     QString titleName, titleData, titleUnit;

@@ -75,5 +75,6 @@ int DataTypeBits(const QString& dataType)
 
 bool DataTypeIsUnsigned(const QString& dataType)
 {
-    return !dataType.isEmpty() && (dataType.at(0) == QLatin1Char('U') || dataType.at(0) == QLatin1Char('u'));
+    return !dataType.isEmpty() &&
+           (dataType.at(0) == QLatin1Char('U') || dataType.at(0) == QLatin1Char('u'));
 }

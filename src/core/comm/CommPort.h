@@ -10,15 +10,20 @@
 class CCommPort
 {
 public:
-    enum Mode { ModeSerial = 2, ModeCan = 5, ModeNone = 6 };
+    enum Mode
+    {
+        ModeSerial = 2,
+        ModeCan = 5,
+        ModeNone = 6
+    };
 
     explicit CCommPort(const QString& dataDir);
     virtual ~CCommPort();
     CCommPort(const CCommPort&) = delete;
     CCommPort& operator=(const CCommPort&) = delete;
 
-    int Load(int mode);                   // 1 success, 0 failure
-    int Open(const uint32_t* settings);   // seven words; -1 without settings or instance
+    int Load(int mode);                 // 1 success, 0 failure
+    int Open(const uint32_t* settings); // seven words; -1 without settings or instance
     int Send(const uint8_t* bytes, int length);
     int Receive(uint8_t* bytes, int* length);
     void Close();

@@ -9,7 +9,7 @@
 // plain atomics are enough; nothing here needs a lock.
 struct CLinkFlags
 {
-    std::atomic<int> connected{0};           // 0 never opened, 1 open, 2 closed again
+    std::atomic<int> connected{0}; // 0 never opened, 1 open, 2 closed again
     std::atomic<int> pollingEnabled{1};
     std::atomic<int> othersReleased{1};
     std::atomic<HWND> deferOwner{kNoWindow};

@@ -12,7 +12,13 @@
 class CSdoChannel
 {
 public:
-    enum Result { Ok = 0, TooManyBadReplies = 1, TooManyFailedSends = 2, NoPort = -1 };
+    enum Result
+    {
+        Ok = 0,
+        TooManyBadReplies = 1,
+        TooManyFailedSends = 2,
+        NoPort = -1
+    };
 
     CSdoChannel(CLinkFlags& flags, const QString& dataDir);
     virtual ~CSdoChannel() = default;

@@ -26,7 +26,13 @@ bool ChecksumHolds(const Serial& frame);
 // PCAN message layout: id LE (0x600 + node), type 0, length 8, then the eight data bytes.
 Can BuildCan(uint32_t nodeId, uint8_t command, uint32_t key, uint32_t value);
 
-enum DecodeState : uint8_t { StateValue = 0, StateSegment = 1, StateAbort = 2, StateNone = 3 };
+enum DecodeState : uint8_t
+{
+    StateValue = 0,
+    StateSegment = 1,
+    StateAbort = 2,
+    StateNone = 3
+};
 
 // Decodes a reply to the given request command. data points at the eight SDO bytes (command
 // byte first). value keeps its previous contents for the segment and none states.

@@ -4,7 +4,8 @@
 #include <QVector>
 
 // How a parameter page differs from the shared behaviour.
-enum class PageVariant {
+enum class PageVariant
+{
     Standard,
     DriverProperty, // fixed column widths, reads VISIBLE STRING objects by segments, no list save
     ErrorGroup,     // always loads its page file, saves only its placement
@@ -18,11 +19,11 @@ struct CPageSpec
 {
     QString className;
     QString pageName;
-    int templateId = 0;   // dialog template and window title string
-    QString title;        // built-in (Chinese) title
+    int templateId = 0; // dialog template and window title string
+    QString title;      // built-in (Chinese) title
     QString englishTitle;
     int listId = 0;
-    int projectPage = 0;  // section number in the project page store; 0 none
+    int projectPage = 0; // section number in the project page store; 0 none
     int menuCommand = 0;
     bool rightClickMenu = false;
     PageVariant variant = PageVariant::Standard;
