@@ -1,5 +1,6 @@
 // Figures for the dictionary: how fast velmor.dat loads (bytes per second) and what one lookup
 // costs with 1,000, 10,000 and 100,000 records (it must not grow with the size).
+#include "DatabaseRecord.h"
 #include "dictionary/SdoDatabase.h"
 
 #include <QFile>
@@ -11,17 +12,7 @@
 
 namespace {
 
-void AppendField(QByteArray& out, const QByteArray& value, int width)
-{
-    const QByteArray cut = value.left(width);
-    out.append(cut);
-    out.append(width - cut.size(), '\0');
-}
-
-QByteArray Hex(int value, int digits)
-{
-    return QByteArray::number(value, 16).toUpper().rightJustified(digits, '0', true);
-}
+using TestSupport::HexField;
 
 uint32_t KeyOf(int number)
 {
@@ -32,20 +23,18 @@ uint32_t KeyOf(int number)
 QByteArray Record(int number)
 {
     const QByteArray n = QByteArray::number(number);
-    QByteArray out;
-    out.reserve(CSdoDatabase::kRecordSize);
-    AppendField(out, Hex(0x2000 + number / 256, 4), 4);
-    AppendField(out, Hex(number % 256, 2), 2);
-    AppendField(out, QStringLiteral("速度环比例增益 ").toUtf8() + n, 64);
-    AppendField(out, "Velocity loop gain " + n, 64);
-    AppendField(out, "UNSIGNED16", 16);
-    AppendField(out, "RWL", 8);
-    AppendField(out, QStringLiteral("速度环比例增益，数值越大响应越快。").toUtf8().repeated(6),
-                2048);
-    AppendField(out, "Proportional gain of the velocity loop; higher is stiffer. " + n, 2048);
-    AppendField(out, "(0.001*x)[rpm](x)[DEC]", 256);
-    AppendField(out, Hex(number % 0x10000, 4), 4);
-    return out;
+    TestSupport::DatabaseRecordFields fields;
+    fields.index = HexField(0x2000 + number / 256, 4);
+    fields.subindex = HexField(number % 256, 2);
+    fields.nameChinese = QStringLiteral("速度环比例增益 ").toUtf8() + n;
+    fields.nameEnglish = "Velocity loop gain " + n;
+    fields.dataType = "UNSIGNED16";
+    fields.attribute = "RWL";
+    fields.helpChinese = QStringLiteral("速度环比例增益，数值越大响应越快。").toUtf8().repeated(6);
+    fields.helpEnglish = "Proportional gain of the velocity loop; higher is stiffer. " + n;
+    fields.unitText = "[rpm rpm]N*60/4096";
+    fields.modbus = HexField(number % 0x10000, 4);
+    return TestSupport::BuildDatabaseRecord(fields);
 }
 
 QByteArray Records(int first, int count)

@@ -75,15 +75,9 @@ int RunRead(CCliSession& session, const CliOptions& options)
 int RunWrite(CCliSession& session, const CliOptions& options)
 {
     uint32_t key = 0;
-    if (options.args.size() != 2 || !ParseObjectKey(options.args.at(0), key)) {
-        Err() << "write takes KEY VALUE\n";
-        return ExitBadArguments;
-    }
     CSdoRecord record;
-    if (!session.sys().dictionary.Lookup(key, record)) {
-        Err() << KeyText(key) << " is not in the dictionary\n";
+    if (!KeyArgument(session.sys().dictionary, options, 2, "write takes KEY VALUE", key, record))
         return ExitBadArguments;
-    }
     bool ok = false;
     const QString text = options.args.at(1);
     qlonglong value = text.toLongLong(&ok, 0);

@@ -1,5 +1,7 @@
 #include "Output.h"
 
+#include "CliOptions.h"
+
 #include "app/SysData.h"
 #include "app/TextNumbers.h"
 
@@ -15,6 +17,20 @@ QTextStream& Err()
 {
     static QTextStream stream(stderr);
     return stream;
+}
+
+bool KeyArgument(const CSdoDatabase& dictionary, const CliOptions& options, int argCount,
+                 const char* usage, uint32_t& key, CSdoRecord& record)
+{
+    if (options.args.size() != argCount || !ParseObjectKey(options.args.at(0), key)) {
+        Err() << usage << '\n';
+        return false;
+    }
+    if (!dictionary.Lookup(key, record)) {
+        Err() << KeyText(key) << " is not in the dictionary\n";
+        return false;
+    }
+    return true;
 }
 
 QString KeyText(uint32_t key)

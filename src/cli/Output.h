@@ -9,6 +9,15 @@
 QTextStream& Out();
 QTextStream& Err();
 
+class CSdoDatabase;
+class CSdoRecord;
+struct CliOptions;
+
+// The first argument of a command that takes argCount arguments, as a dictionary object.
+// Prints usage (or why the key is no good) and returns false when it is not one.
+bool KeyArgument(const CSdoDatabase& dictionary, const CliOptions& options, int argCount,
+                 const char* usage, uint32_t& key, CSdoRecord& record);
+
 // "604100": the object key as six upper-case hexadecimal digits.
 QString KeyText(uint32_t key);
 // A raw value as decimal (signed for signed types) with its hexadecimal form.

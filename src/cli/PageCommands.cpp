@@ -76,17 +76,11 @@ int RunDict(CCliSession& session, const CliOptions& options)
 
 int RunUnits(CCliSession& session, const CliOptions& options)
 {
-    uint32_t key = 0;
-    if (options.args.size() != 1 || !ParseObjectKey(options.args.at(0), key)) {
-        Err() << "units takes one KEY\n";
-        return ExitBadArguments;
-    }
     CSysData& sys = session.sys();
+    uint32_t key = 0;
     CSdoRecord record;
-    if (!sys.dictionary.Lookup(key, record)) {
-        Err() << KeyText(key) << " is not in the dictionary\n";
+    if (!KeyArgument(sys.dictionary, options, 1, "units takes one KEY", key, record))
         return ExitBadArguments;
-    }
     QString defaultUnit;
     sys.unitTable.GetDefaultUnit(key, record.unitText, defaultUnit);
     Out() << KeyText(key) << ' ' << record.name << " (" << record.dataType << ")\n";

@@ -66,17 +66,11 @@ void ShowLive(CCliSession& session, uint32_t key)
 
 int RunSet(CCliSession& session, const CliOptions& options)
 {
-    uint32_t key = 0;
-    if (options.args.size() != 2 || !ParseObjectKey(options.args.at(0), key)) {
-        Err() << "set takes KEY TEXT [--unit NAME]\n";
-        return ExitBadArguments;
-    }
     CSysData& sys = session.sys();
+    uint32_t key = 0;
     CSdoRecord record;
-    if (!sys.dictionary.Lookup(key, record)) {
-        Err() << KeyText(key) << " is not in the dictionary\n";
+    if (!KeyArgument(sys.dictionary, options, 2, "set takes KEY TEXT [--unit NAME]", key, record))
         return ExitBadArguments;
-    }
 
     // The row is built exactly as a page builds it; its first read comes back at once.
     CPageListModel list;

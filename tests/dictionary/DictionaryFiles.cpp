@@ -4,43 +4,14 @@
 
 namespace DictionaryFiles {
 
-namespace {
-void AppendField(QByteArray& out, const QByteArray& value, int width)
-{
-    const QByteArray cut = value.left(width);
-    out.append(cut);
-    out.append(width - cut.size(), '\0');
-}
-
-QByteArray Hex(int value, int digits)
-{
-    return QByteArray::number(value, 16).toUpper().rightJustified(digits, '0', true);
-}
-} // namespace
-
-QByteArray BuildRecord(const RecordFields& fields)
-{
-    QByteArray out;
-    out.reserve(CSdoDatabase::kRecordSize);
-    AppendField(out, fields.index, 4);
-    AppendField(out, fields.subindex, 2);
-    AppendField(out, fields.nameChinese, 64);
-    AppendField(out, fields.nameEnglish, 64);
-    AppendField(out, fields.dataType, 16);
-    AppendField(out, fields.attribute, 8);
-    AppendField(out, fields.helpChinese, 2048);
-    AppendField(out, fields.helpEnglish, 2048);
-    AppendField(out, fields.unitText, 256);
-    AppendField(out, fields.modbus, 4);
-    return out;
-}
+using TestSupport::HexField;
 
 RecordFields NumberedRecord(int number)
 {
     RecordFields f;
     // Keys 0x200000 upwards: index from 0x2000, 256 subindexes each.
-    f.index = Hex(0x2000 + number / 256, 4);
-    f.subindex = Hex(number % 256, 2);
+    f.index = HexField(0x2000 + number / 256, 4);
+    f.subindex = HexField(number % 256, 2);
     const QByteArray n = QByteArray::number(number);
     f.nameChinese = QStringLiteral("对象 ").toUtf8() + n;
     f.nameEnglish = "Object " + n;
@@ -49,7 +20,7 @@ RecordFields NumberedRecord(int number)
     f.helpChinese = QStringLiteral("帮助 ").toUtf8() + n;
     f.helpEnglish = "Help " + n;
     f.unitText = "unit " + n;
-    f.modbus = Hex(number % 0x10000, 4);
+    f.modbus = HexField(number % 0x10000, 4);
     return f;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DatabaseRecord.h"
 #include "dictionary/SdoDatabase.h"
 
 #include <QByteArray>
@@ -10,22 +11,12 @@
 
 namespace DictionaryFiles {
 
-// The fields of one database record as raw bytes; each is cut or NUL-padded to its width.
-struct RecordFields
-{
-    QByteArray index = "1000";
-    QByteArray subindex = "00";
-    QByteArray nameChinese;
-    QByteArray nameEnglish;
-    QByteArray dataType = "U32";
-    QByteArray attribute = "RW";
-    QByteArray helpChinese;
-    QByteArray helpEnglish;
-    QByteArray unitText;
-    QByteArray modbus = "0000";
-};
+using RecordFields = TestSupport::DatabaseRecordFields;
 
-QByteArray BuildRecord(const RecordFields& fields);
+inline QByteArray BuildRecord(const RecordFields& fields)
+{
+    return TestSupport::BuildDatabaseRecord(fields);
+}
 
 // A record whose texts all carry its number, so that any record seen can be checked.
 RecordFields NumberedRecord(int number);

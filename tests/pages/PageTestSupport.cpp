@@ -1,37 +1,27 @@
 #include "PageTestSupport.h"
 
+#include "DatabaseRecord.h"
+
 #include <QFile>
 
 namespace PageTest {
 
 namespace {
-void AppendField(QByteArray& out, const QByteArray& value, int width)
-{
-    const QByteArray cut = value.left(width);
-    out.append(cut);
-    out.append(width - cut.size(), '\0');
-}
+using TestSupport::HexField;
 
-QByteArray Hex(uint32_t value, int digits)
-{
-    return QByteArray::number(value, 16).toUpper().rightJustified(digits, '0', true);
-}
-
-// One 4514-byte database record; both languages carry the same texts.
+// One database record; both languages carry the same texts.
 QByteArray DatabaseRecord(const ObjectDef& object)
 {
-    QByteArray out;
-    AppendField(out, Hex(object.key >> 8, 4), 4);
-    AppendField(out, Hex(object.key & 0xFF, 2), 2);
-    AppendField(out, object.name, 64);
-    AppendField(out, object.name, 64);
-    AppendField(out, object.dataType, 16);
-    AppendField(out, object.attribute, 8);
-    AppendField(out, object.help, 2048);
-    AppendField(out, object.help, 2048);
-    AppendField(out, object.unitText, 256);
-    AppendField(out, Hex(object.modbus, 4), 4);
-    return out;
+    TestSupport::DatabaseRecordFields fields;
+    fields.index = HexField(object.key >> 8, 4);
+    fields.subindex = HexField(object.key & 0xFF, 2);
+    fields.nameChinese = fields.nameEnglish = object.name;
+    fields.dataType = object.dataType;
+    fields.attribute = object.attribute;
+    fields.helpChinese = fields.helpEnglish = object.help;
+    fields.unitText = object.unitText;
+    fields.modbus = HexField(object.modbus, 4);
+    return TestSupport::BuildDatabaseRecord(fields);
 }
 
 ObjectDef Object(uint32_t key, const char* name, const char* type, const char* attribute,
@@ -86,7 +76,7 @@ CPageInstall::CPageInstall(const QVector<ObjectDef>& objects)
     QByteArray defaults;
     for (const ObjectDef& object : objects) {
         database.append(DatabaseRecord(object));
-        defaults.append(Hex(object.key, 6) + '\t' + object.dataType + '\t' + object.attribute +
+        defaults.append(HexField(object.key, 6) + '\t' + object.dataType + '\t' + object.attribute +
                         '\t' + object.value + '\n');
     }
     WriteRaw(QStringLiteral("data/velmor.dat"), database);
