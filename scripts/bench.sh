@@ -7,7 +7,7 @@ bash scripts/install-deps.sh
 cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DDRIVARA_TESTS=OFF >/dev/null
 cmake --build build-bench -j"${JOBS:-2}"
 for bench in build-bench/bench/*; do
-  [ -x "$bench" ] || continue
+  [ -f "$bench" ] && [ -x "$bench" ] || continue
   echo "== $(basename "$bench")"
   "$bench"
 done
