@@ -37,7 +37,7 @@ QString CliUsage()
         "  upload KEY                  segmented read of a text object\n"
         "  watch KEY... [--count N]    poll objects and print their values\n"
         "  dump                        read every dictionary object once\n"
-        "  page NAME [--watch] [--count N]  show a parameter page as an engineer sees it\n"
+        "  page NAME [--watch] [--count N] [--tsv]  show a parameter page as an engineer sees it\n"
         "  set KEY TEXT [--unit NAME]  write a value in a unit, then read it back\n"
         "  info                        the drive's identity and a few live values\n"
         "exit codes: 0 all answered, 1 an object was refused, 2 communication failure, "
@@ -138,6 +138,8 @@ bool ParseCliOptions(const QStringList& arguments, CliOptions& options, QString&
             options.startSim = true;
         } else if (a == QLatin1String("--watch")) {
             options.watch = true;
+        } else if (a == QLatin1String("--tsv")) {
+            options.tsv = true;
         } else if (a == QLatin1String("-h") || a == QLatin1String("--help")) {
             options.command = QStringLiteral("help");
             return true;

@@ -30,6 +30,7 @@ struct CliOptions
     QString find;           // dict --find
     QString unit;           // set --unit
     bool watch = false;     // page --watch
+    bool tsv = false;       // page --tsv: tab-separated rows for scripts
     QString command;
     QStringList args;
 

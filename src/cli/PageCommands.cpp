@@ -15,9 +15,20 @@ QString Pad(const QString& text, int width)
     return text.leftJustified(width, QLatin1Char(' '));
 }
 
-// Prints the rows of a page list as the page shows them.
-void PrintRows(const CPageListModel& list)
+// Prints the rows of a page list as the page shows them: aligned columns, or tab-separated
+// label, name, value and unit for scripts.
+void PrintRows(const CPageListModel& list, bool tsv)
 {
+    if (tsv) {
+        for (int r = 0; r < list.GetItemCount(); ++r) {
+            Out() << list.GetItemText(r, CPageListModel::ColLabel) << '\t'
+                  << list.GetItemText(r, CPageListModel::ColName) << '\t'
+                  << list.GetItemText(r, CPageListModel::ColValue) << '\t'
+                  << list.GetItemText(r, CPageListModel::ColUnit) << '\n';
+        }
+        Out().flush();
+        return;
+    }
     int nameWidth = 4, valueWidth = 5;
     for (int r = 0; r < list.GetItemCount(); ++r) {
         nameWidth = std::max(nameWidth, int(list.GetItemText(r, CPageListModel::ColName).size()));
@@ -46,7 +57,12 @@ bool WaitForReadPass(CCliSession& session, const CParamPage& page)
                        lastCursor = page.readCursor();
                        sinceProgress.restart();
                    }
-                   return page.readCursor() == 0 || sinceProgress.elapsed() > stallMs;
+                   // Rows added while connected were asked for at once; their answers come after
+                   // the
+                   // pass when the pass overtook them, so the queue must be empty too.
+                   const bool idle =
+                       page.readCursor() == 0 && !session.sys().link.HasPendingRequests();
+                   return idle || sinceProgress.elapsed() > stallMs;
                },
                24 * 3600 * 1000) &&
            page.readCursor() == 0;
@@ -126,7 +142,7 @@ int RunPage(CCliSession& session, const CliOptions& options)
     if (session.commFailed())
         return ExitCommFailure;
     Out() << page.pageName() << '\n';
-    PrintRows(page.list());
+    PrintRows(page.list(), options.tsv);
     int result = ExitOk;
     for (int r = 0; r < page.list().GetItemCount(); ++r) {
         if (page.list().GetItemText(r, CPageListModel::ColValue) == QLatin1String("????"))

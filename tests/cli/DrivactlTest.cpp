@@ -1,6 +1,9 @@
 #include "TestSupport.h"
 
+#include "app/IniFile.h"
+
 #include <QCoreApplication>
+#include <QDir>
 #include <QProcess>
 #include <QRegularExpression>
 #include <gtest/gtest.h>
@@ -117,23 +120,34 @@ TEST_F(DrivactlTest, WriteThenReadBackAndRefusedWrite)
     EXPECT_FALSE(refused.out.contains(QStringLiteral("= 0 (0x0000)"))) << refused.out.toStdString();
 }
 
-TEST_F(DrivactlTest, PagesShowEveryRowWithValueAndUnit)
+TEST_F(DrivactlTest, EveryShippedPageShowsEveryRowWithValueAndUnit)
 {
-    for (const QString& page : {QStringLiteral("VelocityLoop"), QStringLiteral("MotorConfig"),
-                                QStringLiteral("DriverProperty")}) {
-        const CliRun run =
-            Drivactl(install, {QStringLiteral("--sim"), QStringLiteral("page"), page});
-        ASSERT_EQ(run.exitCode, 0) << page.toStdString() << '\n'
-                                   << run.out.toStdString() << run.err.toStdString();
+    // Every page definition file of the installation, read against the virtual drive.
+    const QDir sys(install.path(QStringLiteral("sys")));
+    int pages = 0;
+    for (const QFileInfo& file : sys.entryInfoList({QStringLiteral("*.ini")}, QDir::Files)) {
+        const QString page = file.completeBaseName();
+        if (CIniDocument(file.filePath()).Get(page, QStringLiteral("num"), QString(), 32).isEmpty())
+            continue;
+        ++pages;
+        const CliRun run = Drivactl(install, {QStringLiteral("--sim"), QStringLiteral("page"), page,
+                                              QStringLiteral("--tsv")});
+        ASSERT_EQ(run.exitCode, 0) << page.toStdString() << '\n' << run.err.toStdString();
         const QStringList lines = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-        ASSERT_GE(lines.size(), 3) << run.out.toStdString();
+        ASSERT_GE(lines.size(), 2) << page.toStdString();
+        EXPECT_EQ(lines.first(), page);
         for (int i = 1; i < lines.size(); ++i) {
-            // label, name, value, unit: the last two columns are never empty.
-            const QStringList words = lines[i].split(QLatin1Char(' '), Qt::SkipEmptyParts);
-            EXPECT_GE(words.size(), 4) << page.toStdString() << ": " << lines[i].toStdString();
-            EXPECT_FALSE(lines[i].contains(QStringLiteral("????"))) << lines[i].toStdString();
+            const QStringList cells = lines[i].split(QLatin1Char('\t'));
+            ASSERT_EQ(cells.size(), 4) << lines[i].toStdString();
+            EXPECT_FALSE(cells[2].isEmpty())
+                << page.toStdString() << ": " << lines[i].toStdString();
+            EXPECT_NE(cells[2], QStringLiteral("????"))
+                << page.toStdString() << ": " << lines[i].toStdString();
+            EXPECT_FALSE(cells[3].isEmpty())
+                << page.toStdString() << ": " << lines[i].toStdString();
         }
     }
+    EXPECT_GE(pages, 36); // eighteen parameter pages and eighteen bus panels
 }
 
 TEST_F(DrivactlTest, UnknownPageIsABadArgument)

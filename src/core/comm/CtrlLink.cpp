@@ -149,6 +149,12 @@ bool CCtrlLink::IsDeferredQueueEmpty()
     return m_deferred.empty();
 }
 
+bool CCtrlLink::HasPendingRequests()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_slotPending || m_requestRunning || !m_backlog.empty() || !m_deferred.empty();
+}
+
 int CCtrlLink::SetMode(int mode)
 {
     if (mode == CCommPort::ModeCan)
@@ -206,8 +212,13 @@ void CCtrlLink::Run()
             if (Stopping())
                 return;
             SdoRequest request;
-            if (TakeNextRequest(request) && !RunRequest(request))
-                return;
+            if (TakeNextRequest(request)) {
+                const bool goOn = RunRequest(request);
+                std::lock_guard<std::mutex> lock(m_mutex);
+                m_requestRunning = false;
+                if (!goOn)
+                    return;
+            }
             continue;
         }
         if (m_flags.pollingEnabled.load() == 0) {
@@ -270,6 +281,7 @@ bool CCtrlLink::TakeNextRequest(SdoRequest& out)
         return false;
     out = m_slot;
     m_slotPending = false;
+    m_requestRunning = true;
     return true;
 }
 

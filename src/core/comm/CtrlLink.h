@@ -50,6 +50,9 @@ public:
     // After WM_SDO_SEGMENT: the seven bytes after the last reply's command byte and their length.
     void GetSegment(const uint8_t*& data, int& length);
     bool IsDeferredQueueEmpty();
+    // Whether any request is queued or still being exchanged and answered. A client that issues
+    // many requests at once (a page being built) waits for this to see every answer.
+    bool HasPendingRequests();
 
     int SetMode(int mode);
     void SetNodeId(uint32_t id);
@@ -90,6 +93,7 @@ private:
     std::deque<SdoRequest> m_deferred;
     std::deque<SdoRequest> m_backlog;
     bool m_slotPending = false;
+    bool m_requestRunning = false; // guarded by m_mutex
     SdoRequest m_slot;
     std::mutex m_mutex; // slot, both queues, loop list, segment copy, wake flag
     std::condition_variable m_wakeCondition;
