@@ -1,8 +1,11 @@
 // Pages and writes against the virtual drive, through the real link, serial library and
 // pseudo-terminal.
 
-#include "DriveRig.h"
+#include "PageTestSupport.h"
 
+#include "SimSerialServer.h"
+#include "VirtualDrive.h"
+#include "comm/CommPort.h"
 #include "pages/PageTable.h"
 #include "pages/ParamPage.h"
 
@@ -18,17 +21,7 @@ namespace {
 
 constexpr int kWaitMs = 15000;
 
-QString Key(uint32_t key)
-{
-    return QString::number(key, 16).toUpper();
-}
-
-struct Answer
-{
-    unsigned message;
-    uint32_t wParam;
-    uint32_t lParam;
-};
+using Answer = CProbeWindow::Message;
 
 // A page that can look at each answer before handling it, or keep it back.
 class CWatchedPage : public CParamPage
@@ -41,11 +34,10 @@ public:
         const bool answer = message == WM_SDO_VALUE || message == WM_SDO_ABORT;
         if (answer && beforeAnswer)
             beforeAnswer({message, wParam, lParam});
-        if (answer && hold) {
+        if (answer && hold)
             held.push_back({message, wParam, lParam});
-            return;
-        }
-        CParamPage::OnMessage(message, wParam, lParam);
+        else
+            CParamPage::OnMessage(message, wParam, lParam);
     }
 
     void ReleaseOne()
@@ -60,30 +52,45 @@ public:
     std::function<void(const Answer&)> beforeAnswer;
 };
 
+// A virtual drive served on a pseudo-terminal and the data object whose link is open to it,
+// not yet marked connected, so that pages can be created offline first.
 class PageDriveTest : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
-        const QString error = rig.Start();
-        ASSERT_TRUE(error.isEmpty()) << error.toStdString();
-        sys = rig.sys.get();
+        QString error;
+        ASSERT_TRUE(drive.Load(install.path(QStringLiteral("data")), &error))
+            << error.toStdString();
+        server = std::make_unique<CSimSerialServer>(drive);
+        ASSERT_TRUE(server->Start(1, 0)) << server->ErrorString().toStdString();
+        sys = MakeSysData(install);
+        ASSERT_EQ(sys->link.SetMode(CCommPort::ModeSerial), 1);
+
+        // Words 0-3: the port name in UTF-16; then node id, baud rate and reply timeout.
+        uint32_t settings[7] = {0, 0, 0, 0, 1, 115200, 100};
+        const QString port = server->PortName();
+        for (int i = 0; i < port.size() && i < 7; ++i)
+            settings[i / 2] |= uint32_t(port.at(i).unicode()) << (16 * (i % 2));
+        sys->link.SetNodeId(1);
+        ASSERT_EQ(sys->link.Open(settings), 0);
     }
 
-    // A page created while the link is not marked connected, so that its rows issue no reads
-    // of their own; then connected and told that the connection is back.
-    std::unique_ptr<CWatchedPage> OfflinePage(const char* className, bool hold = false)
+    std::unique_ptr<CWatchedPage> OfflinePage(const char* className,
+                                              std::initializer_list<uint32_t> keys)
     {
-        auto page = std::make_unique<CWatchedPage>(*sys, *FindPageSpec(QLatin1String(className)));
-        page->hold = hold;
+        const CPageSpec& spec = *FindPageSpec(QLatin1String(className));
+        EXPECT_TRUE(install.WritePage(spec.pageName, keys));
+        auto page = std::make_unique<CWatchedPage>(*sys, spec);
         page->Create();
         return page;
     }
 
+    // Marks the link connected and tells the page that the connection is back.
     void ConnectAndReload(CParamPage& page)
     {
-        rig.Connect();
-        baseRequests = rig.drive.RequestCount();
+        sys->connected = 1;
+        baseRequests = drive.RequestCount();
         page.OnMessage(WM_PAGE_CONTROL, CParamPage::ActionReload, 0);
     }
 
@@ -92,78 +99,60 @@ protected:
         return WaitFor([&] { return page.readCursor() == 0; }, kWaitMs);
     }
 
-    int Requests() const { return rig.drive.RequestCount() - baseRequests; }
+    int Requests() const { return drive.RequestCount() - baseRequests; }
 
+    // The link's worker ends with the data object, before the drive it talks to.
     CPageInstall install;
-    CDriveRig rig{install};
-    CSysData* sys = nullptr;
+    CVirtualDrive drive;
+    std::unique_ptr<CSimSerialServer> server;
+    std::unique_ptr<CSysData> sys;
     int baseRequests = 0;
 };
 
 } // namespace
 
-TEST_F(PageDriveTest, APassKeepsOneReadOutstanding)
+TEST_F(PageDriveTest, APassKeepsOneReadOutstandingAndGoesOnAfterAnAbort)
 {
-    QStringList items;
-    for (int n = 1; n <= 20; ++n)
-        items.append(Key(SeriesKey(n)));
-    ASSERT_TRUE(install.WritePage(QStringLiteral("AnalogInput"), items));
-    auto page = OfflinePage("CAnalogInput", true);
-    ASSERT_EQ(page->list().GetItemCount(), 20);
-    EXPECT_EQ(Column(page->list(), 4), QStringList(20, QString()));
+    auto page = OfflinePage("CAnalogInput",
+                            {SeriesKey(1), SeriesKey(2), SeriesKey(3), SeriesKey(4), SeriesKey(5)});
+    page->hold = true;
+    ASSERT_EQ(Column(page->list(), 4), QStringList(5, QString()));
     ConnectAndReload(*page);
-
-    for (int n = 1; n <= 20; ++n) {
+    for (int n = 1; n <= 5; ++n) {
         ASSERT_TRUE(WaitFor([&] { return !page->held.empty(); }, kWaitMs)) << n;
         // While the answer is kept back, no further read reaches the drive.
-        Pump(n == 1 ? 300 : 30);
+        Pump(n == 1 ? 300 : 50);
         ASSERT_EQ(page->held.size(), 1u) << n;
         EXPECT_EQ(Requests(), n);
-        EXPECT_EQ(page->held.front().lParam, SeriesKey(n));
+        const Answer& answer = page->held.front();
+        EXPECT_EQ(answer.lParam, SeriesKey(n));
+        EXPECT_EQ(answer.message, n == 3 ? WM_SDO_ABORT : WM_SDO_VALUE) << n;
+        EXPECT_EQ(answer.wParam, n == 3 ? CVirtualDrive::kAbortValue : uint32_t(3 * n)) << n;
+        // Row 3's read goes out while row 2's answer is handled.
+        if (n == 2)
+            drive.faults().AbortNext(1, CVirtualDrive::kAbortValue);
         page->ReleaseOne();
     }
     EXPECT_EQ(page->readCursor(), 0);
-    for (int n = 1; n <= 20; ++n)
-        EXPECT_EQ(page->list().GetItemText(n - 1, 4), QString::number(3 * n)) << n;
-    Pump(100);
-    EXPECT_EQ(Requests(), 20);
-}
-
-TEST_F(PageDriveTest, AnAbortShowsQuestionMarksAndThePassGoesOn)
-{
-    QStringList items;
-    for (int n = 1; n <= 5; ++n)
-        items.append(Key(SeriesKey(n)));
-    ASSERT_TRUE(install.WritePage(QStringLiteral("AnalogInput"), items));
-    auto page = OfflinePage("CAnalogInput");
-    uint32_t abortCode = 0;
-    page->beforeAnswer = [&](const Answer& answer) {
-        // Row 3's read goes out while row 2's value is handled.
-        if (answer.message == WM_SDO_VALUE && answer.lParam == SeriesKey(2))
-            rig.drive.faults().AbortNext(1, CVirtualDrive::kAbortValue);
-        if (answer.message == WM_SDO_ABORT)
-            abortCode = answer.wParam;
-    };
-    ConnectAndReload(*page);
-    ASSERT_TRUE(WaitPassEnd(*page));
     EXPECT_EQ(Column(page->list(), 4), QStringList({"3", "6", "????", "12", "15"}));
-    EXPECT_EQ(abortCode, CVirtualDrive::kAbortValue);
+    Pump(100);
     EXPECT_EQ(Requests(), 5);
 }
 
 TEST_F(PageDriveTest, TheConnectionComingBackReadsActivePagesOnly)
 {
-    ASSERT_TRUE(install.WritePage(QStringLiteral("AnalogInput"), {Key(kMaxSpeed)}));
-    ASSERT_TRUE(install.WritePage(QStringLiteral("AnalogTorqueMode"), {Key(kGain)}));
-    auto input = OfflinePage("CAnalogInput");
-    auto torque = OfflinePage("CTorqueMode");
+    auto input = OfflinePage("CAnalogInput", {kMaxSpeed});
+    auto torque = OfflinePage("CTorqueMode", {kGain});
     ConnectAndReload(*input);
     torque->OnMessage(WM_PAGE_CONTROL, CParamPage::ActionReload, 0);
     ASSERT_TRUE(WaitFor([&] { return input->list().GetItemText(0, 4) == "3000"; }, kWaitMs));
     EXPECT_EQ(torque->list().GetItemText(0, 4), "") << "the torque page ignores action 2";
-
     torque->OnMessage(WM_PAGE_CONTROL, CParamPage::ActionActivate, 0);
     ASSERT_TRUE(WaitFor([&] { return torque->list().GetItemText(0, 4) == "-5"; }, kWaitMs));
+
+    // An object added while connected is read at once.
+    torque->OnMessage(WM_ADD_OBJECT, 0, kBusVoltage);
+    ASSERT_TRUE(WaitFor([&] { return torque->list().GetItemText(1, 4) == "310"; }, kWaitMs));
 
     // A closed page stays inactive: action 2 starts nothing.
     input->OnMessage(WM_PAGE_CONTROL, CParamPage::ActionClose, 0);
@@ -178,8 +167,7 @@ TEST_F(PageDriveTest, TheConnectionComingBackReadsActivePagesOnly)
 
 TEST_F(PageDriveTest, EditedValuesAreWrittenAndUnitChangesReread)
 {
-    ASSERT_TRUE(install.WritePage(QStringLiteral("AnalogInput"), {Key(kMaxSpeed), Key(kSpeed)}));
-    auto page = OfflinePage("CAnalogInput");
+    auto page = OfflinePage("CAnalogInput", {kMaxSpeed, kSpeed});
     ConnectAndReload(*page);
     ASSERT_TRUE(WaitPassEnd(*page));
     CPageListModel& list = page->list();
@@ -189,7 +177,7 @@ TEST_F(PageDriveTest, EditedValuesAreWrittenAndUnitChangesReread)
     page->beforeAnswer = [&](const Answer& answer) { answers += answer.lParam == kMaxSpeed; };
     list.SetItemText(0, 4, QStringLiteral("1234"));
     page->OnMessage(WM_CELL_EDITED, 0, CPageListModel::ColValue);
-    ASSERT_TRUE(WaitFor([&] { return rig.drive.Value(kMaxSpeed) == 1234; }, kWaitMs));
+    ASSERT_TRUE(WaitFor([&] { return drive.Value(kMaxSpeed) == 1234; }, kWaitMs));
     // The drive's confirmation comes back as a value; then the next read must show it.
     ASSERT_TRUE(WaitFor([&] { return answers == 1; }, kWaitMs));
     list.SetItemText(0, 4, QString());
@@ -204,115 +192,69 @@ TEST_F(PageDriveTest, EditedValuesAreWrittenAndUnitChangesReread)
     ASSERT_TRUE(WaitFor([&] { return list.GetItemText(1, 4) == "120.000"; }, kWaitMs));
     EXPECT_EQ(Requests(), before + 1);
 
-    // Other columns, or no connection: nothing is sent.
-    rig.Disconnect();
+    // Other columns, rows out of range or no connection: nothing is sent.
+    sys->connected = 2;
     list.SetItemText(0, 4, QStringLiteral("999"));
     page->OnMessage(WM_CELL_EDITED, 0, CPageListModel::ColValue);
-    rig.Connect();
+    sys->connected = 1;
     page->OnMessage(WM_CELL_EDITED, 0, CPageListModel::ColName);
     page->OnMessage(WM_CELL_EDITED, 7, CPageListModel::ColValue);
     Pump(200);
     EXPECT_EQ(Requests(), before + 1);
-    EXPECT_EQ(rig.drive.Value(kMaxSpeed), 1234u);
+    EXPECT_EQ(drive.Value(kMaxSpeed), 1234u);
 }
 
 TEST_F(PageDriveTest, DriverPropertyReadsStringsBySegments)
 {
-    ASSERT_TRUE(
-        install.WritePage(QStringLiteral("DriverProperty"),
-                          {Key(kDeviceName), Key(kSerialText), Key(kEmptyText), Key(kMaxSpeed)}));
     // Padded with zero bytes: the text ends at the first.
-    rig.drive.SetStringValue(kEmptyText, QByteArray("seven!!", 7) + QByteArray(3, '\0'));
-    auto page = OfflinePage("CDriverProterty");
+    drive.SetStringValue(kEmptyText, QByteArray("seven!!", 7) + QByteArray(3, '\0'));
+    auto page = OfflinePage("CDriverProterty", {kDeviceName, kSerialText, kEmptyText, kMaxSpeed});
     ConnectAndReload(*page);
     ASSERT_TRUE(WaitPassEnd(*page));
     // A length that is a multiple of 7 asks once more and the drive refuses: "????".
     EXPECT_EQ(Column(page->list(), 4), QStringList({"Drivara-X1", "????", "seven!!", "3000"}));
 }
 
-TEST_F(PageDriveTest, AddedObjectsAreReadAtOnceWhenConnected)
+// WriteItem: the row's unit decides how the text becomes a request.
+TEST_F(PageDriveTest, WriteItemByUnitKind)
 {
-    ASSERT_TRUE(install.WritePage(QStringLiteral("AnalogInput"), {Key(kMaxSpeed)}));
-    auto page = OfflinePage("CAnalogInput");
-    ConnectAndReload(*page);
-    ASSERT_TRUE(WaitPassEnd(*page));
-    page->OnMessage(WM_ADD_OBJECT, 0, kGain);
-    ASSERT_TRUE(WaitFor([&] { return page->list().GetItemText(1, 4) == "-5"; }, kWaitMs));
-    EXPECT_EQ(page->readCursor(), 0);
-}
+    sys->connected = 1;
+    CPageListModel list;
+    CProbeWindow window;
+    for (uint32_t key : {kMaxSpeed, kGain, kModeByte, kTag, kOffset, kOddWidth})
+        sys->AddPageItem(list, key, list.GetItemCount(), window.hwnd(), false);
+    // The reads that adding rows sends while connected.
+    ASSERT_TRUE(WaitFor([&] { return window.messages.size() >= 6; }, kWaitMs));
+    window.messages.clear();
+    baseRequests = drive.RequestCount();
 
-// WriteItem on its own: the row's unit decides how the text becomes a request.
-class WriteItemTest : public PageDriveTest
-{
-protected:
-    void SetUp() override
-    {
-        PageDriveTest::SetUp();
-        rig.Connect();
-        for (uint32_t key : {kMaxSpeed, kGain, kModeByte, kTag, kOffset, kOddWidth})
-            sys->AddPageItem(list, key, list.GetItemCount(), window.hwnd(), false);
-        ASSERT_EQ(list.GetItemCount(), 6);
-        // The reads that adding rows sends while connected.
-        ASSERT_TRUE(WaitFor([&] { return window.messages.size() >= 6; }, kWaitMs));
-        window.messages.clear();
-        baseRequests = rig.drive.RequestCount();
-    }
-
-    void Write(uint32_t key, const char* unit, const char* text)
-    {
+    // key, unit, text, the value the drive then holds (-1: nothing is sent). ASCII needs one
+    // character per byte; units other than the keywords write through their formula, by name.
+    // clang-format off
+    const std::tuple<uint32_t, const char*, const char*, int64_t> writes[] = {
+        {kTag, "ASCII", "ABC", -1}, {kModeByte, "ASCII", "", -1}, {kOddWidth, "ASCII", "ABC", -1},
+        {kTag, "ASCII", "ABCD", 0x44434241}, {kMaxSpeed, "ASCII", "AB", 0x4241},
+        {kGain, "DEC", "-300", uint32_t(-300)}, {kModeByte, "", "200", 200},
+        {kTag, "DEC", "123456789x", 123456789}, {kMaxSpeed, "HEX", "0x1F4", 500},
+        {kOddWidth, "HEX", "12", -1}, {kModeByte, "HEX", "Ab", 0xAB},
+        {kOffset, "nounit", "5", -1}, {kOffset, "x10", "-7", uint32_t(-70)}};
+    // clang-format on
+    int sent = 0;
+    for (const auto& [key, unit, text, holds] : writes) {
         const int row = list.RowOfKey(key);
-        ASSERT_GE(row, 0);
         list.SetItemText(row, CPageListModel::ColUnit, QLatin1String(unit));
         list.SetItemText(row, CPageListModel::ColValue, QString::fromUtf8(text));
         sys->WriteItem(window.hwnd(), list, row);
+        if (holds >= 0) {
+            ++sent;
+            const uint32_t object = key, value = uint32_t(holds); // lambdas take no bindings
+            EXPECT_TRUE(WaitFor([&] { return drive.Value(object) == value; }, kWaitMs))
+                << unit << " " << text;
+        }
     }
-
-    bool DriveHolds(uint32_t key, uint32_t value)
-    {
-        return WaitFor([&] { return rig.drive.Value(key) == value; }, kWaitMs);
-    }
-
-    CPageListModel list;
-    CProbeWindow window;
-};
-
-TEST_F(WriteItemTest, AsciiNeedsOneCharacterPerByte)
-{
-    Write(kTag, "ASCII", "ABC");
-    Write(kModeByte, "ASCII", "");
-    Write(kOddWidth, "ASCII", "ABC");
-    Write(kTag, "ASCII", "ABCD");
-    ASSERT_TRUE(DriveHolds(kTag, 0x44434241));
-    Write(kMaxSpeed, "ASCII", "AB");
-    ASSERT_TRUE(DriveHolds(kMaxSpeed, 0x4241));
     Pump(200);
-    EXPECT_EQ(Requests(), 2);
-    EXPECT_EQ(window.Count(WM_SDO_ABORT), 0) << "each write had the width of its object";
-}
-
-TEST_F(WriteItemTest, DecimalAndHexadecimalTexts)
-{
-    Write(kGain, "DEC", "-300");
-    ASSERT_TRUE(DriveHolds(kGain, uint32_t(-300)));
-    Write(kModeByte, "", "200");
-    ASSERT_TRUE(DriveHolds(kModeByte, 200));
-    Write(kTag, "DEC", "123456789x");
-    ASSERT_TRUE(DriveHolds(kTag, 123456789u));
-    Write(kMaxSpeed, "HEX", "0x1F4");
-    ASSERT_TRUE(DriveHolds(kMaxSpeed, 500));
-    Write(kOddWidth, "HEX", "12");
-    Write(kModeByte, "HEX", "Ab");
-    ASSERT_TRUE(DriveHolds(kModeByte, 0xAB));
-    Pump(200);
-    EXPECT_EQ(Requests(), 5);
-    EXPECT_EQ(window.Count(WM_SDO_ABORT), 0);
-}
-
-TEST_F(WriteItemTest, OtherUnitsWriteThroughTheirFormula)
-{
-    Write(kOffset, "nounit", "5");
-    Write(kOffset, "x10", "-7");
-    ASSERT_TRUE(DriveHolds(kOffset, uint32_t(-70)));
-    Pump(200);
-    EXPECT_EQ(Requests(), 1);
+    EXPECT_EQ(Requests(), sent);
+    // Each write had the width of its object (0x23 for "ABCD": a 4-byte write).
+    for (const CProbeWindow::Message& message : window.messages)
+        EXPECT_NE(message.message, WM_SDO_ABORT) << std::hex << message.lParam;
 }

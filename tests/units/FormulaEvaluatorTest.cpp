@@ -1,18 +1,26 @@
 #include "UnitsTestSupport.h"
 
 #include "pages/FormulaEvaluator.h"
+#include "pages/UnitTable.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
+#include <string>
+#include <tuple>
+#include <utility>
 
 using namespace UnitsTest;
 
 namespace {
 
+const double kInf = std::numeric_limits<double>::infinity();
+const double kNaN = std::nan("");
+const int32_t kMin = std::numeric_limits<int32_t>::min();
+const std::string kHuge = "N*" + std::string(400, '9');
 const QString kSqrtError = QStringLiteral("sqrt function express error!! \n");
-const QString kStackError = QStringLiteral("Formula stack is Err!!!!!\n");
+const QString kUnitFailure = QStringLiteral("Add default unit failure \n");
 
 class FormulaEvaluatorTest : public ::testing::Test
 {
@@ -22,288 +30,252 @@ protected:
         RecordRequests(evaluator, sent, [] { return kMainFrame; });
     }
 
-    // Evaluation that must succeed (no constant missing).
-    double Eval(const char* formula, double n)
+    bool Eval(const std::string& formula, double n, double& out)
     {
-        double out = -12345.0;
-        EXPECT_TRUE(evaluator.EvaluateToDouble(kPage, QString::fromUtf8(formula), n, out))
-            << formula;
-        return out;
-    }
-    int32_t EvalInt(const char* formula, double n)
-    {
-        int32_t out = -12345;
-        EXPECT_TRUE(evaluator.EvaluateToInteger(kPage, QString::fromUtf8(formula), n, out))
-            << formula;
-        return out;
+        return evaluator.EvaluateToDouble(kPage, QString::fromStdString(formula), n, out);
     }
 
     MessageRecorder messages;
     CFormulaEvaluator evaluator;
-    std::vector<Sent> sent;
+    SentList sent;
 };
 
-TEST_F(FormulaEvaluatorTest, MultiplyAndDivideLeftToRightThenOneAddOrSubtract)
+TEST_F(FormulaEvaluatorTest, EvaluatesEveryFormulaToADefinedResult)
 {
-    EXPECT_DOUBLE_EQ(Eval("N*60/4096", 8192), 120.0);
-    EXPECT_DOUBLE_EQ(Eval("N/2+3", 10), 8.0);
-    // Only the operand after the + counts: 10 + 3, not 10 + 6.
-    EXPECT_DOUBLE_EQ(Eval("N+3*2", 10), 13.0);
-    EXPECT_DOUBLE_EQ(Eval("N-3*2", 10), 7.0);
-    EXPECT_DOUBLE_EQ(Eval("N*60/4096+5", 8192), 125.0);
-    EXPECT_DOUBLE_EQ(Eval("N/4*2", 10), 5.0); // (10 / 4) * 2, not 10 / 8
-    EXPECT_DOUBLE_EQ(Eval("n*2", 21), 42.0);
-    EXPECT_DOUBLE_EQ(Eval("2.5*N", 4), 10.0);
-    // A number is the run of digits and dots, read as far as it parses.
-    EXPECT_DOUBLE_EQ(Eval("N*1.5.5", 2), 3.0);
-    EXPECT_DOUBLE_EQ(Eval("0.001*N", 1000), 1.0);
+    // clang-format off
+    const std::tuple<std::string, double, double> cases[] = {
+        // * and / strictly left to right, then at most one + or - with a single operand.
+        {"N*60/4096", 8192, 120}, {"N/2+3", 10, 8}, {"N+3*2", 10, 13}, {"N-3*2", 10, 7},
+        {"N*60/4096+5", 8192, 125}, {"N/4*2", 10, 5}, {"n*2", 21, 42}, {"2.5*N", 4, 10},
+        {"N*1.5.5", 2, 3}, {"0.001*N", 1000, 1}, // a number is read as far as it parses
+        {"N*1", 123456.75, 123456.75}, {"N*1", 1e300, 1e300}, {"N*1", kNaN, kNaN},
+        {"N/0", 1, kInf}, {"N/0", -1, -kInf}, {"N/0", 0, kNaN}, {kHuge, 1, kInf},
+        // The square root skips the "." (2.5 reads as 25) and applies the first operator found
+        // in the order * / + -, searching past its ")".
+        {"sqrt(N*4)", 9, 6}, {"sqrt(16)", 0, 4}, {"sqrt(N/4)", 64, 4}, {"sqrt(N+7)", 9, 4},
+        {"sqrt(N-7)", 23, 4}, {"sqrt(N-7)", 3, kNaN}, {"SQRT(N*4)", 9, 6}, {"sqrt(2.5)", 0, 5},
+        {"sqrt(N*4)*2+1", 9, 13}, {"sqrt(N)*2", 9, 0}, {"sqrt(N+9)*1", 16, 12},
+        // Outside the grammar: a leading operator works on 0; an operator without operand, or
+        // an operand without operator, ends the evaluation with the value so far.
+        {"42", 5, 42}, {"N", 5, 5}, {"-N", 5, -5}, {"+N", 5, 5}, {"*5", 5, 0}, {"*", 6, 0},
+        {"N*/2", 6, 6}, {"N*2+-3", 6, 12}, {"N*", 6, 6}, {"N+", 6, 6}, {"2N*3", 5, 2}};
+    // clang-format on
+    for (const auto& [formula, n, expected] : cases) {
+        SCOPED_TRACE(formula.substr(0, 20) + " with N = " + std::to_string(n));
+        double out = -12345.0;
+        EXPECT_TRUE(Eval(formula, n, out));
+        if (std::isnan(expected))
+            EXPECT_TRUE(std::isnan(out)) << out;
+        else
+            EXPECT_DOUBLE_EQ(out, expected);
+    }
     EXPECT_TRUE(messages.texts.isEmpty()) << messages.texts.join(QLatin1Char('|')).toStdString();
     EXPECT_TRUE(sent.empty());
 }
 
-TEST_F(FormulaEvaluatorTest, IntegerResultIsTruncatedTowardZero)
+TEST_F(FormulaEvaluatorTest, FaultsAreReportedAndTheResultStaysDefined)
 {
-    EXPECT_EQ(EvalInt("N/3", 10), 3);
-    EXPECT_EQ(EvalInt("N/4", -10), -2);
-    EXPECT_EQ(EvalInt("N*60/4096", 8191), 119);
-    // An unsigned 32-bit raw value keeps its bit pattern.
-    EXPECT_EQ(static_cast<uint32_t>(EvalInt("N*2", 2147483648.0)), 0xFFFFFFFFu);
+    const std::tuple<std::string, double, QStringList> cases[] = {
+        {"sqrt(N)", 0, {kSqrtError, "Formula =>ASC: 113"}}, // no operator; then stops at the "q"
+        {"N*2 +5", 20, {"Formula =>ASC: 32"}},              // unknown characters end the formula
+        {"N*3,N", 30, {"Formula =>ASC: 44"}},
+        {"N*3\xC2\xB0", 30, {"Formula =>ASC: 176"}},
+        {"", 0, {"Formula stack is Err!!!!!\n"}}};
+    for (const auto& [formula, expected, reported] : cases) {
+        messages.texts.clear();
+        double out = -12345.0;
+        EXPECT_TRUE(Eval(formula, 10, out)) << formula;
+        EXPECT_DOUBLE_EQ(out, expected) << formula;
+        EXPECT_EQ(messages.texts, reported) << formula;
+    }
 }
 
-TEST_F(FormulaEvaluatorTest, TruncationToInt32IsDefinedForEveryDouble)
+TEST_F(FormulaEvaluatorTest, IntegerResultIsTheTruncated32BitRawValue)
 {
-    const double inf = std::numeric_limits<double>::infinity();
-    const int32_t min = std::numeric_limits<int32_t>::min();
-    EXPECT_EQ(CFormulaEvaluator::TruncateToInt32(2.9), 2);
-    EXPECT_EQ(CFormulaEvaluator::TruncateToInt32(-2.9), -2);
-    EXPECT_EQ(CFormulaEvaluator::TruncateToInt32(2147483647.5), 2147483647);
-    EXPECT_EQ(CFormulaEvaluator::TruncateToInt32(2147483648.0), min);
-    EXPECT_EQ(CFormulaEvaluator::TruncateToInt32(4294967295.0), -1);
-    EXPECT_EQ(CFormulaEvaluator::TruncateToInt32(4294967294.5), -2);
-    EXPECT_EQ(CFormulaEvaluator::TruncateToInt32(1e300), -1);
-    EXPECT_EQ(CFormulaEvaluator::TruncateToInt32(inf), -1);
-    EXPECT_EQ(CFormulaEvaluator::TruncateToInt32(-2147483648.9), min);
-    EXPECT_EQ(CFormulaEvaluator::TruncateToInt32(-1e300), min);
-    EXPECT_EQ(CFormulaEvaluator::TruncateToInt32(-inf), min);
-    EXPECT_EQ(CFormulaEvaluator::TruncateToInt32(std::nan("")), 0);
-}
-
-TEST_F(FormulaEvaluatorTest, SquareRootReadsAllDigitsAndPicksTheFirstOperatorFound)
-{
-    EXPECT_DOUBLE_EQ(Eval("sqrt(N*4)", 9), 6.0);
-    EXPECT_DOUBLE_EQ(Eval("sqrt(16)", 0), 4.0);
-    EXPECT_DOUBLE_EQ(Eval("sqrt(N/4)", 64), 4.0);
-    EXPECT_DOUBLE_EQ(Eval("sqrt(N+7)", 9), 4.0);
-    EXPECT_DOUBLE_EQ(Eval("sqrt(N-7)", 23), 4.0);
-    EXPECT_DOUBLE_EQ(Eval("SQRT(N*4)", 9), 6.0);
-    // The "." is skipped: 2.5 reads as 25.
-    EXPECT_DOUBLE_EQ(Eval("sqrt(2.5)", 0), 5.0);
-    // The compile goes on after the ")".
-    EXPECT_DOUBLE_EQ(Eval("sqrt(N*4)*2+1", 9), 13.0);
-    // The operator search runs past the ")": the "*" after it is found, with k = 0.
-    EXPECT_DOUBLE_EQ(Eval("sqrt(N)*2", 9), 0.0);
-    // "*" is tested before "+", wherever they stand.
-    EXPECT_DOUBLE_EQ(Eval("sqrt(N+9)*1", 16), 12.0);
-    EXPECT_TRUE(messages.texts.isEmpty()) << messages.texts.join(QLatin1Char('|')).toStdString();
-
-    // A negative argument gives NaN, which the integer result turns into 0.
-    EXPECT_TRUE(std::isnan(Eval("sqrt(N-7)", 3)));
-    EXPECT_EQ(EvalInt("sqrt(N-7)", 3), 0);
-}
-
-TEST_F(FormulaEvaluatorTest, SquareRootWithoutOperatorReportsAndGivesZero)
-{
-    EXPECT_DOUBLE_EQ(Eval("sqrt(N)", 9), 0.0);
-    // The compile then stops at the "q" after the "s".
-    EXPECT_EQ(messages.texts, QStringList({kSqrtError, QStringLiteral("Formula =>ASC: 113")}));
-}
-
-TEST_F(FormulaEvaluatorTest, PassThroughGivesTheValueItself)
-{
-    EXPECT_DOUBLE_EQ(Eval("N*1", 123456.75), 123456.75);
-    EXPECT_EQ(EvalInt("N*1", 123456.75), 123456);
-    EXPECT_EQ(EvalInt("N*1", -7.9), -7);
-    EXPECT_EQ(static_cast<uint32_t>(EvalInt("N*1", 4294967295.0)), 0xFFFFFFFFu);
-    EXPECT_TRUE(std::isnan(Eval("N*1", std::nan(""))));
-    EXPECT_EQ(EvalInt("N*1", std::nan("")), 0);
-    EXPECT_DOUBLE_EQ(Eval("N*1", 1e300), 1e300);
-    EXPECT_TRUE(messages.texts.isEmpty());
-}
-
-TEST_F(FormulaEvaluatorTest, UnknownCharacterEndsTheFormulaWithItsCode)
-{
-    EXPECT_DOUBLE_EQ(Eval("N*2 +5", 10), 20.0);
-    EXPECT_EQ(messages.texts, QStringList{QStringLiteral("Formula =>ASC: 32")});
-
-    messages.texts.clear();
-    EXPECT_DOUBLE_EQ(Eval("N*3,N", 10), 30.0);
-    EXPECT_DOUBLE_EQ(Eval("N*3\xC2\xB0", 10), 30.0); // a degree sign
-    EXPECT_EQ(messages.texts, QStringList({QStringLiteral("Formula =>ASC: 44"),
-                                           QStringLiteral("Formula =>ASC: 176")}));
-}
-
-TEST_F(FormulaEvaluatorTest, FormulasOutsideTheGrammarGiveDefinedResults)
-{
-    // Empty: the stack message and 0, still a success.
-    EXPECT_DOUBLE_EQ(Eval("", 5), 0.0);
-    EXPECT_EQ(messages.texts, QStringList{kStackError});
-    messages.texts.clear();
-
-    // A single operand is its own value.
-    EXPECT_DOUBLE_EQ(Eval("42", 5), 42.0);
-    EXPECT_DOUBLE_EQ(Eval("N", 5), 5.0);
-    // A leading operator works on 0.
-    EXPECT_DOUBLE_EQ(Eval("-N", 5), -5.0);
-    EXPECT_DOUBLE_EQ(Eval("+N", 5), 5.0);
-    EXPECT_DOUBLE_EQ(Eval("*5", 5), 0.0);
-    // An operator without an operand after it ends the evaluation with the value so far.
-    EXPECT_DOUBLE_EQ(Eval("N*/2", 6), 6.0);
-    EXPECT_DOUBLE_EQ(Eval("N*2+-3", 6), 12.0);
-    EXPECT_DOUBLE_EQ(Eval("N*", 6), 6.0);
-    EXPECT_DOUBLE_EQ(Eval("N+", 6), 6.0);
-    EXPECT_DOUBLE_EQ(Eval("*", 6), 0.0);
-    // An operand where an operator belongs ends it as well.
-    EXPECT_DOUBLE_EQ(Eval("2N*3", 5), 2.0);
-    EXPECT_TRUE(messages.texts.isEmpty()) << messages.texts.join(QLatin1Char('|')).toStdString();
-}
-
-TEST_F(FormulaEvaluatorTest, DivisionByZeroAndHugeNumbersStayDefined)
-{
-    const double inf = std::numeric_limits<double>::infinity();
-    EXPECT_EQ(Eval("N/0", 1), inf);
-    EXPECT_EQ(Eval("N/0", -1), -inf);
-    EXPECT_TRUE(std::isnan(Eval("N/0", 0)));
-    EXPECT_EQ(EvalInt("N/0", 1), -1);
-    EXPECT_EQ(EvalInt("N/0", -1), std::numeric_limits<int32_t>::min());
-    EXPECT_EQ(EvalInt("N/0", 0), 0);
-
-    const std::string huge = "N*" + std::string(400, '9');
-    EXPECT_EQ(Eval(huge.c_str(), 1), inf);
-    EXPECT_EQ(EvalInt(huge.c_str(), 1), -1);
+    // clang-format off
+    const std::pair<double, int32_t> truncations[] = {
+        {2.9, 2}, {-2.9, -2}, {2147483647.5, 2147483647}, {2147483648.0, kMin}, {4294967295.0, -1},
+        {4294967294.5, -2}, {1e300, -1}, {kInf, -1}, {-2147483648.9, kMin}, {-1e300, kMin},
+        {-kInf, kMin}, {kNaN, 0}};
+    const std::tuple<std::string, double, int32_t> cases[] = {
+        {"N/3", 10, 3}, {"N/4", -10, -2}, {"N*60/4096", 8191, 119}, {"N*2", 2147483648.0, -1},
+        {"N*1", 123456.75, 123456}, {"N*1", -7.9, -7}, {"N*1", kNaN, 0}, {"sqrt(N-7)", 3, 0},
+        {"N/0", -1, kMin}, {kHuge, 1, -1}};
+    // clang-format on
+    for (const auto& [value, expected] : truncations)
+        EXPECT_EQ(CFormulaEvaluator::TruncateToInt32(value), expected) << value;
+    for (const auto& [formula, n, expected] : cases) {
+        int32_t out = 12345;
+        EXPECT_TRUE(evaluator.EvaluateToInteger(kPage, QString::fromStdString(formula), n, out));
+        EXPECT_EQ(out, expected) << formula.substr(0, 20) << " with N = " << n;
+    }
 }
 
 TEST_F(FormulaEvaluatorTest, VeryLongFormulasCompileInOnePass)
 {
-    QString products = QStringLiteral("N");
+    std::string products = "N";
     for (int i = 0; i < 100000; ++i)
-        products += QStringLiteral("*1");
+        products += "*1";
     double out = 0.0;
-    ASSERT_TRUE(evaluator.EvaluateToDouble(kPage, products, 7, out));
+    ASSERT_TRUE(Eval(products, 7, out));
     EXPECT_DOUBLE_EQ(out, 7.0);
 
     // Every "s" is a square root without operator; each retries at the next character.
     const int count = 20000;
-    const QString roots = QString(count, QLatin1Char('s')) + QStringLiteral("N)");
-    ASSERT_TRUE(evaluator.EvaluateToDouble(kPage, roots, 9, out));
+    ASSERT_TRUE(Eval(std::string(count, 's') + "N)", 9, out));
     EXPECT_DOUBLE_EQ(out, 0.0);
     ASSERT_EQ(messages.texts.size(), count + 1);
     EXPECT_EQ(messages.texts.count(kSqrtError), count);
     EXPECT_EQ(messages.texts.last(), QStringLiteral("Formula =>ASC: 41"));
 }
 
-TEST_F(FormulaEvaluatorTest, MissingConstantIsReadForTheMainFrameAndFailsQuietly)
+TEST_F(FormulaEvaluatorTest, ConstantsAreReadOneAtATimeAndThenCached)
 {
     double out = -1.0;
-    EXPECT_FALSE(evaluator.EvaluateToDouble(kPage, QStringLiteral("N*[60910120]"), 5, out));
+    EXPECT_FALSE(Eval("N*[60910120]/[60920120]", 5, out));
     EXPECT_DOUBLE_EQ(out, -1.0);
-    EXPECT_EQ(sent, (std::vector<Sent>{{kMainFrame, 0x40, 0x609101, 0}}));
+    EXPECT_EQ(sent, (SentList{{kMainFrame, 0x40, 0x609101, 0}}));
     EXPECT_TRUE(messages.texts.isEmpty());
 
-    // The compile stops at the first missing constant: one read at a time.
+    // The key is the text shifted right by 8, rounding toward zero: -128 gives key 0.
     sent.clear();
-    EXPECT_FALSE(
-        evaluator.EvaluateToDouble(kPage, QStringLiteral("N*[60910120]/[60920120]"), 5, out));
-    EXPECT_EQ(sent, (std::vector<Sent>{{kMainFrame, 0x40, 0x609101, 0}}));
+    EXPECT_FALSE(Eval("N*[FFFFFF80]", 5, out));
+    EXPECT_EQ(sent, (SentList{{kMainFrame, 0x40, 0x0, 0}}));
 
-    // The key is the 9 characters shifted right by 8, rounding toward zero: a negative text
-    // of -128 gives key 0, not 0xFFFFFFFF.
     sent.clear();
-    int32_t raw = 0;
-    EXPECT_FALSE(evaluator.EvaluateToInteger(kPage, QStringLiteral("N*[FFFFFF80]"), 5, raw));
-    EXPECT_EQ(sent, (std::vector<Sent>{{kMainFrame, 0x40, 0x0, 0}}));
-}
-
-TEST_F(FormulaEvaluatorTest, CachedConstantsAreOperands)
-{
     evaluator.AddConst(0x609101, 3);
     evaluator.AddConst(0x609201, -2);
-    EXPECT_DOUBLE_EQ(Eval("N*[60910120]", 5), 15.0);
-    EXPECT_DOUBLE_EQ(Eval("N*[60910120]/[60920120]", 8), -12.0);
-    EXPECT_DOUBLE_EQ(Eval("[60910120]", 0), 3.0);
-    // The size digits are dropped by the shift, whatever they are.
-    EXPECT_DOUBLE_EQ(Eval("N*[609101FF]+1", 5), 16.0);
+    const std::pair<const char*, double> cached[] = {
+        {"N*[60910120]/[60920120]", -7.5}, {"[60910120]", 3}, {"N*[609101FF]+1", 16}};
+    for (const auto& [formula, expected] : cached) {
+        ASSERT_TRUE(Eval(formula, 5, out)) << formula;
+        EXPECT_DOUBLE_EQ(out, expected) << formula;
+    }
     EXPECT_TRUE(sent.empty());
-    EXPECT_TRUE(messages.texts.isEmpty());
 
     evaluator.ClearConsts();
-    double out = 0.0;
-    EXPECT_FALSE(evaluator.EvaluateToDouble(kPage, QStringLiteral("N*[60910120]"), 5, out));
+    EXPECT_FALSE(Eval("N*[60910120]", 5, out));
     EXPECT_EQ(sent.size(), 1u);
+    EXPECT_TRUE(messages.texts.isEmpty());
+
+    // Without a requester a missing constant still fails.
+    CFormulaEvaluator bare;
+    EXPECT_FALSE(bare.EvaluateToDouble(kPage, QStringLiteral("N*[60910120]"), 5, out));
+    EXPECT_EQ(bare.SendRequest(kPage, 0x40, 1, 0), 0);
 }
 
 TEST_F(FormulaEvaluatorTest, ConstantTableOperations)
 {
-    EXPECT_FALSE(evaluator.ConstExists(0x609101));
     EXPECT_EQ(evaluator.GetConst(0x609101), 1);
     EXPECT_EQ(messages.texts, QStringList{QStringLiteral("Not exist the const value!! \n")});
-
-    // SetConst changes only what exists.
-    evaluator.SetConst(0x609101, 9);
+    evaluator.SetConst(0x609101, 9); // changes only what exists
     EXPECT_FALSE(evaluator.ConstExists(0x609101));
-
     evaluator.AddConst(0x609101, 4);
     evaluator.AddConst(0x609101, 5); // a duplicate: the first entry wins
     EXPECT_EQ(evaluator.GetConst(0x609101), 4);
     evaluator.SetConst(0x609101, 9);
     EXPECT_EQ(evaluator.GetConst(0x609101), 9);
-
-    evaluator.ClearConsts();
-    EXPECT_FALSE(evaluator.ConstExists(0x609101));
-    EXPECT_EQ(messages.texts.size(), 1);
 }
 
 TEST_F(FormulaEvaluatorTest, ParkedRequestIsSentOnlyWhenItEvaluates)
 {
-    // Nothing parked: nothing to complete, nothing sent.
-    evaluator.CompleteParkedRequest();
+    evaluator.CompleteParkedRequest(); // nothing parked
     EXPECT_TRUE(sent.empty());
-    EXPECT_TRUE(messages.texts.isEmpty());
 
-    int32_t raw = 0;
     const QString formula = QStringLiteral("N*[60910120]");
-    ASSERT_FALSE(evaluator.EvaluateToInteger(kPage, formula, 100, raw));
     evaluator.ParkRequest(0x200001, 0x2B, 100, formula);
-    sent.clear();
-
     // Still missing: the compile asks again, the parked write is not sent.
     evaluator.CompleteParkedRequest();
-    EXPECT_EQ(sent, (std::vector<Sent>{{kMainFrame, 0x40, 0x609101, 0}}));
+    EXPECT_EQ(sent, (SentList{{kMainFrame, 0x40, 0x609101, 0}}));
 
-    sent.clear();
-    evaluator.AddConst(0x609101, 3);
-    evaluator.CompleteParkedRequest();
-    EXPECT_EQ(sent, (std::vector<Sent>{{kPage, 0x2B, 0x200001, 300}}));
-
-    // Completing does not clear the slot; answers go to the window of the latest evaluation.
     sent.clear();
     double out = 0.0;
+    ASSERT_TRUE(Eval("N", 1, out));
+    evaluator.AddConst(0x609101, 3);
+    evaluator.CompleteParkedRequest();
+    EXPECT_EQ(sent, (SentList{{kPage, 0x2B, 0x200001, 300}}));
+
+    // The slot stays; answers go to the window of the latest evaluation.
+    sent.clear();
     ASSERT_TRUE(evaluator.EvaluateToDouble(kOtherPage, QStringLiteral("N"), 1, out));
     evaluator.CompleteParkedRequest();
-    EXPECT_EQ(sent, (std::vector<Sent>{{kOtherPage, 0x2B, 0x200001, 300}}));
+    EXPECT_EQ(sent, (SentList{{kOtherPage, 0x2B, 0x200001, 300}}));
 
     // Parking again overwrites; a negative result goes out as its 32-bit pattern.
     sent.clear();
     evaluator.ParkRequest(0x200002, 0x23, -2, formula);
     evaluator.CompleteParkedRequest();
-    EXPECT_EQ(sent, (std::vector<Sent>{{kOtherPage, 0x23, 0x200002, 0xFFFFFFFAu}}));
+    EXPECT_EQ(sent, (SentList{{kOtherPage, 0x23, 0x200002, 0xFFFFFFFAu}}));
+    EXPECT_TRUE(messages.texts.isEmpty());
 }
 
-TEST_F(FormulaEvaluatorTest, WithoutRequesterMissingConstantsStillFail)
+// name|label|formula of each record.
+QStringList Describe(const QVector<CUnitRecord>* records)
 {
-    CFormulaEvaluator bare;
-    double out = 0.0;
-    EXPECT_FALSE(bare.EvaluateToDouble(kPage, QStringLiteral("N*[60910120]"), 5, out));
-    EXPECT_EQ(bare.SendRequest(kPage, 0x40, 1, 0), 0);
+    QStringList out;
+    for (const CUnitRecord& r : records ? *records : QVector<CUnitRecord>())
+        out << r.name + QLatin1Char('|') + r.label + QLatin1Char('|') + r.formula;
+    return out;
+}
+
+TEST(UnitTable, UnitTextGrammar)
+{
+    const std::pair<const char*, QStringList> cases[] = {
+        {"[rps]N/4096,[rpm]N*60/4096", {"rps||N/4096", "rpm||N*60/4096"}},
+        {"[r rpm]N*60/4096", {"r|rpm|N*60/4096"}},
+        // Split at the first space only; text before a segment is ignored.
+        {"speed: [v mm s]N*2 [w]N", {"v|mm s|N*2", "w||N"}},
+        // The formula stops at the first character outside its set (lower-case hex is).
+        {"[x]N*2abc", {"x||N*2"}},
+        {"[s]sqrt(N*4)+[60910120];", {"s||sqrt(N*4)+[60910120]"}},
+        {"[x]N*2[y]N", {"x||N*2["}},
+        {"a]b[c]N", {"||", "c||N"}}, // a "]" before the "[" makes a unit without a name
+        {"[]", {"||"}},
+        {"rpm", {}},
+        {"[rpm", {}}};
+    for (const auto& [text, expected] : cases) {
+        const QVector<CUnitRecord> records = CUnitTable::ParseUnitText(QString::fromUtf8(text));
+        EXPECT_EQ(Describe(&records), expected) << text;
+    }
+
+    QString longText;
+    for (int i = 0; i < 50000; ++i)
+        longText += QStringLiteral("],");
+    const QVector<CUnitRecord> records =
+        CUnitTable::ParseUnitText(longText + QStringLiteral("[u]N*2"));
+    ASSERT_EQ(records.size(), 50001);
+    EXPECT_EQ(Describe(&records).last(), QStringLiteral("u||N*2"));
+}
+
+TEST(UnitTable, FirstRegistrationOfAKeyGivesItsDefaultUnit)
+{
+    // The default unit name after each registration; "-": left unchanged, with the failure
+    // message (each time). The first text of a key stays, whatever comes later.
+    // clang-format off
+    const std::tuple<uint32_t, const char*, const char*> steps[] = {
+        {0x100001, "", "DEC"}, {0x100002, "N", "DEC"}, {0x100003, "[]", "DEC"}, {0x100001, "", "DEC"},
+        {0x606C00, "[rps]N/4096,[rpm]N*60/4096", "rps"}, {0x606B00, "[r rpm]N*60/4096", "rpm"},
+        {0x200001, "rpm", "-"}, {0x200002, "[rpm", "-"}, {0x200001, "rpm", "-"},
+        {0x300001, "[a]N*2", "a"}, {0x300001, "[b]N*3", "a"}, {0x300001, "", "a"},
+        {0x300002, "xyz", "-"}, {0x300002, "[b]N*3", "-"}};
+    // clang-format on
+    MessageRecorder messages;
+    CUnitTable table;
+    for (const auto& [key, text, expected] : steps) {
+        messages.texts.clear();
+        QString name = QStringLiteral("-");
+        EXPECT_TRUE(table.GetDefaultUnit(key, QString::fromUtf8(text), name));
+        EXPECT_EQ(name, QString::fromUtf8(expected)) << key << " " << text;
+        EXPECT_EQ(messages.texts, name == "-" ? QStringList{kUnitFailure} : QStringList()) << text;
+    }
+    EXPECT_EQ(Describe(table.LookupUnits(0x606C00)),
+              QStringList({"rps||N/4096", "rpm||N*60/4096"}));
+    EXPECT_EQ(Describe(table.LookupUnits(0x300001)), QStringList{"a||N*2"});
+    for (uint32_t key : {0x100001u, 0x200001u}) {
+        ASSERT_NE(table.LookupUnits(key), nullptr);
+        EXPECT_TRUE(table.LookupUnits(key)->isEmpty());
+    }
+    EXPECT_EQ(table.LookupUnits(0x606300), nullptr);
 }
 
 } // namespace

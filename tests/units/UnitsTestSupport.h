@@ -7,7 +7,14 @@
 
 #include <cstdint>
 #include <ostream>
+#include <tuple>
 #include <vector>
+
+// Readable QString values in failure output.
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
 
 namespace UnitsTest {
 
@@ -16,25 +23,9 @@ constexpr HWND kMainFrame = 0x51;
 constexpr HWND kPage = 0x62;
 constexpr HWND kOtherPage = 0x73;
 
-// One request as the evaluator's requester received it.
-struct Sent
-{
-    HWND hwnd;
-    uint8_t command;
-    uint32_t key;
-    uint32_t value;
-    bool operator==(const Sent& other) const
-    {
-        return hwnd == other.hwnd && command == other.command && key == other.key &&
-               value == other.value;
-    }
-};
-
-inline std::ostream& operator<<(std::ostream& out, const Sent& sent)
-{
-    return out << std::hex << "{hwnd 0x" << sent.hwnd << ", cmd 0x" << int(sent.command)
-               << ", key 0x" << sent.key << ", value 0x" << sent.value << "}" << std::dec;
-}
+// One request as the evaluator's requester received it: window, command, key, value.
+using Sent = std::tuple<HWND, uint8_t, uint32_t, uint32_t>;
+using SentList = std::vector<Sent>;
 
 // Records the operator messages while alive and restores the previous sink afterwards.
 class MessageRecorder
@@ -55,12 +46,12 @@ private:
 };
 
 // Points an evaluator's requests into a list; constant reads go to windowSource().
-inline void RecordRequests(CFormulaEvaluator& evaluator, std::vector<Sent>& sent,
+inline void RecordRequests(CFormulaEvaluator& evaluator, SentList& sent,
                            CFormulaEvaluator::WindowSource windowSource)
 {
     evaluator.SetRequester(
         [&sent](HWND hwnd, uint8_t command, uint32_t key, uint32_t value) {
-            sent.push_back(Sent{hwnd, command, key, value});
+            sent.emplace_back(hwnd, command, key, value);
             return 0;
         },
         std::move(windowSource));
