@@ -1,7 +1,6 @@
 #include "app/IniFile.h"
 
 #include <QFile>
-#include <QStringDecoder>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -10,28 +9,28 @@ namespace {
 class IniFile : public ::testing::Test
 {
 protected:
-    QString Path(const QString& name = QStringLiteral("test.ini")) const
+    QString Path(const char* name = "test.ini") const
     {
-        return m_dir.filePath(name);
+        return m_dir.filePath(QLatin1String(name));
     }
 
-    void Write(const QByteArray& bytes, const QString& name = QStringLiteral("test.ini")) const
+    void Write(const QByteArray& bytes, const char* name = "test.ini") const
     {
         QFile file(Path(name));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         ASSERT_EQ(file.write(bytes), bytes.size());
     }
 
-    QByteArray Read(const QString& name = QStringLiteral("test.ini")) const
+    QByteArray Read() const
     {
-        QFile file(Path(name));
+        QFile file(Path());
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
     QString Get(const QString& section, const QString& key, const QString& def = QString(),
-                int buffer = 256) const
+                int buffer = 256, const char* name = "test.ini") const
     {
-        return Ini::GetProfileString(Path(), section, key, def, buffer);
+        return Ini::GetProfileString(Path(name), section, key, def, buffer);
     }
 
     QTemporaryDir m_dir;
@@ -39,109 +38,70 @@ protected:
 
 } // namespace
 
-TEST_F(IniFile, NamesCompareWithoutCaseAndTheFirstMatchWins)
+TEST_F(IniFile, ReadingRules)
 {
-    Write("[Sys]\r\nLANG=1\r\nlang=2\r\n[sys]\r\nlang=3\r\ncomm=5\r\n");
-    EXPECT_EQ(Get("sys", "lang"), "1");
-    EXPECT_EQ(Get("SYS", "Lang"), "1");
-    // Only the first section of a name is searched.
-    EXPECT_EQ(Get("sys", "comm", "none"), "none");
-    EXPECT_EQ(Ini::SectionKeys(Path(), "SYS"), QStringList({"LANG", "lang"}));
-}
-
-TEST_F(IniFile, ValuesAreTrimmedUnquotedAndCutToTheBuffer)
-{
-    Write("; comment = not a key\n"
-          "orphan=before any section\n"
-          "[page]\n"
-          "  name  =  Motor setup  \n"
-          "quoted=\"  spaced  \"\n"
-          "expr=a=b\n"
-          ";num=9\n"
-          "# also=comment\n"
-          "long=abcdef\n"
-          "empty=\n");
-    EXPECT_EQ(Get("page", "name"), "Motor setup");
-    EXPECT_EQ(Get("page", "quoted"), "  spaced  ");
-    EXPECT_EQ(Get("page", "expr"), "a=b");
-    EXPECT_EQ(Get("page", "num", "d"), "d");
-    EXPECT_EQ(Get("page", "also", "d"), "d");
-    EXPECT_EQ(Get("", "orphan", "d"), "d");
-    EXPECT_EQ(Get("page", "empty", "d"), "");
-
-    // A buffer of n characters holds n - 1 of them; the default is cut the same way.
-    EXPECT_EQ(Get("page", "long", {}, 4), "abc");
-    EXPECT_EQ(Get("page", "long", {}, 7), "abcdef");
-    EXPECT_EQ(Get("page", "long", {}, 1), "");
-    EXPECT_EQ(Get("page", "long", {}, 0), "");
-    EXPECT_EQ(Get("page", "missing", "default", 4), "def");
-    EXPECT_EQ(Ini::SectionKeys(Path(), "page"),
-              QStringList({"name", "quoted", "expr", "long", "empty"}));
-}
-
-TEST_F(IniFile, MissingFileReadsTheDefault)
-{
+    EXPECT_EQ(Get("sys", "lang", "7"), "7"); // a missing file reads the default
     EXPECT_EQ(Get("sys", "lang"), "");
-    EXPECT_EQ(Get("sys", "lang", "7"), "7");
     EXPECT_TRUE(Ini::SectionKeys(Path(), "sys").isEmpty());
     EXPECT_FALSE(QFile::exists(Path()));
-}
 
-TEST_F(IniFile, WritingCreatesTheFileSectionAndKey)
-{
-    ASSERT_TRUE(Ini::WriteProfileString(Path(), "sys", "lang", "2"));
-    EXPECT_EQ(Get("sys", "lang"), "2");
-    ASSERT_TRUE(Ini::WriteProfileString(Path(), "com", "comid", "ttyUSB0"));
-    ASSERT_TRUE(Ini::WriteProfileString(Path(), "sys", "comm", "1"));
-    EXPECT_EQ(Read(), QByteArray("[sys]\r\nlang=2\r\ncomm=1\r\n[com]\r\ncomid=ttyUSB0\r\n"));
+    Write("; comment = not a key\r\norphan=before any section\r\n[Sys]\r\nLANG=1\r\nlang=2\r\n"
+          "  name  =  Motor setup  \r\nquoted=\"  spaced  \"\r\nexpr=a=b\r\n;num=9\r\n"
+          "# also=comment\r\nempty=\r\n[sys]\r\ncomm=5\r\n");
+    const struct
+    {
+        const char* section;
+        const char* key;
+        const char* def;
+        int buffer;
+        const char* expected;
+    } cases[] = {
+        {"sys", "lang", "", 256, "1"}, // names compare without case, the first match wins
+        {"SYS", "Lang", "", 256, "1"},
+        {"sys", "comm", "d", 256, "d"}, // only the first section of a name is searched
+        {"sys", "name", "", 256, "Motor setup"},
+        {"sys", "quoted", "", 256, "  spaced  "},
+        {"sys", "expr", "", 256, "a=b"},
+        {"sys", "num", "d", 256, "d"},
+        {"sys", "also", "d", 256, "d"},
+        {"", "orphan", "d", 256, "d"},
+        {"sys", "empty", "d", 256, ""},
+        // A buffer of n characters holds n - 1 of them; the default is cut the same way.
+        {"sys", "name", "", 6, "Motor"},
+        {"sys", "name", "", 1, ""},
+        {"sys", "name", "", 0, ""},
+        {"sys", "missing", "default", 4, "def"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Get(c.section, c.key, c.def, c.buffer), c.expected)
+            << c.section << "/" << c.key << " buffer " << c.buffer;
+    }
+    EXPECT_EQ(Ini::SectionKeys(Path(), "SYS"),
+              QStringList({"LANG", "lang", "name", "quoted", "expr", "empty"}));
 }
 
 TEST_F(IniFile, WritingKeepsEveryOtherLine)
 {
-    const QByteArray before = "; settings\r\n"
-                              "[com]\r\n"
-                              "comid=ttyUSB0 ; port\r\n"
-                              "\r\n"
-                              "[SYS]\r\n"
-                              "# language\r\n"
-                              "Lang = 1\r\n"
-                              "\r\n"
-                              "[can]\r\n"
-                              "driverid=1\r\n";
-    Write(before);
+    ASSERT_TRUE(Ini::WriteProfileString(Path(), "sys", "lang", "2"));
+    ASSERT_TRUE(Ini::WriteProfileString(Path(), "com", "comid", "ttyUSB0"));
+    ASSERT_TRUE(Ini::WriteProfileString(Path(), "sys", "comm", "1"));
+    EXPECT_EQ(Read(), QByteArray("[sys]\r\nlang=2\r\ncomm=1\r\n[com]\r\ncomid=ttyUSB0\r\n"));
+
+    Write("; settings\r\n[com]\r\ncomid=ttyUSB0 ; port\r\n\r\n"
+          "[SYS]\r\n# language\r\nLang = 1\r\n\r\n[can]\r\ndriverid=1\r\n");
     ASSERT_TRUE(Ini::WriteProfileString(Path(), "sys", "lang", "2"));
     ASSERT_TRUE(Ini::WriteProfileString(Path(), "sys", "comm", "3"));
+    ASSERT_TRUE(Ini::DeleteProfileEntry(Path(), "COM", "COMID"));
     // The rewritten key keeps its place; a new key goes after the section's last entry.
-    EXPECT_EQ(Read(), QByteArray("; settings\r\n"
-                                 "[com]\r\n"
-                                 "comid=ttyUSB0 ; port\r\n"
-                                 "\r\n"
-                                 "[SYS]\r\n"
-                                 "# language\r\n"
-                                 "lang=2\r\n"
-                                 "comm=3\r\n"
-                                 "\r\n"
-                                 "[can]\r\n"
-                                 "driverid=1\r\n"));
-}
+    const QByteArray expected =
+        "; settings\r\n[com]\r\n\r\n"
+        "[SYS]\r\n# language\r\nlang=2\r\ncomm=3\r\n\r\n[can]\r\ndriverid=1\r\n";
+    EXPECT_EQ(Read(), expected);
+    EXPECT_TRUE(Ini::DeleteProfileEntry(Path(), "none", "k")); // nothing to delete: no change
+    EXPECT_EQ(Read(), expected);
+    ASSERT_TRUE(Ini::DeleteProfileEntry(Path(), "sys"));
+    EXPECT_EQ(Read(), QByteArray("; settings\r\n[com]\r\n\r\n[can]\r\ndriverid=1\r\n"));
 
-TEST_F(IniFile, DeletingAKeyOrASection)
-{
-    Write("[a]\nx=1\ny=2\n[b]\nz=3\n");
-    ASSERT_TRUE(Ini::DeleteProfileEntry(Path(), "A", "X"));
-    EXPECT_EQ(Get("a", "x", "gone"), "gone");
-    EXPECT_EQ(Get("a", "y"), "2");
-    ASSERT_TRUE(Ini::DeleteProfileEntry(Path(), "a"));
-    EXPECT_TRUE(Ini::SectionKeys(Path(), "a").isEmpty());
-    EXPECT_EQ(Get("b", "z"), "3");
-    // Nothing to delete is not an error and leaves the file alone.
-    const QByteArray now = Read();
-    EXPECT_TRUE(Ini::DeleteProfileEntry(Path(), "none", "k"));
-    EXPECT_EQ(Read(), now);
-}
-
-TEST_F(IniFile, UnwritablePlaceFailsWithoutDamage)
-{
     const QString inMissingDir = m_dir.filePath("no/such/dir/test.ini");
     EXPECT_FALSE(Ini::WriteProfileString(inMissingDir, "sys", "lang", "2"));
     EXPECT_FALSE(QFile::exists(inMissingDir));
@@ -151,7 +111,6 @@ TEST_F(IniFile, ChineseTextInUtf8AndUtf16)
 {
     ASSERT_TRUE(Ini::WriteProfileString(Path(), QStringLiteral("页面"), QStringLiteral("名称"),
                                         QStringLiteral("电机配置")));
-    EXPECT_EQ(Get(QStringLiteral("页面"), QStringLiteral("名称")), QStringLiteral("电机配置"));
     EXPECT_TRUE(Read().contains(QStringLiteral("电机配置").toUtf8()));
     // The buffer counts characters, not bytes.
     EXPECT_EQ(Get(QStringLiteral("页面"), QStringLiteral("名称"), {}, 3), QStringLiteral("电机"));
@@ -159,14 +118,12 @@ TEST_F(IniFile, ChineseTextInUtf8AndUtf16)
     const QString text = QStringLiteral("[sys]\r\nlang=1\r\n名称=值\r\n");
     QByteArray utf16("\xFF\xFE", 2);
     utf16.append(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
-    Write(utf16, QStringLiteral("utf16.ini"));
-    const QString utf16Path = Path(QStringLiteral("utf16.ini"));
-    EXPECT_EQ(Ini::GetProfileString(utf16Path, "sys", "lang", {}, 4), "1");
-    EXPECT_EQ(Ini::GetProfileString(utf16Path, "SYS", QStringLiteral("名称"), {}, 8),
-              QStringLiteral("值"));
+    Write(utf16, "utf16.ini");
+    EXPECT_EQ(Get("sys", "lang", {}, 4, "utf16.ini"), "1");
+    EXPECT_EQ(Get("SYS", QStringLiteral("名称"), {}, 8, "utf16.ini"), QStringLiteral("值"));
 
-    Write("\xEF\xBB\xBF[sys]\nlang=2\n", QStringLiteral("bom.ini"));
-    EXPECT_EQ(Ini::GetProfileString(Path(QStringLiteral("bom.ini")), "sys", "lang", {}, 4), "2");
+    Write("\xEF\xBB\xBF[sys]\nlang=2\n", "bom.ini");
+    EXPECT_EQ(Get("sys", "lang", {}, 4, "bom.ini"), "2");
 }
 
 TEST(IniDocument, EditsInMemoryAndWritesCrLf)
@@ -177,11 +134,7 @@ TEST(IniDocument, EditsInMemoryAndWritesCrLf)
     doc.Set("c", "w", "4");
     EXPECT_TRUE(doc.Remove("b", "y"));
     EXPECT_FALSE(doc.Remove("b", "y"));
-    EXPECT_FALSE(doc.RemoveSection("none"));
     EXPECT_EQ(doc.Text(), QStringLiteral("[a]\r\nx=1\r\nz=3\r\n\r\n[b]\r\n[c]\r\nw=4\r\n"));
-    QString value;
-    EXPECT_TRUE(doc.Value("C", "W", value));
-    EXPECT_EQ(value, "4");
-    EXPECT_FALSE(doc.Value("b", "y", value));
+    EXPECT_EQ(doc.Get("C", "W", {}, 256), "4");
     EXPECT_EQ(doc.Keys("a"), QStringList({"x", "z"}));
 }

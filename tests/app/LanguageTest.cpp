@@ -3,87 +3,50 @@
 #include <QStringList>
 #include <gtest/gtest.h>
 
-#include <deque>
+#include <vector>
 
-namespace {
-
-// Plays the start-up: sys.ini reads give the queued values in turn (the last one repeats), and
-// every read and dialog showing is logged.
-struct StartUp
+// Start-up plays sys.ini reads that give the listed values in turn (the last one repeats); every
+// read and every showing of the language dialog is logged.
+TEST(Language, StartUpDecision)
 {
-    std::deque<uint8_t> reads;
-    QStringList log;
-
-    LanguageDecision Run(bool chineseSystem)
+    using D = LanguageDecision;
+    const struct
     {
-        return DecideLanguage(
-            chineseSystem,
-            [this] {
+        bool chineseSystem;
+        std::vector<uint8_t> reads;
+        D::Outcome outcome;
+        uint8_t language;
+        const char* log;
+    } cases[] = {
+        // A non-Chinese system runs in English whatever is stored, without asking.
+        {false, {0}, D::English, 2, ""},
+        {false, {1}, D::English, 2, ""},
+        {false, {3}, D::English, 2, ""},
+        {true, {1}, D::Chinese, 1, "read"},
+        {true, {2}, D::English, 2, "read"},
+        // 3 (wait) and other values start with the built-in texts and keep the byte as read.
+        {true, {3}, D::KeepAsRead, 3, "read"},
+        {true, {9}, D::KeepAsRead, 9, "read"},
+        // No language yet: the dialog is shown at most twice.
+        {true, {0, 2}, D::English, 2, "read dialog read"},
+        {true, {0, 0, 1}, D::Chinese, 1, "read dialog read dialog read"},
+        {true, {0}, D::ConfigError, 0, "read dialog read dialog read"},
+    };
+    for (const auto& c : cases) {
+        size_t next = 0;
+        QStringList log;
+        const D d = DecideLanguage(
+            c.chineseSystem,
+            [&] {
                 log.append(QStringLiteral("read"));
-                const uint8_t value = reads.front();
-                if (reads.size() > 1)
-                    reads.pop_front();
-                return value;
+                return c.reads[std::min(next++, c.reads.size() - 1)];
             },
-            [this] { log.append(QStringLiteral("dialog")); });
+            [&] { log.append(QStringLiteral("dialog")); });
+        const QString expectedLog = QString::fromLatin1(c.log);
+        SCOPED_TRACE(expectedLog.toStdString() + (c.chineseSystem ? " on Chinese" : " on English"));
+        EXPECT_EQ(d.outcome, c.outcome);
+        EXPECT_EQ(d.language, c.language);
+        EXPECT_EQ(log.join(QLatin1Char(' ')), expectedLog);
+        EXPECT_EQ(d.dialogShown, int(expectedLog.count(QStringLiteral("dialog"))));
     }
-};
-
-} // namespace
-
-TEST(Language, NonChineseSystemIsEnglishWithoutAsking)
-{
-    for (const uint8_t stored : {0, 1, 2, 3}) {
-        StartUp s{{stored}, {}};
-        const LanguageDecision d = s.Run(false);
-        EXPECT_EQ(d.outcome, LanguageDecision::English);
-        EXPECT_EQ(d.language, 2);
-        EXPECT_EQ(d.dialogShown, 0);
-        EXPECT_FALSE(s.log.contains(QStringLiteral("dialog")));
-    }
-}
-
-TEST(Language, ChineseSystemTakesTheStoredLanguage)
-{
-    StartUp chinese{{1}, {}};
-    LanguageDecision d = chinese.Run(true);
-    EXPECT_EQ(d.outcome, LanguageDecision::Chinese);
-    EXPECT_EQ(d.language, 1);
-    EXPECT_EQ(chinese.log, QStringList{"read"});
-
-    StartUp english{{2}, {}};
-    d = english.Run(true);
-    EXPECT_EQ(d.outcome, LanguageDecision::English);
-    EXPECT_EQ(d.language, 2);
-    EXPECT_EQ(d.dialogShown, 0);
-
-    // 3 (wait) and other values start with the built-in texts and keep the byte as read.
-    for (const uint8_t other : {3, 9}) {
-        StartUp s{{other}, {}};
-        d = s.Run(true);
-        EXPECT_EQ(d.outcome, LanguageDecision::KeepAsRead);
-        EXPECT_EQ(d.language, other);
-        EXPECT_EQ(d.dialogShown, 0);
-    }
-}
-
-TEST(Language, NoLanguageAsksAtMostTwice)
-{
-    StartUp chosenFirst{{0, 2}, {}};
-    LanguageDecision d = chosenFirst.Run(true);
-    EXPECT_EQ(chosenFirst.log, QStringList({"read", "dialog", "read"}));
-    EXPECT_EQ(d.outcome, LanguageDecision::English);
-    EXPECT_EQ(d.dialogShown, 1);
-
-    StartUp chosenSecond{{0, 0, 1}, {}};
-    d = chosenSecond.Run(true);
-    EXPECT_EQ(d.outcome, LanguageDecision::Chinese);
-    EXPECT_EQ(d.dialogShown, 2);
-
-    StartUp never{{0}, {}};
-    d = never.Run(true);
-    EXPECT_EQ(never.log, QStringList({"read", "dialog", "read", "dialog", "read"}));
-    EXPECT_EQ(d.outcome, LanguageDecision::ConfigError);
-    EXPECT_EQ(d.language, 0);
-    EXPECT_EQ(d.dialogShown, 2);
 }

@@ -1,14 +1,12 @@
 // mkdict, run as the build runs it: a good source gives both files, a faulty one gives a
 // "file:line: message" and leaves the previous outputs untouched.
 
-#include "DataFiles.h"
+#include "dictionary/SdoDatabase.h"
 
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
-
-using namespace DataFiles;
 
 namespace {
 
@@ -23,42 +21,36 @@ QByteArray Line(const QByteArray& index, const QByteArray& sub, const QByteArray
            "\t对象\t" + help + "\t帮助\n";
 }
 
-struct MkdictRun
-{
-    int exitCode = -1;
-    QString errors;
-};
-
 class Mkdict : public ::testing::Test
 {
 protected:
-    QString path(const char* name) const { return m_dir.filePath(QLatin1String(name)); }
+    void SetUp() override { ASSERT_TRUE(m_dir.isValid()); }
+    QString Path(const char* name) const { return m_dir.filePath(QLatin1String(name)); }
 
-    void write(const char* name, const QByteArray& bytes) const
+    void Write(const char* name, const QByteArray& bytes) const
     {
-        QFile file(path(name));
+        QFile file(Path(name));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         ASSERT_EQ(file.write(bytes), bytes.size());
     }
 
-    QByteArray read(const char* name) const
+    QByteArray Read(const char* name) const
     {
-        QFile file(path(name));
+        QFile file(Path(name));
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
     }
 
-    MkdictRun run(const QByteArray& source) const
+    // Runs mkdict on the source; the exit code (-1 when it did not end normally) and stderr.
+    int Run(const QByteArray& source, QString& errors) const
     {
-        write("in.tsv", source);
+        Write("in.tsv", source);
         QProcess process;
         process.start(QStringLiteral(DRIVARA_MKDICT),
-                      {path("in.tsv"), path("out.dat"), path("out-defaults.tsv")});
-        MkdictRun result;
-        if (!process.waitForFinished(60000))
-            return result;
-        result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-        result.errors = QString::fromUtf8(process.readAllStandardError());
-        return result;
+                      {Path("in.tsv"), Path("out.dat"), Path("out-defaults.tsv")});
+        if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
+            return -1;
+        errors = QString::fromUtf8(process.readAllStandardError());
+        return process.exitCode();
     }
 
     QTemporaryDir m_dir;
@@ -68,34 +60,40 @@ protected:
 
 TEST_F(Mkdict, BuildsRecordsAndDefaults)
 {
-    ASSERT_TRUE(m_dir.isValid());
     const QByteArray source =
         kHeader + "# comment lines and blank lines are skipped\n\n" +
         Line("6041", "00", "U16", "0x0237", "[HEX HEX]N*1", "Statusword", "Line one\\nline two") +
         Line("2200", "0C", "U32", "4294967295") +
         Line("2220", "06", "I16", "-5", "[rpm rpm]N*60/[22000C20]") +
         Line("1008", "00", "VISIBLE STRING", "A\\B");
-    const MkdictRun result = run(source);
-    ASSERT_EQ(result.exitCode, 0) << result.errors.toStdString();
+    QString errors;
+    ASSERT_EQ(Run(source, errors), 0) << errors.toStdString();
 
-    QVector<DatRecord> records;
-    QString error;
-    ASSERT_TRUE(ParseDatabase(read("out.dat"), records, error)) << error.toStdString();
-    ASSERT_EQ(records.size(), 4);
-    EXPECT_EQ(records[0].key, 0x604100u);
-    EXPECT_EQ(records[0].nameEn, QStringLiteral("Statusword"));
-    EXPECT_EQ(records[0].nameZh, QStringLiteral("对象"));
-    EXPECT_EQ(records[0].type, QStringLiteral("U16"));
-    EXPECT_EQ(records[0].attr, QStringLiteral("RW"));
-    EXPECT_EQ(records[0].helpEn, QStringLiteral("Line one\nline two"));
-    EXPECT_EQ(records[0].unit, QStringLiteral("[HEX HEX]N*1"));
-    EXPECT_EQ(records[3].type, QStringLiteral("VISIBLE STRING"));
+    const QByteArray dat = Read("out.dat");
+    ASSERT_EQ(dat.size(), 4 * CSdoDatabase::kRecordSize);
     // Fixed field positions: the index text opens each record, the Modbus text closes it.
-    const QByteArray dat = read("out.dat");
-    EXPECT_EQ(dat.mid(kRecordSize, 6), QByteArray("22000C"));
-    EXPECT_EQ(dat.mid(2 * kRecordSize - 4, 4), QByteArray("0000"));
+    EXPECT_EQ(dat.mid(CSdoDatabase::kRecordSize, 6), QByteArray("22000C"));
+    EXPECT_EQ(dat.mid(2 * CSdoDatabase::kRecordSize - 4, 4), QByteArray("0000"));
+    CSdoDatabase english;
+    CSdoDatabase chinese;
+    ASSERT_TRUE(english.LoadFile(Path("out.dat"), 2));
+    ASSERT_TRUE(chinese.LoadFile(Path("out.dat"), 1));
+    ASSERT_EQ(english.GetCount(), 4);
+    CSdoRecord en, cn;
+    ASSERT_TRUE(english.GetAt(0, en));
+    ASSERT_TRUE(chinese.GetAt(0, cn));
+    EXPECT_EQ(en.key, 0x604100u);
+    EXPECT_EQ(en.name, QStringLiteral("Statusword"));
+    EXPECT_EQ(cn.name, QStringLiteral("对象"));
+    EXPECT_EQ(en.dataType, QStringLiteral("U16"));
+    EXPECT_EQ(en.attribute, QStringLiteral("RW"));
+    EXPECT_EQ(en.help, QStringLiteral("Line one\nline two"));
+    EXPECT_EQ(cn.help, QStringLiteral("帮助"));
+    EXPECT_EQ(en.unitText, QStringLiteral("[HEX HEX]N*1"));
+    ASSERT_TRUE(english.GetAt(3, en));
+    EXPECT_EQ(en.dataType, QStringLiteral("VISIBLE STRING"));
 
-    EXPECT_EQ(read("out-defaults.tsv"), QByteArray("604100\tU16\tRW\t567\n"
+    EXPECT_EQ(Read("out-defaults.tsv"), QByteArray("604100\tU16\tRW\t567\n"
                                                    "22000C\tU32\tRW\t4294967295\n"
                                                    "222006\tI16\tRW\t-5\n"
                                                    "100800\tVISIBLE STRING\tRW\tA\\\\B\n"));
@@ -103,16 +101,14 @@ TEST_F(Mkdict, BuildsRecordsAndDefaults)
 
 TEST_F(Mkdict, RejectsFaultySourceAndKeepsOutputs)
 {
-    ASSERT_TRUE(m_dir.isValid());
     const QByteArray good = Line("6041", "00", "U16", "0");
-    struct Case
+    const struct
     {
         const char* what;
         QByteArray source;
         int line;
         const char* message;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"duplicate key", kHeader + good + good, 3, "duplicate object 6041:00"},
         {"too few columns", kHeader + "6041\t00\tU16\tRW\t\t0\t\tName\t名称\thelp\n", 2, "columns"},
         {"too many columns", kHeader + good.trimmed() + "\textra\n", 2, "columns"},
@@ -133,17 +129,16 @@ TEST_F(Mkdict, RejectsFaultySourceAndKeepsOutputs)
         {"header missing", good, 1, "header"},
         {"not UTF-8", kHeader + Line("6041", "00", "U16", "0", {}, "Bad\xff"), 2, "UTF-8"},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        write("out.dat", "previous database");
-        write("out-defaults.tsv", "previous defaults");
-        const MkdictRun result = run(c.source);
-        EXPECT_EQ(result.exitCode, 1);
-        const QString location = path("in.tsv") + QStringLiteral(":%1: ").arg(c.line);
-        EXPECT_TRUE(result.errors.contains(location)) << result.errors.toStdString();
-        EXPECT_TRUE(result.errors.contains(QLatin1String(c.message)))
-            << result.errors.toStdString();
-        EXPECT_EQ(read("out.dat"), QByteArray("previous database"));
-        EXPECT_EQ(read("out-defaults.tsv"), QByteArray("previous defaults"));
+        Write("out.dat", "previous database");
+        Write("out-defaults.tsv", "previous defaults");
+        QString errors;
+        EXPECT_EQ(Run(c.source, errors), 1);
+        EXPECT_TRUE(errors.contains(Path("in.tsv") + QStringLiteral(":%1: ").arg(c.line)))
+            << errors.toStdString();
+        EXPECT_TRUE(errors.contains(QLatin1String(c.message))) << errors.toStdString();
+        EXPECT_EQ(Read("out.dat"), QByteArray("previous database"));
+        EXPECT_EQ(Read("out-defaults.tsv"), QByteArray("previous defaults"));
     }
 }

@@ -1,272 +1,454 @@
-#include "DictionaryFiles.h"
+// The dictionary database on crafted files, and its loading thread.
+
+#include "DatabaseRecord.h"
+#include "TestSupport.h"
 
 #include "app/Report.h"
-#include "app/TextNumbers.h"
 #include "dictionary/SdoDatabase.h"
 
+#include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-using namespace DictionaryFiles;
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+using TestSupport::BuildDatabaseRecord;
+using TestSupport::DatabaseRecordFields;
+using TestSupport::HexField;
+using TestSupport::Pump;
+using TestSupport::WaitFor;
 
 namespace {
 
-class SdoDatabaseFile : public ::testing::Test
+constexpr int kRecord = CSdoDatabase::kRecordSize;
+constexpr int kLoadTimeoutMs = 60000;
+// Long enough for a waiting loader to have polled sys.ini a few times.
+constexpr int kQuietMs = 300;
+
+// Record number n has the key 0x200000 + n and carries n in every text.
+DatabaseRecordFields Numbered(int n)
+{
+    DatabaseRecordFields f;
+    const QByteArray text = QByteArray::number(n);
+    f.index = HexField(0x2000 + n / 256, 4);
+    f.subindex = HexField(n % 256, 2);
+    f.nameChinese = QStringLiteral("对象 ").toUtf8() + text;
+    f.nameEnglish = "Object " + text;
+    f.dataType = n % 2 ? "U16" : "I32";
+    f.attribute = "RWL";
+    f.helpChinese = QStringLiteral("帮助 ").toUtf8() + text;
+    f.helpEnglish = "Help " + text;
+    f.unitText = "unit " + text;
+    f.modbus = HexField(n % 0x10000, 4);
+    return f;
+}
+
+QByteArray Records(int count)
+{
+    QByteArray bytes;
+    bytes.reserve(count * kRecord);
+    for (int n = 0; n < count; ++n)
+        bytes += BuildDatabaseRecord(Numbered(n));
+    return bytes;
+}
+
+// What the loader must make of record n: only the texts of the language are kept.
+CSdoRecord Expected(int n, bool chinese)
+{
+    CSdoRecord r;
+    const QString text = QString::number(n);
+    r.key = 0x200000 + uint32_t(n);
+    r.index = r.key >> 8;
+    r.subindex = uint8_t(n % 256);
+    r.name = (chinese ? QStringLiteral("对象 ") : QStringLiteral("Object ")) + text;
+    r.dataType = QLatin1String(n % 2 ? "U16" : "I32");
+    r.attribute = QStringLiteral("RWL");
+    r.help = (chinese ? QStringLiteral("帮助 ") : QStringLiteral("Help ")) + text;
+    r.unitText = QStringLiteral("unit ") + text;
+    r.modbusAddress = uint32_t(n) % 0x10000;
+    return r;
+}
+
+bool Same(const CSdoRecord& a, const CSdoRecord& b)
+{
+    return a.key == b.key && a.index == b.index && a.subindex == b.subindex && a.name == b.name &&
+           a.dataType == b.dataType && a.attribute == b.attribute && a.help == b.help &&
+           a.unitText == b.unitText && a.modbusAddress == b.modbusAddress;
+}
+
+// The loading thread's view of its owner; sys.ini is hidden until `ready`.
+class CFakeHost : public IDictionaryHost
+{
+public:
+    CFakeHost(bool chineseSystem, const QString& base) : m_chinese(chineseSystem), m_base(base) {}
+    QString SysIniPath() const override
+    {
+        return ready ? m_base + QStringLiteral("/sys/sys.ini") : QString();
+    }
+    QString DatabasePath() const override { return m_base + QStringLiteral("/data/velmor.dat"); }
+    uint8_t ProgramLanguage() const override { return language; }
+    void SetProgramLanguage(uint8_t value) override { language = value; }
+    bool IsChineseSystem() const override { return m_chinese; }
+
+    std::atomic<bool> ready{true};
+    std::atomic<uint8_t> language{0};
+
+private:
+    const bool m_chinese;
+    const QString m_base;
+};
+
+class Dictionary : public ::testing::Test
 {
 protected:
-    // Writes the bytes as a database file and loads it into db.
-    bool Load(const QByteArray& bytes, uint8_t language = 2)
+    void SetUp() override
     {
-        const QString path = m_dir.filePath(QStringLiteral("velmor.dat"));
-        EXPECT_TRUE(WriteFile(path, bytes));
-        return db.LoadFile(path, language);
+        ASSERT_TRUE(m_dir.isValid());
+        ASSERT_TRUE(QDir(m_dir.path()).mkpath(QStringLiteral("sys")));
+        ASSERT_TRUE(QDir(m_dir.path()).mkpath(QStringLiteral("data")));
     }
 
-    static QByteArray Records(int count)
+    QString Base() const { return m_dir.path(); }
+    void Write(const char* relative, const QByteArray& bytes) const
     {
-        QByteArray bytes;
-        for (int i = 0; i < count; ++i)
-            bytes += BuildRecord(NumberedRecord(i));
-        return bytes;
+        QFile file(m_dir.filePath(QLatin1String(relative)));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        ASSERT_EQ(file.write(bytes), bytes.size());
+    }
+    void WriteIni(const QByteArray& text) const { Write("sys/sys.ini", text); }
+    bool Load(CSdoDatabase& db, const QByteArray& bytes, uint8_t language = 2) const
+    {
+        Write("data/velmor.dat", bytes);
+        return db.LoadFile(m_dir.filePath(QStringLiteral("data/velmor.dat")), language);
     }
 
     QTemporaryDir m_dir;
-    CSdoDatabase db;
 };
+using DictionaryLoader = Dictionary;
 
-CSdoRecord Sentinel()
+// Destroys the database on another thread; false when that did not end in time (the objects
+// are then leaked so that the test reports instead of hanging).
+bool DestroyedPromptly(CSdoDatabase* db, CFakeHost* host)
 {
-    CSdoRecord record;
-    record.key = 0xABCDEF;
-    record.name = QStringLiteral("untouched");
-    return record;
+    auto done = std::make_shared<std::atomic<bool>>(false);
+    std::thread([db, done] {
+        delete db;
+        *done = true;
+    }).detach();
+    if (!WaitFor([&] { return done->load(); }, 10000))
+        return false;
+    delete host;
+    return true;
 }
 
 } // namespace
 
-TEST_F(SdoDatabaseFile, ReadsEveryFieldOfEveryRecord)
+TEST_F(Dictionary, KeepsEveryFieldWithTheTextsOfTheLanguage)
 {
-    RecordFields f;
-    f.index = "6041";
-    f.subindex = "00";
-    f.nameChinese = QStringLiteral("状态字").toUtf8();
-    f.nameEnglish = "Statusword";
-    f.dataType = "UNSIGNED16";
-    f.attribute = "RL";
-    f.helpChinese = QStringLiteral("驱动器状态").toUtf8();
-    f.helpEnglish = "Drive state";
-    f.unitText = "(DEC)";
-    f.modbus = "01A0";
-    ASSERT_TRUE(Load(BuildRecord(f) + Records(3)));
-
-    ASSERT_EQ(db.GetCount(), 4);
-    CSdoRecord r;
-    ASSERT_TRUE(db.Lookup(0x604100, r));
-    EXPECT_EQ(r.key, 0x604100u);
-    EXPECT_EQ(r.index, 0x6041u);
-    EXPECT_EQ(r.subindex, 0);
-    EXPECT_EQ(r.GetName(), QStringLiteral("Statusword"));
-    EXPECT_EQ(r.GetDataType(), QStringLiteral("UNSIGNED16"));
-    EXPECT_EQ(r.GetAttribute(), QStringLiteral("RL"));
-    EXPECT_EQ(r.GetHelp(), QStringLiteral("Drive state"));
-    EXPECT_EQ(r.GetUnitText(), QStringLiteral("(DEC)"));
-    EXPECT_EQ(r.modbusAddress, 0x1A0u);
-    for (int i = 0; i < 3; ++i) {
-        ASSERT_TRUE(db.GetAt(i + 1, r));
-        EXPECT_TRUE(IsNumberedRecord(r, i, false)) << i;
+    // Language 1 keeps the Chinese texts, every other value the English ones.
+    for (const uint8_t language : {1, 0, 2, 3, 7}) {
+        SCOPED_TRACE(int(language));
+        CSdoDatabase db;
+        ASSERT_TRUE(Load(db, Records(3), language));
+        ASSERT_EQ(db.GetCount(), 3);
+        CSdoRecord r;
+        for (int n = 0; n < 3; ++n) {
+            ASSERT_TRUE(db.GetAt(n, r));
+            EXPECT_TRUE(Same(r, Expected(n, language == 1))) << r.name.toStdString();
+            ASSERT_TRUE(db.Lookup(0x200000 + uint32_t(n), r));
+            EXPECT_TRUE(Same(r, Expected(n, language == 1))) << r.name.toStdString();
+        }
     }
+    // Without a loading thread there is nothing to wait for.
+    EXPECT_TRUE(CSdoDatabase().WaitUntilLoaded(0));
 }
 
-TEST_F(SdoDatabaseFile, KeepsOnlyTheTextsOfTheLanguage)
+// An index of 0 ends the dictionary. A file that ends inside a record: every field that gets at
+// least one byte counts, so the last record stays only when its Modbus field (the last 4 bytes)
+// got some of its bytes.
+TEST_F(Dictionary, KeepsTheRecordsBeforeAnEndMarkOrACut)
 {
-    const QByteArray bytes = Records(2);
-    CSdoRecord r;
-    ASSERT_TRUE(Load(bytes, 1));
-    ASSERT_TRUE(db.GetAt(1, r));
-    EXPECT_TRUE(IsNumberedRecord(r, 1, true));
-    EXPECT_EQ(r.GetName(), QStringLiteral("对象 1"));
-
-    // Every language but 1 keeps the English texts.
-    for (uint8_t language : {0, 2, 3, 7}) {
-        CSdoDatabase other;
-        const QString path = m_dir.filePath(QStringLiteral("velmor.dat"));
-        ASSERT_TRUE(other.LoadFile(path, language));
-        ASSERT_TRUE(other.GetAt(1, r));
-        EXPECT_TRUE(IsNumberedRecord(r, 1, false)) << int(language);
-    }
-}
-
-TEST_F(SdoDatabaseFile, IndexZeroEndsTheDictionary)
-{
-    RecordFields zero = NumberedRecord(9);
+    DatabaseRecordFields zero = Numbered(9);
     zero.index = "0000";
-    ASSERT_TRUE(Load(BuildRecord(zero) + Records(2)));
-    EXPECT_EQ(db.GetCount(), 0);
-
-    // Further on, the records before it stay; a field without digits reads as 0 too.
-    CSdoDatabase second;
-    zero.index = QByteArray(4, '\0');
-    const QString path = m_dir.filePath(QStringLiteral("second.dat"));
-    ASSERT_TRUE(WriteFile(path, Records(2) + BuildRecord(zero) + Records(3)));
-    ASSERT_TRUE(second.LoadFile(path, 2));
-    EXPECT_EQ(second.GetCount(), 2);
+    DatabaseRecordFields noDigits = Numbered(9);
+    noDigits.index = QByteArray(4, '\0');
+    DatabaseRecordFields last = Numbered(2);
+    last.modbus = "1234";
+    const QByteArray three = Records(2) + BuildDatabaseRecord(last);
+    const struct
+    {
+        QByteArray bytes;
+        int count;
+        uint32_t lastModbus;
+    } cases[] = {
+        {QByteArray(), 0, 0},
+        {BuildDatabaseRecord(zero) + Records(2), 0, 0},
+        {Records(2) + BuildDatabaseRecord(noDigits) + Records(3), 2, 1},
+        {three.left(2 * kRecord + 1), 2, 1},
+        {three.left(2 * kRecord + 6), 2, 1},
+        {three.left(3 * kRecord - 4), 2, 1},
+        {three.left(3 * kRecord - 3), 3, 0x1},
+        {three.left(3 * kRecord - 1), 3, 0x123},
+        {three, 3, 0x1234},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.bytes.size());
+        CSdoDatabase db;
+        ASSERT_TRUE(Load(db, c.bytes));
+        ASSERT_EQ(db.GetCount(), c.count);
+        CSdoRecord r;
+        for (int n = 0; n < c.count; ++n) {
+            ASSERT_TRUE(db.GetAt(n, r));
+            EXPECT_EQ(r.name, QStringLiteral("Object %1").arg(n));
+        }
+        EXPECT_EQ(r.modbusAddress, c.lastModbus);
+    }
 }
 
-TEST_F(SdoDatabaseFile, NumbersReadOnlyTheHexDigitsBeforeTheFirstNul)
+TEST_F(Dictionary, HexFieldsSkipSeparatorsAndEndAtTheFirstNul)
 {
-    EXPECT_EQ(HexTextToInt(QStringLiteral("1 0 0 0")), 0x1000);
-
-    RecordFields blanks;
-    blanks.index = "1 2 ";
-    blanks.subindex = " a";
-    blanks.modbus = "0000";
-    RecordFields nul;
-    nul.index = QByteArray("2\0FF", 4); // what follows the NUL is padding
-    nul.subindex = QByteArray("\0"
-                              "1",
-                              2);
-    nul.modbus = QByteArray("7\0"
-                            "77",
-                            4);
-    RecordFields noDigits;
-    noDigits.index = "3000";
-    noDigits.subindex = "zz";
-    noDigits.modbus = "xyz.";
-    ASSERT_TRUE(Load(BuildRecord(blanks) + BuildRecord(nul) + BuildRecord(noDigits)));
-
+    const struct
+    {
+        QByteArray index, subindex, modbus;
+        uint32_t key, modbusAddress;
+    } cases[] = {
+        {"1 2 ", " a", "0000", 0x120A, 0},
+        {QByteArray("2\0FF", 4), QByteArray("\0001", 2), QByteArray("7\00077", 4), 0x200, 7},
+        {"3000", "zz", "xyz.", 0x300000, 0},
+    };
+    QByteArray bytes;
+    for (const auto& c : cases) {
+        DatabaseRecordFields f;
+        f.index = c.index;
+        f.subindex = c.subindex;
+        f.modbus = c.modbus;
+        bytes += BuildDatabaseRecord(f);
+    }
+    CSdoDatabase db;
+    ASSERT_TRUE(Load(db, bytes));
     ASSERT_EQ(db.GetCount(), 3);
-    CSdoRecord r;
-    ASSERT_TRUE(db.GetAt(0, r));
-    EXPECT_EQ(r.index, 0x12u);
-    EXPECT_EQ(r.subindex, 0x0A);
-    EXPECT_EQ(r.key, 0x120Au);
-    EXPECT_EQ(r.modbusAddress, 0u);
-    ASSERT_TRUE(db.GetAt(1, r));
-    EXPECT_EQ(r.key, 0x200u);
-    EXPECT_EQ(r.modbusAddress, 7u);
-    ASSERT_TRUE(db.GetAt(2, r));
-    EXPECT_EQ(r.key, 0x300000u);
-    EXPECT_EQ(r.modbusAddress, 0u);
+    for (int i = 0; i < 3; ++i) {
+        CSdoRecord r;
+        ASSERT_TRUE(db.GetAt(i, r));
+        EXPECT_EQ(r.key, cases[i].key) << i;
+        EXPECT_EQ(r.index, cases[i].key >> 8) << i;
+        EXPECT_EQ(r.subindex, cases[i].key & 0xFF) << i;
+        EXPECT_EQ(r.modbusAddress, cases[i].modbusAddress) << i;
+    }
 }
 
-TEST_F(SdoDatabaseFile, TextsTakeTheFullWidthWhenNoNulEndsThem)
+TEST_F(Dictionary, TextsWithoutNulOrWithInvalidUtf8)
 {
-    RecordFields f;
-    f.nameEnglish = QByteArray(64, 'N') + "spill";
-    f.dataType = QByteArray(16, 'T');
-    f.attribute = "RWLRWLRW";
-    f.unitText = QByteArray(256, 'u');
-    ASSERT_TRUE(Load(BuildRecord(f)));
+    DatabaseRecordFields full; // no NUL: the text takes the whole field
+    full.nameEnglish = QByteArray(64, 'N') + "spill";
+    full.attribute = "RWLRWLRW";
+    full.unitText = QByteArray(256, 'u');
+    DatabaseRecordFields invalid;
+    invalid.index = "2000";
+    invalid.nameEnglish = "A\xFF\xFE"
+                          "B";
+    invalid.helpEnglish = QByteArray(2048, '\xC3'); // lead bytes without continuation
+    // A three-byte character cut by the end of the field.
+    invalid.unitText = QByteArray(254, 'x') + QStringLiteral("中").toUtf8();
+    CSdoDatabase db;
+    ASSERT_TRUE(Load(db, BuildDatabaseRecord(full) + BuildDatabaseRecord(invalid)));
+
     CSdoRecord r;
     ASSERT_TRUE(db.Lookup(0x100000, r));
     EXPECT_EQ(r.name, QString(64, QLatin1Char('N')));
-    EXPECT_EQ(r.dataType, QString(16, QLatin1Char('T')));
     EXPECT_EQ(r.attribute, QStringLiteral("RWLRWLRW"));
     EXPECT_EQ(r.unitText, QString(256, QLatin1Char('u')));
-}
 
-TEST_F(SdoDatabaseFile, InvalidTextBytesAreReplacedNotFatal)
-{
-    RecordFields f;
-    f.nameEnglish = "A\xFF\xFE"
-                    "B";
-    f.helpEnglish = QByteArray(2048, '\xC3'); // lead bytes with no continuation
-    // A three-byte character cut by the end of the field.
-    f.unitText = QByteArray(254, 'x') + QStringLiteral("中").toUtf8();
-    ASSERT_TRUE(Load(BuildRecord(f)));
-    CSdoRecord r;
-    ASSERT_TRUE(db.GetAt(0, r));
-    EXPECT_TRUE(r.name.startsWith(QLatin1Char('A')));
-    EXPECT_TRUE(r.name.endsWith(QLatin1Char('B')));
+    ASSERT_TRUE(db.Lookup(0x200000, r));
+    EXPECT_TRUE(r.name.startsWith(QLatin1Char('A')) && r.name.endsWith(QLatin1Char('B')));
     EXPECT_TRUE(r.name.contains(QChar::ReplacementCharacter));
     EXPECT_FALSE(r.help.isEmpty());
     EXPECT_TRUE(r.unitText.startsWith(QString(254, QLatin1Char('x'))));
     EXPECT_FALSE(r.unitText.contains(QStringLiteral("中")));
 }
 
-// A file that ends inside a record: every field that gets at least one byte counts, so the last
-// record survives only when its Modbus field (the last 4 bytes) got some of its bytes.
-TEST_F(SdoDatabaseFile, TruncatedTailKeepsTheCompleteRecords)
+TEST_F(Dictionary, FirstRecordOfAKeyWinsAndPositionsReachAll)
 {
-    RecordFields last = NumberedRecord(2);
-    last.modbus = "1234";
-    const QByteArray full = Records(2) + BuildRecord(last);
-    const int tailStart = 2 * CSdoDatabase::kRecordSize;
-    struct Cut
-    {
-        int tailBytes;
-        int expectedCount;
-    };
-    for (const Cut cut : {Cut{0, 2}, Cut{1, 2}, Cut{3, 2}, Cut{4, 2}, Cut{6, 2}, Cut{200, 2},
-                          Cut{4254, 2}, Cut{4510, 2}, Cut{4511, 3}, Cut{4513, 3}, Cut{4514, 3}}) {
-        CSdoDatabase part;
-        const QString path = m_dir.filePath(QStringLiteral("cut.dat"));
-        ASSERT_TRUE(WriteFile(path, full.left(tailStart + cut.tailBytes)));
-        ASSERT_TRUE(part.LoadFile(path, 2));
-        ASSERT_EQ(part.GetCount(), cut.expectedCount) << cut.tailBytes;
-        CSdoRecord r;
-        ASSERT_TRUE(part.GetAt(1, r));
-        EXPECT_TRUE(IsNumberedRecord(r, 1, false));
-        if (cut.expectedCount == 3) {
-            ASSERT_TRUE(part.GetAt(2, r));
-            EXPECT_EQ(r.name, QStringLiteral("Object 2"));
-            // The Modbus field takes the bytes that were there.
-            const QByteArray modbus = QByteArray("1234").left(cut.tailBytes - 4510);
-            EXPECT_EQ(r.modbusAddress, uint32_t(HexTextToInt(QString::fromLatin1(modbus))));
-        }
-    }
-}
-
-TEST_F(SdoDatabaseFile, FirstRecordOfAKeyWinsAndAllStayReachable)
-{
-    RecordFields first = NumberedRecord(5);
+    DatabaseRecordFields first = Numbered(5);
     first.nameEnglish = "first";
-    RecordFields second = NumberedRecord(5);
+    DatabaseRecordFields second = Numbered(5);
     second.nameEnglish = "second";
-    ASSERT_TRUE(Load(BuildRecord(first) + Records(2) + BuildRecord(second)));
+    CSdoDatabase db;
+    ASSERT_TRUE(Load(db, BuildDatabaseRecord(first) + Records(2) + BuildDatabaseRecord(second)));
     ASSERT_EQ(db.GetCount(), 4);
 
     CSdoRecord r;
-    ASSERT_TRUE(db.Lookup(MakeObjectKey(0x2000, 5), r));
-    EXPECT_EQ(r.name, QStringLiteral("first"));
-    ASSERT_TRUE(db.GetAt(0, r));
+    ASSERT_TRUE(db.Lookup(0x200005, r));
     EXPECT_EQ(r.name, QStringLiteral("first"));
     ASSERT_TRUE(db.GetAt(3, r));
     EXPECT_EQ(r.name, QStringLiteral("second"));
-    EXPECT_EQ(r.key, MakeObjectKey(0x2000, 5));
-}
+    EXPECT_EQ(r.key, 0x200005u);
 
-TEST_F(SdoDatabaseFile, MissesLeaveTheOutputAlone)
-{
-    ASSERT_TRUE(Load(Records(3)));
-    CSdoRecord r = Sentinel();
+    // Misses leave the output alone.
+    r.name = QStringLiteral("untouched");
     EXPECT_FALSE(db.Lookup(0x604100, r));
-    EXPECT_FALSE(db.Lookup(0, r));
     EXPECT_FALSE(db.GetAt(-1, r));
     EXPECT_FALSE(db.GetAt(db.GetCount(), r));
     EXPECT_FALSE(db.GetAt(INT32_MIN, r));
-    EXPECT_EQ(r.key, 0xABCDEFu);
     EXPECT_EQ(r.name, QStringLiteral("untouched"));
 }
 
-TEST_F(SdoDatabaseFile, UnreadableFileReportsAndLeavesTheDictionaryEmpty)
+TEST_F(Dictionary, MissingFileIsReportedAndLeavesItEmpty)
 {
+    WriteIni("[sys]\nlang=2\n");
+    std::mutex mutex;
     QStringList messages;
-    const MessageSink previous =
-        SetMessageSink([&](const QString& text, MessageKind) { messages.append(text); });
-    EXPECT_FALSE(db.LoadFile(m_dir.filePath(QStringLiteral("missing.dat")), 2));
-    EXPECT_FALSE(db.LoadFile(QString(), 2));
+    const MessageSink previous = SetMessageSink([&](const QString& text, MessageKind) {
+        std::lock_guard<std::mutex> lock(mutex);
+        messages.append(text);
+    });
+    {
+        CFakeHost host(false, Base());
+        CSdoDatabase db(&host);
+        EXPECT_TRUE(db.WaitUntilLoaded(kLoadTimeoutMs));
+        EXPECT_FALSE(db.LoadFile(QString(), 2));
+        EXPECT_EQ(db.GetCount(), 0);
+    }
     SetMessageSink(previous);
-
-    EXPECT_EQ(messages, QStringList({QStringLiteral("Couldn't load DB file!! \n"),
-                                     QStringLiteral("Couldn't load DB file!! \n")}));
-    EXPECT_EQ(db.GetCount(), 0);
+    const QString text = QStringLiteral("Couldn't load DB file!! \n");
+    EXPECT_EQ(messages, QStringList({text, text}));
 }
 
-TEST_F(SdoDatabaseFile, EmptyFileGivesAnEmptyDictionary)
+TEST_F(DictionaryLoader, WaitsForSysIniToNameALanguage)
 {
-    EXPECT_TRUE(Load(QByteArray()));
+    Write("data/velmor.dat", Records(5));
+    CFakeHost host(false, Base());
+    host.ready = false; // the owner has not set its paths yet
+    CSdoDatabase db(&host);
+    Pump(kQuietMs);
+    host.ready = true; // sys.ini does not exist yet
+    Pump(kQuietMs);
+    WriteIni("[sys]\ncomm=2\nlang=\n"); // an empty value is no language either
+    Pump(kQuietMs);
+    EXPECT_FALSE(db.WaitUntilLoaded(0));
     EXPECT_EQ(db.GetCount(), 0);
-    // Without a loading thread there is nothing to wait for.
-    EXPECT_TRUE(db.WaitUntilLoaded(0));
+
+    WriteIni("[SYS]\ncomm=2\nLang=2\n");
+    ASSERT_TRUE(db.WaitUntilLoaded(kLoadTimeoutMs));
+    EXPECT_EQ(host.language.load(), 2);
+    ASSERT_EQ(db.GetCount(), 5);
+    CSdoRecord r;
+    ASSERT_TRUE(db.GetAt(4, r));
+    EXPECT_TRUE(Same(r, Expected(4, false)));
+}
+
+// A non-Chinese system cannot run in Chinese: language 1 becomes 2 there. Language 3 holds the
+// load back until start-up has settled the language.
+TEST_F(DictionaryLoader, LoadsInTheSettledLanguage)
+{
+    Write("data/velmor.dat", Records(2));
+    const struct
+    {
+        bool chineseSystem;
+        const char* ini;
+        uint8_t language;
+    } cases[] = {
+        {false, "[sys]\nlang=1\n", 2}, {true, "[sys]\nlang=1\n", 1}, {true, "[sys]\nlang=3\n", 1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.ini) + (c.chineseSystem ? " on Chinese" : " on English"));
+        WriteIni(c.ini);
+        CFakeHost host(c.chineseSystem, Base());
+        CSdoDatabase db(&host);
+        if (QByteArray(c.ini).contains('3')) {
+            ASSERT_TRUE(WaitFor([&] { return host.language == 3; }));
+            Pump(kQuietMs);
+            EXPECT_FALSE(db.WaitUntilLoaded(0));
+            EXPECT_EQ(db.GetCount(), 0);
+            host.language = 1;
+        }
+        ASSERT_TRUE(db.WaitUntilLoaded(kLoadTimeoutMs));
+        EXPECT_EQ(host.language.load(), c.language);
+        CSdoRecord r;
+        ASSERT_TRUE(db.GetAt(1, r));
+        EXPECT_TRUE(Same(r, Expected(1, c.language == 1))) << r.name.toStdString();
+    }
+}
+
+TEST_F(DictionaryLoader, DestroyingTheDatabaseEndsAWaitingLoader)
+{
+    Write("data/velmor.dat", Records(1));
+    // Waiting for sys.ini to name a language.
+    auto* host = new CFakeHost(false, Base());
+    auto* db = new CSdoDatabase(host);
+    Pump(50);
+    EXPECT_TRUE(DestroyedPromptly(db, host));
+
+    // Waiting for the language to leave 3.
+    WriteIni("[sys]\nlang=3\n");
+    host = new CFakeHost(true, Base());
+    db = new CSdoDatabase(host);
+    ASSERT_TRUE(WaitFor([&] { return host->language == 3; }));
+    EXPECT_TRUE(DestroyedPromptly(db, host));
+}
+
+// Another thread reads the dictionary while the loader appends a large file: every record it
+// sees must be whole, counts only grow, and a counted record is found by its key.
+TEST_F(DictionaryLoader, ReadersSeeWholeRecordsWhileTheLoaderAppends)
+{
+    constexpr int kRecords = 20000;
+    Write("data/velmor.dat", Records(kRecords));
+    CFakeHost host(false, Base());
+    CSdoDatabase db(&host); // waits: there is no sys.ini yet
+
+    std::vector<CSdoRecord> expected; // made beforehand to keep the reader's loop tight
+    expected.reserve(kRecords);
+    for (int n = 0; n < kRecords; ++n)
+        expected.push_back(Expected(n, false));
+
+    std::atomic<bool> stop{false};
+    std::atomic<int> reads{0};
+    std::atomic<int> partialCounts{0};
+    std::mutex failureMutex;
+    QStringList failures;
+    auto fail = [&](const QString& what) {
+        std::lock_guard<std::mutex> lock(failureMutex);
+        if (failures.size() < 10)
+            failures.append(what);
+    };
+    std::thread reader([&] {
+        int last = 0;
+        unsigned seed = 1;
+        CSdoRecord r;
+        while (!stop) {
+            const int count = db.GetCount();
+            if (count < last || count > kRecords)
+                fail(QStringLiteral("count %1 after %2").arg(count).arg(last));
+            last = count;
+            if (count > 0 && count < kRecords)
+                ++partialCounts;
+            if (count > 0) {
+                const CSdoRecord& newest = expected[size_t(count - 1)];
+                if (!db.GetAt(count - 1, r) || !Same(r, newest))
+                    fail(QStringLiteral("GetAt(%1)").arg(count - 1));
+                if (!db.Lookup(newest.key, r) || !Same(r, newest))
+                    fail(QStringLiteral("Lookup of record %1").arg(count - 1));
+                seed = seed * 1103515245u + 12345u;
+                const int any = int((seed >> 8) % unsigned(count));
+                if (!db.GetAt(any, r) || !Same(r, expected[size_t(any)]))
+                    fail(QStringLiteral("GetAt(%1)").arg(any));
+            }
+            ++reads;
+        }
+    });
+
+    ASSERT_TRUE(WaitFor([&] { return reads > 0; }));
+    WriteIni("[sys]\nlang=2\n");
+    const bool loaded = db.WaitUntilLoaded(kLoadTimeoutMs);
+    stop = true;
+    reader.join();
+
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ(db.GetCount(), kRecords);
+    EXPECT_TRUE(failures.isEmpty()) << failures.join(QStringLiteral("; ")).toStdString();
+    EXPECT_GT(partialCounts.load(), 0) << "the reader never ran while records were appended";
 }
