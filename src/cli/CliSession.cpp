@@ -58,6 +58,8 @@ bool CCliSession::LoadDictionary(QString& error)
                     .arg(m_sys->sysIniPath);
         return false;
     }
+    // Page lists get the titles of the language in use; a terminal has no screen density.
+    m_sys->SetListColumns(96);
     if (m_sys->dictionary.GetCount() == 0) {
         error = QStringLiteral("The dictionary %1 is empty or missing.").arg(m_sys->databasePath);
         return false;

@@ -60,3 +60,25 @@ TEST(SysData, ReadsItsInstallation)
         EXPECT_EQ(record.name, QString::fromUtf8(c.name));
     }
 }
+
+// Column titles and widths follow the language; a language still being settled sets neither.
+TEST(SysData, ListColumnsFollowTheLanguageAndTheScreen)
+{
+    TestSupport::TempInstall install;
+    CSysData sys(CSysDataOptions{install.base(), kChineseLcid});
+    sys.SetLanguage(1);
+    sys.SetListColumns(96);
+    EXPECT_EQ(sys.titleName, QStringLiteral("名称"));
+    EXPECT_EQ(sys.titleUnit, QStringLiteral("单位"));
+    EXPECT_EQ(std::vector<int>(sys.columnWidths, sys.columnWidths + 5),
+              (std::vector<int>{257, 115, 105, 244, 48}));
+    sys.SetLanguage(2);
+    sys.SetListColumns(120);
+    EXPECT_EQ(sys.titleData, QStringLiteral("data"));
+    EXPECT_EQ(sys.columnWidths[0], 321); // 120 x 2.68, truncated
+    CSysData waiting(CSysDataOptions{install.base(), kChineseLcid});
+    waiting.SetLanguage(3);
+    waiting.SetListColumns(96);
+    EXPECT_TRUE(waiting.titleName.isEmpty());
+    EXPECT_EQ(waiting.columnWidths[0], 0);
+}

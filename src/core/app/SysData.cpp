@@ -73,6 +73,27 @@ QString CSysData::DatabasePath() const
     return m_pathsSet ? databasePath : QString();
 }
 
+void CSysData::SetListColumns(int screenDotsPerInch)
+{
+    dotsPerInch = screenDotsPerInch;
+    const uint8_t language = programLanguage;
+    if (language == 1) {
+        titleName = QStringLiteral("名称");
+        titleData = QStringLiteral("数据");
+        titleUnit = QStringLiteral("单位");
+    } else if (language == 2) {
+        titleName = QStringLiteral("name");
+        titleData = QStringLiteral("data");
+        titleUnit = QStringLiteral("unit");
+    } else {
+        return;
+    }
+    // Name, value, unit and two more columns, in inches of the screen.
+    static constexpr double kInches[5] = {2.68, 1.2, 1.1, 2.55, 0.5};
+    for (int i = 0; i < 5; ++i)
+        columnWidths[i] = static_cast<int>(screenDotsPerInch * kInches[i]);
+}
+
 uint8_t CSysData::ReadLanguage()
 {
     const uint8_t language = static_cast<uint8_t>(TextToLong(ReadSysKey(sysIniPath, "lang")));

@@ -47,6 +47,10 @@ public:
     void SetProgramLanguage(uint8_t language) override { programLanguage = language; }
     bool IsChineseSystem() const override { return systemLcid == kChineseLcid; }
 
+    // List column titles and widths for a screen of the given horizontal dots per inch, in the
+    // program language: Chinese for 1, English for 2, neither for any other value.
+    void SetListColumns(int screenDotsPerInch);
+
     // Page-list operations on a page's list model.
     void InitParamList(CPageListModel& list);
     void LoadPageDefinition(CPageListModel& list, const QString& pageName, HWND hwnd);
