@@ -1,5 +1,7 @@
 #pragma once
 
+// Helpers shared by the transport, link and virtual drive tests.
+
 #include "app/Report.h"
 
 #include <QString>
@@ -10,6 +12,8 @@
 #include <cstdint>
 #include <cstring>
 #include <mutex>
+#include <unistd.h>
+#include <utility>
 
 namespace CommTest {
 
@@ -20,21 +24,27 @@ inline Settings SerialSettings(const QString& port, uint32_t baudRate, uint32_t 
                                uint32_t nodeId = 1)
 {
     Settings words{};
-    const size_t chars = std::min<size_t>(static_cast<size_t>(port.size()), 7);
-    std::memcpy(words.data(), port.utf16(), chars * sizeof(char16_t));
+    std::memcpy(words.data(), port.utf16(),
+                std::min<size_t>(static_cast<size_t>(port.size()), 7) * sizeof(char16_t));
     words[4] = nodeId;
     words[5] = baudRate;
     words[6] = timeoutMs;
     return words;
 }
 
-// CAN open settings: four zero words, node id, PCAN bit-rate code, reply timeout.
-inline Settings CanSettings(uint32_t nodeId, uint32_t code, uint32_t timeoutMs)
+// CAN open settings: four unused words, node id, PCAN bit-rate code (500 kbit/s), reply timeout.
+inline Settings CanSettings(uint32_t nodeId, uint32_t timeoutMs)
 {
-    return {0, 0, 0, 0, nodeId, code, timeoutMs};
+    return {0, 0, 0, 0, nodeId, 0x001C, timeoutMs};
 }
 
-// Collects operator messages while alive.
+// This process's virtual CAN bus, so that parallel test binaries never share one.
+inline QString BusUrl()
+{
+    return QStringLiteral("tcp://127.0.0.1:%1/can0").arg(36000 + getpid() % 20000);
+}
+
+// Collects operator messages (from any thread) while alive.
 class MessageRecorder
 {
 public:
@@ -52,9 +62,7 @@ public:
     QStringList Take()
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        QStringList texts;
-        texts.swap(m_texts);
-        return texts;
+        return std::exchange(m_texts, {});
     }
 
 private:

@@ -1,12 +1,6 @@
 // Request and reply commands over both transports, against the virtual drive.
 #include "LinkTestSupport.h"
 
-#include "comm/SdoFrame.h"
-
-#include <gtest/gtest.h>
-
-#include <QByteArray>
-
 using namespace LinkTest;
 
 namespace {
@@ -20,158 +14,121 @@ protected:
         bench.Connect();
     }
 
-    CCtrlLink& link() { return *bench.link; }
-
-    // One request and its first result.
-    std::optional<Message> Ask(uint8_t command, uint32_t key, uint32_t value = 0)
-    {
-        page.messages.clear();
-        link().Request(page.hwnd(), command, key, value);
-        return page.WaitForResult(key);
-    }
-
-    // Reads a text object segment by segment, one request per WM_SDO_SEGMENT, as pages do:
-    // a segment shorter than 7 bytes is the last. Returns the message that ended the upload.
-    Message Upload(uint32_t key, QByteArray& text, std::vector<int>& lengths)
+    // Reads the text object segment by segment as pages do, one request per WM_SDO_SEGMENT; a
+    // segment shorter than 7 bytes is the last. Returns the message that ended the upload.
+    Message Upload(QByteArray& text, std::vector<int>& lengths)
     {
         Message last;
         bool done = false;
-        uint8_t toggle = SdoFrame::kSegment0;
-        page.onMessage = [&](const Message& m) {
-            if (m.lParam != key)
-                return;
+        uint8_t next = SdoFrame::kSegment0;
+        CCtrlLink& link = *bench.link;
+        bench.page.onMessage = [&](const Message& m) {
             last = m;
-            if (m.message == WM_SDO_VALUE) {
-                link().Request(page.hwnd(), toggle, key, 0);
-            } else if (m.message == WM_SDO_SEGMENT) {
+            if (m.message == WM_SDO_SEGMENT) {
                 const uint8_t* data = nullptr;
                 int length = 0;
-                link().GetSegment(data, length);
+                link.GetSegment(data, length);
                 lengths.push_back(length);
                 text.append(reinterpret_cast<const char*>(data), length);
-                if (length != 7) {
-                    done = true;
-                    return;
-                }
-                toggle = toggle == SdoFrame::kSegment0 ? SdoFrame::kSegment1 : SdoFrame::kSegment0;
-                link().Request(page.hwnd(), toggle, key, 0);
+                done = length != 7;
             } else {
-                done = true;
+                done = m.message != WM_SDO_VALUE;
+            }
+            if (!done) {
+                link.Request(bench.page.hwnd(), next, kTextObject, 0);
+                next ^= SdoFrame::kSegment0 ^ SdoFrame::kSegment1;
             }
         };
-        link().Request(page.hwnd(), SdoFrame::kRead, key, 0);
-        EXPECT_TRUE(TestSupport::WaitFor([&] { return done; }, 10000));
-        page.onMessage = nullptr;
+        link.Request(bench.page.hwnd(), kRead, kTextObject, 0);
+        EXPECT_TRUE(TestSupport::WaitFor([&] { return done; }, kWaitMs));
+        bench.page.onMessage = nullptr;
         return last;
     }
 
-    CProbe page;
-    CLinkBench bench{GetParam()}; // last: the link goes before the windows it answers
+    CLinkBench bench{GetParam()};
 };
 
-TEST_P(Exchange, ReadsGiveTheValueOfEveryWidth)
+TEST_P(Exchange, ReadsAndWritesOfEveryWidth)
 {
-    bench.drive.SetValue(kObject8, 0x5A);
-    bench.drive.SetValue(kObject16, 0xBEEF);
-    bench.drive.SetValue(kObject32, 0x12345678);
-
-    for (const auto& [key, expected] : {std::pair<uint32_t, uint32_t>{kObject8, 0x5A},
-                                        {kObject16, 0xBEEF},
-                                        {kObject32, 0x12345678}}) {
-        const auto result = Ask(SdoFrame::kRead, key);
-        ASSERT_TRUE(result) << std::hex << key;
-        EXPECT_EQ(result->message, WM_SDO_VALUE) << std::hex << key;
-        EXPECT_EQ(result->wParam, expected) << std::hex << key;
+    struct Case
+    {
+        uint8_t command;
+        uint32_t key;
+        uint32_t value;    // set in the drive before a read; sent by a write
+        uint32_t expected; // answered and then held by the drive
+    };
+    const Case cases[] = {
+        {kRead, kObject8, 0x5A, 0x5A},
+        {kRead, kObject16, 0xBEEF, 0xBEEF},
+        {kRead, kObject32, 0x12345678, 0x12345678},
+        // Writes are confirmed with what the drive holds, which is only as wide as the command.
+        {kWrite1, kObject8, 0x1A5, 0xA5},
+        {kWrite2, kObject16, 0x4321, 0x4321},
+        {kWrite4, kObject32, 0x0BADCAFE, 0x0BADCAFE},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << std::hex << int(c.command) << " " << c.key);
+        if (c.command == kRead)
+            bench.drive.SetValue(c.key, c.value);
+        EXPECT_EQ(bench.Ask(c.command, c.key, c.value), Value(c.expected));
+        EXPECT_EQ(bench.drive.Value(c.key), c.expected);
     }
     EXPECT_EQ(bench.mainFrame.Count(WM_COMM_FAILED), 0);
 }
 
-TEST_P(Exchange, WritesAreConfirmedWithTheHeldValue)
+TEST_P(Exchange, AbortsAndRefusedWrites)
 {
-    for (const auto& [command, key, value] :
-         {std::tuple<uint8_t, uint32_t, uint32_t>{SdoFrame::kWrite1, kObject8, 0x21},
-          {SdoFrame::kWrite2, kObject16, 0x4321},
-          {SdoFrame::kWrite4, kObject32, 0x0BADCAFE}}) {
-        const auto result = Ask(command, key, value);
-        ASSERT_TRUE(result) << std::hex << key;
-        EXPECT_EQ(result->message, WM_SDO_VALUE) << std::hex << key;
-        EXPECT_EQ(result->wParam, value) << std::hex << key;
-        EXPECT_EQ(bench.drive.Value(key), value) << std::hex << key;
-    }
-}
-
-TEST_P(Exchange, AbortsReachTheWindowWithTheirCode)
-{
-    const auto missing = Ask(SdoFrame::kRead, kMissingObject);
-    ASSERT_TRUE(missing);
-    EXPECT_EQ(missing->message, WM_SDO_ABORT);
-    EXPECT_EQ(missing->wParam, CVirtualDrive::kAbortNoObject);
-
+    EXPECT_EQ(bench.Ask(kRead, kMissingObject), Abort(CVirtualDrive::kAbortNoObject));
     bench.drive.faults().AbortNext(1, 0x08000020);
-    const auto refused = Ask(SdoFrame::kRead, kObject16);
-    ASSERT_TRUE(refused);
-    EXPECT_EQ(refused->message, WM_SDO_ABORT);
-    EXPECT_EQ(refused->wParam, 0x08000020u);
-    EXPECT_EQ(bench.mainFrame.Count(WM_COMM_FAILED), 0);
-}
+    EXPECT_EQ(bench.Ask(kRead, kObject16), Abort(0x08000020));
 
-TEST_P(Exchange, RefusedWriteIsAnsweredWithTheValueTheDriveHolds)
-{
+    // A refused write is answered with the value the drive holds, read back...
     bench.drive.SetValue(kReadOnly16, 0x0237);
-    const auto result = Ask(SdoFrame::kWrite2, kReadOnly16, 0x1111);
-    ASSERT_TRUE(result);
-    EXPECT_EQ(result->message, WM_SDO_VALUE);
-    EXPECT_EQ(result->wParam, 0x0237u);
+    EXPECT_EQ(bench.Ask(kWrite2, kReadOnly16, 0x1111), Value(0x0237));
     EXPECT_EQ(bench.drive.Value(kReadOnly16), 0x0237u);
-
-    // When the read-back is refused as well, the abort stands.
+    // ...unless the read-back is refused as well.
     bench.drive.faults().AbortNext(2, 0x08000021);
-    const auto aborted = Ask(SdoFrame::kWrite4, kObject32, 7);
-    ASSERT_TRUE(aborted);
-    EXPECT_EQ(aborted->message, WM_SDO_ABORT);
-    EXPECT_EQ(aborted->wParam, 0x08000021u);
+    EXPECT_EQ(bench.Ask(kWrite4, kObject32, 7), Abort(0x08000021));
+    EXPECT_EQ(bench.mainFrame.Count(WM_COMM_FAILED), 0);
 }
 
 TEST_P(Exchange, SegmentedUploadDeliversTheWholeText)
 {
-    const QByteArray text("FW 1.06.03");
-    bench.drive.SetStringValue(kTextObject, text);
-    QByteArray received;
-    std::vector<int> lengths;
-    const Message last = Upload(kTextObject, received, lengths);
-    EXPECT_EQ(last.message, WM_SDO_SEGMENT);
-    EXPECT_EQ(received, text);
-    EXPECT_EQ(lengths, (std::vector<int>{7, 3}));
-    EXPECT_EQ(bench.mainFrame.Count(WM_COMM_FAILED), 0);
-}
-
-// A full last segment looks like any other, so the window asks once more and the drive, having
-// nothing left, refuses: the text is complete and the upload ends with the abort.
-TEST_P(Exchange, SegmentedUploadOfWholeSegmentsEndsWithTheDrivesRefusal)
-{
-    const QByteArray text("Velmor VX-2000");
-    ASSERT_EQ(text.size() % 7, 0);
-    bench.drive.SetStringValue(kTextObject, text);
-    QByteArray received;
-    std::vector<int> lengths;
-    const Message last = Upload(kTextObject, received, lengths);
-    EXPECT_EQ(received, text);
-    EXPECT_EQ(lengths, (std::vector<int>{7, 7}));
-    EXPECT_EQ(last.message, WM_SDO_ABORT);
-    EXPECT_EQ(last.wParam, CVirtualDrive::kAbortCommand);
+    // A full last segment looks like any other, so the window asks once more and the drive,
+    // having nothing left, refuses: the text is complete and the upload ends with the abort.
+    struct Case
+    {
+        QByteArray text;
+        std::vector<int> lengths;
+        unsigned lastMessage;
+    };
+    const Case cases[] = {{"FW 1.06.03", {7, 3}, WM_SDO_SEGMENT},
+                          {"Velmor VX-2000", {7, 7}, WM_SDO_ABORT}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text.constData());
+        bench.drive.SetStringValue(kTextObject, c.text);
+        QByteArray text;
+        std::vector<int> lengths;
+        const Message last = Upload(text, lengths);
+        EXPECT_EQ(text, c.text);
+        EXPECT_EQ(lengths, c.lengths);
+        EXPECT_EQ(last.message, c.lastMessage);
+        if (c.lastMessage == WM_SDO_ABORT) {
+            EXPECT_EQ(last.wParam, CVirtualDrive::kAbortCommand);
+        }
+    }
     EXPECT_EQ(bench.mainFrame.Count(WM_COMM_FAILED), 0);
 }
 
 TEST_P(Exchange, SilentDriveFailsTheConnection)
 {
-    ASSERT_TRUE(Ask(SdoFrame::kRead, kObject16));
+    ASSERT_EQ(bench.Ask(kRead, kObject16).first, WM_SDO_VALUE);
     bench.drive.faults().SetSilent(true);
-    link().Request(page.hwnd(), SdoFrame::kRead, kObject32, 0);
-    // Four reply timeouts; the bound only guards against a hang.
-    ASSERT_TRUE(bench.mainFrame.WaitFor(WM_COMM_FAILED, 0, 20000));
+    bench.link->Request(bench.page.hwnd(), kRead, kObject32, 0);
+    // Four reply timeouts.
+    ASSERT_TRUE(bench.mainFrame.WaitFor(0, WM_COMM_FAILED));
     EXPECT_EQ(bench.flags.connected.load(), 2);
-    EXPECT_FALSE(page.Find(WM_SDO_VALUE, kObject32));
-    EXPECT_FALSE(page.Find(WM_SDO_ABORT, kObject32));
+    EXPECT_FALSE(bench.page.Find(kObject32));
 }
 
 std::string TransportName(const ::testing::TestParamInfo<Transport>& param)

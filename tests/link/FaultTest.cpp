@@ -2,24 +2,14 @@
 // waits for a window, over a pseudo-terminal against the virtual drive.
 #include "LinkTestSupport.h"
 
-#include "comm/SdoFrame.h"
-
-#include <gtest/gtest.h>
-
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QThread>
 
-#include <functional>
-#include <utility>
-
 using namespace LinkTest;
 
 namespace {
-
-// Generous bound for a worker that must come free; it only guards against a hang.
-constexpr int kReleaseBoundMs = 10000;
 
 class Faults : public ::testing::Test
 {
@@ -30,76 +20,50 @@ protected:
         bench.Connect();
     }
 
-    std::optional<Message> Ask(uint8_t command, uint32_t key, uint32_t value = 0)
+    // The link failed the connection without answering the page.
+    void ExpectFailedWithoutAnswer(uint32_t key)
     {
-        page.messages.clear();
-        bench.link->Request(page.hwnd(), command, key, value);
-        return page.WaitForResult(key);
+        ASSERT_TRUE(bench.mainFrame.WaitFor(0, WM_COMM_FAILED));
+        EXPECT_FALSE(bench.page.Find(key));
+        EXPECT_EQ(bench.flags.connected.load(), 2);
     }
 
-    bool HasResult(uint32_t key) const
-    {
-        return page.Find(WM_SDO_VALUE, key) || page.Find(WM_SDO_ABORT, key);
-    }
-
-    CProbe page;
-    CLinkBench bench{Transport::Serial}; // last: the link goes before the windows it answers
+    CLinkBench bench{Transport::Serial};
 };
 
 TEST_F(Faults, DamagedOrMissingRepliesAreRetriedUpToTheFourth)
 {
     bench.drive.SetValue(kObject16, 0x1234);
     bench.drive.faults().CorruptNext(3);
-    auto result = Ask(SdoFrame::kRead, kObject16);
-    ASSERT_TRUE(result);
-    EXPECT_EQ(result->message, WM_SDO_VALUE);
-    EXPECT_EQ(result->wParam, 0x1234u);
-
+    EXPECT_EQ(bench.Ask(kRead, kObject16), Value(0x1234));
     bench.drive.faults().DropNext(3);
-    result = Ask(SdoFrame::kWrite2, kObject16, 0x4321);
-    ASSERT_TRUE(result);
-    EXPECT_EQ(result->wParam, 0x4321u);
+    EXPECT_EQ(bench.Ask(kWrite2, kObject16, 0x4321), Value(0x4321));
     EXPECT_EQ(bench.mainFrame.Count(WM_COMM_FAILED), 0);
 
     bench.drive.faults().CorruptNext(4);
-    bench.link->Request(page.hwnd(), SdoFrame::kRead, kObject32, 0);
-    ASSERT_TRUE(bench.mainFrame.WaitFor(WM_COMM_FAILED, 0, kReleaseBoundMs));
-    EXPECT_FALSE(HasResult(kObject32));
-    EXPECT_EQ(bench.flags.connected.load(), 2);
+    bench.link->Request(bench.page.hwnd(), kRead, kObject32, 0);
+    ExpectFailedWithoutAnswer(kObject32);
 }
 
 TEST_F(Faults, DriveThatGoesAwayFailsTheConnection)
 {
-    ASSERT_TRUE(Ask(SdoFrame::kRead, kObject16));
-    bench.StopServer();
-    bench.link->Request(page.hwnd(), SdoFrame::kRead, kObject32, 0);
-    ASSERT_TRUE(bench.mainFrame.WaitFor(WM_COMM_FAILED, 0, kReleaseBoundMs));
-    EXPECT_FALSE(HasResult(kObject32));
-    EXPECT_EQ(bench.flags.connected.load(), 2);
-    // Closed: further requests are ignored.
-    EXPECT_EQ(bench.link->Request(page.hwnd(), SdoFrame::kRead, kObject8, 0), 0);
-    TestSupport::Pump(200);
-    EXPECT_FALSE(HasResult(kObject8));
-    EXPECT_EQ(bench.mainFrame.Count(WM_COMM_FAILED), 1);
-}
-
-// Around a restart the drive may not take the request: the refused send is not an error then,
-// and the window gets the (empty) reply instead of a stale one.
-TEST_F(Faults, RefusedSendIsAcceptedWhileRetryIsOff)
-{
     bench.drive.SetValue(kObject16, 0x2222);
-    ASSERT_TRUE(Ask(SdoFrame::kRead, kObject16));
+    ASSERT_EQ(bench.Ask(kRead, kObject16), Value(0x2222));
     bench.StopServer();
+    // Around a restart the drive may not take the request: while retry is off the refused send
+    // is not an error, and the window gets the (empty) reply instead of a stale one.
     bench.flags.retryOnSendFailure.store(0);
-    const auto result = Ask(SdoFrame::kWrite2, kObject16, 0x3333);
-    ASSERT_TRUE(result);
-    EXPECT_EQ(result->message, WM_SDO_VALUE);
-    EXPECT_EQ(result->wParam, 0u);
+    EXPECT_EQ(bench.Ask(kWrite2, kObject16, 0x3333), Value(0));
     EXPECT_EQ(bench.mainFrame.Count(WM_COMM_FAILED), 0);
 
     bench.flags.retryOnSendFailure.store(1);
-    bench.link->Request(page.hwnd(), SdoFrame::kRead, kObject32, 0);
-    ASSERT_TRUE(bench.mainFrame.WaitFor(WM_COMM_FAILED, 0, kReleaseBoundMs));
+    bench.link->Request(bench.page.hwnd(), kRead, kObject32, 0);
+    ExpectFailedWithoutAnswer(kObject32);
+    // Closed: further requests are ignored.
+    EXPECT_EQ(bench.link->Request(bench.page.hwnd(), kRead, kObject8, 0), 0);
+    TestSupport::Pump(200);
+    EXPECT_FALSE(bench.page.Find(kObject8));
+    EXPECT_EQ(bench.mainFrame.Count(WM_COMM_FAILED), 1);
 }
 
 // Runs an action on this thread just before the next queued call is delivered here, that is
@@ -135,29 +99,29 @@ TEST_F(Faults, DestructionReleasesAWorkerBlockedInASend)
         bench.link.reset();
         destroyMs = timer.elapsed();
     });
-    bench.link->Request(page.hwnd(), SdoFrame::kRead, kObject16, 0);
-    ASSERT_TRUE(TestSupport::WaitFor([&] { return destroyMs >= 0; }, kReleaseBoundMs));
-    EXPECT_LT(destroyMs, kReleaseBoundMs);
+    bench.link->Request(bench.page.hwnd(), kRead, kObject16, 0);
+    ASSERT_TRUE(TestSupport::WaitFor([&] { return destroyMs >= 0; }, kWaitMs));
+    EXPECT_LT(destroyMs, kWaitMs);
     TestSupport::Pump(50);
-    EXPECT_TRUE(page.messages.empty());
+    EXPECT_TRUE(bench.page.messages.empty());
 }
 
 // The closing main frame sets stopThreads and no longer handles messages.
 TEST_F(Faults, StopThreadsEndsAWorkerWhoseWindowNoLongerHandlesMessages)
 {
     const int before = bench.drive.RequestCount();
-    bench.link->Request(page.hwnd(), SdoFrame::kRead, kObject16, 0);
+    bench.link->Request(bench.page.hwnd(), kRead, kObject16, 0);
     // From here on this thread processes no events, so the result cannot be delivered.
     QElapsedTimer timer;
     timer.start();
-    while (bench.drive.RequestCount() == before && timer.elapsed() < kReleaseBoundMs)
+    while (bench.drive.RequestCount() == before && timer.elapsed() < kWaitMs)
         QThread::msleep(1);
     ASSERT_GT(bench.drive.RequestCount(), before);
     bench.flags.stopThreads.store(1);
     timer.restart();
     bench.link.reset();
-    EXPECT_LT(timer.elapsed(), kReleaseBoundMs);
-    EXPECT_TRUE(page.messages.empty());
+    EXPECT_LT(timer.elapsed(), kWaitMs);
+    EXPECT_TRUE(bench.page.messages.empty());
 }
 
 TEST(LinkWithoutPort, EveryRequestFailsTheConnection)
@@ -170,8 +134,8 @@ TEST(LinkWithoutPort, EveryRequestFailsTheConnection)
     uint32_t settings[7] = {};
     EXPECT_EQ(link.Open(settings), -1);
     flags.connected.store(1);
-    link.Request(page.hwnd(), SdoFrame::kRead, kObject16, 0);
-    ASSERT_TRUE(mainFrame.WaitFor(WM_COMM_FAILED, 0));
+    link.Request(page.hwnd(), kRead, kObject16, 0);
+    ASSERT_TRUE(mainFrame.WaitFor(0, WM_COMM_FAILED));
     TestSupport::Pump(100);
     EXPECT_TRUE(page.messages.empty());
     EXPECT_EQ(link.GetCanVersion(nullptr), 0);

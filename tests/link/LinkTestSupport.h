@@ -1,64 +1,32 @@
 #pragma once
 
+// A control link connected through a real transport (pseudo-terminal or virtual CAN bus) to the
+// virtual drive, and window stand-ins that record what the link sends them.
+
+#include "../comm/CommTestUtil.h"
+#include "SimCanServer.h"
+#include "SimSerialServer.h"
 #include "TestSupport.h"
 #include "VirtualDrive.h"
 #include "comm/CtrlLink.h"
 #include "comm/MessageLayer.h"
+#include "comm/SdoFrame.h"
 
-#include <QString>
+#include <gtest/gtest.h>
 
-#include <cstdint>
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <optional>
-#include <ostream>
+#include <utility>
 #include <vector>
 
 namespace LinkTest {
 
-struct Message
-{
-    unsigned message = 0;
-    uint32_t wParam = 0;
-    uint32_t lParam = 0;
-};
-
-// A window stand-in on the test's main thread: records every message it is sent and can act
-// while the worker is blocked delivering one (onMessage).
-class CProbe : public CMessageReceiver
-{
-public:
-    CProbe() : m_handle(this) {}
-
-    void OnMessage(unsigned message, uint32_t wParam, uint32_t lParam) override
-    {
-        const Message received{message, wParam, lParam};
-        messages.push_back(received);
-        if (onMessage)
-            onMessage(received);
-    }
-
-    HWND hwnd() const { return m_handle.hwnd(); }
-    int Count(unsigned message) const;
-    // The first recorded message with this number and key (lParam).
-    std::optional<Message> Find(unsigned message, uint32_t key) const;
-    // Waits (pumping events) for a message with this number and key.
-    std::optional<Message> WaitFor(unsigned message, uint32_t key, int timeoutMs = 5000);
-    // Waits for the first result (value, segment or abort) for the key.
-    std::optional<Message> WaitForResult(uint32_t key, int timeoutMs = 5000);
-
-    std::vector<Message> messages;
-    std::function<void(const Message&)> onMessage;
-
-private:
-    CWindowHandle m_handle; // last: unregistered before the record goes
-};
-
-enum class Transport
-{
-    Serial,
-    Can
-};
+using SdoFrame::kRead;
+using SdoFrame::kWrite1;
+using SdoFrame::kWrite2;
+using SdoFrame::kWrite4;
 
 // Plain objects of the shipped dictionary, without behaviour of their own in the drive.
 constexpr uint32_t kObject8 = 0x100D00;    // U8, read and write
@@ -67,44 +35,177 @@ constexpr uint32_t kObject32 = 0x100600;   // U32, read and write
 constexpr uint32_t kReadOnly16 = 0x200006; // U16, read only
 constexpr uint32_t kTextObject = 0x100800; // VISIBLE STRING, read by segments
 constexpr uint32_t kMissingObject = 0x5FFF00;
-
 constexpr uint32_t kNodeId = 1;
 constexpr uint32_t kReplyTimeoutMs = 100;
+constexpr int kWaitMs = 10000; // only guards against a hang
 
-QString DataDir();
+inline QString DataDir()
+{
+    return TestSupport::DistDir() + QStringLiteral("/data");
+}
 
-// The seven open settings words for a serial port name such as "pts/7".
-void SerialSettings(const QString& portName, uint32_t baud, uint32_t settings[7]);
-// Bus address of this process's virtual CAN bus, so that parallel test binaries never share one.
-QString VirtualCanUrl();
+struct Message
+{
+    unsigned message = 0;
+    uint32_t wParam = 0;
+    uint32_t lParam = 0;
+};
 
-// A virtual drive behind a real transport (pseudo-terminal or virtual CAN bus) and a control
-// link connected to it, with a main-frame probe that closes the link on WM_COMM_FAILED as the
-// main frame does.
+inline std::pair<unsigned, uint32_t> Value(uint32_t value)
+{
+    return {WM_SDO_VALUE, value};
+}
+
+inline std::pair<unsigned, uint32_t> Abort(uint32_t code)
+{
+    return {WM_SDO_ABORT, code};
+}
+
+inline bool IsResult(const Message& m)
+{
+    return m.message == WM_SDO_VALUE || m.message == WM_SDO_SEGMENT || m.message == WM_SDO_ABORT;
+}
+
+// A window on the test's main thread: records every message and can act while the worker is
+// blocked delivering one (onMessage).
+class CProbe : public CMessageReceiver
+{
+public:
+    void OnMessage(unsigned message, uint32_t wParam, uint32_t lParam) override
+    {
+        messages.push_back({message, wParam, lParam});
+        if (onMessage)
+            onMessage(messages.back());
+    }
+    HWND hwnd() const { return m_handle.hwnd(); }
+
+    // The first result (value, segment or abort) for the key, or the first message of the given
+    // number with that key.
+    std::optional<Message> Find(uint32_t key, unsigned message = 0) const
+    {
+        for (const Message& m : messages) {
+            if (m.lParam == key && (message ? m.message == message : IsResult(m)))
+                return m;
+        }
+        return std::nullopt;
+    }
+    std::optional<Message> WaitFor(uint32_t key, unsigned message = 0, int timeoutMs = kWaitMs)
+    {
+        TestSupport::WaitFor([&] { return Find(key, message).has_value(); }, timeoutMs);
+        return Find(key, message);
+    }
+    std::vector<uint32_t> ResultKeys() const
+    {
+        std::vector<uint32_t> keys;
+        for (const Message& m : messages) {
+            if (IsResult(m))
+                keys.push_back(m.lParam);
+        }
+        return keys;
+    }
+    long Count(unsigned message) const
+    {
+        return std::count_if(messages.begin(), messages.end(),
+                             [message](const Message& m) { return m.message == message; });
+    }
+    // Runs the action once, from inside the delivery of the first result for the key: the worker
+    // is blocked in that send, so whatever the action asks for is queued before it looks again.
+    void OnFirstResult(uint32_t key, std::function<void()> action)
+    {
+        onMessage = [key, action = std::move(action), done = false](const Message& m) mutable {
+            if (m.lParam == key && !std::exchange(done, true))
+                action();
+        };
+    }
+
+    std::vector<Message> messages;
+    std::function<void(const Message&)> onMessage;
+
+private:
+    CWindowHandle m_handle{this}; // last: unregistered before the record goes
+};
+
+enum class Transport
+{
+    Serial,
+    Can
+};
+
+// The drive behind its server, the link and a main frame that closes the link on
+// WM_COMM_FAILED as the real one does.
 class CLinkBench
 {
 public:
-    explicit CLinkBench(Transport transport, uint32_t baud = 0);
-    ~CLinkBench();
+    explicit CLinkBench(Transport transport) : m_transport(transport)
+    {
+        flags.mainFrameWnd.store(mainFrame.hwnd());
+        mainFrame.onMessage = [this](const Message& m) {
+            if (m.message == WM_COMM_FAILED && m.wParam == 0) {
+                flags.connected.store(2);
+                link->Close();
+            }
+        };
+    }
+    ~CLinkBench() { link.reset(); } // before the servers and the windows it answers
 
-    // Loads the drive, starts its server and opens the link; false (with a gtest failure) when
-    // any of it does not work.
-    bool Start();
+    // Loads the drive, starts its server and opens the link (gtest failures when it cannot).
+    bool Start()
+    {
+        QString error;
+        if (!drive.Load(DataDir(), &error)) {
+            ADD_FAILURE() << "virtual drive: " << error.toStdString();
+            return false;
+        }
+        link = std::make_unique<CCtrlLink>(flags, DataDir());
+        CommTest::Settings settings;
+        if (m_transport == Transport::Serial) {
+            if (!m_serial.Start(kNodeId, 0) || link->SetMode(CCommPort::ModeSerial) != 1) {
+                ADD_FAILURE() << "serial server or library: "
+                              << m_serial.ErrorString().toStdString();
+                return false;
+            }
+            settings = CommTest::SerialSettings(m_serial.PortName(), 0, kReplyTimeoutMs, kNodeId);
+        } else {
+            if (!m_can.Start(kNodeId, QStringLiteral("virtualcan"), CommTest::BusUrl()) ||
+                link->SetMode(CCommPort::ModeCan) != 1) {
+                ADD_FAILURE() << "CAN server or library: " << m_can.ErrorString().toStdString();
+                return false;
+            }
+            link->SetCanDevice(QStringLiteral("virtualcan"), CommTest::BusUrl());
+            settings = CommTest::CanSettings(kNodeId, kReplyTimeoutMs);
+        }
+        link->SetNodeId(kNodeId);
+        const int opened = link->Open(settings.data());
+        EXPECT_EQ(opened, 0) << "link open";
+        return opened == 0;
+    }
     // connected = 1: the worker starts taking requests.
     void Connect() { flags.connected.store(1); }
-    // Stops the drive's server: the drive is gone from the line.
-    void StopServer();
+    // The drive is gone from the line.
+    void StopServer()
+    {
+        m_serial.Stop();
+        m_can.Stop();
+    }
+    // One request from the page and its first result: the message and its wParam.
+    std::pair<unsigned, uint32_t> Ask(uint8_t command, uint32_t key, uint32_t value = 0)
+    {
+        page.messages.clear();
+        link->Request(page.hwnd(), command, key, value);
+        const auto result = page.WaitFor(key);
+        return result ? std::pair(result->message, result->wParam) : std::pair(0u, 0u);
+    }
 
     CVirtualDrive drive;
     CLinkFlags flags;
     CProbe mainFrame;
+    CProbe page;
     std::unique_ptr<CCtrlLink> link;
 
 private:
-    struct Servers;
     Transport m_transport;
-    uint32_t m_baud;
-    std::unique_ptr<Servers> m_servers;
+    CSimSerialServer m_serial{drive};
+    CSimCanServer m_can{drive};
 };
 
 } // namespace LinkTest

@@ -1,19 +1,71 @@
 // The virtual drive's SDO server, byte for byte, through Handle().
 
 #include "VirtualDrive.h"
-#include "SimTestData.h"
+#include "DatabaseRecord.h"
 #include "TestSupport.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <array>
 #include <optional>
 
-using SimTestData::Request;
-using SimTestData::Sdo;
-
 namespace {
+
+using Sdo = std::array<uint8_t, 8>;
+
+constexpr uint32_t kDictionaryOnly = 0x200300; // named by velmor.dat only: starts at zero
+
+// Numbers of every width, strings of awkward lengths, the command objects and the recorder;
+// lines the drive must skip at the end.
+const char kDefaults[] = "# key\ttype\tattribute\tvalue\n"
+                         "604100\tUNSIGNED16\tRL\t0\n"
+                         "260001\tUNSIGNED16\tRW\t65535\n"
+                         "260002\tUNSIGNED16\tRW\t65535\n"
+                         "260100\tUNSIGNED16\tRL\t0\n"
+                         "260200\tUNSIGNED16\tRL\t0\n"
+                         "2FF001\tUNSIGNED8\tRW\t0\n"
+                         "2FF003\tUNSIGNED8\tRW\t0\n"
+                         "2FFF00\tU16\tW\t0\n"
+                         "60FF00\tINTEGER32\tRWL\t1000\n"
+                         "606C00\tINTEGER32\tRL\t0\n"
+                         "606400\tINTEGER32\tRL\t0\n"
+                         "201001\tU16\tRWS\t0\n"
+                         "201002\tU16\tRW\t0\n"
+                         "20100B\tU16\tRL\t1\n"
+                         "20100C\tU16\tRL\t1\n"
+                         "201015\tU16\tRW\t0\n"
+                         "608100\tU32\tRWSM\t5000\n"
+                         "200100\tI16\tRWS\t-5\n"
+                         "200200\tUNSIGNED8\tRW\t7\n"
+                         "200400\tINTEGER8\tR\t-2\n"
+                         "100800\tVISIBLE STRING\tR\tABCDEFG\n"
+                         "100900\tVISIBLE STRING\tR\tABCDEFGHIJKLMN\n"
+                         "100A00\tVISIBLE STRING\tR\tV1\\t2\\\\3\\n456\n" // 10 bytes unescaped
+                         "100B00\tVISIBLE STRING\tR\t\n"
+                         "230001\tUNSIGNED32\tRW\t0\n"
+                         "230005\tUNSIGNED32\tRW\t0\n"
+                         "230007\tUNSIGNED8\tRW\t0\n"
+                         "230008\tUNSIGNED16\tRW\t16\n"
+                         "23000A\tUNSIGNED16\tRW\t100\n"
+                         "230010\tDOMAIN\tR\t\n"
+                         "not a line\n\nZZZZZZ\tUNSIGNED8\tRW\t1\n";
+
+Sdo Request(uint8_t command, uint32_t key, uint32_t value = 0)
+{
+    return {command,        uint8_t(key >> 8),   uint8_t(key >> 16),   uint8_t(key),
+            uint8_t(value), uint8_t(value >> 8), uint8_t(value >> 16), uint8_t(value >> 24)};
+}
+
+// Replies have the layout of requests.
+Sdo Reply(uint8_t command, uint32_t key, uint32_t value)
+{
+    return Request(command, key, value);
+}
+
+const Sdo kSegmentAbcdefg{0x00, 'A', 'B', 'C', 'D', 'E', 'F', 'G'};
 
 class VirtualDriveTest : public ::testing::Test
 {
@@ -21,7 +73,18 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(m_dir.isValid());
-        ASSERT_TRUE(SimTestData::WriteDataDir(m_dir.path()));
+        TestSupport::DatabaseRecordFields fields;
+        fields.index = TestSupport::HexField(kDictionaryOnly >> 8, 4);
+        fields.subindex = TestSupport::HexField(kDictionaryOnly & 0xFF, 2);
+        fields.dataType = "UNSIGNED16";
+        fields.attribute = "RW";
+        const QByteArray record = TestSupport::BuildDatabaseRecord(fields);
+        QFile dat(m_dir.filePath(QStringLiteral("velmor.dat")));
+        QFile tsv(m_dir.filePath(QStringLiteral("velmor-defaults.tsv")));
+        ASSERT_TRUE(dat.open(QIODevice::WriteOnly) && dat.write(record) == record.size());
+        ASSERT_TRUE(tsv.open(QIODevice::WriteOnly) && tsv.write(kDefaults) > 0);
+        dat.close();
+        tsv.close();
         QString error;
         ASSERT_TRUE(m_drive.Load(m_dir.path(), &error)) << error.toStdString();
     }
@@ -42,15 +105,14 @@ protected:
         if (!first || (*first)[0] != 0x41)
             return "<no upload>";
         uint8_t command = 0x60;
-        for (int i = 0; i < 100; ++i) {
+        for (int i = 0; i < 100; ++i, command ^= 0x10) {
             const auto segment = Exchange(Request(command, 0));
             if (!segment || ((*segment)[0] & 0xE0) != 0)
                 return "<segment refused>";
-            const int n = 7 - (((*segment)[0] >> 1) & 7);
-            bytes.append(reinterpret_cast<const char*>(segment->data() + 1), n);
+            bytes.append(reinterpret_cast<const char*>(segment->data() + 1),
+                         7 - (((*segment)[0] >> 1) & 7));
             if ((*segment)[0] & 1)
                 return bytes;
-            command ^= 0x10;
         }
         return "<no end>";
     }
@@ -59,19 +121,13 @@ protected:
     CVirtualDrive m_drive;
 };
 
-Sdo Reply(uint8_t command, uint32_t key, uint32_t value)
-{
-    return Request(command, key, value);
-}
-
 TEST_F(VirtualDriveTest, LoadsBothFilesAndSkipsBadLines)
 {
-    EXPECT_TRUE(m_drive.HasObject(0x100800));
-    EXPECT_TRUE(m_drive.HasObject(SimTestData::kDictionaryOnly));
-    EXPECT_EQ(m_drive.Value(SimTestData::kDictionaryOnly), 0u);
+    EXPECT_EQ(m_drive.ObjectCount(), 31);
+    EXPECT_TRUE(m_drive.HasObject(kDictionaryOnly));
+    EXPECT_EQ(m_drive.Value(kDictionaryOnly), 0u);
     EXPECT_EQ(m_drive.Value(0x200100), uint32_t(-5)); // signed defaults keep their sign
     EXPECT_EQ(m_drive.StringValue(0x100A00), QByteArray("V1\t2\\3\n456"));
-    EXPECT_EQ(m_drive.ObjectCount(), 39);
 
     CVirtualDrive empty;
     QString error;
@@ -80,90 +136,81 @@ TEST_F(VirtualDriveTest, LoadsBothFilesAndSkipsBadLines)
     EXPECT_FALSE(empty.HasObject(0x100800));
 }
 
-TEST_F(VirtualDriveTest, ReadsAnswerByWidth)
+TEST_F(VirtualDriveTest, AnswersByteForByte)
 {
-    EXPECT_EQ(Exchange(Request(0x40, 0x200200)), Reply(0x4F, 0x200200, 7));
-    EXPECT_EQ(Exchange(Request(0x40, 0x200100)), Reply(0x4B, 0x200100, 0xFFFB));
-    EXPECT_EQ(Exchange(Request(0x40, 0x200400)), Reply(0x4F, 0x200400, 0xFE));
-    EXPECT_EQ(Exchange(Request(0x40, 0x608100)), Reply(0x43, 0x608100, 5000));
-    // A read carries no value; whatever the request holds does not matter.
-    EXPECT_EQ(Exchange(Request(0x40, 0x608100, 0xDEADBEEF)), Reply(0x43, 0x608100, 5000));
-    EXPECT_EQ(m_drive.RequestCount(), 5);
-}
-
-TEST_F(VirtualDriveTest, WriteConfirmationCarriesTheHeldValue)
-{
-    EXPECT_EQ(Exchange(Request(0x2F, 0x200200, 0x1FF)), Reply(0x60, 0x200200, 0xFF));
-    EXPECT_EQ(m_drive.Value(0x200200), 0xFFu);
-    EXPECT_EQ(Exchange(Request(0x2B, 0x200100, 0xABCDFFFE)), Reply(0x60, 0x200100, 0xFFFE));
+    struct Case
+    {
+        uint8_t command;
+        uint32_t key;
+        uint32_t value;
+        uint8_t replyCommand;
+        uint32_t replyValue;
+    };
+    // Run in order: later reads see what earlier writes left.
+    const Case cases[] = {
+        {0x40, 0x200200, 0, 0x4F, 7},
+        {0x40, 0x200100, 0, 0x4B, 0xFFFB},
+        {0x40, 0x200400, 0, 0x4F, 0xFE},
+        {0x40, 0x608100, 0xDEADBEEF, 0x43, 5000}, // a read ignores the value it carries
+        // A write confirmation carries the value now held, only as wide as the command.
+        {0x2F, 0x200200, 0x1FF, 0x60, 0xFF},
+        {0x2B, 0x200100, 0xABCDFFFE, 0x60, 0xFFFE},
+        {0x23, 0x608100, 0x12345678, 0x60, 0x12345678},
+        {0x40, 0x608100, 0, 0x43, 0x12345678},
+        // Unknown object; no "W"; a width that does not fit the type (the value stays).
+        {0x40, 0x700000, 0, 0x80, 0x06020000},
+        {0x2B, 0x700000, 1, 0x80, 0x06020000},
+        {0x2B, 0x604100, 1, 0x80, 0x06010002},
+        {0x2F, 0x100800, 1, 0x80, 0x06010002},
+        {0x23, 0x200200, 1, 0x80, 0x06070010},
+        {0x2F, 0x608100, 1, 0x80, 0x06070010},
+        {0x40, 0x608100, 0, 0x43, 0x12345678},
+        // A write-only object read; an unknown command; values command objects do not know.
+        {0x40, 0x2FFF00, 0, 0x80, 0x06010001},
+        {0x22, 0x608100, 1, 0x80, 0x05040001},
+        {0x2F, 0x2FF001, 3, 0x80, 0x06090030},
+        {0x2B, 0x2FFF00, 0x1234, 0x80, 0x06090030},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << std::hex << int(c.command) << " " << c.key);
+        EXPECT_EQ(Exchange(Request(c.command, c.key, c.value)),
+                  Reply(c.replyCommand, c.key, c.replyValue));
+    }
     EXPECT_EQ(int32_t(m_drive.Value(0x200100)), -2);
-    EXPECT_EQ(Exchange(Request(0x23, 0x608100, 0x12345678)), Reply(0x60, 0x608100, 0x12345678));
-    EXPECT_EQ(Exchange(Request(0x40, 0x608100)), Reply(0x43, 0x608100, 0x12345678));
-}
-
-TEST_F(VirtualDriveTest, RefusalsCarryTheirAbortCodes)
-{
-    // Unknown object, read and write.
-    EXPECT_EQ(Exchange(Request(0x40, 0x700000)), Reply(0x80, 0x700000, 0x06020000));
-    EXPECT_EQ(Exchange(Request(0x2B, 0x700000, 1)), Reply(0x80, 0x700000, 0x06020000));
-    // No "W": read only.
-    EXPECT_EQ(Exchange(Request(0x2B, 0x604100, 1)), Reply(0x80, 0x604100, 0x06010002));
-    EXPECT_EQ(Exchange(Request(0x2F, 0x100800, 1)), Reply(0x80, 0x100800, 0x06010002));
-    // Width that does not fit the type.
-    EXPECT_EQ(Exchange(Request(0x23, 0x200200, 1)), Reply(0x80, 0x200200, 0x06070010));
-    EXPECT_EQ(Exchange(Request(0x2F, 0x608100, 1)), Reply(0x80, 0x608100, 0x06070010));
-    EXPECT_EQ(m_drive.Value(0x608100), 5000u);
-    // Write-only object read; unknown command.
-    EXPECT_EQ(Exchange(Request(0x40, 0x2FFF00)), Reply(0x80, 0x2FFF00, 0x06010001));
-    EXPECT_EQ(Exchange(Request(0x22, 0x608100, 1)), Reply(0x80, 0x608100, 0x05040001));
-    // Command objects refuse values they do not know.
-    EXPECT_EQ(Exchange(Request(0x2F, 0x2FF001, 3)), Reply(0x80, 0x2FF001, 0x06090030));
-    EXPECT_EQ(Exchange(Request(0x2B, 0x2FFF00, 0x1234)), Reply(0x80, 0x2FFF00, 0x06090030));
+    EXPECT_EQ(m_drive.RequestCount(), int(std::size(cases)));
 }
 
 TEST_F(VirtualDriveTest, StringsComeInSegmentsWithToggleAndUnusedCount)
 {
-    // Seven bytes: one full segment that is also the last.
-    EXPECT_EQ(Exchange(Request(0x40, 0x100800)), Reply(0x41, 0x100800, 7));
-    EXPECT_EQ(Exchange(Request(0x60, 0)), (Sdo{0x01, 'A', 'B', 'C', 'D', 'E', 'F', 'G'}));
-    // A further segment after the end: no upload in progress any more.
-    EXPECT_EQ(Exchange(Request(0x70, 0)), Reply(0x80, 0, 0x05040001));
-
-    // Fourteen bytes: two full segments, the second toggled and last.
-    EXPECT_EQ(Exchange(Request(0x40, 0x100900)), Reply(0x41, 0x100900, 14));
-    EXPECT_EQ(Exchange(Request(0x60, 0)), (Sdo{0x00, 'A', 'B', 'C', 'D', 'E', 'F', 'G'}));
-    EXPECT_EQ(Exchange(Request(0x70, 0)), (Sdo{0x11, 'H', 'I', 'J', 'K', 'L', 'M', 'N'}));
-    EXPECT_EQ(Exchange(Request(0x60, 0)), Reply(0x80, 0, 0x05040001));
-
-    // Ten bytes: a full segment, then three bytes with four unused (zero).
-    EXPECT_EQ(Exchange(Request(0x40, 0x100A00)), Reply(0x41, 0x100A00, 10));
-    EXPECT_EQ(Exchange(Request(0x60, 0)), (Sdo{0x00, 'V', '1', '\t', '2', '\\', '3', '\n'}));
-    EXPECT_EQ(Exchange(Request(0x70, 0)), (Sdo{0x19, '4', '5', '6', 0, 0, 0, 0}));
-
-    // Empty: a single segment with seven unused bytes.
-    EXPECT_EQ(Exchange(Request(0x40, 0x100B00)), Reply(0x41, 0x100B00, 0));
-    EXPECT_EQ(Exchange(Request(0x60, 0)), (Sdo{0x0F, 0, 0, 0, 0, 0, 0, 0}));
-}
-
-TEST_F(VirtualDriveTest, SegmentRequestsOutOfTurn)
-{
-    CVirtualDrive fresh;
-    ASSERT_TRUE(fresh.Load(m_dir.path()));
-    Sdo reply{};
-    ASSERT_TRUE(fresh.Handle(Request(0x60, 0).data(), reply.data()));
-    EXPECT_EQ(reply, Reply(0x80, 0, 0x05040001));
-
-    // The first segment must not be toggled.
-    ASSERT_TRUE(Exchange(Request(0x40, 0x100900)));
-    EXPECT_EQ(Exchange(Request(0x70, 0)), Reply(0x80, 0, 0x05030000));
-    // Polling between segments leaves the upload alone; a repeated request (the client retries
-    // after a damaged reply) gets the same segment again.
-    EXPECT_EQ(Exchange(Request(0x60, 0)), (Sdo{0x00, 'A', 'B', 'C', 'D', 'E', 'F', 'G'}));
-    EXPECT_EQ(Exchange(Request(0x40, 0x200200)), Reply(0x4F, 0x200200, 7));
-    EXPECT_EQ(Exchange(Request(0x60, 0)), (Sdo{0x00, 'A', 'B', 'C', 'D', 'E', 'F', 'G'}));
-    EXPECT_EQ(Exchange(Request(0x70, 0)), (Sdo{0x11, 'H', 'I', 'J', 'K', 'L', 'M', 'N'}));
-
-    EXPECT_EQ(Upload(0x100A00), QByteArray("V1\t2\\3\n456"));
+    const std::pair<Sdo, Sdo> script[] = {
+        // Seven bytes: one full segment that is also the last; nothing after it.
+        {Request(0x40, 0x100800), Reply(0x41, 0x100800, 7)},
+        {Request(0x60, 0), {0x01, 'A', 'B', 'C', 'D', 'E', 'F', 'G'}},
+        {Request(0x70, 0), Reply(0x80, 0, 0x05040001)},
+        // Fourteen bytes: two full segments, the second toggled and last.
+        {Request(0x40, 0x100900), Reply(0x41, 0x100900, 14)},
+        {Request(0x60, 0), kSegmentAbcdefg},
+        {Request(0x70, 0), {0x11, 'H', 'I', 'J', 'K', 'L', 'M', 'N'}},
+        {Request(0x60, 0), Reply(0x80, 0, 0x05040001)},
+        // Ten bytes: a full segment, then three bytes with four unused (zero).
+        {Request(0x40, 0x100A00), Reply(0x41, 0x100A00, 10)},
+        {Request(0x60, 0), {0x00, 'V', '1', '\t', '2', '\\', '3', '\n'}},
+        {Request(0x70, 0), {0x19, '4', '5', '6', 0, 0, 0, 0}},
+        // Empty: a single segment with seven unused bytes.
+        {Request(0x40, 0x100B00), Reply(0x41, 0x100B00, 0)},
+        {Request(0x60, 0), {0x0F, 0, 0, 0, 0, 0, 0, 0}},
+        // Out of turn: the first segment must not be toggled; polling between segments leaves
+        // the upload alone; a repeated request (a retry after a damaged reply) gets the same
+        // segment again.
+        {Request(0x40, 0x100900), Reply(0x41, 0x100900, 14)},
+        {Request(0x70, 0), Reply(0x80, 0, 0x05030000)},
+        {Request(0x60, 0), kSegmentAbcdefg},
+        {Request(0x40, 0x200200), Reply(0x4F, 0x200200, 7)},
+        {Request(0x60, 0), kSegmentAbcdefg},
+        {Request(0x70, 0), {0x11, 'H', 'I', 'J', 'K', 'L', 'M', 'N'}},
+    };
+    for (size_t i = 0; i < std::size(script); ++i)
+        EXPECT_EQ(Exchange(script[i].first), script[i].second) << "step " << i;
 }
 
 TEST_F(VirtualDriveTest, StoreIsBusyThenIdleAndInitialiseWaitsForAcknowledge)
@@ -221,28 +268,6 @@ TEST_F(VirtualDriveTest, StatuswordFaultBitFollowsUnmaskedErrors)
     EXPECT_EQ(m_drive.Value(0x604100) & 0x08, 0u);
 }
 
-TEST_F(VirtualDriveTest, FaultPlanDropsAbortsAndSilences)
-{
-    CSimFaults& faults = m_drive.faults();
-    faults.DropNext(2);
-    faults.AbortNext(1, 0x08000020);
-    EXPECT_FALSE(Exchange(Request(0x40, 0x200200)));
-    EXPECT_FALSE(Exchange(Request(0x40, 0x200200)));
-    EXPECT_EQ(Exchange(Request(0x40, 0x200200)), Reply(0x80, 0x200200, 0x08000020));
-    EXPECT_EQ(Exchange(Request(0x40, 0x200200)), Reply(0x4F, 0x200200, 7));
-
-    faults.SetSilent(true);
-    EXPECT_FALSE(Exchange(Request(0x40, 0x200200)));
-    faults.Clear();
-    EXPECT_TRUE(Exchange(Request(0x40, 0x200200)));
-
-    faults.SilentFor(150);
-    EXPECT_FALSE(Exchange(Request(0x40, 0x200200)));
-    EXPECT_TRUE(
-        TestSupport::WaitFor([&] { return Exchange(Request(0x40, 0x200200)).has_value(); }));
-    EXPECT_GE(m_drive.RequestCount(), 7);
-}
-
 TEST_F(VirtualDriveTest, MeasuredValuesMoveUntilPinned)
 {
     // The velocity ripples around its target of 1000, so the position only ever grows.
@@ -287,10 +312,9 @@ TEST_F(VirtualDriveTest, RecorderRecordsTheConfiguredChannels)
     EXPECT_TRUE(TestSupport::WaitFor(
         [&] { return Exchange(Request(0x40, 0x230007)) == Reply(0x4F, 0x230007, 0); }));
 
-    QByteArray sample("\x34\x12\x88\x13\x00\x00", 6);
+    const QByteArray sample("\x34\x12\x88\x13\x00\x00", 6);
     EXPECT_EQ(Upload(0x230010), sample + sample + sample);
-    // The record stays for a re-read.
-    EXPECT_EQ(Upload(0x230010).size(), 18);
+    EXPECT_EQ(Upload(0x230010).size(), 18); // the record stays for a re-read
 }
 
 } // namespace

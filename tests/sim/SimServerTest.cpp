@@ -1,0 +1,290 @@
+// The virtual drive behind its servers: seen by a raw client on the slave side of the
+// pseudo-terminal, and by a bus device on the virtual CAN bus.
+
+#include "../comm/CommTestUtil.h"
+#include "SimCanServer.h"
+#include "SimSerialServer.h"
+#include "TestSupport.h"
+#include "VirtualDrive.h"
+#include "comm/SdoFrame.h"
+
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#ifdef DRIVARA_SIM_CAN
+#include <QCanBus>
+#include <QCanBusDevice>
+#endif
+
+#include <fcntl.h>
+#include <optional>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+using Frame = SdoFrame::Serial;
+
+constexpr uint32_t kNode = 5;
+constexpr uint32_t kKey = 0x100600; // U32 without behaviour of its own
+// Long enough for a loaded machine to answer; used only where an answer is expected.
+constexpr int kReplyTimeoutMs = 3000;
+// How long to listen for an answer that must not come.
+constexpr int kSilenceMs = 200;
+
+const Frame kRead = SdoFrame::BuildSerial(kNode, SdoFrame::kRead, kKey, 0);
+const Frame kAnswer = SdoFrame::BuildSerial(kNode, 0x43, kKey, 5000);
+
+// A client on the slave side of the terminal with plain termios; closed when the test ends.
+class RawClient
+{
+public:
+    explicit RawClient(const QString& path)
+        : m_fd(open(path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK))
+    {
+        termios tio{};
+        if (m_fd >= 0 && tcgetattr(m_fd, &tio) == 0) {
+            cfmakeraw(&tio);
+            tcsetattr(m_fd, TCSANOW, &tio);
+            tcflush(m_fd, TCIOFLUSH);
+        }
+    }
+    ~RawClient()
+    {
+        if (m_fd >= 0)
+            close(m_fd);
+    }
+    bool isOpen() const { return m_fd >= 0; }
+
+    bool Send(const void* bytes, size_t length)
+    {
+        return write(m_fd, bytes, length) == ssize_t(length);
+    }
+
+    // A request and its ten-byte reply, or nothing when the reply does not all come in time.
+    std::optional<Frame> Exchange(const Frame& request, int timeoutMs = kReplyTimeoutMs)
+    {
+        if (!Send(request.data(), request.size()))
+            return std::nullopt;
+        Frame frame{};
+        size_t got = 0;
+        QElapsedTimer timer;
+        timer.start();
+        while (got < frame.size()) {
+            const int left = timeoutMs - int(timer.elapsed());
+            pollfd in{m_fd, POLLIN, 0};
+            if (left <= 0 || poll(&in, 1, left) <= 0)
+                return std::nullopt;
+            const ssize_t n = read(m_fd, frame.data() + got, frame.size() - got);
+            if (n <= 0)
+                return std::nullopt;
+            got += size_t(n);
+        }
+        return frame;
+    }
+
+    // After the server closed its side: a read reports the end instead of waiting.
+    bool HungUp()
+    {
+        pollfd in{m_fd, POLLIN, 0};
+        uint8_t byte = 0;
+        return poll(&in, 1, kReplyTimeoutMs) > 0 &&
+               ((in.revents & POLLHUP) != 0 || read(m_fd, &byte, 1) <= 0);
+    }
+
+private:
+    int m_fd;
+};
+
+class SimServerTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_drive.Load(TestSupport::DistDir() + QStringLiteral("/data")));
+        m_drive.SetValue(kKey, 5000);
+    }
+
+    CVirtualDrive m_drive;
+};
+
+class SimSerialServerTest : public SimServerTest
+{
+protected:
+    void StartServer(int baud, const QString& link = {})
+    {
+        ASSERT_TRUE(m_server.Start(kNode, baud, link)) << m_server.ErrorString().toStdString();
+        m_client = std::make_unique<RawClient>(m_server.SlavePath());
+        ASSERT_TRUE(m_client->isOpen());
+    }
+
+    CSimSerialServer m_server{m_drive};
+    std::unique_ptr<RawClient> m_client;
+};
+
+TEST_F(SimSerialServerTest, AnswersItsOwnValidFramesOnly)
+{
+    StartServer(0);
+    EXPECT_EQ(m_client->Exchange(kRead), kAnswer);
+    EXPECT_EQ(m_client->Exchange(SdoFrame::BuildSerial(kNode, 0x2B, 0x100C00, 0xFFF0)),
+              SdoFrame::BuildSerial(kNode, 0x60, 0x100C00, 0xFFF0));
+
+    Frame bad = kRead;
+    bad[9] ^= 0x01;
+    EXPECT_FALSE(m_client->Exchange(bad, kSilenceMs));
+    EXPECT_FALSE(m_client->Exchange(SdoFrame::BuildSerial(kNode + 1, 0x40, kKey, 0), kSilenceMs));
+    EXPECT_EQ(m_drive.RequestCount(), 2);
+
+    // Garbage, then a good frame: the server finds its way back.
+    const uint8_t garbage[] = {0x55, 0x01, 0x02};
+    ASSERT_TRUE(m_client->Send(garbage, sizeof garbage));
+    EXPECT_EQ(m_client->Exchange(kRead), kAnswer);
+}
+
+TEST_F(SimSerialServerTest, PortNameAndLinkNameTheTerminal)
+{
+    QTemporaryDir links;
+    const QString link = links.path() + QStringLiteral("/dev/ttySIM0");
+    StartServer(0, link);
+    EXPECT_TRUE(m_server.SlavePath().startsWith(QStringLiteral("/dev/pts/")));
+    EXPECT_EQ(QStringLiteral("/dev/") + m_server.PortName(), m_server.SlavePath());
+    EXPECT_EQ(QFileInfo(link).symLinkTarget(), m_server.SlavePath());
+    RawClient viaLink(link);
+    ASSERT_TRUE(viaLink.isOpen());
+    EXPECT_EQ(viaLink.Exchange(kRead), kAnswer);
+
+    // Stopping is a drive that was unplugged: the line hangs up and the link goes.
+    m_server.Stop();
+    EXPECT_TRUE(m_client->HungUp());
+    EXPECT_FALSE(QFileInfo(link).isSymLink());
+}
+
+TEST_F(SimSerialServerTest, PacingAtTheBaudRate)
+{
+    StartServer(9600);
+    // Request and reply each take 10 x 10 bits at 9600 baud: over 20 ms per exchange.
+    for (int i = 0; i < 3; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        ASSERT_TRUE(m_client->Exchange(kRead));
+        EXPECT_GE(timer.nsecsElapsed(), 20000000LL);
+    }
+}
+
+TEST_F(SimSerialServerTest, FaultPlanOnTheWire)
+{
+    StartServer(0);
+    CSimFaults& faults = m_drive.faults();
+    faults.DropNext(1);
+    EXPECT_FALSE(m_client->Exchange(kRead, kSilenceMs));
+    EXPECT_EQ(m_client->Exchange(kRead), kAnswer);
+
+    faults.CorruptNext(1);
+    Frame corrupt = kAnswer;
+    corrupt[9] = uint8_t(corrupt[9] + 1);
+    EXPECT_EQ(m_client->Exchange(kRead), corrupt);
+    EXPECT_EQ(m_client->Exchange(kRead), kAnswer);
+
+    faults.AbortNext(1, 0x08000000);
+    EXPECT_EQ(m_client->Exchange(kRead), SdoFrame::BuildSerial(kNode, 0x80, kKey, 0x08000000));
+
+    faults.DelayReplies(60);
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_EQ(m_client->Exchange(kRead), kAnswer);
+    EXPECT_GE(timer.elapsed(), 60);
+    faults.DelayReplies(0);
+
+    faults.SetSilent(true);
+    EXPECT_FALSE(m_client->Exchange(kRead, kSilenceMs));
+    faults.Clear();
+    EXPECT_EQ(m_client->Exchange(kRead), kAnswer);
+
+    faults.SilentFor(300);
+    EXPECT_FALSE(m_client->Exchange(kRead, kSilenceMs));
+    std::optional<Frame> back;
+    EXPECT_TRUE(TestSupport::WaitFor(
+        [&] { return (back = m_client->Exchange(kRead, 100)).has_value(); }, kReplyTimeoutMs));
+    EXPECT_EQ(back, kAnswer);
+}
+
+#ifdef DRIVARA_SIM_CAN
+// The eight data bytes of a request or reply.
+QByteArray Payload(uint8_t command, uint32_t value = 0)
+{
+    const SdoFrame::Can frame = SdoFrame::BuildCan(kNode, command, kKey, value);
+    return QByteArray(reinterpret_cast<const char*>(frame.data() + 6), 8);
+}
+
+class SimCanServerTest : public SimServerTest
+{
+protected:
+    void SetUp() override
+    {
+        SimServerTest::SetUp();
+        const QString plugin = QStringLiteral("virtualcan");
+        // The drive first: its thread hosts the bus.
+        ASSERT_TRUE(m_server.Start(kNode, plugin, CommTest::BusUrl()))
+            << m_server.ErrorString().toStdString();
+        QString error;
+        m_client.reset(QCanBus::instance()->createDevice(plugin, CommTest::BusUrl(), &error));
+        ASSERT_TRUE(m_client) << error.toStdString();
+        ASSERT_TRUE(m_client->connectDevice());
+        ASSERT_TRUE(TestSupport::WaitFor(
+            [&] { return m_client->state() == QCanBusDevice::ConnectedState; }));
+    }
+
+    std::optional<QCanBusFrame> Exchange(uint32_t id, const QByteArray& payload,
+                                         int timeoutMs = kReplyTimeoutMs)
+    {
+        EXPECT_TRUE(m_client->writeFrame(QCanBusFrame(id, payload)));
+        if (!TestSupport::WaitFor([&] { return m_client->framesAvailable() > 0; }, timeoutMs))
+            return std::nullopt;
+        return m_client->readFrame();
+    }
+
+    CSimCanServer m_server{m_drive};
+    std::unique_ptr<QCanBusDevice> m_client;
+};
+
+TEST_F(SimCanServerTest, AnswersRequestsToItsNode)
+{
+    auto reply = Exchange(0x600 + kNode, Payload(SdoFrame::kRead));
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(reply->frameId(), 0x580u + kNode);
+    EXPECT_EQ(reply->payload(), Payload(0x43, 5000));
+    reply = Exchange(0x600 + kNode, Payload(SdoFrame::kWrite4, 9));
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(reply->payload(), Payload(0x60, 9));
+
+    // Another node's request and a reply identifier are not for this drive.
+    EXPECT_FALSE(Exchange(0x600 + kNode + 1, Payload(SdoFrame::kRead), kSilenceMs));
+    EXPECT_FALSE(Exchange(0x580 + kNode, Payload(SdoFrame::kRead), kSilenceMs));
+    EXPECT_EQ(m_drive.RequestCount(), 2);
+}
+
+TEST_F(SimCanServerTest, FaultPlanOnTheBus)
+{
+    m_drive.faults().DropNext(1);
+    EXPECT_FALSE(Exchange(0x600 + kNode, Payload(SdoFrame::kRead), kSilenceMs));
+
+    m_drive.faults().CorruptNext(1);
+    auto reply = Exchange(0x600 + kNode, Payload(SdoFrame::kRead));
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(reply->payload(), Payload(0x43, ~5000u));
+
+    m_drive.faults().DelayReplies(80);
+    QElapsedTimer timer;
+    timer.start();
+    reply = Exchange(0x600 + kNode, Payload(SdoFrame::kRead));
+    ASSERT_TRUE(reply);
+    EXPECT_GE(timer.elapsed(), 80);
+    EXPECT_EQ(reply->payload(), Payload(0x43, 5000));
+}
+
+#endif
+
+} // namespace
