@@ -7,6 +7,7 @@
 #include "comm/CommPort.h"
 #include "comm/CtrlLink.h"
 #include "comm/MessageLayer.h"
+#include "comm/OpenSettings.h"
 #include "comm/SdoFrame.h"
 #include "dictionary/SdoDatabase.h"
 
@@ -89,18 +90,6 @@ private:
     CWindowHandle m_handle;
 };
 
-void SerialSettings(const QString& portName, uint32_t baud, uint32_t settings[7])
-{
-    char16_t name[8] = {};
-    for (int i = 0; i < portName.size() && i < 7; ++i)
-        name[i] = portName.at(i).unicode();
-    for (int word = 0; word < 4; ++word)
-        settings[word] = uint32_t(name[2 * word]) | (uint32_t(name[2 * word + 1]) << 16);
-    settings[4] = 1;
-    settings[5] = baud;
-    settings[6] = 500;
-}
-
 void BM_DumpOverPty(benchmark::State& state)
 {
     const int baud = static_cast<int>(state.range(0));
@@ -113,10 +102,10 @@ void BM_DumpOverPty(benchmark::State& state)
     }
     CLinkFlags flags;
     CCtrlLink link(flags, DataDir());
-    uint32_t settings[7] = {};
-    SerialSettings(server.PortName(), uint32_t(baud), settings);
+    OpenSettings settings{};
+    SerialOpenSettings(server.PortName(), 1, uint32_t(baud), 500, settings);
     link.SetNodeId(1);
-    if (link.SetMode(2) != 1 || link.Open(settings) != 0) {
+    if (link.SetMode(2) != 1 || link.Open(settings.data()) != 0) {
         state.SkipWithError("serial link did not open");
         return;
     }
@@ -167,9 +156,9 @@ void BM_TransportOnlyOverPty(benchmark::State& state)
         return;
     }
     CCommPort port(DataDir());
-    uint32_t settings[7] = {};
-    SerialSettings(server.PortName(), uint32_t(baud), settings);
-    if (port.Load(CCommPort::ModeSerial) != 1 || port.Open(settings) != 0) {
+    OpenSettings settings{};
+    SerialOpenSettings(server.PortName(), 1, uint32_t(baud), 500, settings);
+    if (port.Load(CCommPort::ModeSerial) != 1 || port.Open(settings.data()) != 0) {
         state.SkipWithError("serial port did not open");
         return;
     }

@@ -9,6 +9,7 @@
 #include "app/SysData.h"
 #include "app/TextNumbers.h"
 #include "comm/CommPort.h"
+#include "comm/OpenSettings.h"
 #include "pages/ConstantArrival.h"
 #include "pages/PageTable.h"
 #include "pages/ParamPage.h"
@@ -93,17 +94,10 @@ private:
 
 bool OpenLink(CSysData& sys, const QString& port)
 {
-    uint32_t settings[7] = {};
-    char16_t name[8] = {};
-    for (int i = 0; i < port.size() && i < 7; ++i)
-        name[i] = port.at(i).unicode();
-    for (int word = 0; word < 4; ++word)
-        settings[word] = uint32_t(name[2 * word]) | (uint32_t(name[2 * word + 1]) << 16);
-    settings[4] = 1;
-    settings[5] = kBaud;
-    settings[6] = 500;
+    OpenSettings settings{};
+    SerialOpenSettings(port, 1, kBaud, 500, settings);
     sys.link.SetNodeId(1);
-    return sys.link.SetMode(CCommPort::ModeSerial) == 1 && sys.link.Open(settings) == 0;
+    return sys.link.SetMode(CCommPort::ModeSerial) == 1 && sys.link.Open(settings.data()) == 0;
 }
 
 // One pass as the main frame starts it (action 0); waits on events, not by spinning.

@@ -3,6 +3,7 @@
 // Helpers shared by the transport, link and virtual drive tests.
 
 #include "app/Report.h"
+#include "comm/OpenSettings.h"
 
 #include <QString>
 #include <QStringList>
@@ -17,25 +18,20 @@
 
 namespace CommTest {
 
-using Settings = std::array<uint32_t, 7>;
+using Settings = OpenSettings;
 
-// Serial open settings: port name as UTF-16 in words 0-3, node id, baud rate, reply timeout.
 inline Settings SerialSettings(const QString& port, uint32_t baudRate, uint32_t timeoutMs,
                                uint32_t nodeId = 1)
 {
     Settings words{};
-    std::memcpy(words.data(), port.utf16(),
-                std::min<size_t>(static_cast<size_t>(port.size()), 7) * sizeof(char16_t));
-    words[4] = nodeId;
-    words[5] = baudRate;
-    words[6] = timeoutMs;
+    SerialOpenSettings(port, nodeId, baudRate, timeoutMs, words);
     return words;
 }
 
-// CAN open settings: four unused words, node id, PCAN bit-rate code (500 kbit/s), reply timeout.
+// 500 kbit/s.
 inline Settings CanSettings(uint32_t nodeId, uint32_t timeoutMs)
 {
-    return {0, 0, 0, 0, nodeId, 0x001C, timeoutMs};
+    return CanOpenSettings(nodeId, 0x001C, timeoutMs);
 }
 
 // This process's virtual CAN bus, so that parallel test binaries never share one.

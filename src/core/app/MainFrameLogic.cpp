@@ -2,6 +2,7 @@
 
 #include "Report.h"
 #include "SysData.h"
+#include "comm/OpenSettings.h"
 #include "pages/ConstantArrival.h"
 
 namespace {
@@ -27,22 +28,6 @@ CMainFrameLogic::~CMainFrameLogic()
 {
     if (m_sys.mainFrameWnd == m_handle.hwnd())
         m_sys.mainFrameWnd = kNoWindow;
-}
-
-bool CMainFrameLogic::SerialSettings(const QString& portName, uint32_t baud, uint32_t nodeId,
-                                     uint32_t timeoutMs, uint32_t settings[7])
-{
-    if (portName.isEmpty() || portName.size() > 7)
-        return false;
-    char16_t name[8] = {};
-    for (int i = 0; i < portName.size(); ++i)
-        name[i] = portName.at(i).unicode();
-    for (int w = 0; w < 4; ++w)
-        settings[w] = uint32_t(name[2 * w]) | (uint32_t(name[2 * w + 1]) << 16);
-    settings[4] = nodeId;
-    settings[5] = baud;
-    settings[6] = timeoutMs;
-    return true;
 }
 
 QString CMainFrameLogic::CanStatusText(uint32_t bitrateCode)
@@ -74,14 +59,14 @@ bool CMainFrameLogic::FinishOpen(int result, const QString& failureText, QString
 bool CMainFrameLogic::OpenSerial(const QString& portName, uint32_t baud, uint32_t nodeId,
                                  uint32_t timeoutMs, QString& error)
 {
-    uint32_t settings[7] = {};
-    if (!SerialSettings(portName, baud, nodeId, timeoutMs, settings)) {
+    OpenSettings settings{};
+    if (!SerialOpenSettings(portName, nodeId, baud, timeoutMs, settings)) {
         error = QStringLiteral("open COM port failure!! \n");
         return false;
     }
     m_sys.link.SetMode(2);
     m_sys.link.SetNodeId(nodeId);
-    const int result = m_sys.link.Open(settings);
+    const int result = m_sys.link.Open(settings.data());
     if (result == 0) {
         m_sys.serialPortName = portName;
         m_sys.baudOrBitrate = baud;
@@ -103,8 +88,8 @@ bool CMainFrameLogic::OpenCan(const QString& plugin, const QString& interfaceNam
     }
     m_sys.link.SetNodeId(nodeId);
     m_sys.link.SetCanDevice(plugin, interfaceName);
-    const uint32_t settings[7] = {0, 0, 0, 0, nodeId, bitrateCode, timeoutMs};
-    const int result = m_sys.link.Open(settings);
+    const OpenSettings settings = CanOpenSettings(nodeId, bitrateCode, timeoutMs);
+    const int result = m_sys.link.Open(settings.data());
     if (result == 0) {
         m_sys.baudOrBitrate = bitrateCode;
         m_sys.driverId = static_cast<uint8_t>(nodeId);

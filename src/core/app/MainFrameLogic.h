@@ -56,9 +56,6 @@ public:
     std::function<void(unsigned code)> onPagesControl; // WM_PAGE_CONTROL code to every page
     std::function<void()> onConnectionChanged;
 
-    // The serial port name as it goes into the open settings: at most 7 characters.
-    static bool SerialSettings(const QString& portName, uint32_t baud, uint32_t nodeId,
-                               uint32_t timeoutMs, uint32_t settings[7]);
     static QString CanStatusText(uint32_t bitrateCode);
 
 private:
