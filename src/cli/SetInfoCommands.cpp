@@ -3,6 +3,7 @@
 #include "Output.h"
 
 #include "comm/AbortCodes.h"
+#include "comm/DriveState.h"
 #include "comm/SdoFrame.h"
 
 namespace {
@@ -145,6 +146,11 @@ int RunInfo(CCliSession& session, const CliOptions& options)
         else if (answer.kind != CCliSession::Answer::Abort)
             return Refused(key, answer);
     }
+    const CCliSession::Answer status = session.Exchange(SdoFrame::kRead, kStatuswordKey, 0);
+    if (status.kind == CCliSession::Answer::Value)
+        Out() << "  " << QStringLiteral("Drive state").leftJustified(32)
+              << DriveStateText(static_cast<uint16_t>(status.value))
+              << ((status.value & 0x08) ? " (fault)" : "") << '\n';
     const int rounds = options.count > 0 ? options.count : 3;
     for (int round = 1; round <= rounds; ++round) {
         Out() << "Live values (" << round << '/' << rounds << ")\n";
