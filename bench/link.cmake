@@ -1,7 +1,7 @@
 # Exchanges per second of the control link over a pseudo-terminal against the virtual drive.
 if(TARGET drivara_simcore AND TARGET drivara_transport_serial)
     drivara_add_bench(drivara_link_bench
-        SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/link/LinkBench.cpp
+        SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/link/LinkBench.cpp ${CMAKE_CURRENT_SOURCE_DIR}/QtBenchMain.cpp
         LIBS drivara_comm drivara_simcore drivara_dictionary
         DEPENDS drivara_transport_serial drivara_dictionary_data)
 endif()

@@ -207,14 +207,3 @@ BENCHMARK(BM_BuildListAndShowValues)->Arg(100)->Arg(2000)->Unit(benchmark::kMicr
 BENCHMARK(BM_PageReadPass)->UseRealTime()->Unit(benchmark::kMillisecond)->MinTime(3.0);
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
