@@ -1,5 +1,5 @@
 // Input: INI text, then NUL-separated section, key and value for a write.
-#include "app/IniFile.h"
+#include "base/IniFile.h"
 
 #include <QString>
 #include <QStringList>

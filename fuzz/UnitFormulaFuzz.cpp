@@ -3,9 +3,9 @@
 // any text a database may carry is shown to end in a defined value without a crash or undefined
 // behaviour.
 
-#include "app/Report.h"
-#include "pages/FormulaEvaluator.h"
-#include "pages/UnitTable.h"
+#include "base/Report.h"
+#include "units/FormulaEvaluator.h"
+#include "units/UnitTable.h"
 
 #include <QString>
 

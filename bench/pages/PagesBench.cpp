@@ -5,12 +5,12 @@
 // bits / 115200 s; the target is at least 90% of it.
 #include "SimSerialServer.h"
 #include "VirtualDrive.h"
-#include "app/IniFile.h"
+#include "base/IniFile.h"
 #include "app/SysData.h"
-#include "app/TextNumbers.h"
+#include "base/TextNumbers.h"
 #include "comm/CommPort.h"
 #include "comm/OpenSettings.h"
-#include "pages/ConstantArrival.h"
+#include "units/ConstantArrival.h"
 #include "pages/PageTable.h"
 #include "pages/ParamPage.h"
 

@@ -1,7 +1,7 @@
 #include "CliSession.h"
 
-#include "app/IniFile.h"
-#include "app/Report.h"
+#include "base/IniFile.h"
+#include "base/Report.h"
 #include "comm/SdoFrame.h"
 
 #include <QCoreApplication>

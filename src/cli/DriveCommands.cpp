@@ -2,7 +2,7 @@
 #include "Commands.h"
 #include "Output.h"
 
-#include "app/TextNumbers.h"
+#include "base/TextNumbers.h"
 #include "comm/AbortCodes.h"
 #include "comm/SdoFrame.h"
 

@@ -3,7 +3,7 @@
 #include "CliOptions.h"
 
 #include "app/SysData.h"
-#include "app/TextNumbers.h"
+#include "base/TextNumbers.h"
 
 #include <cstdio>
 

@@ -7,7 +7,7 @@
 #include "Commands.h"
 #include "Output.h"
 
-#include "app/Report.h"
+#include "base/Report.h"
 
 #include <QCoreApplication>
 #include <QHash>

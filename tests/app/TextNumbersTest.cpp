@@ -1,4 +1,4 @@
-#include "app/TextNumbers.h"
+#include "base/TextNumbers.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "TestSupport.h"
 
-#include "app/IniFile.h"
+#include "base/IniFile.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -2,7 +2,7 @@
 
 // Helpers shared by the transport, link and virtual drive tests.
 
-#include "app/Report.h"
+#include "base/Report.h"
 #include "comm/OpenSettings.h"
 
 #include <QString>

@@ -3,12 +3,12 @@
 
 #include "TestSupport.h"
 
-#include "app/IniFile.h"
-#include "app/TextNumbers.h"
+#include "base/IniFile.h"
+#include "base/TextNumbers.h"
 #include "dictionary/SdoDatabase.h"
-#include "pages/FormulaEvaluator.h"
+#include "units/FormulaEvaluator.h"
 #include "pages/PageTable.h"
-#include "pages/UnitTable.h"
+#include "units/UnitTable.h"
 
 #include <QFile>
 #include <QRegularExpression>

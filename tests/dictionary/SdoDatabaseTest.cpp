@@ -3,7 +3,7 @@
 #include "DatabaseRecord.h"
 #include "TestSupport.h"
 
-#include "app/Report.h"
+#include "base/Report.h"
 #include "dictionary/SdoDatabase.h"
 
 #include <QDir>

@@ -2,7 +2,7 @@
 
 #include "TestSupport.h"
 
-#include "app/Report.h"
+#include "base/Report.h"
 #include "app/SysData.h"
 #include "comm/MessageLayer.h"
 

@@ -3,7 +3,7 @@
 #include "SimSerialServer.h"
 #include "VirtualDrive.h"
 #include "app/MainFrameLogic.h"
-#include "app/Report.h"
+#include "base/Report.h"
 #include "app/SysData.h"
 
 #include <gtest/gtest.h>

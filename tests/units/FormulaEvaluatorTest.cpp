@@ -1,7 +1,7 @@
 #include "UnitsTestSupport.h"
 
-#include "pages/FormulaEvaluator.h"
-#include "pages/UnitTable.h"
+#include "units/FormulaEvaluator.h"
+#include "units/UnitTable.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 #include "UnitsTestSupport.h"
 
 #include "app/SysData.h"
-#include "pages/ConstantArrival.h"
+#include "units/ConstantArrival.h"
 
 #include <gtest/gtest.h>
 

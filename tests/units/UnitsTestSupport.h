@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/Report.h"
-#include "pages/FormulaEvaluator.h"
+#include "base/Report.h"
+#include "units/FormulaEvaluator.h"
 
 #include <QStringList>
 

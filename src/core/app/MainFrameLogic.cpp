@@ -1,9 +1,9 @@
 #include "MainFrameLogic.h"
 
-#include "Report.h"
 #include "SysData.h"
+#include "base/Report.h"
 #include "comm/OpenSettings.h"
-#include "pages/ConstantArrival.h"
+#include "units/ConstantArrival.h"
 
 namespace {
 const QString kClosedText = QStringLiteral("Comm Status: Closed");

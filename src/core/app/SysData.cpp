@@ -1,7 +1,7 @@
 #include "SysData.h"
 
-#include "IniFile.h"
-#include "TextNumbers.h"
+#include "base/IniFile.h"
+#include "base/TextNumbers.h"
 
 #include <QDir>
 #include <QLocale>

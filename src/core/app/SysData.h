@@ -3,9 +3,10 @@
 #include "comm/CtrlLink.h"
 #include "comm/LinkFlags.h"
 #include "dictionary/SdoDatabase.h"
-#include "pages/FormulaEvaluator.h"
-#include "pages/PageListModel.h"
-#include "pages/UnitTable.h"
+#include "pages/PageHost.h"
+#include "pages/ValueFormat.h"
+#include "units/FormulaEvaluator.h"
+#include "units/UnitTable.h"
 
 #include <QString>
 
@@ -24,9 +25,9 @@ struct CSysDataOptions
 };
 
 // The program-wide data object: installation paths, languages, the dictionary, the unit table
-// and formula evaluator, the control link and the link-wide flags (inherited, so that
-// g_sysData.connected reads as the link flag it is), and the page-list operations.
-class CSysData : public CLinkFlags, public IDictionaryHost
+// and formula evaluator, the control link and the link-wide flags (inherited through the page
+// host, so that g_sysData.connected reads as the link flag it is), and the page-list operations.
+class CSysData : public CPageHost, public IDictionaryHost
 {
 public:
     explicit CSysData(const CSysDataOptions& options = {});
@@ -52,34 +53,43 @@ public:
     void SetListColumns(int screenDotsPerInch);
 
     // Page-list operations on a page's list model.
-    void InitParamList(CPageListModel& list);
-    void LoadPageDefinition(CPageListModel& list, const QString& pageName, HWND hwnd);
-    void AddPageItem(CPageListModel& list, uint32_t key, int row, HWND hwnd, bool includeStrings);
+    void InitParamList(CPageListModel& list) override;
+    void LoadPageDefinition(CPageListModel& list, const QString& pageName, HWND hwnd) override;
+    void AddPageItem(CPageListModel& list, uint32_t key, int row, HWND hwnd,
+                     bool includeStrings) override;
     bool ItemExists(const CPageListModel& list, uint32_t key) const;
     QString FindItemRow(const CPageListModel& list, uint32_t key, QString& dataType,
-                        int& row) const;
+                        int& row) const override;
     void RenumberRows(CPageListModel& list, int first);
-    void RenumberRowsFrom(CPageListModel& list, int base);
-    void DeleteSelectedRows(CPageListModel& list);
-    static bool RawToValue(const QString& dataType, uint32_t raw, double& value);
+    void RenumberRowsFrom(CPageListModel& list, int base) override;
+    void DeleteSelectedRows(CPageListModel& list) override;
+    static bool RawToValue(const QString& dataType, uint32_t raw, double& value)
+    {
+        return ::RawToValue(dataType, raw, value);
+    }
     static QString FormatValue(const QString& format, const QString& dataType,
-                               const QString& formula, double value);
-    static uint8_t WriteCommandForType(const QString& dataType);
-    void WriteItem(HWND hwnd, const CPageListModel& list, int row);
-    QString ObjectHelpText(uint32_t key) const; // empty when the key is unknown
-    void ShowObjectHelp(uint32_t key) const;    // reports ObjectHelpText as an information message
+                               const QString& formula, double value)
+    {
+        return ::FormatValue(format, dataType, formula, value);
+    }
+    static uint8_t WriteCommandForType(const QString& dataType)
+    {
+        return ::WriteCommandForType(dataType);
+    }
+    void WriteItem(HWND hwnd, const CPageListModel& list, int row) override;
+    QString ObjectHelpText(uint32_t key) const override; // empty when the key is unknown
+    void
+    ShowObjectHelp(uint32_t key) const override; // reports ObjectHelpText as an information message
 
     // Raw to shown value through the unit formula.
     bool ConvertForDisplay(HWND window, uint32_t key, const QString& unit, double* value,
-                           QString& formula, bool& done);
+                           QString& formula, bool& done) override;
     // The last branch of WriteItem: a unit that converts through its formula.
     void WriteThroughFormula(HWND window, uint32_t key, const QString& unit,
                              const QString& dataType, const QString& text);
 
-    // List column titles and widths (name, data, unit, and two more), screen dots per inch.
-    QString titleName, titleData, titleUnit;
-    int columnWidths[5] = {0, 0, 0, 0, 0};
-    int dotsPerInch = 96;
+    CCtrlLink& Link() override { return link; }
+
     int captionHeight = 0;
 
     CSdoDatabase dictionary;
@@ -88,7 +98,6 @@ public:
     CUnitTable unitTable;
 
     QString databasePath;
-    QString projectOpenStamp;
     QString statusText;
 
     std::atomic<uint8_t> programLanguage{0};
@@ -110,10 +119,6 @@ public:
     QString dataDir;
 
     uint8_t commMode = 0;
-
-    HWND currentPageWnd = kNoWindow;
-    HWND browserRequesterWnd = kNoWindow;
-    QString busPanelName;
 
 private:
     mutable std::mutex m_pathMutex; // the loading thread reads the paths while they are set

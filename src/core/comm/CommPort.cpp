@@ -1,6 +1,6 @@
 #include "CommPort.h"
 
-#include "app/Report.h"
+#include "base/Report.h"
 
 #include <QLibrary>
 #include <cstring>

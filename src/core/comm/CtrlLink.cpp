@@ -1,7 +1,7 @@
 #include "CtrlLink.h"
 
 #include "MessageLayer.h"
-#include "app/Report.h"
+#include "base/Report.h"
 
 #include <chrono>
 #include <cstring>

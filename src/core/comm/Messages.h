@@ -1,11 +1,10 @@
 #pragma once
 
+#include "base/Handle.h"
+
 #include <cstdint>
 
-// Window handles and message numbers. A handle names one receiver registered with the message
-// layer; 0 is "no window". Values follow the Windows numbering the drive tools have always used.
-using HWND = uint32_t;
-constexpr HWND kNoWindow = 0;
+// Message numbers. Values follow the Windows numbering the drive tools have always used.
 
 constexpr unsigned WM_USER = 0x0400;
 constexpr unsigned WM_CLOSE = 0x0010;

@@ -1,8 +1,8 @@
 #include "SdoDatabase.h"
 
-#include "app/IniFile.h"
-#include "app/Report.h"
-#include "app/TextNumbers.h"
+#include "base/IniFile.h"
+#include "base/Report.h"
+#include "base/TextNumbers.h"
 
 #include <QFile>
 

@@ -1,6 +1,6 @@
 #include "PageListModel.h"
 
-#include "app/TextNumbers.h"
+#include "base/TextNumbers.h"
 
 #include <QCoreApplication>
 #include <QMetaType>

@@ -1,7 +1,7 @@
 #include "ParamPage.h"
 
-#include "app/SysData.h"
-#include "app/TextNumbers.h"
+#include "ValueFormat.h"
+#include "base/TextNumbers.h"
 
 namespace {
 using Col = CPageListModel::Column;
@@ -17,7 +17,7 @@ bool IsVisibleString(const QString& dataType)
 }
 } // namespace
 
-CParamPage::CParamPage(CSysData& sys, const CPageSpec& spec, const QString& panelName)
+CParamPage::CParamPage(CPageHost& sys, const CPageSpec& spec, const QString& panelName)
     : m_sys(sys), m_spec(spec), m_panelName(panelName), m_handle(this)
 {
 }
@@ -105,7 +105,7 @@ void CParamPage::ReadNext()
         m_readCursor = 0;
         return;
     }
-    m_sys.link.Request(hwnd(), kSdoRead, m_list.RowKey(m_readCursor - 1), 0);
+    m_sys.Link().Request(hwnd(), kSdoRead, m_list.RowKey(m_readCursor - 1), 0);
     ++m_readCursor;
 }
 
@@ -146,20 +146,19 @@ void CParamPage::OnValue(uint32_t raw, uint32_t key)
     if (m_spec.variant == PageVariant::DriverProperty && row >= 0 && IsVisibleString(dataType)) {
         m_stringAccumulator.clear();
         m_segmentCommand = kSegmentEven;
-        m_sys.link.Request(hwnd(), m_segmentCommand, key, 0);
+        m_sys.Link().Request(hwnd(), m_segmentCommand, key, 0);
         return;
     }
 
     double value = 0.0;
-    if (!CSysData::RawToValue(dataType, raw, value))
+    if (!RawToValue(dataType, raw, value))
         return;
     QString formula;
     bool done = false;
     if (!m_sys.ConvertForDisplay(hwnd(), key, unit, &value, formula, done))
         return;
     if (row >= 0)
-        m_list.SetItemText(row, Col::ColValue,
-                           CSysData::FormatValue(unit, dataType, formula, value));
+        m_list.SetItemText(row, Col::ColValue, FormatValue(unit, dataType, formula, value));
     if (m_readCursor != 0)
         ReadNext();
 }
@@ -181,13 +180,13 @@ void CParamPage::OnSegment(uint32_t key)
         return;
     const uint8_t* data = nullptr;
     int length = 0;
-    m_sys.link.GetSegment(data, length);
+    m_sys.Link().GetSegment(data, length);
     length = data ? qBound(0, length, kSegmentBytes) : 0;
     m_stringAccumulator.append(reinterpret_cast<const char*>(data), length);
 
     if (length == kSegmentBytes) {
         m_segmentCommand = m_segmentCommand == kSegmentEven ? kSegmentOdd : kSegmentEven;
-        m_sys.link.Request(hwnd(), m_segmentCommand, key, 0);
+        m_sys.Link().Request(hwnd(), m_segmentCommand, key, 0);
         return;
     }
 
@@ -211,7 +210,7 @@ void CParamPage::OnCellEdited(int row, int column)
     if (column == Col::ColValue)
         m_sys.WriteItem(hwnd(), m_list, row);
     else if (column == Col::ColUnit)
-        m_sys.link.Request(hwnd(), kSdoRead, m_list.RowKey(row), 0);
+        m_sys.Link().Request(hwnd(), kSdoRead, m_list.RowKey(row), 0);
 }
 
 int CParamPage::TakeFocusedSelection()
@@ -245,13 +244,13 @@ void CParamPage::OnPageControl(uint32_t action)
     switch (action) {
     case ActionActivate:
         StartReadPassIfConnected();
-        m_sys.link.EnableLoop(hwnd());
+        m_sys.Link().EnableLoop(hwnd());
         m_active = 1;
         break;
     case ActionClose:
         m_readCursor = 0;
         m_active = 0;
-        m_sys.link.DisableLoop(hwnd());
+        m_sys.Link().DisableLoop(hwnd());
         break;
     case ActionReload:
         if (m_spec.variant != PageVariant::TorqueMode && m_active)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "PageHost.h"
 #include "PageListModel.h"
 #include "PageTable.h"
 #include "comm/MessageLayer.h"
@@ -8,8 +9,6 @@
 #include <QString>
 
 #include <functional>
-
-class CSysData;
 
 // The behaviour shared by the parameter pages, without any widget: owns the page's list model
 // and window handle, runs read passes (one read outstanding, the next sent on the answer),
@@ -28,7 +27,7 @@ public:
         ActionRestore = 4
     };
 
-    CParamPage(CSysData& sys, const CPageSpec& spec, const QString& panelName = QString());
+    CParamPage(CPageHost& sys, const CPageSpec& spec, const QString& panelName = QString());
     ~CParamPage() override;
 
     // Builds the list and starts the first read pass. restoreHook, when set, may fill the list
@@ -70,7 +69,7 @@ private:
     int TakeFocusedSelection();
     void Relabel();
 
-    CSysData& m_sys;
+    CPageHost& m_sys;
     CPageSpec m_spec;
     QString m_panelName;
     CPageListModel m_list;

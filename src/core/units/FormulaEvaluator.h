@@ -1,6 +1,6 @@
 #pragma once
 
-#include "comm/Messages.h"
+#include "base/Handle.h"
 
 #include <QString>
 

@@ -1,6 +1,6 @@
-#include "ConstantArrival.h"
-#include "FormulaText.h"
 #include "app/SysData.h"
+#include "units/ConstantArrival.h"
+#include "units/FormulaText.h"
 
 namespace {
 constexpr uint8_t kReadCommand = 0x40;

@@ -1,8 +1,8 @@
 #include "FormulaEvaluator.h"
 
 #include "FormulaText.h"
-#include "app/Report.h"
-#include "app/TextNumbers.h"
+#include "base/Report.h"
+#include "base/TextNumbers.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
 #include "UnitTable.h"
 
-#include "app/Report.h"
+#include "base/Report.h"
 
 #include <new>
 
