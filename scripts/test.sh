@@ -1,21 +1,24 @@
 #!/usr/bin/env bash
-# Installs what is needed, builds and runs every test: the normal build, a sanitizer build of the
-# core tests (AddressSanitizer + UndefinedBehaviorSanitizer) and a short fuzzing run.
-set -euo pipefail
+# Installs what is needed, builds and runs every test: the layer check, the normal build with all
+# tests, an AddressSanitizer + UndefinedBehaviorSanitizer build of the tests, a ThreadSanitizer
+# build of the threaded tests (link, message layer, dictionary loader) and a short fuzzing run.
+# Every stage runs even when an earlier one failed; the summary line is always printed and the
+# script fails when any stage failed.
+set -uo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/install-deps.sh
+bash scripts/install-deps.sh || exit 1
 JOBS=${JOBS:-2}
-
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDRIVARA_WERROR=ON >/dev/null
-cmake --build build -j"$JOBS"
 PASSED=0
 FAILED=0
+FAILED_STAGES=()
+
 # Runs ctest in a build folder and adds its counts to the totals printed at the end.
 run_ctest() {
-  local log
+  local dir=$1
+  shift
+  local log rc=0
   log=$(mktemp)
-  local rc=0
-  (cd "$1" && shift && ctest --output-on-failure -j"$JOBS" "$@") | tee "$log" || rc=$?
+  (cd "$dir" && ctest --output-on-failure -j"$JOBS" "$@") 2>&1 | tee "$log" || rc=$?
   local total failed
   total=$(sed -n 's/.*tests failed out of \([0-9]*\).*/\1/p' "$log" | tail -1)
   failed=$(sed -n 's/.*tests passed, \([0-9]*\) tests failed.*/\1/p' "$log" | tail -1)
@@ -24,17 +27,59 @@ run_ctest() {
   FAILED=$((FAILED + ${failed:-0}))
   return $rc
 }
-run_ctest build
 
-if [ "${DRIVARA_SKIP_SANITIZE:-0}" != 1 ]; then
-  cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DDRIVARA_SANITIZE=ON \
-        -DDRIVARA_BENCH=OFF >/dev/null
-  cmake --build build-asan -j"$JOBS"
+# stage NAME COMMAND...: runs one stage and remembers it when it fails.
+stage() {
+  local name=$1
+  shift
+  echo "== $name"
+  local start=$SECONDS
+  if ! "$@"; then
+    FAILED_STAGES+=("$name")
+    echo "== $name FAILED"
+  fi
+  echo "== $name took $((SECONDS - start)) s"
+}
+
+build() {
+  local dir=$1
+  shift
+  cmake -S . -B "$dir" -G Ninja "$@" >/dev/null && cmake --build "$dir" -j"$JOBS"
+}
+
+main_tests() {
+  build build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDRIVARA_WERROR=ON || return 1
+  run_ctest build
+}
+
+asan_tests() {
+  build build-asan -DCMAKE_BUILD_TYPE=Debug -DDRIVARA_SANITIZE=ON -DDRIVARA_BENCH=OFF || return 1
   ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_ctest build-asan
-fi
+}
 
+# Qt itself is not built with ThreadSanitizer; tests/tsan.supp names the few reports that come
+# from inside it, and why. QT_NO_GLIB keeps GLib's event loop (equally uninstrumented) out of it.
+tsan_tests() {
+  build build-tsan -DCMAKE_BUILD_TYPE=Debug -DDRIVARA_TSAN=ON -DDRIVARA_BENCH=OFF \
+    "-DDRIVARA_TEST_DIRS=link;shell;dictionary" || return 1
+  QT_NO_GLIB=1 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/tests/tsan.supp" \
+    run_ctest build-tsan -R '^(link_test|message_layer_test|dictionary_test)\.'
+}
+
+stage "layer check" bash scripts/check-layers.sh
+stage "tests" main_tests
+if [ "${DRIVARA_SKIP_SANITIZE:-0}" != 1 ]; then
+  stage "AddressSanitizer and UndefinedBehaviorSanitizer" asan_tests
+  stage "ThreadSanitizer" tsan_tests
+fi
 if [ "${DRIVARA_SKIP_FUZZ:-0}" != 1 ] && command -v clang++ >/dev/null; then
-  bash scripts/fuzz.sh "${FUZZ_SECONDS:-20}"
+  stage "fuzzing" bash scripts/fuzz.sh "${FUZZ_SECONDS:-20}"
 fi
+bash scripts/test-ratio.sh
 
+if [ ${#FAILED_STAGES[@]} -gt 0 ]; then
+  echo "failed stages: ${FAILED_STAGES[*]}"
+  [ "$FAILED" -eq 0 ] && FAILED=1
+fi
 echo "tests: $PASSED passed, $FAILED failed"
+[ ${#FAILED_STAGES[@]} -eq 0 ]
