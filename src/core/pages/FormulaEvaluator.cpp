@@ -83,6 +83,16 @@ void CFormulaEvaluator::ParkRequest(uint32_t key, uint8_t command, double value,
     m_parkedCommand = command;
     m_parkedValue = value;
     m_parkedFormula = formula;
+    m_parkedIsTypedWrite = false;
+}
+
+void CFormulaEvaluator::ParkWrite(uint32_t key, uint8_t command, double value,
+                                  const QString& formula, int64_t rawMin, int64_t rawMax)
+{
+    ParkRequest(key, command, value, formula);
+    m_parkedIsTypedWrite = true;
+    m_parkedMin = rawMin;
+    m_parkedMax = rawMax;
 }
 
 void CFormulaEvaluator::CompleteParkedRequest()
@@ -94,6 +104,22 @@ void CFormulaEvaluator::CompleteParkedRequest()
     // On failure the compile has asked for the next missing constant; its arrival retries.
     if (!EvaluateToDouble(m_lastWindow, m_parkedFormula, m_parkedValue, result))
         return;
+    if (m_parkedIsTypedWrite) {
+        // Sent once at most: a later constant must not repeat a write.
+        m_parked = false;
+        const double raw = std::round(result);
+        if (!std::isfinite(raw) || raw < double(m_parkedMin) || raw > double(m_parkedMax)) {
+            ReportMessage(QStringLiteral("%1 does not fit the object (raw %2 to %3); nothing was "
+                                         "written.")
+                              .arg(m_parkedValue)
+                              .arg(m_parkedMin)
+                              .arg(m_parkedMax));
+            return;
+        }
+        SendRequest(m_lastWindow, m_parkedCommand, m_parkedKey,
+                    static_cast<uint32_t>(static_cast<int64_t>(raw)));
+        return;
+    }
     SendRequest(m_lastWindow, m_parkedCommand, m_parkedKey,
                 static_cast<uint32_t>(TruncateToInt32(result)));
 }
