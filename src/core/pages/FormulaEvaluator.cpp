@@ -179,6 +179,19 @@ void CFormulaEvaluator::AppendOperator(char op)
     }
 }
 
+std::vector<uint32_t> CFormulaEvaluator::ConstantKeys(const QString& formula)
+{
+    std::vector<uint32_t> keys;
+    for (int p = formula.indexOf(QLatin1Char('[')); p >= 0;
+         p = formula.indexOf(QLatin1Char('['), p + 1)) {
+        const int32_t digits = HexTextToInt(formula.mid(p + 1, kConstantDigits));
+        const uint32_t key = static_cast<uint32_t>(digits / 256);
+        if (std::find(keys.begin(), keys.end(), key) == keys.end())
+            keys.push_back(key);
+    }
+    return keys;
+}
+
 bool CFormulaEvaluator::Compile(const QString& formula)
 {
     m_nodes.clear();

@@ -41,6 +41,10 @@ public:
     void SetConst(uint32_t key, int32_t value);
     void ClearConsts();
 
+    // The object keys of the constants a formula reads ("[IIIISSBB]"), in formula order, as the
+    // compile finds them; a caller that cannot wait for the parked path reads them first.
+    static std::vector<uint32_t> ConstantKeys(const QString& formula);
+
     // Sends through the requester, so that every request a formula causes takes one path.
     int SendRequest(HWND hwnd, uint8_t command, uint32_t key, uint32_t value);
 
