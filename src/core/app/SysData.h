@@ -85,9 +85,6 @@ public:
     // write (the constant's arrival completes it, with the same check).
     CRawWrite PrepareWrite(HWND window, uint32_t key, const QString& unit,
                            const QString& dataType, const QString& text);
-    // The last branch of WriteItem: a unit that converts through its formula.
-    void WriteThroughFormula(HWND window, uint32_t key, const QString& unit,
-                             const QString& dataType, const QString& text);
 
     // List column titles and widths (name, data, unit, and two more), screen dots per inch.
     QString titleName, titleData, titleUnit;

@@ -1,5 +1,4 @@
 #include "ConstantArrival.h"
-#include "FormulaText.h"
 #include "app/SysData.h"
 #include "app/TextNumbers.h"
 
@@ -54,26 +53,6 @@ bool CSysData::ConvertForDisplay(HWND window, uint32_t key, const QString& unit,
         }
     }
     return false;
-}
-
-void CSysData::WriteThroughFormula(HWND window, uint32_t key, const QString& unit,
-                                   const QString& dataType, const QString& text)
-{
-    const QVector<CUnitRecord>* records = unitTable.LookupUnits(key);
-    if (records == nullptr)
-        return;
-    const uint8_t command = WriteCommandForType(dataType);
-    // Only the name is compared: a unit shown by its label is not writable.
-    for (const CUnitRecord& record : *records) {
-        if (record.name != unit)
-            continue;
-        const double value = StandardTextToDouble(text);
-        int32_t raw = 0;
-        if (evaluator.EvaluateToInteger(window, record.formula, value, raw))
-            evaluator.SendRequest(window, command, key, static_cast<uint32_t>(raw));
-        else
-            evaluator.ParkRequest(key, command, value, record.formula);
-    }
 }
 
 void OnConstantArrived(CFormulaEvaluator& evaluator, uint32_t key, uint32_t value)
