@@ -1,47 +1,135 @@
 #include "CliOptions.h"
 
+#include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QRegularExpression>
 
 namespace {
-bool ParseUnsigned(const QString& text, uint32_t& out)
+
+// One command: its arguments, what it does, which command options it takes and whether it talks
+// to the drive.
+struct CommandSpec
 {
-    bool ok = false;
-    const uint value = text.toUInt(&ok, 0);
-    if (ok)
-        out = value;
-    return ok;
+    const char* name;
+    const char* arguments;
+    const char* summary;
+    QStringList options;
+    bool usesDrive;
+};
+
+const QVector<CommandSpec>& CommandSpecs()
+{
+    static const QVector<CommandSpec> specs = {
+        {"dict", "", "list the object dictionary (or the objects whose name contains --find)",
+         {QStringLiteral("find")}, false},
+        {"units", "KEY", "the units of an object; * marks those a value can be written in", {},
+         false},
+        {"read", "KEY...", "read objects: raw value, or the abort code and its text", {}, true},
+        {"write", "KEY VALUE",
+         "write a raw value (decimal or 0x hex) that fits the object's type; --type for an object "
+         "the dictionary lacks",
+         {QStringLiteral("type")}, true},
+        {"upload", "KEY", "segmented read of a text object", {}, true},
+        {"watch", "KEY...", "poll objects and print each value --count times (default 10)",
+         {QStringLiteral("count")}, true},
+        {"dump", "", "read every dictionary object once", {}, true},
+        {"page", "NAME",
+         "a parameter page as an engineer sees it; --watch prints changes of its live rows",
+         {QStringLiteral("watch"), QStringLiteral("count"), QStringLiteral("tsv")}, true},
+        {"set", "KEY TEXT",
+         "write a value in a unit (--unit, default the row's unit) through the page row logic, "
+         "then read it back",
+         {QStringLiteral("unit")}, true},
+        {"info", "", "the drive's identity and --count rounds of live values (default 3)",
+         {QStringLiteral("count")}, true},
+    };
+    return specs;
 }
 
-const QStringList kDriveCommands = {QStringLiteral("read"),   QStringLiteral("write"),
-                                    QStringLiteral("upload"), QStringLiteral("watch"),
-                                    QStringLiteral("dump"),   QStringLiteral("page"),
-                                    QStringLiteral("set"),    QStringLiteral("info")};
+const CommandSpec* FindCommand(const QString& name)
+{
+    for (const CommandSpec& spec : CommandSpecs())
+        if (name == QLatin1String(spec.name))
+            return &spec;
+    return nullptr;
+}
+
+const QStringList kCommandOptions = {QStringLiteral("find"),  QStringLiteral("unit"),
+                                     QStringLiteral("type"),  QStringLiteral("count"),
+                                     QStringLiteral("watch"), QStringLiteral("tsv")};
+
+const char kExitCodes[] =
+    "exit codes: 0 every object answered as asked, 1 the drive refused something (or a value "
+    "could not be shown), 2 communication failure, 3 bad arguments, 4 local data problem "
+    "(dictionary, sys.ini, page file)\n";
+
+QString GeneralHelp(const QCommandLineParser& parser)
+{
+    QString text = QStringLiteral("usage: drivactl [connection] COMMAND [ARGS] [OPTIONS]\n\n");
+    for (const CommandSpec& spec : CommandSpecs()) {
+        text += QStringLiteral("  %1 %2\n      %3\n")
+                    .arg(QLatin1String(spec.name), QLatin1String(spec.arguments),
+                         QLatin1String(spec.summary));
+    }
+    text += QStringLiteral("\nKEY is 604100 or 6041:00 (hexadecimal). 'drivactl COMMAND --help' "
+                           "tells more about one command.\n\n");
+    // The option list of the parser, without its own usage line.
+    QString options = parser.helpText();
+    const int start = options.indexOf(QStringLiteral("Options:"));
+    text += start >= 0 ? options.mid(start) : options;
+    text += QLatin1Char('\n') + QLatin1String(kExitCodes);
+    return text;
+}
+
+QString CommandHelp(const CommandSpec& spec)
+{
+    QString text = QStringLiteral("usage: drivactl [connection] %1 %2")
+                       .arg(QLatin1String(spec.name), QLatin1String(spec.arguments));
+    for (const QString& option : spec.options)
+        text += QStringLiteral(" [--%1%2]")
+                    .arg(option, option == QLatin1String("watch") || option == QLatin1String("tsv")
+                                     ? QString()
+                                     : QStringLiteral(" ") + option.toUpper());
+    text += QStringLiteral("\n\n%1\n").arg(QLatin1String(spec.summary));
+    if (spec.usesDrive)
+        text += QStringLiteral("\nconnection: --serial PORT [--baud N] | --can BACKEND:INTERFACE "
+                               "[--bitrate CODE] | --sim; [--node 1-127] [--timeout %1-%2 ms]\n")
+                    .arg(kMinTimeoutMs)
+                    .arg(kMaxTimeoutMs);
+    if (QLatin1String(spec.name) == QLatin1String("set"))
+        text += QStringLiteral("\nTEXT is decimal (a fraction in units with a formula) or 0x "
+                               "hexadecimal; HEX takes hexadecimal digits, ASCII one character "
+                               "per byte. It must fit the object's type after the unit's "
+                               "conversion, or nothing is written.\n");
+    if (QLatin1String(spec.name) == QLatin1String("write"))
+        text += QStringLiteral("\n--type u8|u16|u32|i8|i16|i32 gives the width of an object that "
+                               "the dictionary lacks (another drive model, newer firmware).\n");
+    text += QLatin1Char('\n') + QLatin1String(kExitCodes);
+    return text;
+}
+
+// A whole number in [min, max] for an option; false with the operator's message.
+bool NumberOption(const QCommandLineParser& parser, const QString& name, int64_t min, int64_t max,
+                  int64_t& out, QString& error)
+{
+    const QString text = parser.value(name);
+    if (!ParseTypedInteger(text, out) || out < min || out > max) {
+        error = QStringLiteral("--%1 takes a whole number from %2 to %3, not \"%4\"")
+                    .arg(name)
+                    .arg(min)
+                    .arg(max)
+                    .arg(text);
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 bool CliOptions::usesDrive() const
 {
-    return kDriveCommands.contains(command);
-}
-
-QString CliUsage()
-{
-    return QStringLiteral(
-        "usage: drivactl [connection] COMMAND [ARGS]\n"
-        "connection: --serial PORT [--baud N] | --can BACKEND:INTERFACE [--bitrate CODE]\n"
-        "            [--node N] [--timeout MS] [--sim] [--base DIR]\n"
-        "commands:\n"
-        "  dict [--find TEXT]          list (or search) the object dictionary\n"
-        "  units KEY                   the units and formulas of an object\n"
-        "  read KEY...                 read objects (key as 604100 or 6041:00)\n"
-        "  write KEY VALUE             write a raw value\n"
-        "  upload KEY                  segmented read of a text object\n"
-        "  watch KEY... [--count N]    poll objects and print their values\n"
-        "  dump                        read every dictionary object once\n"
-        "  page NAME [--watch] [--count N] [--tsv]  show a parameter page as an engineer sees it\n"
-        "  set KEY TEXT [--unit NAME]  write a value in a unit, then read it back\n"
-        "  info                        the drive's identity and a few live values\n"
-        "exit codes: 0 all answered, 1 an object was refused, 2 communication failure, "
-        "3 bad arguments\n");
+    const CommandSpec* spec = FindCommand(command);
+    return spec && spec->usesDrive;
 }
 
 bool ParseObjectKey(const QString& text, uint32_t& key)
@@ -49,126 +137,177 @@ bool ParseObjectKey(const QString& text, uint32_t& key)
     QString t = text.trimmed();
     if (t.startsWith(QLatin1String("0x"), Qt::CaseInsensitive))
         t = t.mid(2);
+    static const QRegularExpression hex(QStringLiteral("^[0-9A-Fa-f]+$"));
     const int sep = t.indexOf(QRegularExpression(QStringLiteral("[:.]")));
-    bool okIndex = false, okSub = true;
-    uint index = 0, sub = 0;
+    QString indexText, subText;
     if (sep >= 0) {
-        index = t.left(sep).toUInt(&okIndex, 16);
-        sub = t.mid(sep + 1).toUInt(&okSub, 16);
+        indexText = t.left(sep);
+        subText = t.mid(sep + 1);
     } else if (t.size() == 6) {
-        index = t.left(4).toUInt(&okIndex, 16);
-        sub = t.mid(4).toUInt(&okSub, 16);
+        indexText = t.left(4);
+        subText = t.mid(4);
     } else if (t.size() == 4) {
-        index = t.toUInt(&okIndex, 16);
+        indexText = t;
+        subText = QStringLiteral("0");
     }
-    if (!okIndex || !okSub || index == 0 || index > 0xFFFF || sub > 0xFF)
+    if (!hex.match(indexText).hasMatch() || !hex.match(subText).hasMatch() ||
+        indexText.size() > 4 || subText.size() > 2)
+        return false;
+    const uint index = indexText.toUInt(nullptr, 16);
+    const uint sub = subText.toUInt(nullptr, 16);
+    if (index == 0)
         return false;
     key = (index << 8) | sub;
     return true;
 }
 
-bool ParseCliOptions(const QStringList& arguments, CliOptions& options, QString& error)
+CliRequest ParseCliOptions(const QStringList& arguments, CliOptions& options, QString& output)
 {
-    // Options may stand anywhere; everything else is the command and its arguments.
-    for (int i = 1; i < arguments.size(); ++i) {
-        const QString& a = arguments.at(i);
-        auto value = [&](QString& out) {
-            if (i + 1 >= arguments.size()) {
-                error = QStringLiteral("%1 needs a value").arg(a);
-                return false;
-            }
-            out = arguments.at(++i);
-            return true;
-        };
-        auto number = [&](uint32_t& out) {
-            QString text;
-            if (!value(text))
-                return false;
-            if (!ParseUnsigned(text, out)) {
-                error = QStringLiteral("%1: not a number: %2").arg(a, text);
-                return false;
-            }
-            return true;
-        };
-        QString text;
-        if (a == QLatin1String("--serial")) {
-            if (!value(options.serialPort))
-                return false;
-        } else if (a == QLatin1String("--baud")) {
-            if (!number(options.baud))
-                return false;
-        } else if (a == QLatin1String("--can")) {
-            if (!value(text))
-                return false;
-            const int colon = text.indexOf(QLatin1Char(':'));
-            if (colon <= 0 || colon == text.size() - 1) {
-                error = QStringLiteral("--can takes BACKEND:INTERFACE, e.g. socketcan:can0");
-                return false;
-            }
-            options.canBackend = text.left(colon);
-            options.canInterface = text.mid(colon + 1);
-        } else if (a == QLatin1String("--bitrate")) {
-            if (!number(options.bitrate))
-                return false;
-        } else if (a == QLatin1String("--node")) {
-            if (!number(options.node))
-                return false;
-            if (options.node < 1 || options.node > 127) {
-                error = QStringLiteral("--node must be 1 to 127");
-                return false;
-            }
-        } else if (a == QLatin1String("--timeout")) {
-            if (!number(options.timeoutMs))
-                return false;
-        } else if (a == QLatin1String("--count")) {
-            uint32_t count = 0;
-            if (!number(count))
-                return false;
-            options.count = static_cast<int>(count);
-        } else if (a == QLatin1String("--base")) {
-            if (!value(options.baseDir))
-                return false;
-        } else if (a == QLatin1String("--find")) {
-            if (!value(options.find))
-                return false;
-        } else if (a == QLatin1String("--unit")) {
-            if (!value(options.unit))
-                return false;
-        } else if (a == QLatin1String("--sim")) {
-            options.startSim = true;
-        } else if (a == QLatin1String("--watch")) {
-            options.watch = true;
-        } else if (a == QLatin1String("--tsv")) {
-            options.tsv = true;
-        } else if (a == QLatin1String("-h") || a == QLatin1String("--help")) {
-            options.command = QStringLiteral("help");
-            return true;
-        } else if (a.startsWith(QLatin1String("--"))) {
-            error = QStringLiteral("unknown option %1").arg(a);
-            return false;
-        } else if (options.command.isEmpty()) {
-            options.command = a;
-        } else {
-            options.args.append(a);
-        }
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Show help (for one command after its name)."));
+    const QCommandLineOption version(QStringLiteral("version"),
+                                     QStringLiteral("Show the program's version."));
+    parser.addOption(help);
+    parser.addOption(version);
+    parser.addOptions({
+        {QStringLiteral("serial"), QStringLiteral("Serial port as under /dev (ttyUSB0, pts/3)."),
+         QStringLiteral("PORT")},
+        {QStringLiteral("baud"), QStringLiteral("Serial baud rate (default 115200)."),
+         QStringLiteral("N")},
+        {QStringLiteral("can"), QStringLiteral("CAN plugin and interface (socketcan:can0)."),
+         QStringLiteral("BACKEND:INTERFACE")},
+        {QStringLiteral("bitrate"), QStringLiteral("PCAN bit-rate code (default 28, 500 kBit/s)."),
+         QStringLiteral("CODE")},
+        {QStringLiteral("node"), QStringLiteral("Drive node id, 1 to 127 (default 1)."),
+         QStringLiteral("N")},
+        {QStringLiteral("timeout"),
+         QStringLiteral("Reply timeout in ms, %1 to %2 (default: sys.ini [com] timeout, else %3).")
+             .arg(kMinTimeoutMs)
+             .arg(kMaxTimeoutMs)
+             .arg(kDefaultTimeoutMs),
+         QStringLiteral("MS")},
+        {QStringLiteral("sim"), QStringLiteral("Start drivara-sim for the command.")},
+        {QStringLiteral("base"),
+         QStringLiteral("Installation folder (default the current directory)."),
+         QStringLiteral("DIR")},
+        {QStringLiteral("find"), QStringLiteral("dict: only names that contain TEXT."),
+         QStringLiteral("TEXT")},
+        {QStringLiteral("unit"), QStringLiteral("set: the unit of TEXT."), QStringLiteral("NAME")},
+        {QStringLiteral("type"), QStringLiteral("write: u8, u16, u32, i8, i16 or i32."),
+         QStringLiteral("TYPE")},
+        {QStringLiteral("count"),
+         QStringLiteral("watch, page --watch, info: how many values or rounds, 1 to 10^9."),
+         QStringLiteral("N")},
+        {QStringLiteral("watch"), QStringLiteral("page: print the changes of live rows.")},
+        {QStringLiteral("tsv"), QStringLiteral("page: tab-separated rows for scripts.")},
+    });
+    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("The command to run."));
+
+    if (!parser.parse(arguments)) {
+        output = parser.errorText() + QStringLiteral("\n(drivactl --help lists the options)\n");
+        return CliRequest::Error;
+    }
+    const QStringList positional = parser.positionalArguments();
+    options.command = positional.value(0);
+    options.args = positional.mid(1);
+    const CommandSpec* spec = FindCommand(options.command);
+
+    if (parser.isSet(version)) {
+        output = QStringLiteral("drivactl %1\n").arg(QCoreApplication::applicationVersion());
+        return CliRequest::Version;
+    }
+    if (parser.isSet(help) || options.command == QLatin1String("help")) {
+        const CommandSpec* about =
+            options.command == QLatin1String("help") ? FindCommand(options.args.value(0)) : spec;
+        output = about ? CommandHelp(*about) : GeneralHelp(parser);
+        return CliRequest::Help;
     }
     if (options.command.isEmpty()) {
-        error = QStringLiteral("no command given");
-        return false;
+        output = QStringLiteral("no command given\n") + GeneralHelp(parser);
+        return CliRequest::Error;
     }
-    if (options.usesDrive() && !options.startSim && options.serialPort.isEmpty() &&
+    if (!spec) {
+        output = QStringLiteral("unknown command %1; commands:").arg(options.command);
+        for (const CommandSpec& s : CommandSpecs())
+            output += QLatin1Char(' ') + QLatin1String(s.name);
+        output += QLatin1Char('\n');
+        return CliRequest::Error;
+    }
+    for (const QString& option : kCommandOptions) {
+        if (parser.isSet(option) && !spec->options.contains(option)) {
+            output = QStringLiteral("--%1 does not apply to %2\n").arg(option, options.command);
+            return CliRequest::Error;
+        }
+    }
+
+    int64_t number = 0;
+    QString& error = output;
+    options.serialPort = parser.value(QStringLiteral("serial"));
+    options.baseDir = parser.value(QStringLiteral("base"));
+    options.find = parser.value(QStringLiteral("find"));
+    options.unit = parser.value(QStringLiteral("unit"));
+    options.startSim = parser.isSet(QStringLiteral("sim"));
+    options.watch = parser.isSet(QStringLiteral("watch"));
+    options.tsv = parser.isSet(QStringLiteral("tsv"));
+    if (parser.isSet(QStringLiteral("baud"))) {
+        if (!NumberOption(parser, QStringLiteral("baud"), 0, 4000000, number, error))
+            return CliRequest::Error;
+        options.baud = uint32_t(number);
+    }
+    if (parser.isSet(QStringLiteral("bitrate"))) {
+        if (!NumberOption(parser, QStringLiteral("bitrate"), 0, 0xFFFF, number, error))
+            return CliRequest::Error;
+        options.bitrate = uint32_t(number);
+    }
+    if (parser.isSet(QStringLiteral("node"))) {
+        if (!NumberOption(parser, QStringLiteral("node"), 1, 127, number, error))
+            return CliRequest::Error;
+        options.node = uint32_t(number);
+    }
+    if (parser.isSet(QStringLiteral("timeout"))) {
+        if (!NumberOption(parser, QStringLiteral("timeout"), kMinTimeoutMs, kMaxTimeoutMs, number,
+                          error))
+            return CliRequest::Error;
+        options.timeoutMs = uint32_t(number);
+    }
+    if (parser.isSet(QStringLiteral("count"))) {
+        if (!NumberOption(parser, QStringLiteral("count"), 1, 1000000000, number, error))
+            return CliRequest::Error;
+        options.count = int(number);
+    }
+    if (parser.isSet(QStringLiteral("type"))) {
+        options.type = TypeWidthFromName(parser.value(QStringLiteral("type")));
+        if (!options.type.valid()) {
+            error = QStringLiteral("--type takes u8, u16, u32, i8, i16 or i32, not \"%1\"")
+                        .arg(parser.value(QStringLiteral("type")));
+            return CliRequest::Error;
+        }
+    }
+    if (parser.isSet(QStringLiteral("can"))) {
+        const QString text = parser.value(QStringLiteral("can"));
+        const int colon = text.indexOf(QLatin1Char(':'));
+        if (colon <= 0 || colon == text.size() - 1) {
+            error = QStringLiteral("--can takes BACKEND:INTERFACE, e.g. socketcan:can0");
+            return CliRequest::Error;
+        }
+        options.canBackend = text.left(colon);
+        options.canInterface = text.mid(colon + 1);
+    }
+    if (spec->usesDrive && !options.startSim && options.serialPort.isEmpty() &&
         !options.usesCan()) {
         error = QStringLiteral("%1 needs a drive: --serial PORT, --can BACKEND:INTERFACE or --sim")
                     .arg(options.command);
-        return false;
+        return CliRequest::Error;
     }
     if (options.baud == 0 && !options.startSim) {
         error = QStringLiteral("--baud 0 (no pacing) is only for the virtual drive (--sim)");
-        return false;
+        return CliRequest::Error;
     }
     if (!options.serialPort.isEmpty() && options.usesCan()) {
         error = QStringLiteral("choose either --serial or --can");
-        return false;
+        return CliRequest::Error;
     }
-    return true;
+    return CliRequest::Run;
 }

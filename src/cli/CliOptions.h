@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/TextNumbers.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -8,10 +10,11 @@
 // Exit codes of drivactl.
 enum CliExit
 {
-    ExitOk = 0,
-    ExitAbort = 1,
-    ExitCommFailure = 2,
-    ExitBadArguments = 3
+    ExitOk = 0,          // every object answered as asked
+    ExitAbort = 1,       // the drive refused something, or a value could not be shown
+    ExitCommFailure = 2, // no answer from the drive
+    ExitBadArguments = 3,
+    ExitDataProblem = 4 // dictionary, sys.ini or page file
 };
 
 // The parsed command line.
@@ -24,11 +27,12 @@ struct CliOptions
     QString canInterface;
     uint32_t bitrate = 28;  // --bitrate (PCAN code), 500 kBit/s
     uint32_t node = 1;      // --node
-    uint32_t timeoutMs = 0; // --timeout; 0: sys.ini "timeout" of [com], else 100
+    uint32_t timeoutMs = 0; // --timeout; 0: sys.ini "timeout" of [com], else 500
     bool startSim = false;  // --sim: start drivara-sim for the command
-    int count = 0;          // --count for watch and page --watch
+    int count = 0;          // --count for watch, page --watch and info; 0: the command's default
     QString find;           // dict --find
     QString unit;           // set --unit
+    TypeWidth type;         // write --type
     bool watch = false;     // page --watch
     bool tsv = false;       // page --tsv: tab-separated rows for scripts
     QString command;
@@ -38,9 +42,22 @@ struct CliOptions
     bool usesCan() const { return !canBackend.isEmpty(); }
 };
 
-// Parses argv; on error returns false with a message for the operator.
-bool ParseCliOptions(const QStringList& arguments, CliOptions& options, QString& error);
-QString CliUsage();
+// What the command line asks for.
+enum class CliRequest
+{
+    Run,
+    Help,    // text in `output`, exit 0
+    Version, // text in `output`, exit 0
+    Error    // text in `output`, exit 3
+};
+
+// Parses the arguments (argv[0] first). Options may stand before or after the command.
+CliRequest ParseCliOptions(const QStringList& arguments, CliOptions& options, QString& output);
+
+// Reply timeouts that the link accepts, in milliseconds.
+constexpr int64_t kMinTimeoutMs = 10;
+constexpr int64_t kMaxTimeoutMs = 10000;
+constexpr int64_t kDefaultTimeoutMs = 500;
 
 // Object key from "604100", "0x604100", "6041:00", "0x6041:0" or "6041.0" (hexadecimal).
 bool ParseObjectKey(const QString& text, uint32_t& key);

@@ -11,8 +11,8 @@
 #include <QTemporaryDir>
 
 namespace {
-// How long the whole dictionary may take to load before drivactl gives up.
-constexpr int kDictionaryWaitMs = 15000;
+// A guard for a dictionary that cannot finish loading; a healthy one takes milliseconds.
+constexpr int kDictionaryWaitMs = 60000;
 
 CSysDataOptions SysOptions(const CliOptions& options)
 {
@@ -21,6 +21,23 @@ CSysDataOptions SysOptions(const CliOptions& options)
     return sysOptions;
 }
 } // namespace
+
+int CheckInstallation(const CliOptions& options, QString& error)
+{
+    const QString base = options.baseDir.isEmpty() ? QDir::currentPath() : options.baseDir;
+    if (!QFileInfo(base).isDir()) {
+        error = QStringLiteral("the installation folder %1 does not exist").arg(base);
+        return ExitDataProblem;
+    }
+    const QFileInfo sysIni(QDir(base).filePath(QStringLiteral("sys/sys.ini")));
+    if (!sysIni.isFile() || !sysIni.isReadable()) {
+        error = QStringLiteral("%1 is missing or cannot be read (the program's settings; "
+                               "--base DIR names the installation folder)")
+                    .arg(sysIni.filePath());
+        return ExitDataProblem;
+    }
+    return ExitOk;
+}
 
 CCliSession::CCliSession(const CliOptions& options)
     : m_options(options), m_sys(std::make_unique<CSysData>(SysOptions(options)))
@@ -51,26 +68,42 @@ CCliSession::~CCliSession()
     }
 }
 
-bool CCliSession::LoadDictionary(QString& error)
+int CCliSession::LoadDictionary(QString& error)
 {
-    if (!m_sys->dictionary.WaitUntilLoaded(kDictionaryWaitMs)) {
-        error = QStringLiteral("The dictionary did not load: %1 needs \"lang\" in section [sys].")
+    // The constructor settled the language unless a Chinese system has none, which only the
+    // language dialog could ask for.
+    if (!m_sys->dictionary.loadingStarted() &&
+        m_sys->SettleLanguage({}).outcome == LanguageDecision::ConfigError) {
+        error = QStringLiteral("%1 names no language: set lang=1 (Chinese) or lang=2 (English) "
+                               "in section [sys]")
                     .arg(m_sys->sysIniPath);
-        return false;
+        return ExitDataProblem;
+    }
+    if (!m_sys->dictionary.WaitUntilLoaded(kDictionaryWaitMs)) {
+        error = QStringLiteral("the dictionary %1 did not finish loading").arg(m_sys->databasePath);
+        return ExitDataProblem;
     }
     // Page lists get the titles of the language in use; a terminal has no screen density.
     m_sys->SetListColumns(96);
-    if (m_sys->dictionary.GetCount() == 0) {
-        error = QStringLiteral("The dictionary %1 is empty or missing.").arg(m_sys->databasePath);
-        return false;
+    const CDatabaseLoadReport report = m_sys->dictionary.LoadReport();
+    if (!report.opened) {
+        error = QStringLiteral("cannot read the dictionary %1").arg(m_sys->databasePath);
+        return ExitDataProblem;
     }
-    return true;
+    // The loader has named each problem of a damaged file already.
+    if (!report.clean())
+        return ExitDataProblem;
+    if (m_sys->dictionary.GetCount() == 0) {
+        error = QStringLiteral("the dictionary %1 is empty").arg(m_sys->databasePath);
+        return ExitDataProblem;
+    }
+    return ExitOk;
 }
 
 int CCliSession::exchangeTimeoutMs() const
 {
     // The link itself gives up after four bad replies; this only guards against a lost message.
-    const uint32_t reply = m_options.timeoutMs ? m_options.timeoutMs : 100;
+    const uint32_t reply = m_options.timeoutMs ? m_options.timeoutMs : kMaxTimeoutMs;
     return static_cast<int>(reply * 8 + 3000);
 }
 
@@ -134,9 +167,19 @@ int CCliSession::Connect(QString& error)
 
     uint32_t timeout = m_options.timeoutMs;
     if (timeout == 0) {
-        timeout = Ini::GetProfileString(m_sys->sysIniPath, QStringLiteral("com"),
-                                        QStringLiteral("timeout"), QStringLiteral("100"), 16)
-                      .toUInt();
+        const QString text = Ini::GetProfileString(m_sys->sysIniPath, QStringLiteral("com"),
+                                                   QStringLiteral("timeout"), QString(), 16);
+        int64_t value = kDefaultTimeoutMs;
+        if (!text.isEmpty() &&
+            (!ParseTypedInteger(text, value) || value < kMinTimeoutMs || value > kMaxTimeoutMs)) {
+            error = QStringLiteral("%1: timeout=%2 in section [com] is not a reply timeout of %3 "
+                                   "to %4 ms")
+                        .arg(m_sys->sysIniPath, text)
+                        .arg(kMinTimeoutMs)
+                        .arg(kMaxTimeoutMs);
+            return ExitDataProblem;
+        }
+        timeout = uint32_t(value);
     }
     bool opened = false;
     if (m_options.usesCan()) {
@@ -163,6 +206,14 @@ void CCliSession::OnMessage(unsigned message, uint32_t wParam, uint32_t lParam)
         onMessage(message, wParam, lParam);
     if (!m_waiting || lParam != m_waitKey)
         return;
+    if (m_answered) {
+        // After a refused write the link reads the object back: the value the drive holds.
+        if (m_answer.kind == Answer::Abort && message == WM_SDO_VALUE && !m_answer.heldKnown) {
+            m_answer.heldKnown = true;
+            m_answer.held = wParam;
+        }
+        return;
+    }
     switch (message) {
     case WM_SDO_VALUE:
         m_answer = {Answer::Value, wParam};
@@ -180,16 +231,23 @@ void CCliSession::OnMessage(unsigned message, uint32_t wParam, uint32_t lParam)
     m_anyAnswer = true;
 }
 
-bool CCliSession::WaitUntil(const std::function<bool()>& predicate, int timeoutMs)
+bool CCliSession::WaitUntil(const std::function<bool()>& predicate, qint64 timeoutMs, int pollMs)
 {
     QElapsedTimer timer;
     timer.start();
     while (!predicate()) {
-        if (m_commFailed || timer.elapsed() > timeoutMs)
+        if (m_commFailed || (timeoutMs >= 0 && timer.elapsed() > timeoutMs))
             return false;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, pollMs);
     }
     return true;
+}
+
+bool CCliSession::WaitUntilLinkIdle()
+{
+    // The worker hands each answer over with a blocking send, so once nothing is pending every
+    // answer has been handled (and whatever it requested is pending in turn).
+    return WaitUntil([this] { return !m_sys->link.HasPendingRequests(); }, exchangeTimeoutMs(), 2);
 }
 
 CCliSession::Answer CCliSession::Exchange(uint8_t command, uint32_t key, uint32_t value)
@@ -207,8 +265,18 @@ CCliSession::Answer CCliSession::Await(uint32_t key, const std::function<void()>
     m_waiting = true;
     m_waitKey = key;
     m_answered = false;
+    m_answer = Answer();
     issue();
-    const bool done = WaitUntil([this] { return m_answered; }, exchangeTimeoutMs());
+    // Nothing pending and nothing answered: the link did not take the request.
+    if (!m_answered && !m_sys->link.HasPendingRequests()) {
+        m_waiting = false;
+        answer.kind = Answer::NotQueued;
+        return answer;
+    }
+    bool done = WaitUntil([this] { return m_answered; }, exchangeTimeoutMs());
+    // A refusal may be followed by the value the drive holds.
+    if (done && m_answer.kind == Answer::Abort)
+        WaitUntilLinkIdle();
     m_waiting = false;
     if (done)
         return m_answer;

@@ -25,9 +25,13 @@ public:
             Abort,
             Segment,
             CommFailed,
+            NotQueued, // the link did not take the request
             Timeout
         } kind = Timeout;
-        uint32_t value = 0;
+        uint32_t value = 0; // the value, or the abort code
+        // A refused write: the value the drive holds, read back by the link after the refusal.
+        bool heldKnown = false;
+        uint32_t held = 0;
     };
 
     explicit CCliSession(const CliOptions& options);
@@ -37,8 +41,9 @@ public:
     CMainFrameLogic& mainFrame() { return *m_mainFrame; }
     HWND hwnd() const { return m_handle->hwnd(); }
 
-    // Loads the dictionary (and waits for it). False with a message when it cannot.
-    bool LoadDictionary(QString& error);
+    // Settles the language, loads the dictionary and waits for it. An exit code; a message in
+    // error when the core has not printed one already.
+    int LoadDictionary(QString& error);
     // Starts the virtual drive when asked, then opens the link. Returns an exit code.
     int Connect(QString& error);
 
@@ -50,8 +55,11 @@ public:
     // Segmented read of a text object; false with the abort code or failure in answer.
     bool Upload(uint32_t key, QByteArray& text, Answer& answer);
 
-    // Runs the event loop until the predicate holds, the link failed or the timeout ran out.
-    bool WaitUntil(const std::function<bool()>& predicate, int timeoutMs);
+    // Runs the event loop until the predicate holds, the link failed or the timeout (ms, < 0:
+    // none) ran out; pollMs bounds how long one look at the predicate may be late.
+    bool WaitUntil(const std::function<bool()>& predicate, qint64 timeoutMs, int pollMs = 50);
+    // Until every queued request has been exchanged and its answers handled.
+    bool WaitUntilLinkIdle();
     bool commFailed() const { return m_commFailed; }
     int exchangeTimeoutMs() const;
 
@@ -75,3 +83,7 @@ private:
     Answer m_answer;
     bool m_answered = false;
 };
+
+// The installation folder and its sys.ini, checked before anything waits on them: an exit code
+// and the operator's message.
+int CheckInstallation(const CliOptions& options, QString& error);

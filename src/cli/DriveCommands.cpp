@@ -3,15 +3,28 @@
 #include "Output.h"
 
 #include "base/TextNumbers.h"
-#include "comm/AbortCodes.h"
 #include "comm/SdoFrame.h"
 
 #include <QHash>
 
 namespace {
 
-// Prints one answer; returns the exit code it stands for.
-int PrintAnswer(CCliSession& session, uint32_t key, const CCliSession::Answer& answer)
+// The failure of an exchange that got no drive's answer, as an exit code.
+int NoAnswer(CCliSession& session, uint32_t key, const CCliSession::Answer& answer)
+{
+    if (answer.kind == CCliSession::Answer::NotQueued) {
+        Err() << KeyText(key) << ": the link did not take the request\n";
+        return ExitCommFailure;
+    }
+    Err() << "communication with the drive failed";
+    if (session.sys().connected != 1)
+        Err() << " (Comm Status: Closed)";
+    Err() << '\n';
+    return ExitCommFailure;
+}
+
+// Prints one read answer; returns the exit code it stands for.
+int PrintRead(CCliSession& session, uint32_t key, const CCliSession::Answer& answer)
 {
     CSdoRecord record;
     session.sys().dictionary.Lookup(key, record);
@@ -22,15 +35,11 @@ int PrintAnswer(CCliSession& session, uint32_t key, const CCliSession::Answer& a
               << RawText(record.dataType, answer.value) << '\n';
         return ExitOk;
     case CCliSession::Answer::Abort:
-        Out() << KeyText(key) << ' ' << record.name << " = abort "
-              << QStringLiteral("0x%1").arg(answer.value, 8, 16, QLatin1Char('0')) << ' '
-              << AbortCodeText(answer.value) << '\n';
+        Out() << KeyText(key) << ' ' << record.name << " = " << AbortText(answer.value) << '\n';
         return ExitAbort;
-    case CCliSession::Answer::CommFailed:
-    case CCliSession::Answer::Timeout:
-        break;
+    default:
+        return NoAnswer(session, key, answer);
     }
-    return ExitCommFailure;
 }
 
 bool ParseKeys(const QStringList& args, QVector<uint32_t>& keys)
@@ -43,16 +52,9 @@ bool ParseKeys(const QStringList& args, QVector<uint32_t>& keys)
         }
         keys.append(key);
     }
+    if (keys.isEmpty())
+        Err() << "give at least one KEY\n";
     return !keys.isEmpty();
-}
-
-int CommFailure(CCliSession& session)
-{
-    Err() << "communication with the drive failed";
-    if (session.sys().connected != 1)
-        Err() << " (Comm Status: Closed)";
-    Err() << '\n';
-    return ExitCommFailure;
 }
 
 } // namespace
@@ -64,9 +66,9 @@ int RunRead(CCliSession& session, const CliOptions& options)
         return ExitBadArguments;
     int result = ExitOk;
     for (uint32_t key : keys) {
-        const int code = PrintAnswer(session, key, session.Exchange(SdoFrame::kRead, key, 0));
+        const int code = PrintRead(session, key, session.Exchange(SdoFrame::kRead, key, 0));
         if (code == ExitCommFailure)
-            return CommFailure(session);
+            return code;
         result = std::max(result, code);
     }
     return result;
@@ -75,23 +77,55 @@ int RunRead(CCliSession& session, const CliOptions& options)
 int RunWrite(CCliSession& session, const CliOptions& options)
 {
     uint32_t key = 0;
-    CSdoRecord record;
-    if (!KeyArgument(session.sys().dictionary, options, 2, "write takes KEY VALUE", key, record))
-        return ExitBadArguments;
-    bool ok = false;
-    const QString text = options.args.at(1);
-    qlonglong value = text.toLongLong(&ok, 0);
-    if (!ok)
-        value = static_cast<qlonglong>(text.toULongLong(&ok, 0));
-    const uint8_t command = CSysData::WriteCommandForType(record.dataType);
-    if (!ok || command == 0) {
-        Err() << (ok ? "objects of type " + record.dataType + " cannot be written with write\n"
-                     : "not a number: " + text + '\n');
+    if (options.args.size() != 2 || !ParseObjectKey(options.args.at(0), key)) {
+        Err() << "write takes KEY VALUE [--type u8|u16|u32|i8|i16|i32]\n";
         return ExitBadArguments;
     }
-    const int code =
-        PrintAnswer(session, key, session.Exchange(command, key, static_cast<uint32_t>(value)));
-    return code == ExitCommFailure ? CommFailure(session) : code;
+    CSdoRecord record;
+    const bool known = session.sys().dictionary.Lookup(key, record);
+    TypeWidth type = options.type;
+    if (!type.valid()) {
+        if (!known) {
+            Err() << KeyText(key)
+                  << " is not in the dictionary; give its type with --type u8|u16|u32|i8|i16|i32\n";
+            return ExitBadArguments;
+        }
+        type = TypeWidthOf(record.dataType);
+        if (!type.valid()) {
+            Err() << KeyText(key) << ' ' << record.name << " is of type " << record.dataType
+                  << ", which write cannot write\n";
+            return ExitBadArguments;
+        }
+    }
+    const QString name = known ? QLatin1Char(' ') + record.name : QString();
+    const QString text = options.args.at(1);
+    int64_t value = 0;
+    if (!ParseTypedInteger(text, value) || !type.fits(value)) {
+        Err() << '"' << text << "\" is not a whole number from " << type.rangeText() << " (type "
+              << type.name() << "; decimal, or hexadecimal with 0x); nothing was written\n";
+        return ExitBadArguments;
+    }
+    const uint8_t command = CSysData::WriteCommandForType(type.name());
+    const uint32_t raw = static_cast<uint32_t>(value);
+    const CCliSession::Answer answer = session.Exchange(command, key, raw);
+    switch (answer.kind) {
+    case CCliSession::Answer::Value:
+        Out() << KeyText(key) << name << " = " << RawText(type, answer.value) << '\n';
+        // The confirmation carries the value the drive now holds.
+        if (type.mask(answer.value) != type.mask(raw)) {
+            Err() << KeyText(key) << ": the drive holds " << RawText(type, answer.value)
+                  << ", not the value written\n";
+            return ExitAbort;
+        }
+        return ExitOk;
+    case CCliSession::Answer::Abort:
+        Out() << KeyText(key) << name << ": write refused, " << AbortText(answer.value) << '\n';
+        if (answer.heldKnown)
+            Out() << KeyText(key) << name << " = " << RawText(type, answer.held) << '\n';
+        return ExitAbort;
+    default:
+        return NoAnswer(session, key, answer);
+    }
 }
 
 int RunUpload(CCliSession& session, const CliOptions& options)
@@ -103,10 +137,8 @@ int RunUpload(CCliSession& session, const CliOptions& options)
     }
     QByteArray text;
     CCliSession::Answer answer;
-    if (!session.Upload(key, text, answer)) {
-        const int code = PrintAnswer(session, key, answer);
-        return code == ExitCommFailure ? CommFailure(session) : code;
-    }
+    if (!session.Upload(key, text, answer))
+        return PrintRead(session, key, answer);
     CSdoRecord record;
     session.sys().dictionary.Lookup(key, record);
     Out() << KeyText(key) << ' ' << record.name << " = \"" << QString::fromUtf8(text) << "\"\n";
@@ -118,13 +150,11 @@ int RunDump(CCliSession& session, const CliOptions&)
     CSdoDatabase& dictionary = session.sys().dictionary;
     int result = ExitOk;
     CSdoRecord record;
-    for (int i = 0; i < dictionary.GetCount(); ++i) {
-        if (!dictionary.GetAt(i, record))
-            break;
+    for (int i = 0; dictionary.GetAt(i, record); ++i) {
         const int code =
-            PrintAnswer(session, record.key, session.Exchange(SdoFrame::kRead, record.key, 0));
+            PrintRead(session, record.key, session.Exchange(SdoFrame::kRead, record.key, 0));
         if (code == ExitCommFailure)
-            return CommFailure(session);
+            return code;
         result = std::max(result, code);
     }
     return result;
@@ -152,7 +182,7 @@ int RunWatch(CCliSession& session, const CliOptions& options)
         answer.kind =
             message == WM_SDO_VALUE ? CCliSession::Answer::Value : CCliSession::Answer::Abort;
         answer.value = wParam;
-        result = std::max(result, PrintAnswer(session, lParam, answer));
+        result = std::max(result, PrintRead(session, lParam, answer));
         Out().flush();
         ++seen[lParam];
     };
@@ -163,10 +193,11 @@ int RunWatch(CCliSession& session, const CliOptions& options)
                 return false;
         return true;
     };
-    const bool finished = session.WaitUntil(done, count * 5000 + 5000);
+    // A drive that stops answering ends the wait through the link's failure report.
+    const bool finished = session.WaitUntil(done, -1);
     sys.link.DisableLoop(session.hwnd());
     session.onMessage = nullptr;
     if (!finished)
-        return CommFailure(session);
+        return NoAnswer(session, keys.first(), CCliSession::Answer());
     return result;
 }

@@ -4,8 +4,7 @@
 
 #include "app/SysData.h"
 #include "base/TextNumbers.h"
-
-#include <cstdio>
+#include "comm/AbortCodes.h"
 
 QTextStream& Out()
 {
@@ -38,16 +37,23 @@ QString KeyText(uint32_t key)
     return QStringLiteral("%1").arg(key & 0xFFFFFF, 6, 16, QLatin1Char('0')).toUpper();
 }
 
+QString RawText(const TypeWidth& type, uint32_t raw)
+{
+    if (!type.valid())
+        return QStringLiteral("%1 (0x%2)").arg(raw).arg(raw, 8, 16, QLatin1Char('0'));
+    return QStringLiteral("%1 (0x%2)")
+        .arg(type.value(raw))
+        .arg(type.mask(raw), type.bits / 4, 16, QLatin1Char('0'));
+}
+
 QString RawText(const QString& dataType, uint32_t raw)
 {
-    double value = 0;
-    QString decimal;
-    if (CSysData::RawToValue(dataType, raw, value))
-        decimal = QString::number(static_cast<qint64>(value));
-    else
-        decimal = QString::number(raw);
-    const int bits = DataTypeBits(dataType);
-    const int digits = (bits == 8 || bits == 16) ? bits / 4 : 8;
-    const uint32_t masked = bits == 8 ? (raw & 0xFF) : bits == 16 ? (raw & 0xFFFF) : raw;
-    return QStringLiteral("%1 (0x%2)").arg(decimal).arg(masked, digits, 16, QLatin1Char('0'));
+    return RawText(TypeWidthOf(dataType), raw);
+}
+
+QString AbortText(uint32_t code)
+{
+    return QStringLiteral("abort 0x%1 %2")
+        .arg(code, 8, 16, QLatin1Char('0'))
+        .arg(AbortCodeText(code));
 }

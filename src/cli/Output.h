@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+struct TypeWidth;
+
 // Standard output and error as text streams (UTF-8), flushed at exit.
 QTextStream& Out();
 QTextStream& Err();
@@ -20,5 +22,9 @@ bool KeyArgument(const CSdoDatabase& dictionary, const CliOptions& options, int 
 
 // "604100": the object key as six upper-case hexadecimal digits.
 QString KeyText(uint32_t key);
-// A raw value as decimal (signed for signed types) with its hexadecimal form.
+// A raw value cut to the type's width, as decimal (signed for signed types) with its hexadecimal
+// form, so that both always show the same number.
+QString RawText(const TypeWidth& type, uint32_t raw);
 QString RawText(const QString& dataType, uint32_t raw);
+// "abort 0x06010001 Attempt to read a write only object"
+QString AbortText(uint32_t code);

@@ -6,9 +6,9 @@
 #include "pages/PageTable.h"
 #include "pages/ParamPage.h"
 
-#include <QElapsedTimer>
-
 namespace {
+
+using Col = CPageListModel::Column;
 
 QString Pad(const QString& text, int width)
 {
@@ -21,51 +21,63 @@ void PrintRows(const CPageListModel& list, bool tsv)
 {
     if (tsv) {
         for (int r = 0; r < list.GetItemCount(); ++r) {
-            Out() << list.GetItemText(r, CPageListModel::ColLabel) << '\t'
-                  << list.GetItemText(r, CPageListModel::ColName) << '\t'
-                  << list.GetItemText(r, CPageListModel::ColValue) << '\t'
-                  << list.GetItemText(r, CPageListModel::ColUnit) << '\n';
+            Out() << list.GetItemText(r, Col::ColLabel) << '\t' << list.GetItemText(r, Col::ColName)
+                  << '\t' << list.GetItemText(r, Col::ColValue) << '\t'
+                  << list.GetItemText(r, Col::ColUnit) << '\n';
         }
         Out().flush();
         return;
     }
     int nameWidth = 4, valueWidth = 5;
     for (int r = 0; r < list.GetItemCount(); ++r) {
-        nameWidth = std::max(nameWidth, int(list.GetItemText(r, CPageListModel::ColName).size()));
-        valueWidth =
-            std::max(valueWidth, int(list.GetItemText(r, CPageListModel::ColValue).size()));
+        nameWidth = std::max(nameWidth, int(list.GetItemText(r, Col::ColName).size()));
+        valueWidth = std::max(valueWidth, int(list.GetItemText(r, Col::ColValue).size()));
     }
     for (int r = 0; r < list.GetItemCount(); ++r) {
-        Out() << Pad(list.GetItemText(r, CPageListModel::ColLabel), 5)
-              << Pad(list.GetItemText(r, CPageListModel::ColName), nameWidth + 2)
-              << list.GetItemText(r, CPageListModel::ColValue).rightJustified(valueWidth) << "  "
-              << list.GetItemText(r, CPageListModel::ColUnit) << '\n';
+        Out() << Pad(list.GetItemText(r, Col::ColLabel), 5)
+              << Pad(list.GetItemText(r, Col::ColName), nameWidth + 2)
+              << list.GetItemText(r, Col::ColValue).rightJustified(valueWidth) << "  "
+              << list.GetItemText(r, Col::ColUnit) << '\n';
     }
     Out().flush();
 }
 
-// Waits until the page's read pass has ended; false when it made no progress for a while.
-bool WaitForReadPass(CCliSession& session, const CParamPage& page)
+// The page names an operator may give: the parameter pages and the bus panels.
+QStringList PageNames()
 {
-    int lastCursor = -1;
-    QElapsedTimer sinceProgress;
-    sinceProgress.start();
-    const int stallMs = session.exchangeTimeoutMs();
-    return session.WaitUntil(
-               [&] {
-                   if (page.readCursor() != lastCursor) {
-                       lastCursor = page.readCursor();
-                       sinceProgress.restart();
-                   }
-                   // Rows added while connected were asked for at once; their answers come after
-                   // the
-                   // pass when the pass overtook them, so the queue must be empty too.
-                   const bool idle =
-                       page.readCursor() == 0 && !session.sys().link.HasPendingRequests();
-                   return idle || sinceProgress.elapsed() > stallMs;
-               },
-               24 * 3600 * 1000) &&
-           page.readCursor() == 0;
+    QStringList names;
+    for (const CPageSpec& page : ParameterPages())
+        if (page.variant != PageVariant::BusPanel && !page.pageName.isEmpty())
+            names.append(page.pageName);
+    for (const QString& bus : BusPanelNames())
+        names.append(bus);
+    return names;
+}
+
+// Says why a row shows no value: the drive refused a constant of the row's unit formula. Returns
+// false when the link failed.
+bool ExplainBlankRow(CCliSession& session, uint32_t key, const QString& unit)
+{
+    CSysData& sys = session.sys();
+    const QVector<CUnitRecord>* records = sys.unitTable.LookupUnits(key);
+    if (!records)
+        return true;
+    for (const CUnitChoice& choice : CUnitTable::UnitChoices(*records)) {
+        if (choice.name != unit)
+            continue;
+        for (const uint32_t constant : CFormulaEvaluator::ConstantKeys(choice.displayFormula)) {
+            if (sys.evaluator.ConstExists(constant))
+                continue;
+            const CCliSession::Answer answer = session.Exchange(SdoFrame::kRead, constant, 0);
+            if (answer.kind == CCliSession::Answer::Abort)
+                Err() << "  the drive refused " << KeyText(constant)
+                      << ", a constant of unit " << unit << ": " << AbortText(answer.value)
+                      << '\n';
+            else if (answer.kind != CCliSession::Answer::Value)
+                return false;
+        }
+    }
+    return true;
 }
 
 } // namespace
@@ -87,7 +99,9 @@ int RunDict(CCliSession& session, const CliOptions& options)
         ++shown;
     }
     Out().flush();
-    return shown > 0 || options.find.isEmpty() ? ExitOk : ExitAbort;
+    if (shown == 0)
+        Err() << "no object's name contains \"" << options.find << "\"\n";
+    return ExitOk;
 }
 
 int RunUnits(CCliSession& session, const CliOptions& options)
@@ -99,16 +113,26 @@ int RunUnits(CCliSession& session, const CliOptions& options)
         return ExitBadArguments;
     QString defaultUnit;
     sys.unitTable.GetDefaultUnit(key, record.unitText, defaultUnit);
-    Out() << KeyText(key) << ' ' << record.name << " (" << record.dataType << ")\n";
+    const TypeWidth type = TypeWidthOf(record.dataType);
+    const bool writable = record.attribute.contains(QLatin1Char('W')) && type.valid();
+    Out() << KeyText(key) << ' ' << record.name << " (" << record.dataType
+          << (writable ? "" : ", read-only") << ")\n";
     Out() << "unit text: " << record.unitText << '\n';
     Out() << "default unit: " << defaultUnit << '\n';
-    if (const QVector<CUnitRecord>* units = sys.unitTable.LookupUnits(key)) {
-        for (const CUnitRecord& unit : *units) {
-            Out() << "  " << Pad(unit.DisplayName(), 10) << " name " << Pad(unit.name, 8)
-                  << " formula " << unit.formula << '\n';
-        }
+    Out() << "units (* can be written):\n";
+    const QVector<CUnitRecord>* records = sys.unitTable.LookupUnits(key);
+    for (const CUnitChoice& choice :
+         records ? CUnitTable::UnitChoices(*records) : QVector<CUnitChoice>()) {
+        Out() << (writable && choice.writable() ? "* " : "  ") << Pad(choice.name, 10)
+              << " shown as " << choice.displayFormula;
+        if (choice.writable())
+            Out() << ", written as " << choice.writeFormula;
+        Out() << '\n';
     }
-    Out() << "  DEC, HEX, ASCII\n";
+    if (type.valid()) {
+        for (const char* keyword : {"DEC", "HEX", "ASCII"})
+            Out() << (writable ? "* " : "  ") << keyword << '\n';
+    }
     Out().flush();
     return ExitOk;
 }
@@ -119,57 +143,104 @@ int RunPage(CCliSession& session, const CliOptions& options)
         Err() << "page takes one NAME\n";
         return ExitBadArguments;
     }
+    CSysData& sys = session.sys();
     const QString name = options.args.at(0);
-    const CPageSpec* spec = FindPageSpec(name);
-    QString panel;
-    if (!spec && BusPanelNames().contains(name)) {
-        spec = FindPageSpec(QStringLiteral("CDrvPanelF002"));
-        panel = name;
+    const bool busPanel = BusPanelNames().contains(name);
+    const CPageSpec* spec = nullptr;
+    for (const CPageSpec& page : ParameterPages()) {
+        if (busPanel ? page.variant == PageVariant::BusPanel
+                     : page.variant != PageVariant::BusPanel && page.pageName == name)
+            spec = &page;
     }
     if (!spec) {
-        Err() << "unknown page " << name << "; pages:";
-        for (const CPageSpec& page : ParameterPages())
-            if (page.variant != PageVariant::BusPanel)
-                Err() << ' ' << page.pageName;
-        for (const QString& bus : BusPanelNames())
-            Err() << ' ' << bus;
-        Err() << '\n';
+        Err() << "unknown page " << name << "; pages: " << PageNames().join(QLatin1Char(' '))
+              << '\n';
         return ExitBadArguments;
     }
-    CParamPage page(session.sys(), *spec, panel);
+
+    int result = ExitOk;
+    bool fileFound = false;
+    const QVector<uint32_t> keys = sys.PageDefinitionKeys(name, &fileFound);
+    if (!fileFound) {
+        Err() << sys.sysDir << name << ".ini is missing\n";
+        return ExitDataProblem;
+    }
+    for (const uint32_t key : keys) {
+        CSdoRecord record;
+        if (!sys.dictionary.Lookup(key, record))
+            result = ExitDataProblem; // named by the page as it loads
+    }
+
+    // Polled rows would push the pass on out of turn; the pass is read alone, so that a pass
+    // that stops is seen to stop.
+    sys.pollingEnabled = 0;
+    CParamPage page(sys, *spec, busPanel ? name : QString());
     page.Create();
-    const bool complete = WaitForReadPass(session, page);
+    session.WaitUntil([&] { return !sys.link.HasPendingRequests(); }, -1, 2);
+    if (session.commFailed()) {
+        Err() << "communication with the drive failed (Comm Status: Closed)\n";
+        return ExitCommFailure;
+    }
+    const bool stalled = page.readCursor() != 0;
+    const CPageListModel& list = page.list();
+    Out() << page.pageName() << '\n';
+    PrintRows(list, options.tsv);
+
+    bool live = false;
+    for (int r = 0; r < list.GetItemCount(); ++r) {
+        const QString label = list.GetItemText(r, Col::ColLabel);
+        const QString value = list.GetItemText(r, Col::ColValue);
+        const QString unit = list.GetItemText(r, Col::ColUnit);
+        const uint32_t key = list.RowKey(r);
+        live = live || list.GetItemText(r, Col::ColAttribute).contains(QLatin1Char('L'));
+        if (value == QLatin1String("????")) {
+            result = std::max(result, int(ExitAbort));
+            Err() << "row " << label << ' ' << list.GetItemText(r, Col::ColName) << " (" << KeyText(key)
+                  << "): ????";
+            const CCliSession::Answer answer = session.Exchange(SdoFrame::kRead, key, 0);
+            if (answer.kind == CCliSession::Answer::Abort)
+                Err() << ", " << AbortText(answer.value);
+            Err() << '\n';
+            // The object itself answers: its unit's formula has no number to give.
+            if (answer.kind == CCliSession::Answer::Value && !ExplainBlankRow(session, key, unit))
+                return ExitCommFailure;
+        } else if (value.isEmpty()) {
+            result = std::max(result, int(ExitAbort));
+            Err() << "row " << label << ' ' << list.GetItemText(r, Col::ColName) << " ("
+                  << KeyText(key) << "): no value\n";
+            if (!ExplainBlankRow(session, key, unit))
+                return ExitCommFailure;
+        }
+    }
+    if (stalled) {
+        result = std::max(result, int(ExitAbort));
+        Err() << "the read pass stopped at row " << page.readCursor() - 1 << '\n';
+    }
     if (session.commFailed())
         return ExitCommFailure;
-    Out() << page.pageName() << '\n';
-    PrintRows(page.list(), options.tsv);
-    int result = ExitOk;
-    for (int r = 0; r < page.list().GetItemCount(); ++r) {
-        if (page.list().GetItemText(r, CPageListModel::ColValue) == QLatin1String("????"))
-            result = ExitAbort;
-    }
-    if (!complete)
-        Err() << "the read pass stopped at row " << page.readCursor() - 1 << '\n';
 
     if (options.watch) {
+        if (!live) {
+            Err() << page.pageName() << " has no live rows to watch\n";
+            return result;
+        }
         // Polled rows refresh themselves; print each change as it comes.
+        sys.pollingEnabled = 1;
         int changes = 0;
         QObject::connect(&page.list(), &CPageListModel::dataChanged, &page.list(),
                          [&](const QModelIndex& from, const QModelIndex& to) {
+                             if (from.column() > Col::ColValue || to.column() < Col::ColValue)
+                                 return;
                              for (int r = from.row(); r <= to.row(); ++r) {
-                                 if (from.column() > CPageListModel::ColValue ||
-                                     to.column() < CPageListModel::ColValue)
-                                     continue;
-                                 Out()
-                                     << page.list().GetItemText(r, CPageListModel::ColName) << " = "
-                                     << page.list().GetItemText(r, CPageListModel::ColValue) << ' '
-                                     << page.list().GetItemText(r, CPageListModel::ColUnit) << '\n';
+                                 Out() << list.GetItemText(r, Col::ColName) << " = "
+                                       << list.GetItemText(r, Col::ColValue) << ' '
+                                       << list.GetItemText(r, Col::ColUnit) << '\n';
                                  Out().flush();
                                  ++changes;
                              }
                          });
         const int limit = options.count > 0 ? options.count : 20;
-        session.WaitUntil([&] { return changes >= limit; }, limit * 5000 + 5000);
+        session.WaitUntil([&] { return changes >= limit; }, -1);
         if (session.commFailed())
             return ExitCommFailure;
     }

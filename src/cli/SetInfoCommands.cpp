@@ -2,14 +2,16 @@
 #include "Commands.h"
 #include "Output.h"
 
-#include "comm/AbortCodes.h"
 #include "comm/DriveState.h"
 #include "comm/SdoFrame.h"
 
 namespace {
 
-const QStringList kFormatKeywords = {QStringLiteral("DEC"), QStringLiteral("HEX"),
-                                     QStringLiteral("ASCII")};
+bool IsFormatKeyword(const QString& unit)
+{
+    return unit == QLatin1String("DEC") || unit == QLatin1String("HEX") ||
+           unit == QLatin1String("ASCII");
+}
 
 // Converts a raw value for display in the given unit as a page row does. A conversion that waits
 // for a drive constant is finished by the parked read, whose answer comes back to this window.
@@ -27,40 +29,75 @@ bool DisplayValue(CCliSession& session, uint32_t key, const QString& dataType, c
         bool done = false;
         if (sys.ConvertForDisplay(session.hwnd(), key, unit, &value, formula, done)) {
             text = CSysData::FormatValue(unit, dataType, formula, value);
-            return true;
+            return text != QLatin1String("????");
         }
         answer = session.Await(key, [] {});
     }
     return false;
 }
 
-int Refused(uint32_t key, const CCliSession::Answer& answer)
+// Reads every constant that the unit's formulas need and has not been read yet, so that the
+// typed value is checked and converted before anything is written. An exit code.
+int FetchUnitConstants(CCliSession& session, uint32_t key, const QString& unit)
 {
-    if (answer.kind == CCliSession::Answer::Abort) {
-        Out() << KeyText(key) << " = abort "
-              << QStringLiteral("0x%1").arg(answer.value, 8, 16, QLatin1Char('0')) << ' '
-              << AbortCodeText(answer.value) << '\n';
-        return ExitAbort;
+    CSysData& sys = session.sys();
+    const QVector<CUnitRecord>* records = sys.unitTable.LookupUnits(key);
+    if (!records)
+        return ExitOk;
+    for (const CUnitChoice& choice : CUnitTable::UnitChoices(*records)) {
+        if (choice.name != unit)
+            continue;
+        auto keys = CFormulaEvaluator::ConstantKeys(choice.displayFormula);
+        for (const uint32_t k : CFormulaEvaluator::ConstantKeys(choice.writeFormula))
+            keys.push_back(k);
+        for (const uint32_t constant : keys) {
+            if (sys.evaluator.ConstExists(constant))
+                continue;
+            const CCliSession::Answer answer = session.Exchange(SdoFrame::kRead, constant, 0);
+            if (answer.kind == CCliSession::Answer::Value) {
+                sys.evaluator.AddConst(constant, static_cast<int32_t>(answer.value));
+            } else if (answer.kind == CCliSession::Answer::Abort) {
+                Err() << "the drive refused " << KeyText(constant) << ", a constant of unit "
+                      << unit << ": " << AbortText(answer.value) << "; nothing was written\n";
+                return ExitAbort;
+            } else {
+                Err() << "communication with the drive failed\n";
+                return ExitCommFailure;
+            }
+        }
     }
-    Err() << "communication with the drive failed\n";
+    return ExitOk;
+}
+
+int Failed(const CCliSession::Answer& answer)
+{
+    Err() << (answer.kind == CCliSession::Answer::NotQueued
+                  ? "the link did not take the request\n"
+                  : "communication with the drive failed\n");
     return ExitCommFailure;
 }
 
-// Shows one object in its default unit.
-void ShowLive(CCliSession& session, uint32_t key)
+// Shows one object in its default unit; false when its value cannot be shown.
+bool ShowLive(CCliSession& session, uint32_t key)
 {
     CSdoRecord record;
     if (!session.sys().dictionary.Lookup(key, record))
-        return;
+        return true;
     QString unit;
     session.sys().unitTable.GetDefaultUnit(key, record.unitText, unit);
     const CCliSession::Answer answer = session.Exchange(SdoFrame::kRead, key, 0);
     QString text;
-    if (!DisplayValue(session, key, record.dataType, unit, answer, text))
-        text = answer.kind == CCliSession::Answer::Value ? RawText(record.dataType, answer.value)
-                                                         : QStringLiteral("????");
+    const bool shown = DisplayValue(session, key, record.dataType, unit, answer, text);
+    if (!shown) {
+        text = QStringLiteral("????");
+        Err() << KeyText(key) << ' ' << record.name << ": "
+              << (answer.kind == CCliSession::Answer::Abort ? AbortText(answer.value)
+                                                            : QStringLiteral("no value to show"))
+              << '\n';
+    }
     Out() << "  " << record.name.leftJustified(32) << text.rightJustified(12) << ' ' << unit
           << '\n';
+    return shown;
 }
 
 } // namespace
@@ -72,6 +109,10 @@ int RunSet(CCliSession& session, const CliOptions& options)
     CSdoRecord record;
     if (!KeyArgument(sys.dictionary, options, 2, "set takes KEY TEXT [--unit NAME]", key, record))
         return ExitBadArguments;
+    if (!record.attribute.contains(QLatin1Char('W'))) {
+        Err() << KeyText(key) << ' ' << record.name << " is read-only; nothing was written\n";
+        return ExitBadArguments;
+    }
 
     // The row is built exactly as a page builds it; its first read comes back at once.
     CPageListModel list;
@@ -83,46 +124,63 @@ int RunSet(CCliSession& session, const CliOptions& options)
         return ExitBadArguments;
     }
     if (answer.kind != CCliSession::Answer::Value && answer.kind != CCliSession::Answer::Abort)
-        return Refused(key, answer);
+        return Failed(answer);
 
-    QString unit = list.GetItemText(0, CPageListModel::ColUnit);
-    if (!options.unit.isEmpty()) {
-        const QVector<CUnitRecord>* units = sys.unitTable.LookupUnits(key);
-        bool writable = kFormatKeywords.contains(options.unit);
-        for (int i = 0; units && i < units->size(); ++i)
-            writable = writable || units->at(i).name == options.unit;
-        if (!writable) {
-            Err() << "unit " << options.unit << " cannot be written for " << KeyText(key)
-                  << "; units:";
-            for (int i = 0; units && i < units->size(); ++i)
-                Err() << ' ' << units->at(i).name;
-            Err() << " DEC HEX ASCII\n";
-            return ExitBadArguments;
-        }
-        unit = options.unit;
-        list.SetItemText(0, CPageListModel::ColUnit, unit);
+    const QString unit =
+        options.unit.isEmpty() ? list.GetItemText(0, CPageListModel::ColUnit) : options.unit;
+    if (!IsFormatKeyword(unit)) {
+        const int fetched = FetchUnitConstants(session, key, unit);
+        if (fetched != ExitOk)
+            return fetched;
     }
-    list.SetItemText(0, CPageListModel::ColValue, options.args.at(1));
-    answer = session.Await(key, [&] { sys.WriteItem(session.hwnd(), list, 0); });
-    if (answer.kind == CCliSession::Answer::Timeout) {
-        // WriteItem sends nothing for a text that does not fit the unit (wrong ASCII length).
-        Err() << "nothing was written: \"" << options.args.at(1) << "\" does not fit unit " << unit
-              << '\n';
-        return ExitBadArguments;
+    const QString text = options.args.at(1);
+    const CRawWrite write = sys.PrepareWrite(session.hwnd(), key, unit, record.dataType, text);
+    if (write.outcome != CRawWrite::Ready) {
+        Err() << KeyText(key) << ' ' << record.name << ": "
+              << (write.outcome == CRawWrite::Refused ? write.error
+                                                      : QStringLiteral("a unit constant is missing"))
+              << "; nothing was written\n";
+        return write.outcome == CRawWrite::Refused ? ExitBadArguments : ExitAbort;
     }
-    if (answer.kind != CCliSession::Answer::Value)
-        return Refused(key, answer);
 
-    answer = session.Exchange(SdoFrame::kRead, key, 0);
-    QString text;
-    if (!DisplayValue(session, key, record.dataType, unit, answer, text))
-        return Refused(key, answer);
-    Out() << KeyText(key) << ' ' << record.name << " = " << text << ' ' << unit << '\n';
-    return ExitOk;
+    const TypeWidth type = TypeWidthOf(record.dataType);
+    answer = session.Exchange(write.command, key, write.raw);
+    int result = ExitOk;
+    if (answer.kind == CCliSession::Answer::Abort) {
+        Out() << KeyText(key) << ' ' << record.name << ": write refused, "
+              << AbortText(answer.value) << '\n';
+        if (!answer.heldKnown)
+            return ExitAbort;
+        result = ExitAbort;
+        answer = {CCliSession::Answer::Value, answer.held};
+    } else if (answer.kind != CCliSession::Answer::Value) {
+        return Failed(answer);
+    } else if (type.mask(answer.value) != type.mask(write.raw)) {
+        Err() << KeyText(key) << ": the drive holds " << RawText(type, answer.value)
+              << ", not the value written (" << RawText(type, write.raw) << ")\n";
+        result = ExitAbort;
+    } else {
+        // The object as the drive reads it now, shown in the unit it was set in.
+        answer = session.Exchange(SdoFrame::kRead, key, 0);
+    }
+    QString shown;
+    if (!DisplayValue(session, key, record.dataType, unit, answer, shown)) {
+        if (answer.kind != CCliSession::Answer::Value && answer.kind != CCliSession::Answer::Abort)
+            return Failed(answer);
+        Err() << KeyText(key) << ": the value read back cannot be shown in " << unit << '\n';
+        return ExitAbort;
+    }
+    Out() << KeyText(key) << ' ' << record.name << " = " << shown << ' ' << unit << '\n';
+    return result;
 }
 
 int RunInfo(CCliSession& session, const CliOptions& options)
 {
+    int result = ExitOk;
+    const auto refused = [&](const CSdoRecord& record, uint32_t code) {
+        Out() << "  " << record.name.leftJustified(32) << "refused (" << AbortText(code) << ")\n";
+        result = ExitAbort;
+    };
     Out() << "Drive identity\n";
     for (uint32_t key : {0x100800u, 0x100900u, 0x100A00u}) {
         CSdoRecord record;
@@ -132,8 +190,10 @@ int RunInfo(CCliSession& session, const CliOptions& options)
         CCliSession::Answer answer;
         if (session.Upload(key, text, answer))
             Out() << "  " << record.name.leftJustified(32) << QString::fromUtf8(text) << '\n';
-        else if (answer.kind != CCliSession::Answer::Abort)
-            return Refused(key, answer);
+        else if (answer.kind == CCliSession::Answer::Abort)
+            refused(record, answer.value);
+        else
+            return Failed(answer);
     }
     for (uint32_t key : {0x100000u, 0x101801u, 0x101802u, 0x101803u, 0x101804u}) {
         CSdoRecord record;
@@ -143,24 +203,35 @@ int RunInfo(CCliSession& session, const CliOptions& options)
         if (answer.kind == CCliSession::Answer::Value)
             Out() << "  " << record.name.leftJustified(32) << RawText(record.dataType, answer.value)
                   << '\n';
-        else if (answer.kind != CCliSession::Answer::Abort)
-            return Refused(key, answer);
+        else if (answer.kind == CCliSession::Answer::Abort)
+            refused(record, answer.value);
+        else
+            return Failed(answer);
     }
     const CCliSession::Answer status = session.Exchange(SdoFrame::kRead, kStatuswordKey, 0);
-    if (status.kind == CCliSession::Answer::Value)
+    if (status.kind == CCliSession::Answer::Value) {
         Out() << "  " << QStringLiteral("Drive state").leftJustified(32)
               << DriveStateText(static_cast<uint16_t>(status.value))
               << ((status.value & 0x08) ? " (fault)" : "") << '\n';
+    } else if (status.kind == CCliSession::Answer::Abort) {
+        CSdoRecord record;
+        record.name = QStringLiteral("Drive state");
+        refused(record, status.value);
+    } else {
+        return Failed(status);
+    }
     const int rounds = options.count > 0 ? options.count : 3;
     for (int round = 1; round <= rounds; ++round) {
         Out() << "Live values (" << round << '/' << rounds << ")\n";
         for (uint32_t key : {0x604100u, 0x606C00u, 0x606400u, 0x607800u, 0x60FD00u})
-            ShowLive(session, key);
+            if (!ShowLive(session, key))
+                result = ExitAbort;
         Out().flush();
         if (session.commFailed())
             return ExitCommFailure;
+        // The live values are worth a look a little apart.
         if (round < rounds)
             session.WaitUntil([] { return false; }, 300);
     }
-    return ExitOk;
+    return result;
 }

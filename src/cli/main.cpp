@@ -34,35 +34,48 @@ const QHash<QString, Command>& Commands()
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("drivactl"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(DRIVARA_VERSION));
     // The CAN plugins chat about their sockets; drivactl reports what matters itself.
     QLoggingCategory::setFilterRules(QStringLiteral("qt.canbus*=false"));
     // Operator messages of the core go to standard error as they would go to a message box.
     SetMessageSink([](const QString& text, MessageKind) {
-        Err() << text.trimmed() << '\n';
+        Err() << "drivactl: " << text.trimmed() << '\n';
         Err().flush();
     });
 
     CliOptions options;
-    QString error;
-    if (!ParseCliOptions(app.arguments(), options, error) ||
-        options.command == QLatin1String("help")) {
-        if (!error.isEmpty())
-            Err() << "drivactl: " << error << '\n';
-        Err() << CliUsage();
-        return options.command == QLatin1String("help") ? ExitOk : ExitBadArguments;
-    }
-    const auto command = Commands().find(options.command);
-    if (command == Commands().end()) {
-        Err() << "drivactl: unknown command " << options.command << '\n' << CliUsage();
+    QString text;
+    switch (ParseCliOptions(app.arguments(), options, text)) {
+    case CliRequest::Help:
+    case CliRequest::Version:
+        Out() << text;
+        Out().flush();
+        return ExitOk;
+    case CliRequest::Error:
+        Err() << "drivactl: " << text.trimmed() << '\n';
+        Err().flush();
         return ExitBadArguments;
+    case CliRequest::Run:
+        break;
+    }
+
+    // The installation is checked before anything waits on it.
+    QString error;
+    const int installation = CheckInstallation(options, error);
+    if (installation != ExitOk) {
+        Err() << "drivactl: " << error << '\n';
+        return installation;
     }
 
     int result = ExitOk;
     {
         CCliSession session(options);
-        if (!session.LoadDictionary(error)) {
-            Err() << "drivactl: " << error << '\n';
-            return ExitCommFailure;
+        result = session.LoadDictionary(error);
+        if (result != ExitOk) {
+            if (!error.isEmpty())
+                Err() << "drivactl: " << error << '\n';
+            return result;
         }
         if (options.usesDrive()) {
             result = session.Connect(error);
@@ -71,7 +84,7 @@ int main(int argc, char** argv)
                 return result;
             }
         }
-        result = (*command)(session, options);
+        result = Commands().value(options.command)(session, options);
     }
     Out().flush();
     Err().flush();

@@ -7,6 +7,10 @@
 // "file:line: message" and neither output is touched, so a broken edit never replaces a good
 // database.
 
+#include "base/TextNumbers.h"
+#include "dictionary/DatabaseLayout.h"
+#include "units/UnitTable.h"
+
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QFile>
@@ -25,36 +29,24 @@ const char* const kHeader[] = {"index", "subindex", "type",    "attr",    "modbu
                                "unit",  "name_en",  "name_zh", "help_en", "help_zh"};
 constexpr int kColumns = 11;
 
-// Field widths of one database record, in file order. Text fields keep one byte for the NUL.
-constexpr int kIndexWidth = 4;
-constexpr int kSubWidth = 2;
-constexpr int kNameWidth = 64;
-constexpr int kTypeWidth = 16;
-constexpr int kAttrWidth = 8;
-constexpr int kHelpWidth = 2048;
-constexpr int kUnitWidth = 256;
-constexpr int kModbusWidth = 4;
-constexpr int kRecordSize = kIndexWidth + kSubWidth + 2 * kNameWidth + kTypeWidth + kAttrWidth +
-                            2 * kHelpWidth + kUnitWidth + kModbusWidth;
-static_assert(kRecordSize == 4514, "record layout");
+using namespace DatabaseLayout;
+
+// The type names the source may use; their widths follow the program's own reading of a type.
+const char* const kTypeNames[] = {"U8", "U16", "U32", "I8", "I16", "I32", "VISIBLE STRING"};
 
 struct TypeInfo
 {
-    const char* name;
-    int bits; // 0 for text
-    bool isSigned;
+    QByteArray name;
+    TypeWidth width; // not valid for text
 };
-
-const TypeInfo kTypes[] = {
-    {"U8", 8, false},  {"U16", 16, false}, {"U32", 32, false},          {"I8", 8, true},
-    {"I16", 16, true}, {"I32", 32, true},  {"VISIBLE STRING", 0, false}};
 
 struct Entry
 {
     int line = 0;
     quint32 index = 0;
     quint32 sub = 0;
-    const TypeInfo* type = nullptr;
+    TypeInfo type;
+    bool typeKnown = false;
     QByteArray attr;
     quint32 modbus = 0;
     qint64 value = 0; // numeric types
@@ -125,13 +117,15 @@ bool ParseInteger(const QByteArray& text, qint64& out)
     return ok;
 }
 
-const TypeInfo* FindType(const QByteArray& name)
+bool FindType(const QByteArray& name, TypeInfo& out)
 {
-    for (const TypeInfo& type : kTypes) {
-        if (name == type.name)
-            return &type;
+    for (const char* known : kTypeNames) {
+        if (name == known) {
+            out = {name, TypeWidthOf(QString::fromLatin1(name))};
+            return true;
+        }
     }
-    return nullptr;
+    return false;
 }
 
 // "\n" becomes a line break and "\\" a backslash; other backslashes stay as they are.
@@ -186,26 +180,12 @@ QString KeyText(quint32 key)
         .toUpper();
 }
 
-// The formulas of a unit text, split as the unit table splits it: each segment is "[" inner "]"
-// followed by the longest run of formula characters.
-QVector<QByteArray> UnitFormulas(QByteArray text)
+// The formulas of a unit text, read by the program's own unit table.
+QVector<QByteArray> UnitFormulas(const QByteArray& text)
 {
-    static const QByteArray formulaChars("0123456789ABCDEF.N*/+-[]sqrt()");
     QVector<QByteArray> formulas;
-    for (;;) {
-        const int open = text.indexOf('[');
-        const int close = text.indexOf(']');
-        if (open < 0 || close < 0)
-            break;
-        text.remove(0, close + 1);
-        int length = 0;
-        while (length < text.size() && formulaChars.contains(text.at(length)))
-            ++length;
-        formulas.append(text.left(length));
-        text.remove(0, length);
-        if (!text.isEmpty())
-            text.remove(0, 1);
-    }
+    for (const CUnitRecord& unit : CUnitTable::ParseUnitText(QString::fromUtf8(text)))
+        formulas.append(unit.formula.toUtf8());
     return formulas;
 }
 
@@ -227,13 +207,13 @@ void CheckUnitConstants(Errors& errors, const Entry& entry,
                 errors.add(entry.line,
                            QStringLiteral("unit constant names %1, which is not defined")
                                .arg(KeyText(descriptor >> 8)));
-            } else if ((*found)->type->bits == 0 ||
-                       static_cast<quint32>((*found)->type->bits) != (descriptor & 0xFF)) {
+            } else if (!(*found)->type.width.valid() ||
+                       static_cast<quint32>((*found)->type.width.bits) != (descriptor & 0xFF)) {
                 errors.add(entry.line,
                            QStringLiteral("unit constant %1 gives width %2, the object is %3")
                                .arg(KeyText(descriptor >> 8))
                                .arg(descriptor & 0xFF)
-                               .arg(QLatin1String((*found)->type->name)));
+                               .arg(QString::fromLatin1((*found)->type.name)));
             }
         }
     }
@@ -255,12 +235,12 @@ bool ParseLine(Errors& errors, int line, const QByteArray& raw, Entry& entry)
     if (!ParseHex(fields[1], 2, entry.sub))
         errors.add(line, QStringLiteral("subindex \"%1\" is not 2 hex digits")
                              .arg(QString::fromUtf8(fields[1])));
-    entry.type = FindType(fields[2]);
-    if (!entry.type)
+    entry.typeKnown = FindType(fields[2], entry.type);
+    if (!entry.typeKnown)
         errors.add(line, QStringLiteral("unknown type \"%1\"").arg(QString::fromUtf8(fields[2])));
 
     entry.attr = fields[3];
-    bool attrOk = !entry.attr.isEmpty() && entry.attr.size() < kAttrWidth;
+    bool attrOk = !entry.attr.isEmpty() && entry.attr.size() < Width(Attribute);
     for (int i = 0; i < entry.attr.size() && attrOk; ++i)
         attrOk = QByteArray("RWLSM").contains(entry.attr.at(i)) &&
                  entry.attr.indexOf(entry.attr.at(i)) == i;
@@ -275,17 +255,13 @@ bool ParseLine(Errors& errors, int line, const QByteArray& raw, Entry& entry)
         errors.add(line, QStringLiteral("modbus address \"%1\" is not hex up to FFFF")
                              .arg(QString::fromUtf8(fields[4])));
 
-    if (entry.type && entry.type->bits == 0) {
+    if (entry.typeKnown && !entry.type.width.valid()) {
         entry.text = fields[5];
-    } else if (entry.type) {
-        const int bits = entry.type->bits;
-        const qint64 low = entry.type->isSigned ? -(qint64(1) << (bits - 1)) : 0;
-        const qint64 high =
-            entry.type->isSigned ? (qint64(1) << (bits - 1)) - 1 : (qint64(1) << bits) - 1;
-        if (!ParseInteger(fields[5], entry.value) || entry.value < low || entry.value > high)
+    } else if (entry.typeKnown) {
+        if (!ParseInteger(fields[5], entry.value) || !entry.type.width.fits(entry.value))
             errors.add(line,
                        QStringLiteral("default \"%1\" is not a %2 value")
-                           .arg(QString::fromUtf8(fields[5]), QLatin1String(entry.type->name)));
+                           .arg(QString::fromUtf8(fields[5]), QString::fromLatin1(entry.type.name)));
     }
 
     entry.unit = fields[6];
@@ -295,11 +271,11 @@ bool ParseLine(Errors& errors, int line, const QByteArray& raw, Entry& entry)
     entry.helpZh = Unescape(fields[10]);
     if (entry.nameEn.isEmpty() || entry.nameZh.isEmpty())
         errors.add(line, QStringLiteral("both names must be given"));
-    CheckText(errors, line, "unit", entry.unit, kUnitWidth);
-    CheckText(errors, line, "name_en", entry.nameEn, kNameWidth);
-    CheckText(errors, line, "name_zh", entry.nameZh, kNameWidth);
-    CheckText(errors, line, "help_en", entry.helpEn, kHelpWidth);
-    CheckText(errors, line, "help_zh", entry.helpZh, kHelpWidth);
+    CheckText(errors, line, "unit", entry.unit, Width(UnitText));
+    CheckText(errors, line, "name_en", entry.nameEn, Width(NameEnglish));
+    CheckText(errors, line, "name_zh", entry.nameZh, Width(NameChinese));
+    CheckText(errors, line, "help_en", entry.helpEn, Width(HelpEnglish));
+    CheckText(errors, line, "help_zh", entry.helpZh, Width(HelpChinese));
     return errors.count() == before;
 }
 
@@ -379,16 +355,16 @@ QByteArray BuildDatabase(const QVector<Entry>& entries)
     QByteArray out;
     out.reserve(entries.size() * kRecordSize);
     for (const Entry& e : entries) {
-        AppendField(out, HexField(e.index, kIndexWidth), kIndexWidth);
-        AppendField(out, HexField(e.sub, kSubWidth), kSubWidth);
-        AppendField(out, e.nameZh, kNameWidth);
-        AppendField(out, e.nameEn, kNameWidth);
-        AppendField(out, e.type->name, kTypeWidth);
-        AppendField(out, e.attr, kAttrWidth);
-        AppendField(out, e.helpZh, kHelpWidth);
-        AppendField(out, e.helpEn, kHelpWidth);
-        AppendField(out, e.unit, kUnitWidth);
-        AppendField(out, HexField(e.modbus, kModbusWidth), kModbusWidth);
+        AppendField(out, HexField(e.index, Width(Index)), Width(Index));
+        AppendField(out, HexField(e.sub, Width(Subindex)), Width(Subindex));
+        AppendField(out, e.nameZh, Width(NameChinese));
+        AppendField(out, e.nameEn, Width(NameEnglish));
+        AppendField(out, e.type.name, Width(DataType));
+        AppendField(out, e.attr, Width(Attribute));
+        AppendField(out, e.helpZh, Width(HelpChinese));
+        AppendField(out, e.helpEn, Width(HelpEnglish));
+        AppendField(out, e.unit, Width(UnitText));
+        AppendField(out, HexField(e.modbus, Width(Modbus)), Width(Modbus));
     }
     return out;
 }
@@ -399,11 +375,11 @@ QByteArray BuildDefaults(const QVector<Entry>& entries)
     for (const Entry& e : entries) {
         out.append(HexField(e.key(), 6));
         out.append('\t');
-        out.append(e.type->name);
+        out.append(e.type.name);
         out.append('\t');
         out.append(e.attr);
         out.append('\t');
-        out.append(e.type->bits == 0 ? EscapeForDefaults(e.text) : QByteArray::number(e.value));
+        out.append(!e.type.width.valid() ? EscapeForDefaults(e.text) : QByteArray::number(e.value));
         out.append('\n');
     }
     return out;

@@ -25,7 +25,7 @@ TEST(SysData, ReadsItsInstallation)
         {"[sys]\nlang=1\ncomm=258\n", kChineseLcid, 1, 2, "状态字"},   // the low byte
         {"[sys]\nlang=2\ncomm=1000\n", kChineseLcid, 2, 100, "Statusword"},
         {"[SYS]\nLANG=12345\nCOMM=x\n", kChineseLcid, 123, 0, "Statusword"},
-        {"[sys]\nlang=3\n", kChineseLcid, 3, 0, nullptr},
+        {"[sys]\nlang=3\n", kChineseLcid, 3, 0, "Statusword"}, // loads at once
         {"[sys]\ncomm=1\n", kChineseLcid, 0, 1, nullptr},
     };
     for (const auto& c : cases) {

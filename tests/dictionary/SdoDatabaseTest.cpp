@@ -1,4 +1,4 @@
-// The dictionary database on crafted files, and its loading thread.
+// The dictionary database on crafted and damaged files, and its loading thread.
 
 #include "DatabaseRecord.h"
 #include "TestSupport.h"
@@ -20,15 +20,12 @@
 using TestSupport::BuildDatabaseRecord;
 using TestSupport::DatabaseRecordFields;
 using TestSupport::HexField;
-using TestSupport::Pump;
 using TestSupport::WaitFor;
 
 namespace {
 
 constexpr int kRecord = CSdoDatabase::kRecordSize;
 constexpr int kLoadTimeoutMs = 60000;
-// Long enough for a waiting loader to have polled sys.ini a few times.
-constexpr int kQuietMs = 300;
 
 // Record number n has the key 0x200000 + n and carries n in every text.
 DatabaseRecordFields Numbered(int n)
@@ -81,28 +78,6 @@ bool Same(const CSdoRecord& a, const CSdoRecord& b)
            a.unitText == b.unitText && a.modbusAddress == b.modbusAddress;
 }
 
-// The loading thread's view of its owner; sys.ini is hidden until `ready`.
-class CFakeHost : public IDictionaryHost
-{
-public:
-    CFakeHost(bool chineseSystem, const QString& base) : m_chinese(chineseSystem), m_base(base) {}
-    QString SysIniPath() const override
-    {
-        return ready ? m_base + QStringLiteral("/sys/sys.ini") : QString();
-    }
-    QString DatabasePath() const override { return m_base + QStringLiteral("/data/velmor.dat"); }
-    uint8_t ProgramLanguage() const override { return language; }
-    void SetProgramLanguage(uint8_t value) override { language = value; }
-    bool IsChineseSystem() const override { return m_chinese; }
-
-    std::atomic<bool> ready{true};
-    std::atomic<uint8_t> language{0};
-
-private:
-    const bool m_chinese;
-    const QString m_base;
-};
-
 class Dictionary : public ::testing::Test
 {
 protected:
@@ -120,7 +95,6 @@ protected:
         ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         ASSERT_EQ(file.write(bytes), bytes.size());
     }
-    void WriteIni(const QByteArray& text) const { Write("sys/sys.ini", text); }
     bool Load(CSdoDatabase& db, const QByteArray& bytes, uint8_t language = 2) const
     {
         Write("data/velmor.dat", bytes);
@@ -129,23 +103,6 @@ protected:
 
     QTemporaryDir m_dir;
 };
-using DictionaryLoader = Dictionary;
-
-// Destroys the database on another thread; false when that did not end in time (the objects
-// are then leaked so that the test reports instead of hanging).
-bool DestroyedPromptly(CSdoDatabase* db, CFakeHost* host)
-{
-    auto done = std::make_shared<std::atomic<bool>>(false);
-    std::thread([db, done] {
-        delete db;
-        *done = true;
-    }).detach();
-    if (!WaitFor([&] { return done->load(); }, 10000))
-        return false;
-    delete host;
-    return true;
-}
-
 } // namespace
 
 TEST_F(Dictionary, KeepsEveryFieldWithTheTextsOfTheLanguage)
@@ -168,45 +125,79 @@ TEST_F(Dictionary, KeepsEveryFieldWithTheTextsOfTheLanguage)
     EXPECT_TRUE(CSdoDatabase().WaitUntilLoaded(0));
 }
 
-// An index of 0 ends the dictionary. A file that ends inside a record: every field that gets at
-// least one byte counts, so the last record stays only when its Modbus field (the last 4 bytes)
-// got some of its bytes.
-TEST_F(Dictionary, KeepsTheRecordsBeforeAnEndMarkOrACut)
+// A damaged file keeps what can be read and is named: records read against the file's size
+// (truncated or misaligned), an end mark with records behind it, keys defined twice. A file
+// that ends inside a record keeps that record only when every field got a byte.
+TEST_F(Dictionary, DamagedFilesAreReadAsFarAsTheyGoAndNamed)
 {
     DatabaseRecordFields zero = Numbered(9);
     zero.index = "0000";
-    DatabaseRecordFields noDigits = Numbered(9);
-    noDigits.index = QByteArray(4, '\0');
-    DatabaseRecordFields last = Numbered(2);
-    last.modbus = "1234";
-    const QByteArray three = Records(2) + BuildDatabaseRecord(last);
+    DatabaseRecordFields again = Numbered(1);
+    again.nameEnglish = "again";
+    const QByteArray three = Records(3);
+    const QByteArray one = Records(1);
     const struct
     {
+        const char* what;
         QByteArray bytes;
         int count;
-        uint32_t lastModbus;
+        qint64 leftover;
+        int endMarkAt, behind;
+        QVector<int> misaligned;
+        QVector<uint32_t> duplicates;
+        const char* message; // a part of the one message the load gives; empty: none
     } cases[] = {
-        {QByteArray(), 0, 0},
-        {BuildDatabaseRecord(zero) + Records(2), 0, 0},
-        {Records(2) + BuildDatabaseRecord(noDigits) + Records(3), 2, 1},
-        {three.left(2 * kRecord + 1), 2, 1},
-        {three.left(2 * kRecord + 6), 2, 1},
-        {three.left(3 * kRecord - 4), 2, 1},
-        {three.left(3 * kRecord - 3), 3, 0x1},
-        {three.left(3 * kRecord - 1), 3, 0x123},
-        {three, 3, 0x1234},
+        {"whole", three, 3, 0, -1, 0, {}, {}, ""},
+        {"empty", QByteArray(), 0, 0, -1, 0, {}, {}, ""},
+        {"cut in the index", three.left(2 * kRecord + 1), 2, 1, -1, 0, {}, {}, "truncated"},
+        {"cut before the Modbus field", three.left(3 * kRecord - 4), 2, kRecord - 4, -1, 0, {},
+         {}, "2 records were read and the last 4510 bytes ignored"},
+        {"cut in the Modbus field", three.left(3 * kRecord - 1), 3, kRecord - 1, -1, 0, {}, {},
+         "truncated or misaligned"},
+        {"a byte too many", one + "X" + Records(2).mid(kRecord), 2, 1, -1, 0, {1}, {},
+         "truncated or misaligned"},
+        // The next index reads "000" and the subindex's first digit: an end mark.
+        {"a byte too few", one.left(kRecord - 1) + Records(3).mid(kRecord), 1, kRecord - 1, -1, 0,
+         {}, {}, "truncated or misaligned"},
+        {"end mark", Records(2) + BuildDatabaseRecord(zero) + Records(3), 2, 0, 2, 3, {}, {},
+         "record 3 has index 0"},
+        {"end mark last", Records(2) + BuildDatabaseRecord(zero), 2, 0, -1, 0, {}, {}, ""},
+        {"duplicate key", Records(2) + BuildDatabaseRecord(again), 3, 0, -1, 0, {}, {0x200001},
+         "objects 200001 are defined more than once"},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.bytes.size());
+        SCOPED_TRACE(c.what);
+        std::vector<QString> messages;
+        const MessageSink previous = SetMessageSink(
+            [&](const QString& text, MessageKind) { messages.push_back(text); });
         CSdoDatabase db;
-        ASSERT_TRUE(Load(db, c.bytes));
-        ASSERT_EQ(db.GetCount(), c.count);
-        CSdoRecord r;
-        for (int n = 0; n < c.count; ++n) {
-            ASSERT_TRUE(db.GetAt(n, r));
-            EXPECT_EQ(r.name, QStringLiteral("Object %1").arg(n));
+        const bool loaded = Load(db, c.bytes);
+        SetMessageSink(previous);
+        ASSERT_TRUE(loaded);
+        const CDatabaseLoadReport report = db.LoadReport();
+        EXPECT_EQ(db.GetCount(), c.count);
+        EXPECT_EQ(report.recordsRead, c.count);
+        EXPECT_EQ(report.fileSize, c.bytes.size());
+        EXPECT_EQ(report.leftoverBytes, c.leftover);
+        EXPECT_EQ(report.endMarkAt, c.endMarkAt);
+        EXPECT_EQ(report.recordsBehindMark, c.behind);
+        EXPECT_EQ(report.misaligned, c.misaligned);
+        EXPECT_EQ(report.duplicateKeys, c.duplicates);
+        if (QByteArray(c.message).isEmpty()) {
+            EXPECT_TRUE(report.clean());
+            EXPECT_TRUE(messages.empty()) << messages.front().toStdString();
+        } else {
+            EXPECT_FALSE(report.clean());
+            ASSERT_FALSE(messages.empty());
+            EXPECT_TRUE(messages.front().startsWith(QStringLiteral("velmor.dat")));
+            EXPECT_TRUE(messages.front().contains(QLatin1String(c.message)))
+                << messages.front().toStdString();
         }
-        EXPECT_EQ(r.modbusAddress, c.lastModbus);
+        CSdoRecord r;
+        for (int n = 0; n < std::min(c.count, 1); ++n) {
+            ASSERT_TRUE(db.GetAt(n, r));
+            EXPECT_EQ(r.name, QStringLiteral("Object 0"));
+        }
     }
 }
 
@@ -300,7 +291,6 @@ TEST_F(Dictionary, FirstRecordOfAKeyWinsAndPositionsReachAll)
 
 TEST_F(Dictionary, MissingFileIsReportedAndLeavesItEmpty)
 {
-    WriteIni("[sys]\nlang=2\n");
     std::mutex mutex;
     QStringList messages;
     const MessageSink previous = SetMessageSink([&](const QString& text, MessageKind) {
@@ -308,97 +298,24 @@ TEST_F(Dictionary, MissingFileIsReportedAndLeavesItEmpty)
         messages.append(text);
     });
     {
-        CFakeHost host(false, Base());
-        CSdoDatabase db(&host);
+        CSdoDatabase db;
+        EXPECT_TRUE(db.WaitUntilLoaded(0)); // nothing started, nothing to wait for
+        db.StartLoading(m_dir.filePath(QStringLiteral("data/velmor.dat")), 2);
         EXPECT_TRUE(db.WaitUntilLoaded(kLoadTimeoutMs));
-        EXPECT_FALSE(db.LoadFile(QString(), 2));
+        EXPECT_FALSE(db.LoadReport().opened);
         EXPECT_EQ(db.GetCount(), 0);
     }
     SetMessageSink(previous);
-    const QString text = QStringLiteral("Couldn't load DB file!! \n");
-    EXPECT_EQ(messages, QStringList({text, text}));
-}
-
-TEST_F(DictionaryLoader, WaitsForSysIniToNameALanguage)
-{
-    Write("data/velmor.dat", Records(5));
-    CFakeHost host(false, Base());
-    host.ready = false; // the owner has not set its paths yet
-    CSdoDatabase db(&host);
-    Pump(kQuietMs);
-    host.ready = true; // sys.ini does not exist yet
-    Pump(kQuietMs);
-    WriteIni("[sys]\ncomm=2\nlang=\n"); // an empty value is no language either
-    Pump(kQuietMs);
-    EXPECT_FALSE(db.WaitUntilLoaded(0));
-    EXPECT_EQ(db.GetCount(), 0);
-
-    WriteIni("[SYS]\ncomm=2\nLang=2\n");
-    ASSERT_TRUE(db.WaitUntilLoaded(kLoadTimeoutMs));
-    EXPECT_EQ(host.language.load(), 2);
-    ASSERT_EQ(db.GetCount(), 5);
-    CSdoRecord r;
-    ASSERT_TRUE(db.GetAt(4, r));
-    EXPECT_TRUE(Same(r, Expected(4, false)));
-}
-
-// A non-Chinese system cannot run in Chinese: language 1 becomes 2 there. Language 3 holds the
-// load back until start-up has settled the language.
-TEST_F(DictionaryLoader, LoadsInTheSettledLanguage)
-{
-    Write("data/velmor.dat", Records(2));
-    const struct
-    {
-        bool chineseSystem;
-        const char* ini;
-        uint8_t language;
-    } cases[] = {
-        {false, "[sys]\nlang=1\n", 2}, {true, "[sys]\nlang=1\n", 1}, {true, "[sys]\nlang=3\n", 1}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.ini) + (c.chineseSystem ? " on Chinese" : " on English"));
-        WriteIni(c.ini);
-        CFakeHost host(c.chineseSystem, Base());
-        CSdoDatabase db(&host);
-        if (QByteArray(c.ini).contains('3')) {
-            ASSERT_TRUE(WaitFor([&] { return host.language == 3; }));
-            Pump(kQuietMs);
-            EXPECT_FALSE(db.WaitUntilLoaded(0));
-            EXPECT_EQ(db.GetCount(), 0);
-            host.language = 1;
-        }
-        ASSERT_TRUE(db.WaitUntilLoaded(kLoadTimeoutMs));
-        EXPECT_EQ(host.language.load(), c.language);
-        CSdoRecord r;
-        ASSERT_TRUE(db.GetAt(1, r));
-        EXPECT_TRUE(Same(r, Expected(1, c.language == 1))) << r.name.toStdString();
-    }
-}
-
-TEST_F(DictionaryLoader, DestroyingTheDatabaseEndsAWaitingLoader)
-{
-    Write("data/velmor.dat", Records(1));
-    // Waiting for sys.ini to name a language.
-    auto* host = new CFakeHost(false, Base());
-    auto* db = new CSdoDatabase(host);
-    Pump(50);
-    EXPECT_TRUE(DestroyedPromptly(db, host));
-
-    // Waiting for the language to leave 3.
-    WriteIni("[sys]\nlang=3\n");
-    host = new CFakeHost(true, Base());
-    db = new CSdoDatabase(host);
-    ASSERT_TRUE(WaitFor([&] { return host->language == 3; }));
-    EXPECT_TRUE(DestroyedPromptly(db, host));
+    EXPECT_EQ(messages, QStringList{QStringLiteral("Couldn't load DB file!! \n")});
 }
 
 // Another thread reads the dictionary while the loader appends a large file: every record it
 // sees must be whole, counts only grow, and a counted record is found by its key.
-TEST_F(DictionaryLoader, ReadersSeeWholeRecordsWhileTheLoaderAppends)
+TEST_F(Dictionary, ReadersSeeWholeRecordsWhileTheLoaderAppends)
 {
     constexpr int kRecords = 20000;
     Write("data/velmor.dat", Records(kRecords));
-    CFakeHost host(false, Base());
-    CSdoDatabase db(&host); // waits: there is no sys.ini yet
+    CSdoDatabase db;
 
     std::vector<CSdoRecord> expected; // made beforehand to keep the reader's loop tight
     expected.reserve(kRecords);
@@ -441,14 +358,16 @@ TEST_F(DictionaryLoader, ReadersSeeWholeRecordsWhileTheLoaderAppends)
         }
     });
 
+    // The reader runs before the loader starts.
     ASSERT_TRUE(WaitFor([&] { return reads > 0; }));
-    WriteIni("[sys]\nlang=2\n");
+    db.StartLoading(m_dir.filePath(QStringLiteral("data/velmor.dat")), 2);
     const bool loaded = db.WaitUntilLoaded(kLoadTimeoutMs);
     stop = true;
     reader.join();
 
     ASSERT_TRUE(loaded);
     EXPECT_EQ(db.GetCount(), kRecords);
+    EXPECT_TRUE(db.LoadReport().clean());
     EXPECT_TRUE(failures.isEmpty()) << failures.join(QStringLiteral("; ")).toStdString();
     EXPECT_GT(partialCounts.load(), 0) << "the reader never ran while records were appended";
 }

@@ -229,15 +229,16 @@ TEST_F(PageDriveTest, WriteItemByUnitKind)
     baseRequests = drive.RequestCount();
 
     // key, unit, text, the value the drive then holds (-1: nothing is sent). ASCII needs one
-    // character per byte; units other than the keywords write through their formula, by name.
+    // character per byte; text that is not wholly a number is refused; a unit that is shown
+    // without converting cannot convert a typed value either.
     // clang-format off
     const std::tuple<uint32_t, const char*, const char*, int64_t> writes[] = {
         {kTag, "ASCII", "ABC", -1}, {kModeByte, "ASCII", "", -1}, {kOddWidth, "ASCII", "ABC", -1},
         {kTag, "ASCII", "ABCD", 0x44434241}, {kMaxSpeed, "ASCII", "AB", 0x4241},
         {kGain, "DEC", "-300", uint32_t(-300)}, {kModeByte, "", "200", 200},
-        {kTag, "DEC", "123456789x", 123456789}, {kMaxSpeed, "HEX", "0x1F4", 500},
+        {kTag, "DEC", "123456789x", -1}, {kMaxSpeed, "HEX", "0x1F4", 500},
         {kOddWidth, "HEX", "12", -1}, {kModeByte, "HEX", "Ab", 0xAB},
-        {kOffset, "nounit", "5", -1}, {kOffset, "x10", "-7", uint32_t(-70)}};
+        {kOffset, "nounit", "5", -1}, {kOffset, "x10", "-7", -1}, {kTag, "DEC", "123456789", 123456789}};
     // clang-format on
     int sent = 0;
     for (const auto& [key, unit, text, holds] : writes) {

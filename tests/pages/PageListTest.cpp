@@ -252,15 +252,16 @@ TEST(FormatValue, TextOfEachFormatAndSize)
         {"HEX", "I16", -1, "", "ffff"}, {"HEX", "I32", -1, "", "ffffffff"}, {"HEX", "I8", -1, "", "ff"},
         {"HEX", "U16", 0x0A, "", "a"}, {"HEX", "U32", 4294967295.0, "", "ffffffff"},
         {"HEX", "U64", 1, "", "???"},
-        // DEC (or no format, as an empty unit writes decimal): truncated toward zero; values no
-        // integer holds show as 0.
+        // DEC (or no format, as an empty unit writes decimal): truncated toward zero; a value
+        // that is no number shows "????".
         {"DEC", "U32", 4294967295.0, "", "4294967295"}, {"DEC", "I32", -1, "", "-1"},
         {"DEC", "U8", 200.9, "", "200"}, {"DEC", "I8", -3.7, "", "-3"}, {"DEC", "", 5, "", "???"},
         {"", "U32", 4294967295.0, "", "4294967295"}, {"", "I16", -7, "", "-7"},
-        {"DEC", "I32", std::nan(""), "", "0"}, {"DEC", "I32", HUGE_VAL, "", "0"},
+        {"DEC", "I32", std::nan(""), "", "????"}, {"rpm", "I32", HUGE_VAL, "N/0", "????"},
         // Unit names: three decimals, unless the formula is the identity; keywords are
         // case-sensitive.
         {"rpm", "I32", 120, "N*60/4096", "120.000"}, {"rpm", "I32", -0.0626, "N/16", "-0.063"},
+        {"rpm", "I32", 2.0005, "N/16", "2.001"}, {"rpm", "I32", -0.0, "N/16", "-0.000"},
         {"cnt", "U32", 4294967295.0, "N*1", "4294967295"}, {"cnt", "I16", -12, "N*1", "-12"},
         {"dec", "I16", 3, "", "3.000"}};
     // clang-format on
@@ -277,7 +278,7 @@ TEST(FormatValue, RawToValueSignExtendsBySize)
     const std::tuple<const char*, uint32_t, double> cases[] = {
         {"I16", 0xFF80, -128}, {"U16", 0xFF80, 65408}, {"INTEGER8", 0x80, -128}, {"I8", 0x7F, 127},
         {"I32", 0x80000000, -2147483648.0}, {"I32", 0xFFFFFFFF, -1},
-        {"UNSIGNED32", 0xFFFFFFFF, 4294967295.0}, {"u8", 0x1FF, 511}}; // unsigned: not masked
+        {"UNSIGNED32", 0xFFFFFFFF, 4294967295.0}, {"u8", 0x1FF, 255}}; // cut to the type
     // clang-format on
     for (const auto& [type, raw, expected] : cases) {
         double value = std::nan("");

@@ -1,5 +1,7 @@
 #include "DatabaseRecord.h"
 
+#include "dictionary/DatabaseLayout.h"
+
 namespace TestSupport {
 
 namespace {
@@ -18,18 +20,19 @@ QByteArray HexField(uint32_t value, int digits)
 
 QByteArray BuildDatabaseRecord(const DatabaseRecordFields& fields)
 {
+    using namespace DatabaseLayout;
     QByteArray out;
-    out.reserve(4514);
-    AppendField(out, fields.index, 4);
-    AppendField(out, fields.subindex, 2);
-    AppendField(out, fields.nameChinese, 64);
-    AppendField(out, fields.nameEnglish, 64);
-    AppendField(out, fields.dataType, 16);
-    AppendField(out, fields.attribute, 8);
-    AppendField(out, fields.helpChinese, 2048);
-    AppendField(out, fields.helpEnglish, 2048);
-    AppendField(out, fields.unitText, 256);
-    AppendField(out, fields.modbus, 4);
+    out.reserve(kRecordSize);
+    AppendField(out, fields.index, Width(Index));
+    AppendField(out, fields.subindex, Width(Subindex));
+    AppendField(out, fields.nameChinese, Width(NameChinese));
+    AppendField(out, fields.nameEnglish, Width(NameEnglish));
+    AppendField(out, fields.dataType, Width(DataType));
+    AppendField(out, fields.attribute, Width(Attribute));
+    AppendField(out, fields.helpChinese, Width(HelpChinese));
+    AppendField(out, fields.helpEnglish, Width(HelpEnglish));
+    AppendField(out, fields.unitText, Width(UnitText));
+    AppendField(out, fields.modbus, Width(Modbus));
     return out;
 }
 

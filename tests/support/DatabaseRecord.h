@@ -20,7 +20,7 @@ struct DatabaseRecordFields
     QByteArray modbus = "0000";
 };
 
-// One fixed-length (4514-byte) database record.
+// One fixed-length database record (the layout of dictionary/DatabaseLayout.h).
 QByteArray BuildDatabaseRecord(const DatabaseRecordFields& fields);
 // Upper-case hexadecimal text of the given number of digits.
 QByteArray HexField(uint32_t value, int digits);

@@ -278,4 +278,24 @@ TEST(UnitTable, FirstRegistrationOfAKeyGivesItsDefaultUnit)
     EXPECT_EQ(table.LookupUnits(0x606300), nullptr);
 }
 
+// Each unit once, by the name the unit cell shows, writable only when a typed value converts
+// back to the raw value the display side would show again.
+TEST(UnitTable, UnitChoices)
+{
+    const std::pair<const char*, QStringList> cases[] = {
+        {"[v rpm]N*60/[22000C20],[rpm DEC]N*[22000C20]/60,[inc/s inc/s]N*1",
+         {"rpm|N*60/[22000C20]|N*[22000C20]/60", "inc/s|N*1|N*1"}},
+        {"[HEX HEX]N*1,[DEC DEC]N*1", {}}, // format keywords are not units
+        {"[c A]N/1000,[A DEC]N*1000,[mA mA]N*1,[mA mA]N*2", {"A|N/1000|N*1000", "mA|N*1|N*1"}},
+        {"[rps]N/4096,[raw]N*1", {"rps|N*1|", "raw|N*1|N*1"}}, // unlabelled: shown raw
+        {"[x y]N*2", {"y|N*2|"}}, // no record named y converts back
+        {"rpm", {}}};
+    for (const auto& [text, expected] : cases) {
+        QStringList got;
+        for (const CUnitChoice& c : CUnitTable::UnitChoices(CUnitTable::ParseUnitText(text)))
+            got << c.name + QLatin1Char('|') + c.displayFormula + QLatin1Char('|') + c.writeFormula;
+        EXPECT_EQ(got, expected) << text;
+    }
+}
+
 } // namespace

@@ -50,9 +50,9 @@ protected:
         return {ok, raw, formula, done};
     }
 
-    void Write(uint32_t key, const char* unit, const char* dataType, const char* text)
+    CRawWrite Prepare(uint32_t key, const char* unit, const char* dataType, const char* text)
     {
-        sys->WriteThroughFormula(kPage, key, QString::fromUtf8(unit), QString::fromUtf8(dataType),
+        return sys->PrepareWrite(kPage, key, QString::fromUtf8(unit), QString::fromUtf8(dataType),
                                  QString::fromUtf8(text));
     }
 
@@ -125,50 +125,89 @@ TEST_F(UnitConversionTest, DisplayFetchesAConstantOnceAndReadsTheRowAgain)
     EXPECT_EQ(sys->evaluator.GetConst(kGearDivisor), -2);
 }
 
-TEST_F(UnitConversionTest, WriteMatchesEveryRecordByNameAndUsesTheWidthsCommand)
+// Typed text to the raw value: the whole text must be a number, it must fit the object's type
+// after the unit's conversion (rounded to the nearest raw step), or nothing is written and the
+// message names what the unit accepts.
+TEST_F(UnitConversionTest, PrepareWriteChecksTheTypedValue)
 {
-    Register(kTarget, "[inc]N*1,[rev]N*4096,[r rpm]N*4096/60,[a]N*1,[a]N*2");
-    Write(kTarget, "rev", "INTEGER32", "2.5");
-    Write(kTarget, "rev", "UNSIGNED16", "1");
-    Write(kTarget, "rev", "U8", "0.5");
-    Write(kTarget, "inc", "INTEGER32", "-3");
-    Write(kTarget, "r", "INTEGER32", "60"); // the name of a labelled record
-    Write(kTarget, "rev", "VISIBLE STRING", "1");
-    Write(kTarget, "a", "INTEGER16", "5");
-    // The standard conversion: leading blanks, the number as far as it goes, else 0.
-    Write(kTarget, "rev", "INTEGER32", " 2abc");
-    Write(kTarget, "rev", "INTEGER32", "abc");
-    // A label, an unknown unit or a key without units write nothing.
-    Write(kTarget, "rpm", "INTEGER32", "60");
-    Write(kTarget, "deg", "INTEGER32", "60");
-    Write(kNoUnits, "rpm", "INTEGER32", "60");
+    Register(kTarget, "[v rpm]N*60/4096,[rpm DEC]N*4096/60,[inc/s inc/s]N*1,[x10]N*10,"
+                      "[l mH]N/100,[mH DEC]N*100,[c]N*1");
+    const uint32_t refused = 0xDEAD; // marks a row whose text must be refused
     // clang-format off
-    EXPECT_EQ(sent, (SentList{{kPage, 0x23, kTarget, 10240}, {kPage, 0x2B, kTarget, 4096},
-                              {kPage, 0x2F, kTarget, 2048}, {kPage, 0x23, kTarget, 0xFFFFFFFDu},
-                              {kPage, 0x23, kTarget, 4096}, {kPage, 0x00, kTarget, 4096},
-                              {kPage, 0x2B, kTarget, 5}, {kPage, 0x2B, kTarget, 10},
-                              {kPage, 0x23, kTarget, 8192}, {kPage, 0x23, kTarget, 0}}));
+    const std::tuple<const char*, const char*, const char*, uint8_t, uint32_t, const char*> cases[] = {
+        // unit, type, text: command, raw, or (refused) a part of the message
+        {"rpm", "I32", "1500", 0x23, 102400, ""},
+        {"rpm", "I32", "abc", 0, refused, "from -31457280.000 to 31457279.985 rpm"},
+        {"rpm", "I32", "1e3", 0, refused, "rpm"},
+        {"rpm", "I32", "31457280", 0, refused, "31457279.985 rpm"},
+        {"mH", "U16", "1.15", 0x2B, 115, ""},        // 114.99999... rounds to the nearest step
+        {"mH", "U16", "655.36", 0, refused, "from 0.000 to 655.350 mH"},
+        {"mH", "U16", "-0.004", 0x2B, 0, ""},
+        {"inc/s", "I32", "010", 0x23, 10, ""},       // a leading zero is decimal
+        {"inc/s", "I32", " 0x10 ", 0x23, 16, ""},
+        {"inc/s", "I16", "40000", 0, refused, "from -32768 to 32767 inc/s"},
+        {"c", "U8", "7", 0x2F, 7, ""},               // unlabelled N*1: writable as shown
+        {"v", "I32", "1", 0, refused, "unit v cannot be written; it can be written in rpm, inc/s, mH, c, DEC, HEX"},
+        {"x10", "I32", "1", 0, refused, "cannot be written"}, // shown without converting
+        {"deg", "I32", "1", 0, refused, "cannot be written"},
+        {"DEC", "U8", "255", 0x2F, 255, ""}, {"DEC", "U8", "256", 0, refused, "from 0 to 255"},
+        {"DEC", "I8", "-128", 0x2F, 0xFFFFFF80u, ""}, {"", "I8", "-129", 0, refused, "-128 to 127"},
+        {"DEC", "I32", "3000000000", 0, refused, "-2147483648 to 2147483647"},
+        {"DEC", "U32", "4294967295", 0x23, 0xFFFFFFFFu, ""}, {"DEC", "I16", "0xFFFF", 0, refused, ""},
+        {"DEC", "I16", "12x", 0, refused, ""}, {"DEC", "I16", "1.5", 0, refused, ""},
+        {"DEC", "I16", "", 0, refused, ""}, {"DEC", "I16", "99999999999999999999", 0, refused, ""},
+        {"HEX", "U16", "ffff", 0x2B, 0xFFFF, ""}, {"HEX", "I16", "0x1F4", 0x2B, 500, ""},
+        {"HEX", "U16", "10000", 0, refused, "from 0 to ffff"}, {"HEX", "U16", "-1", 0, refused, ""},
+        {"ASCII", "U32", "ABCD", 0x23, 0x44434241, ""}, {"ASCII", "U32", "ABC", 0, refused, "exactly 4"},
+        {"ASCII", "U32", "AB\xC3\x84" "D", 0x23, 0x44C44241, ""}, // Ä is one byte
+        {"ASCII", "U32", "AB\xE2\x82\xAC" "D", 0, refused, "one byte each"}, // the euro sign is not
+        {"DEC", "VISIBLE STRING", "1", 0, refused, "cannot be written"}};
     // clang-format on
-    // Nor was anything parked.
-    sent.clear();
-    OnConstantArrived(sys->evaluator, kGearNumerator, 3);
+    for (const auto& [unit, type, text, command, raw, message] : cases) {
+        SCOPED_TRACE(std::string(unit) + " " + type + " \"" + text + "\"");
+        const CRawWrite write = Prepare(kTarget, unit, type, text);
+        if (raw == refused) {
+            EXPECT_EQ(write.outcome, CRawWrite::Refused);
+            EXPECT_TRUE(write.error.contains(QString::fromUtf8(message)))
+                << write.error.toStdString();
+        } else {
+            EXPECT_EQ(write.outcome, CRawWrite::Ready) << write.error.toStdString();
+            EXPECT_EQ(write.command, command);
+            EXPECT_EQ(write.raw, raw);
+        }
+    }
     EXPECT_TRUE(sent.empty());
 }
 
-TEST_F(UnitConversionTest, TwoMissingConstantsHoldTheWriteUntilBothArrived)
+// A write whose formula needs constants waits for all of them, and is then checked like any
+// other: sent once when it fits, refused with a message when it does not.
+TEST_F(UnitConversionTest, ParkedWriteIsCheckedWhenItsConstantsArrive)
 {
-    Register(kTarget, "[v]N*[60910120]/[60920120]");
-    Write(kTarget, "v", "INTEGER32", "8");
+    Register(kTarget, "[p rev]N/[60910120]*[60920120],[rev DEC]N*[60910120]/[60920120]");
+    EXPECT_EQ(Prepare(kTarget, "rev", "I16", "8.4").outcome, CRawWrite::WaitsForConstant);
     EXPECT_EQ(sent, (SentList{{kMainFrame, 0x40, kGearNumerator, 0}}));
 
     sent.clear();
     OnConstantArrived(sys->evaluator, kGearNumerator, 4);
     EXPECT_EQ(sent, (SentList{{kMainFrame, 0x40, kGearDivisor, 0}}));
 
-    // The parked write is completed on the last arrival.
+    // 8.4 x 4 / 1 = 33.6: the nearest raw step is 34. Completing again sends nothing more.
     sent.clear();
-    OnConstantArrived(sys->evaluator, kGearDivisor, 2);
-    EXPECT_EQ(sent, (SentList{{kPage, 0x23, kTarget, 16}}));
+    OnConstantArrived(sys->evaluator, kGearDivisor, 1);
+    sys->evaluator.CompleteParkedRequest();
+    EXPECT_EQ(sent, (SentList{{kPage, 0x2B, kTarget, 34}}));
+
+    // Outside the type once converted: nothing is sent, the operator is told.
+    sys->evaluator.ClearConsts();
+    sent.clear();
+    EXPECT_EQ(Prepare(kTarget, "rev", "I16", "9000").outcome, CRawWrite::WaitsForConstant);
+    OnConstantArrived(sys->evaluator, kGearNumerator, 4);
+    OnConstantArrived(sys->evaluator, kGearDivisor, 1);
+    EXPECT_EQ(sent, (SentList{{kMainFrame, 0x40, kGearNumerator, 0},
+                              {kMainFrame, 0x40, kGearDivisor, 0}}));
+    ASSERT_EQ(messages.texts.size(), 1);
+    EXPECT_TRUE(messages.texts[0].contains(QStringLiteral("-32768 to 32767")))
+        << messages.texts[0].toStdString();
 }
 
 } // namespace

@@ -58,18 +58,39 @@ void CSysData::InitParamList(CPageListModel& list)
     list.SetColumns(columns);
 }
 
-void CSysData::LoadPageDefinition(CPageListModel& list, const QString& pageName, HWND hwnd)
+QVector<uint32_t> CSysData::PageDefinitionKeys(const QString& pageName, bool* fileFound) const
 {
     CIniDocument doc;
-    if (!doc.Load(sysDir + pageName + QStringLiteral(".ini")))
-        return; // no page file: an empty page
+    const bool found = doc.Load(sysDir + pageName + QStringLiteral(".ini"));
+    if (fileFound)
+        *fileFound = found;
+    QVector<uint32_t> keys;
+    if (!found)
+        return keys;
     const int num = TextToLong(doc.Get(pageName, QStringLiteral("num"), QString(), 32));
     const int last = qMin(num, LastItemNumber(doc, pageName));
     for (int i = 1; i <= last; ++i) {
         const QString text = doc.Get(pageName, QString::number(i), QString(), 32);
-        const uint32_t key = static_cast<uint32_t>(HexTextToInt(text));
-        AddPageItem(list, key, i - 1, hwnd, true);
+        keys.append(static_cast<uint32_t>(HexTextToInt(text)));
     }
+    return keys;
+}
+
+void CSysData::LoadPageDefinition(CPageListModel& list, const QString& pageName, HWND hwnd)
+{
+    // No page file: an empty page.
+    const QVector<uint32_t> keys = PageDefinitionKeys(pageName);
+    QStringList missing;
+    for (int i = 0; i < keys.size(); ++i) {
+        CSdoRecord record;
+        if (!dictionary.Lookup(keys[i], record))
+            missing.append(QStringLiteral("%1").arg(keys[i], 6, 16, QLatin1Char('0')).toUpper());
+        AddPageItem(list, keys[i], i, hwnd, true);
+    }
+    // A row that silently vanished would look like a drive without the object.
+    if (!missing.isEmpty())
+        ReportMessage(QStringLiteral("%1.ini lists objects that are not in the dictionary: %2")
+                          .arg(pageName, missing.join(QStringLiteral(", "))));
 }
 
 void CSysData::AddPageItem(CPageListModel& list, uint32_t key, int row, HWND hwnd,
@@ -155,28 +176,16 @@ void CSysData::WriteItem(HWND hwnd, const CPageListModel& list, int row)
 {
     if (row < 0 || row >= list.GetItemCount())
         return;
-    const QString unit = list.GetItemText(row, Col::ColUnit);
-    const QString dataType = list.GetItemText(row, Col::ColDataType);
-    const QString text = list.GetItemText(row, Col::ColValue);
     const uint32_t key = static_cast<uint32_t>(TextToLong(list.GetItemText(row, Col::ColKey)));
-    const uint8_t command = WriteCommandForType(dataType);
-
-    if (unit == kAscii) {
-        const int bytes = BytesOfType(dataType);
-        if (bytes == 0 || text.size() != bytes)
-            return;
-        uint32_t raw = 0;
-        for (int i = 0; i < bytes; ++i)
-            raw += static_cast<uint32_t>(text.at(i).unicode()) << (8 * i);
-        link.Request(hwnd, command, key, raw);
-    } else if (unit == kDec || unit.isEmpty()) {
-        link.Request(hwnd, command, key, static_cast<uint32_t>(TextToLong(text)));
-    } else if (unit == kHex) {
-        if (command != 0)
-            link.Request(hwnd, command, key, static_cast<uint32_t>(HexTextToInt(text)));
-    } else {
-        WriteThroughFormula(hwnd, key, unit, dataType, text);
-    }
+    // Text that is no number of the object's type in the row's unit writes nothing: the operator
+    // is told what is accepted instead of the drive getting a value nobody typed.
+    const CRawWrite write =
+        PrepareWrite(hwnd, key, list.GetItemText(row, Col::ColUnit),
+                     list.GetItemText(row, Col::ColDataType), list.GetItemText(row, Col::ColValue));
+    if (write.outcome == CRawWrite::Ready)
+        link.Request(hwnd, write.command, key, write.raw);
+    else if (write.outcome == CRawWrite::Refused)
+        ReportMessage(write.error);
 }
 
 QString CSysData::ObjectHelpText(uint32_t key) const

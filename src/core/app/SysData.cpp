@@ -18,8 +18,6 @@ CSysData::CSysData(const CSysDataOptions& options)
     : link(*this, options.baseDir.isEmpty() ? QDir::currentPath() + QStringLiteral("/data")
                                             : options.baseDir + QStringLiteral("/data"))
 {
-    // The loading thread starts first and waits until the paths below are set.
-    dictionary.StartLoading(this);
     evaluator.SetRequester(
         [this](HWND hwnd, uint8_t command, uint32_t key, uint32_t value) {
             return link.Request(hwnd, command, key, value);
@@ -30,7 +28,6 @@ CSysData::CSysData(const CSysDataOptions& options)
     systemLanguage = 1;
 
     {
-        std::lock_guard<std::mutex> lock(m_pathMutex);
         baseDir =
             options.baseDir.isEmpty() ? QDir::currentPath() : QDir(options.baseDir).absolutePath();
         userDir = baseDir + QStringLiteral("/user/");
@@ -40,17 +37,16 @@ CSysData::CSysData(const CSysDataOptions& options)
         enTranslationPath = dataDir + QStringLiteral("EN.qm");
         pcanLibraryPath = dataDir + QStringLiteral("Pcan_usb.so");
         databasePath = dataDir + QStringLiteral("velmor.dat");
-        m_pathsSet = true;
     }
-    ReadLanguage();
     ReadCommMode();
+    // Only a Chinese system without a language needs the operator (the language dialog).
+    if (!IsChineseSystem() || ReadLanguage() != 0)
+        SettleLanguage({});
 }
 
 CSysData::~CSysData()
 {
     stopThreads = 1;
-    // The loader calls back into this object; it must end before the members it reads go.
-    dictionary.StopLoading();
 }
 
 int CSysData::SystemLocaleId()
@@ -61,16 +57,17 @@ int CSysData::SystemLocaleId()
     return 1033;
 }
 
-QString CSysData::SysIniPath() const
+LanguageDecision CSysData::SettleLanguage(const std::function<void()>& showDialog)
 {
-    std::lock_guard<std::mutex> lock(m_pathMutex);
-    return m_pathsSet ? sysIniPath : QString();
-}
-
-QString CSysData::DatabasePath() const
-{
-    std::lock_guard<std::mutex> lock(m_pathMutex);
-    return m_pathsSet ? databasePath : QString();
+    const std::function<void()> noDialog = [] {};
+    const LanguageDecision decision = DecideLanguage(
+        IsChineseSystem(), [this] { return ReadLanguage(); }, showDialog ? showDialog : noDialog);
+    programLanguage = decision.outcome == LanguageDecision::ConfigError ? 0 : decision.language;
+    // The dictionary keeps the Chinese texts for language 1 and the English ones otherwise, so
+    // every settled language (3 included) can load it at once.
+    if (decision.outcome != LanguageDecision::ConfigError)
+        dictionary.StartLoading(databasePath, programLanguage);
+    return decision;
 }
 
 void CSysData::SetListColumns(int screenDotsPerInch)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/Language.h"
 #include "comm/CtrlLink.h"
 #include "comm/LinkFlags.h"
 #include "dictionary/SdoDatabase.h"
@@ -12,7 +13,7 @@
 
 #include <atomic>
 #include <cstdint>
-#include <mutex>
+#include <functional>
 
 // Locale identifier of a Chinese (China) system.
 constexpr int kChineseLcid = 2052;
@@ -27,7 +28,7 @@ struct CSysDataOptions
 // The program-wide data object: installation paths, languages, the dictionary, the unit table
 // and formula evaluator, the control link and the link-wide flags (inherited through the page
 // host, so that g_sysData.connected reads as the link flag it is), and the page-list operations.
-class CSysData : public CPageHost, public IDictionaryHost
+class CSysData : public CPageHost
 {
 public:
     explicit CSysData(const CSysDataOptions& options = {});
@@ -41,12 +42,16 @@ public:
     static int SystemLocaleId(); // 2052 for Chinese (China)
     void SetLanguage(uint8_t language) { programLanguage = language; }
 
-    // IDictionaryHost
-    QString SysIniPath() const override;
-    QString DatabasePath() const override;
-    uint8_t ProgramLanguage() const override { return programLanguage; }
-    void SetProgramLanguage(uint8_t language) override { programLanguage = language; }
-    bool IsChineseSystem() const override { return systemLcid == kChineseLcid; }
+    QString SysIniPath() const { return sysIniPath; }
+    QString DatabasePath() const { return databasePath; }
+    bool IsChineseSystem() const { return systemLcid == kChineseLcid; }
+
+    // The start-up language rule (DecideLanguage) applied to this object: the program language
+    // follows the system language and "lang", and the dictionary starts loading in it. The
+    // constructor settles it when nobody needs to be asked; otherwise start-up calls this with
+    // the language dialog. An empty showDialog asks nobody: a Chinese system without a language
+    // then ends in ConfigError and the dictionary is not loaded.
+    LanguageDecision SettleLanguage(const std::function<void()>& showDialog);
 
     // List column titles and widths for a screen of the given horizontal dots per inch, in the
     // program language: Chinese for 1, English for 2, neither for any other value.
@@ -55,6 +60,8 @@ public:
     // Page-list operations on a page's list model.
     void InitParamList(CPageListModel& list) override;
     void LoadPageDefinition(CPageListModel& list, const QString& pageName, HWND hwnd) override;
+    // The object keys that a page file lists, in item order; empty when there is no file.
+    QVector<uint32_t> PageDefinitionKeys(const QString& pageName, bool* fileFound = nullptr) const;
     void AddPageItem(CPageListModel& list, uint32_t key, int row, HWND hwnd,
                      bool includeStrings) override;
     bool ItemExists(const CPageListModel& list, uint32_t key) const;
@@ -84,9 +91,12 @@ public:
     // Raw to shown value through the unit formula.
     bool ConvertForDisplay(HWND window, uint32_t key, const QString& unit, double* value,
                            QString& formula, bool& done) override;
-    // The last branch of WriteItem: a unit that converts through its formula.
-    void WriteThroughFormula(HWND window, uint32_t key, const QString& unit,
-                             const QString& dataType, const QString& text);
+    // The text an operator typed for an object, in a unit (a unit name or DEC, HEX, ASCII), as
+    // the raw value to write: checked against the object's type after the unit's conversion,
+    // rounded to the nearest raw step. A conversion that waits for a formula constant parks the
+    // write (the constant's arrival completes it, with the same check).
+    CRawWrite PrepareWrite(HWND window, uint32_t key, const QString& unit,
+                           const QString& dataType, const QString& text);
 
     CCtrlLink& Link() override { return link; }
 
@@ -120,7 +130,4 @@ public:
 
     uint8_t commMode = 0;
 
-private:
-    mutable std::mutex m_pathMutex; // the loading thread reads the paths while they are set
-    bool m_pathsSet = false;
 };

@@ -1,6 +1,9 @@
 #include "app/SysData.h"
+#include "base/TextNumbers.h"
 #include "units/ConstantArrival.h"
-#include "units/FormulaText.h"
+
+#include <algorithm>
+#include <cmath>
 
 namespace {
 constexpr uint8_t kReadCommand = 0x40;
@@ -52,30 +55,125 @@ bool CSysData::ConvertForDisplay(HWND window, uint32_t key, const QString& unit,
     return false;
 }
 
-void CSysData::WriteThroughFormula(HWND window, uint32_t key, const QString& unit,
-                                   const QString& dataType, const QString& text)
-{
-    const QVector<CUnitRecord>* records = unitTable.LookupUnits(key);
-    if (records == nullptr)
-        return;
-    const uint8_t command = WriteCommandForType(dataType);
-    // Only the name is compared: a unit shown by its label is not writable.
-    for (const CUnitRecord& record : *records) {
-        if (record.name != unit)
-            continue;
-        const double value = StandardTextToDouble(text);
-        int32_t raw = 0;
-        if (evaluator.EvaluateToInteger(window, record.formula, value, raw))
-            evaluator.SendRequest(window, command, key, static_cast<uint32_t>(raw));
-        else
-            evaluator.ParkRequest(key, command, value, record.formula);
-    }
-}
-
 void OnConstantArrived(CFormulaEvaluator& evaluator, uint32_t key, uint32_t value)
 {
     if (evaluator.ConstExists(key))
         return;
     evaluator.AddConst(key, static_cast<int32_t>(value));
     evaluator.CompleteParkedRequest();
+}
+
+namespace {
+QString Quoted(const QString& text)
+{
+    return QLatin1Char('"') + text + QLatin1Char('"');
+}
+
+// A value in a unit as the value cell would show it.
+QString UnitValueText(double value, const QString& displayFormula)
+{
+    if (displayFormula == QLatin1String("N*1"))
+        return QString::number(static_cast<qint64>(value));
+    return QString::asprintf("%0.3f", value);
+}
+} // namespace
+
+CRawWrite CSysData::PrepareWrite(HWND window, uint32_t key, const QString& unit,
+                                 const QString& dataType, const QString& text)
+{
+    CRawWrite write;
+    const TypeWidth width = TypeWidthOf(dataType);
+    write.command = WriteCommandForType(dataType);
+    if (!width.valid()) {
+        write.error = QStringLiteral("objects of type %1 cannot be written this way").arg(dataType);
+        return write;
+    }
+
+    if (unit == QLatin1String("ASCII")) {
+        bool oneByte = text.size() == width.bytes();
+        uint32_t raw = 0;
+        for (int i = 0; oneByte && i < text.size(); ++i) {
+            oneByte = text.at(i).unicode() <= 0xFF;
+            raw |= uint32_t(text.at(i).unicode() & 0xFF) << (8 * i);
+        }
+        if (!oneByte) {
+            write.error = QStringLiteral("%1: ASCII takes exactly %2 character(s) of one byte each")
+                              .arg(Quoted(text))
+                              .arg(width.bytes());
+            return write;
+        }
+        write.raw = raw;
+    } else if (unit.isEmpty() || unit == QLatin1String("DEC")) {
+        int64_t value = 0;
+        if (!ParseTypedInteger(text, value) || !width.fits(value)) {
+            write.error = QStringLiteral("%1 is not a whole number from %2 (decimal, or hexadecimal "
+                                         "with 0x)")
+                              .arg(Quoted(text), width.rangeText());
+            return write;
+        }
+        write.raw = static_cast<uint32_t>(value);
+    } else if (unit == QLatin1String("HEX")) {
+        uint64_t value = 0;
+        if (!ParseTypedHex(text, value) || value > width.mask(0xFFFFFFFFu)) {
+            write.error = QStringLiteral("%1 is not a hexadecimal number from 0 to %2")
+                              .arg(Quoted(text), QString::number(width.mask(0xFFFFFFFFu), 16));
+            return write;
+        }
+        write.raw = static_cast<uint32_t>(value);
+    } else {
+        const QVector<CUnitRecord>* records = unitTable.LookupUnits(key);
+        const QVector<CUnitChoice> choices =
+            records ? CUnitTable::UnitChoices(*records) : QVector<CUnitChoice>();
+        const auto choice = std::find_if(choices.cbegin(), choices.cend(),
+                                         [&](const CUnitChoice& c) { return c.name == unit; });
+        if (choice == choices.cend() || !choice->writable()) {
+            QStringList writable;
+            for (const CUnitChoice& c : choices)
+                if (c.writable())
+                    writable.append(c.name);
+            writable << QStringLiteral("DEC") << QStringLiteral("HEX");
+            write.error = QStringLiteral("unit %1 cannot be written; it can be written in %2")
+                              .arg(unit, writable.join(QStringLiteral(", ")));
+            return write;
+        }
+        double typed = 0.0;
+        double raw = 0.0;
+        const bool number = ParseTypedNumber(text, typed);
+        if (number && !evaluator.EvaluateToDouble(window, choice->writeFormula, typed, raw)) {
+            evaluator.ParkWrite(key, write.command, typed, choice->writeFormula, width.min(),
+                                width.max());
+            write.outcome = CRawWrite::WaitsForConstant;
+            return write;
+        }
+        raw = std::round(raw);
+        if (!number || !std::isfinite(raw) || raw < double(width.min()) ||
+            raw > double(width.max())) {
+            // The accepted range in the chosen unit: the type's ends seen through the display
+            // formula (raw ends when a constant is still missing).
+            double low = 0.0, high = 0.0;
+            QString range;
+            if (evaluator.EvaluateToDouble(window, choice->displayFormula, double(width.min()),
+                                           low) &&
+                evaluator.EvaluateToDouble(window, choice->displayFormula, double(width.max()),
+                                           high)) {
+                if (low > high)
+                    std::swap(low, high);
+                if (choice->displayFormula != QLatin1String("N*1")) {
+                    // Rounded inward, so that both ends shown can be typed back.
+                    low = std::ceil(low * 1000.0) / 1000.0;
+                    high = std::floor(high * 1000.0) / 1000.0;
+                }
+                range = QStringLiteral("%1 to %2 %3")
+                            .arg(UnitValueText(low, choice->displayFormula),
+                                 UnitValueText(high, choice->displayFormula), unit);
+            } else {
+                range = QStringLiteral("raw %1").arg(width.rangeText());
+            }
+            write.error = QStringLiteral("%1 is not a number from %2").arg(Quoted(text), range);
+            return write;
+        }
+        write.raw = static_cast<uint32_t>(static_cast<int64_t>(raw));
+    }
+    write.outcome = CRawWrite::Ready;
+    return write;
 }

@@ -1,38 +1,26 @@
 #include "SdoDatabase.h"
 
-#include "base/IniFile.h"
 #include "base/Report.h"
 #include "base/TextNumbers.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <chrono>
+#include <cctype>
 #include <cstring>
 #include <system_error>
 
-namespace {
+using namespace DatabaseLayout;
 
-// Field widths of one database record, in file order.
-constexpr int kIndexWidth = 4;
-constexpr int kSubindexWidth = 2;
-constexpr int kNameWidth = 64;
-constexpr int kDataTypeWidth = 16;
-constexpr int kAttributeWidth = 8;
-constexpr int kHelpWidth = 2048;
-constexpr int kUnitWidth = 256;
-constexpr int kModbusWidth = 4;
-static_assert(kIndexWidth + kSubindexWidth + 2 * kNameWidth + kDataTypeWidth + kAttributeWidth +
-                      2 * kHelpWidth + kUnitWidth + kModbusWidth ==
-                  CSdoDatabase::kRecordSize,
-              "record layout");
+namespace {
 
 // Records parsed between two appends: small enough that lookups see the dictionary grow while it
 // loads, large enough that the lock is rarely taken.
 constexpr size_t kBatchSize = 64;
-
-constexpr int kLanguagePollMs = 100;
-constexpr int kWaitLanguagePollMs = 30;
+// Problems name at most this many records or keys; the rest are counted.
+constexpr int kListedAtMost = 8;
 
 // Reads the fields of the file one after the other, as a sequence of fixed-width reads would:
 // at the end of the data a field takes what is left, and a field with nothing left ends the
@@ -44,12 +32,12 @@ public:
     {
     }
 
-    bool Next(int width)
+    bool Next(Field field)
     {
         if (m_pos >= m_size)
             return false;
         m_field = m_data + m_pos;
-        const qsizetype available = std::min<qsizetype>(width, m_size - m_pos);
+        const qsizetype available = std::min<qsizetype>(Width(field), m_size - m_pos);
         m_pos += available;
         const void* nul = std::memchr(m_field, 0, static_cast<size_t>(available));
         m_length = nul ? static_cast<const char*>(nul) - m_field : available;
@@ -62,6 +50,17 @@ public:
     {
         return static_cast<uint32_t>(HexTextToInt(QString::fromLatin1(m_field, m_length)));
     }
+    // Hexadecimal digits and blanks only: anything else means the field is not where a record's
+    // field should be (a byte too many or too few earlier in the file).
+    bool LooksHex() const
+    {
+        for (qsizetype i = 0; i < m_length; ++i) {
+            const char c = m_field[i];
+            if (!std::isxdigit(static_cast<unsigned char>(c)) && c != ' ')
+                return false;
+        }
+        return true;
+    }
 
 private:
     const char* m_data;
@@ -71,58 +70,105 @@ private:
     qsizetype m_length = 0;
 };
 
-// Parses one record into out; false when the data ends before every field got a byte or when
-// the index is 0 (the end mark).
-bool ReadRecord(CFieldReader& reader, bool chinese, CSdoRecord& out)
+enum class RecordEnd
 {
-    if (!reader.Next(kIndexWidth))
-        return false;
+    Complete,
+    EndMark, // index 0
+    DataEnded
+};
+
+// Parses one record into out.
+RecordEnd ReadRecord(CFieldReader& reader, bool chinese, CSdoRecord& out, bool& looksHex)
+{
+    if (!reader.Next(Index))
+        return RecordEnd::DataEnded;
     out.index = reader.Hex();
+    looksHex = reader.LooksHex();
     if (out.index == 0)
-        return false;
-    if (!reader.Next(kSubindexWidth))
-        return false;
+        return RecordEnd::EndMark;
+    if (!reader.Next(Subindex))
+        return RecordEnd::DataEnded;
     out.subindex = static_cast<uint8_t>(reader.Hex() & 0xFF);
+    looksHex = looksHex && reader.LooksHex();
     out.key = MakeObjectKey(out.index, out.subindex);
 
     // Only the texts of the language in use are kept; the other pair is skipped.
-    if (!reader.Next(kNameWidth))
-        return false;
-    if (chinese)
-        out.name = reader.Text();
-    if (!reader.Next(kNameWidth))
-        return false;
-    if (!chinese)
-        out.name = reader.Text();
-    if (!reader.Next(kDataTypeWidth))
-        return false;
-    out.dataType = reader.Text();
-    if (!reader.Next(kAttributeWidth))
-        return false;
-    out.attribute = reader.Text();
-    if (!reader.Next(kHelpWidth))
-        return false;
-    if (chinese)
-        out.help = reader.Text();
-    if (!reader.Next(kHelpWidth))
-        return false;
-    if (!chinese)
-        out.help = reader.Text();
-    if (!reader.Next(kUnitWidth))
-        return false;
-    out.unitText = reader.Text();
-    if (!reader.Next(kModbusWidth))
-        return false;
+    const struct
+    {
+        Field field;
+        QString* target;
+    } texts[] = {
+        {NameChinese, chinese ? &out.name : nullptr},
+        {NameEnglish, chinese ? nullptr : &out.name},
+        {DataType, &out.dataType},
+        {Attribute, &out.attribute},
+        {HelpChinese, chinese ? &out.help : nullptr},
+        {HelpEnglish, chinese ? nullptr : &out.help},
+        {UnitText, &out.unitText},
+    };
+    for (const auto& text : texts) {
+        if (!reader.Next(text.field))
+            return RecordEnd::DataEnded;
+        if (text.target)
+            *text.target = reader.Text();
+    }
+    if (!reader.Next(Modbus))
+        return RecordEnd::DataEnded;
     out.modbusAddress = reader.Hex();
-    return true;
+    return RecordEnd::Complete;
+}
+
+QString KeyText(uint32_t key)
+{
+    return QStringLiteral("%1").arg(key & 0xFFFFFF, 6, 16, QLatin1Char('0')).toUpper();
+}
+
+template <typename T, typename F>
+QString ListSome(const QVector<T>& items, F text)
+{
+    QStringList shown;
+    for (int i = 0; i < items.size() && i < kListedAtMost; ++i)
+        shown.append(text(items[i]));
+    QString list = shown.join(QStringLiteral(", "));
+    if (items.size() > kListedAtMost)
+        list += QStringLiteral(" and %1 more").arg(items.size() - kListedAtMost);
+    return list;
 }
 
 } // namespace
 
-CSdoDatabase::CSdoDatabase(IDictionaryHost* host)
+QStringList CDatabaseLoadReport::Problems(const QString& fileName) const
 {
-    if (host)
-        StartLoading(host);
+    QStringList problems;
+    if (leftoverBytes != 0) {
+        problems.append(QStringLiteral("%1 is %2 bytes, not a whole number of %3-byte records: it "
+                                       "is truncated or misaligned; %4 records were read and the "
+                                       "last %5 bytes ignored.")
+                            .arg(fileName)
+                            .arg(fileSize)
+                            .arg(kRecordSize)
+                            .arg(recordsRead)
+                            .arg(leftoverBytes));
+    }
+    if (endMarkAt >= 0) {
+        problems.append(QStringLiteral("%1: record %2 has index 0, which ends the dictionary; the "
+                                       "%3 records behind it were not read.")
+                            .arg(fileName)
+                            .arg(endMarkAt + 1)
+                            .arg(recordsBehindMark));
+    }
+    if (!misaligned.isEmpty()) {
+        problems.append(
+            QStringLiteral("%1: record %2 does not start where a record should (its index is not "
+                           "hexadecimal text); the file is misaligned.")
+                .arg(fileName, ListSome(misaligned, [](int n) { return QString::number(n + 1); })));
+    }
+    if (!duplicateKeys.isEmpty()) {
+        problems.append(QStringLiteral("%1: objects %2 are defined more than once; the first "
+                                       "record of each is used.")
+                            .arg(fileName, ListSome(duplicateKeys, KeyText)));
+    }
+    return problems;
 }
 
 CSdoDatabase::~CSdoDatabase()
@@ -130,17 +176,24 @@ CSdoDatabase::~CSdoDatabase()
     StopLoading();
 }
 
-void CSdoDatabase::StartLoading(IDictionaryHost* host)
+void CSdoDatabase::StartLoading(const QString& path, uint8_t language)
 {
-    if (!host || m_loader.joinable())
-        return;
-    m_host = host;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_started)
+            return;
+        m_started = true;
         m_loading = true;
     }
     try {
-        m_loader = std::thread(&CSdoDatabase::LoaderThread, this);
+        m_loader = std::thread([this, path, language] {
+            LoadFile(path, language);
+            {
+                std::lock_guard<std::mutex> lock(m_mutex);
+                m_loading = false;
+            }
+            m_loadedCv.notify_all();
+        });
     } catch (const std::system_error&) {
         {
             std::lock_guard<std::mutex> lock(m_mutex);
@@ -151,104 +204,82 @@ void CSdoDatabase::StartLoading(IDictionaryHost* host)
     }
 }
 
+bool CSdoDatabase::loadingStarted() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_started;
+}
+
 void CSdoDatabase::StopLoading()
 {
-    {
-        // Set under the lock so that a loader between its check and its wait cannot miss it.
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_stop = true;
-    }
-    m_wakeCv.notify_all();
+    m_stop = true;
     if (m_loader.joinable())
         m_loader.join();
     // The database stays usable for LoadFile.
     m_stop = false;
 }
 
-bool CSdoDatabase::Pause(int ms)
-{
-    std::unique_lock<std::mutex> lock(m_mutex);
-    return !m_wakeCv.wait_for(lock, std::chrono::milliseconds(ms),
-                              [this] { return m_stop.load(); });
-}
-
-bool CSdoDatabase::AwaitLanguage(uint8_t& language)
-{
-    // The owner may still be setting its paths, and sys.ini may not hold a language yet.
-    for (;;) {
-        if (m_stop)
-            return false;
-        const QString iniPath = m_host->SysIniPath();
-        const QString text = iniPath.isEmpty()
-                                 ? QString()
-                                 : Ini::GetProfileString(iniPath, QStringLiteral("sys"),
-                                                         QStringLiteral("lang"), QString(), 4);
-        if (!text.isEmpty()) {
-            language = static_cast<uint8_t>(TextToLong(text));
-            m_host->SetProgramLanguage(language);
-            return true;
-        }
-        if (!Pause(kLanguagePollMs))
-            return false;
-    }
-}
-
-void CSdoDatabase::LoaderThread()
-{
-    uint8_t language = 0;
-    if (AwaitLanguage(language)) {
-        bool go = true;
-        if (language == 1 && !m_host->IsChineseSystem()) {
-            m_host->SetProgramLanguage(2);
-        } else {
-            // Language 3 holds the dictionary back until start-up has settled the language; the
-            // owner's byte is polled, since start-up writes it there.
-            while (go && m_host->ProgramLanguage() == 3)
-                go = Pause(kWaitLanguagePollMs);
-        }
-        if (go)
-            LoadFile(m_host->DatabasePath(), m_host->ProgramLanguage());
-    }
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_loading = false;
-    }
-    m_loadedCv.notify_all();
-}
-
 bool CSdoDatabase::LoadFile(const QString& path, uint8_t language)
 {
     QFile file(path);
     if (path.isEmpty() || !file.open(QIODevice::ReadOnly)) {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_report = CDatabaseLoadReport();
+        }
         ReportMessage(QStringLiteral("Couldn't load DB file!! \n"));
         return false;
     }
     // One read of the whole file; the records are then cut out of memory.
     const QByteArray bytes = file.readAll();
     file.close();
-    LoadBytes(bytes, language);
+    const CDatabaseLoadReport report = LoadBytes(bytes, language);
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_report = report;
+    }
+    for (const QString& problem : report.Problems(QFileInfo(path).fileName()))
+        ReportMessage(problem);
     return true;
 }
 
-void CSdoDatabase::LoadBytes(const QByteArray& bytes, uint8_t language)
+CDatabaseLoadReport CSdoDatabase::LoadBytes(const QByteArray& bytes, uint8_t language)
 {
+    CDatabaseLoadReport report;
+    report.opened = true;
+    report.fileSize = bytes.size();
     const bool chinese = language == 1;
     CFieldReader reader(bytes);
     std::vector<CSdoRecord> batch;
     batch.reserve(kBatchSize);
-    while (!m_stop) {
+    const int wholeRecords = static_cast<int>(std::min<qint64>(bytes.size() / kRecordSize, INT32_MAX));
+    for (int position = 0; !m_stop; ++position) {
         batch.emplace_back();
-        if (!ReadRecord(reader, chinese, batch.back())) {
+        bool looksHex = true;
+        const RecordEnd end = ReadRecord(reader, chinese, batch.back(), looksHex);
+        if (!looksHex)
+            report.misaligned.append(position);
+        if (end != RecordEnd::Complete) {
             batch.pop_back();
+            if (end == RecordEnd::EndMark && position + 1 < wholeRecords) {
+                report.endMarkAt = position;
+                report.recordsBehindMark = wholeRecords - position - 1;
+            }
             break;
         }
+        ++report.recordsRead;
         if (batch.size() == kBatchSize)
-            Append(batch);
+            Append(batch, report);
     }
-    Append(batch);
+    Append(batch, report);
+    // Only the bytes up to an end mark were meant to be read; without one, the file must hold
+    // whole records.
+    if (report.endMarkAt < 0)
+        report.leftoverBytes = bytes.size() % kRecordSize;
+    return report;
 }
 
-void CSdoDatabase::Append(std::vector<CSdoRecord>& batch)
+void CSdoDatabase::Append(std::vector<CSdoRecord>& batch, CDatabaseLoadReport& report)
 {
     if (batch.empty())
         return;
@@ -259,10 +290,18 @@ void CSdoDatabase::Append(std::vector<CSdoRecord>& batch)
             const int position = static_cast<int>(m_records.size());
             if (!m_firstByKey.contains(record.key))
                 m_firstByKey.insert(record.key, position);
+            else if (!report.duplicateKeys.contains(record.key))
+                report.duplicateKeys.append(record.key);
             m_records.push_back(std::move(record));
         }
     }
     batch.clear();
+}
+
+CDatabaseLoadReport CSdoDatabase::LoadReport() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_report;
 }
 
 bool CSdoDatabase::Lookup(uint32_t key, CSdoRecord& out) const

@@ -6,6 +6,9 @@
 #include "base/TextNumbers.h"
 
 #include <cmath>
+#include <clocale>
+#include <cstdio>
+#include <cstring>
 
 namespace {
 const QString kDec = QStringLiteral("DEC");
@@ -46,7 +49,9 @@ bool RawToValue(const QString& dataType, uint32_t raw, double& value)
     if (dataType.isEmpty() || (bits != 8 && bits != 16 && bits != 32))
         return false;
     if (DataTypeIsUnsigned(dataType)) {
-        value = raw; // not masked to the type's size
+        // Cut to the type, so that a reply wider than the object shows the same number in
+        // decimal as in hexadecimal.
+        value = TypeWidthOf(dataType).mask(raw);
         return true;
     }
     const int64_t wide = raw;
@@ -67,6 +72,9 @@ bool RawToValue(const QString& dataType, uint32_t raw, double& value)
 QString FormatValue(const QString& format, const QString& dataType, const QString& formula,
                     double value)
 {
+    // A formula that divides by zero or overflows has no number to show.
+    if (!std::isfinite(value))
+        return QStringLiteral("????");
     const uint32_t n = TruncateTo32(value);
     if (format == kAscii) {
         const int bytes = BytesOfType(dataType);
@@ -98,7 +106,15 @@ QString FormatValue(const QString& format, const QString& dataType, const QStrin
     // An empty format shows decimal, as an empty unit is written as decimal.
     if (format == kDec || format.isEmpty() || formula == QLatin1String("N*1"))
         return FormatDecimal(n, dataType);
-    return QString::number(value, 'f', 3);
+    // The C library's formatting, so that ties and negative zero come out as printf shows them;
+    // the point stays a point whatever numeric locale the process runs in.
+    char text[512];
+    std::snprintf(text, sizeof text, "%0.3f", value);
+    QString shown = QString::fromLatin1(text);
+    const char* point = std::localeconv()->decimal_point;
+    if (point && std::strcmp(point, ".") != 0)
+        shown.replace(QString::fromLatin1(point), QStringLiteral("."));
+    return shown;
 }
 
 uint8_t WriteCommandForType(const QString& dataType)

@@ -83,6 +83,16 @@ void CFormulaEvaluator::ParkRequest(uint32_t key, uint8_t command, double value,
     m_parkedCommand = command;
     m_parkedValue = value;
     m_parkedFormula = formula;
+    m_parkedIsTypedWrite = false;
+}
+
+void CFormulaEvaluator::ParkWrite(uint32_t key, uint8_t command, double value,
+                                  const QString& formula, int64_t rawMin, int64_t rawMax)
+{
+    ParkRequest(key, command, value, formula);
+    m_parkedIsTypedWrite = true;
+    m_parkedMin = rawMin;
+    m_parkedMax = rawMax;
 }
 
 void CFormulaEvaluator::CompleteParkedRequest()
@@ -94,6 +104,22 @@ void CFormulaEvaluator::CompleteParkedRequest()
     // On failure the compile has asked for the next missing constant; its arrival retries.
     if (!EvaluateToDouble(m_lastWindow, m_parkedFormula, m_parkedValue, result))
         return;
+    if (m_parkedIsTypedWrite) {
+        // Sent once at most: a later constant must not repeat a write.
+        m_parked = false;
+        const double raw = std::round(result);
+        if (!std::isfinite(raw) || raw < double(m_parkedMin) || raw > double(m_parkedMax)) {
+            ReportMessage(QStringLiteral("%1 does not fit the object (raw %2 to %3); nothing was "
+                                         "written.")
+                              .arg(m_parkedValue)
+                              .arg(m_parkedMin)
+                              .arg(m_parkedMax));
+            return;
+        }
+        SendRequest(m_lastWindow, m_parkedCommand, m_parkedKey,
+                    static_cast<uint32_t>(static_cast<int64_t>(raw)));
+        return;
+    }
     SendRequest(m_lastWindow, m_parkedCommand, m_parkedKey,
                 static_cast<uint32_t>(TruncateToInt32(result)));
 }
@@ -151,6 +177,19 @@ void CFormulaEvaluator::AppendOperator(char op)
     } catch (const std::bad_alloc&) {
         ReportMessage(QStringLiteral("[Add Formula Node]No Free Memory!!\n"));
     }
+}
+
+std::vector<uint32_t> CFormulaEvaluator::ConstantKeys(const QString& formula)
+{
+    std::vector<uint32_t> keys;
+    for (int p = formula.indexOf(QLatin1Char('[')); p >= 0;
+         p = formula.indexOf(QLatin1Char('['), p + 1)) {
+        const int32_t digits = HexTextToInt(formula.mid(p + 1, kConstantDigits));
+        const uint32_t key = static_cast<uint32_t>(digits / 256);
+        if (std::find(keys.begin(), keys.end(), key) == keys.end())
+            keys.push_back(key);
+    }
+    return keys;
 }
 
 bool CFormulaEvaluator::Compile(const QString& formula)

@@ -29,6 +29,10 @@ public:
     bool EvaluateToDouble(HWND window, const QString& formula, double value, double& out);
 
     void ParkRequest(uint32_t key, uint8_t command, double value, const QString& formula);
+    // A parked write of a typed value: when the constants are in, the result is rounded to the
+    // nearest raw step and sent only when it lies within [rawMin, rawMax] (the object's type).
+    void ParkWrite(uint32_t key, uint8_t command, double value, const QString& formula,
+                   int64_t rawMin, int64_t rawMax);
     void CompleteParkedRequest();
 
     void AddConst(uint32_t key, int32_t value);
@@ -36,6 +40,10 @@ public:
     int32_t GetConst(uint32_t key);
     void SetConst(uint32_t key, int32_t value);
     void ClearConsts();
+
+    // The object keys of the constants a formula reads ("[IIIISSBB]"), in formula order, as the
+    // compile finds them; a caller that cannot wait for the parked path reads them first.
+    static std::vector<uint32_t> ConstantKeys(const QString& formula);
 
     // Sends through the requester, so that every request a formula causes takes one path.
     int SendRequest(HWND hwnd, uint8_t command, uint32_t key, uint32_t value);
@@ -81,6 +89,9 @@ private:
     uint8_t m_parkedCommand = 0;
     double m_parkedValue = 0.0;
     QString m_parkedFormula;
+    bool m_parkedIsTypedWrite = false;
+    int64_t m_parkedMin = 0;
+    int64_t m_parkedMax = 0;
     // The last square root's ")" and argument: a failed square root retries at the next
     // character, so a run of "s" reuses them instead of rescanning the formula each time.
     int m_sqrtStart = -2;

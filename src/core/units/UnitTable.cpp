@@ -2,6 +2,7 @@
 
 #include "base/Report.h"
 
+#include <algorithm>
 #include <new>
 
 namespace {
@@ -96,4 +97,38 @@ const QVector<CUnitRecord>* CUnitTable::LookupUnits(uint32_t key) const
 {
     const auto it = m_entries.find(key);
     return it == m_entries.end() ? nullptr : &it->second.records;
+}
+
+QVector<CUnitChoice> CUnitTable::UnitChoices(const QVector<CUnitRecord>& records)
+{
+    const QString dec = QStringLiteral("DEC");
+    const QString identity = QStringLiteral("N*1");
+    QVector<CUnitChoice> choices;
+    for (const CUnitRecord& record : records) {
+        const bool inverse = record.label == dec && record.name != dec;
+        const QString shown = record.DisplayName();
+        const bool keyword = shown == dec || shown == QLatin1String("HEX") ||
+                             shown == QLatin1String("ASCII");
+        if (inverse || keyword || shown.isEmpty())
+            continue;
+        if (std::any_of(choices.cbegin(), choices.cend(),
+                        [&](const CUnitChoice& c) { return c.name == shown; }))
+            continue;
+        CUnitChoice choice;
+        choice.name = shown;
+        // The display side converts only through a labelled record; an unlabelled one shows the
+        // raw value.
+        choice.displayFormula = record.label.isEmpty() ? identity : record.formula;
+        for (const CUnitRecord& writer : records) {
+            if (writer.name != shown)
+                continue;
+            if (writer.label == shown || writer.label == dec ||
+                (writer.label.isEmpty() && writer.formula == identity)) {
+                choice.writeFormula = writer.formula;
+                break;
+            }
+        }
+        choices.append(choice);
+    }
+    return choices;
 }
