@@ -8,6 +8,7 @@
 #include "pages/UnitTable.h"
 
 #include <QString>
+#include <QVector>
 
 #include <atomic>
 #include <cstdint>
@@ -60,7 +61,8 @@ public:
                         int& row) const;
     void RenumberRows(CPageListModel& list, int first);
     void RenumberRowsFrom(CPageListModel& list, int base);
-    void DeleteSelectedRows(CPageListModel& list);
+    // Deletes the rows the view has selected and renumbers the rows below.
+    void DeleteSelectedRows(CPageListModel& list, QVector<int> selectedRows);
     static bool RawToValue(const QString& dataType, uint32_t raw, double& value);
     static QString FormatValue(const QString& format, const QString& dataType,
                                const QString& formula, double value);
