@@ -55,8 +55,7 @@ TEST_F(PageListTest, PageFileRowsKeepTheFileNumbersAndMarkReadOnlyObjects)
     EXPECT_EQ(Rows(list), QStringList({"1|3145984|Max speed|U16||RW|DEC",
                                        "3*|3146240|Bus voltage|U16||R|DEC"}));
     // Deleting renumbers everything below the deleted row from the attributes.
-    list.SetSelected(0, true);
-    sys->DeleteSelectedRows(list);
+    sys->DeleteSelectedRows(list, {0});
     EXPECT_EQ(Labels(list), QStringList({"1*"}));
 }
 
@@ -110,7 +109,6 @@ TEST_F(PageListTest, AddPageItemBuildsOneRowPerKey)
                            "3|3149056|Broken unit|U16||RW|",
                            "4*|3148032|Device name|VISIBLE STRING||R|DEC"}));
     EXPECT_EQ(messages.texts, QStringList{"Add default unit failure \n"});
-    EXPECT_TRUE(list.IsCut(0));
     // Polled objects are registered for the window that shows them.
     EXPECT_TRUE(sys->link.FindLoop(window.hwnd(), kTemperature));
     EXPECT_FALSE(sys->link.FindLoop(window.hwnd(), kSpeed));
@@ -135,16 +133,13 @@ TEST_F(PageListTest, DeletingRowsTwoAndFourOfSix)
 {
     AddAll({kMaxSpeed, kGain, kBusVoltage, kModeByte, kTemperature, kTag});
     ASSERT_EQ(Labels(list), QStringList({"1", "2", "3*", "4", "5*", "6"}));
-    list.SetSelected(1, true);
-    list.SetSelected(3, true);
-    list.SetFocused(3, true);
-    sys->DeleteSelectedRows(list);
+    sys->DeleteSelectedRows(list, {3, 1, 3}); // any order, duplicates once
     EXPECT_EQ(Labels(list), QStringList({"1", "2*", "3*", "4"}));
     EXPECT_EQ(list.RowKey(1), kBusVoltage);
     EXPECT_EQ(list.RowOfKey(kTag), 3);
     EXPECT_EQ(list.RowOfKey(kGain), -1);
-    EXPECT_EQ(list.GetSelectedCount(), 0);
-    sys->DeleteSelectedRows(list); // nothing selected: nothing deleted
+    sys->DeleteSelectedRows(list, {}); // nothing selected: nothing deleted
+    sys->DeleteSelectedRows(list, {7}); // a row that is gone: nothing deleted
     EXPECT_EQ(list.GetItemCount(), 4);
 }
 
@@ -227,14 +222,16 @@ TEST(PageListModel, EditabilityAndSelection)
     EXPECT_TRUE(editable(1, CPageListModel::ColUnit));
     EXPECT_FALSE(editable(0, CPageListModel::ColName));
 
-    model.SetSelected(0, true);
-    model.SetSelected(1, true);
-    model.SetFocused(0, true);
-    model.SetFocused(1, true);
-    EXPECT_FALSE(model.IsFocused(0)) << "one focused row";
-    EXPECT_EQ(model.GetNextSelected(), 0);
-    EXPECT_EQ(model.GetNextSelected(0), 1);
-    EXPECT_EQ(model.GetNextSelected(1), -1);
+    // Presentation comes from the window layer: read-only rows take its colour, refusals
+    // show as tooltips.
+    const auto role = [&](int row, int r) { return model.data(model.index(row, 2), r); };
+    EXPECT_FALSE(role(1, Qt::ForegroundRole).isValid());
+    model.SetReadOnlyForeground(QStringLiteral("#228b22"));
+    EXPECT_EQ(role(1, Qt::ForegroundRole).toString(), "#228b22");
+    EXPECT_FALSE(role(0, Qt::ForegroundRole).isValid());
+    model.SetItemNote(0, QStringLiteral("refused"));
+    EXPECT_EQ(role(0, Qt::ToolTipRole).toString(), "refused");
+    EXPECT_FALSE(role(1, Qt::ToolTipRole).isValid());
 }
 
 // Raw drive values to cell texts.

@@ -8,6 +8,8 @@
 
 #include <QSet>
 #include <gtest/gtest.h>
+#include <tuple>
+#include <utility>
 
 using namespace PageTest;
 
@@ -158,16 +160,13 @@ TEST_F(ParamPageTest, AddObjectGoesAboveTheFocusedSelectedRow)
     auto page = MakePage("CAnalogInput");
     page->Create();
     CPageListModel& list = page->list();
-    list.SetSelected(1, true);
-    list.SetFocused(1, true);
-    list.SetSelected(3, true);
+    int focused = 1;
+    page->focusedSelectionHook = [&] { return std::exchange(focused, -1); };
     page->OnMessage(WM_ADD_OBJECT, 0, kModeByte);
     EXPECT_EQ(list.RowKey(1), kModeByte);
     EXPECT_EQ(Labels(list), QStringList({"1", "2", "3*", "4", "5"}));
-    EXPECT_EQ(list.GetSelectedCount(), 0);
 
     // Without a focused selected row the object is appended; duplicates and strings are not.
-    list.SetSelected(0, true);
     for (uint32_t key : {kTemperature, kGain, kDeviceName, kMissing})
         page->OnMessage(WM_ADD_OBJECT, 0, key);
     EXPECT_EQ(Column(list, 1).last(), QString::number(kTemperature));
@@ -182,19 +181,16 @@ TEST_F(ParamPageTest, BusPanelCountsFromZero)
     panel->Create();
     CPageListModel& list = panel->list();
     EXPECT_EQ(Labels(list), QStringList({"0", "1*", "2"}));
-    list.SetSelected(0, true);
-    list.SetFocused(0, true);
+    panel->focusedSelectionHook = [] { return 0; };
     panel->OnMessage(WM_ADD_OBJECT, 0, kTemperature);
     EXPECT_EQ(Labels(list), QStringList({"0*", "1", "2*", "3"}));
-    list.SetSelected(1, true);
-    panel->CommandDelete();
+    panel->CommandDelete({1});
     EXPECT_EQ(Labels(list), QStringList({"0*", "1*", "2"}));
 
     // Other pages count from 1 after a delete.
     auto page = MakePage("CAnalogInput");
     page->Create();
-    page->list().SetSelected(0, true);
-    page->CommandDelete();
+    page->CommandDelete({0});
     EXPECT_EQ(Labels(page->list()), QStringList({"1*", "2", "3"}));
 }
 
@@ -208,21 +204,109 @@ TEST_F(ParamPageTest, AddAndHelpCommands)
     EXPECT_EQ(mainFrame.messages[0].message, WM_OPEN_WINDOW);
     EXPECT_EQ(mainFrame.messages[0].wParam, 2u);
 
-    // The help of the focused selected row; the selection goes.
-    CMessageRecorder messages;
-    CPageListModel& list = page->list();
-    list.SetSelected(0, true);
-    list.SetSelected(2, true);
-    list.SetFocused(2, true);
-    const QString help = page->CommandHelp();
+    // The help of the focused selected row; none without one.
+    const QString help = page->CommandHelp(2);
     EXPECT_TRUE(help.startsWith(QStringLiteral("Index: 0x300300\r\nName: Gain\r\n")))
         << help.toStdString();
-    EXPECT_EQ(messages.texts, QStringList{help});
-    EXPECT_EQ(list.GetSelectedCount(), 0);
+    EXPECT_EQ(page->CommandHelp(-1), "");
+    EXPECT_EQ(page->CommandHelp(99), "");
+}
 
-    // Selected rows without the focus: the selection goes, no help.
-    list.SetSelected(1, true);
-    EXPECT_EQ(page->CommandHelp(), "");
-    EXPECT_EQ(list.GetSelectedCount(), 0);
-    EXPECT_EQ(messages.texts.size(), 1);
+TEST_F(ParamPageTest, UnitChoicesPutDecLast)
+{
+    WritePage("AnalogInput", {kMaxSpeed, kSpeed, kOffset});
+    auto page = MakePage("CAnalogInput");
+    page->Create();
+    EXPECT_EQ(page->GetUnitChoices(0), QStringList{"DEC"}) << "no unit records";
+    EXPECT_EQ(page->GetUnitChoices(1), QStringList({"cnt", "rpm"}));
+    EXPECT_EQ(page->GetUnitChoices(2), QStringList{"x10"}) << "a unit without label: its name";
+    EXPECT_EQ(page->GetUnitChoices(7), QStringList());
+    // The model hands the choices to the view's drop-down.
+    const CPageListModel& list = page->list();
+    EXPECT_EQ(list.data(list.index(1, 6), CPageListModel::UnitChoicesRole).toStringList(),
+              QStringList({"cnt", "rpm"}));
+
+    const QVector<CUnitRecord> labelled = {{"ms", "DEC", "N*10"}, {"t", "rpm", "N/10"}};
+    EXPECT_EQ(CParamPage::UnitChoices(&labelled), QStringList({"rpm", "DEC"}));
+    EXPECT_EQ(CParamPage::UnitChoices(nullptr), QStringList{"DEC"});
+}
+
+TEST_F(ParamPageTest, ValueTextsOutsideTheObjectsRangeAreRefused)
+{
+    WritePage("AnalogInput", {kMaxSpeed, kGain, kModeByte, kTag, kOffset, kSpeed});
+    auto page = MakePage("CAnalogInput");
+    page->Create();
+    using Check = CParamPage::CValueCheck;
+    // row, unit (empty: the row's own), text, verdict, high end of the range
+    // clang-format off
+    const std::tuple<int, const char*, const char*, Check::Verdict, const char*> cases[] = {
+        {0, "",      "65535",      Check::Accepted,    ""},
+        {0, "",      " 65536",     Check::OutOfRange,  "65535"},
+        {0, "",      "-1",         Check::OutOfRange,  "65535"},
+        {0, "",      "12a",        Check::NotANumber,  ""},
+        {0, "",      "",           Check::NotANumber,  ""},
+        {1, "",      "-32768",     Check::Accepted,    ""},
+        {1, "",      "32768",      Check::OutOfRange,  "32767"},
+        {2, "HEX",   "ff",         Check::Accepted,    ""},
+        {2, "HEX",   "0x100",      Check::OutOfRange,  "ff"},
+        {2, "HEX",   "zz",         Check::NotANumber,  ""},
+        {3, "",      "4294967295", Check::Accepted,    ""},
+        {3, "ASCII", "ABC",        Check::WrongLength, ""},
+        {3, "ASCII", "ABCD",       Check::Accepted,    ""},
+        {4, "",      "-5",         Check::Accepted,    ""},
+        {4, "",      "400000000",  Check::OutOfRange,  "2147483647"}, // x10: raw 4e9
+        {5, "",      "1e12",       Check::Accepted,    ""}, // shown by label: never written
+    };
+    // clang-format on
+    for (const auto& [row, unit, text, verdict, high] : cases) {
+        const QString own = page->list().GetItemText(row, CPageListModel::ColUnit);
+        if (*unit)
+            page->list().SetItemText(row, CPageListModel::ColUnit, QLatin1String(unit));
+        const Check check = page->CheckValueText(row, QLatin1String(text));
+        EXPECT_EQ(check.verdict, verdict) << row << " " << text;
+        EXPECT_EQ(check.high, QLatin1String(high)) << row << " " << text;
+        page->list().SetItemText(row, CPageListModel::ColUnit, own);
+    }
+    page->list().SetItemText(3, CPageListModel::ColUnit, QStringLiteral("ASCII"));
+    EXPECT_EQ(page->CheckValueText(3, QStringLiteral("ABC")).length, 4);
+    EXPECT_TRUE(page->CheckValueText(4, QStringLiteral("400000000")).rawRange);
+}
+
+TEST(PageTable, BusPanelCommandsMenusAndProjectSaves)
+{
+    // command, panel name
+    const std::pair<int, const char*> commands[] = {
+        {32825, "EtherCAT"}, {32826, "PdoOther"}, {32832, "RPDO1"}, {32839, "RPDO8"},
+        {32840, "TPDO1"},    {32841, "TPDO2"},    {32852, "TPDO3"}, {32847, "TPDO8"},
+        {32857, ""},         {1219, ""}};
+    for (const auto& [command, name] : commands)
+        EXPECT_EQ(BusPanelForCommand(command), QLatin1String(name)) << command;
+    EXPECT_EQ(BusPanelCommands().size(), 18);
+    EXPECT_EQ(BusPanelTitle(QStringLiteral("PdoOther"), 1), QString::fromUtf8("配置"));
+    EXPECT_EQ(BusPanelTitle(QStringLiteral("PdoOther"), 2), "Configure");
+    EXPECT_EQ(BusPanelTitle(QStringLiteral("RPDO3"), 1), "RPDO3");
+
+    // page, selection, shown, add, del, help
+    const std::tuple<const char*, bool, bool, bool, bool, bool> menus[] = {
+        {"CMotorParam", false, true, true, false, false},
+        {"CMotorParam", true, true, true, true, true},
+        {"CErrorGroup", false, true, true, false, true},
+        {"CErrorGroup", true, true, true, true, true},
+        {"CSpeedCircle", true, false, false, false, false},
+    };
+    for (const auto& [name, selected, shown, add, del, help] : menus) {
+        const CPageMenuState state = PageMenuState(*FindPageSpec(QLatin1String(name)), selected);
+        EXPECT_EQ(std::make_tuple(state.shown, state.addEnabled, state.deleteEnabled,
+                                  state.helpEnabled),
+                  std::make_tuple(shown, add, del, help))
+            << name << selected;
+    }
+
+    for (const auto& [name, save] :
+         {std::pair("CMotorParam", ProjectSave::ListAndPlacement),
+          std::pair("CTorqueMode", ProjectSave::ListAndPlacement),
+          std::pair("CDriverProterty", ProjectSave::PlacementOnly),
+          std::pair("CErrorGroup", ProjectSave::PlacementOnly),
+          std::pair("CDrvPanelF002", ProjectSave::PlacementOnly)})
+        EXPECT_EQ(ProjectSaveFor(*FindPageSpec(QLatin1String(name))), save) << name;
 }

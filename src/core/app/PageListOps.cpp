@@ -8,6 +8,7 @@
 #include "base/TextNumbers.h"
 #include "pages/ValueFormat.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -114,9 +115,6 @@ void CSysData::AddPageItem(CPageListModel& list, uint32_t key, int row, HWND hwn
     // A position past the end appends; the label keeps the file's item number until the rows
     // are next renumbered.
     const int at = list.InsertItem(row, RowLabel(row + 1, writable));
-    list.SetSelected(at, false);
-    list.SetFocused(at, false);
-    list.SetCut(at, true);
     list.SetItemText(at, Col::ColKey, QString::number(key));
     list.SetItemText(at, Col::ColName, record.name);
     list.SetItemText(at, Col::ColDataType, record.dataType);
@@ -158,18 +156,19 @@ void CSysData::RenumberRowsFrom(CPageListModel& list, int base)
     }
 }
 
-void CSysData::DeleteSelectedRows(CPageListModel& list)
+void CSysData::DeleteSelectedRows(CPageListModel& list, QVector<int> selectedRows)
 {
-    for (;;) {
-        const int row = list.GetNextSelected(-1);
-        if (row < 0)
-            return;
-        const bool more = list.GetNextSelected(row) >= 0;
-        list.DeleteItem(row);
-        RenumberRows(list, row);
-        if (!more)
-            return;
+    // From the bottom up, so that the rows still to go keep their numbers; the labels then
+    // follow on from the topmost deleted row.
+    std::sort(selectedRows.begin(), selectedRows.end());
+    selectedRows.erase(std::unique(selectedRows.begin(), selectedRows.end()), selectedRows.end());
+    int first = -1;
+    for (auto it = selectedRows.crbegin(); it != selectedRows.crend(); ++it) {
+        if (list.DeleteItem(*it))
+            first = *it;
     }
+    if (first >= 0)
+        RenumberRows(list, first);
 }
 
 void CSysData::WriteItem(HWND hwnd, const CPageListModel& list, int row)

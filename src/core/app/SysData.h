@@ -10,6 +10,7 @@
 #include "units/UnitTable.h"
 
 #include <QString>
+#include <QVector>
 
 #include <atomic>
 #include <cstdint>
@@ -69,7 +70,8 @@ public:
                         int& row) const override;
     void RenumberRows(CPageListModel& list, int first);
     void RenumberRowsFrom(CPageListModel& list, int base) override;
-    void DeleteSelectedRows(CPageListModel& list) override;
+    // Deletes the rows the view has selected and renumbers the rows below.
+    void DeleteSelectedRows(CPageListModel& list, QVector<int> selectedRows) override;
     static bool RawToValue(const QString& dataType, uint32_t raw, double& value)
     {
         return ::RawToValue(dataType, raw, value);
@@ -95,10 +97,12 @@ public:
     // the raw value to write: checked against the object's type after the unit's conversion,
     // rounded to the nearest raw step. A conversion that waits for a formula constant parks the
     // write (the constant's arrival completes it, with the same check).
-    CRawWrite PrepareWrite(HWND window, uint32_t key, const QString& unit,
-                           const QString& dataType, const QString& text);
+    CRawWrite PrepareWrite(HWND window, uint32_t key, const QString& unit, const QString& dataType,
+                           const QString& text);
 
     CCtrlLink& Link() override { return link; }
+    CUnitTable& Units() override { return unitTable; }
+    CFormulaEvaluator& Evaluator() override { return evaluator; }
 
     int captionHeight = 0;
 
@@ -129,5 +133,4 @@ public:
     QString dataDir;
 
     uint8_t commMode = 0;
-
 };

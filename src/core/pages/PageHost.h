@@ -3,6 +3,8 @@
 #include "PageListModel.h"
 #include "comm/CtrlLink.h"
 #include "comm/LinkFlags.h"
+#include "units/FormulaEvaluator.h"
+#include "units/UnitTable.h"
 
 #include <QString>
 
@@ -17,6 +19,8 @@ public:
     virtual ~CPageHost() = default;
 
     virtual CCtrlLink& Link() = 0;
+    virtual CUnitTable& Units() = 0;
+    virtual CFormulaEvaluator& Evaluator() = 0;
 
     virtual void InitParamList(CPageListModel& list) = 0;
     virtual void LoadPageDefinition(CPageListModel& list, const QString& pageName, HWND hwnd) = 0;
@@ -25,7 +29,8 @@ public:
     virtual QString FindItemRow(const CPageListModel& list, uint32_t key, QString& dataType,
                                 int& row) const = 0;
     virtual void RenumberRowsFrom(CPageListModel& list, int base) = 0;
-    virtual void DeleteSelectedRows(CPageListModel& list) = 0;
+    // Deletes the rows the view has selected and renumbers the rows below.
+    virtual void DeleteSelectedRows(CPageListModel& list, QVector<int> selectedRows) = 0;
     virtual void WriteItem(HWND hwnd, const CPageListModel& list, int row) = 0;
     virtual QString ObjectHelpText(uint32_t key) const = 0; // empty when the key is unknown
     virtual void ShowObjectHelp(uint32_t key) const = 0;

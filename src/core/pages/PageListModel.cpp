@@ -2,28 +2,7 @@
 
 #include "base/TextNumbers.h"
 
-#include <QCoreApplication>
-#include <QMetaType>
 #include <QSize>
-
-namespace {
-const QString kReadOnlyColour = QStringLiteral("#228b22"); // RGB(0x22, 0x8B, 0x22)
-
-// The read-only colour as a QColor when the GUI library runs (views then draw it as a brush),
-// else as its name; the core itself does not link the GUI library, and asking for the colour
-// type without it only produces a warning.
-QVariant ReadOnlyForeground()
-{
-    QVariant colour(kReadOnlyColour);
-    const QCoreApplication* app = QCoreApplication::instance();
-    if (app && app->inherits("QGuiApplication")) {
-        static const QMetaType colourType = QMetaType::fromName("QColor");
-        if (colourType.isValid())
-            colour.convert(colourType);
-    }
-    return colour;
-}
-} // namespace
 
 CPageListModel::CPageListModel(QObject* parent) : QAbstractTableModel(parent) {}
 
@@ -49,8 +28,14 @@ QVariant CPageListModel::data(const QModelIndex& index, int role) const
         return row.text[index.column()];
     case Qt::ForegroundRole:
         if (row.text[ColLabel].contains(QLatin1Char('*')))
-            return ReadOnlyForeground();
+            return m_readOnlyForeground;
         return {};
+    case Qt::FontRole:
+        return m_font;
+    case Qt::ToolTipRole:
+        return row.note.isEmpty() ? QVariant() : QVariant(row.note);
+    case UnitChoicesRole:
+        return m_choices ? QVariant(m_choices(index.row())) : QVariant();
     case ReadOnlyRowRole:
         return row.text[ColLabel].contains(QLatin1Char('*'));
     case DropDownRole:
@@ -183,59 +168,32 @@ bool CPageListModel::SetItemText(int row, int column, const QString& text)
     return true;
 }
 
-bool CPageListModel::IsSelected(int row) const
+QString CPageListModel::GetItemNote(int row) const
 {
-    return ValidRow(row) && m_rows.at(row).selected;
+    return ValidRow(row) ? m_rows.at(row).note : QString();
 }
 
-bool CPageListModel::IsFocused(int row) const
+void CPageListModel::SetItemNote(int row, const QString& note)
 {
-    return ValidRow(row) && m_rows.at(row).focused;
-}
-
-bool CPageListModel::IsCut(int row) const
-{
-    return ValidRow(row) && m_rows.at(row).cut;
-}
-
-void CPageListModel::SetSelected(int row, bool selected)
-{
-    if (ValidRow(row))
-        m_rows[row].selected = selected;
-}
-
-void CPageListModel::SetFocused(int row, bool focused)
-{
-    if (!ValidRow(row))
+    if (!ValidRow(row) || m_rows.at(row).note == note)
         return;
-    if (focused) {
-        for (Row& other : m_rows)
-            other.focused = false;
-    }
-    m_rows[row].focused = focused;
+    m_rows[row].note = note;
+    emit dataChanged(index(row, 0), index(row, ColumnCount - 1), {Qt::ToolTipRole});
 }
 
-void CPageListModel::SetCut(int row, bool cut)
+void CPageListModel::SetReadOnlyForeground(const QVariant& colour)
 {
-    if (ValidRow(row))
-        m_rows[row].cut = cut;
+    m_readOnlyForeground = colour;
+    if (!m_rows.isEmpty())
+        emit dataChanged(index(0, 0), index(m_rows.size() - 1, ColumnCount - 1),
+                         {Qt::ForegroundRole});
 }
 
-int CPageListModel::GetSelectedCount() const
+void CPageListModel::SetFont(const QVariant& font)
 {
-    int count = 0;
-    for (const Row& row : m_rows)
-        count += row.selected ? 1 : 0;
-    return count;
-}
-
-int CPageListModel::GetNextSelected(int after) const
-{
-    for (int row = qMax(after + 1, 0); row < m_rows.size(); ++row) {
-        if (m_rows.at(row).selected)
-            return row;
-    }
-    return -1;
+    m_font = font;
+    if (!m_rows.isEmpty())
+        emit dataChanged(index(0, 0), index(m_rows.size() - 1, ColumnCount - 1), {Qt::FontRole});
 }
 
 uint32_t CPageListModel::RowKey(int row) const

@@ -3,14 +3,18 @@
 #include <QAbstractTableModel>
 #include <QHash>
 #include <QString>
+#include <QStringList>
+#include <QVariant>
 #include <QVector>
 
 #include <array>
 #include <cstdint>
+#include <functional>
 
-// The rows of a page list and their only store: seven text columns per row plus the row's
-// selected, focused and cut states, so that every page operation (add above the focused row,
-// delete the selected rows, help of the focused row) works without a widget. Views show it.
+// The rows of a page list and their only store: seven text columns per row and, per row, the
+// text of the drive's last refusal. Selection and focus belong to the view that shows the rows;
+// the colour and font of read-only rows are handed in by the window layer as role data, so the
+// core stays free of the GUI library.
 class CPageListModel : public QAbstractTableModel
 {
     Q_OBJECT
@@ -48,8 +52,12 @@ public:
     {
         ReadOnlyRowRole = Qt::UserRole + 1,
         DropDownRole,
-        KeyRole
+        KeyRole,
+        UnitChoicesRole // QStringList: the units a row's unit cell offers
     };
+
+    // Supplies the unit choices of a row (UnitChoicesRole); the page logic installs it.
+    using ChoicesSource = std::function<QStringList(int row)>;
 
     explicit CPageListModel(QObject* parent = nullptr);
 
@@ -75,16 +83,15 @@ public:
     QString GetItemText(int row, int column) const;
     bool SetItemText(int row, int column, const QString& text);
 
-    // Row states.
-    bool IsSelected(int row) const;
-    bool IsFocused(int row) const;
-    bool IsCut(int row) const;
-    void SetSelected(int row, bool selected);
-    void SetFocused(int row, bool focused); // focusing one row takes the focus from the others
-    void SetCut(int row, bool cut);
-    int GetSelectedCount() const;
-    // First selected row after `after` (-1 starts at the top); -1 when none.
-    int GetNextSelected(int after = -1) const;
+    // Why the drive refused the row's object (shown as the row's tooltip); empty when it did not.
+    QString GetItemNote(int row) const;
+    void SetItemNote(int row, const QString& note);
+
+    // Presentation handed in by the window layer: the text colour of read-only rows (a QColor
+    // or anything a view takes for Qt::ForegroundRole) and the font of all cells.
+    void SetReadOnlyForeground(const QVariant& colour);
+    void SetFont(const QVariant& font);
+    void SetChoicesSource(ChoicesSource source) { m_choices = std::move(source); }
 
     // Key of a row (decimal text of column 1); 0 for a bad row.
     uint32_t RowKey(int row) const;
@@ -99,9 +106,7 @@ private:
     struct Row
     {
         std::array<QString, ColumnCount> text;
-        bool selected = false;
-        bool focused = false;
-        bool cut = false;
+        QString note;
     };
 
     bool ValidRow(int row) const { return row >= 0 && row < m_rows.size(); }
@@ -112,6 +117,9 @@ private:
     QVector<ColumnSpec> m_columns;
     unsigned m_extendedStyle = 0;
     QVector<Row> m_rows;
+    QVariant m_readOnlyForeground;
+    QVariant m_font;
+    ChoicesSource m_choices;
     // Key -> first row holding it. Appends and key edits keep it current; inserts in the
     // middle and deletes shift rows, so they only mark it stale and the next lookup rebuilds.
     mutable QHash<uint32_t, int> m_keyIndex;

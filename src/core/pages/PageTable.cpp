@@ -88,3 +88,59 @@ QVector<QString> BusPanelNames()
     names.append(QStringLiteral("PdoOther"));
     return names;
 }
+
+const QVector<CBusPanelCommand>& BusPanelCommands()
+{
+    static const QVector<CBusPanelCommand> commands = [] {
+        QVector<CBusPanelCommand> list = {{32825, QStringLiteral("EtherCAT")},
+                                          {32826, QStringLiteral("PdoOther")}};
+        for (int i = 0; i < 8; ++i)
+            list.append({32832 + i, QStringLiteral("RPDO%1").arg(i + 1)});
+        const int transmit[8] = {32840, 32841, 32852, 32851, 32850, 32849, 32848, 32847};
+        for (int i = 0; i < 8; ++i)
+            list.append({transmit[i], QStringLiteral("TPDO%1").arg(i + 1)});
+        return list;
+    }();
+    return commands;
+}
+
+QString BusPanelForCommand(int command)
+{
+    for (const CBusPanelCommand& entry : BusPanelCommands()) {
+        if (entry.command == command)
+            return entry.panelName;
+    }
+    return {};
+}
+
+QString BusPanelTitle(const QString& panelName, int language)
+{
+    if (panelName != QLatin1String("PdoOther"))
+        return panelName;
+    return language == 1 ? QString::fromUtf8("配置") : QStringLiteral("Configure");
+}
+
+ProjectSave ProjectSaveFor(const CPageSpec& spec)
+{
+    switch (spec.variant) {
+    case PageVariant::Standard:
+    case PageVariant::FuncConfig:
+    case PageVariant::TorqueMode:
+        return ProjectSave::ListAndPlacement;
+    default:
+        return ProjectSave::PlacementOnly;
+    }
+}
+
+CPageMenuState PageMenuState(const CPageSpec& spec, bool anyRowSelected)
+{
+    CPageMenuState state;
+    state.shown = spec.rightClickMenu;
+    if (!state.shown)
+        return state;
+    state.addEnabled = true;
+    state.deleteEnabled = anyRowSelected;
+    // The error history only switches "del"; its other items stay as they are.
+    state.helpEnabled = spec.variant == PageVariant::ErrorGroup ? true : anyRowSelected;
+    return state;
+}

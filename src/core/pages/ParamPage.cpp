@@ -2,6 +2,9 @@
 
 #include "ValueFormat.h"
 #include "base/TextNumbers.h"
+#include "comm/AbortCodes.h"
+
+#include <cmath>
 
 namespace {
 using Col = CPageListModel::Column;
@@ -20,6 +23,7 @@ bool IsVisibleString(const QString& dataType)
 CParamPage::CParamPage(CPageHost& sys, const CPageSpec& spec, const QString& panelName)
     : m_sys(sys), m_spec(spec), m_panelName(panelName), m_handle(this)
 {
+    m_list.SetChoicesSource([this](int row) { return GetUnitChoices(row); });
 }
 
 CParamPage::~CParamPage() = default;
@@ -116,7 +120,7 @@ void CParamPage::OnMessage(unsigned message, uint32_t wParam, uint32_t lParam)
         OnValue(wParam, lParam);
         break;
     case WM_SDO_ABORT:
-        OnAbort(lParam);
+        OnAbort(wParam, lParam);
         break;
     case WM_SDO_SEGMENT:
         OnSegment(lParam);
@@ -157,19 +161,23 @@ void CParamPage::OnValue(uint32_t raw, uint32_t key)
     bool done = false;
     if (!m_sys.ConvertForDisplay(hwnd(), key, unit, &value, formula, done))
         return;
-    if (row >= 0)
+    if (row >= 0) {
         m_list.SetItemText(row, Col::ColValue, FormatValue(unit, dataType, formula, value));
+        m_list.SetItemNote(row, QString());
+    }
     if (m_readCursor != 0)
         ReadNext();
 }
 
-void CParamPage::OnAbort(uint32_t key)
+void CParamPage::OnAbort(uint32_t code, uint32_t key)
 {
     QString dataType;
     int row = -1;
     m_sys.FindItemRow(m_list, key, dataType, row);
-    if (row >= 0)
+    if (row >= 0) {
         m_list.SetItemText(row, Col::ColValue, QStringLiteral("????"));
+        m_list.SetItemNote(row, AbortCodeText(code));
+    }
     if (m_readCursor != 0)
         ReadNext();
 }
@@ -198,6 +206,7 @@ void CParamPage::OnSegment(uint32_t key)
         const int end = m_stringAccumulator.indexOf('\0');
         const QByteArray text = end >= 0 ? m_stringAccumulator.left(end) : m_stringAccumulator;
         m_list.SetItemText(row, Col::ColValue, QString::fromLocal8Bit(text));
+        m_list.SetItemNote(row, QString());
     }
     if (m_readCursor != 0)
         ReadNext();
@@ -213,18 +222,6 @@ void CParamPage::OnCellEdited(int row, int column)
         m_sys.Link().Request(hwnd(), kSdoRead, m_list.RowKey(row), 0);
 }
 
-int CParamPage::TakeFocusedSelection()
-{
-    int focused = -1;
-    for (int row = m_list.GetNextSelected(-1); row >= 0; row = m_list.GetNextSelected(row)) {
-        if (m_list.IsFocused(row))
-            focused = row;
-        m_list.SetSelected(row, false);
-        m_list.SetFocused(row, false);
-    }
-    return focused;
-}
-
 void CParamPage::Relabel()
 {
     if (m_spec.variant == PageVariant::BusPanel)
@@ -233,8 +230,9 @@ void CParamPage::Relabel()
 
 void CParamPage::OnAddObject(uint32_t key)
 {
-    const int focused = TakeFocusedSelection();
-    const int position = focused >= 0 ? focused : m_list.GetItemCount();
+    const int focused = focusedSelectionHook ? focusedSelectionHook() : -1;
+    const int position =
+        focused >= 0 && focused < m_list.GetItemCount() ? focused : m_list.GetItemCount();
     m_sys.AddPageItem(m_list, key, position, hwnd(), false);
     Relabel();
 }
@@ -276,20 +274,139 @@ void CParamPage::CommandAdd()
     SendMessage(m_sys.mainFrameWnd, WM_OPEN_WINDOW, 2, 0);
 }
 
-void CParamPage::CommandDelete()
+void CParamPage::CommandDelete(const QVector<int>& selectedRows)
 {
-    m_sys.DeleteSelectedRows(m_list);
+    m_sys.DeleteSelectedRows(m_list, selectedRows);
     Relabel();
 }
 
-QString CParamPage::CommandHelp()
+QString CParamPage::CommandHelp(int focusedSelectedRow) const
 {
-    const int focused = TakeFocusedSelection();
-    if (focused < 0)
+    if (focusedSelectedRow < 0 || focusedSelectedRow >= m_list.GetItemCount())
         return {};
     const uint32_t key =
-        static_cast<uint32_t>(DecTextToInt(m_list.GetItemText(focused, Col::ColKey)));
-    const QString text = m_sys.ObjectHelpText(key);
-    m_sys.ShowObjectHelp(key);
-    return text;
+        static_cast<uint32_t>(DecTextToInt(m_list.GetItemText(focusedSelectedRow, Col::ColKey)));
+    return m_sys.ObjectHelpText(key);
+}
+
+QStringList CParamPage::UnitChoices(const QVector<CUnitRecord>* records)
+{
+    const QString dec = QStringLiteral("DEC");
+    if (records == nullptr || records->isEmpty())
+        return {dec};
+    QStringList choices;
+    bool decLabel = false;
+    for (const CUnitRecord& record : *records) {
+        if (record.label.isEmpty())
+            choices.append(record.name);
+        else if (record.label == dec)
+            decLabel = true;
+        else
+            choices.append(record.label);
+    }
+    if (decLabel)
+        choices.append(dec);
+    return choices;
+}
+
+QStringList CParamPage::GetUnitChoices(int row) const
+{
+    if (row < 0 || row >= m_list.GetItemCount())
+        return {};
+    return UnitChoices(m_sys.Units().LookupUnits(m_list.RowKey(row)));
+}
+
+namespace {
+// The range of a data type's raw values; false for sizes that are not supported.
+bool TypeRange(const QString& dataType, qint64& low, qint64& high)
+{
+    const int bits = DataTypeBits(dataType);
+    if (bits != 8 && bits != 16 && bits != 32)
+        return false;
+    if (DataTypeIsUnsigned(dataType)) {
+        low = 0;
+        high = (qint64(1) << bits) - 1;
+    } else {
+        low = -(qint64(1) << (bits - 1));
+        high = (qint64(1) << (bits - 1)) - 1;
+    }
+    return true;
+}
+} // namespace
+
+CParamPage::CValueCheck CParamPage::CheckValueText(int row, const QString& text) const
+{
+    CValueCheck check;
+    if (row < 0 || row >= m_list.GetItemCount())
+        return check;
+    const QString unit = m_list.GetItemText(row, Col::ColUnit);
+    const QString dataType = m_list.GetItemText(row, Col::ColDataType);
+    const QString trimmed = text.trimmed();
+    qint64 low = 0;
+    qint64 high = 0;
+    const bool sized = TypeRange(dataType, low, high);
+
+    if (unit == QLatin1String("ASCII")) {
+        check.length = sized ? DataTypeBits(dataType) / 8 : 0;
+        if (check.length > 0 && text.size() != check.length)
+            check.verdict = CValueCheck::WrongLength;
+        return check;
+    }
+    if (!sized)
+        return check; // nothing the page could check; the write goes as the rules say
+    if (unit == QLatin1String("HEX")) {
+        QString digits = trimmed;
+        if (digits.startsWith(QLatin1String("0x"), Qt::CaseInsensitive))
+            digits = digits.mid(2);
+        bool ok = false;
+        const qulonglong value = digits.toULongLong(&ok, 16);
+        const qulonglong mask = (qulonglong(1) << DataTypeBits(dataType)) - 1;
+        if (!ok) {
+            check.verdict = CValueCheck::NotANumber;
+        } else if (value > mask) {
+            check.verdict = CValueCheck::OutOfRange;
+            check.low = QStringLiteral("0");
+            check.high = QString::number(mask, 16);
+        }
+        return check;
+    }
+
+    double raw = 0.0;
+    if (unit == QLatin1String("DEC") || unit.isEmpty()) {
+        bool ok = false;
+        raw = double(trimmed.toLongLong(&ok));
+        if (!ok) {
+            check.verdict = CValueCheck::NotANumber;
+            return check;
+        }
+    } else {
+        // Written through the formula of the unit record of that name; without one nothing is
+        // written, so there is nothing to refuse.
+        const QVector<CUnitRecord>* records = m_sys.Units().LookupUnits(m_list.RowKey(row));
+        const CUnitRecord* writer = nullptr;
+        for (int i = 0; records && i < records->size() && !writer; ++i) {
+            if (records->at(i).name == unit)
+                writer = &records->at(i);
+        }
+        if (!writer)
+            return check;
+        bool ok = false;
+        const double value = trimmed.toDouble(&ok);
+        if (!ok) {
+            check.verdict = CValueCheck::NotANumber;
+            return check;
+        }
+        // A formula waiting for a drive constant cannot be checked yet; the write is parked
+        // until the constant is known, as for any formula write.
+        if (!m_sys.Evaluator().EvaluateToDouble(m_handle.hwnd(), writer->formula, value, raw))
+            return check;
+        raw = std::trunc(raw);
+        check.rawRange = true;
+    }
+    if (!std::isfinite(raw) || raw < double(low) || raw > double(high)) {
+        check.verdict = CValueCheck::OutOfRange;
+        check.low = QString::number(low);
+        check.high = QString::number(high);
+    }
+    return check;
 }

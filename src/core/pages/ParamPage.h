@@ -4,16 +4,20 @@
 #include "PageListModel.h"
 #include "PageTable.h"
 #include "comm/MessageLayer.h"
+#include "units/UnitTable.h"
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
+#include <QVector>
 
 #include <functional>
 
 // The behaviour shared by the parameter pages, without any widget: owns the page's list model
 // and window handle, runs read passes (one read outstanding, the next sent on the answer),
 // shows values, aborts ("????") and strings read by segments, writes edited cells, and adds,
-// deletes and explains rows. A widget page shows the model and forwards the operator's commands.
+// deletes and explains rows. A widget page shows the model and forwards the operator's commands;
+// the selection is the widget's, handed in as arguments (or through focusedSelectionHook).
 class CParamPage : public CMessageReceiver
 {
 public:
@@ -38,9 +42,35 @@ public:
 
     // Commands of the pop-up menu.
     void CommandAdd(); // asks the main frame for the dictionary browser
-    void CommandDelete();
-    // Help text of the focused selected row (empty when none); clears the selection.
-    QString CommandHelp();
+    void CommandDelete(const QVector<int>& selectedRows);
+    // Help text of the row that has the focus among the selected ones (-1: none, empty text).
+    QString CommandHelp(int focusedSelectedRow) const;
+
+    // The unit names the row's unit cell offers: each unit's label (its name when it has none)
+    // in order, a "DEC" label moved to the end; "DEC" alone for an object without units.
+    QStringList GetUnitChoices(int row) const;
+    static QStringList UnitChoices(const QVector<CUnitRecord>* records);
+
+    // Whether a value text may be written to a row in the row's unit. The object's range is
+    // that of its data type; a unit with a formula is checked on the raw value it converts to.
+    struct CValueCheck
+    {
+        enum Verdict
+        {
+            Accepted,
+            NotANumber,
+            OutOfRange,
+            WrongLength // ASCII: the text needs exactly `length` characters
+        };
+        Verdict verdict = Accepted;
+        QString low, high; // the range, in the unit's own notation (raw for formula units)
+        bool rawRange = false;
+        int length = 0;
+    };
+    CValueCheck CheckValueText(int row, const QString& text) const;
+
+    // What the page writes into the project on action 3.
+    ProjectSave projectSave() const { return ProjectSaveFor(m_spec); }
 
     HWND hwnd() const { return m_handle.hwnd(); }
     CPageListModel& list() { return m_list; }
@@ -52,6 +82,9 @@ public:
     // Project save and restore of action 3 and 4 (supplied by the project store later).
     std::function<void(CParamPage&)> saveHook;
     std::function<bool(CPageListModel&)> restoreHook;
+    // The row an added object goes above: the focused one among the selected rows, -1 when
+    // none (the object is appended). The view clears its selection when asked.
+    std::function<int()> focusedSelectionHook;
 
 private:
     void SetUpDriverPropertyList();
@@ -60,13 +93,11 @@ private:
     void StartReadPassIfConnected();
     void ReadNext();
     void OnValue(uint32_t raw, uint32_t key);
-    void OnAbort(uint32_t key);
+    void OnAbort(uint32_t code, uint32_t key);
     void OnSegment(uint32_t key);
     void OnCellEdited(int row, int column);
     void OnAddObject(uint32_t key);
     void OnPageControl(uint32_t action);
-    // Walks the selected rows, clears them and returns the focused one (-1 when none).
-    int TakeFocusedSelection();
     void Relabel();
 
     CPageHost& m_sys;

@@ -5,8 +5,8 @@
 
 #include "base/TextNumbers.h"
 
-#include <cmath>
 #include <clocale>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
