@@ -29,12 +29,11 @@ CChildFrame::CChildFrame(const CPageCommand& page, QWidget* view, const QString&
     menu->addAction(tr("关闭"), this, [this] { close(); });
     setSystemMenu(menu);
 
-    // The page table sizes the whole window; fixing the view's size leaves no border to drag
-    // while minimising still folds the window to its caption.
+    // The page table sizes the whole window; a fixed size leaves no border to drag.
     const int frame = style()->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth, nullptr, this);
     const int caption = style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this);
     view->setFixedSize(qMax(1, size.width() - 2 * frame), qMax(1, size.height() - caption - frame));
-    resize(size);
+    setFixedSize(size);
 }
 
 HWND CChildFrame::viewHandle() const
