@@ -6,6 +6,7 @@
 #include "MdiArea.h"
 #include "PageCommands.h"
 #include "PlaceholderPage.h"
+#include "app/IniFile.h"
 #include "app/Language.h"
 #include "app/Report.h"
 #include "app/SysData.h"
@@ -38,6 +39,15 @@ CDrivaraOptions ParseDrivaraOptions(const QStringList& arguments)
                 break;
         } else if (arg == QLatin1String("--screenshot")) {
             if (!value(options.screenshotPath))
+                break;
+        } else if (arg == QLatin1String("--serial")) {
+            if (!value(options.serialPort))
+                break;
+        } else if (arg == QLatin1String("--baud")) {
+            if (!value(options.baud))
+                break;
+        } else if (arg == QLatin1String("--node")) {
+            if (!value(options.node))
                 break;
         } else if (arg == QLatin1String("--connect")) {
             options.connect = true;
@@ -119,6 +129,20 @@ bool CDrivaraApp::InitInstance(int& exitCode)
 
 void CDrivaraApp::RunOptions(const CDrivaraOptions& options)
 {
+    if (!options.serialPort.isEmpty()) {
+        // As if chosen in the settings windows: RS232 with this port, rate and driver id.
+        QString port = options.serialPort;
+        if (port.startsWith(QLatin1String("/dev/")))
+            port = port.mid(5);
+        const QString& ini = m_sys.sysIniPath;
+        const QString com = QStringLiteral("com");
+        Ini::WriteProfileString(ini, QStringLiteral("sys"), QStringLiteral("comm"),
+                                QStringLiteral("2"));
+        Ini::WriteProfileString(ini, com, QStringLiteral("comid"), port);
+        Ini::WriteProfileString(ini, com, QStringLiteral("buadrate"), options.baud);
+        Ini::WriteProfileString(ini, com, QStringLiteral("driverid"), options.node);
+        m_sys.commMode = 2;
+    }
     // Pages asked for on the command line side by side, so that a screenshot shows them all.
     QPoint next(0, 0);
     int rowHeight = 0;

@@ -15,8 +15,8 @@ int main(int argc, char** argv)
     const CDrivaraOptions options = ParseDrivaraOptions(QApplication::arguments());
     if (!options.error.isEmpty()) {
         std::fprintf(stderr,
-                     "drivara: %s\nusage: drivara [--base DIR] [--connect] [--open PAGE...] "
-                     "[--screenshot FILE]\n",
+                     "drivara: %s\nusage: drivara [--base DIR] [--serial PORT [--baud N] [--node N]] "
+                     "[--connect] [--open PAGE...] [--screenshot FILE]\n",
                      qPrintable(options.error));
         return 2;
     }
