@@ -11,6 +11,10 @@
         <source>Drivara 1.6 版</source>
         <translation>Drivara Version 1.6</translation>
     </message>
+    <message>
+        <source>确定</source>
+        <translation type="unfinished">OK</translation>
+    </message>
 </context>
 <context>
     <name>CChildFrame</name>
@@ -371,6 +375,13 @@
     <message>
         <source>其它</source>
         <translation>Other</translation>
+    </message>
+</context>
+<context>
+    <name>CMessageBox</name>
+    <message>
+        <source>确定</source>
+        <translation type="unfinished">OK</translation>
     </message>
 </context>
 <context>

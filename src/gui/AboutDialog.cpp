@@ -15,7 +15,8 @@ CAboutDialog::CAboutDialog(QWidget* parent) : QDialog(parent)
     icon->setPixmap(Icons::AppIcon().pixmap(QSize(48, 48)));
     auto* line = new QLabel(tr("Drivara 1.6 版"), this);
     line->setObjectName(QStringLiteral("versionLine"));
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
+    auto* buttons = new QDialogButtonBox(this);
+    buttons->addButton(tr("确定"), QDialogButtonBox::AcceptRole);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     auto* row = new QHBoxLayout;
     row->addWidget(icon);

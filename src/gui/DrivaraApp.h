@@ -12,10 +12,10 @@ class QTranslator;
 // Command-line options of the program (all optional).
 struct CDrivaraOptions
 {
-    QString baseDir;        // --base DIR: the installation folder (default: found)
-    QStringList openPages;  // --open PAGE...: pages opened after start-up
-    bool connect = false;   // --connect: press the connect button after start-up
-    QString serialPort;     // --serial PORT: save these serial settings (mode RS232) first
+    QString baseDir;       // --base DIR: the installation folder (default: found)
+    QStringList openPages; // --open PAGE...: pages opened after start-up
+    bool connect = false;  // --connect: press the connect button after start-up
+    QString serialPort;    // --serial PORT: save these serial settings (mode RS232) first
     QString baud = QStringLiteral("115200"); // --baud N
     QString node = QStringLiteral("1");      // --node N
     QString screenshotPath; // --screenshot FILE: save the window once values arrived, then quit

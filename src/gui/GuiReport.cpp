@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QPointer>
+#include <QPushButton>
 #include <QThread>
 #include <QWidget>
 
@@ -39,6 +40,7 @@ void ShowBox(const QString& text, MessageKind kind)
     auto* box =
         new QMessageBox(IconOf(kind), QStringLiteral("Drivara"), text, QMessageBox::Ok, parent);
     box->setAttribute(Qt::WA_DeleteOnClose);
+    box->button(QMessageBox::Ok)->setText(QCoreApplication::translate("CMessageBox", "确定"));
     if (parent)
         box->open();
     else

@@ -94,6 +94,12 @@ CMainFrame::CMainFrame(CSysData& sys, QWidget* parent)
     m_logic.onStatusText = [this](const QString& text) { m_statusLabel->setText(text); };
     m_logic.onPagesControl = [this](unsigned code) { SendToAllPages(code); };
     m_logic.onConnectionChanged = [this] { ConnectionChanged(); };
+    m_logic.onOpenWindow = [this](uint32_t which) {
+        if (which == 2)
+            OpenPage(1250);
+        else if (which <= 1)
+            OpenPage(CmdCommSettings);
+    };
     SetStateIcon(CMainFrameLogic::IconNoDrive);
 
     m_blink.setInterval(1200);
@@ -110,6 +116,7 @@ CMainFrame::~CMainFrame()
     m_logic.onStatusText = nullptr;
     m_logic.onPagesControl = nullptr;
     m_logic.onConnectionChanged = nullptr;
+    m_logic.onOpenWindow = nullptr;
 }
 
 QAction* CMainFrame::Command(QWidget* menu, int command, const QString& text,

@@ -14,10 +14,11 @@ int main(int argc, char** argv)
     QApplication::setApplicationVersion(QStringLiteral("1.6"));
     const CDrivaraOptions options = ParseDrivaraOptions(QApplication::arguments());
     if (!options.error.isEmpty()) {
-        std::fprintf(stderr,
-                     "drivara: %s\nusage: drivara [--base DIR] [--serial PORT [--baud N] [--node N]] "
-                     "[--connect] [--open PAGE...] [--screenshot FILE]\n",
-                     qPrintable(options.error));
+        std::fprintf(
+            stderr,
+            "drivara: %s\nusage: drivara [--base DIR] [--serial PORT [--baud N] [--node N]] "
+            "[--connect] [--open PAGE...] [--screenshot FILE]\n",
+            qPrintable(options.error));
         return 2;
     }
     InstallMessageBoxSink();

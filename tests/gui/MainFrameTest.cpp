@@ -1,19 +1,26 @@
 #include "MainFrameTest.h"
 
 #include "ChildFrame.h"
+#include "CommCan.h"
 #include "CommRs232.h"
 #include "GuiBench.h"
 #include "Icons.h"
 #include "MdiArea.h"
 #include "PageCommands.h"
 #include "PlaceholderPage.h"
+#include "SerialPorts.h"
 #include "app/IniFile.h"
 
 #include <QComboBox>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QSpinBox>
 #include <QtTest>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace {
 constexpr int kWaitMs = 8000;
@@ -258,4 +265,55 @@ void CMainFrameTest::everyPageCommandIsInTheMenus()
     const QImage ok = grey(211);
     const QImage fault = grey(210);
     QVERIFY(none != ok && ok != fault && none != fault);
+}
+
+void CMainFrameTest::portInUseIsMarked()
+{
+    CGuiBench bench;
+    QVERIFY(bench.StartDrive());
+    const QByteArray path = bench.server.SlavePath().toLocal8Bit();
+    QVERIFY(!SerialPortInUse(bench.server.SlavePath()));
+    // Another program holding the port's lock.
+    const int fd = ::open(path.constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    QVERIFY(fd >= 0);
+    QCOMPARE(::flock(fd, LOCK_EX | LOCK_NB), 0);
+    QVERIFY(SerialPortInUse(bench.server.SlavePath()));
+    QCOMPARE(SerialPortText({QStringLiteral("ttyUSB0"), true}), QStringLiteral("ttyUSB0 (占用)"));
+    ::close(fd);
+    QVERIFY(!SerialPortInUse(bench.server.SlavePath()));
+}
+
+void CMainFrameTest::canSettingsShowTheLibraryVersion()
+{
+    CGuiBench bench(QStringLiteral("[sys]\nlang=2\ncomm=5\n[can]\nbuadrate=28\ndriverid=3\n"
+                                   "backend=virtualcan\ninterface=can0\n"));
+    QVERIFY(bench.MakeSysData());
+    CMainFrame& frame = bench.MakeMainFrame();
+    bench.sys->commMode = 5;
+    CChildFrame* child = frame.OpenPage(1213);
+    QVERIFY(child);
+    auto* view = qobject_cast<CCommCan*>(child->view());
+    QVERIFY(view);
+    QVERIFY2(view->versionText().startsWith(QLatin1String("CAN Ver")),
+             qPrintable(view->versionText()));
+    QCOMPARE(view->findChild<QComboBox*>(QStringLiteral("bitRate"))->currentText(),
+             QStringLiteral("500 KBit/s"));
+    QCOMPARE(view->findChild<QSpinBox*>(QStringLiteral("driverId"))->value(), 3);
+
+    // An interface the plugin does not have: no driver to talk to.
+    auto* plugin = view->findChild<QComboBox*>(QStringLiteral("plugin"));
+    auto* interfaceBox = view->findChild<QComboBox*>(QStringLiteral("interface"));
+    plugin->setCurrentText(QStringLiteral("virtualcan"));
+    interfaceBox->setCurrentText(QString());
+    QCOMPARE(view->versionText(), QStringLiteral("Your PC doesn't have Peak CAN-USB driver!! "));
+
+    // A code that is none of the six leaves the list and the driver id alone.
+    CGuiBench other(QStringLiteral("[sys]\nlang=2\ncomm=5\n[can]\nbuadrate=29\ndriverid=3\n"));
+    QVERIFY(other.MakeSysData());
+    CMainFrame& otherFrame = other.MakeMainFrame();
+    other.sys->commMode = 5;
+    auto* fresh = qobject_cast<CCommCan*>(otherFrame.OpenPage(1213)->view());
+    QVERIFY(fresh);
+    QCOMPARE(fresh->findChild<QComboBox*>(QStringLiteral("bitRate"))->currentIndex(), -1);
+    QCOMPARE(fresh->findChild<QSpinBox*>(QStringLiteral("driverId"))->value(), 1);
 }

@@ -18,4 +18,6 @@ private slots:
     void pageWindowSizes_data();
     void pageWindowSizes();
     void everyPageCommandIsInTheMenus();
+    void portInUseIsMarked();
+    void canSettingsShowTheLibraryVersion();
 };

@@ -2,6 +2,11 @@
 
 #include "DrivaraApp.h"
 #include "GuiBench.h"
+#include "LanguageDialog.h"
+
+#include <QApplication>
+#include <QRadioButton>
+#include <QTimer>
 
 #include <QFile>
 #include <QMenuBar>
@@ -76,6 +81,59 @@ void CStartupTest::missingEnglishTextsEndTheProgram()
     QVERIFY(!app.mainFrame());
     QCOMPARE(bench.messages,
              QStringList{QStringLiteral("Load EN.dll resource failure!\n  System exit!\n")});
+}
+
+void CStartupTest::languageDialogBeforeTheMainWindow_data()
+{
+    QTest::addColumn<QString>("choice");
+    QTest::addColumn<int>("shown");
+    QTest::addColumn<bool>("started");
+    QTest::newRow("no choice twice") << "cancel" << 2 << false;
+    QTest::newRow("Chinese chosen") << "chinese" << 1 << true;
+    QTest::newRow("English chosen") << "english" << 1 << true;
+}
+
+void CStartupTest::languageDialogBeforeTheMainWindow()
+{
+    QFETCH(QString, choice);
+    QFETCH(int, shown);
+    QFETCH(bool, started);
+
+    // A Chinese system without a language asks before anything else is shown.
+    CGuiBench bench(QStringLiteral("[sys]\ncomm=2\n"), CGuiBench::kChineseLcid);
+    bench.sys = std::make_unique<CSysData>(CSysDataOptions{bench.install.base(), bench.lcid});
+    int dialogs = 0;
+    QTimer operatorAtTheScreen;
+    operatorAtTheScreen.setInterval(10);
+    QObject::connect(&operatorAtTheScreen, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<CLanguageDialog*>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        ++dialogs;
+        if (choice == QLatin1String("cancel")) {
+            dialog->reject();
+            return;
+        }
+        (choice == QLatin1String("chinese") ? dialog->chineseButton() : dialog->englishButton())
+            ->setChecked(true);
+        dialog->Ok();
+    });
+    operatorAtTheScreen.start();
+
+    CDrivaraApp app(*bench.sys);
+    int exitCode = -1;
+    QCOMPARE(app.InitInstance(exitCode), started);
+    QCOMPARE(dialogs, shown);
+    if (started) {
+        QVERIFY(app.mainFrame());
+        QCOMPARE(int(bench.sys->programLanguage), choice == QLatin1String("chinese") ? 1 : 2);
+        QVERIFY(bench.messages.isEmpty());
+    } else {
+        QVERIFY(!app.mainFrame());
+        QCOMPARE(bench.messages,
+                 QStringList{QStringLiteral("System config file error.\n Exit!! ")});
+        bench.sys->SetLanguage(2); // lets the waiting dictionary loader end
+    }
 }
 
 void CStartupTest::commandLine_data()

@@ -12,6 +12,8 @@ private slots:
     void languageAtStartUp_data();
     void languageAtStartUp();
     void missingEnglishTextsEndTheProgram();
+    void languageDialogBeforeTheMainWindow_data();
+    void languageDialogBeforeTheMainWindow();
     void commandLine_data();
     void commandLine();
 };
