@@ -13,7 +13,7 @@
     </message>
     <message>
         <source>确定</source>
-        <translation type="unfinished">OK</translation>
+        <translation>OK</translation>
     </message>
 </context>
 <context>
@@ -381,7 +381,7 @@
     <name>CMessageBox</name>
     <message>
         <source>确定</source>
-        <translation type="unfinished">OK</translation>
+        <translation>OK</translation>
     </message>
 </context>
 <context>
