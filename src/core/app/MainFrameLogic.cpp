@@ -125,6 +125,10 @@ void CMainFrameLogic::OnMessage(unsigned message, uint32_t wParam, uint32_t lPar
     case WM_LINK_OPENED:
         SetStateIcon(IconDriveOk);
         break;
+    case WM_OPEN_WINDOW:
+        if (onOpenWindow)
+            onOpenWindow(wParam);
+        break;
     default:
         break;
     }

@@ -55,6 +55,8 @@ public:
     std::function<void(const QString& text)> onStatusText;
     std::function<void(unsigned code)> onPagesControl; // WM_PAGE_CONTROL code to every page
     std::function<void()> onConnectionChanged;
+    // WM_USER+2: 0 or 1 the settings window of the communication mode, 2 the dictionary browser.
+    std::function<void(uint32_t which)> onOpenWindow;
 
     static QString CanStatusText(uint32_t bitrateCode);
 

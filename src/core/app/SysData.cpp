@@ -3,8 +3,12 @@
 #include "base/IniFile.h"
 #include "base/TextNumbers.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLocale>
+#include <QStandardPaths>
 
 namespace {
 QString ReadSysKey(const QString& iniPath, const char* key)
@@ -12,11 +16,62 @@ QString ReadSysKey(const QString& iniPath, const char* key)
     // A buffer of four characters: at most three are read.
     return Ini::GetProfileString(iniPath, QStringLiteral("sys"), QLatin1String(key), QString(), 4);
 }
+bool HoldsDatabase(const QString& dir)
+{
+    return !dir.isEmpty() && QFileInfo::exists(dir + QStringLiteral("/data/velmor.dat"));
+}
+
+CInstallation Locate(const CSysDataOptions& options)
+{
+    if (!options.baseDir.isEmpty()) {
+        const QString base = QDir(options.baseDir).absolutePath();
+        return {base, base + QStringLiteral("/sys/sys.ini"), base + QStringLiteral("/user/")};
+    }
+    const QString programDir =
+        QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QString();
+    return LocateInstallation(QDir::currentPath(), programDir);
+}
 } // namespace
 
-CSysData::CSysData(const CSysDataOptions& options)
-    : link(*this, options.baseDir.isEmpty() ? QDir::currentPath() + QStringLiteral("/data")
-                                            : options.baseDir + QStringLiteral("/data"))
+CInstallation LocateInstallation(const QString& currentDir, const QString& programDir)
+{
+    QString base = currentDir;
+    if (!HoldsDatabase(currentDir)) {
+        const QString installed = programDir + QStringLiteral("/../lib/drivara");
+        if (HoldsDatabase(programDir))
+            base = programDir;
+        else if (!programDir.isEmpty() && HoldsDatabase(installed))
+            base = installed;
+    }
+    base = QDir(base).absolutePath();
+    CInstallation where{base, base + QStringLiteral("/sys/sys.ini"),
+                        base + QStringLiteral("/user/")};
+    if (QFileInfo(base + QStringLiteral("/sys")).isWritable())
+        return where;
+
+    // A read-only installation: the operator's settings and files go to the XDG folders, the
+    // settings starting as a copy of the installed defaults.
+    const QString configDir =
+        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+        QStringLiteral("/drivara");
+    const QString dataDir = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+                            QStringLiteral("/drivara");
+    QDir().mkpath(configDir);
+    QDir().mkpath(dataDir + QStringLiteral("/user"));
+    const QString userIni = configDir + QStringLiteral("/sys.ini");
+    if (!QFileInfo::exists(userIni)) {
+        QFile::copy(where.sysIniPath, userIni);
+        QFile(userIni).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+    }
+    where.sysIniPath = userIni;
+    where.userDir = dataDir + QStringLiteral("/user/");
+    return where;
+}
+
+CSysData::CSysData(const CSysDataOptions& options) : CSysData(options, Locate(options)) {}
+
+CSysData::CSysData(const CSysDataOptions& options, const CInstallation& where)
+    : link(*this, where.baseDir + QStringLiteral("/data"))
 {
     evaluator.SetRequester(
         [this](HWND hwnd, uint8_t command, uint32_t key, uint32_t value) {
@@ -28,12 +83,11 @@ CSysData::CSysData(const CSysDataOptions& options)
     systemLanguage = 1;
 
     {
-        baseDir =
-            options.baseDir.isEmpty() ? QDir::currentPath() : QDir(options.baseDir).absolutePath();
-        userDir = baseDir + QStringLiteral("/user/");
+        baseDir = where.baseDir;
+        userDir = where.userDir;
         sysDir = baseDir + QStringLiteral("/sys/");
         dataDir = baseDir + QStringLiteral("/data/");
-        sysIniPath = sysDir + QStringLiteral("sys.ini");
+        sysIniPath = where.sysIniPath;
         enTranslationPath = dataDir + QStringLiteral("EN.qm");
         pcanLibraryPath = dataDir + QStringLiteral("Pcan_usb.so");
         databasePath = dataDir + QStringLiteral("velmor.dat");

@@ -22,9 +22,25 @@ constexpr int kChineseLcid = 2052;
 // Options of the program-wide data object; the defaults are the real program's.
 struct CSysDataOptions
 {
-    QString baseDir;     // empty: the current directory at start-up
+    QString baseDir;     // empty: found by LocateInstallation
     int systemLcid = -1; // -1: taken from the system locale
 };
+
+// Where the program's files are: the base folder (sys/, data/) and the operator's writable
+// sys.ini and user folder, which sit in the base folder unless it is read-only (an installed
+// package), in which case they live under the XDG config and data folders.
+struct CInstallation
+{
+    QString baseDir;
+    QString sysIniPath;
+    QString userDir;
+};
+
+// The current directory when it holds data/velmor.dat (the traditional layout), else the
+// program's own folder when it does (the build tree), else PROGRAM/../lib/drivara when that does
+// (an installation), else the current directory. A read-only base gets its sys.ini copied to
+// the XDG config folder on first run.
+CInstallation LocateInstallation(const QString& currentDir, const QString& programDir);
 
 // The program-wide data object: installation paths, languages, the dictionary, the unit table
 // and formula evaluator, the control link and the link-wide flags (inherited through the page
@@ -133,4 +149,7 @@ public:
     QString dataDir;
 
     uint8_t commMode = 0;
+
+private:
+    CSysData(const CSysDataOptions& options, const CInstallation& where);
 };

@@ -1,0 +1,177 @@
+// Figures of the drivara program, printed (no pass or fail): start-up to a shown main window with
+// the whole dictionary loaded, resident memory with pages open on a polled drive, and the longest
+// stall of the user-interface thread while the drive is polled and while a slow drive times out.
+
+#include "ChildFrame.h"
+#include "DrivaraApp.h"
+#include "MainFrame.h"
+#include "SimSerialServer.h"
+#include "VirtualDrive.h"
+#include "base/IniFile.h"
+#include "base/Report.h"
+#include "app/SysData.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+namespace {
+const QString kDist = QStringLiteral(DRIVARA_DIST_DIR);
+
+// A copy of the installation's sys/ (settings are written) beside its data/.
+bool MakeInstall(const QTemporaryDir& dir, const QString& port)
+{
+    QDir base(dir.path());
+    base.mkpath(QStringLiteral("sys"));
+    base.mkpath(QStringLiteral("user"));
+    if (!QFile::link(kDist + QStringLiteral("/data"), dir.filePath(QStringLiteral("data"))))
+        return false;
+    const QDir sys(kDist + QStringLiteral("/sys"));
+    for (const QString& name : sys.entryList({QStringLiteral("*.ini")}, QDir::Files))
+        QFile::copy(sys.filePath(name), dir.filePath(QStringLiteral("sys/") + name));
+    const QString ini = dir.filePath(QStringLiteral("sys/sys.ini"));
+    return Ini::WriteProfileString(ini, QStringLiteral("sys"), QStringLiteral("lang"),
+                                   QStringLiteral("2")) &&
+           Ini::WriteProfileString(ini, QStringLiteral("sys"), QStringLiteral("comm"),
+                                   QStringLiteral("2")) &&
+           Ini::WriteProfileString(ini, QStringLiteral("com"), QStringLiteral("comid"), port) &&
+           Ini::WriteProfileString(ini, QStringLiteral("com"), QStringLiteral("buadrate"),
+                                   QStringLiteral("115200")) &&
+           Ini::WriteProfileString(ini, QStringLiteral("com"), QStringLiteral("timeout"),
+                                   QStringLiteral("500"));
+}
+
+long ResidentKb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLong();
+    }
+    return -1;
+}
+
+// Runs the event loop until done() or the time is up; returns the longest gap between two
+// ticks of a 2 ms timer beyond its interval: how long the thread was away from its events.
+double LongestStallMs(const std::function<bool()>& done, int maxMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    qint64 last = clock.nsecsElapsed();
+    qint64 worst = 0;
+    QTimer ticker;
+    ticker.setTimerType(Qt::PreciseTimer);
+    ticker.setInterval(2);
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        const qint64 now = clock.nsecsElapsed();
+        worst = std::max(worst, now - last);
+        last = now;
+    });
+    ticker.start();
+    while (!done() && clock.elapsed() < maxMs)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+    return std::max(0.0, worst / 1e6 - 2.0);
+}
+
+double Median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QElapsedTimer appClock;
+    appClock.start();
+    QApplication app(argc, argv);
+    const double appMs = appClock.nsecsElapsed() / 1e6;
+    QStandardPaths::setTestModeEnabled(true);
+    QStringList messages;
+    SetMessageSink([&messages](const QString& text, MessageKind) { messages.append(text); });
+
+    CVirtualDrive drive;
+    QString error;
+    if (!drive.Load(kDist + QStringLiteral("/data"), &error)) {
+        std::fprintf(stderr, "virtual drive: %s\n", qPrintable(error));
+        return 1;
+    }
+    CSimSerialServer server(drive);
+    if (!server.Start(1, 115200)) {
+        std::fprintf(stderr, "serial server: %s\n", qPrintable(server.ErrorString()));
+        return 1;
+    }
+
+    // Start-up: the data object (dictionary loading thread, link worker), the language, the
+    // main window shown and painted, the dictionary complete.
+    std::vector<double> startMs;
+    for (int run = 0; run < 5; ++run) {
+        QTemporaryDir dir;
+        if (!MakeInstall(dir, server.PortName()))
+            return 1;
+        QElapsedTimer clock;
+        clock.start();
+        CSysData sys(CSysDataOptions{dir.path(), 1033});
+        CDrivaraApp drivara(sys);
+        int exitCode = 0;
+        if (!drivara.InitInstance(exitCode))
+            return 1;
+        QCoreApplication::processEvents();
+        sys.dictionary.WaitUntilLoaded(10000);
+        startMs.push_back(clock.nsecsElapsed() / 1e6);
+        if (run == 0)
+            std::printf("dictionary objects: %d\n", sys.dictionary.GetCount());
+    }
+    std::printf("start-up to a shown main window with the dictionary: median %.1f ms (of 5), "
+                "plus %.1f ms for the application object\n",
+                Median(startMs), appMs);
+
+    QTemporaryDir dir;
+    if (!MakeInstall(dir, server.PortName()))
+        return 1;
+    CSysData sys(CSysDataOptions{dir.path(), 1033});
+    CDrivaraApp drivara(sys);
+    int exitCode = 0;
+    if (!drivara.InitInstance(exitCode))
+        return 1;
+    CMainFrame& frame = *drivara.mainFrame();
+    for (int command : {1213, 1217, 1215, 1248})
+        frame.OpenPage(command);
+    frame.ConnectButton();
+    const double connectStall =
+        LongestStallMs([&] { return frame.logic().lastDriveState() != -1; }, 5000);
+    if (frame.logic().lastDriveState() == -1) {
+        std::fprintf(stderr, "the drive did not answer\n");
+        return 1;
+    }
+    const double polledStall = LongestStallMs([] { return false; }, 3000);
+    std::printf("resident memory, 3 pages open and polled: %.1f MB\n", ResidentKb() / 1024.0);
+    std::printf("longest UI stall while connecting and reading pages: %.1f ms\n", connectStall);
+    std::printf("longest UI stall while polled (3 s, 115200 baud): %.1f ms\n", polledStall);
+
+    // A drive that stops answering: the link waits out its reply timeouts and gives up.
+    drive.faults().SetSilent(true);
+    QElapsedTimer silentClock;
+    silentClock.start();
+    const double timeoutStall = LongestStallMs([&] { return sys.connected != 1; }, 15000);
+    std::printf("longest UI stall while a silent drive times out: %.1f ms "
+                "(connection closed after %.0f ms)\n",
+                timeoutStall, double(silentClock.elapsed()));
+    drive.faults().SetSilent(false);
+    std::printf("operator messages: %lld\n", static_cast<long long>(messages.size()));
+    server.Stop();
+    return 0;
+}

@@ -1,0 +1,422 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en_US" sourcelanguage="zh_CN">
+<context>
+    <name>CAboutDialog</name>
+    <message>
+        <source>关于 Drivara</source>
+        <translation>About Drivara</translation>
+    </message>
+    <message>
+        <source>Drivara 1.6 版</source>
+        <translation>Drivara Version 1.6</translation>
+    </message>
+    <message>
+        <source>确定</source>
+        <translation>OK</translation>
+    </message>
+</context>
+<context>
+    <name>CChildFrame</name>
+    <message>
+        <source>还原</source>
+        <translation>Restore</translation>
+    </message>
+    <message>
+        <source>最小化</source>
+        <translation>Minimize</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
+</context>
+<context>
+    <name>CCommCan</name>
+    <message>
+        <source>详细</source>
+        <translation>Details</translation>
+    </message>
+    <message>
+        <source>波特率</source>
+        <translation>Baud rate</translation>
+    </message>
+    <message>
+        <source>驱动器号</source>
+        <translation>Driver ID</translation>
+    </message>
+    <message>
+        <source>CAN 插件</source>
+        <translation>CAN plugin</translation>
+    </message>
+    <message>
+        <source>接口</source>
+        <translation>Interface</translation>
+    </message>
+    <message>
+        <source>断开</source>
+        <translation>Disconnect</translation>
+    </message>
+    <message>
+        <source>连接</source>
+        <translation>Connect</translation>
+    </message>
+</context>
+<context>
+    <name>CCommMode</name>
+    <message>
+        <source>通讯方式</source>
+        <translation>Communication Mode</translation>
+    </message>
+    <message>
+        <source>离线</source>
+        <translation>Offline</translation>
+    </message>
+    <message>
+        <source>下一步</source>
+        <translation>Next</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>CCommRs232</name>
+    <message>
+        <source>连接/断开</source>
+        <translation>Connect/Disconnect</translation>
+    </message>
+    <message>
+        <source>刷新</source>
+        <translation>Refresh</translation>
+    </message>
+    <message>
+        <source>端口</source>
+        <translation>Port</translation>
+    </message>
+    <message>
+        <source>波特率</source>
+        <translation>Baud rate</translation>
+    </message>
+    <message>
+        <source>驱动器号</source>
+        <translation>Driver ID</translation>
+    </message>
+    <message>
+        <source>断开</source>
+        <translation>Disconnect</translation>
+    </message>
+    <message>
+        <source>连接</source>
+        <translation>Connect</translation>
+    </message>
+    <message>
+        <source>%1 (占用)</source>
+        <translation>%1 (in use)</translation>
+    </message>
+</context>
+<context>
+    <name>CInitSaveDialog</name>
+    <message>
+        <source>参数初始化 / 保存</source>
+        <translation>Parameter Initialise / Save</translation>
+    </message>
+    <message>
+        <source>存储控制参数</source>
+        <translation>Store control parameters</translation>
+    </message>
+    <message>
+        <source>存储电机参数</source>
+        <translation>Store motor parameters</translation>
+    </message>
+    <message>
+        <source>初始化控制参数</source>
+        <translation>Initialise control parameters</translation>
+    </message>
+    <message>
+        <source>驱动器重启</source>
+        <translation>Restart drive</translation>
+    </message>
+    <message>
+        <source>驱动器保存参数</source>
+        <translation>Drive save parameters</translation>
+    </message>
+    <message>
+        <source>退出</source>
+        <translation>Exit</translation>
+    </message>
+</context>
+<context>
+    <name>CLanguageDialog</name>
+    <message>
+        <source>语言切换</source>
+        <translation>Language</translation>
+    </message>
+    <message>
+        <source>确定</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>CMainFrame</name>
+    <message>
+        <source>Drivara V1.6</source>
+        <translation>Drivara V1.6</translation>
+    </message>
+    <message>
+        <source>文件(&amp;F)</source>
+        <translation>&amp;File</translation>
+    </message>
+    <message>
+        <source>新建</source>
+        <translation>New</translation>
+    </message>
+    <message>
+        <source>打开工程</source>
+        <translation>Open Project...</translation>
+    </message>
+    <message>
+        <source>保存工程</source>
+        <translation>Save Project...</translation>
+    </message>
+    <message>
+        <source>退出</source>
+        <translation>Exit</translation>
+    </message>
+    <message>
+        <source>通讯(&amp;C)</source>
+        <translation>&amp;Communication</translation>
+    </message>
+    <message>
+        <source>连接/断开</source>
+        <translation>Connect/Disconnect</translation>
+    </message>
+    <message>
+        <source>驱动器(&amp;D)</source>
+        <translation>&amp;Drive</translation>
+    </message>
+    <message>
+        <source>初始化/保存</source>
+        <translation>Initialise/Save...</translation>
+    </message>
+    <message>
+        <source>运行模式(&amp;M)</source>
+        <translation>Operating &amp;Modes</translation>
+    </message>
+    <message>
+        <source>错误(&amp;E)</source>
+        <translation>&amp;Errors</translation>
+    </message>
+    <message>
+        <source>总线配置(&amp;B)</source>
+        <translation>&amp;Bus Configuration</translation>
+    </message>
+    <message>
+        <source>工具(&amp;T)</source>
+        <translation>&amp;Tools</translation>
+    </message>
+    <message>
+        <source>视图(&amp;V)</source>
+        <translation>&amp;View</translation>
+    </message>
+    <message>
+        <source>工具栏</source>
+        <translation>Toolbar</translation>
+    </message>
+    <message>
+        <source>状态栏</source>
+        <translation>Status Bar</translation>
+    </message>
+    <message>
+        <source>语言切换</source>
+        <translation>Language</translation>
+    </message>
+    <message>
+        <source>窗口(&amp;W)</source>
+        <translation>&amp;Window</translation>
+    </message>
+    <message>
+        <source>平铺</source>
+        <translation>Tile</translation>
+    </message>
+    <message>
+        <source>层叠</source>
+        <translation>Cascade</translation>
+    </message>
+    <message>
+        <source>下一个窗口</source>
+        <translation>Next Window</translation>
+    </message>
+    <message>
+        <source>上一个窗口</source>
+        <translation>Previous Window</translation>
+    </message>
+    <message>
+        <source>帮助(&amp;H)</source>
+        <translation>&amp;Help</translation>
+    </message>
+    <message>
+        <source>关于 Drivara</source>
+        <translation>About Drivara</translation>
+    </message>
+    <message>
+        <source>此窗口将在后续版本中提供。</source>
+        <translation>This window comes with a later version.</translation>
+    </message>
+    <message>
+        <source>基本操作</source>
+        <translation>Basic Operation</translation>
+    </message>
+    <message>
+        <source>位置环</source>
+        <translation>Position Loop</translation>
+    </message>
+    <message>
+        <source>速度环</source>
+        <translation>Velocity Loop</translation>
+    </message>
+    <message>
+        <source>电流环</source>
+        <translation>Current Loop</translation>
+    </message>
+    <message>
+        <source>I／O口</source>
+        <translation>I/O</translation>
+    </message>
+    <message>
+        <source>模拟输入</source>
+        <translation>Analog Input</translation>
+    </message>
+    <message>
+        <source>输入功能配置</source>
+        <translation>Input Function Configuration</translation>
+    </message>
+    <message>
+        <source>模拟速度模式</source>
+        <translation>Analog Velocity Mode</translation>
+    </message>
+    <message>
+        <source>速度段模式</source>
+        <translation>Multi-Velocity Mode</translation>
+    </message>
+    <message>
+        <source>模拟力矩模式</source>
+        <translation>Analog Torque Mode</translation>
+    </message>
+    <message>
+        <source>脉冲模式</source>
+        <translation>Pulse Mode</translation>
+    </message>
+    <message>
+        <source>自动翻转</source>
+        <translation>Auto Reverse</translation>
+    </message>
+    <message>
+        <source>位置段模式</source>
+        <translation>Multi-Position Mode</translation>
+    </message>
+    <message>
+        <source>原点模式</source>
+        <translation>Homing Mode</translation>
+    </message>
+    <message>
+        <source>时钟摆动模式</source>
+        <translation>Clock Swing Mode</translation>
+    </message>
+    <message>
+        <source>驱动器配置</source>
+        <translation>Drive Configuration</translation>
+    </message>
+    <message>
+        <source>示波器</source>
+        <translation>Oscilloscope</translation>
+    </message>
+    <message>
+        <source>实时错误</source>
+        <translation>Real-Time Errors</translation>
+    </message>
+    <message>
+        <source>历史错误</source>
+        <translation>Error History</translation>
+    </message>
+    <message>
+        <source>驱动器属性</source>
+        <translation>Drive Properties</translation>
+    </message>
+    <message>
+        <source>电机配置</source>
+        <translation>Motor Configuration</translation>
+    </message>
+    <message>
+        <source>对象字典</source>
+        <translation>Object Dictionary</translation>
+    </message>
+    <message>
+        <source>读驱动器配置</source>
+        <translation>Read Drive Configuration</translation>
+    </message>
+    <message>
+        <source>写驱动器配置</source>
+        <translation>Write Drive Configuration</translation>
+    </message>
+    <message>
+        <source>通讯方式</source>
+        <translation>Communication Mode</translation>
+    </message>
+    <message>
+        <source>属性</source>
+        <translation>Settings</translation>
+    </message>
+    <message>
+        <source>其它</source>
+        <translation>Other</translation>
+    </message>
+</context>
+<context>
+    <name>CMessageBox</name>
+    <message>
+        <source>确定</source>
+        <translation>OK</translation>
+    </message>
+</context>
+<context>
+    <name>CPageTitle</name>
+    <message>
+        <source>I／O口</source>
+        <translation>I/O</translation>
+    </message>
+    <message>
+        <source>示波器</source>
+        <translation>Oscilloscope</translation>
+    </message>
+    <message>
+        <source>实时错误</source>
+        <translation>Real-Time Errors</translation>
+    </message>
+    <message>
+        <source>对象字典</source>
+        <translation>Object Dictionary</translation>
+    </message>
+    <message>
+        <source>读驱动器配置</source>
+        <translation>Read Drive Configuration</translation>
+    </message>
+    <message>
+        <source>写驱动器配置</source>
+        <translation>Write Drive Configuration</translation>
+    </message>
+    <message>
+        <source>通讯方式</source>
+        <translation>Communication Mode</translation>
+    </message>
+    <message>
+        <source>属性</source>
+        <translation>Settings</translation>
+    </message>
+</context>
+</TS>

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "comm/MessageLayer.h"
+
+#include <QWidget>
+
+class CSysData;
+class QPushButton;
+class QRadioButton;
+
+// The communication mode window: CAN, RS232 or offline (RS485 and USB are shown but never
+// offered). Next saves the mode and asks for the settings window of that mode.
+class CCommMode : public QWidget, public CMessageReceiver
+{
+    Q_OBJECT
+
+public:
+    explicit CCommMode(CSysData& sys, QWidget* parent = nullptr);
+
+    void OnMessage(unsigned message, uint32_t wParam, uint32_t lParam) override;
+    int mode() const { return m_mode; }
+
+signals:
+    // Next: the connection is to be closed, then the settings window of the mode opened.
+    void closeConnectionRequested();
+    void settingsRequested(int mode); // 2 serial, 5 CAN
+    void closeRequested();
+
+private:
+    void ApplyCan();
+    void ApplySerial();
+    void ApplyOffline();
+    void Next();
+
+    CSysData& m_sys;
+    int m_mode = 1;
+    QRadioButton* m_can = nullptr;
+    QRadioButton* m_rs232 = nullptr;
+    QRadioButton* m_offline = nullptr;
+    QPushButton* m_next = nullptr;
+    CWindowHandle m_handle{this};
+};

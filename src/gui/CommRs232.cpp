@@ -1,0 +1,182 @@
+#include "CommRs232.h"
+
+#include "Icons.h"
+#include "PageFactory.h"
+#include "SerialPorts.h"
+#include "base/IniFile.h"
+#include "app/MainFrameLogic.h"
+#include "base/Report.h"
+#include "app/SysData.h"
+
+#include <QComboBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+namespace {
+const QString kCom = QStringLiteral("com");
+
+QString ReadCom(const QString& ini, const char* key)
+{
+    return Ini::GetProfileString(ini, kCom, QLatin1String(key), QString(), 64);
+}
+} // namespace
+
+const QVector<uint32_t>& CCommRs232::BaudRates()
+{
+    static const QVector<uint32_t> rates = {4800, 9600, 14400, 19200, 38400, 56000, 115200, 256000};
+    return rates;
+}
+
+CCommRs232::CCommRs232(CSysData& sys, CMainFrameLogic& frame, QWidget* parent)
+    : QWidget(parent), m_sys(sys), m_frame(frame)
+{
+    setObjectName(QStringLiteral("CCommRs232"));
+    SetPageViewHandle(this, m_handle.hwnd());
+
+    m_port = new QComboBox(this);
+    m_port->setObjectName(QStringLiteral("port"));
+    m_baud = new QComboBox(this);
+    m_baud->setObjectName(QStringLiteral("baud"));
+    for (uint32_t rate : BaudRates())
+        m_baud->addItem(QString::number(rate), rate);
+    m_baud->setCurrentIndex(-1);
+    m_driverId = new QSpinBox(this);
+    m_driverId->setObjectName(QStringLiteral("driverId"));
+    m_driverId->setRange(0, 127);
+    m_driverId->setValue(1);
+    m_connect = new QPushButton(this);
+    m_connect->setObjectName(QStringLiteral("connect"));
+    m_connect->setIconSize(QSize(32, 32));
+    m_connect->setToolTip(tr("连接/断开"));
+    auto* refresh = new QPushButton(tr("刷新"), this);
+    refresh->setObjectName(QStringLiteral("refresh"));
+
+    auto* form = new QFormLayout;
+    form->addRow(tr("端口"), m_port);
+    form->addRow(tr("波特率"), m_baud);
+    form->addRow(tr("驱动器号"), m_driverId);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(refresh);
+    buttons->addStretch();
+    buttons->addWidget(m_connect);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addStretch();
+    layout->addLayout(buttons);
+
+    LoadSettings();
+    UpdateConnectIcon();
+
+    connect(m_connect, &QPushButton::clicked, this, &CCommRs232::Connect);
+    connect(refresh, &QPushButton::clicked, this, &CCommRs232::FillPorts);
+    connect(m_port, &QComboBox::currentIndexChanged, this, &CCommRs232::SelectionChanged);
+    connect(m_baud, &QComboBox::currentIndexChanged, this, &CCommRs232::SelectionChanged);
+}
+
+void CCommRs232::OnMessage(unsigned message, uint32_t wParam, uint32_t)
+{
+    if (message == WM_PAGE_CONTROL && (wParam == 6 || wParam == 7))
+        UpdateConnectIcon();
+}
+
+QString CCommRs232::selectedPort() const
+{
+    return m_port->currentIndex() < 0 ? QString() : m_port->currentData().toString();
+}
+
+uint32_t CCommRs232::selectedBaud() const
+{
+    return m_baud->currentIndex() < 0 ? 0 : m_baud->currentData().toUInt();
+}
+
+void CCommRs232::FillPorts()
+{
+    const QString keep = m_port->currentIndex() >= 0 ? selectedPort() : m_savedPort;
+    m_filling = true;
+    m_port->clear();
+    bool savedListed = false;
+    for (const CSerialPortEntry& entry : ListSerialPorts()) {
+        m_port->addItem(SerialPortText(entry), entry.name);
+        savedListed = savedListed || entry.name == m_savedPort;
+    }
+    // The saved port stays choosable even when it is not a listed device (a pseudo-terminal of a
+    // virtual drive, a link under /dev/).
+    if (!m_savedPort.isEmpty() && !savedListed)
+        m_port->addItem(m_savedPort, m_savedPort);
+    m_port->setCurrentIndex(m_port->findData(keep));
+    m_filling = false;
+}
+
+void CCommRs232::LoadSettings()
+{
+    m_savedPort = ReadCom(m_sys.sysIniPath, "comid");
+    if (m_savedPort.startsWith(QLatin1String("/dev/")))
+        m_savedPort = m_savedPort.mid(5);
+    FillPorts();
+    m_filling = true;
+    m_baud->setCurrentIndex(m_baud->findText(ReadCom(m_sys.sysIniPath, "buadrate")));
+    m_filling = false;
+    const int id = ReadCom(m_sys.sysIniPath, "driverid").toInt();
+    if (id > 0)
+        m_driverId->setValue(id);
+}
+
+void CCommRs232::SaveSettings()
+{
+    const QString& ini = m_sys.sysIniPath;
+    if (m_port->currentIndex() >= 0)
+        Ini::WriteProfileString(ini, kCom, QStringLiteral("comid"), selectedPort());
+    if (m_baud->currentIndex() >= 0)
+        Ini::WriteProfileString(ini, kCom, QStringLiteral("buadrate"), m_baud->currentText());
+    if (m_driverId->value() != 0)
+        Ini::WriteProfileString(ini, kCom, QStringLiteral("driverid"),
+                                QString::number(m_driverId->value()));
+}
+
+void CCommRs232::CloseConnection()
+{
+    m_frame.CloseConnection();
+    UpdateConnectIcon();
+}
+
+void CCommRs232::Connect()
+{
+    const uint32_t id = uint32_t(m_driverId->value());
+    m_sys.link.SetNodeId(id);
+    if (m_port->currentIndex() < 0 || m_baud->currentIndex() < 0 || m_sys.portOpened)
+        return;
+    if (m_sys.connected == 1) {
+        CloseConnection();
+    } else {
+        const QString timeout = Ini::GetProfileString(
+            m_sys.sysIniPath, kCom, QStringLiteral("timeout"), QStringLiteral("500"), 16);
+        QString error;
+        if (!m_frame.OpenSerial(selectedPort(), selectedBaud(), id, timeout.toUInt(), error)) {
+            ReportMessage(QStringLiteral("open COM port failure!! \n"));
+            CloseConnection();
+        } else {
+            SendMessage(m_sys.mainFrameWnd, WM_LINK_OPENED, 0, 0);
+            m_sys.openedFromView = 1;
+            m_storedByOpen = true;
+            UpdateConnectIcon();
+        }
+    }
+    SaveSettings();
+}
+
+void CCommRs232::SelectionChanged()
+{
+    if (!m_filling && m_sys.connected == 1)
+        CloseConnection();
+}
+
+void CCommRs232::UpdateConnectIcon()
+{
+    const bool connected = m_sys.connected == 1;
+    m_connect->setIcon(Icons::ConnectIcon(connected));
+    m_connect->setText(connected ? tr("断开") : tr("连接"));
+}

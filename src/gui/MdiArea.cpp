@@ -1,0 +1,18 @@
+#include "MdiArea.h"
+
+#include "Icons.h"
+
+#include <QPainter>
+
+CMdiArea::CMdiArea(QWidget* parent) : QMdiArea(parent), m_picture(Icons::BackgroundPicture({}))
+{
+    setObjectName(QStringLiteral("mdiArea"));
+}
+
+void CMdiArea::paintEvent(QPaintEvent*)
+{
+    // The whole area at every repaint: a stretched picture has no part that stays put on resize.
+    QPainter painter(viewport());
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawPixmap(viewport()->rect(), m_picture);
+}
