@@ -22,7 +22,11 @@ CParamPage::CParamPage(CSysData& sys, const CPageSpec& spec, const QString& pane
 {
 }
 
-CParamPage::~CParamPage() = default;
+// The page's polled objects go with it, so opening and closing pages never grows the list.
+CParamPage::~CParamPage()
+{
+    m_sys.link.RemoveLoop(hwnd());
+}
 
 QString CParamPage::pageName() const
 {
