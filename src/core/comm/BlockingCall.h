@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -26,56 +27,107 @@ enum class Result
     NotPosted, // the context is gone or its thread does not run
 };
 
+namespace Detail {
+
+// One call waiting for, or running in, its thread.
+struct Task
+{
+    QThread* thread = nullptr;
+    const std::function<void()>* fn = nullptr;
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool started = false;
+    bool withdrawn = false; // the caller gave up: fn may refer to its locals, so it must not run
+    bool done = false;
+};
+
+// Calls waiting for their threads. They travel here under a standard mutex rather than inside
+// the posted event, so that a thread checker sees the hand-over (the Qt the program is built
+// against is not instrumented); the event only wakes the thread.
+struct Mailbox
+{
+    std::mutex mutex;
+    std::deque<std::shared_ptr<Task>> tasks;
+};
+
+inline Mailbox& Posted()
+{
+    static Mailbox* mailbox = new Mailbox; // never destroyed: threads may post while exiting
+    return *mailbox;
+}
+
+// Runs in a thread woken by a posted event: every call waiting for that thread.
+inline void RunPosted()
+{
+    QThread* self = QThread::currentThread();
+    std::deque<std::shared_ptr<Task>> mine;
+    {
+        Mailbox& mailbox = Posted();
+        std::lock_guard<std::mutex> lock(mailbox.mutex);
+        for (auto it = mailbox.tasks.begin(); it != mailbox.tasks.end();) {
+            if ((*it)->thread == self) {
+                mine.push_back(*it);
+                it = mailbox.tasks.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+    for (const std::shared_ptr<Task>& task : mine) {
+        {
+            std::lock_guard<std::mutex> lock(task->mutex);
+            if (task->withdrawn)
+                continue;
+            task->started = true;
+        }
+        (*task->fn)();
+        std::lock_guard<std::mutex> lock(task->mutex);
+        task->done = true;
+        task->changed.notify_all();
+    }
+}
+
+} // namespace Detail
+
 inline Result Run(QObject* context, const std::function<void()>& fn,
                   const std::function<bool()>& giveUp = {}, int timeoutMs = -1)
 {
     if (!context)
         return Result::NotPosted;
-    if (context->thread() == QThread::currentThread()) {
+    QThread* thread = context->thread();
+    if (thread == QThread::currentThread()) {
         fn();
         return Result::Ran;
     }
-    if (!context->thread() || !context->thread()->isRunning())
+    if (!thread || !thread->isRunning())
         return Result::NotPosted;
 
-    struct State
+    auto task = std::make_shared<Detail::Task>();
+    task->thread = thread;
+    task->fn = &fn;
     {
-        std::mutex mutex;
-        std::condition_variable changed;
-        bool started = false;
-        bool withdrawn = false;
-        bool done = false;
-    };
-    auto state = std::make_shared<State>();
-    const bool posted = QMetaObject::invokeMethod(
-        context,
-        [state, &fn] {
-            {
-                std::lock_guard<std::mutex> lock(state->mutex);
-                if (state->withdrawn)
-                    return; // the caller has gone; fn may refer to its locals
-                state->started = true;
-            }
-            fn();
-            std::lock_guard<std::mutex> lock(state->mutex);
-            state->done = true;
-            state->changed.notify_all();
-        },
-        Qt::QueuedConnection);
-    if (!posted)
+        Detail::Mailbox& mailbox = Detail::Posted();
+        std::lock_guard<std::mutex> lock(mailbox.mutex);
+        mailbox.tasks.push_back(task);
+    }
+    if (!QMetaObject::invokeMethod(
+            context, [] { Detail::RunPosted(); }, Qt::QueuedConnection)) {
+        std::lock_guard<std::mutex> lock(task->mutex);
+        task->withdrawn = true;
         return Result::NotPosted;
+    }
 
     // Short slices, so that giveUp is looked at even when nobody notifies.
     constexpr auto kSlice = std::chrono::milliseconds(20);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    std::unique_lock<std::mutex> lock(state->mutex);
-    while (!state->done) {
-        if (!state->started && ((giveUp && giveUp()) ||
-                                (timeoutMs >= 0 && std::chrono::steady_clock::now() >= deadline))) {
-            state->withdrawn = true;
+    std::unique_lock<std::mutex> lock(task->mutex);
+    while (!task->done) {
+        if (!task->started && ((giveUp && giveUp()) ||
+                               (timeoutMs >= 0 && std::chrono::steady_clock::now() >= deadline))) {
+            task->withdrawn = true;
             return Result::Withdrawn;
         }
-        state->changed.wait_for(lock, kSlice);
+        task->changed.wait_for(lock, kSlice);
     }
     return Result::Ran;
 }
