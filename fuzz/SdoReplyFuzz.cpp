@@ -1,7 +1,8 @@
 // Input: one request command byte, then a serial reply frame (zero-padded to 10 bytes).
 // Checks that decoding never reads past the frame, that serial and CAN framing of the same SDO
-// bytes decode alike, that the segment and none states leave the value alone, and that every
-// built serial frame carries a checksum that holds.
+// bytes decode alike, that the segment and none states leave the value alone, that a reply is
+// matched only with a request it can answer, and that every built serial frame carries a checksum
+// that holds.
 
 #include "comm/SdoFrame.h"
 
@@ -49,6 +50,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     uint32_t fromCan = before;
     Check(SdoFrame::Decode(request, &can[6], fromCan) == state);
     Check(fromCan == fromSerial);
+
+    // A reply never answers the request it repeats, and an answer to a read, write or abort
+    // names the request's object.
+    const uint32_t replyKey = SdoFrame::KeyOf(&serial[1]);
+    const SdoFrame::Sdo asked = SdoFrame::BuildSdo(
+        request, (serial[0] & 1) ? replyKey : replyKey ^ 0x100, SdoFrame::DataOf(&serial[1]));
+    Check(!SdoFrame::Answers(&serial[1], &serial[1]));
+    if (SdoFrame::Answers(asked.data(), &serial[1])) {
+        Check(serial[1] != request);
+        if (!SdoFrame::IsSegmentRequest(request))
+            Check(SdoFrame::KeyOf(&serial[1]) == SdoFrame::KeyOf(asked.data()));
+    }
 
     const int length = SdoFrame::SegmentLength(serial[1]);
     Check(length >= 0 && length <= 7);

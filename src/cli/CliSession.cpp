@@ -204,7 +204,8 @@ void CCliSession::OnMessage(unsigned message, uint32_t wParam, uint32_t lParam)
         m_mainFrame->DriveAnswered();
     if (onMessage)
         onMessage(message, wParam, lParam);
-    if (!m_waiting || lParam != m_waitKey)
+    // The first outcome answers: a refused write's read-back value that follows is not it.
+    if (!m_waiting || m_answered || lParam != m_waitKey)
         return;
     if (m_answered) {
         // After a refused write the link reads the object back: the value the drive holds.

@@ -1,6 +1,7 @@
 #include "SimCanServer.h"
 
 #include "VirtualDrive.h"
+#include "comm/BlockingCall.h"
 
 #include <QObject>
 
@@ -13,7 +14,6 @@
 #include <QTimer>
 
 #include <cstring>
-#include <future>
 #include <mutex>
 
 namespace {
@@ -56,24 +56,11 @@ QObject* CanAnchor()
     return g_canThread.anchor;
 }
 
-// Runs fn in the CAN thread and waits for it; runs it here when that thread is gone. The wait
-// is a promise rather than a blocking queued call, so thread checkers see the hand-over.
+// Runs fn in the CAN thread and waits for it; runs it here when that thread is gone.
 template <typename Fn> void RunInCanThread(QObject* anchor, Fn fn)
 {
-    if (!anchor || anchor->thread() == QThread::currentThread() || !anchor->thread()->isRunning()) {
+    if (BlockingCall::Run(anchor, fn) == BlockingCall::Result::NotPosted)
         fn();
-        return;
-    }
-    std::promise<void> done;
-    std::future<void> finished = done.get_future();
-    QMetaObject::invokeMethod(
-        anchor,
-        [&] {
-            fn();
-            done.set_value();
-        },
-        Qt::QueuedConnection);
-    finished.wait();
 }
 
 void Serve(CVirtualDrive& drive, QCanBusDevice* device, uint32_t nodeId)
@@ -89,13 +76,11 @@ void Serve(CVirtualDrive& drive, QCanBusDevice* device, uint32_t nodeId)
         std::memcpy(request, payload.constData(), 8);
         if (!drive.Handle(request, reply))
             continue;
-        // CAN has no checksum of ours to break: a damaged reply carries a wrong value.
-        if (drive.faults().TakeCorrupt()) {
-            for (int i = 4; i < 8; ++i)
-                reply[i] ^= 0xFF;
-        }
+        // The bus drops a frame that fails its CRC; what can still arrive damaged is a frame cut
+        // short, which is what a damaged reply looks like here.
+        const int length = drive.faults().TakeCorrupt() ? 4 : 8;
         const QCanBusFrame answer(0x580 + nodeId,
-                                  QByteArray(reinterpret_cast<const char*>(reply), 8));
+                                  QByteArray(reinterpret_cast<const char*>(reply), length));
         const int delayMs = drive.faults().ReplyDelayMs();
         if (delayMs > 0)
             QTimer::singleShot(delayMs, device, [device, answer] { device->writeFrame(answer); });

@@ -1,6 +1,7 @@
 #include "SimFaults.h"
 
 #include <algorithm>
+#include <utility>
 
 void CSimFaults::DropNext(int n)
 {
@@ -39,9 +40,30 @@ void CSimFaults::SilentFor(int ms)
     m_silentUntil = Clock::now() + std::chrono::milliseconds(std::max(0, ms));
 }
 
+void CSimFaults::EchoNext(int n)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_echo = std::max(0, n);
+}
+
+void CSimFaults::MisaddressNext(int n)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_misaddress = std::max(0, n);
+}
+
+void CSimFaults::ShortenNextUpload(int bytes)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_uploadShortfall = std::max(0, bytes);
+}
+
 void CSimFaults::Clear()
 {
     std::lock_guard<std::mutex> lock(m_mutex);
+    m_echo = 0;
+    m_misaddress = 0;
+    m_uploadShortfall = 0;
     m_drop = 0;
     m_corrupt = 0;
     m_delayMs = 0;
@@ -60,6 +82,10 @@ CSimFaults::Verdict CSimFaults::Take(uint32_t* abortCode)
     if (m_drop > 0) {
         --m_drop;
         return Verdict::Drop;
+    }
+    if (m_echo > 0) {
+        --m_echo;
+        return Verdict::Echo;
     }
     if (m_abort > 0) {
         --m_abort;
@@ -83,4 +109,19 @@ int CSimFaults::ReplyDelayMs() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_delayMs;
+}
+
+bool CSimFaults::TakeMisaddress()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_misaddress <= 0)
+        return false;
+    --m_misaddress;
+    return true;
+}
+
+int CSimFaults::TakeUploadShortfall()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return std::exchange(m_uploadShortfall, 0);
 }

@@ -1,14 +1,17 @@
 #include "SimSerialServer.h"
 
 #include "VirtualDrive.h"
+#include "comm/SdoFrame.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <map>
 #include <poll.h>
 #include <sys/prctl.h>
 #include <termios.h>
@@ -21,14 +24,6 @@ constexpr int kFrameBytes = 10;
 // A frame begun but not finished within this time is dropped: the client has given up on it.
 constexpr int kPartialFrameMs = 500;
 constexpr int kWriteTimeoutMs = 1000;
-
-uint8_t Sum(const uint8_t* bytes, int length)
-{
-    uint8_t sum = 0;
-    for (int i = 0; i < length; ++i)
-        sum = static_cast<uint8_t>(sum + bytes[i]);
-    return sum;
-}
 
 } // namespace
 
@@ -169,10 +164,30 @@ void CSimSerialServer::Serve()
     std::vector<uint8_t> buffer;
     std::vector<Clock::time_point> arrived; // when each buffered byte came in
     Clock::time_point lineFree{};
+    // Replies held back by a planned delay. The delay is the drive's latency, not a busy line:
+    // requests that come in meanwhile are taken and answered in their own time.
+    std::multimap<Clock::time_point, std::array<uint8_t, kFrameBytes>> late;
 
     while (!m_stop) {
+        Clock::time_point now = Clock::now();
+        while (!late.empty() && late.begin()->first <= now) {
+            WriteAll(late.begin()->second.data(), kFrameBytes);
+            late.erase(late.begin());
+        }
+        int waitMs = -1;
+        if (!buffer.empty()) {
+            const auto partialLeft = std::chrono::duration_cast<std::chrono::milliseconds>(
+                arrived.front() + std::chrono::milliseconds(kPartialFrameMs) - now);
+            waitMs = int(std::max<int64_t>(0, partialLeft.count()));
+        }
+        if (!late.empty()) {
+            const auto lateLeft = std::chrono::duration_cast<std::chrono::milliseconds>(
+                late.begin()->first - now + std::chrono::microseconds(999));
+            const int lateMs = int(std::max<int64_t>(0, lateLeft.count()));
+            waitMs = waitMs < 0 ? lateMs : std::min(waitMs, lateMs);
+        }
         pollfd fds[2] = {{m_master, POLLIN, 0}, {m_wake[0], POLLIN, 0}};
-        const int ready = poll(fds, 2, buffer.empty() ? -1 : kPartialFrameMs);
+        const int ready = poll(fds, 2, waitMs);
         if (ready < 0) {
             if (errno == EINTR)
                 continue;
@@ -180,16 +195,20 @@ void CSimSerialServer::Serve()
         }
         if (fds[1].revents != 0)
             break;
+        now = Clock::now();
         if (ready == 0) {
-            buffer.clear();
-            arrived.clear();
+            // A frame begun long ago will not be finished: the client gave up on it.
+            if (!buffer.empty() &&
+                now - arrived.front() >= std::chrono::milliseconds(kPartialFrameMs)) {
+                buffer.clear();
+                arrived.clear();
+            }
             continue;
         }
         if (fds[0].revents & POLLIN) {
             uint8_t chunk[256];
             const ssize_t n = read(m_master, chunk, sizeof chunk);
             if (n > 0) {
-                const Clock::time_point now = Clock::now();
                 buffer.insert(buffer.end(), chunk, chunk + n);
                 arrived.insert(arrived.end(), size_t(n), now);
             }
@@ -198,14 +217,14 @@ void CSimSerialServer::Serve()
         }
 
         while (buffer.size() >= size_t(kFrameBytes) && !m_stop) {
-            if (Sum(buffer.data(), kFrameBytes) != 0) {
+            if (SdoFrame::Checksum(buffer.data(), kFrameBytes) != 0) {
                 // Not a frame here: slide one byte and look again.
                 buffer.erase(buffer.begin());
                 arrived.erase(arrived.begin());
                 continue;
             }
-            uint8_t frame[kFrameBytes];
-            std::memcpy(frame, buffer.data(), kFrameBytes);
+            std::array<uint8_t, kFrameBytes> frame;
+            std::memcpy(frame.data(), buffer.data(), kFrameBytes);
             const Clock::time_point start = std::max(arrived.front(), lineFree);
             buffer.erase(buffer.begin(), buffer.begin() + kFrameBytes);
             arrived.erase(arrived.begin(), arrived.begin() + kFrameBytes);
@@ -214,18 +233,22 @@ void CSimSerialServer::Serve()
             if (frame[0] != static_cast<uint8_t>(m_nodeId))
                 continue;
 
-            uint8_t reply[kFrameBytes] = {};
-            if (!m_drive.Handle(frame + 1, reply + 1))
+            std::array<uint8_t, kFrameBytes> reply{};
+            if (!m_drive.Handle(frame.data() + 1, reply.data() + 1))
                 continue;
             reply[0] = static_cast<uint8_t>(m_nodeId);
-            reply[9] = static_cast<uint8_t>(0 - Sum(reply, 9));
+            reply[9] = SdoFrame::Checksum(reply.data());
             if (m_drive.faults().TakeCorrupt())
                 reply[9] = static_cast<uint8_t>(reply[9] + 1);
-            const Clock::time_point due =
-                requestEnd + frameTime + std::chrono::milliseconds(m_drive.faults().ReplyDelayMs());
+            const int delayMs = m_drive.faults().ReplyDelayMs();
+            const Clock::time_point due = requestEnd + frameTime;
+            if (delayMs > 0) {
+                late.emplace(due + std::chrono::milliseconds(delayMs), reply);
+                continue;
+            }
             if (!SleepUntil(due))
                 break;
-            WriteAll(reply, kFrameBytes);
+            WriteAll(reply.data(), kFrameBytes);
             lineFree = std::max(Clock::now(), due);
         }
     }

@@ -1,5 +1,7 @@
 #include "VirtualDrive.h"
 
+#include "comm/LittleEndian.h"
+#include "comm/SdoFrame.h"
 #include "dictionary/SdoDatabase.h"
 
 #include <QFile>
@@ -37,17 +39,7 @@ constexpr double kRippleOmega = 2.0 * kPi / 4.0;
 constexpr double kInputTogglePeriod = 2.0;
 constexpr uint32_t kToggledInput = 0x2;
 
-uint32_t ReadLe32(const uint8_t* bytes)
-{
-    return uint32_t(bytes[0]) | (uint32_t(bytes[1]) << 8) | (uint32_t(bytes[2]) << 16) |
-           (uint32_t(bytes[3]) << 24);
-}
-
-void WriteLe32(uint8_t* bytes, uint32_t value)
-{
-    for (int i = 0; i < 4; ++i)
-        bytes[i] = static_cast<uint8_t>(value >> (8 * i));
-}
+using LittleEndian::Write32;
 
 // Replies name the object they answer: index and subindex copied from the request.
 void CopyAddress(const uint8_t* request, uint8_t* reply)
@@ -207,6 +199,7 @@ bool CVirtualDrive::Handle(const uint8_t request[8], uint8_t reply[8])
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     ++m_requests;
+    ++m_frameCounts[QByteArray(reinterpret_cast<const char*>(request), 8)];
     const Clock::time_point now = Clock::now();
     if (now < m_restartUntil)
         return false;
@@ -217,28 +210,42 @@ bool CVirtualDrive::Handle(const uint8_t request[8], uint8_t reply[8])
     case CSimFaults::Verdict::Abort:
         Abort(request, reply, code);
         return true;
+    case CSimFaults::Verdict::Echo:
+        std::memcpy(reply, request, 8);
+        return true;
     case CSimFaults::Verdict::Answer:
         break;
     }
 
     std::memset(reply, 0, 8);
     const uint8_t command = request[0];
-    const uint32_t key =
-        (uint32_t(request[2]) << 16) | (uint32_t(request[1]) << 8) | uint32_t(request[3]);
+    const uint32_t key = SdoFrame::KeyOf(request);
+    bool answered = true;
     switch (command) {
-    case 0x40:
-        return Read(key, request, reply, now);
-    case 0x2F:
-    case 0x2B:
-    case 0x23:
-        return Write(key, command, ReadLe32(request + 4), request, reply, now);
-    case 0x60:
-    case 0x70:
-        return Segment(command, request, reply);
+    case SdoFrame::kRead:
+        answered = Read(key, request, reply, now);
+        break;
+    case SdoFrame::kWrite1:
+    case SdoFrame::kWrite2:
+    case SdoFrame::kWrite4:
+        answered = Write(key, command, SdoFrame::DataOf(request), request, reply, now);
+        break;
+    case SdoFrame::kSegment0:
+    case SdoFrame::kSegment1:
+        answered = Segment(command, request, reply);
+        break;
     default:
         Abort(request, reply, kAbortCommand);
-        return true;
+        break;
     }
+    if (answered && m_faults.TakeMisaddress()) {
+        // A segment of the other toggle, or a reply naming the next subindex.
+        if ((reply[0] & 0xE0) == 0)
+            reply[0] ^= SdoFrame::kToggleBit;
+        else
+            reply[3] ^= 0x01;
+    }
+    return answered;
 }
 
 bool CVirtualDrive::Read(uint32_t key, const uint8_t* request, uint8_t* reply,
@@ -260,14 +267,15 @@ bool CVirtualDrive::Read(uint32_t key, const uint8_t* request, uint8_t* reply,
         m_upload = Upload();
         m_upload.active = true;
         m_upload.data = key == kRecord ? m_record : object.bytes;
-        reply[0] = 0x41;
+        reply[0] = SdoFrame::kUploadStart;
         CopyAddress(request, reply);
-        WriteLe32(reply + 4, static_cast<uint32_t>(m_upload.data.size()));
+        const int shortfall = m_faults.TakeUploadShortfall();
+        Write32(reply + 4, static_cast<uint32_t>(m_upload.data.size() + shortfall));
         return true;
     }
-    reply[0] = object.width == 8 ? 0x4F : object.width == 16 ? 0x4B : 0x43;
+    reply[0] = SdoFrame::ReadReply(object.width);
     CopyAddress(request, reply);
-    WriteLe32(reply + 4, ValueLocked(key, now) & WireMask(object.width));
+    Write32(reply + 4, ValueLocked(key, now) & WireMask(object.width));
     return true;
 }
 
@@ -279,7 +287,7 @@ bool CVirtualDrive::Write(uint32_t key, uint8_t command, uint32_t value, const u
         Abort(request, reply, kAbortNoObject);
         return true;
     }
-    const int width = command == 0x2F ? 8 : command == 0x2B ? 16 : 32;
+    const int width = command == SdoFrame::kWrite1 ? 8 : command == SdoFrame::kWrite2 ? 16 : 32;
     if (!it->writable) {
         Abort(request, reply, kAbortReadOnly);
         return true;
@@ -302,23 +310,23 @@ bool CVirtualDrive::Write(uint32_t key, uint8_t command, uint32_t value, const u
         it->reverting = false;
     }
     // The client takes the confirmation's data bytes as the value the drive now holds.
-    reply[0] = 0x60;
+    reply[0] = SdoFrame::kWriteReply;
     CopyAddress(request, reply);
-    WriteLe32(reply + 4, ValueLocked(key, now) & WireMask(width));
+    Write32(reply + 4, ValueLocked(key, now) & WireMask(width));
     return true;
 }
 
 bool CVirtualDrive::Segment(uint8_t command, const uint8_t* request, uint8_t* reply)
 {
-    const uint8_t toggle = command & 0x10;
+    const uint8_t toggle = command & SdoFrame::kToggleBit;
     if (m_upload.active && toggle == m_upload.nextToggle) {
         const int remaining = static_cast<int>(m_upload.data.size()) - m_upload.position;
-        const int n = std::min(7, remaining);
+        const int n = std::min(SdoFrame::kSegmentBytes, remaining);
         const bool last = n == remaining;
-        reply[0] = static_cast<uint8_t>(toggle | ((7 - n) << 1) | (last ? 1 : 0));
+        reply[0] = SdoFrame::SegmentReply(toggle, n, last);
         std::memcpy(reply + 1, m_upload.data.constData() + m_upload.position, size_t(n));
         m_upload.position += n;
-        m_upload.nextToggle ^= 0x10;
+        m_upload.nextToggle ^= SdoFrame::kToggleBit;
         m_upload.active = !last;
         m_upload.haveLast = true;
         m_upload.lastToggle = toggle;
@@ -608,9 +616,9 @@ uint32_t CVirtualDrive::Normalise(const Object& object, uint32_t value)
 void CVirtualDrive::Abort(const uint8_t* request, uint8_t* reply, uint32_t code)
 {
     std::memset(reply, 0, 8);
-    reply[0] = 0x80;
+    reply[0] = SdoFrame::kAbort;
     CopyAddress(request, reply);
-    WriteLe32(reply + 4, code);
+    Write32(reply + 4, code);
 }
 
 uint32_t CVirtualDrive::Value(uint32_t key) const
@@ -679,4 +687,27 @@ int CVirtualDrive::RequestCount() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_requests;
+}
+
+int CVirtualDrive::FrameCount(const uint8_t request[8]) const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_frameCounts.value(QByteArray(reinterpret_cast<const char*>(request), 8));
+}
+
+int CVirtualDrive::MaxWriteFrameCount() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    int most = 0;
+    for (auto it = m_frameCounts.constBegin(); it != m_frameCounts.constEnd(); ++it) {
+        if (SdoFrame::IsWrite(uint8_t(it.key().at(0))))
+            most = std::max(most, it.value());
+    }
+    return most;
+}
+
+void CVirtualDrive::ResetFrameCounts()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_frameCounts.clear();
 }

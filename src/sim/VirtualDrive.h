@@ -81,6 +81,12 @@ public:
 
     CSimFaults& faults() { return m_faults; }
     int RequestCount() const;
+    // Every request frame that arrived is counted by its eight bytes, answered or not: a test
+    // sees whether the client sent one twice.
+    int FrameCount(const uint8_t request[8]) const;
+    // The most times one write frame (command, object and value alike) arrived.
+    int MaxWriteFrameCount() const;
+    void ResetFrameCounts();
 
 private:
     struct Object
@@ -151,5 +157,6 @@ private:
     double m_positionBase = 0;
     double m_targetSince = 0;
     int m_requests = 0;
+    QHash<QByteArray, int> m_frameCounts;
     CSimFaults m_faults;
 };

@@ -5,6 +5,7 @@
 #include "SimSerialServer.h"
 #include "VirtualDrive.h"
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
 #include <QLoggingCategory>
@@ -15,6 +16,7 @@
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
+#include <type_traits>
 #include <unistd.h>
 
 namespace {
@@ -26,12 +28,6 @@ void OnSignal(int)
     const char byte = 1;
     [[maybe_unused]] const ssize_t written = write(g_signalPipe[1], &byte, 1);
 }
-
-const char kUsage[] =
-    "usage: drivara-sim [--data DIR] [--node N] [--serial] [--baud N] [--link PATH]\n"
-    "                   [--can PLUGIN:INTERFACE] [--drop N] [--corrupt N] [--delay MS]\n"
-    "                   [--abort N:CODE] [--silent] [--silent-for MS] [--error BITS]\n"
-    "                   [--until-stdin-closes]\n";
 
 struct Options
 {
@@ -47,6 +43,8 @@ struct Options
     int delayMs = 0;
     int abortCount = 0;
     uint32_t abortCode = 0;
+    int echo = 0;
+    int misaddress = 0;
     bool silent = false;
     int silentForMs = 0;
     bool hasError = false;
@@ -65,104 +63,63 @@ bool ToNumber(const QString& text, qlonglong min, qlonglong max, qlonglong* out)
     return true;
 }
 
-bool Parse(const QStringList& args, Options* options, QString* error)
+// Fills options from the parsed command line; false with the reason in error.
+bool TakeOptions(const QCommandLineParser& parser, Options* options, QString* error)
 {
-    options->dataDir = QDir::currentPath() + QStringLiteral("/data");
-    options->link = QDir::currentPath() + QStringLiteral("/dev/ttySIM0");
-    for (int i = 1; i < args.size(); ++i) {
-        const QString& arg = args[i];
-        const auto value = [&](QString* out) {
-            if (i + 1 >= args.size()) {
-                *error = QStringLiteral("%1 needs a value").arg(arg);
-                return false;
-            }
-            *out = args[++i];
+    const auto number = [&](const QString& name, qlonglong min, qlonglong max, auto* out) {
+        if (!parser.isSet(name))
             return true;
-        };
-        const auto number = [&](qlonglong min, qlonglong max, qlonglong* out) {
-            QString text;
-            if (!value(&text))
-                return false;
-            if (!ToNumber(text, min, max, out)) {
-                *error = QStringLiteral("%1: bad value \"%2\"").arg(arg, text);
-                return false;
-            }
-            return true;
-        };
         qlonglong n = 0;
-        QString text;
-        if (arg == QLatin1String("--data")) {
-            if (!value(&options->dataDir))
-                return false;
-        } else if (arg == QLatin1String("--node")) {
-            if (!number(1, 127, &n))
-                return false;
-            options->node = uint32_t(n);
-        } else if (arg == QLatin1String("--serial")) {
-            options->serial = true;
-        } else if (arg == QLatin1String("--baud")) {
-            if (!number(0, 10000000, &n))
-                return false;
-            options->baud = int(n);
-        } else if (arg == QLatin1String("--link")) {
-            if (!value(&options->link))
-                return false;
-        } else if (arg == QLatin1String("--can")) {
-            if (!value(&text))
-                return false;
-            // The interface may itself hold colons (tcp://127.0.0.1:35468/can0).
-            const int colon = int(text.indexOf(QLatin1Char(':')));
-            if (colon <= 0 || colon + 1 >= text.size()) {
-                *error = QStringLiteral("--can wants PLUGIN:INTERFACE, not \"%1\"").arg(text);
-                return false;
-            }
-            options->canPlugin = text.left(colon);
-            options->canInterface = text.mid(colon + 1);
-        } else if (arg == QLatin1String("--drop")) {
-            if (!number(0, 1000000, &n))
-                return false;
-            options->drop = int(n);
-        } else if (arg == QLatin1String("--corrupt")) {
-            if (!number(0, 1000000, &n))
-                return false;
-            options->corrupt = int(n);
-        } else if (arg == QLatin1String("--delay")) {
-            if (!number(0, 600000, &n))
-                return false;
-            options->delayMs = int(n);
-        } else if (arg == QLatin1String("--abort")) {
-            if (!value(&text))
-                return false;
-            const QStringList parts = text.split(QLatin1Char(':'));
-            qlonglong count = 0;
-            qlonglong code = 0;
-            if (parts.size() != 2 || !ToNumber(parts[0], 0, 1000000, &count) ||
-                !ToNumber(parts[1], 0, 0xFFFFFFFFLL, &code)) {
-                *error = QStringLiteral("--abort wants N:CODE, not \"%1\"").arg(text);
-                return false;
-            }
-            options->abortCount = int(count);
-            options->abortCode = uint32_t(code);
-        } else if (arg == QLatin1String("--silent")) {
-            options->silent = true;
-        } else if (arg == QLatin1String("--silent-for")) {
-            if (!number(0, 3600000, &n))
-                return false;
-            options->silentForMs = int(n);
-        } else if (arg == QLatin1String("--error")) {
-            if (!number(0, 0xFFFFFFFFLL, &n))
-                return false;
-            options->hasError = true;
-            options->errorBits = uint32_t(n);
-        } else if (arg == QLatin1String("--until-stdin-closes")) {
-            options->untilStdinCloses = true;
-        } else if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
-            *error = QString();
-            return false;
-        } else {
-            *error = QStringLiteral("unknown option %1").arg(arg);
+        if (!ToNumber(parser.value(name), min, max, &n)) {
+            *error = QStringLiteral("--%1: bad value \"%2\"").arg(name, parser.value(name));
             return false;
         }
+        *out = static_cast<std::remove_pointer_t<decltype(out)>>(n);
+        return true;
+    };
+    options->dataDir = parser.value(QStringLiteral("data"));
+    options->link = parser.value(QStringLiteral("link"));
+    options->serial = parser.isSet(QStringLiteral("serial"));
+    options->silent = parser.isSet(QStringLiteral("silent"));
+    options->untilStdinCloses = parser.isSet(QStringLiteral("until-stdin-closes"));
+    if (!number(QStringLiteral("node"), 1, 127, &options->node) ||
+        !number(QStringLiteral("baud"), 0, 10000000, &options->baud) ||
+        !number(QStringLiteral("drop"), 0, 1000000, &options->drop) ||
+        !number(QStringLiteral("corrupt"), 0, 1000000, &options->corrupt) ||
+        !number(QStringLiteral("delay"), 0, 600000, &options->delayMs) ||
+        !number(QStringLiteral("echo"), 0, 1000000, &options->echo) ||
+        !number(QStringLiteral("misaddress"), 0, 1000000, &options->misaddress) ||
+        !number(QStringLiteral("silent-for"), 0, 3600000, &options->silentForMs) ||
+        !number(QStringLiteral("error"), 0, 0xFFFFFFFFLL, &options->errorBits))
+        return false;
+    options->hasError = parser.isSet(QStringLiteral("error"));
+    if (parser.isSet(QStringLiteral("can"))) {
+        const QString text = parser.value(QStringLiteral("can"));
+        // The interface may itself hold colons (tcp://127.0.0.1:35468/can0).
+        const int colon = int(text.indexOf(QLatin1Char(':')));
+        if (colon <= 0 || colon + 1 >= text.size()) {
+            *error = QStringLiteral("--can wants PLUGIN:INTERFACE, not \"%1\"").arg(text);
+            return false;
+        }
+        options->canPlugin = text.left(colon);
+        options->canInterface = text.mid(colon + 1);
+    }
+    if (parser.isSet(QStringLiteral("abort"))) {
+        const QString text = parser.value(QStringLiteral("abort"));
+        const QStringList parts = text.split(QLatin1Char(':'));
+        qlonglong count = 0;
+        qlonglong code = 0;
+        if (parts.size() != 2 || !ToNumber(parts[0], 0, 1000000, &count) ||
+            !ToNumber(parts[1], 0, 0xFFFFFFFFLL, &code)) {
+            *error = QStringLiteral("--abort wants N:CODE, not \"%1\"").arg(text);
+            return false;
+        }
+        options->abortCount = int(count);
+        options->abortCode = uint32_t(code);
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        *error = QStringLiteral("unexpected argument %1").arg(parser.positionalArguments().first());
+        return false;
     }
     if (!options->serial && options->canPlugin.isEmpty()) {
         *error = QStringLiteral("nothing to serve: give --serial and/or --can");
@@ -171,20 +128,60 @@ bool Parse(const QStringList& args, Options* options, QString* error)
     return true;
 }
 
+void AddOptions(QCommandLineParser& parser)
+{
+    parser.setApplicationDescription(
+        QStringLiteral("A virtual drive on a pseudo-terminal and/or a CAN bus, with a fault plan "
+                       "for its replies."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const auto add = [&](const char* name, const char* description, const char* value = nullptr,
+                         const QString& defaultValue = {}) {
+        QCommandLineOption option(QString::fromLatin1(name), QString::fromLatin1(description));
+        if (value) {
+            option.setValueName(QString::fromLatin1(value));
+            option.setDefaultValue(defaultValue);
+        }
+        parser.addOption(option);
+    };
+    add("data", "Folder with velmor.dat and velmor-defaults.tsv.", "DIR",
+        QDir::currentPath() + QStringLiteral("/data"));
+    add("node", "Node id the drive answers (1-127).", "N", QStringLiteral("1"));
+    add("serial", "Serve a pseudo-terminal.");
+    add("baud", "Keep the pace of a line at this rate (0: answer at once).", "N",
+        QStringLiteral("0"));
+    add("link", "Symbolic link to the terminal.", "PATH",
+        QDir::currentPath() + QStringLiteral("/dev/ttySIM0"));
+    add("can", "Serve a CAN bus through a QtSerialBus plugin.", "PLUGIN:INTERFACE");
+    add("drop", "Answer nothing to the next N requests.", "N");
+    add("corrupt", "Damage the next N replies.", "N");
+    add("delay", "Send every reply MS late.", "MS");
+    add("abort", "Refuse the next N requests with CODE.", "N:CODE");
+    add("echo", "Send the next N requests back as they came.", "N");
+    add("misaddress", "Name another object in the next N replies.", "N");
+    add("silent", "Answer nothing at all.");
+    add("silent-for", "Answer nothing for MS, then come back.", "MS");
+    add("error", "Error status bits (0x260100/0x260200).", "BITS");
+    add("until-stdin-closes", "End when standard input closes.");
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("drivara-sim"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(DRIVARA_VERSION));
     // The virtual CAN hub reports every client at info level; the drive's own output is enough.
     QLoggingCategory::setFilterRules(QStringLiteral("qt.canbus.plugins.virtualcan.info=false"));
+    QCommandLineParser parser;
+    AddOptions(parser);
+    parser.process(app); // --help and --version end here
     Options options;
     QString error;
-    if (!Parse(app.arguments(), &options, &error)) {
-        if (!error.isEmpty())
-            std::fprintf(stderr, "drivara-sim: %s\n", qPrintable(error));
-        std::fputs(kUsage, stderr);
-        return error.isEmpty() ? 0 : 2;
+    if (!TakeOptions(parser, &options, &error)) {
+        std::fprintf(stderr, "drivara-sim: %s (see --help)\n", qPrintable(error));
+        return 2;
     }
 
     CVirtualDrive drive;
@@ -199,6 +196,8 @@ int main(int argc, char** argv)
     faults.CorruptNext(options.corrupt);
     faults.DelayReplies(options.delayMs);
     faults.AbortNext(options.abortCount, options.abortCode);
+    faults.EchoNext(options.echo);
+    faults.MisaddressNext(options.misaddress);
     faults.SetSilent(options.silent);
     if (options.silentForMs > 0)
         faults.SilentFor(options.silentForMs);

@@ -41,7 +41,7 @@ CliRun Drivactl(const TestSupport::TempInstall& install, const QStringList& args
 class DrivactlTest : public ::testing::Test
 {
 protected:
-    TestSupport::TempInstall install{QStringLiteral("[sys]\nlang=2\ncomm=2\n[com]\ntimeout=100\n")};
+    TestSupport::TempInstall install{QStringLiteral("[sys]\nlang=2\ncomm=2\n[com]\ntimeout=500\n")};
 };
 
 } // namespace
@@ -113,11 +113,12 @@ TEST_F(DrivactlTest, WriteThenReadBackAndRefusedWrite)
     EXPECT_EQ(write.exitCode, 0) << write.err.toStdString();
     EXPECT_TRUE(write.out.contains(QStringLiteral("= 1234 (0x000004d2)")))
         << write.out.toStdString();
-    // A read-only object: the drive refuses and the link answers with the value it holds.
+    // A read-only object: the drive refuses, and the refusal is what drivactl reports.
     const CliRun refused = Drivactl(install, {QStringLiteral("--sim"), QStringLiteral("write"),
                                               QStringLiteral("604100"), QStringLiteral("0")});
-    EXPECT_EQ(refused.exitCode, 0) << refused.err.toStdString();
-    EXPECT_FALSE(refused.out.contains(QStringLiteral("= 0 (0x0000)"))) << refused.out.toStdString();
+    EXPECT_EQ(refused.exitCode, 1) << refused.err.toStdString();
+    EXPECT_TRUE(refused.out.contains(QStringLiteral("abort 0x06010002")))
+        << refused.out.toStdString();
 }
 
 TEST_F(DrivactlTest, EveryShippedPageShowsEveryRowWithValueAndUnit)

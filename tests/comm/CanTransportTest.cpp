@@ -144,8 +144,11 @@ TEST_F(CanTransportTest, OnlyAnOpenPortSends)
     EXPECT_EQ(Receive(), "");
     EXPECT_LT(timer.elapsed(), kWaitMs); // nothing to wait for on a closed port
 
+    // A device that cannot be created says so in the plugin's words.
     m_port.SetCanDevice(QStringLiteral("nosuchbus"), QStringLiteral("can0"));
     EXPECT_NE(Open(1, 300), 0);
+    EXPECT_TRUE(m_port.LastError().contains(QStringLiteral("nosuchbus:can0")))
+        << m_port.LastError().toStdString();
     EXPECT_NE(Send(1), 0);
 }
 

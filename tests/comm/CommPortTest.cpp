@@ -1,5 +1,5 @@
-// CCommPort against a probe library that logs its calls: loading failures, the serial open block
-// and which instance each call reaches.
+// CCommPort against a probe library: loading failures, the interface version, the serial open
+// block, which instance each call reaches, and that every instance is released.
 
 #include "comm/CommPort.h"
 #include "CommTestUtil.h"
@@ -20,12 +20,12 @@ protected:
     {
         ASSERT_TRUE(m_dir.isValid());
         QLibrary library(QStringLiteral(PROBE_TRANSPORT_PATH));
-        m_reset = reinterpret_cast<void (*)(int)>(library.resolve("ProbeReset"));
-        m_log = reinterpret_cast<const char* (*)()>(library.resolve("ProbeLog"));
+        m_reset = reinterpret_cast<void (*)(int, uint32_t)>(library.resolve("ProbeReset"));
+        m_live = reinterpret_cast<int (*)()>(library.resolve("ProbeLiveInstances"));
         m_openBlock =
             reinterpret_cast<const unsigned char* (*)()>(library.resolve("ProbeOpenBlock"));
-        ASSERT_TRUE(m_reset && m_log && m_openBlock) << library.errorString().toStdString();
-        m_reset(0);
+        ASSERT_TRUE(m_reset && m_live && m_openBlock) << library.errorString().toStdString();
+        m_reset(0, kTransportInterfaceVersion);
     }
 
     // Puts the probe in place of both libraries.
@@ -36,8 +36,8 @@ protected:
     }
 
     QTemporaryDir m_dir;
-    void (*m_reset)(int failCreate) = nullptr;
-    const char* (*m_log)() = nullptr;
+    void (*m_reset)(int failCreate, uint32_t version) = nullptr;
+    int (*m_live)() = nullptr;
     const unsigned char* (*m_openBlock)() = nullptr;
     MessageRecorder m_messages;
     const Settings m_serial = SerialSettings(QStringLiteral("ttyUSB0"), 115200, 500, 0x33);
@@ -67,7 +67,7 @@ TEST_F(CommPortTest, MissingLibrariesAreReported)
 TEST_F(CommPortTest, FailingFactoriesAreReported)
 {
     InstallProbe();
-    m_reset(1);
+    m_reset(1, kTransportInterfaceVersion);
     CCommPort port(m_dir.path());
     EXPECT_EQ(port.Load(CCommPort::ModeSerial), 0);
     EXPECT_EQ(m_messages.Take(), QStringList{QStringLiteral("Create comm instance failure")});
@@ -77,7 +77,28 @@ TEST_F(CommPortTest, FailingFactoriesAreReported)
     EXPECT_EQ(port.Load(CCommPort::ModeCan), 0);
     EXPECT_EQ(m_messages.Take(), QStringList{QStringLiteral("Create CAN instance failure")});
     EXPECT_EQ(port.Open(m_can.data()), -1);
-    EXPECT_STREQ(m_log(), "");
+}
+
+TEST_F(CommPortTest, LibraryOfAnotherInterfaceVersionIsRefusedByName)
+{
+    InstallProbe();
+    m_reset(0, kTransportInterfaceVersion + 1);
+    CCommPort port(m_dir.path());
+    for (const int mode : {int(CCommPort::ModeSerial), int(CCommPort::ModeCan)}) {
+        EXPECT_EQ(port.Load(mode), 0);
+        const QStringList messages = m_messages.Take();
+        ASSERT_EQ(messages.size(), 1);
+        EXPECT_TRUE(messages[0].contains(
+            QStringLiteral("interface version %1").arg(kTransportInterfaceVersion + 1)))
+            << messages[0].toStdString();
+        EXPECT_TRUE(messages[0].contains(m_dir.path())) << messages[0].toStdString();
+    }
+    // Loading for a caller that reports later: the text comes back instead.
+    QString error;
+    EXPECT_EQ(port.Load(CCommPort::ModeSerial, &error), 0);
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_TRUE(m_messages.Take().isEmpty());
+    EXPECT_EQ(m_live(), 0);
 }
 
 TEST_F(CommPortTest, SerialOpenBlockAndItsPreconditions)
@@ -105,8 +126,8 @@ TEST_F(CommPortTest, SerialOpenBlockAndItsPreconditions)
         EXPECT_EQ(port.Open(m_serial.data()), -1);
         EXPECT_EQ(port.Send(m_bytes, 10), -1);
     }
-    // The instance is closed, then released, when the port goes.
-    EXPECT_STREQ(m_log(), "S.Open S.Close S.Release ");
+    // The instance is released when the port goes.
+    EXPECT_EQ(m_live(), 0);
     EXPECT_TRUE(m_messages.Take().isEmpty());
 }
 
@@ -127,8 +148,9 @@ TEST_F(CommPortTest, CallsGoToTheInstanceOfTheCurrentMode)
         EXPECT_EQ(port.GetVersion(version), 1);
         EXPECT_STREQ(version, "probe");
 
-        // Loading a kind again replaces its instance.
+        // Loading a kind again replaces its instance; one of each kind is alive.
         ASSERT_EQ(port.Load(CCommPort::ModeSerial), 1);
+        EXPECT_EQ(m_live(), 2);
         EXPECT_EQ(port.Send(m_bytes, 10), 0);
         EXPECT_EQ(port.Receive(m_bytes, &length), 0);
         EXPECT_EQ(length, 10);
@@ -136,8 +158,7 @@ TEST_F(CommPortTest, CallsGoToTheInstanceOfTheCurrentMode)
         EXPECT_EQ(port.GetVersion(version), 0); // the serial library has no version
         port.Close();
     }
-    EXPECT_STREQ(m_log(), "C.Open C.Send C.Receive C.GetVersion S.Release S.Send10 S.Receive "
-                          "S.Close S.Close S.Release C.Close C.Release ");
+    EXPECT_EQ(m_live(), 0);
 }
 
 } // namespace

@@ -9,10 +9,13 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <arpa/inet.h>
 #include <array>
 #include <cstdint>
 #include <cstring>
 #include <mutex>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 #include <utility>
 
@@ -28,16 +31,34 @@ inline Settings SerialSettings(const QString& port, uint32_t baudRate, uint32_t 
     return words;
 }
 
-// 500 kbit/s.
+// 500 kbit/s (PCAN code 0x001C).
 inline Settings CanSettings(uint32_t nodeId, uint32_t timeoutMs)
 {
     return CanOpenSettings(nodeId, 0x001C, timeoutMs);
 }
 
+// A port the system has just handed out as free.
+inline int FreeTcpPort()
+{
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    int port = 0;
+    if (fd >= 0 && bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) == 0)
+        port = ntohs(address.sin_port);
+    if (fd >= 0)
+        close(fd);
+    return port;
+}
+
 // This process's virtual CAN bus, so that parallel test binaries never share one.
 inline QString BusUrl()
 {
-    return QStringLiteral("tcp://127.0.0.1:%1/can0").arg(36000 + getpid() % 20000);
+    static const int port = FreeTcpPort();
+    return QStringLiteral("tcp://127.0.0.1:%1/can0").arg(port);
 }
 
 // Collects operator messages (from any thread) while alive.

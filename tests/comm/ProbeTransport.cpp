@@ -1,50 +1,42 @@
-// Test transport library: stands in for both COM.so and CAN.so, logs the calls it gets and can
-// make its factories fail. Replies carry a marker byte per kind (serial 0x5A, CAN 0xA5) so the
-// test sees which instance answered.
+// Test transport library: stands in for both COM.so and CAN.so, keeps the serial open block,
+// counts its live instances, can make its factories fail and can claim another interface
+// version. Replies carry a marker byte per kind (serial 0x5A, CAN 0xA5) so the test sees which
+// instance answered.
 
 #include "comm/TransportApi.h"
 
 #include <cstring>
-#include <string>
 
 #define PROBE_EXPORT extern "C" __attribute__((visibility("default")))
 
 namespace {
 
 bool g_failCreate = false;
-std::string g_log;
+uint32_t g_version = kTransportInterfaceVersion;
+int g_live = 0;
 unsigned char g_openBlock[sizeof(SerialOpenBlock)] = {};
-
-int Log(const char* call, int result = 0)
-{
-    g_log += call;
-    g_log += ' ';
-    return result;
-}
 
 class CProbeSerial final : public ISerialTransport
 {
 public:
+    CProbeSerial() { ++g_live; }
     int Open(const SerialOpenBlock* block) override
     {
         std::memcpy(g_openBlock, block, sizeof(g_openBlock));
-        return Log("S.Open");
+        return 0;
     }
-    int Send(const uint8_t*, int length) override
-    {
-        return Log(length == 10 ? "S.Send10" : "S.Send");
-    }
+    int Send(const uint8_t*, int length) override { return length == 10 ? 0 : 1; }
     int Receive(uint8_t* bytes, int* length) override
     {
         std::memset(bytes, 0x5A, 10);
         *length = 10;
-        return Log("S.Receive");
+        return 0;
     }
-    int Reserved3() override { return Log("S.Reserved3"); }
-    void Close() override { Log("S.Close"); }
+    int Reserved3() override { return 0; }
+    void Close() override {}
     void Release() override
     {
-        Log("S.Release");
+        --g_live;
         delete this;
     }
 };
@@ -52,23 +44,24 @@ public:
 class CProbeCan final : public ICanTransport
 {
 public:
-    int Open(const uint32_t*) override { return Log("C.Open", 7); } // handed back unchanged
-    int Send(const uint8_t*) override { return Log("C.Send"); }
+    CProbeCan() { ++g_live; }
+    int Open(const uint32_t*) override { return 7; } // handed back unchanged
+    int Send(const uint8_t*) override { return 0; }
     int Receive(uint8_t* frame) override
     {
         std::memset(frame, 0xA5, 16);
-        return Log("C.Receive");
+        return 0;
     }
     int GetVersion(char* buffer) override
     {
         std::strcpy(buffer, "probe");
-        return Log("C.GetVersion", 1);
+        return 1;
     }
-    void Reserved4() override { Log("C.Reserved4"); }
-    void Close() override { Log("C.Close"); }
+    void Reserved4() override {}
+    void Close() override {}
     void Release() override
     {
-        Log("C.Release");
+        --g_live;
         delete this;
     }
 };
@@ -85,16 +78,21 @@ PROBE_EXPORT void CreateCanObject(ICanTransport** out)
     *out = g_failCreate ? nullptr : new CProbeCan;
 }
 
-PROBE_EXPORT void ProbeReset(int failCreate)
+PROBE_EXPORT uint32_t TransportInterfaceVersion()
+{
+    return g_version;
+}
+
+PROBE_EXPORT void ProbeReset(int failCreate, uint32_t version)
 {
     g_failCreate = failCreate != 0;
-    g_log.clear();
+    g_version = version;
     std::memset(g_openBlock, 0, sizeof(g_openBlock));
 }
 
-PROBE_EXPORT const char* ProbeLog()
+PROBE_EXPORT int ProbeLiveInstances()
 {
-    return g_log.c_str();
+    return g_live;
 }
 
 PROBE_EXPORT const unsigned char* ProbeOpenBlock()

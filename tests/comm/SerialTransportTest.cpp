@@ -206,26 +206,47 @@ TEST_F(SerialTransportTest, UnpluggedDriveFailsFastInsteadOfHanging)
     EXPECT_LT(timer.elapsed(), kWaitMs);
 }
 
-TEST_F(SerialTransportTest, PortNamesResolveBelowDevOrTheCurrentFolder)
+TEST_F(SerialTransportTest, PortNamesResolveBelowDevOrTheBaseFolder)
 {
-    for (const char* bad : {"", "nosuch9", "../null", "null" /* not a terminal */})
-        EXPECT_NE(OpenAs(QString::fromLatin1(bad)), 0) << bad;
+    // Each refusal names the port and why.
+    const struct
+    {
+        const char* name;
+        const char* cause;
+    } bad[] = {{"", "not a device name"},
+               {"nosuch9", "no such port"},
+               {"../null", "not a device name"},
+               {"null", "not a serial port"}};
+    for (const auto& c : bad) {
+        EXPECT_NE(OpenAs(QString::fromLatin1(c.name)), 0) << c.name;
+        EXPECT_TRUE(m_port.LastError().contains(QLatin1String(c.cause)))
+            << c.name << ": " << m_port.LastError().toStdString();
+    }
     ASSERT_EQ(Open(500), 0);
+    EXPECT_TRUE(m_port.LastError().isEmpty());
     m_port.Close();
     EXPECT_NE(Send(kStatusRead), 0);
     EXPECT_TRUE(Receive().isEmpty());
 
-    // The virtual drive's stable name: a link in dev/ of the current folder.
-    QTemporaryDir folder;
-    ASSERT_TRUE(QDir(folder.path()).mkdir(QStringLiteral("dev")));
-    ASSERT_TRUE(QFile::link(m_slavePath, folder.filePath(QStringLiteral("dev/ttyDRV0"))));
-    const QString previous = QDir::currentPath();
-    ASSERT_TRUE(QDir::setCurrent(folder.path()));
-    const int opened = OpenAs(QStringLiteral("ttyDRV0"));
-    QDir::setCurrent(previous);
-    ASSERT_EQ(opened, 0);
+    // The virtual drive's stable name: a link in dev/ of the base folder, wherever the program
+    // was started from.
+    QTemporaryDir base;
+    ASSERT_TRUE(QDir(base.path()).mkdir(QStringLiteral("dev")));
+    ASSERT_TRUE(QFile::link(m_slavePath, base.filePath(QStringLiteral("dev/ttyDRV0"))));
+    EXPECT_NE(OpenAs(QStringLiteral("ttyDRV0")), 0);
+    m_port.SetDeviceFolder(base.path());
+    ASSERT_EQ(OpenAs(QStringLiteral("ttyDRV0")), 0);
     ASSERT_EQ(Send(QByteArray(kStatusRead).replace(0, 1, "\x07")), 0);
     EXPECT_EQ(DriveRead().left(1).toHex(), "07");
+
+    // A second program on the same line is refused.
+    CCommPort second(TestSupport::DistDir() + QStringLiteral("/data"));
+    ASSERT_EQ(second.Load(CCommPort::ModeSerial), 1);
+    const Settings settings = SerialSettings(QStringLiteral("ttyDRV0"), 115200, 500);
+    second.SetDeviceFolder(base.path());
+    EXPECT_NE(second.Open(settings.data()), 0);
+    EXPECT_TRUE(second.LastError().contains(QStringLiteral("busy")))
+        << second.LastError().toStdString();
 }
 
 } // namespace

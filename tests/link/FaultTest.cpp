@@ -1,5 +1,5 @@
-// Damaged replies, a drive that goes away, refused sends and shutting down while the worker
-// waits for a window, over a pseudo-terminal against the virtual drive.
+// A drive that goes away, refused sends, closing during a transfer and shutting down while the
+// worker waits for a window, over a pseudo-terminal against the virtual drive.
 #include "LinkTestSupport.h"
 
 #include <QCoreApplication>
@@ -31,39 +31,42 @@ protected:
     CLinkBench bench{Transport::Serial};
 };
 
-TEST_F(Faults, DamagedOrMissingRepliesAreRetriedUpToTheFourth)
-{
-    bench.drive.SetValue(kObject16, 0x1234);
-    bench.drive.faults().CorruptNext(3);
-    EXPECT_EQ(bench.Ask(kRead, kObject16), Value(0x1234));
-    bench.drive.faults().DropNext(3);
-    EXPECT_EQ(bench.Ask(kWrite2, kObject16, 0x4321), Value(0x4321));
-    EXPECT_EQ(bench.mainFrame.Count(WM_COMM_FAILED), 0);
-
-    bench.drive.faults().CorruptNext(4);
-    bench.link->Request(bench.page.hwnd(), kRead, kObject32, 0);
-    ExpectFailedWithoutAnswer(kObject32);
-}
-
 TEST_F(Faults, DriveThatGoesAwayFailsTheConnection)
 {
     bench.drive.SetValue(kObject16, 0x2222);
     ASSERT_EQ(bench.Ask(kRead, kObject16), Value(0x2222));
     bench.StopServer();
-    // Around a restart the drive may not take the request: while retry is off the refused send
-    // is not an error, and the window gets the (empty) reply instead of a stale one.
+    // Around a restart the drive may not take the request: while retry is off a refused send is
+    // not a failed connection, but the window learns that nothing went out.
     bench.flags.retryOnSendFailure.store(0);
-    EXPECT_EQ(bench.Ask(kWrite2, kObject16, 0x3333), Value(0));
+    EXPECT_EQ(bench.AskAll(kWrite2, kObject16, 0x3333), Outcomes{Failed(kSdoNotSent)});
     EXPECT_EQ(bench.mainFrame.Count(WM_COMM_FAILED), 0);
 
     bench.flags.retryOnSendFailure.store(1);
-    bench.link->Request(bench.page.hwnd(), kRead, kObject32, 0);
-    ExpectFailedWithoutAnswer(kObject32);
-    // Closed: further requests are ignored.
-    EXPECT_EQ(bench.link->Request(bench.page.hwnd(), kRead, kObject8, 0), 0);
-    TestSupport::Pump(200);
-    EXPECT_FALSE(bench.page.Find(kObject8));
+    EXPECT_EQ(bench.AskAll(kRead, kObject32), Outcomes{Failed(kSdoNoAnswer)});
     EXPECT_EQ(bench.mainFrame.Count(WM_COMM_FAILED), 1);
+    EXPECT_EQ(bench.flags.connected.load(), 2);
+    // Closed: further requests are not queued, and say so.
+    EXPECT_EQ(bench.link->Request(bench.page.hwnd(), kRead, kObject8, 0),
+              CCtrlLink::kRequestNotConnected);
+}
+
+// Closing the connection does not wait behind the retries of a silent drive: the running
+// transfer ends after the exchange in progress, as closed, and sends nothing more.
+TEST_F(Faults, CloseEndsATransferBetweenExchanges)
+{
+    bench.drive.faults().SetSilent(true);
+    const auto frame = SdoFrame::BuildSdo(kRead, kObject16, 0);
+    bench.link->Request(bench.page.hwnd(), kRead, kObject16, 0);
+    ASSERT_TRUE(
+        TestSupport::WaitFor([&] { return bench.drive.FrameCount(frame.data()) >= 1; }, kWaitMs));
+    bench.flags.connected.store(2);
+    bench.link->Close();
+    const auto result = bench.page.WaitFor(kObject16);
+    ASSERT_TRUE(result);
+    EXPECT_EQ(std::pair(result->message, result->wParam), Failed(kSdoClosed));
+    EXPECT_LE(bench.drive.FrameCount(frame.data()), 2);
+    EXPECT_EQ(bench.mainFrame.Count(WM_COMM_FAILED), 0);
 }
 
 // Runs an action on this thread just before the next queued call is delivered here, that is
@@ -136,8 +139,9 @@ TEST(LinkWithoutPort, EveryRequestFailsTheConnection)
     flags.connected.store(1);
     link.Request(page.hwnd(), kRead, kObject16, 0);
     ASSERT_TRUE(mainFrame.WaitFor(0, WM_COMM_FAILED));
-    TestSupport::Pump(100);
-    EXPECT_TRUE(page.messages.empty());
+    const auto result = page.WaitFor(kObject16);
+    ASSERT_TRUE(result);
+    EXPECT_EQ(std::pair(result->message, result->wParam), Failed(kSdoNoAnswer));
     EXPECT_EQ(link.GetCanVersion(nullptr), 0);
 }
 

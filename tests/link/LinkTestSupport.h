@@ -61,9 +61,18 @@ inline std::pair<unsigned, uint32_t> Abort(uint32_t code)
     return {WM_SDO_ABORT, code};
 }
 
+inline std::pair<unsigned, uint32_t> Failed(SdoFailure reason)
+{
+    return {WM_SDO_FAILED, reason};
+}
+
+using Outcomes = std::vector<std::pair<unsigned, uint32_t>>;
+
+// Every message that ends (or reports on) an exchange the window asked for.
 inline bool IsResult(const Message& m)
 {
-    return m.message == WM_SDO_VALUE || m.message == WM_SDO_SEGMENT || m.message == WM_SDO_ABORT;
+    return m.message == WM_SDO_VALUE || m.message == WM_SDO_SEGMENT || m.message == WM_SDO_ABORT ||
+           m.message == WM_SDO_FAILED;
 }
 
 // A window on the test's main thread: records every message and can act while the worker is
@@ -149,7 +158,7 @@ public:
     ~CLinkBench() { link.reset(); } // before the servers and the windows it answers
 
     // Loads the drive, starts its server and opens the link (gtest failures when it cannot).
-    bool Start()
+    bool Start(uint32_t replyTimeoutMs = kReplyTimeoutMs)
     {
         QString error;
         if (!drive.Load(DataDir(), &error)) {
@@ -157,14 +166,13 @@ public:
             return false;
         }
         link = std::make_unique<CCtrlLink>(flags, DataDir());
-        CommTest::Settings settings;
         if (m_transport == Transport::Serial) {
             if (!m_serial.Start(kNodeId, 0) || link->SetMode(CCommPort::ModeSerial) != 1) {
                 ADD_FAILURE() << "serial server or library: "
                               << m_serial.ErrorString().toStdString();
                 return false;
             }
-            settings = CommTest::SerialSettings(m_serial.PortName(), 0, kReplyTimeoutMs, kNodeId);
+            m_settings = CommTest::SerialSettings(m_serial.PortName(), 0, replyTimeoutMs, kNodeId);
         } else {
             if (!m_can.Start(kNodeId, QStringLiteral("virtualcan"), CommTest::BusUrl()) ||
                 link->SetMode(CCommPort::ModeCan) != 1) {
@@ -172,15 +180,23 @@ public:
                 return false;
             }
             link->SetCanDevice(QStringLiteral("virtualcan"), CommTest::BusUrl());
-            settings = CommTest::CanSettings(kNodeId, kReplyTimeoutMs);
+            m_settings = CommTest::CanSettings(kNodeId, replyTimeoutMs);
         }
         link->SetNodeId(kNodeId);
-        const int opened = link->Open(settings.data());
+        const int opened = link->Open(m_settings.data());
         EXPECT_EQ(opened, 0) << "link open";
         return opened == 0;
     }
     // connected = 1: the worker starts taking requests.
     void Connect() { flags.connected.store(1); }
+    // Opens the link again after the main frame closed it, as the connect button does.
+    bool Reconnect()
+    {
+        const int opened = link->Open(m_settings.data());
+        EXPECT_EQ(opened, 0) << "link reopen";
+        Connect();
+        return opened == 0;
+    }
     // The drive is gone from the line.
     void StopServer()
     {
@@ -190,10 +206,22 @@ public:
     // One request from the page and its first result: the message and its wParam.
     std::pair<unsigned, uint32_t> Ask(uint8_t command, uint32_t key, uint32_t value = 0)
     {
+        const Outcomes all = AskAll(command, key, value);
+        return all.empty() ? std::pair(0u, 0u) : all.front();
+    }
+    // One request and every result it brought, once the link has delivered them all.
+    Outcomes AskAll(uint8_t command, uint32_t key, uint32_t value = 0)
+    {
         page.messages.clear();
-        link->Request(page.hwnd(), command, key, value);
-        const auto result = page.WaitFor(key);
-        return result ? std::pair(result->message, result->wParam) : std::pair(0u, 0u);
+        if (link->Request(page.hwnd(), command, key, value) != CCtrlLink::kRequestQueued)
+            return {};
+        TestSupport::WaitFor([&] { return !link->HasPendingRequests(); }, kWaitMs);
+        Outcomes out;
+        for (const Message& m : page.messages) {
+            if (m.lParam == key && IsResult(m))
+                out.emplace_back(m.message, m.wParam);
+        }
+        return out;
     }
 
     CVirtualDrive drive;
@@ -204,8 +232,47 @@ public:
 
 private:
     Transport m_transport;
+    CommTest::Settings m_settings{};
     CSimSerialServer m_serial{drive};
     CSimCanServer m_can{drive};
 };
+
+// Reads a text object segment by segment as pages do, one request per WM_SDO_SEGMENT; a segment
+// shorter than 7 bytes is the last. Returns the message that ended the upload; complete tells
+// whether the link vouched for the whole text.
+inline Message Upload(CLinkBench& bench, uint32_t key, QByteArray& text, std::vector<int>& lengths,
+                      bool& complete, const std::function<void(size_t)>& afterSegment = {})
+{
+    Message last;
+    bool done = false;
+    complete = false;
+    uint8_t next = SdoFrame::kSegment0;
+    CCtrlLink& link = *bench.link;
+    bench.page.onMessage = [&](const Message& m) {
+        if (m.lParam != key)
+            return;
+        last = m;
+        if (m.message == WM_SDO_SEGMENT) {
+            const uint8_t* data = nullptr;
+            int length = 0;
+            complete = link.GetSegment(data, length);
+            lengths.push_back(length);
+            text.append(reinterpret_cast<const char*>(data), length);
+            done = length != 7;
+            if (afterSegment)
+                afterSegment(lengths.size());
+        } else {
+            done = m.message != WM_SDO_VALUE;
+        }
+        if (!done) {
+            link.Request(bench.page.hwnd(), next, key, 0);
+            next ^= SdoFrame::kSegment0 ^ SdoFrame::kSegment1;
+        }
+    };
+    link.Request(bench.page.hwnd(), kRead, key, 0);
+    EXPECT_TRUE(TestSupport::WaitFor([&] { return done; }, kWaitMs));
+    bench.page.onMessage = nullptr;
+    return last;
+}
 
 } // namespace LinkTest

@@ -40,17 +40,20 @@ TEST_F(Queue, ExclusiveModeReplacesThePendingRequest)
     bench.Connect();
     bench.flags.exclusiveOwner.store(page.hwnd());
     bench.flags.exclusiveMode.store(1);
-    // Other windows are refused while an owner holds the link.
-    EXPECT_EQ(Ask(other, kObject8), 0);
+    // Other windows are refused while an owner holds the link, and told so.
+    EXPECT_EQ(Ask(other, kObject8), CCtrlLink::kRequestNotOwner);
     page.OnFirstResult(kObject16, [&] {
         Ask(page, kObject32);
-        Ask(other, kObject8);
+        EXPECT_EQ(Ask(other, kObject8), CCtrlLink::kRequestNotOwner);
         Ask(page, kReadOnly16);
     });
     Ask(page, kObject16);
     ASSERT_TRUE(page.WaitFor(kReadOnly16));
-    TestSupport::Pump(300);
-    EXPECT_EQ(page.ResultKeys(), (Keys{kObject16, kReadOnly16}));
+    ASSERT_TRUE(TestSupport::WaitFor([&] { return !bench.link->HasPendingRequests(); }, kWaitMs));
+    // The replaced request is told it was replaced; it never reached the drive.
+    EXPECT_EQ(page.ResultKeys(), (Keys{kObject16, kObject32, kReadOnly16}));
+    EXPECT_EQ(page.Find(kObject32)->message, WM_SDO_FAILED);
+    EXPECT_EQ(page.Find(kObject32)->wParam, kSdoReplaced);
     EXPECT_TRUE(other.messages.empty());
 
     // Without an owner the mode still replaces, whoever asks.
@@ -62,8 +65,8 @@ TEST_F(Queue, ExclusiveModeReplacesThePendingRequest)
     });
     Ask(page, kObject16);
     ASSERT_TRUE(other.WaitFor(kObject8));
-    TestSupport::Pump(300);
-    EXPECT_EQ(page.ResultKeys(), Keys{kObject16});
+    ASSERT_TRUE(page.WaitFor(kObject32));
+    EXPECT_EQ(page.Find(kObject32)->message, WM_SDO_FAILED);
 }
 
 TEST_F(Queue, DeferredRequestsWaitUntilOthersAreReleased)
@@ -73,15 +76,14 @@ TEST_F(Queue, DeferredRequestsWaitUntilOthersAreReleased)
     bench.flags.deferOwner.store(scope.hwnd());
     bench.flags.othersReleased.store(0);
     EXPECT_TRUE(bench.link->IsDeferredQueueEmpty());
-    EXPECT_EQ(Ask(page, kObject16), 1);
-    EXPECT_EQ(Ask(page, kObject32), 1);
+    EXPECT_EQ(Ask(page, kObject16), CCtrlLink::kRequestDeferred);
+    EXPECT_EQ(Ask(page, kObject32), CCtrlLink::kRequestDeferred);
     EXPECT_FALSE(bench.link->IsDeferredQueueEmpty());
 
-    // The owner's own requests still run.
-    EXPECT_EQ(Ask(scope, kObject8), 0);
+    // The owner's own requests still run; the others stay held.
+    EXPECT_EQ(Ask(scope, kObject8), CCtrlLink::kRequestQueued);
     ASSERT_TRUE(scope.WaitFor(kObject8));
-    TestSupport::Pump(200);
-    EXPECT_TRUE(page.messages.empty());
+    EXPECT_FALSE(bench.link->IsDeferredQueueEmpty());
 
     bench.flags.othersReleased.store(1);
     ASSERT_TRUE(TestSupport::WaitFor([&] { return page.ResultKeys().size() >= 2; }, kWaitMs));
@@ -100,7 +102,7 @@ TEST_F(Queue, PollingAlternatesGroupsWithTheirOwnCursors)
     ASSERT_TRUE(bench.link->AddLoop(page.hwnd(), kObject8, 1));
     ASSERT_TRUE(bench.link->AddLoop(page.hwnd(), kObject16, 2));
     ASSERT_TRUE(bench.link->AddLoop(page.hwnd(), kObject32, 2));
-    EXPECT_EQ(Ask(page, kReadOnly16), 0); // not connected yet: ignored
+    EXPECT_EQ(Ask(page, kReadOnly16), CCtrlLink::kRequestNotConnected);
     bench.Connect();
 
     // Stopped from inside the eighth delivery, so nothing is in flight afterwards.
@@ -110,12 +112,11 @@ TEST_F(Queue, PollingAlternatesGroupsWithTheirOwnCursors)
     };
     bench.flags.pollingEnabled.store(1);
     ASSERT_TRUE(TestSupport::WaitFor([&] { return page.ResultKeys().size() >= 8; }, kWaitMs));
-    TestSupport::Pump(200);
     EXPECT_EQ(page.ResultKeys(), (Keys{kObject8, kObject16, kObject8, kObject32, kObject8,
                                        kObject16, kObject8, kObject32}));
     EXPECT_TRUE(other.messages.empty());
 
-    // Only the other window's item is enabled now.
+    // Only the other window's item is enabled now: its answer comes after nothing more of page's.
     page.onMessage = nullptr;
     ASSERT_TRUE(bench.link->EnableLoop(other.hwnd()));
     ASSERT_TRUE(other.WaitFor(kReadOnly16));
@@ -149,9 +150,20 @@ TEST(LoopList, EachWindowAndKeyOnceUntilTheListIsFull)
     EXPECT_TRUE(link.AddLoop(5, kObject8, 1));
     EXPECT_FALSE(link.AddLoop(5, kObject8, 2));
     EXPECT_TRUE(link.AddLoop(6, kObject8, 1));
+    EXPECT_TRUE(link.AddLoop(5, kObject16, 2));
     EXPECT_TRUE(link.FindLoop(5, kObject8));
-    EXPECT_FALSE(link.FindLoop(5, kObject16));
+    EXPECT_FALSE(link.FindLoop(5, kObject32));
     EXPECT_TRUE(link.DisableLoop(7)); // no item of that window: the list is not empty
+
+    // A window that goes takes its items along; the others stay.
+    EXPECT_TRUE(link.RemoveLoop(5));
+    EXPECT_FALSE(link.RemoveLoop(5));
+    EXPECT_EQ(link.LoopCount(), 1);
+    EXPECT_TRUE(link.FindLoop(6, kObject8));
+    EXPECT_TRUE(link.AddLoop(5, kObject8, 1)); // appended behind the survivor
+    EXPECT_TRUE(link.RemoveLoop(6));
+    EXPECT_TRUE(link.RemoveLoop(5));
+    EXPECT_FALSE(link.DisableLoop(5)); // empty again
 
     CommTest::MessageRecorder messages;
     int added = 0;

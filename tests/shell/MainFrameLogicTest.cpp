@@ -115,7 +115,12 @@ TEST_F(MainFrameLogicTest, OpenFailureLeavesTheLinkClosed)
 {
     QString error;
     EXPECT_FALSE(frame->OpenSerial(QStringLiteral("pts/999"), 115200, 1, 100, error));
-    EXPECT_EQ(error, QStringLiteral("open COM port failure! comm setting might wrong! \n"));
+    // The message, then the port and the cause in the transport's words.
+    EXPECT_TRUE(
+        error.startsWith(QStringLiteral("open COM port failure! comm setting might wrong! \n")))
+        << error.toStdString();
+    EXPECT_TRUE(error.contains(QStringLiteral("pts/999"))) << error.toStdString();
+    EXPECT_TRUE(error.contains(QStringLiteral("no such port"))) << error.toStdString();
     EXPECT_EQ(sys->connected.load(), 2);
     EXPECT_FALSE(frame->OpenSerial(QStringLiteral("ttyUSB12345"), 115200, 1, 100,
                                    error)); // over 7 characters

@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 
+#include "comm/BlockingCall.h"
 #include "comm/MessageLayer.h"
 
 #include <QThread>
@@ -145,15 +146,13 @@ TEST_F(MessageLayerTest, ReceiverOnAnotherThreadGetsItsMessagesThere)
     HWND hwnd = kNoWindow;
     QObject context;
     context.moveToThread(&thread);
-    QMetaObject::invokeMethod(
-        &context, [&] { hwnd = CMessageLayer::Instance().Register(&probe); },
-        Qt::BlockingQueuedConnection);
+    ASSERT_EQ(
+        BlockingCall::Run(&context, [&] { hwnd = CMessageLayer::Instance().Register(&probe); }),
+        BlockingCall::Result::Ran);
     EXPECT_TRUE(SendMessage(hwnd, WM_PAGE_CONTROL, 2, 0));
     ASSERT_EQ(probe.received.size(), 1u);
     EXPECT_EQ(probe.received[0].thread, &thread);
-    QMetaObject::invokeMethod(
-        &context, [&] { CMessageLayer::Instance().Unregister(hwnd); },
-        Qt::BlockingQueuedConnection);
+    BlockingCall::Run(&context, [&] { CMessageLayer::Instance().Unregister(hwnd); });
     thread.quit();
     thread.wait();
 }

@@ -10,6 +10,7 @@
 
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -32,8 +33,6 @@ constexpr uint32_t kNode = 5;
 constexpr uint32_t kKey = 0x100600; // U32 without behaviour of its own
 // Long enough for a loaded machine to answer; used only where an answer is expected.
 constexpr int kReplyTimeoutMs = 3000;
-// How long to listen for an answer that must not come.
-constexpr int kSilenceMs = 200;
 
 const Frame kRead = SdoFrame::BuildSerial(kNode, SdoFrame::kRead, kKey, 0);
 const Frame kAnswer = SdoFrame::BuildSerial(kNode, 0x43, kKey, 5000);
@@ -69,6 +68,12 @@ public:
     {
         if (!Send(request.data(), request.size()))
             return std::nullopt;
+        return Receive(timeoutMs);
+    }
+
+    // The next ten bytes that come in.
+    std::optional<Frame> Receive(int timeoutMs = kReplyTimeoutMs)
+    {
         Frame frame{};
         size_t got = 0;
         QElapsedTimer timer;
@@ -132,11 +137,14 @@ TEST_F(SimSerialServerTest, AnswersItsOwnValidFramesOnly)
     EXPECT_EQ(m_client->Exchange(SdoFrame::BuildSerial(kNode, 0x2B, 0x100C00, 0xFFF0)),
               SdoFrame::BuildSerial(kNode, 0x60, 0x100C00, 0xFFF0));
 
-    Frame bad = kRead;
+    // A damaged frame and another node's are not answered: the next reply is the next request's.
+    Frame bad = SdoFrame::BuildSerial(kNode, SdoFrame::kRead, 0x604100, 0);
     bad[9] ^= 0x01;
-    EXPECT_FALSE(m_client->Exchange(bad, kSilenceMs));
-    EXPECT_FALSE(m_client->Exchange(SdoFrame::BuildSerial(kNode + 1, 0x40, kKey, 0), kSilenceMs));
-    EXPECT_EQ(m_drive.RequestCount(), 2);
+    const Frame otherNode = SdoFrame::BuildSerial(kNode + 1, SdoFrame::kRead, 0x604100, 0);
+    ASSERT_TRUE(m_client->Send(bad.data(), bad.size()));
+    ASSERT_TRUE(m_client->Send(otherNode.data(), otherNode.size()));
+    EXPECT_EQ(m_client->Exchange(kRead), kAnswer);
+    EXPECT_EQ(m_drive.RequestCount(), 3);
 
     // Garbage, then a good frame: the server finds its way back.
     const uint8_t garbage[] = {0x55, 0x01, 0x02};
@@ -178,9 +186,20 @@ TEST_F(SimSerialServerTest, FaultPlanOnTheWire)
 {
     StartServer(0);
     CSimFaults& faults = m_drive.faults();
+    // What is not answered shows as the next reply being the next request's: a statusword read.
+    const Frame other = SdoFrame::BuildSerial(kNode, SdoFrame::kRead, 0x604100, 0);
+    const Frame otherAnswer = SdoFrame::BuildSerial(kNode, 0x4B, 0x604100, 0x0237);
+    const auto unanswered = [&](const Frame& request) {
+        const int before = m_drive.RequestCount();
+        ASSERT_TRUE(m_client->Send(request.data(), request.size()));
+        ASSERT_TRUE(TestSupport::WaitFor([&] { return m_drive.RequestCount() > before; }));
+        faults.Clear();
+        EXPECT_EQ(m_client->Exchange(other), otherAnswer);
+    };
     faults.DropNext(1);
-    EXPECT_FALSE(m_client->Exchange(kRead, kSilenceMs));
-    EXPECT_EQ(m_client->Exchange(kRead), kAnswer);
+    unanswered(kRead);
+    faults.SetSilent(true);
+    unanswered(kRead);
 
     faults.CorruptNext(1);
     Frame corrupt = kAnswer;
@@ -190,25 +209,26 @@ TEST_F(SimSerialServerTest, FaultPlanOnTheWire)
 
     faults.AbortNext(1, 0x08000000);
     EXPECT_EQ(m_client->Exchange(kRead), SdoFrame::BuildSerial(kNode, 0x80, kKey, 0x08000000));
+    faults.EchoNext(1);
+    EXPECT_EQ(m_client->Exchange(kRead), kRead);
 
+    // A late reply is the drive's latency: a request sent meanwhile is answered in its turn.
     faults.DelayReplies(60);
     QElapsedTimer timer;
     timer.start();
-    EXPECT_EQ(m_client->Exchange(kRead), kAnswer);
+    ASSERT_TRUE(m_client->Send(kRead.data(), kRead.size()));
+    EXPECT_EQ(m_client->Exchange(other), kAnswer);
+    EXPECT_EQ(m_client->Receive(), otherAnswer);
     EXPECT_GE(timer.elapsed(), 60);
-    faults.DelayReplies(0);
-
-    faults.SetSilent(true);
-    EXPECT_FALSE(m_client->Exchange(kRead, kSilenceMs));
     faults.Clear();
-    EXPECT_EQ(m_client->Exchange(kRead), kAnswer);
 
     faults.SilentFor(300);
-    EXPECT_FALSE(m_client->Exchange(kRead, kSilenceMs));
+    timer.restart();
     std::optional<Frame> back;
     EXPECT_TRUE(TestSupport::WaitFor(
         [&] { return (back = m_client->Exchange(kRead, 100)).has_value(); }, kReplyTimeoutMs));
     EXPECT_EQ(back, kAnswer);
+    EXPECT_GE(timer.elapsed(), 300);
 }
 
 #ifdef DRIVARA_SIM_CAN
@@ -260,21 +280,31 @@ TEST_F(SimCanServerTest, AnswersRequestsToItsNode)
     ASSERT_TRUE(reply);
     EXPECT_EQ(reply->payload(), Payload(0x60, 9));
 
-    // Another node's request and a reply identifier are not for this drive.
-    EXPECT_FALSE(Exchange(0x600 + kNode + 1, Payload(SdoFrame::kRead), kSilenceMs));
-    EXPECT_FALSE(Exchange(0x580 + kNode, Payload(SdoFrame::kRead), kSilenceMs));
-    EXPECT_EQ(m_drive.RequestCount(), 2);
+    // Another node's request and a reply identifier are not for this drive: the next answer is
+    // the next request's.
+    EXPECT_TRUE(m_client->writeFrame(QCanBusFrame(0x600 + kNode + 1, Payload(SdoFrame::kRead))));
+    EXPECT_TRUE(m_client->writeFrame(QCanBusFrame(0x580 + kNode, Payload(SdoFrame::kRead))));
+    reply = Exchange(0x600 + kNode, Payload(SdoFrame::kWrite4, 10));
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(reply->frameId(), 0x580u + kNode);
+    EXPECT_EQ(reply->payload(), Payload(0x60, 10));
+    EXPECT_EQ(m_drive.RequestCount(), 3);
 }
 
 TEST_F(SimCanServerTest, FaultPlanOnTheBus)
 {
+    // A dropped request: the next answer is the next request's.
     m_drive.faults().DropNext(1);
-    EXPECT_FALSE(Exchange(0x600 + kNode, Payload(SdoFrame::kRead), kSilenceMs));
-
-    m_drive.faults().CorruptNext(1);
-    auto reply = Exchange(0x600 + kNode, Payload(SdoFrame::kRead));
+    EXPECT_TRUE(m_client->writeFrame(QCanBusFrame(0x600 + kNode, Payload(SdoFrame::kRead))));
+    auto reply = Exchange(0x600 + kNode, Payload(SdoFrame::kWrite4, 11));
     ASSERT_TRUE(reply);
-    EXPECT_EQ(reply->payload(), Payload(0x43, ~5000u));
+    EXPECT_EQ(reply->payload(), Payload(0x60, 11));
+
+    // The bus drops frames that fail their check: a damaged reply arrives cut short.
+    m_drive.faults().CorruptNext(1);
+    reply = Exchange(0x600 + kNode, Payload(SdoFrame::kRead));
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(reply->payload(), Payload(0x43, 11).left(4));
 
     m_drive.faults().DelayReplies(80);
     QElapsedTimer timer;
@@ -282,9 +312,40 @@ TEST_F(SimCanServerTest, FaultPlanOnTheBus)
     reply = Exchange(0x600 + kNode, Payload(SdoFrame::kRead));
     ASSERT_TRUE(reply);
     EXPECT_GE(timer.elapsed(), 80);
-    EXPECT_EQ(reply->payload(), Payload(0x43, 5000));
+    EXPECT_EQ(reply->payload(), Payload(0x43, 11));
 }
 
 #endif
+
+// The program's command line: help, version, and a clear refusal of bad values.
+TEST(SimProgram, CommandLine)
+{
+    const struct
+    {
+        QStringList args;
+        int exitCode;
+        const char* says;
+    } cases[] = {
+        {{QStringLiteral("--version")}, 0, "drivara-sim 1."},
+        {{QStringLiteral("--help")}, 0, "--silent-for <MS>"},
+        {{QStringLiteral("--serial"), QStringLiteral("--node"), QStringLiteral("200")},
+         2,
+         "--node: bad value \"200\""},
+        {{QStringLiteral("--abort"), QStringLiteral("x"), QStringLiteral("--serial")},
+         2,
+         "--abort wants N:CODE"},
+        {{}, 2, "nothing to serve"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.join(' ').toStdString());
+        QProcess sim;
+        sim.start(TestSupport::DistDir() + QStringLiteral("/drivara-sim"), c.args);
+        ASSERT_TRUE(sim.waitForFinished(kReplyTimeoutMs * 5));
+        EXPECT_EQ(sim.exitCode(), c.exitCode);
+        const QString output =
+            QString::fromUtf8(sim.readAllStandardOutput() + sim.readAllStandardError());
+        EXPECT_TRUE(output.contains(QLatin1String(c.says))) << output.toStdString();
+    }
+}
 
 } // namespace

@@ -213,6 +213,32 @@ TEST_F(VirtualDriveTest, StringsComeInSegmentsWithToggleAndUnusedCount)
         EXPECT_EQ(Exchange(script[i].first), script[i].second) << "step " << i;
 }
 
+// Replies that go wrong on purpose, and the count of every frame that arrived.
+TEST_F(VirtualDriveTest, FaultPlanAndFrameCounts)
+{
+    CSimFaults& faults = m_drive.faults();
+    const Sdo write = Request(0x2F, 0x200200, 9);
+    faults.EchoNext(1);
+    EXPECT_EQ(Exchange(write), write); // echoed, not taken
+    EXPECT_EQ(m_drive.Value(0x200200), 7u);
+    faults.MisaddressNext(1);
+    EXPECT_EQ(Exchange(write), Reply(0x60, 0x200201, 9)); // taken, reply names subindex 1
+    EXPECT_EQ(m_drive.Value(0x200200), 9u);
+    faults.DropNext(1);
+    EXPECT_FALSE(Exchange(Request(0x40, 0x200200)));
+    EXPECT_EQ(m_drive.FrameCount(write.data()), 2);
+    EXPECT_EQ(m_drive.FrameCount(Request(0x40, 0x200200).data()), 1);
+    EXPECT_EQ(m_drive.MaxWriteFrameCount(), 2);
+    m_drive.ResetFrameCounts();
+    EXPECT_EQ(m_drive.MaxWriteFrameCount(), 0);
+
+    // An upload that announces more than it sends; a segment of the other toggle.
+    faults.ShortenNextUpload(3);
+    EXPECT_EQ(Exchange(Request(0x40, 0x100800)), Reply(0x41, 0x100800, 10));
+    faults.MisaddressNext(1);
+    EXPECT_EQ(Exchange(Request(0x60, 0)), (Sdo{0x11, 'A', 'B', 'C', 'D', 'E', 'F', 'G'}));
+}
+
 TEST_F(VirtualDriveTest, StoreIsBusyThenIdleAndInitialiseWaitsForAcknowledge)
 {
     ASSERT_TRUE(Exchange(Request(0x2F, 0x200200, 42)));

@@ -2,19 +2,13 @@
 
 #include "SysData.h"
 #include "base/Report.h"
+#include "comm/CanBitRates.h"
 #include "comm/OpenSettings.h"
 #include "units/ConstantArrival.h"
 
 namespace {
 const QString kClosedText = QStringLiteral("Comm Status: Closed");
 
-struct CanRate
-{
-    uint32_t code;
-    const char* text;
-};
-constexpr CanRate kCanRates[] = {{20, "1 MBit/s"},    {28, "500 KBit/s"},    {284, "250 KBit/s"},
-                                 {796, "125 KBit/s"}, {17199, "100 KBit/s"}, {18223, "50 KBit/s"}};
 } // namespace
 
 CMainFrameLogic::CMainFrameLogic(CSysData& sys, bool pollStatusword) : m_sys(sys), m_handle(this)
@@ -32,19 +26,19 @@ CMainFrameLogic::~CMainFrameLogic()
 
 QString CMainFrameLogic::CanStatusText(uint32_t bitrateCode)
 {
-    for (const CanRate& rate : kCanRates) {
-        if (rate.code == bitrateCode)
-            return QStringLiteral("Comm Status: Open %1").arg(QLatin1String(rate.text));
-    }
+    if (const CanBitRates::Rate* rate = CanBitRates::Find(bitrateCode))
+        return QStringLiteral("Comm Status: Open %1").arg(QLatin1String(rate->text));
     return kClosedText;
 }
 
 bool CMainFrameLogic::FinishOpen(int result, const QString& failureText, QString& error)
 {
     if (result != 0) {
+        // The transport's own words say which port failed and why.
+        const QString cause = m_sys.link.LastOpenError();
         m_sys.link.Close();
         m_sys.connected = 2;
-        error = failureText;
+        error = cause.isEmpty() ? failureText : failureText + cause;
         ConnectionChange(0);
         return false;
     }
@@ -93,7 +87,12 @@ bool CMainFrameLogic::OpenCan(const QString& plugin, const QString& interfaceNam
     if (result == 0) {
         m_sys.baudOrBitrate = bitrateCode;
         m_sys.driverId = static_cast<uint8_t>(nodeId);
-        m_sys.statusText = CanStatusText(bitrateCode);
+        // A bit rate the interface could not be given is said, not shown as if it ran at it.
+        const QString warning = m_sys.link.LastOpenError();
+        m_sys.statusText =
+            warning.isEmpty() ? CanStatusText(bitrateCode) : QStringLiteral("Comm Status: Open");
+        if (!warning.isEmpty())
+            ReportMessage(warning, MessageKind::Warning);
     }
     return FinishOpen(result, QStringLiteral("open CAN port failure! comm setting might wrong! \n"),
                       error);

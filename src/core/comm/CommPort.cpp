@@ -2,6 +2,8 @@
 
 #include "base/Report.h"
 
+#include <QDir>
+#include <QFile>
 #include <QLibrary>
 #include <cstring>
 
@@ -9,20 +11,32 @@ namespace {
 constexpr int kSettingsWords = 7;
 constexpr uint32_t kDcbLength = 28;
 constexpr int kCanFrameBytes = 16;
+constexpr int kErrorTextBytes = 512;
 } // namespace
 
-CCommPort::CCommPort(const QString& dataDir) : m_dataDir(dataDir) {}
+void CCommPort::Releaser::operator()(ISerialTransport* serial) const
+{
+    serial->Close();
+    serial->Release();
+}
 
+void CCommPort::Releaser::operator()(ICanTransport* can) const
+{
+    can->Close();
+    can->Release();
+}
+
+CCommPort::CCommPort(const QString& dataDir)
+    : m_dataDir(QDir(dataDir).absolutePath()),
+      m_deviceFolder(QDir(m_dataDir + QStringLiteral("/..")).absolutePath())
+{
+}
+
+// Serial first, as the instances were always released in that order.
 CCommPort::~CCommPort()
 {
-    if (m_serial) {
-        m_serial->Close();
-        m_serial->Release();
-    }
-    if (m_can) {
-        m_can->Close();
-        m_can->Release();
-    }
+    m_serial.reset();
+    m_can.reset();
 }
 
 QString CCommPort::SerialLibraryName()
@@ -35,7 +49,15 @@ QString CCommPort::CanLibraryName()
     return QStringLiteral("CAN.so");
 }
 
-QFunctionPointer CCommPort::Resolve(const QString& fileName, const char* symbol) const
+void CCommPort::Deliver(const QString& text, QString* error)
+{
+    if (error)
+        *error = error->isEmpty() ? text : *error + QLatin1Char('\n') + text;
+    else
+        ReportMessage(text);
+}
+
+QFunctionPointer CCommPort::ResolveOptional(const QString& fileName, const char* symbol) const
 {
     // The QLibrary object may go; the library itself stays loaded for the rest of the run
     // because instances created by it may still be in use.
@@ -43,42 +65,66 @@ QFunctionPointer CCommPort::Resolve(const QString& fileName, const char* symbol)
     return library.resolve(symbol);
 }
 
-int CCommPort::Load(int mode)
+QFunctionPointer CCommPort::Resolve(const QString& fileName, const char* factory,
+                                    const QString& noFactory, QString& error) const
+{
+    const QFunctionPointer create = ResolveOptional(fileName, factory);
+    if (!create) {
+        error = noFactory;
+        return nullptr;
+    }
+    // A library built for another layout would load and then misbehave: refuse it by name.
+    const auto version = reinterpret_cast<TransportInterfaceVersionFn>(
+        ResolveOptional(fileName, "TransportInterfaceVersion"));
+    const uint32_t found = version ? version() : 0;
+    if (found != kTransportInterfaceVersion) {
+        error = QStringLiteral("%1 is built for transport interface version %2; this program "
+                               "needs version %3")
+                    .arg(m_dataDir + QLatin1Char('/') + fileName)
+                    .arg(found)
+                    .arg(kTransportInterfaceVersion);
+        return nullptr;
+    }
+    return create;
+}
+
+int CCommPort::Load(int mode, QString* error)
 {
     m_mode = mode;
+    QString text;
     if (mode == ModeSerial) {
-        const auto create =
-            reinterpret_cast<CreateObjectFn>(Resolve(SerialLibraryName(), "CreateObject"));
+        const auto create = reinterpret_cast<CreateObjectFn>(
+            Resolve(SerialLibraryName(), "CreateObject",
+                    QStringLiteral("get Comm interface failure"), text));
         if (!create) {
-            ReportMessage(QStringLiteral("get Comm interface failure"));
+            Deliver(text, error);
             return 0;
         }
         m_serialLoaded = true;
-        if (m_serial) {
-            m_serial->Release();
-            m_serial = nullptr;
-        }
-        create(&m_serial);
+        m_serial.reset();
+        ISerialTransport* instance = nullptr;
+        create(&instance);
+        m_serial.reset(instance);
         if (!m_serial) {
-            ReportMessage(QStringLiteral("Create comm instance failure"));
+            Deliver(QStringLiteral("Create comm instance failure"), error);
             return 0;
         }
         return 1;
     }
     if (mode == ModeCan) {
-        const auto create =
-            reinterpret_cast<CreateCanObjectFn>(Resolve(CanLibraryName(), "CreateCanObject"));
+        const auto create = reinterpret_cast<CreateCanObjectFn>(
+            Resolve(CanLibraryName(), "CreateCanObject",
+                    QStringLiteral("get CAN interface failure"), text));
         if (!create) {
-            ReportMessage(QStringLiteral("get CAN interface failure"));
+            Deliver(text, error);
             return 0;
         }
-        if (m_can) {
-            m_can->Release();
-            m_can = nullptr;
-        }
-        create(&m_can);
+        m_can.reset();
+        ICanTransport* instance = nullptr;
+        create(&instance);
+        m_can.reset(instance);
         if (!m_can) {
-            ReportMessage(QStringLiteral("Create CAN instance failure"));
+            Deliver(QStringLiteral("Create CAN instance failure"), error);
             return 0;
         }
         return 1;
@@ -86,19 +132,28 @@ int CCommPort::Load(int mode)
     return 1;
 }
 
-int CCommPort::Open(const uint32_t* settings)
+int CCommPort::Open(const uint32_t* settings, QString* error)
 {
     if (!settings || (m_mode != ModeSerial && m_mode != ModeCan))
         return -1;
+    const uint32_t timeoutMs = settings[kSettingsWords - 1];
+    if (timeoutMs != 0 && (timeoutMs < kMinReplyTimeoutMs || timeoutMs > kMaxReplyTimeoutMs)) {
+        Deliver(QStringLiteral("reply timeout %1 ms refused: it must be %2 to %3 ms")
+                    .arg(timeoutMs)
+                    .arg(kMinReplyTimeoutMs)
+                    .arg(kMaxReplyTimeoutMs),
+                error);
+        return -1;
+    }
     std::memcpy(m_settings, settings, sizeof(m_settings));
 
     if (m_mode == ModeSerial) {
         if (!m_serialLoaded) {
-            ReportMessage(QStringLiteral("Load comm DLL failure"));
+            Deliver(QStringLiteral("Load comm DLL failure"), error);
             return -1;
         }
         if (!m_serial) {
-            ReportMessage(QStringLiteral("Create comm instance failure"));
+            Deliver(QStringLiteral("Create comm instance failure"), error);
             return -1;
         }
         SerialOpenBlock block{};
@@ -112,6 +167,7 @@ int CCommPort::Open(const uint32_t* settings)
         block.dtrControl = 0;
         block.rtsControl = 0;
         block.replyTimeoutMs = m_settings[kSettingsWords - 1];
+        ApplyDeviceFolder();
         return m_serial->Open(&block);
     }
 
@@ -162,10 +218,31 @@ int CCommPort::GetVersion(char* buffer256)
     return 0;
 }
 
+QString CCommPort::LastError() const
+{
+    const QString library = m_mode == ModeSerial ? SerialLibraryName()
+                            : m_mode == ModeCan  ? CanLibraryName()
+                                                 : QString();
+    if (library.isEmpty())
+        return {};
+    const auto lastError =
+        reinterpret_cast<TransportLastErrorFn>(ResolveOptional(library, "TransportLastError"));
+    if (!lastError)
+        return {};
+    char text[kErrorTextBytes] = {};
+    const int length = lastError(text, int(sizeof text));
+    return length > 0 ? QString::fromUtf8(text, std::min(length, int(sizeof text) - 1)) : QString();
+}
+
 void CCommPort::SetCanDevice(const QString& plugin, const QString& interfaceName)
 {
     m_canPlugin = plugin;
     m_canInterface = interfaceName;
+}
+
+void CCommPort::SetDeviceFolder(const QString& folder)
+{
+    m_deviceFolder = QDir(folder).absolutePath();
 }
 
 void CCommPort::ApplyCanDevice() const
@@ -173,7 +250,15 @@ void CCommPort::ApplyCanDevice() const
     if (m_canPlugin.isEmpty() && m_canInterface.isEmpty())
         return;
     const auto setDevice =
-        reinterpret_cast<SetCanDeviceFn>(Resolve(CanLibraryName(), "SetCanDevice"));
+        reinterpret_cast<SetCanDeviceFn>(ResolveOptional(CanLibraryName(), "SetCanDevice"));
     if (setDevice)
         setDevice(m_canPlugin.toUtf8().constData(), m_canInterface.toUtf8().constData());
+}
+
+void CCommPort::ApplyDeviceFolder() const
+{
+    const auto setFolder = reinterpret_cast<SetDeviceFolderFn>(
+        ResolveOptional(SerialLibraryName(), "SetDeviceFolder"));
+    if (setFolder)
+        setFolder(QFile::encodeName(m_deviceFolder).constData());
 }

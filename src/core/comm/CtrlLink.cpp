@@ -10,15 +10,22 @@
 
 namespace {
 
-// Items are never removed, so a page that is opened and closed over and over keeps adding
-// items; the bound keeps a polling walk short.
+// Bounds that keep a runaway window from growing the link without end: polled items (a
+// page's items leave with the page) and requests waiting behind the slot.
 constexpr size_t kMaxLoopItems = 4096;
+constexpr size_t kMaxQueuedRequests = 4096;
+// Unfinished segmented reads remembered at a time (one per window and object).
+constexpr size_t kMaxUploads = 64;
 
 constexpr int kNotConnectedWaitMs = 50;
 constexpr int kLastQueuedPauseMs = 5;
 constexpr int kPollingStepWaitMs = 10;
 constexpr int kPollingOffWaitMs = 10;
 constexpr int kAfterPassWaitMs = 30;
+
+// CiA 301 abort codes for an upload whose length differs from the one announced.
+constexpr uint32_t kAbortLengthTooHigh = 0x06070012;
+constexpr uint32_t kAbortLengthTooLow = 0x06070013;
 
 } // namespace
 
@@ -43,23 +50,31 @@ CCtrlLink::~CCtrlLink()
 int CCtrlLink::Request(HWND hwnd, uint8_t command, uint32_t key, uint32_t value)
 {
     if (m_flags.connected.load() != 1)
-        return 0;
+        return kRequestNotConnected;
     const SdoRequest request{hwnd, key, value, command};
+    SdoRequest replaced;
+    bool hasReplaced = false;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         if (m_flags.exclusiveMode.load() != 0) {
             const HWND owner = m_flags.exclusiveOwner.load();
             if (owner != kNoWindow && owner != hwnd)
-                return 0;
+                return kRequestNotOwner;
             // The owner's newest request replaces one that has not started yet.
+            if (m_slotPending) {
+                replaced = m_slot;
+                hasReplaced = true;
+            }
             m_slot = request;
             m_slotPending = true;
         } else {
+            if (m_deferred.size() + m_backlog.size() >= kMaxQueuedRequests)
+                return kRequestQueueFull;
             const HWND deferOwner = m_flags.deferOwner.load();
             if (deferOwner != kNoWindow && m_flags.othersReleased.load() == 0 &&
                 hwnd != deferOwner) {
                 m_deferred.push_back(request);
-                return 1;
+                return kRequestDeferred;
             }
             if (m_slotPending)
                 m_backlog.push_back(m_slot);
@@ -69,7 +84,10 @@ int CCtrlLink::Request(HWND hwnd, uint8_t command, uint32_t key, uint32_t value)
         m_wake = true;
     }
     m_wakeCondition.notify_one();
-    return 0;
+    // Posted, not sent: the caller may be that window, and no lock is held any more.
+    if (hasReplaced)
+        PostMessage(replaced.hwnd, WM_SDO_FAILED, kSdoReplaced, replaced.key);
+    return kRequestQueued;
 }
 
 bool CCtrlLink::AddLoop(HWND hwnd, uint32_t key, uint8_t group)
@@ -126,6 +144,38 @@ bool CCtrlLink::DisableLoop(HWND hwnd)
     return true;
 }
 
+bool CCtrlLink::RemoveLoop(HWND hwnd)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    // A group's walk goes on where it would have gone had the items stayed.
+    for (LoopItem*& cursor : m_cursor) {
+        while (cursor && cursor->hwnd == hwnd)
+            cursor = cursor->next;
+    }
+    const size_t before = m_loopItems.size();
+    m_loopItems.remove_if([hwnd](const LoopItem& item) { return item.hwnd == hwnd; });
+    if (m_loopItems.size() == before)
+        return false;
+    RelinkLocked();
+    return true;
+}
+
+void CCtrlLink::RelinkLocked()
+{
+    LoopItem* previous = nullptr;
+    m_loopHead = nullptr;
+    for (LoopItem& item : m_loopItems) {
+        if (previous)
+            previous->next = &item;
+        else
+            m_loopHead = &item;
+        previous = &item;
+    }
+    if (previous)
+        previous->next = nullptr;
+    m_loopTail = previous;
+}
+
 bool CCtrlLink::FindLoop(HWND hwnd, uint32_t key)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -136,11 +186,18 @@ bool CCtrlLink::FindLoop(HWND hwnd, uint32_t key)
     return false;
 }
 
-void CCtrlLink::GetSegment(const uint8_t*& data, int& length)
+int CCtrlLink::LoopCount()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return static_cast<int>(m_loopItems.size());
+}
+
+bool CCtrlLink::GetSegment(const uint8_t*& data, int& length)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     data = m_segment;
     length = m_segmentLength;
+    return m_segmentLast;
 }
 
 bool CCtrlLink::IsDeferredQueueEmpty()
@@ -159,43 +216,52 @@ int CCtrlLink::SetMode(int mode)
 {
     if (mode == CCommPort::ModeCan)
         m_flags.canChosen.store(1);
-    std::lock_guard<std::mutex> lock(m_channelMutex);
-    return m_channel.SetMode(mode);
+    QString error;
+    const int result = m_channel.SetMode(mode, error);
+    // Reported once the channel let go: a message box runs an event loop.
+    if (!error.isEmpty())
+        ReportMessage(error);
+    return result;
 }
 
 void CCtrlLink::SetNodeId(uint32_t id)
 {
-    std::lock_guard<std::mutex> lock(m_channelMutex);
     m_channel.SetNodeId(id);
 }
 
 int CCtrlLink::Open(const uint32_t* settings)
 {
-    int result;
-    {
-        std::lock_guard<std::mutex> lock(m_channelMutex);
-        result = m_channel.port().Open(settings);
-    }
+    QString error;
+    const int result = m_channel.Open(settings, error);
+    if (!error.isEmpty())
+        ReportMessage(error);
     Wake();
     return result;
 }
 
 void CCtrlLink::Close()
 {
-    std::lock_guard<std::mutex> lock(m_channelMutex);
-    m_channel.port().Close();
+    m_channel.Close();
 }
 
 int CCtrlLink::GetCanVersion(char* buffer256)
 {
-    std::lock_guard<std::mutex> lock(m_channelMutex);
-    return m_channel.port().GetVersion(buffer256);
+    return m_channel.GetVersion(buffer256);
 }
 
 void CCtrlLink::SetCanDevice(const QString& plugin, const QString& interfaceName)
 {
-    std::lock_guard<std::mutex> lock(m_channelMutex);
-    m_channel.port().SetCanDevice(plugin, interfaceName);
+    m_channel.SetCanDevice(plugin, interfaceName);
+}
+
+void CCtrlLink::SetDeviceFolder(const QString& folder)
+{
+    m_channel.SetDeviceFolder(folder);
+}
+
+QString CCtrlLink::LastOpenError()
+{
+    return m_channel.LastError();
 }
 
 // The worker: requests first, polling when there are none. Every return ends the thread.
@@ -285,49 +351,114 @@ bool CCtrlLink::TakeNextRequest(SdoRequest& out)
     return true;
 }
 
-int CCtrlLink::Exchange(uint32_t key, uint8_t command, uint32_t value, SdoFrame::DecodeState& state,
-                        uint32_t& decoded)
-{
-    uint8_t segment[7] = {};
-    int segmentLength = 0;
-    int result;
-    {
-        std::lock_guard<std::mutex> lock(m_channelMutex);
-        result = m_channel.Transfer(key, command, value);
-        if (result != CSdoChannel::Ok)
-            return result;
-        state = m_channel.DecodeReply(command);
-        decoded = m_channel.decodedValue();
-        if (state != SdoFrame::StateSegment)
-            return result;
-        const uint8_t* reply = m_channel.replyData();
-        std::memcpy(segment, reply + 1, sizeof segment);
-        segmentLength = SdoFrame::SegmentLength(reply[0]);
-    }
-    // The GUI thread reads the copy with GetSegment while it handles WM_SDO_SEGMENT.
-    std::lock_guard<std::mutex> lock(m_mutex);
-    std::memcpy(m_segment, segment, sizeof m_segment);
-    m_segmentLength = segmentLength;
-    return result;
-}
-
 bool CCtrlLink::RunRequest(const SdoRequest& request)
 {
-    SdoFrame::DecodeState state = SdoFrame::StateNone;
-    uint32_t value = 0;
-    if (Exchange(request.key, request.command, request.value, state, value) != CSdoChannel::Ok)
-        return Deliver(m_flags.mainFrameWnd.load(), WM_COMM_FAILED, 0, 0);
+    const auto upload = m_uploads.find({request.hwnd, request.key});
+    if (SdoFrame::IsSegmentRequest(request.command) && upload != m_uploads.end() &&
+        upload->second.complete) {
+        // The drive has sent everything it announced; it would only refuse the request.
+        m_uploads.erase(upload);
+        SetSegment(nullptr, 0, true);
+        return Deliver(request.hwnd, WM_SDO_SEGMENT, m_decodedValue, request.key);
+    }
+    const CSdoChannel::Outcome outcome =
+        m_channel.Transfer(request.key, request.command, request.value);
+    return DeliverOutcome(request, outcome);
+}
+
+bool CCtrlLink::DeliverOutcome(const SdoRequest& request, const CSdoChannel::Outcome& outcome)
+{
+    if (outcome.writeRefused &&
+        !Deliver(request.hwnd, WM_SDO_ABORT, outcome.writeAbortCode, request.key))
+        return false;
+    if (outcome.result != CSdoChannel::Ok)
+        return DeliverFailure(request.hwnd, request.key, outcome.result);
+
+    const SdoFrame::DecodeState state =
+        SdoFrame::Decode(outcome.answeredCommand, outcome.reply.data(), m_decodedValue);
     switch (state) {
     case SdoFrame::StateValue:
-        return Deliver(request.hwnd, WM_SDO_VALUE, value, request.key);
+        if (outcome.answeredCommand == SdoFrame::kRead &&
+            outcome.reply[0] == SdoFrame::kUploadStart) {
+            if (m_uploads.size() >= kMaxUploads)
+                m_uploads.erase(m_uploads.begin());
+            m_uploads[{request.hwnd, request.key}] = Upload{SdoFrame::DataOf(outcome.reply.data())};
+        }
+        return Deliver(request.hwnd, WM_SDO_VALUE, m_decodedValue, request.key);
     case SdoFrame::StateSegment:
-        return Deliver(request.hwnd, WM_SDO_SEGMENT, value, request.key);
+        return DeliverSegment(request, outcome.reply);
     case SdoFrame::StateAbort:
-        return Deliver(request.hwnd, WM_SDO_ABORT, value, request.key);
+        m_uploads.erase({request.hwnd, request.key});
+        return Deliver(request.hwnd, WM_SDO_ABORT, m_decodedValue, request.key);
     case SdoFrame::StateNone:
         break;
     }
-    return true;
+    // A command the link does not know, answered without an abort: nothing to decode.
+    return Deliver(request.hwnd, WM_SDO_FAILED, kSdoNoAnswer, request.key);
+}
+
+bool CCtrlLink::DeliverSegment(const SdoRequest& request, const SdoFrame::Sdo& reply)
+{
+    const int length = SdoFrame::SegmentLength(reply[0]);
+    const bool last =
+        (reply[0] & SdoFrame::kLastSegmentBit) != 0 || length != SdoFrame::kSegmentBytes;
+    const auto it = m_uploads.find({request.hwnd, request.key});
+    if (it == m_uploads.end()) {
+        // Segments without the read that starts them: nothing to check them against.
+        SetSegment(reply.data() + 1, length, last);
+        return Deliver(request.hwnd, WM_SDO_SEGMENT, m_decodedValue, request.key);
+    }
+    Upload& upload = it->second;
+    upload.received += uint32_t(length);
+    const uint32_t announced = upload.announced;
+    if (upload.received > announced || (last && upload.received < announced)) {
+        // Never a shorter (or longer) text than the drive announced.
+        const uint32_t code =
+            upload.received > announced ? kAbortLengthTooHigh : kAbortLengthTooLow;
+        m_uploads.erase(it);
+        return Deliver(request.hwnd, WM_SDO_ABORT, code, request.key);
+    }
+    const bool complete = upload.received == announced;
+    if (complete && length != SdoFrame::kSegmentBytes)
+        m_uploads.erase(it);
+    else if (complete)
+        upload.complete = true; // a window that goes by the length asks once more
+    SetSegment(reply.data() + 1, length, complete);
+    return Deliver(request.hwnd, WM_SDO_SEGMENT, announced, request.key);
+}
+
+void CCtrlLink::SetSegment(const uint8_t* data7, int length, bool last)
+{
+    // The GUI thread reads the copy with GetSegment while it handles WM_SDO_SEGMENT.
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (data7)
+        std::memcpy(m_segment, data7, sizeof m_segment);
+    else
+        std::memset(m_segment, 0, sizeof m_segment);
+    m_segmentLength = length;
+    m_segmentLast = last;
+}
+
+bool CCtrlLink::DeliverFailure(HWND hwnd, uint32_t key, int result)
+{
+    m_uploads.erase({hwnd, key});
+    switch (result) {
+    case CSdoChannel::NotSent:
+        return Deliver(hwnd, WM_SDO_FAILED, kSdoNotSent, key);
+    case CSdoChannel::Interrupted:
+        return Deliver(hwnd, WM_SDO_FAILED, kSdoClosed, key);
+    default:
+        // A device that went away (a CAN bus gone off) says why in its own words.
+        if (result == CSdoChannel::TooManyFailedSends) {
+            const QString cause = m_channel.LastError();
+            if (!cause.isEmpty())
+                ReportMessage(cause);
+        }
+        // The main frame closes the connection; then the requester learns it got no answer.
+        if (!Deliver(m_flags.mainFrameWnd.load(), WM_COMM_FAILED, 0, 0))
+            return false;
+        return Deliver(hwnd, WM_SDO_FAILED, kSdoNoAnswer, key);
+    }
 }
 
 // One pass over the registered objects, alternating between the two groups. It ends when a
@@ -356,10 +487,15 @@ bool CCtrlLink::PollItem(const LoopItem& item)
 {
     if (Stopping())
         return false;
-    SdoFrame::DecodeState state = SdoFrame::StateNone;
-    uint32_t value = 0;
-    if (Exchange(item.key, SdoFrame::kRead, 0, state, value) != CSdoChannel::Ok)
-        return Deliver(m_flags.mainFrameWnd.load(), WM_COMM_FAILED, 0, 0);
+    const CSdoChannel::Outcome outcome = m_channel.Transfer(item.key, SdoFrame::kRead, 0);
+    if (outcome.result == CSdoChannel::Interrupted)
+        return true; // the connection was closed or changed under the poll: nothing to say
+    if (outcome.result != CSdoChannel::Ok)
+        return DeliverFailure(item.hwnd, item.key, outcome.result);
+    uint32_t value = m_decodedValue;
+    const SdoFrame::DecodeState state =
+        SdoFrame::Decode(SdoFrame::kRead, outcome.reply.data(), value);
+    m_decodedValue = value;
     if (state == SdoFrame::StateAbort)
         return Deliver(item.hwnd, WM_SDO_ABORT, value, item.key);
     return Deliver(item.hwnd, WM_SDO_VALUE, value, item.key);

@@ -8,9 +8,12 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <list>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 // One queued exchange.
 struct SdoRequest
@@ -21,7 +24,8 @@ struct SdoRequest
     uint8_t command = 0;
 };
 
-// One polled object. Items are never removed; pages disable theirs when they close.
+// One polled object. A page disables its items while it is closed and removes them when it is
+// destroyed (RemoveLoop), so the list holds only what live windows poll.
 struct LoopItem
 {
     HWND hwnd = kNoWindow;
@@ -34,9 +38,34 @@ struct LoopItem
 // The only path between the program's windows and the drive. Windows queue requests; one worker
 // thread exchanges them with the drive, one at a time, and sends the outcome back to the
 // requesting window as a message. Between requests it polls the registered objects.
+//
+// What a requester learns (every request that Request queued ends in exactly one of these, sent
+// to its window with lParam = key):
+//   answered  WM_SDO_VALUE (wParam value) or WM_SDO_SEGMENT (then GetSegment)
+//   refused   WM_SDO_ABORT (wParam abort code). A refused write is followed by one more message,
+//             the outcome of reading the object back: WM_SDO_VALUE with what the drive holds,
+//             WM_SDO_ABORT or WM_SDO_FAILED. A write whose confirmation is missing is never sent
+//             again: the read-back's outcome is its only message.
+//   failed    WM_SDO_FAILED (wParam SdoFailure). A drive that does not answer also sends
+//             WM_COMM_FAILED to the main frame first, which closes the connection.
+//   not queued  Request returns a negative RequestResult and nothing is ever sent for it.
+// Polled objects get WM_SDO_VALUE, WM_SDO_ABORT or WM_SDO_FAILED the same way.
+// A segmented read (0x40 answered 0x41, then 0x60/0x70...) is checked against the length the
+// first reply announced: a segment that ends it short or long arrives as WM_SDO_ABORT with
+// 0x06070013 or 0x06070012 instead of WM_SDO_SEGMENT; a segment asked for after the last one
+// was full comes back at once as an empty last segment.
 class CCtrlLink
 {
 public:
+    enum RequestResult : int
+    {
+        kRequestQueued = 0,   // will run; its outcome follows as a message
+        kRequestDeferred = 1, // held until the line's owner releases it, then runs
+        kRequestNotConnected = -1,
+        kRequestNotOwner = -2, // another window holds the link exclusively
+        kRequestQueueFull = -3,
+    };
+
     CCtrlLink(CLinkFlags& flags, const QString& dataDir);
     virtual ~CCtrlLink(); // sets stopThreads and joins the worker
     CCtrlLink(const CCtrlLink&) = delete;
@@ -46,38 +75,60 @@ public:
     bool AddLoop(HWND hwnd, uint32_t key, uint8_t group);
     bool EnableLoop(HWND hwnd);
     bool DisableLoop(HWND hwnd);
+    // Takes every item of the window out of the list; false when it had none.
+    bool RemoveLoop(HWND hwnd);
     bool FindLoop(HWND hwnd, uint32_t key);
+    int LoopCount();
     // After WM_SDO_SEGMENT: the seven bytes after the last reply's command byte and their length.
-    void GetSegment(const uint8_t*& data, int& length);
+    // True when this segment completes the upload (its length as announced).
+    bool GetSegment(const uint8_t*& data, int& length);
     bool IsDeferredQueueEmpty();
     // Whether any request is queued or still being exchanged and answered. A client that issues
     // many requests at once (a page being built) waits for this to see every answer.
     bool HasPendingRequests();
 
+    // Connection operations. They take effect between exchanges: each waits at most for the
+    // one exchange that is running, and a transfer they interrupt ends as kSdoClosed.
     int SetMode(int mode);
     void SetNodeId(uint32_t id);
     int Open(const uint32_t* settings);
     void Close();
     int GetCanVersion(char* buffer256);
     void SetCanDevice(const QString& plugin, const QString& interfaceName);
+    // Where the serial library finds dev/PORT links: the installation's base folder.
+    void SetDeviceFolder(const QString& folder);
+    // Why the last Open failed, in the transport's words (empty when it gave no reason).
+    QString LastOpenError();
+    // Replies dropped because they did not belong to the request they came after.
+    int StaleReplies() const { return m_channel.staleReplies(); }
 
 private:
+    struct Upload
+    {
+        uint32_t announced = 0;
+        uint32_t received = 0;
+        bool complete = false; // the last segment was full: one more request gets an empty one
+    };
+
     void Run();
     bool WaitUntilConnected();
     void PromoteQueued();
     bool PromoteFrom(std::deque<SdoRequest>& queue);
     bool TakeNextRequest(SdoRequest& out);
     bool RunRequest(const SdoRequest& request);
-    int Exchange(uint32_t key, uint8_t command, uint32_t value, SdoFrame::DecodeState& state,
-                 uint32_t& decoded);
+    bool DeliverOutcome(const SdoRequest& request, const CSdoChannel::Outcome& outcome);
+    bool DeliverSegment(const SdoRequest& request, const SdoFrame::Sdo& reply);
+    bool DeliverFailure(HWND hwnd, uint32_t key, int result);
     bool PollingPass();
     bool PollItem(const LoopItem& item);
     bool NextLoopItem(uint8_t group, LoopItem& out);
     bool Deliver(HWND hwnd, unsigned message, uint32_t wParam, uint32_t lParam);
+    void SetSegment(const uint8_t* data7, int length, bool last);
     bool SlotPending();
     bool RequestWaiting();
     bool RequestWaitingLocked() const;
     bool LoopListEmpty();
+    void RelinkLocked();
     bool Stopping() const { return m_flags.stopThreads.load() != 0; }
     // Idle pause that a new request (or Open, or destruction) cuts short. When wakeOnPending is
     // set a request that is already waiting ends it at once.
@@ -85,7 +136,7 @@ private:
     void Wake();
 
     CLinkFlags& m_flags;
-    std::deque<LoopItem> m_loopItems; // owns the items; a deque never moves them on append
+    std::list<LoopItem> m_loopItems; // owns the items in list order; never moves them
     LoopItem* m_loopHead = nullptr;
     LoopItem* m_loopTail = nullptr;
     LoopItem* m_cursor[2] = {nullptr, nullptr};
@@ -98,10 +149,11 @@ private:
     std::mutex m_mutex; // slot, both queues, loop list, segment copy, wake flag
     std::condition_variable m_wakeCondition;
     bool m_wake = false;
-    // Serialises the port between the worker's exchange and the connection operations of the
-    // GUI thread (a close from the connect button may come in the middle of a poll).
-    std::mutex m_channelMutex;
     uint8_t m_segment[7] = {};
     int m_segmentLength = 0;
+    bool m_segmentLast = false;
+    // Worker thread only.
+    uint32_t m_decodedValue = 0; // kept between exchanges, as the segment message carries it
+    std::map<std::pair<HWND, uint32_t>, Upload> m_uploads;
     std::thread m_worker;
 };

@@ -1,10 +1,10 @@
 #include "MessageLayer.h"
 
+#include "BlockingCall.h"
+
 #include <QObject>
 #include <QThread>
 
-#include <chrono>
-#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <unordered_map>
@@ -18,21 +18,11 @@ struct Entry
     QObject* dispatcher = nullptr;
 };
 
-// Completion state of one blocking send.
-struct Call
-{
-    bool started = false;
-    bool abandoned = false; // the sender gave up: deliver nothing any more
-    bool done = false;
-    bool handled = false;
-};
-
 } // namespace
 
 struct CMessageLayer::Impl
 {
     mutable std::mutex mutex;
-    std::condition_variable finished;
     std::unordered_map<HWND, Entry> receivers;
     std::unordered_map<QThread*, QObject*> dispatchers;
     HWND nextHandle = 1;
@@ -124,44 +114,20 @@ bool CMessageLayer::Send(HWND handle, unsigned message, uint32_t wParam, uint32_
     if (entry.thread == QThread::currentThread())
         return d.Deliver(handle, message, wParam, lParam);
 
-    auto call = std::make_shared<Call>();
-    QMetaObject::invokeMethod(
+    // A message already being handled is waited for; one still queued is withdrawn when the
+    // layer shuts down or the sender's cancel flag is set.
+    bool handled = false;
+    const BlockingCall::Result result = BlockingCall::Run(
         entry.dispatcher,
-        [&d, call, handle, message, wParam, lParam] {
-            {
-                std::lock_guard<std::mutex> lock(d.mutex);
-                if (call->abandoned || d.shuttingDown)
-                    return;
-                call->started = true;
-            }
-            const bool handled = d.Deliver(handle, message, wParam, lParam);
-            std::lock_guard<std::mutex> lock(d.mutex);
-            call->handled = handled;
-            call->done = true;
-            d.finished.notify_all();
-        },
-        Qt::QueuedConnection);
-
-    // Wait in short slices so a shutdown or a cancel flag releases the sender even when the
-    // receiver's thread no longer processes events.
-    std::unique_lock<std::mutex> lock(d.mutex);
-    while (!call->done) {
-        // A message already being handled is waited for; one still queued is withdrawn.
-        if (!call->started && (d.shuttingDown || (cancel && cancel->load() != 0))) {
-            call->abandoned = true;
-            return false;
-        }
-        d.finished.wait_for(lock, std::chrono::milliseconds(20));
-    }
-    return call->handled;
+        [&] { handled = !d.shuttingDown && d.Deliver(handle, message, wParam, lParam); },
+        [&] { return d.shuttingDown || (cancel && cancel->load() != 0); });
+    return result == BlockingCall::Result::Ran && handled;
 }
 
 void CMessageLayer::Shutdown()
 {
     Impl& d = impl();
     d.shuttingDown = true;
-    std::lock_guard<std::mutex> lock(d.mutex);
-    d.finished.notify_all();
 }
 
 bool CMessageLayer::IsShuttingDown() const

@@ -21,5 +21,15 @@ constexpr unsigned WM_CELL_EDITED = WM_USER + 8;  // wParam row, lParam column
 constexpr unsigned WM_MOVE_PAGE = WM_USER + 9;    // wParam left, lParam top
 constexpr unsigned WM_ALL_PAGES = WM_USER + 10;   // send code 2 to all pages
 constexpr unsigned WM_LINK_OPENED = WM_USER + 11; // connection indicator on
+constexpr unsigned WM_SDO_FAILED = WM_USER + 12;  // wParam SdoFailure, lParam key
+
+// Why an exchange a window asked for ended without an answer (wParam of WM_SDO_FAILED).
+enum SdoFailure : uint32_t
+{
+    kSdoNoAnswer = 1, // the drive did not answer (the connection is failed as well)
+    kSdoNotSent = 2,  // the port refused the frame while retries were off
+    kSdoClosed = 3,   // the connection was closed or changed before the exchange ended
+    kSdoReplaced = 4, // a newer request of the link's exclusive owner took its place
+};
 
 constexpr uint32_t kStatuswordKey = 0x604100;

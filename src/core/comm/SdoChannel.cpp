@@ -1,22 +1,17 @@
 #include "SdoChannel.h"
 
+#include <chrono>
+
 namespace {
 
-// A serial exchange gives up after the fourth bad reply or refused send; a CAN exchange after
-// the third refused send (and, like the serial line, after the fourth missing reply).
-constexpr uint8_t kSerialBadReplyLimit = 4;
-constexpr uint8_t kSerialSendLimit = 4;
-constexpr uint8_t kCanBadReplyLimit = 4;
-constexpr uint8_t kCanSendLimit = 3;
+// A transfer gives up after the fourth reply that did not come (or came damaged), counted over
+// a write and its read-back together, so that a silent drive fails the connection within four
+// reply timeouts. Refused sends: four on the serial line, three on CAN.
+constexpr int kMissingReplyLimit = 4;
+constexpr int kSerialSendLimit = 4;
+constexpr int kCanSendLimit = 3;
 
-// Offset of the command byte inside the two frames.
-constexpr int kSerialCommandOffset = 1;
-constexpr int kCanCommandOffset = 6;
-
-bool IsWrite(uint8_t command)
-{
-    return (command & 0xE0) == 0x20;
-}
+using Clock = std::chrono::steady_clock;
 
 } // namespace
 
@@ -25,101 +20,218 @@ CSdoChannel::CSdoChannel(CLinkFlags& flags, const QString& dataDir)
 {
 }
 
-int CSdoChannel::SetMode(int mode)
+int CSdoChannel::SetMode(int mode, QString& error)
 {
+    ++m_generation;
+    std::lock_guard<std::mutex> lock(m_portMutex);
     m_mode = mode;
-    return m_port.Load(mode);
+    return m_port.Load(mode, &error);
 }
 
-int CSdoChannel::Transfer(uint32_t key, uint8_t command, uint32_t value)
+void CSdoChannel::SetNodeId(uint32_t id)
 {
-    m_readBack = false;
-    int result = TransferOnce(key, command, value);
-    // A drive that refuses a write is asked for the value it holds instead, so that the window
-    // shows what the drive really has.
-    if (result == Ok && IsWrite(command) && replyData()[0] == SdoFrame::kAbort) {
-        m_readBack = true;
-        result = TransferOnce(key, SdoFrame::kRead, value);
+    ++m_generation;
+    std::lock_guard<std::mutex> lock(m_portMutex);
+    m_nodeId = id;
+}
+
+int CSdoChannel::Open(const uint32_t* settings, QString& error)
+{
+    ++m_generation;
+    std::lock_guard<std::mutex> lock(m_portMutex);
+    m_closeAsked = false;
+    return m_port.Open(settings, &error);
+}
+
+void CSdoChannel::Close()
+{
+    // The running exchange sees the request when it ends and closes the port itself; waiting
+    // for the lock is then at most the rest of that one exchange.
+    ++m_generation;
+    m_closeAsked = true;
+    std::lock_guard<std::mutex> lock(m_portMutex);
+    CloseIfAsked();
+}
+
+void CSdoChannel::CloseIfAsked()
+{
+    if (m_closeAsked.exchange(false))
+        m_port.Close();
+}
+
+int CSdoChannel::GetVersion(char* buffer256)
+{
+    std::lock_guard<std::mutex> lock(m_portMutex);
+    return m_port.GetVersion(buffer256);
+}
+
+void CSdoChannel::SetCanDevice(const QString& plugin, const QString& interfaceName)
+{
+    ++m_generation;
+    std::lock_guard<std::mutex> lock(m_portMutex);
+    m_port.SetCanDevice(plugin, interfaceName);
+}
+
+void CSdoChannel::SetDeviceFolder(const QString& folder)
+{
+    std::lock_guard<std::mutex> lock(m_portMutex);
+    m_port.SetDeviceFolder(folder);
+}
+
+QString CSdoChannel::LastError()
+{
+    std::lock_guard<std::mutex> lock(m_portMutex);
+    return m_port.LastError();
+}
+
+int CSdoChannel::mode()
+{
+    std::lock_guard<std::mutex> lock(m_portMutex);
+    return m_mode;
+}
+
+uint32_t CSdoChannel::nodeId()
+{
+    std::lock_guard<std::mutex> lock(m_portMutex);
+    return m_nodeId;
+}
+
+CSdoChannel::Outcome CSdoChannel::Transfer(uint32_t key, uint8_t command, uint32_t value)
+{
+    const uint32_t generation = m_generation.load();
+    Outcome out;
+    // Without a transport mode (never chosen, or not serial/CAN) nothing can be sent: that
+    // counts as "no port", which the link reports as a failed connection.
+    const int current = mode();
+    if (current != CCommPort::ModeSerial && current != CCommPort::ModeCan) {
+        out.result = NoPort;
+        return out;
     }
-    return result;
-}
+    int missing = 0;
+    if (!SdoFrame::IsWrite(command)) {
+        out.result = Repeat(generation, command, key, value, missing, out.reply);
+        out.answeredCommand = command;
+        return out;
+    }
 
-// Without a transport mode (never chosen, or not serial/CAN) nothing can be sent: that counts as
-// "no port", which the link reports as a failed connection.
-int CSdoChannel::TransferOnce(uint32_t key, uint8_t command, uint32_t value)
-{
-    if (m_mode == CCommPort::ModeSerial)
-        return TransferSerial(key, command, value);
-    if (m_mode == CCommPort::ModeCan)
-        return TransferCan(key, command, value);
-    return NoPort;
-}
-
-int CSdoChannel::TransferSerial(uint32_t key, uint8_t command, uint32_t value)
-{
-    m_serialRequest = SdoFrame::BuildSerial(m_nodeId, command, key, value);
-    m_badReplies = 0;
-    m_failedSends = 0;
-    // A refused send that is not retried must not leave the previous exchange's reply behind.
-    m_serialReply.fill(0);
+    // A write goes out once: store, initialise and restart commands and relative moves must
+    // not run twice. Only a frame the port refused (so nothing went out) is sent again.
+    const int sendLimit = current == CCommPort::ModeCan ? kCanSendLimit : kSerialSendLimit;
+    int failedSends = 0;
     for (;;) {
-        if (m_port.Send(m_serialRequest.data(), static_cast<int>(m_serialRequest.size())) == 0) {
-            m_serialReply.fill(0);
-            int length = static_cast<int>(m_serialReply.size());
-            m_port.Receive(m_serialReply.data(), &length);
-            // A short reply means the reply timeout ran out; its zero padding would pass the
-            // checksum, so it is a bad reply like a corrupted one.
-            if (length >= static_cast<int>(m_serialReply.size()) &&
-                SdoFrame::ChecksumHolds(m_serialReply))
-                return Ok;
-            if (++m_badReplies >= kSerialBadReplyLimit)
+        const Attempt attempt = Exchange(generation, command, key, value, out.reply);
+        if (attempt == Attempt::Answered) {
+            if (out.reply[0] != SdoFrame::kAbort) {
+                out.answeredCommand = command;
+                return out;
+            }
+            out.writeRefused = true;
+            out.writeAbortCode = SdoFrame::DataOf(out.reply.data());
+            break;
+        }
+        if (attempt == Attempt::Interrupted) {
+            out.result = Interrupted;
+            return out;
+        }
+        if (attempt == Attempt::NoAnswer) {
+            ++missing;
+            out.writeUnconfirmed = true;
+            break;
+        }
+        if (m_flags.retryOnSendFailure.load() == 0) {
+            out.result = NotSent;
+            return out;
+        }
+        if (++failedSends >= sendLimit) {
+            out.result = TooManyFailedSends;
+            return out;
+        }
+    }
+    // What the drive holds now is the truth the window shows, whether it refused the write or
+    // its confirmation was lost.
+    out.result = Repeat(generation, SdoFrame::kRead, key, 0, missing, out.reply);
+    out.answeredCommand = SdoFrame::kRead;
+    return out;
+}
+
+int CSdoChannel::Repeat(uint32_t generation, uint8_t command, uint32_t key, uint32_t value,
+                        int& missing, SdoFrame::Sdo& reply)
+{
+    const int sendLimit = mode() == CCommPort::ModeCan ? kCanSendLimit : kSerialSendLimit;
+    int failedSends = 0;
+    for (;;) {
+        switch (Exchange(generation, command, key, value, reply)) {
+        case Attempt::Answered:
+            return Ok;
+        case Attempt::Interrupted:
+            return Interrupted;
+        case Attempt::NoAnswer:
+            if (++missing >= kMissingReplyLimit)
                 return TooManyBadReplies;
-        } else {
+            break;
+        case Attempt::SendRefused:
             if (m_flags.retryOnSendFailure.load() == 0)
-                return Ok;
-            if (++m_failedSends >= kSerialSendLimit)
+                return NotSent;
+            if (++failedSends >= sendLimit)
                 return TooManyFailedSends;
+            break;
         }
     }
 }
 
-int CSdoChannel::TransferCan(uint32_t key, uint8_t command, uint32_t value)
+CSdoChannel::Attempt CSdoChannel::Exchange(uint32_t generation, uint8_t command, uint32_t key,
+                                           uint32_t value, SdoFrame::Sdo& reply)
 {
-    m_canRequest = SdoFrame::BuildCan(m_nodeId, command, key, value);
-    m_badReplies = 0;
-    m_failedSends = 0;
-    m_canReply.fill(0);
-    for (;;) {
-        if (m_port.Send(m_canRequest.data(), static_cast<int>(m_canRequest.size())) == 0) {
-            m_canReply.fill(0);
-            int length = static_cast<int>(m_canReply.size());
-            // The reply's contents are not verified, but a drive that stays silent must still
-            // end in a failed connection rather than in a zero reply.
-            if (m_port.Receive(m_canReply.data(), &length) == 0)
-                return Ok;
-            if (++m_badReplies >= kCanBadReplyLimit)
-                return TooManyBadReplies;
-        } else {
-            if (m_flags.retryOnSendFailure.load() == 0)
-                return Ok;
-            if (++m_failedSends >= kCanSendLimit)
-                return TooManyFailedSends;
-        }
+    std::lock_guard<std::mutex> lock(m_portMutex);
+    if (generation != m_generation.load()) {
+        CloseIfAsked();
+        return Attempt::Interrupted;
     }
+    const SdoFrame::Sdo request = SdoFrame::BuildSdo(command, key, value);
+    int sent;
+    if (m_mode == CCommPort::ModeCan) {
+        const SdoFrame::Can frame = SdoFrame::BuildCan(m_nodeId, command, key, value);
+        sent = m_port.Send(frame.data(), int(frame.size()));
+    } else {
+        const SdoFrame::Serial frame = SdoFrame::BuildSerial(m_nodeId, command, key, value);
+        sent = m_port.Send(frame.data(), int(frame.size()));
+    }
+    const Attempt attempt = sent == 0 ? AwaitReply(request.data(), reply) : Attempt::SendRefused;
+    CloseIfAsked();
+    return attempt;
 }
 
-const uint8_t* CSdoChannel::replyData() const
+CSdoChannel::Attempt CSdoChannel::AwaitReply(const uint8_t* request8, SdoFrame::Sdo& reply)
 {
-    if (m_mode == CCommPort::ModeCan)
-        return m_canReply.data() + kCanCommandOffset;
-    return m_serialReply.data() + kSerialCommandOffset;
-}
-
-SdoFrame::DecodeState CSdoChannel::DecodeReply(uint8_t requestCommand)
-{
-    // After a refused write the reply answers the read-back, so it is decoded as a read.
-    const uint8_t command = m_readBack ? SdoFrame::kRead : requestCommand;
-    const SdoFrame::DecodeState state = SdoFrame::Decode(command, replyData(), m_decodedValue);
-    m_decodeState = state;
-    return state;
+    const Clock::time_point deadline =
+        Clock::now() + std::chrono::milliseconds(m_port.replyTimeoutMs());
+    const bool can = m_mode == CCommPort::ModeCan;
+    const int offset = can ? SdoFrame::kCanSdoOffset : SdoFrame::kSerialSdoOffset;
+    for (;;) {
+        SdoFrame::Can frame{}; // large enough for either
+        int length = can ? int(sizeof(SdoFrame::Can)) : int(sizeof(SdoFrame::Serial));
+        const int received = m_port.Receive(frame.data(), &length);
+        if (can ? received != 0 : length < int(sizeof(SdoFrame::Serial)))
+            return Attempt::NoAnswer; // the reply timeout ran out
+        // A CAN reply always carries eight data bytes; fewer is a damaged frame.
+        if (can && frame[5] != 8)
+            return Attempt::NoAnswer;
+        if (!can) {
+            SdoFrame::Serial serial{};
+            std::copy(frame.begin(), frame.begin() + serial.size(), serial.begin());
+            // Damaged on the wire: asking again is quicker than waiting for a reply that will
+            // not come. (Input is discarded before the next send, which realigns the frames.)
+            if (!SdoFrame::ChecksumHolds(serial))
+                return Attempt::NoAnswer;
+        }
+        const uint8_t* sdo = frame.data() + offset;
+        if (SdoFrame::Answers(request8, sdo)) {
+            std::copy(sdo, sdo + reply.size(), reply.begin());
+            return Attempt::Answered;
+        }
+        // A late answer to an earlier request, another object's, or our own frame echoed.
+        ++m_staleReplies;
+        if (Clock::now() >= deadline)
+            return Attempt::NoAnswer;
+    }
 }

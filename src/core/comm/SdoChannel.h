@@ -4,55 +4,97 @@
 #include "LinkFlags.h"
 #include "SdoFrame.h"
 
-#include <cstdint>
+#include <QString>
 
-// Carries one exchange at a time over the port: builds the frame, sends, receives, retries on a
-// bad reply or a refused send, and decodes the reply. Used only by the link's worker thread
-// (SetMode, SetNodeId, Open and Close come from the GUI thread while the worker is idle).
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+
+// Carries one exchange at a time over the port: builds the frame, sends it, waits for the reply
+// that belongs to it and decides what may be tried again. Transfer runs on the link's worker;
+// the connection operations come from the GUI thread. The port is held only for one request
+// and its reply at a time, so a connection operation waits for at most one exchange, and it
+// ends the transfer it interrupted.
 class CSdoChannel
 {
 public:
     enum Result
     {
         Ok = 0,
-        TooManyBadReplies = 1,
-        TooManyFailedSends = 2,
-        NoPort = -1
+        TooManyBadReplies = 1,  // no reply that belongs to the request, four times over
+        TooManyFailedSends = 2, // the port refused the frame again and again
+        NoPort = -1,
+        NotSent = 3,     // the port refused the frame and retries are off: nothing went out
+        Interrupted = 4, // the connection was closed, opened or changed during the transfer
+    };
+
+    // What one transfer came to.
+    struct Outcome
+    {
+        int result = Ok;
+        // A write the drive refused: its abort code. The read-back's reply follows in reply.
+        bool writeRefused = false;
+        uint32_t writeAbortCode = 0;
+        // A write whose confirmation never came; reply holds the read-back's answer.
+        bool writeUnconfirmed = false;
+        // The SDO bytes of the reply that ended the transfer (the read-back's after a write
+        // that was refused or not confirmed), and the command that reply answers.
+        SdoFrame::Sdo reply{};
+        uint8_t answeredCommand = 0;
     };
 
     CSdoChannel(CLinkFlags& flags, const QString& dataDir);
     virtual ~CSdoChannel() = default;
+    CSdoChannel(const CSdoChannel&) = delete;
+    CSdoChannel& operator=(const CSdoChannel&) = delete;
 
-    int Transfer(uint32_t key, uint8_t command, uint32_t value);
-    SdoFrame::DecodeState DecodeReply(uint8_t requestCommand);
+    // Worker thread. A read or segment request goes out again when its reply is missing or
+    // damaged; a write never does once its frame went out: its object is read back instead.
+    Outcome Transfer(uint32_t key, uint8_t command, uint32_t value);
 
-    int SetMode(int mode);
-    void SetNodeId(uint32_t id) { m_nodeId = id; }
-    uint32_t nodeId() const { return m_nodeId; }
-    int mode() const { return m_mode; }
-    CCommPort& port() { return m_port; }
+    // Connection operations (GUI thread). Messages go to error, never reported from here.
+    int SetMode(int mode, QString& error);
+    void SetNodeId(uint32_t id);
+    int Open(const uint32_t* settings, QString& error);
+    // Takes effect at once when no exchange runs, else as soon as the running one ends; never
+    // waits for it.
+    void Close();
+    int GetVersion(char* buffer256);
+    void SetCanDevice(const QString& plugin, const QString& interfaceName);
+    void SetDeviceFolder(const QString& folder);
+    QString LastError();
 
-    uint8_t decodeState() const { return m_decodeState; }
-    uint32_t decodedValue() const { return m_decodedValue; }
-    // The eight SDO bytes of the last reply (command byte first).
-    const uint8_t* replyData() const;
+    int mode();
+    uint32_t nodeId();
+    // Replies dropped because they did not belong to their request (for tests and figures).
+    int staleReplies() const { return m_staleReplies.load(); }
 
 private:
-    int TransferOnce(uint32_t key, uint8_t command, uint32_t value);
-    int TransferSerial(uint32_t key, uint8_t command, uint32_t value);
-    int TransferCan(uint32_t key, uint8_t command, uint32_t value);
+    enum class Attempt
+    {
+        Answered,
+        NoAnswer,    // timed out, damaged, or only replies that belong to another request
+        SendRefused, // nothing went out
+        Interrupted,
+    };
+
+    Attempt Exchange(uint32_t generation, uint8_t command, uint32_t key, uint32_t value,
+                     SdoFrame::Sdo& reply);
+    // Receives until a reply that answers the request or the deadline; port lock held.
+    Attempt AwaitReply(const uint8_t* request8, SdoFrame::Sdo& reply);
+    // Repeats a read or segment request until answered; missing counts the replies already
+    // missed in this transfer.
+    int Repeat(uint32_t generation, uint8_t command, uint32_t key, uint32_t value, int& missing,
+               SdoFrame::Sdo& reply);
+    void CloseIfAsked(); // port lock held
 
     CLinkFlags& m_flags;
+    std::mutex m_portMutex; // the port and everything below
     int m_mode = 1;
-    uint8_t m_decodeState = SdoFrame::StateNone;
-    uint32_t m_decodedValue = 0;
-    uint8_t m_badReplies = 0;
-    uint8_t m_failedSends = 0;
-    CCommPort m_port;
-    SdoFrame::Can m_canRequest{};
-    SdoFrame::Can m_canReply{};
-    SdoFrame::Serial m_serialRequest{};
-    SdoFrame::Serial m_serialReply{};
     uint32_t m_nodeId = 0;
-    bool m_readBack = false; // the last reply answers the read that followed a refused write
+    CCommPort m_port;
+    // Counts the connection operations; a transfer that sees it change gives up.
+    std::atomic<uint32_t> m_generation{0};
+    std::atomic<bool> m_closeAsked{false};
+    std::atomic<int> m_staleReplies{0};
 };

@@ -1,5 +1,9 @@
 #include "SdoFrame.h"
 
+#include "LittleEndian.h"
+
+#include <cstring>
+
 namespace SdoFrame {
 
 namespace {
@@ -10,34 +14,77 @@ void PutKeyAndValue(uint8_t* sdo, uint8_t command, uint32_t key, uint32_t value)
     sdo[1] = static_cast<uint8_t>(key >> 8);  // index low byte
     sdo[2] = static_cast<uint8_t>(key >> 16); // index high byte
     sdo[3] = static_cast<uint8_t>(key);       // subindex
-    for (int i = 0; i < 4; ++i)
-        sdo[4 + i] = static_cast<uint8_t>(value >> (8 * i));
+    LittleEndian::Write32(sdo + 4, value);
 }
 
-uint32_t DataBytes(const uint8_t* data8, int count)
+bool SameObject(const uint8_t* a, const uint8_t* b)
 {
-    uint32_t value = 0;
-    for (int i = 0; i < count; ++i)
-        value |= static_cast<uint32_t>(data8[4 + i]) << (8 * i);
-    return value;
+    return a[1] == b[1] && a[2] == b[2] && a[3] == b[3];
+}
+
+bool IsReadReply(uint8_t command)
+{
+    switch (command) {
+    case kReadReply4:
+    case kReadReply2:
+    case kReadReply1:
+    case kReadReplyUnsized:
+    case kUploadStart:
+        return true;
+    default:
+        return false;
+    }
 }
 
 } // namespace
+
+uint8_t WriteCommand(int widthBits)
+{
+    return widthBits == 8 ? kWrite1 : widthBits == 16 ? kWrite2 : kWrite4;
+}
+
+uint8_t ReadReply(int widthBits)
+{
+    return widthBits == 8 ? kReadReply1 : widthBits == 16 ? kReadReply2 : kReadReply4;
+}
+
+uint8_t SegmentReply(uint8_t toggle, int length, bool last)
+{
+    return static_cast<uint8_t>((toggle & kToggleBit) | ((kSegmentBytes - length) << 1) |
+                                (last ? kLastSegmentBit : 0));
+}
+
+uint32_t KeyOf(const uint8_t* sdo8)
+{
+    return (uint32_t(sdo8[2]) << 16) | (uint32_t(sdo8[1]) << 8) | uint32_t(sdo8[3]);
+}
+
+uint32_t DataOf(const uint8_t* sdo8)
+{
+    return LittleEndian::Read32(sdo8 + 4);
+}
+
+Sdo BuildSdo(uint8_t command, uint32_t key, uint32_t value)
+{
+    Sdo sdo{};
+    PutKeyAndValue(sdo.data(), command, key, value);
+    return sdo;
+}
 
 Serial BuildSerial(uint32_t nodeId, uint8_t command, uint32_t key, uint32_t value)
 {
     Serial frame{};
     frame[0] = static_cast<uint8_t>(nodeId);
-    PutKeyAndValue(&frame[1], command, key, value);
+    PutKeyAndValue(&frame[kSerialSdoOffset], command, key, value);
     frame[9] = Checksum(frame.data());
     return frame;
 }
 
-uint8_t Checksum(const uint8_t* bytes9)
+uint8_t Checksum(const uint8_t* bytes, int count)
 {
     uint8_t sum = 0;
-    for (int i = 0; i < 9; ++i)
-        sum = static_cast<uint8_t>(sum + bytes9[i]);
+    for (int i = 0; i < count; ++i)
+        sum = static_cast<uint8_t>(sum + bytes[i]);
     return static_cast<uint8_t>(0x100 - sum);
 }
 
@@ -49,44 +96,61 @@ bool ChecksumHolds(const Serial& frame)
 Can BuildCan(uint32_t nodeId, uint8_t command, uint32_t key, uint32_t value)
 {
     Can frame{};
-    const uint32_t id = 0x600 + nodeId;
-    for (int i = 0; i < 4; ++i)
-        frame[i] = static_cast<uint8_t>(id >> (8 * i));
+    LittleEndian::Write32(frame.data(), 0x600 + nodeId);
     frame[4] = 0; // standard frame
     frame[5] = 8;
-    PutKeyAndValue(&frame[6], command, key, value);
+    PutKeyAndValue(&frame[kCanSdoOffset], command, key, value);
     return frame;
+}
+
+bool Answers(const uint8_t* request8, const uint8_t* reply8)
+{
+    const uint8_t request = request8[0];
+    const uint8_t reply = reply8[0];
+    if (reply == request || std::memcmp(request8, reply8, 8) == 0)
+        return false;
+    if (reply == kAbort)
+        return SameObject(request8, reply8);
+    if (IsSegmentRequest(request))
+        return (reply & 0xE0) == 0 && (reply & kToggleBit) == (request & kToggleBit);
+    if (!SameObject(request8, reply8))
+        return false;
+    if (request == kRead)
+        return IsReadReply(reply);
+    if (IsWrite(request))
+        return reply == kWriteReply;
+    return false;
 }
 
 DecodeState Decode(uint8_t requestCommand, const uint8_t* data8, uint32_t& value)
 {
     const uint8_t reply = data8[0];
     if (reply == kAbort) {
-        value = DataBytes(data8, 4);
+        value = LittleEndian::Read(data8 + 4, 4);
         return StateAbort;
     }
     switch (requestCommand) {
     case kWrite4:
-        value = DataBytes(data8, 4);
+        value = LittleEndian::Read(data8 + 4, 4);
         return StateValue;
     case kWrite2:
-        value = DataBytes(data8, 2);
+        value = LittleEndian::Read(data8 + 4, 2);
         return StateValue;
     case kWrite1:
-        value = DataBytes(data8, 1);
+        value = LittleEndian::Read(data8 + 4, 1);
         return StateValue;
     case kRead:
         switch (reply) {
-        case 0x43:
-            value = DataBytes(data8, 4);
+        case kReadReply4:
+            value = LittleEndian::Read(data8 + 4, 4);
             return StateValue;
-        case 0x4B:
-            value = DataBytes(data8, 2);
+        case kReadReply2:
+            value = LittleEndian::Read(data8 + 4, 2);
             return StateValue;
-        case 0x4F:
-        case 0x42:
-        case 0x41:
-            value = DataBytes(data8, 1);
+        case kReadReply1:
+        case kReadReplyUnsized:
+        case kUploadStart:
+            value = LittleEndian::Read(data8 + 4, 1);
             return StateValue;
         default:
             return StateNone;
@@ -101,7 +165,7 @@ DecodeState Decode(uint8_t requestCommand, const uint8_t* data8, uint32_t& value
 
 int SegmentLength(uint8_t replyCommand)
 {
-    return 7 - ((replyCommand >> 1) & 7);
+    return kSegmentBytes - ((replyCommand >> 1) & 7);
 }
 
 } // namespace SdoFrame

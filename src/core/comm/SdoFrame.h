@@ -3,28 +3,74 @@
 #include <array>
 #include <cstdint>
 
-// The two wire frames of the reduced SDO protocol and the decoding of a reply.
+// The two wire frames of the reduced SDO protocol, its command bytes, and how a reply is matched
+// with its request and decoded. The one home of these facts: the link, the virtual drive and the
+// tests all take them from here.
 namespace SdoFrame {
 
+// Requests.
 constexpr uint8_t kRead = 0x40;
 constexpr uint8_t kWrite1 = 0x2F;
 constexpr uint8_t kWrite2 = 0x2B;
 constexpr uint8_t kWrite4 = 0x23;
 constexpr uint8_t kSegment0 = 0x60;
 constexpr uint8_t kSegment1 = 0x70;
+// Replies.
+constexpr uint8_t kReadReply1 = 0x4F;
+constexpr uint8_t kReadReply2 = 0x4B;
+constexpr uint8_t kReadReply4 = 0x43;
+constexpr uint8_t kReadReplyUnsized = 0x42;
+constexpr uint8_t kUploadStart = 0x41; // segmented read follows; the data bytes hold the length
+constexpr uint8_t kWriteReply = 0x60;
 constexpr uint8_t kAbort = 0x80;
+// Segment replies: bit 4 the toggle, bits 3-1 the unused byte count, bit 0 the last segment.
+constexpr uint8_t kToggleBit = 0x10;
+constexpr uint8_t kLastSegmentBit = 0x01;
+constexpr int kSegmentBytes = 7;
 
 using Serial = std::array<uint8_t, 10>;
 using Can = std::array<uint8_t, 16>;
+// The eight SDO bytes: command, index low, index high, subindex, four data bytes.
+using Sdo = std::array<uint8_t, 8>;
+
+constexpr int kSerialSdoOffset = 1;
+constexpr int kCanSdoOffset = 6;
+
+inline bool IsWrite(uint8_t command)
+{
+    return (command & 0xE0) == 0x20;
+}
+
+inline bool IsSegmentRequest(uint8_t command)
+{
+    return command == kSegment0 || command == kSegment1;
+}
+
+// The write request and the read reply for an object of 8, 16 or 32 bits.
+uint8_t WriteCommand(int widthBits);
+uint8_t ReadReply(int widthBits);
+// A segment reply carrying length bytes (0 to 7).
+uint8_t SegmentReply(uint8_t toggle, int length, bool last);
+
+// Key = index << 8 | subindex, from the SDO bytes.
+uint32_t KeyOf(const uint8_t* sdo8);
+uint32_t DataOf(const uint8_t* sdo8);
+// Builds the eight SDO bytes.
+Sdo BuildSdo(uint8_t command, uint32_t key, uint32_t value);
 
 // node, command, index lo, index hi, subindex, value LE, checksum.
 Serial BuildSerial(uint32_t nodeId, uint8_t command, uint32_t key, uint32_t value);
-// Two's complement of the sum of bytes 0-8: all ten bytes add up to 0.
-uint8_t Checksum(const uint8_t* bytes9);
+// Two's complement of the sum of the first count bytes, so that they and it add up to 0.
+uint8_t Checksum(const uint8_t* bytes, int count = 9);
 bool ChecksumHolds(const Serial& frame);
 
 // PCAN message layout: id LE (0x600 + node), type 0, length 8, then the eight data bytes.
 Can BuildCan(uint32_t nodeId, uint8_t command, uint32_t key, uint32_t value);
+
+// Whether a reply answers the request (both as the eight SDO bytes). Never the request coming
+// back (an echoing line); a read, write or abort reply only for the same index and subindex
+// and only with a reply command of that request; a segment only with the toggle bit asked for.
+bool Answers(const uint8_t* request8, const uint8_t* reply8);
 
 enum DecodeState : uint8_t
 {

@@ -5,7 +5,25 @@
 // given pointer (null on failure). The virtual operations keep their slot order: a replacement
 // library only has to provide the same slots and the frames the link exchanges.
 
+#include <algorithm>
 #include <cstdint>
+
+// The layout and behaviour of this boundary. A library exports it as TransportInterfaceVersion;
+// the loader refuses a library of another version (its slots or frames may differ). Raised when
+// the slots, the frames or the meaning of a settings word change.
+constexpr uint32_t kTransportInterfaceVersion = 2;
+
+// The reply timeout (settings word 6): how long Receive waits for the drive's answer.
+constexpr uint32_t kDefaultReplyTimeoutMs = 500;
+constexpr uint32_t kMinReplyTimeoutMs = 10;
+constexpr uint32_t kMaxReplyTimeoutMs = 10000;
+
+// The timeout a settings word asks for: the default for 0, else kept within the range.
+inline uint32_t EffectiveReplyTimeout(uint32_t settingsWord)
+{
+    return settingsWord == 0 ? kDefaultReplyTimeoutMs
+                             : std::clamp(settingsWord, kMinReplyTimeoutMs, kMaxReplyTimeoutMs);
+}
 
 // 48-byte serial open block.
 struct SerialOpenBlock
@@ -23,6 +41,8 @@ struct SerialOpenBlock
 };
 static_assert(sizeof(SerialOpenBlock) == 48, "serial open block is 48 bytes");
 
+// Send discards whatever input is already waiting before it sends, so that a reply that came too
+// late for the previous request is not read as the answer to this one.
 class ISerialTransport
 {
 public:
@@ -55,6 +75,14 @@ protected:
 extern "C" {
 using CreateObjectFn = void (*)(ISerialTransport** out);
 using CreateCanObjectFn = void (*)(ICanTransport** out);
+// Required export of both libraries: kTransportInterfaceVersion of the headers it was built with.
+using TransportInterfaceVersionFn = uint32_t (*)();
+// Optional export: the operator's text of the library's last failure (an open that failed and
+// why, a bus that went off); writes at most size bytes including the NUL, returns the length.
+using TransportLastErrorFn = int (*)(char* buffer, int size);
+// Optional export of the serial library: the folder in which a port name that is not a system
+// device is looked up as a link (the virtual drive's dev/ttySIM0), normally the base folder.
+using SetDeviceFolderFn = void (*)(const char* folder);
 // Optional export of the CAN library: chooses the QtSerialBus plugin ("socketcan", "peakcan",
 // "virtualcan") and interface ("can0", "usb0", "tcp://127.0.0.1:35468/can0") for the next Open.
 using SetCanDeviceFn = void (*)(const char* plugin, const char* interfaceName);

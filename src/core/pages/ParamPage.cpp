@@ -26,7 +26,11 @@ CParamPage::CParamPage(CPageHost& sys, const CPageSpec& spec, const QString& pan
     m_list.SetChoicesSource([this](int row) { return GetUnitChoices(row); });
 }
 
-CParamPage::~CParamPage() = default;
+// The page's polled objects go with it, so opening and closing pages never grows the list.
+CParamPage::~CParamPage()
+{
+    m_sys.Link().RemoveLoop(hwnd());
+}
 
 QString CParamPage::pageName() const
 {

@@ -2,6 +2,9 @@
 // library's own thread, which runs an event loop: the link's worker thread that calls Send and
 // Receive has none, and the GUI thread that opens the port must not be tied to the device.
 
+#include "comm/BlockingCall.h"
+#include "comm/CanBitRates.h"
+#include "comm/LittleEndian.h"
 #include "comm/TransportApi.h"
 
 #include <QByteArray>
@@ -30,19 +33,20 @@
 namespace {
 
 constexpr int kFrameBytes = 16;
-constexpr int kDefaultTimeoutMs = 100;
 constexpr int kConnectTimeoutMs = 2000;
 constexpr int kTaskTimeoutMs = 2000;
 constexpr size_t kMaxQueuedReplies = 64;
 constexpr uint32_t kReplyBaseId = 0x580;
 const char kVersionText[] = "Drivara CAN library 1.0";
 
-// Plugin and interface for the next open, chosen by SetCanDevice for every instance.
+// Plugin and interface for the next open, chosen by SetCanDevice for every instance, and the
+// library's last failure as the operator reads it.
 struct DeviceChoice
 {
     std::mutex mutex;
     QString plugin = QStringLiteral("socketcan");
     QString interfaceName = QStringLiteral("can0");
+    QByteArray lastError;
 };
 
 DeviceChoice& Choice()
@@ -59,38 +63,24 @@ void ChosenDevice(QString& plugin, QString& interfaceName)
     interfaceName = choice.interfaceName;
 }
 
+void SetLastError(const QString& text)
+{
+    DeviceChoice& choice = Choice();
+    std::lock_guard<std::mutex> lock(choice.mutex);
+    choice.lastError = text.toUtf8();
+}
+
 // The PCAN BTR0/BTR1 codes the settings carry, as bit rates; 0 for an unknown code.
 uint32_t BitRateForCode(uint32_t code)
 {
-    switch (code) {
-    case 0x0014:
-        return 1000000;
-    case 0x001C:
-        return 500000;
-    case 0x011C:
-        return 250000;
-    case 0x031C:
-        return 125000;
-    case 0x432F:
-        return 100000;
-    case 0x472F:
-        return 50000;
-    default:
-        return 0;
-    }
+    const CanBitRates::Rate* rate = CanBitRates::Find(code);
+    return rate ? rate->bitRate : 0;
 }
 
-// virtualcan has no bit rate; socketcan takes it from the system (ip link), and setting it
-// would need privileges the program does not have.
+// virtualcan has no bit rate.
 bool PluginTakesBitRate(const QString& plugin)
 {
-    return plugin != QLatin1String("virtualcan") && plugin != QLatin1String("socketcan");
-}
-
-uint32_t ReadLe32(const uint8_t* bytes)
-{
-    return static_cast<uint32_t>(bytes[0]) | (static_cast<uint32_t>(bytes[1]) << 8) |
-           (static_cast<uint32_t>(bytes[2]) << 16) | (static_cast<uint32_t>(bytes[3]) << 24);
+    return plugin != QLatin1String("virtualcan");
 }
 
 class CCanTransport final : public ICanTransport
@@ -117,12 +107,14 @@ private:
 
     ~CCanTransport();
 
-    // Runs the task in the device thread and waits for it (bounded). Tasks only touch members
-    // and what they hold by value: one that runs after its caller gave up is still safe.
-    bool RunInDeviceThread(std::function<void()> task, int timeoutMs = kTaskTimeoutMs);
+    // Runs the task in the device thread and waits for it; a task that has not started within
+    // the bound is withdrawn.
+    bool RunInDeviceThread(const std::function<void()>& task, int timeoutMs = kTaskTimeoutMs);
 
-    // Device thread only.
-    bool CreateDevice(const QString& plugin, const QString& interfaceName, uint32_t bitRate);
+    // Device thread only. False with the operator's reason in error.
+    bool CreateDevice(const QString& plugin, const QString& interfaceName, uint32_t bitRate,
+                      QString& error);
+    void OnError(QCanBusDevice* device, QCanBusDevice::CanBusError error);
     void DropDevice();
     void TakeFrames(QCanBusDevice* device);
     void SetLink(Link link);
@@ -135,7 +127,7 @@ private:
     std::condition_variable m_changed;
     Link m_link = Link::Down;
     uint32_t m_replyId = kReplyBaseId;
-    int m_timeoutMs = kDefaultTimeoutMs;
+    int m_timeoutMs = int(kDefaultReplyTimeoutMs);
     std::deque<Reply> m_replies;
 };
 
@@ -155,29 +147,9 @@ CCanTransport::~CCanTransport()
     delete m_context;
 }
 
-bool CCanTransport::RunInDeviceThread(std::function<void()> task, int timeoutMs)
+bool CCanTransport::RunInDeviceThread(const std::function<void()>& task, int timeoutMs)
 {
-    struct Completion
-    {
-        std::mutex mutex;
-        std::condition_variable done;
-        bool finished = false;
-    };
-    auto completion = std::make_shared<Completion>();
-    const bool posted = QMetaObject::invokeMethod(
-        m_context,
-        [task = std::move(task), completion] {
-            task();
-            std::lock_guard<std::mutex> lock(completion->mutex);
-            completion->finished = true;
-            completion->done.notify_all();
-        },
-        Qt::QueuedConnection);
-    if (!posted)
-        return false;
-    std::unique_lock<std::mutex> lock(completion->mutex);
-    return completion->done.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                                     [&completion] { return completion->finished; });
+    return BlockingCall::Run(m_context, task, {}, timeoutMs) == BlockingCall::Result::Ran;
 }
 
 int CCanTransport::Open(const uint32_t* settings)
@@ -191,41 +163,56 @@ int CCanTransport::Open(const uint32_t* settings)
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_replyId = kReplyBaseId + settings[4];
-        m_timeoutMs = settings[6] ? static_cast<int>(settings[6] & 0x7FFFFFFF) : kDefaultTimeoutMs;
+        m_timeoutMs = static_cast<int>(EffectiveReplyTimeout(settings[6]));
         m_replies.clear();
         m_link = Link::Connecting;
     }
     const auto deadline =
         std::chrono::steady_clock::now() + std::chrono::milliseconds(kConnectTimeoutMs);
-    auto created = std::make_shared<std::atomic<bool>>(false);
+    bool created = false;
+    QString error;
     const bool ran = RunInDeviceThread(
-        [this, plugin, interfaceName, bitRate, created] {
+        [&] {
             DropDevice();
-            created->store(CreateDevice(plugin, interfaceName, bitRate));
+            created = CreateDevice(plugin, interfaceName, bitRate, error);
         },
         kConnectTimeoutMs);
     bool up = false;
-    if (ran && created->load()) {
+    if (ran && created) {
         std::unique_lock<std::mutex> lock(m_mutex);
         up = m_changed.wait_until(lock, deadline, [this] { return m_link != Link::Connecting; }) &&
              m_link == Link::Up;
     }
-    if (up)
+    if (up) {
+        // A rate that could not be set is said, not shown as the rate the bus runs at.
+        SetLastError(error);
         return 0;
+    }
+    if (error.isEmpty()) {
+        error = ran ? QStringLiteral("CAN %1:%2 did not connect").arg(plugin, interfaceName)
+                    : QStringLiteral("CAN library thread does not answer");
+    }
     Close();
+    SetLastError(error);
     return 1;
 }
 
 bool CCanTransport::CreateDevice(const QString& plugin, const QString& interfaceName,
-                                 uint32_t bitRate)
+                                 uint32_t bitRate, QString& error)
 {
-    QString error;
-    QCanBusDevice* device = QCanBus::instance()->createDevice(plugin, interfaceName, &error);
-    if (!device)
+    QString createError;
+    QCanBusDevice* device = QCanBus::instance()->createDevice(plugin, interfaceName, &createError);
+    if (!device) {
+        error = QStringLiteral("CAN %1:%2 cannot be created: %3")
+                    .arg(plugin, interfaceName,
+                         createError.isEmpty() ? QStringLiteral("no such plugin") : createError);
         return false;
+    }
     if (bitRate)
         device->setConfigurationParameter(QCanBusDevice::BitRateKey, bitRate);
     m_device = device;
+    QObject::connect(device, &QCanBusDevice::errorOccurred, device,
+                     [this, device](QCanBusDevice::CanBusError e) { OnError(device, e); });
     QObject::connect(device, &QCanBusDevice::framesReceived, device,
                      [this, device] { TakeFrames(device); });
     QObject::connect(device, &QCanBusDevice::stateChanged, device,
@@ -236,10 +223,34 @@ bool CCanTransport::CreateDevice(const QString& plugin, const QString& interface
                              SetLink(Link::Down);
                      });
     if (!device->connectDevice()) {
+        error = QStringLiteral("CAN %1:%2 cannot connect: %3")
+                    .arg(plugin, interfaceName, device->errorString());
         DropDevice();
         return false;
     }
+    if (bitRate && device->error() == QCanBusDevice::ConfigurationError) {
+        error = QStringLiteral("CAN %1:%2: the bit rate %3 bit/s cannot be set (%4); the bus runs "
+                               "at the rate the interface was given (ip link set %2 type can "
+                               "bitrate %3)")
+                    .arg(plugin, interfaceName)
+                    .arg(bitRate)
+                    .arg(device->errorString());
+    }
     return true;
+}
+
+void CCanTransport::OnError(QCanBusDevice* device, QCanBusDevice::CanBusError error)
+{
+    // A bus that went off or a device that failed takes the link down at once: sends are refused
+    // and the link fails the connection instead of waiting out timeouts.
+    const bool busOff =
+        device->hasBusStatus() && device->busStatus() == QCanBusDevice::CanBusStatus::BusOff;
+    if (error == QCanBusDevice::ConfigurationError && !busOff)
+        return; // said by Open
+    SetLastError(busOff ? QStringLiteral("CAN bus off: %1").arg(device->errorString())
+                        : device->errorString());
+    if (busOff || error == QCanBusDevice::ConnectionError)
+        SetLink(Link::Down);
 }
 
 void CCanTransport::DropDevice()
@@ -304,18 +315,18 @@ int CCanTransport::Send(const uint8_t* frame)
         // An answer that came too late for the previous request must not pass for this one.
         m_replies.clear();
     }
-    const uint32_t id = ReadLe32(frame);
+    const uint32_t id = LittleEndian::Read32(frame);
     const int length = frame[5] < 8 ? frame[5] : 8;
     const QByteArray payload(reinterpret_cast<const char*>(frame + 6), length);
-    auto written = std::make_shared<std::atomic<bool>>(false);
-    const bool ran = RunInDeviceThread([this, id, payload, written] {
+    bool written = false;
+    const bool ran = RunInDeviceThread([&] {
         if (!m_device)
             return;
         QCanBusFrame out(id, payload);
         out.setExtendedFrameFormat(id > 0x7FF);
-        written->store(m_device->writeFrame(out));
+        written = m_device->writeFrame(out);
     });
-    return ran && written->load() ? 0 : 1;
+    return ran && written ? 0 : 1;
 }
 
 int CCanTransport::Receive(uint8_t* frame)
@@ -340,9 +351,9 @@ int CCanTransport::GetVersion(char* buffer)
     QString plugin;
     QString interfaceName;
     ChosenDevice(plugin, interfaceName);
-    auto text = std::make_shared<QByteArray>();
+    QByteArray text;
     // QCanBus is used from the device thread only.
-    const bool ran = RunInDeviceThread([plugin, text] {
+    const bool ran = RunInDeviceThread([&] {
         if (!QCanBus::instance()->plugins().contains(plugin))
             return;
         QString error;
@@ -351,14 +362,14 @@ int CCanTransport::GetVersion(char* buffer)
             names.append(info.name());
         if (names.isEmpty())
             return;
-        *text = (QLatin1String(kVersionText) + QStringLiteral(", backend ") + plugin +
-                 QStringLiteral(", interfaces: ") + names.join(QStringLiteral(", ")))
-                    .toLatin1();
+        text = (QLatin1String(kVersionText) + QStringLiteral(", backend ") + plugin +
+                QStringLiteral(", interfaces: ") + names.join(QStringLiteral(", ")))
+                   .toLatin1();
     });
-    if (!ran || text->isEmpty())
+    if (!ran || text.isEmpty())
         return 0;
-    const size_t length = std::min<size_t>(static_cast<size_t>(text->size()), 255);
-    std::memcpy(buffer, text->constData(), length);
+    const size_t length = std::min<size_t>(static_cast<size_t>(text.size()), 255);
+    std::memcpy(buffer, text.constData(), length);
     buffer[length] = '\0';
     return 1;
 }
@@ -390,4 +401,21 @@ extern "C" __attribute__((visibility("default"))) void SetCanDevice(const char* 
     choice.plugin = plugin && *plugin ? QString::fromUtf8(plugin) : QStringLiteral("socketcan");
     choice.interfaceName =
         interfaceName && *interfaceName ? QString::fromUtf8(interfaceName) : QStringLiteral("can0");
+}
+
+extern "C" __attribute__((visibility("default"))) uint32_t TransportInterfaceVersion()
+{
+    return kTransportInterfaceVersion;
+}
+
+extern "C" __attribute__((visibility("default"))) int TransportLastError(char* buffer, int size)
+{
+    DeviceChoice& choice = Choice();
+    std::lock_guard<std::mutex> lock(choice.mutex);
+    if (!buffer || size <= 0)
+        return static_cast<int>(choice.lastError.size());
+    const int length = std::min(static_cast<int>(choice.lastError.size()), size - 1);
+    std::memcpy(buffer, choice.lastError.constData(), static_cast<size_t>(length));
+    buffer[length] = '\0';
+    return length;
 }

@@ -3,14 +3,18 @@
 #include "CustomBaud.h"
 #include "comm/TransportApi.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
+#include <mutex>
 #include <new>
 #include <poll.h>
 #include <string>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -19,7 +23,53 @@
 namespace {
 
 constexpr int kFrameBytes = 10;
-constexpr int kDefaultTimeoutMs = 100;
+
+// The library's last failure and the folder of port links, shared by its instances.
+struct LibraryState
+{
+    std::mutex mutex;
+    std::string lastError;
+    std::string deviceFolder;
+};
+
+LibraryState& State()
+{
+    static LibraryState state;
+    return state;
+}
+
+void SetLastError(const std::string& text)
+{
+    std::lock_guard<std::mutex> lock(State().mutex);
+    State().lastError = text;
+}
+
+std::string DeviceFolder()
+{
+    std::lock_guard<std::mutex> lock(State().mutex);
+    return State().deviceFolder;
+}
+
+// The operator's reason why a port did not open, with what helps: the dialout group for a
+// permission problem.
+std::string OpenFailureText(const std::string& name, const std::string& path, int error)
+{
+    std::string text = "serial port " + name + " (" + path + "): ";
+    switch (error) {
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+        return text + "no such port";
+    case EACCES:
+    case EPERM:
+        return text + "permission denied; add the user to the group \"dialout\" "
+                      "(sudo usermod -aG dialout $USER) and log in again";
+    case EBUSY:
+        return text + "port busy: another program uses it";
+    default:
+        return text + std::strerror(error);
+    }
+}
 
 using Clock = std::chrono::steady_clock;
 
@@ -51,17 +101,18 @@ bool Exists(const std::string& path)
     return stat(path.c_str(), &info) == 0;
 }
 
-// The system device first; otherwise the folder "dev" of the current directory, where the
-// virtual drive keeps a stable link to its pseudo-terminal.
+// The system device first; otherwise the folder "dev" of the installation's base folder, where
+// the virtual drive keeps a stable link to its pseudo-terminal.
 std::string ResolvePortPath(const std::string& name)
 {
     const std::string system = "/dev/" + name;
     if (Exists(system))
         return system;
-    char cwd[PATH_MAX];
-    if (getcwd(cwd, sizeof(cwd)))
-        return std::string(cwd) + "/dev/" + name;
-    return system;
+    const std::string folder = DeviceFolder();
+    if (folder.empty())
+        return system;
+    const std::string link = folder + "/dev/" + name;
+    return Exists(link) ? link : system;
 }
 
 bool IsPseudoTerminal(const std::string& path)
@@ -128,25 +179,43 @@ private:
     bool Configure(const std::string& path, uint32_t rate);
 
     int m_fd = -1;
-    int m_timeoutMs = kDefaultTimeoutMs;
+    int m_timeoutMs = int(kDefaultReplyTimeoutMs);
 };
 
 int CSerialTransport::Open(const SerialOpenBlock* block)
 {
     Close();
     std::string name;
-    if (!block || !PortNameFromBlock(*block, name))
-        return 1;
-    const std::string path = ResolvePortPath(name);
-    m_fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (m_fd < 0)
-        return 1;
-    if (!isatty(m_fd) || !Configure(path, block->baudRate)) {
-        Close();
+    if (!block || !PortNameFromBlock(*block, name)) {
+        SetLastError("serial port name is empty or not a device name");
         return 1;
     }
-    m_timeoutMs = block->replyTimeoutMs ? static_cast<int>(block->replyTimeoutMs & INT_MAX)
-                                        : kDefaultTimeoutMs;
+    const std::string path = ResolvePortPath(name);
+    m_fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (m_fd < 0) {
+        SetLastError(OpenFailureText(name, path, errno));
+        return 1;
+    }
+    if (!isatty(m_fd)) {
+        Close();
+        SetLastError("serial port " + name + " (" + path + "): not a serial port");
+        return 1;
+    }
+    // One program at a time on a line: a second one would take the drive's answers.
+    if (flock(m_fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+        Close();
+        SetLastError(OpenFailureText(name, path, EBUSY));
+        return 1;
+    }
+    if (!Configure(path, block->baudRate)) {
+        const int error = errno;
+        Close();
+        SetLastError("serial port " + name + " (" + path + "): cannot set " +
+                     std::to_string(block->baudRate) + " baud 8N1: " + std::strerror(error));
+        return 1;
+    }
+    m_timeoutMs = static_cast<int>(EffectiveReplyTimeout(block->replyTimeoutMs));
+    SetLastError({});
     return 0;
 }
 
@@ -255,4 +324,27 @@ extern "C" __attribute__((visibility("default"))) void CreateObject(ISerialTrans
 {
     if (out)
         *out = new (std::nothrow) CSerialTransport;
+}
+
+extern "C" __attribute__((visibility("default"))) uint32_t TransportInterfaceVersion()
+{
+    return kTransportInterfaceVersion;
+}
+
+extern "C" __attribute__((visibility("default"))) int TransportLastError(char* buffer, int size)
+{
+    std::lock_guard<std::mutex> lock(State().mutex);
+    const std::string& text = State().lastError;
+    if (!buffer || size <= 0)
+        return static_cast<int>(text.size());
+    const size_t length = std::min(text.size(), static_cast<size_t>(size - 1));
+    std::memcpy(buffer, text.data(), length);
+    buffer[length] = '\0';
+    return static_cast<int>(length);
+}
+
+extern "C" __attribute__((visibility("default"))) void SetDeviceFolder(const char* folder)
+{
+    std::lock_guard<std::mutex> lock(State().mutex);
+    State().deviceFolder = folder ? folder : "";
 }
