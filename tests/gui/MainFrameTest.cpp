@@ -84,6 +84,13 @@ void CMainFrameTest::connectThroughSerialSettings()
     QCOMPARE(frame.statusText(), QStringLiteral("Comm Status: Closed"));
     QCOMPARE(bench.sys->connected.load(), 2);
     QCOMPARE(frame.stateIcon(), 205);
+
+    // Another baud rate while connected closes the connection at once.
+    QTest::mouseClick(button, Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(frame.logic().lastDriveState(), 0, kWaitMs);
+    view->findChild<QComboBox*>(QStringLiteral("baud"))->setCurrentIndex(0);
+    QCOMPARE(bench.sys->connected.load(), 2);
+    QCOMPARE(frame.statusText(), QStringLiteral("Comm Status: Closed"));
 }
 
 void CMainFrameTest::stateIconFollowsTheDrive_data()
