@@ -9,6 +9,7 @@
 #include "app/SysData.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -105,6 +106,14 @@ void CCommRs232::FillPorts()
     }
     // The saved port stays choosable even when it is not a listed device (a pseudo-terminal of a
     // virtual drive, a link under /dev/).
+    // Links in dev/ of the current directory name ports whose own names are too long (and the
+    // virtual drive's terminal); the serial library looks there after /dev/.
+    const QDir links(QDir::currentPath() + QStringLiteral("/dev"));
+    for (const QString& name : links.entryList(QDir::System | QDir::Files, QDir::Name)) {
+        if (m_port->findData(name) < 0)
+            m_port->addItem(name, name);
+        savedListed = savedListed || name == m_savedPort;
+    }
     if (!m_savedPort.isEmpty() && !savedListed)
         m_port->addItem(m_savedPort, m_savedPort);
     m_port->setCurrentIndex(m_port->findData(keep));

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 // The installation paths, and the language and communication mode read from sys.ini (three
@@ -81,4 +82,45 @@ TEST(SysData, ListColumnsFollowTheLanguageAndTheScreen)
     waiting.SetListColumns(96);
     EXPECT_TRUE(waiting.titleName.isEmpty());
     EXPECT_EQ(waiting.columnWidths[0], 0);
+}
+
+// Where the programs find their base folder when none is named: the current directory when it
+// holds the dictionary, else the program's folder, else ../lib/drivara beside the program.
+TEST(SysData, LocatesTheInstallationFromAnyDirectory)
+{
+    QTemporaryDir root;
+    ASSERT_TRUE(root.isValid());
+    const QString r = root.path();
+    auto withDatabase = [](const QString& base) {
+        QDir().mkpath(base + QStringLiteral("/data"));
+        QDir().mkpath(base + QStringLiteral("/sys"));
+        QFile file(base + QStringLiteral("/data/velmor.dat"));
+        return file.open(QIODevice::WriteOnly);
+    };
+    ASSERT_TRUE(withDatabase(r + QStringLiteral("/work")));
+    ASSERT_TRUE(withDatabase(r + QStringLiteral("/dist")));
+    ASSERT_TRUE(withDatabase(r + QStringLiteral("/prefix/lib/drivara")));
+    QDir().mkpath(r + QStringLiteral("/prefix/bin"));
+    QDir().mkpath(r + QStringLiteral("/empty"));
+
+    const struct
+    {
+        const char* current;
+        const char* program;
+        const char* base;
+    } cases[] = {
+        {"/work", "/dist", "/work"},                      // the traditional layout wins
+        {"/empty", "/dist", "/dist"},                     // the build tree
+        {"/empty", "/prefix/bin", "/prefix/lib/drivara"}, // an installation
+        {"/empty", "/empty", "/empty"},                   // nothing found: as it always was
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.program);
+        const CInstallation where =
+            LocateInstallation(r + QLatin1String(c.current), r + QLatin1String(c.program));
+        const QString base = QDir(r + QLatin1String(c.base)).absolutePath();
+        EXPECT_EQ(where.baseDir, base);
+        EXPECT_EQ(where.sysIniPath, base + QStringLiteral("/sys/sys.ini"));
+        EXPECT_EQ(where.userDir, base + QStringLiteral("/user/"));
+    }
 }

@@ -69,6 +69,11 @@ void CMainFrameTest::connectThroughSerialSettings()
     QTRY_COMPARE_WITH_TIMEOUT(frame.logic().lastDriveState(), 0, kWaitMs);
     QVERIFY(icons.contains(QVariantList{211}));
     QVERIFY(bench.messages.isEmpty());
+    // While connected the indicator blinks: the grey picture comes back, then the lit one.
+    const int lit = int(icons.size());
+    QTRY_VERIFY_WITH_TIMEOUT(icons.size() >= lit + 2, 4000);
+    QVERIFY(icons.mid(lit).contains(QVariantList{205}));
+    QVERIFY(icons.mid(lit).contains(QVariantList{211}));
     // The settings of the open are kept for the next start.
     QCOMPARE(Ini::GetProfileString(bench.sys->sysIniPath, QStringLiteral("com"),
                                    QStringLiteral("comid"), {}, 64),
@@ -79,6 +84,13 @@ void CMainFrameTest::connectThroughSerialSettings()
     QCOMPARE(frame.statusText(), QStringLiteral("Comm Status: Closed"));
     QCOMPARE(bench.sys->connected.load(), 2);
     QCOMPARE(frame.stateIcon(), 205);
+
+    // Another baud rate while connected closes the connection at once.
+    QTest::mouseClick(button, Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(frame.logic().lastDriveState(), 0, kWaitMs);
+    view->findChild<QComboBox*>(QStringLiteral("baud"))->setCurrentIndex(0);
+    QCOMPARE(bench.sys->connected.load(), 2);
+    QCOMPARE(frame.statusText(), QStringLiteral("Comm Status: Closed"));
 }
 
 void CMainFrameTest::stateIconFollowsTheDrive_data()
@@ -237,6 +249,11 @@ void CMainFrameTest::pageWindowSizes()
         QCOMPARE(child->size(), size);
         QVERIFY(!(child->windowFlags() & Qt::WindowMaximizeButtonHint));
         child->resize(size + QSize(100, 100));
+        QCOMPARE(child->size(), size);
+        // Minimising folds it to its caption; restoring gives the size back.
+        child->showMinimized();
+        QVERIFY(child->height() < size.height());
+        child->showNormal();
         QCOMPARE(child->size(), size);
     }
 }

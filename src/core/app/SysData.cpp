@@ -46,7 +46,7 @@ CInstallation LocateInstallation(const QString& currentDir, const QString& progr
     base = QDir(base).absolutePath();
     CInstallation where{base, base + QStringLiteral("/sys/sys.ini"),
                         base + QStringLiteral("/user/")};
-    if (QFileInfo(base + QStringLiteral("/sys")).isWritable())
+    if (!HoldsDatabase(base) || QFileInfo(base + QStringLiteral("/sys")).isWritable())
         return where;
 
     // A read-only installation: the operator's settings and files go to the XDG folders, the
