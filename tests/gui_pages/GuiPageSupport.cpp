@@ -21,7 +21,8 @@ void CConstantReceiver::OnMessage(unsigned message, uint32_t wParam, uint32_t lP
         OnConstantArrived(m_sys.evaluator, lParam, wParam);
 }
 
-CDriveRig::CDriveRig(int language, const std::function<void(TestSupport::TempInstall&)>& prepare)
+CDriveRig::CDriveRig(int language, const std::function<void(TestSupport::TempInstall&)>& prepare,
+                     int baud)
     : install(QStringLiteral("[sys]\nlang=%1\ncomm=2\n").arg(language))
 {
     if (prepare)
@@ -29,7 +30,7 @@ CDriveRig::CDriveRig(int language, const std::function<void(TestSupport::TempIns
     if (!drive.Load(install.path(QStringLiteral("data")), &error))
         return;
     server = std::make_unique<CSimSerialServer>(drive);
-    if (!server->Start(1, 0)) {
+    if (!server->Start(1, baud)) {
         error = server->ErrorString();
         return;
     }

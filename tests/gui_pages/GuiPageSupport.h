@@ -35,9 +35,11 @@ class CDriveRig
 {
 public:
     // language: 1 Chinese, 2 English. prepare may replace files of the installation before the
-    // drive and the data object read it.
+    // drive and the data object read it. baud paces the drive's replies as a real line would
+    // (0: as fast as it can).
     explicit CDriveRig(int language = 2,
-                       const std::function<void(TestSupport::TempInstall&)>& prepare = {});
+                       const std::function<void(TestSupport::TempInstall&)>& prepare = {},
+                       int baud = 0);
     bool ok() const { return error.isEmpty(); }
 
     TestSupport::TempInstall install;

@@ -1,6 +1,7 @@
 // Renders the page views shown in the documentation against the virtual drive:
 //   drivara_page_screenshots <output folder> <language 1|2> <dots per inch 96|144>
-// The density is the screen's: at 144 the list takes the 144-dpi column widths and fonts.
+// The density is the screen's (QT_FONT_DPI): at 144 Qt lays out at a device pixel ratio of 1.5,
+// and the list takes the column widths of a 144-dpi screen.
 #include "GuiPageSupport.h"
 #include "PageViews.h"
 #include "ParamPageView.h"
@@ -78,8 +79,8 @@ int main(int argc, char** argv)
         QWidget frame;
         auto* layout = new QVBoxLayout(&frame);
         layout->setContentsMargins(6, 6, 6, 6);
-        auto* view = static_cast<CParamPageView*>(CreateParamPageView(
-            *rig.sys, *FindPageSpec(QLatin1String(shot.className)), &frame));
+        auto* view = static_cast<CParamPageView*>(
+            CreateParamPageView(*rig.sys, *FindPageSpec(QLatin1String(shot.className)), &frame));
         auto* caption = new QLabel(PageViewTitle(view), &frame);
         QFont bold = caption->font();
         bold.setBold(true);
@@ -93,6 +94,9 @@ int main(int argc, char** argv)
             ++failures;
             continue;
         }
+        // Sized once the page is laid out in its final fonts, as the main window sizes it.
+        view->setMinimumSize(PageViewSize(view));
+        frame.adjustSize();
         TestSupport::Pump(100); // the coalesced repaint
         const QString path = QStringLiteral("%1/%2-%3-%4.png")
                                  .arg(folder, QLatin1String(shot.file),

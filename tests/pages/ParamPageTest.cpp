@@ -296,17 +296,16 @@ TEST(PageTable, BusPanelCommandsMenusAndProjectSaves)
     };
     for (const auto& [name, selected, shown, add, del, help] : menus) {
         const CPageMenuState state = PageMenuState(*FindPageSpec(QLatin1String(name)), selected);
-        EXPECT_EQ(std::make_tuple(state.shown, state.addEnabled, state.deleteEnabled,
-                                  state.helpEnabled),
-                  std::make_tuple(shown, add, del, help))
+        EXPECT_EQ(
+            std::make_tuple(state.shown, state.addEnabled, state.deleteEnabled, state.helpEnabled),
+            std::make_tuple(shown, add, del, help))
             << name << selected;
     }
 
-    for (const auto& [name, save] :
-         {std::pair("CMotorParam", ProjectSave::ListAndPlacement),
-          std::pair("CTorqueMode", ProjectSave::ListAndPlacement),
-          std::pair("CDriverProterty", ProjectSave::PlacementOnly),
-          std::pair("CErrorGroup", ProjectSave::PlacementOnly),
-          std::pair("CDrvPanelF002", ProjectSave::PlacementOnly)})
+    for (const auto& [name, save] : {std::pair("CMotorParam", ProjectSave::ListAndPlacement),
+                                     std::pair("CTorqueMode", ProjectSave::ListAndPlacement),
+                                     std::pair("CDriverProterty", ProjectSave::PlacementOnly),
+                                     std::pair("CErrorGroup", ProjectSave::PlacementOnly),
+                                     std::pair("CDrvPanelF002", ProjectSave::PlacementOnly)})
         EXPECT_EQ(ProjectSaveFor(*FindPageSpec(QLatin1String(name))), save) << name;
 }

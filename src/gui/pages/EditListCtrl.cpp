@@ -29,9 +29,7 @@ bool IsEnterKey(int key)
 }
 } // namespace
 
-CInPlaceDelegate::CInPlaceDelegate(CEditListCtrl* list) : QStyledItemDelegate(list), m_list(list)
-{
-}
+CInPlaceDelegate::CInPlaceDelegate(CEditListCtrl* list) : QStyledItemDelegate(list), m_list(list) {}
 
 QWidget* CInPlaceDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&,
                                         const QModelIndex& index) const
@@ -91,8 +89,7 @@ void CInPlaceDelegate::updateEditorGeometry(QWidget* editor, const QStyleOptionV
 bool CInPlaceDelegate::eventFilter(QObject* object, QEvent* event)
 {
     // The commit that Enter starts runs later; the editor carries how it was ended.
-    if (event->type() == QEvent::KeyPress &&
-        IsEnterKey(static_cast<QKeyEvent*>(event)->key()))
+    if (event->type() == QEvent::KeyPress && IsEnterKey(static_cast<QKeyEvent*>(event)->key()))
         object->setProperty(kEndedByEnter, true);
     return QStyledItemDelegate::eventFilter(object, event);
 }
@@ -116,7 +113,7 @@ CEditListCtrl::CEditListCtrl(QWidget* parent) : QTableView(parent)
     header->setHighlightSections(false);
     header->setStretchLastSection(false);
     header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    UpdateRowMetrics();
 
     m_repaintTimer.setSingleShot(true);
     m_repaintTimer.setInterval(kRepaintIntervalMs);
@@ -130,9 +127,11 @@ void CEditListCtrl::setModel(QAbstractItemModel* newModel)
     if (model())
         disconnect(model(), &QAbstractItemModel::headerDataChanged, this, nullptr);
     QTableView::setModel(newModel);
-    if (newModel)
+    if (newModel) {
         connect(newModel, &QAbstractItemModel::headerDataChanged, this,
                 &CEditListCtrl::ApplyColumns);
+        connect(newModel, &QAbstractItemModel::rowsInserted, this, &CEditListCtrl::ApplyColumns);
+    }
     ApplyColumns();
 }
 
@@ -152,6 +151,21 @@ void CEditListCtrl::SetComboColumn(int column, bool flag)
         m_comboColumns.remove(column);
 }
 
+void CEditListCtrl::UpdateRowMetrics()
+{
+    // The page model gives column widths as header size hints, without a height: the header's
+    // height comes from the font, as the rows' does.
+    verticalHeader()->setDefaultSectionSize(RowHeight());
+    horizontalHeader()->setFixedHeight(HeaderHeight());
+}
+
+void CEditListCtrl::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::FontChange)
+        UpdateRowMetrics();
+    QTableView::changeEvent(event);
+}
+
 void CEditListCtrl::ApplyColumns()
 {
     if (!model())
@@ -169,8 +183,29 @@ void CEditListCtrl::ApplyColumns()
         const int width = model()->headerData(c, Qt::Horizontal, Qt::SizeHintRole).toSize().width();
         setColumnHidden(c, width <= 0);
         if (width > 0)
-            setColumnWidth(c, qRound(width / ratio));
+            setColumnWidth(c, qMax(qRound(width / ratio), c == Col::ColName ? TextWidth(c) : 0));
     }
+}
+
+int CEditListCtrl::TextWidth(int column) const
+{
+    // A name is never cut: the column is at least as wide as its longest text.
+    const QFontMetrics metrics = fontMetrics();
+    int widest = 0;
+    for (int row = 0; model() && row < model()->rowCount(); ++row)
+        widest =
+            qMax(widest, metrics.horizontalAdvance(model()->index(row, column).data().toString()));
+    return widest > 0 ? widest + 2 * metrics.averageCharWidth() : 0;
+}
+
+int CEditListCtrl::HeaderHeight() const
+{
+    return fontMetrics().height() + 8;
+}
+
+int CEditListCtrl::RowHeight() const
+{
+    return fontMetrics().height() + 6;
 }
 
 int CEditListCtrl::VisibleColumnsWidth() const

@@ -71,6 +71,8 @@ public:
     // Column widths and hidden columns from the model's header (widths in device pixels).
     void ApplyColumns();
     int VisibleColumnsWidth() const;
+    int HeaderHeight() const;
+    int RowHeight() const;
 
     QVector<int> SelectedRows() const;
     // The current row when it is selected, else -1.
@@ -82,12 +84,15 @@ public:
     int coalescedRepaints() const { return m_coalescedRepaints; }
 
 protected:
+    void changeEvent(QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
                      const QVector<int>& roles = QVector<int>()) override;
 
 private:
+    void UpdateRowMetrics();
+    int TextWidth(int column) const;
     bool RowWritable(int row) const;
     void StartEdit(int row, int column);
     void FlushRepaint();

@@ -39,10 +39,9 @@ CObjectPickerDialog::CObjectPickerDialog(const CSdoDatabase& dictionary, QWidget
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(m_filter, &QLineEdit::textChanged, this, &CObjectPickerDialog::ApplyFilter);
     connect(m_objects, &QTreeWidget::itemDoubleClicked, this, &QDialog::accept);
-    connect(m_objects, &QTreeWidget::currentItemChanged, this,
-            [buttons](QTreeWidgetItem* current) {
-                buttons->button(QDialogButtonBox::Ok)->setEnabled(current != nullptr);
-            });
+    connect(m_objects, &QTreeWidget::currentItemChanged, this, [buttons](QTreeWidgetItem* current) {
+        buttons->button(QDialogButtonBox::Ok)->setEnabled(current != nullptr);
+    });
     buttons->button(QDialogButtonBox::Ok)->setEnabled(false);
 
     Fill(dictionary);
@@ -61,8 +60,8 @@ void CObjectPickerDialog::Fill(const CSdoDatabase& dictionary)
                                   .arg(record.index, 4, 16, QLatin1Char('0'))
                                   .arg(unsigned(record.subindex), 2, 16, QLatin1Char('0'))
                                   .toUpper();
-        auto* item = new QTreeWidgetItem(
-            QStringList{index, record.name, record.dataType, record.attribute});
+        auto* item =
+            new QTreeWidgetItem(QStringList{index, record.name, record.dataType, record.attribute});
         item->setData(0, kKeyRole, MakeObjectKey(record.index, record.subindex));
         items.append(item);
     }
@@ -84,8 +83,7 @@ void CObjectPickerDialog::ApplyFilter(const QString& text)
         QTreeWidgetItem* item = m_objects->topLevelItem(i);
         QString index = item->text(0);
         index.remove(QLatin1Char(':'));
-        const bool match = needle.isEmpty() ||
-                           index.contains(compactNeedle, Qt::CaseInsensitive) ||
+        const bool match = needle.isEmpty() || index.contains(compactNeedle, Qt::CaseInsensitive) ||
                            item->text(1).contains(needle, Qt::CaseInsensitive);
         item->setHidden(!match);
         if (match && !first)

@@ -64,8 +64,8 @@ void OpenObjectPicker(CSysData& sys, HWND requester, QWidget* parent)
 
 void SetListColumnsForScreen(CSysData& sys, const QWidget* widget)
 {
-    const QScreen* screen = widget && widget->screen() ? widget->screen()
-                                                       : QGuiApplication::primaryScreen();
+    const QScreen* screen =
+        widget && widget->screen() ? widget->screen() : QGuiApplication::primaryScreen();
     // Column widths are given in pixels of the screen, as the density of its pixels says.
     const int dpi =
         screen ? qRound(screen->logicalDotsPerInchX() * screen->devicePixelRatio()) : 96;

@@ -94,20 +94,22 @@ void CParamPageView::SendPageControl(int action)
 QSize CParamPageView::sizeHint() const
 {
     const int frame = 2 * m_list->frameWidth();
-    const int rows = qBound(kMinRowsShown, m_page->list().GetItemCount(), kMaxRowsShown);
-    const int width =
-        m_list->VisibleColumnsWidth() + frame + m_list->verticalScrollBar()->sizeHint().width();
-    const int height = m_list->horizontalHeader()->sizeHint().height() +
-                       rows * m_list->verticalHeader()->defaultSectionSize() + frame;
+    const int count = m_page->list().GetItemCount();
+    const int rows = qBound(kMinRowsShown, count, kMaxRowsShown);
+    // Room for the scroll bar only when the rows do not all fit.
+    const int scrollBar =
+        count > kMaxRowsShown ? m_list->verticalScrollBar()->sizeHint().width() : 0;
+    // Two pixels for the grid line that closes the last column.
+    const int width = m_list->VisibleColumnsWidth() + frame + scrollBar + 2;
+    const int height = m_list->HeaderHeight() + rows * m_list->RowHeight() + frame;
     return {width, height};
 }
 
 void CParamPageView::changeEvent(QEvent* event)
 {
-    if (event->type() == QEvent::FontChange) {
+    if (event->type() == QEvent::FontChange)
         m_page->list().SetFont(font());
-        m_list->verticalHeader()->setDefaultSectionSize(m_list->fontMetrics().height() + 6);
-    }
+
     QWidget::changeEvent(event);
 }
 
@@ -125,8 +127,8 @@ bool CParamPageView::AcceptValue(int row, const QString& text)
     case Check::OutOfRange:
         message = check.rawRange
                       ? tr("%1 %2 is out of range: the drive value would lie outside %3 to %4.")
-                            .arg(text, m_page->list().GetItemText(row, Col::ColUnit),
-                                 check.low, check.high)
+                            .arg(text, m_page->list().GetItemText(row, Col::ColUnit), check.low,
+                                 check.high)
                       : tr("%1 is out of range: %2 to %3.").arg(text, check.low, check.high);
         break;
     case Check::WrongLength:
