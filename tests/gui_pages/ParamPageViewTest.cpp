@@ -118,16 +118,22 @@ private:
         QTest::mouseClick(view->list()->viewport(), button, {}, CellCentre(view, row, column));
     }
 
+    // The open editor; a closed one may linger hidden until it is deleted.
+    template <typename Editor> static Editor* OpenEditor(CParamPageView* view, const char* name)
+    {
+        for (Editor* editor : view->list()->findChildren<Editor*>(QLatin1String(name))) {
+            if (editor->isVisible())
+                return editor;
+        }
+        return nullptr;
+    }
     static QLineEdit* TextEditor(CParamPageView* view)
     {
-        auto* editor = view->list()->findChild<QLineEdit*>(QStringLiteral("inPlaceEdit"));
-        return editor && editor->isVisible() ? editor : nullptr;
+        return OpenEditor<QLineEdit>(view, "inPlaceEdit");
     }
-
     static QComboBox* UnitEditor(CParamPageView* view)
     {
-        auto* editor = view->list()->findChild<QComboBox*>(QStringLiteral("inPlaceCombo"));
-        return editor && editor->isVisible() ? editor : nullptr;
+        return OpenEditor<QComboBox>(view, "inPlaceCombo");
     }
 
     // Opens the value editor of a row with a click and types the text over the old one.
@@ -246,6 +252,18 @@ private slots:
         QTest::keyClick(view->list(), Qt::Key_Return);
         QVERIFY(TextEditor(view));
         QCOMPARE(TextEditor(view)->text(), QStringLiteral("150"));
+        QTest::keyClick(TextEditor(view), Qt::Key_Escape);
+        QVERIFY(EditorGone(view));
+
+        // The arrows move the row the next Enter edits; digits then stay swallowed.
+        QTest::keyClick(view->list(), Qt::Key_Down);
+        QCOMPARE(view->list()->currentIndex().row(), row + 1);
+        QCOMPARE(view->list()->currentEditRow(), row + 1);
+        QTest::keyClick(view->list(), Qt::Key_1);
+        QCOMPARE(view->list()->currentIndex().row(), row + 1);
+        QTest::keyClick(view->list(), Qt::Key_Return);
+        QVERIFY(TextEditor(view));
+        QCOMPARE(TextEditor(view)->text(), Cell(view, row + 1, Col::ColValue));
         QTest::keyClick(TextEditor(view), Qt::Key_Escape);
         QVERIFY(EditorGone(view));
     }
@@ -423,6 +441,16 @@ private slots:
         // The pass goes on past the refused row.
         QVERIFY(ReadAgain(view));
         QCOMPARE(Cell(view, row, Col::ColValue), QStringLiteral("????"));
+    }
+
+    void chineseTextsAreBuiltIn()
+    {
+        QVERIFY(InstallPageViewTranslator(1));
+        CObjectPickerDialog chinese(rig->sys->dictionary);
+        QCOMPARE(chinese.windowTitle(), QString::fromUtf8("添加对象"));
+        QVERIFY(!InstallPageViewTranslator(2));
+        CObjectPickerDialog english(rig->sys->dictionary);
+        QCOMPARE(english.windowTitle(), QStringLiteral("Add object"));
     }
 
     void tenLivePagesRepaintAtMostEveryPeriod()

@@ -326,6 +326,11 @@ void CEditListCtrl::keyPressEvent(QKeyEvent* event)
         return;
     }
     if (IsEnterKey(event->key())) {
+        // The Enter that ends an edit comes on here from the editor; the commit handles it.
+        if (state() == QAbstractItemView::EditingState) {
+            event->accept();
+            return;
+        }
         if (m_committed && m_enterState == 2) {
             // The Enter that follows a commit is taken once without opening the editor again.
             m_enterState = 3;
