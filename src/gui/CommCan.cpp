@@ -2,10 +2,10 @@
 
 #include "Icons.h"
 #include "PageFactory.h"
-#include "base/IniFile.h"
 #include "app/MainFrameLogic.h"
-#include "base/Report.h"
 #include "app/SysData.h"
+#include "base/IniFile.h"
+#include "base/Report.h"
 
 #include <QComboBox>
 #include <QFormLayout>

@@ -1,9 +1,9 @@
 #include "CommMode.h"
 
 #include "PageFactory.h"
+#include "app/SysData.h"
 #include "base/IniFile.h"
 #include "base/Report.h"
-#include "app/SysData.h"
 
 #include <QButtonGroup>
 #include <QGroupBox>

@@ -5,11 +5,12 @@
 #include "MainFrame.h"
 #include "MdiArea.h"
 #include "PageCommands.h"
-#include "PlaceholderPage.h"
+#include "PageViews.h"
+#include "app/SysData.h"
 #include "base/IniFile.h"
 #include "base/Language.h"
 #include "base/Report.h"
-#include "app/SysData.h"
+#include "pages/ParamPage.h"
 
 #include <QApplication>
 #include <QDir>
@@ -121,6 +122,8 @@ bool CDrivaraApp::InitInstance(int& exitCode)
         m_sys.SetLanguage(2);
     }
 
+    // The page views carry their own Chinese texts.
+    InstallPageViewTranslator(m_sys.programLanguage);
     m_mainFrame = std::make_unique<CMainFrame>(m_sys);
     m_mainFrame->show();
     m_sys.SetListColumns(m_mainFrame->logicalDpiX());
@@ -173,10 +176,10 @@ namespace {
 bool PagesFilled(const CMainFrame& frame)
 {
     for (CChildFrame* child : frame.pages()) {
-        auto* placeholder = qobject_cast<CPlaceholderPage*>(child->view());
-        if (!placeholder)
+        CParamPage* page = PageViewLogic(child->view());
+        if (!page)
             continue;
-        CPageListModel& list = placeholder->page().list();
+        CPageListModel& list = page->list();
         for (int row = 0; row < list.GetItemCount(); ++row) {
             if (list.GetItemText(row, CPageListModel::ColValue).isEmpty())
                 return false;

@@ -1,7 +1,7 @@
 #include "InitSaveDialog.h"
 
-#include "base/Report.h"
 #include "app/SysData.h"
+#include "base/Report.h"
 #include "comm/SdoFrame.h"
 
 #include <QCloseEvent>

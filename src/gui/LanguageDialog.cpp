@@ -1,8 +1,8 @@
 #include "LanguageDialog.h"
 
+#include "app/SysData.h"
 #include "base/IniFile.h"
 #include "base/Report.h"
-#include "app/SysData.h"
 #include "base/TextNumbers.h"
 
 #include <QHBoxLayout>

@@ -11,9 +11,9 @@
 #include "MdiArea.h"
 #include "PageCommands.h"
 #include "PageFactory.h"
+#include "app/SysData.h"
 #include "base/IniFile.h"
 #include "base/Report.h"
-#include "app/SysData.h"
 
 #include <QApplication>
 #include <QCloseEvent>

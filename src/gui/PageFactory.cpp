@@ -1,13 +1,15 @@
 #include "PageFactory.h"
 
-#include "PlaceholderPage.h"
+#include "PageViews.h"
 
 #include <QVariant>
 #include <QWidget>
 
 QWidget* CreatePageWidget(CSysData& sys, const CPageSpec& spec, QWidget* parent)
 {
-    return new CPlaceholderPage(sys, spec, parent);
+    QWidget* view = CreateParamPageView(sys, spec, parent);
+    SetPageViewHandle(view, PageViewWindow(view));
+    return view;
 }
 
 void SetPageViewHandle(QWidget* view, HWND hwnd)

@@ -7,9 +7,10 @@
 #include "Icons.h"
 #include "MdiArea.h"
 #include "PageCommands.h"
-#include "PlaceholderPage.h"
+#include "PageViews.h"
 #include "SerialPorts.h"
 #include "base/IniFile.h"
+#include "pages/ParamPage.h"
 
 #include <QComboBox>
 #include <QMenuBar>
@@ -26,9 +27,9 @@ namespace {
 constexpr int kWaitMs = 8000;
 
 // Every row of the page shows a value.
-bool Filled(CPlaceholderPage* page)
+bool Filled(CParamPage* page)
 {
-    CPageListModel& list = page->page().list();
+    CPageListModel& list = page->list();
     for (int row = 0; row < list.GetItemCount(); ++row) {
         if (list.GetItemText(row, CPageListModel::ColValue).isEmpty())
             return false;
@@ -36,9 +37,9 @@ bool Filled(CPlaceholderPage* page)
     return list.GetItemCount() > 0;
 }
 
-CPlaceholderPage* Placeholder(CChildFrame* child)
+CParamPage* PageLogic(CChildFrame* child)
 {
-    return child ? qobject_cast<CPlaceholderPage*>(child->view()) : nullptr;
+    return child ? PageViewLogic(child->view()) : nullptr;
 }
 } // namespace
 
@@ -161,19 +162,18 @@ void CMainFrameTest::reconnectReadsEveryOpenPage()
     QVERIFY(bench.StartDrive());
     QVERIFY(bench.MakeSysData());
     CMainFrame& frame = bench.MakeMainFrame();
-    CPlaceholderPage* pages[] = {Placeholder(frame.OpenPage(1217)),
-                                 Placeholder(frame.OpenPage(1215))};
+    CParamPage* pages[] = {PageLogic(frame.OpenPage(1217)), PageLogic(frame.OpenPage(1215))};
     QVERIFY(pages[0] && pages[1]);
     QVERIFY(bench.ConnectAndWait());
-    for (CPlaceholderPage* page : pages)
+    for (CParamPage* page : pages)
         QTRY_VERIFY_WITH_TIMEOUT(Filled(page), kWaitMs);
 
     bench.drive.faults().SetSilent(true);
     QTRY_COMPARE_WITH_TIMEOUT(bench.sys->connected.load(), 2, kWaitMs);
     // While the line is down the drive's first rows change.
     QStringList before;
-    for (CPlaceholderPage* page : pages) {
-        CPageListModel& list = page->page().list();
+    for (CParamPage* page : pages) {
+        CPageListModel& list = page->list();
         before << list.GetItemText(0, CPageListModel::ColValue);
         const uint32_t key = list.RowKey(0);
         bench.drive.SetValue(key, bench.drive.Value(key) + 7);
@@ -182,7 +182,7 @@ void CMainFrameTest::reconnectReadsEveryOpenPage()
     QVERIFY(bench.ConnectAndWait());
     for (int i = 0; i < 2; ++i) {
         QTRY_VERIFY_WITH_TIMEOUT(
-            pages[i]->page().list().GetItemText(0, CPageListModel::ColValue) != before[i], kWaitMs);
+            pages[i]->list().GetItemText(0, CPageListModel::ColValue) != before[i], kWaitMs);
     }
 }
 

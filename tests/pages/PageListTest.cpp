@@ -138,7 +138,7 @@ TEST_F(PageListTest, DeletingRowsTwoAndFourOfSix)
     EXPECT_EQ(list.RowKey(1), kBusVoltage);
     EXPECT_EQ(list.RowOfKey(kTag), 3);
     EXPECT_EQ(list.RowOfKey(kGain), -1);
-    sys->DeleteSelectedRows(list, {}); // nothing selected: nothing deleted
+    sys->DeleteSelectedRows(list, {});  // nothing selected: nothing deleted
     sys->DeleteSelectedRows(list, {7}); // a row that is gone: nothing deleted
     EXPECT_EQ(list.GetItemCount(), 4);
 }

@@ -83,7 +83,7 @@ TEST_F(ParamPageTest, AnswersFillTheRowsAndDriveThePass)
     ASSERT_EQ(page->readCursor(), 2);
 
     // Each answer (value, abort or one for a row that is gone) reads the next row; a type
-    // without display leaves its row and stops the pass.
+    // without display marks its row and stops the pass.
     list.SetItemText(3, 4, QStringLiteral("old"));
     const std::tuple<unsigned, uint32_t, uint32_t, int> answers[] = {
         {WM_SDO_VALUE, 1500, kMaxSpeed, 3}, {WM_SDO_ABORT, 0x06020000, kBusVoltage, 4},
@@ -94,7 +94,7 @@ TEST_F(ParamPageTest, AnswersFillTheRowsAndDriveThePass)
         page->OnMessage(message, wParam, lParam);
         EXPECT_EQ(page->readCursor(), cursor) << std::hex << lParam;
     }
-    EXPECT_EQ(Column(list, 4), QStringList({"9", "????", "-5", "old", "7"}));
+    EXPECT_EQ(Column(list, 4), QStringList({"9", "????", "-5", "???", "7"}));
 
     page->OnMessage(WM_PAGE_CONTROL, CParamPage::ActionClose, 0);
     EXPECT_FALSE(page->active());
@@ -296,17 +296,16 @@ TEST(PageTable, BusPanelCommandsMenusAndProjectSaves)
     };
     for (const auto& [name, selected, shown, add, del, help] : menus) {
         const CPageMenuState state = PageMenuState(*FindPageSpec(QLatin1String(name)), selected);
-        EXPECT_EQ(std::make_tuple(state.shown, state.addEnabled, state.deleteEnabled,
-                                  state.helpEnabled),
-                  std::make_tuple(shown, add, del, help))
+        EXPECT_EQ(
+            std::make_tuple(state.shown, state.addEnabled, state.deleteEnabled, state.helpEnabled),
+            std::make_tuple(shown, add, del, help))
             << name << selected;
     }
 
-    for (const auto& [name, save] :
-         {std::pair("CMotorParam", ProjectSave::ListAndPlacement),
-          std::pair("CTorqueMode", ProjectSave::ListAndPlacement),
-          std::pair("CDriverProterty", ProjectSave::PlacementOnly),
-          std::pair("CErrorGroup", ProjectSave::PlacementOnly),
-          std::pair("CDrvPanelF002", ProjectSave::PlacementOnly)})
+    for (const auto& [name, save] : {std::pair("CMotorParam", ProjectSave::ListAndPlacement),
+                                     std::pair("CTorqueMode", ProjectSave::ListAndPlacement),
+                                     std::pair("CDriverProterty", ProjectSave::PlacementOnly),
+                                     std::pair("CErrorGroup", ProjectSave::PlacementOnly),
+                                     std::pair("CDrvPanelF002", ProjectSave::PlacementOnly)})
         EXPECT_EQ(ProjectSaveFor(*FindPageSpec(QLatin1String(name))), save) << name;
 }

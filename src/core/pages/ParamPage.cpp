@@ -159,8 +159,12 @@ void CParamPage::OnValue(uint32_t raw, uint32_t key)
     }
 
     double value = 0.0;
-    if (!RawToValue(dataType, raw, value))
+    if (!RawToValue(dataType, raw, value)) {
+        // A value the page cannot show is marked rather than left blank; the pass ends here.
+        if (row >= 0)
+            m_list.SetItemText(row, Col::ColValue, QStringLiteral("???"));
         return;
+    }
     QString formula;
     bool done = false;
     if (!m_sys.ConvertForDisplay(hwnd(), key, unit, &value, formula, done))

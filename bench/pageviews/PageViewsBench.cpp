@@ -1,0 +1,227 @@
+// Page views against the virtual drive over a pseudo-terminal paced at 115200 baud, through the
+// real link and serial library, on an offscreen display:
+// - TenPagesPolled: ten parameter pages open and polled for 10 s; the longest time the
+//   user-interface thread was kept from its event loop, repaints per second of the busiest view.
+// - PolledRows200: one page of 200 polled objects whose values keep changing, for 10 s; the
+//   exchanges per second beside those of the same page without a window (the link's own polling
+//   rate) and the wire limit (20 bytes of 10 bits per exchange), and the CPU time the
+//   user-interface thread spent per second and per value shown.
+#include "EditListCtrl.h"
+#include "GuiPageSupport.h"
+#include "PageViews.h"
+#include "ParamPageView.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QTimer>
+
+#include <atomic>
+#include <cstdio>
+#include <memory>
+#include <thread>
+#include <vector>
+
+namespace {
+
+constexpr int kBaud = 115200;
+constexpr int kRunMs = 10000;
+
+bool Filled(CParamPageView& view)
+{
+    const CPageListModel& rows = view.page().list();
+    if (view.page().readCursor() != 0)
+        return false;
+    for (int row = 0; row < rows.GetItemCount(); ++row) {
+        if (rows.GetItemText(row, CPageListModel::ColValue).isEmpty())
+            return false;
+    }
+    return true;
+}
+
+CParamPageView* OpenView(GuiPageTest::CDriveRig& rig, const char* className,
+                         std::vector<std::unique_ptr<QWidget>>& views)
+{
+    views.emplace_back(
+        CreateParamPageView(*rig.sys, *FindPageSpec(QLatin1String(className)), nullptr));
+    auto* view = static_cast<CParamPageView*>(views.back().get());
+    view->resize(PageViewSize(view));
+    view->show();
+    return view;
+}
+
+void RunEventLoop(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+void TenPagesPolled(benchmark::State& state)
+{
+    for (auto _ : state) {
+        GuiPageTest::CDriveRig rig(2, {}, kBaud);
+        if (!rig.ok()) {
+            state.SkipWithError(qPrintable(rig.error));
+            return;
+        }
+        SetListColumnsForScreen(*rig.sys);
+        const char* pages[] = {"CSpeedCircle",    "CCurrentCircle", "CPositCircle", "CMotorParam",
+                               "CDriverProterty", "CAnalogInput",   "CBaseOperate", "CDrvCfg",
+                               "CHomingMode",     "CTorqueMode"};
+        std::vector<std::unique_ptr<QWidget>> views;
+        std::vector<CParamPageView*> open;
+        for (const char* page : pages)
+            open.push_back(OpenView(rig, page, views));
+        if (!TestSupport::WaitFor(
+                [&] {
+                    for (CParamPageView* view : open) {
+                        if (!Filled(*view))
+                            return false;
+                    }
+                    return true;
+                },
+                120000)) {
+            state.SkipWithError("pages not filled");
+            return;
+        }
+        std::vector<int> repaints;
+        for (CParamPageView* view : open)
+            repaints.push_back(view->list()->coalescedRepaints());
+        const int requests = rig.drive.RequestCount();
+        GuiPageTest::CUiStallProbe probe;
+        const double cpu = GuiPageTest::ThreadCpuSeconds();
+        probe.Start();
+        RunEventLoop(kRunMs);
+        probe.Stop();
+        const double cpuUsed = GuiPageTest::ThreadCpuSeconds() - cpu;
+        int busiest = 0;
+        for (size_t i = 0; i < open.size(); ++i)
+            busiest = qMax(busiest, open[i]->list()->coalescedRepaints() - repaints[i]);
+        const double seconds = kRunMs / 1000.0;
+        state.counters["max_stall_ms"] = probe.MaxStallMs();
+        state.counters["repaints_per_s_busiest"] = busiest / seconds;
+        state.counters["exchanges_per_s"] = (rig.drive.RequestCount() - requests) / seconds;
+        state.counters["ui_cpu_ms_per_s"] = 1000.0 * cpuUsed / seconds;
+        std::printf("ten pages, %d s polled: longest UI stall %.1f ms (limit 50), busiest view "
+                    "%.1f repaints/s, %.0f exchanges/s, UI thread CPU %.1f ms/s\n",
+                    kRunMs / 1000, probe.MaxStallMs(), busiest / seconds,
+                    (rig.drive.RequestCount() - requests) / seconds, 1000.0 * cpuUsed / seconds);
+    }
+}
+
+// Keeps the drive's polled values moving, so that every polled answer changes a cell.
+class CValueMover
+{
+public:
+    CValueMover(CVirtualDrive& drive, int rows)
+        : m_thread([this, &drive, rows] {
+              uint32_t step = 0;
+              while (!m_stop.load()) {
+                  for (int n = 1; n <= rows; ++n)
+                      drive.SetValue(GuiPageTest::PolledKey(n), (step + uint32_t(n)) & 0x7FFF);
+                  ++step;
+                  std::this_thread::sleep_for(std::chrono::milliseconds(2));
+              }
+          })
+    {
+    }
+    ~CValueMover()
+    {
+        m_stop = true;
+        m_thread.join();
+    }
+
+private:
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
+};
+
+void PolledRows200(benchmark::State& state)
+{
+    constexpr int kRows = 200;
+    const auto prepare = [](TestSupport::TempInstall& install) {
+        GuiPageTest::WritePolledObjects(install, kRows, QStringLiteral("AnalogInput"));
+    };
+    for (auto _ : state) {
+        // The polling rate of the link itself: the same page without a window, on a drive and
+        // link of its own (the link never forgets a registration), for 5 s.
+        double bareRate = 0.0;
+        {
+            GuiPageTest::CDriveRig bareRig(2, prepare, kBaud);
+            if (!bareRig.ok()) {
+                state.SkipWithError(qPrintable(bareRig.error));
+                return;
+            }
+            CParamPage bare(*bareRig.sys, *FindPageSpec(QStringLiteral("CAnalogInput")));
+            bare.Create();
+            TestSupport::WaitFor([&] { return bare.readCursor() == 0; }, 120000);
+            CValueMover mover(bareRig.drive, kRows);
+            const int before = bareRig.drive.RequestCount();
+            RunEventLoop(kRunMs / 2);
+            bareRate = (bareRig.drive.RequestCount() - before) / (kRunMs / 2000.0);
+        }
+        GuiPageTest::CDriveRig rig(2, prepare, kBaud);
+        if (!rig.ok()) {
+            state.SkipWithError(qPrintable(rig.error));
+            return;
+        }
+        SetListColumnsForScreen(*rig.sys);
+        std::vector<std::unique_ptr<QWidget>> views;
+        CParamPageView* view = OpenView(rig, "CAnalogInput", views);
+        if (!TestSupport::WaitFor([&] { return Filled(*view); }, 120000)) {
+            state.SkipWithError("page not filled");
+            return;
+        }
+        int changes = 0;
+        QObject::connect(&view->page().list(), &QAbstractItemModel::dataChanged, view,
+                         [&changes] { ++changes; });
+        std::unique_ptr<CValueMover> mover = std::make_unique<CValueMover>(rig.drive, kRows);
+        const int requests = rig.drive.RequestCount();
+        const int repaints = view->list()->coalescedRepaints();
+        GuiPageTest::CUiStallProbe probe;
+        const double cpu = GuiPageTest::ThreadCpuSeconds();
+        probe.Start();
+        RunEventLoop(kRunMs);
+        probe.Stop();
+        const double cpuUsed = GuiPageTest::ThreadCpuSeconds() - cpu;
+        const int repainted = view->list()->coalescedRepaints() - repaints;
+        mover.reset();
+        const double seconds = kRunMs / 1000.0;
+        const double exchanges = (rig.drive.RequestCount() - requests) / seconds;
+        const double wireLimit = kBaud / (20.0 * 10.0);
+        state.counters["exchanges_per_s"] = exchanges;
+        state.counters["wire_limit_per_s"] = wireLimit;
+        state.counters["polling_rate_without_view"] = bareRate;
+        state.counters["cells_changed_per_s"] = changes / seconds;
+        state.counters["ui_cpu_ms_per_s"] = 1000.0 * cpuUsed / seconds;
+        state.counters["max_stall_ms"] = probe.MaxStallMs();
+        std::printf("200 polled rows at %d baud: %.0f exchanges/s with the view, %.0f without "
+                    "(the link's polling rate), %.0f on the wire; "
+                    "%.0f cells changed/s, each row refreshed every %.0f ms, UI thread CPU "
+                    "%.1f ms/s (%.1f us per value), longest UI stall %.1f ms, %d repaints/s\n",
+                    kBaud, exchanges, bareRate, wireLimit, changes / seconds,
+                    1000.0 * kRows / qMax(exchanges, 1.0), 1000.0 * cpuUsed / seconds,
+                    changes ? 1e6 * cpuUsed / changes : 0.0, probe.MaxStallMs(),
+                    int(repainted / seconds));
+    }
+}
+
+} // namespace
+
+BENCHMARK(TenPagesPolled)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(PolledRows200)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,92 @@
+#include "PageViews.h"
+
+#include "EditListCtrl.h"
+#include "ObjectPickerDialog.h"
+#include "ParamPageView.h"
+#include "app/SysData.h"
+#include "comm/MessageLayer.h"
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QPointer>
+#include <QScreen>
+#include <QTranslator>
+
+QWidget* CreateParamPageView(CSysData& sys, const CPageSpec& spec, QWidget* parent)
+{
+    return new CParamPageView(sys, spec, parent);
+}
+
+HWND PageViewWindow(const QWidget* view)
+{
+    auto* page = qobject_cast<const CParamPageView*>(view);
+    return page ? const_cast<CParamPageView*>(page)->page().hwnd() : kNoWindow;
+}
+
+bool SendPageControl(QWidget* view, int action)
+{
+    auto* page = qobject_cast<CParamPageView*>(view);
+    if (!page)
+        return false;
+    page->SendPageControl(action);
+    return true;
+}
+
+QSize PageViewSize(const QWidget* view)
+{
+    return view ? view->sizeHint() : QSize();
+}
+
+QString PageViewTitle(const QWidget* view)
+{
+    auto* page = qobject_cast<const CParamPageView*>(view);
+    return page ? page->title() : QString();
+}
+
+CParamPage* PageViewLogic(QWidget* view)
+{
+    auto* page = qobject_cast<CParamPageView*>(view);
+    return page ? &page->page() : nullptr;
+}
+
+void OpenObjectPicker(CSysData& sys, HWND requester, QWidget* parent)
+{
+    auto* dialog = new CObjectPickerDialog(sys.dictionary, parent);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowModality(Qt::WindowModal);
+    QObject::connect(dialog, &QDialog::accepted, dialog, [dialog, requester] {
+        // A requester that closed meanwhile is gone from the message layer: the send is dropped.
+        if (const uint32_t key = dialog->SelectedKey())
+            SendMessage(requester, WM_ADD_OBJECT, 0, key);
+    });
+    dialog->open();
+}
+
+void SetListColumnsForScreen(CSysData& sys, const QWidget* widget)
+{
+    const QScreen* screen =
+        widget && widget->screen() ? widget->screen() : QGuiApplication::primaryScreen();
+    // Column widths are given in pixels of the screen, as the density of its pixels says.
+    const int dpi =
+        screen ? qRound(screen->logicalDotsPerInchX() * screen->devicePixelRatio()) : 96;
+    sys.SetListColumns(dpi);
+}
+
+bool InstallPageViewTranslator(int language)
+{
+    static QPointer<QTranslator> installed;
+    if (installed) {
+        QCoreApplication::removeTranslator(installed);
+        delete installed;
+    }
+    if (language != 1)
+        return false;
+    auto* translator = new QTranslator(QCoreApplication::instance());
+    if (!translator->load(QStringLiteral(":/i18n/drivara_pageviews_zh_CN.qm"))) {
+        delete translator;
+        return false;
+    }
+    QCoreApplication::installTranslator(translator);
+    installed = translator;
+    return true;
+}

@@ -1,0 +1,199 @@
+#include "ParamPageView.h"
+
+#include "EditListCtrl.h"
+#include "ObjectPickerDialog.h"
+#include "PageViews.h"
+#include "base/Report.h"
+#include "app/SysData.h"
+
+#include <QColor>
+#include <QEvent>
+#include <QHeaderView>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QShortcut>
+#include <QVBoxLayout>
+
+namespace {
+using Col = CPageListModel::Column;
+
+// Read-only objects are drawn in forest green on every column.
+const QColor kReadOnlyColour(0x22, 0x8B, 0x22);
+constexpr int kMaxRowsShown = 18;
+constexpr int kMinRowsShown = 4;
+} // namespace
+
+CParamPageView::CParamPageView(CSysData& sys, const CPageSpec& spec, QWidget* parent)
+    : QWidget(parent), m_sys(sys), m_spec(spec),
+      m_page(std::make_unique<CParamPage>(
+          sys, spec, spec.variant == PageVariant::BusPanel ? sys.busPanelName : QString())),
+      m_list(new CEditListCtrl(this)), m_help(new QPlainTextEdit(this))
+{
+    setObjectName(spec.className);
+    m_list->setObjectName(QStringLiteral("pageList"));
+    m_help->setObjectName(QStringLiteral("helpPane"));
+    m_help->setReadOnly(true);
+    m_help->hide();
+    m_help->setMaximumHeight(fontMetrics().height() * 8);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(2);
+    layout->addWidget(m_list, 1);
+    layout->addWidget(m_help);
+
+    CPageListModel& model = m_page->list();
+    model.SetReadOnlyForeground(kReadOnlyColour);
+    model.SetFont(font());
+    m_list->setModel(&model);
+    m_list->SetOwnerWindow(m_page->hwnd());
+    m_list->valueValidator = [this](int row, const QString& text) {
+        return AcceptValue(row, text);
+    };
+    m_page->focusedSelectionHook = [this] { return TakeFocusedSelection(); };
+
+    if (m_spec.rightClickMenu) {
+        m_list->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(m_list, &QWidget::customContextMenuRequested, this,
+                &CParamPageView::ShowContextMenu);
+    }
+    // Help of the current row from the keyboard, on every page.
+    auto* help = new QShortcut(QKeySequence::HelpContents, this);
+    connect(help, &QShortcut::activated, this, [this] {
+        if (m_list->currentIndex().isValid())
+            m_list->selectRow(m_list->currentIndex().row());
+        CommandHelp();
+    });
+
+    m_page->Create();
+    setWindowTitle(title());
+}
+
+CParamPageView::~CParamPageView()
+{
+    // The page stops its polling; the table goes before the rows it shows.
+    if (m_page->active())
+        m_page->OnMessage(WM_PAGE_CONTROL, CParamPage::ActionClose, 0);
+    delete m_list;
+    m_list = nullptr;
+}
+
+QString CParamPageView::title() const
+{
+    if (m_spec.variant == PageVariant::BusPanel)
+        return BusPanelTitle(m_page->pageName(), m_sys.programLanguage);
+    return m_sys.programLanguage == 1 ? m_spec.title : m_spec.englishTitle;
+}
+
+void CParamPageView::SendPageControl(int action)
+{
+    SendMessage(m_page->hwnd(), WM_PAGE_CONTROL, uint32_t(action), 0);
+}
+
+QSize CParamPageView::sizeHint() const
+{
+    const int frame = 2 * m_list->frameWidth();
+    const int count = m_page->list().GetItemCount();
+    const int rows = qBound(kMinRowsShown, count, kMaxRowsShown);
+    // Room for the scroll bar only when the rows do not all fit.
+    const int scrollBar =
+        count > kMaxRowsShown ? m_list->verticalScrollBar()->sizeHint().width() : 0;
+    // Two pixels for the grid line that closes the last column.
+    const int width = m_list->VisibleColumnsWidth() + frame + scrollBar + 2;
+    const int height = m_list->HeaderHeight() + rows * m_list->RowHeight() + frame;
+    return {width, height};
+}
+
+void CParamPageView::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::FontChange)
+        m_page->list().SetFont(font());
+
+    QWidget::changeEvent(event);
+}
+
+bool CParamPageView::AcceptValue(int row, const QString& text)
+{
+    using Check = CParamPage::CValueCheck;
+    const Check check = m_page->CheckValueText(row, text);
+    QString message;
+    switch (check.verdict) {
+    case Check::Accepted:
+        return true;
+    case Check::NotANumber:
+        message = tr("\"%1\" is not a number.").arg(text);
+        break;
+    case Check::OutOfRange:
+        message = check.rawRange
+                      ? tr("%1 %2 is out of range: the drive value would lie outside %3 to %4.")
+                            .arg(text, m_page->list().GetItemText(row, Col::ColUnit), check.low,
+                                 check.high)
+                      : tr("%1 is out of range: %2 to %3.").arg(text, check.low, check.high);
+        break;
+    case Check::WrongLength:
+        message = tr("The text must have exactly %n character(s).", "", check.length);
+        break;
+    }
+    ReportMessage(message, MessageKind::Warning);
+    return false;
+}
+
+int CParamPageView::TakeFocusedSelection()
+{
+    const int row = m_list->FocusedSelectedRow();
+    m_list->clearSelection();
+    return row;
+}
+
+QMenu* CParamPageView::CreateContextMenu()
+{
+    const CPageMenuState state = PageMenuState(m_spec, !m_list->SelectedRows().isEmpty());
+    if (!state.shown)
+        return nullptr;
+    auto* menu = new QMenu(this);
+    menu->setObjectName(QStringLiteral("pageMenu"));
+    QAction* add = menu->addAction(tr("add"), this, &CParamPageView::CommandAdd);
+    QAction* del = menu->addAction(tr("del"), this, &CParamPageView::CommandDelete);
+    QAction* help = menu->addAction(tr("help"), this, &CParamPageView::CommandHelp);
+    add->setObjectName(QStringLiteral("add"));
+    del->setObjectName(QStringLiteral("del"));
+    help->setObjectName(QStringLiteral("help"));
+    add->setEnabled(state.addEnabled);
+    del->setEnabled(state.deleteEnabled);
+    help->setEnabled(state.helpEnabled);
+    return menu;
+}
+
+void CParamPageView::ShowContextMenu(const QPoint& position)
+{
+    QMenu* menu = CreateContextMenu();
+    if (!menu)
+        return;
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(m_list->viewport()->mapToGlobal(position));
+}
+
+void CParamPageView::CommandAdd()
+{
+    m_sys.browserRequesterWnd = m_page->hwnd();
+    OpenObjectPicker(m_sys, m_page->hwnd(), this);
+}
+
+void CParamPageView::CommandDelete()
+{
+    const QVector<int> rows = m_list->SelectedRows();
+    m_list->clearSelection();
+    m_page->CommandDelete(rows);
+}
+
+void CParamPageView::CommandHelp()
+{
+    const QString text = m_page->CommandHelp(TakeFocusedSelection());
+    if (text.isEmpty())
+        return;
+    QString shown = text;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    m_help->setPlainText(shown);
+    m_help->show();
+}

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "pages/PageTable.h"
+#include "pages/ParamPage.h"
+
+#include <QWidget>
+
+#include <memory>
+
+class CEditListCtrl;
+class CSysData;
+class QMenu;
+class QPlainTextEdit;
+
+// The window of one parameter page: the page logic of the page table entry, its list in an
+// editable table, the right-click menu where the page has one, and a help pane. Every page of
+// the table, bus panels included, is this one class driven by its table entry.
+class CParamPageView : public QWidget
+{
+    Q_OBJECT
+
+public:
+    CParamPageView(CSysData& sys, const CPageSpec& spec, QWidget* parent = nullptr);
+    ~CParamPageView() override;
+
+    CParamPage& page() { return *m_page; }
+    CEditListCtrl* list() const { return m_list; }
+    QPlainTextEdit* helpPane() const { return m_help; }
+    QString title() const;
+
+    // WM_PAGE_CONTROL to the page (0 called up, 1 closing, 2 connection back, 3 save, 4 restore).
+    void SendPageControl(int action);
+    QSize sizeHint() const override;
+
+    // The right-click menu for the current selection; null on pages without one.
+    QMenu* CreateContextMenu();
+    void CommandAdd();
+    void CommandDelete();
+    void CommandHelp();
+
+protected:
+    void changeEvent(QEvent* event) override;
+
+private:
+    bool AcceptValue(int row, const QString& text);
+    int TakeFocusedSelection();
+    void ShowContextMenu(const QPoint& position);
+
+    CSysData& m_sys;
+    CPageSpec m_spec;
+    std::unique_ptr<CParamPage> m_page;
+    CEditListCtrl* m_list;
+    QPlainTextEdit* m_help;
+};

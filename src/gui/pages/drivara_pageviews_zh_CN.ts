@@ -1,0 +1,72 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="zh_CN">
+<context>
+    <name>CObjectPickerDialog</name>
+    <message>
+        <source>Add object</source>
+        <translation>添加对象</translation>
+    </message>
+    <message>
+        <source>Index or name</source>
+        <translation>索引或名称</translation>
+    </message>
+    <message>
+        <source>Index</source>
+        <translation>索引</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>名称</translation>
+    </message>
+    <message>
+        <source>Type</source>
+        <translation>类型</translation>
+    </message>
+    <message>
+        <source>Access</source>
+        <translation>属性</translation>
+    </message>
+    <message>
+        <source>Add</source>
+        <translation>添加</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+</context>
+<context>
+    <name>CParamPageView</name>
+    <message>
+        <source>&quot;%1&quot; is not a number.</source>
+        <translation>“%1”不是数字。</translation>
+    </message>
+    <message>
+        <source>%1 %2 is out of range: the drive value would lie outside %3 to %4.</source>
+        <translation>%1 %2 超出范围：驱动器中的值将超出 %3 至 %4。</translation>
+    </message>
+    <message>
+        <source>%1 is out of range: %2 to %3.</source>
+        <translation>%1 超出范围：%2 至 %3。</translation>
+    </message>
+    <message numerus="yes">
+        <source>The text must have exactly %n character(s).</source>
+        <translation>
+            <numerusform>文本必须正好 %n 个字符。</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>add</source>
+        <translation>add</translation>
+    </message>
+    <message>
+        <source>del</source>
+        <translation>del</translation>
+    </message>
+    <message>
+        <source>help</source>
+        <translation>help</translation>
+    </message>
+</context>
+</TS>

@@ -1,0 +1,113 @@
+// Renders the page views shown in the documentation against the virtual drive:
+//   drivara_page_screenshots <output folder> <language 1|2> <dots per inch 96|144>
+// The density is the screen's (QT_FONT_DPI): at 144 Qt lays out at a device pixel ratio of 1.5,
+// and the list takes the column widths of a 144-dpi screen.
+#include "GuiPageSupport.h"
+#include "PageViews.h"
+#include "ParamPageView.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFont>
+#include <QLabel>
+#include <QPixmap>
+#include <QVBoxLayout>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+struct Shot
+{
+    const char* className;
+    const char* panel;
+    const char* file;
+};
+
+bool Filled(CParamPageView& view)
+{
+    const CPageListModel& rows = view.page().list();
+    if (view.page().readCursor() != 0)
+        return false;
+    for (int row = 0; row < rows.GetItemCount(); ++row) {
+        if (rows.GetItemText(row, CPageListModel::ColValue).isEmpty())
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 4) {
+        std::fprintf(stderr, "usage: %s <output folder> <language 1|2> <dpi 96|144>\n", argv[0]);
+        return 2;
+    }
+    const QString folder = QString::fromLocal8Bit(argv[1]);
+    const int language = std::atoi(argv[2]);
+    const int dpi = std::atoi(argv[3]);
+    if ((language != 1 && language != 2) || dpi < 48 || dpi > 480) {
+        std::fprintf(stderr, "language must be 1 or 2, dpi between 48 and 480\n");
+        return 2;
+    }
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("QT_FONT_DPI", QByteArray::number(dpi));
+    QApplication app(argc, argv);
+    if (language == 1)
+        QApplication::setFont(QFont(QStringLiteral("WenQuanYi Micro Hei"), 9));
+    InstallPageViewTranslator(language);
+
+    GuiPageTest::CDriveRig rig(language);
+    if (!rig.ok()) {
+        std::fprintf(stderr, "virtual drive: %s\n", qPrintable(rig.error));
+        return 1;
+    }
+    SetListColumnsForScreen(*rig.sys);
+    QDir().mkpath(folder);
+
+    const Shot shots[] = {{"CSpeedCircle", "", "VelocityLoop"},
+                          {"CMotorParam", "", "MotorConfig"},
+                          {"CDriverProterty", "", "DriverProperty"},
+                          {"CDrvPanelF002", "RPDO1", "RPDO1"}};
+    int failures = 0;
+    for (const Shot& shot : shots) {
+        rig.sys->busPanelName = QLatin1String(shot.panel);
+        // A caption above the page stands in for the child window's title bar.
+        QWidget frame;
+        auto* layout = new QVBoxLayout(&frame);
+        layout->setContentsMargins(6, 6, 6, 6);
+        auto* view = static_cast<CParamPageView*>(
+            CreateParamPageView(*rig.sys, *FindPageSpec(QLatin1String(shot.className)), &frame));
+        auto* caption = new QLabel(PageViewTitle(view), &frame);
+        QFont bold = caption->font();
+        bold.setBold(true);
+        caption->setFont(bold);
+        layout->addWidget(caption);
+        layout->addWidget(view);
+        view->setMinimumSize(PageViewSize(view));
+        frame.show();
+        if (!TestSupport::WaitFor([view] { return Filled(*view); }, 30000)) {
+            std::fprintf(stderr, "%s: values did not arrive\n", shot.file);
+            ++failures;
+            continue;
+        }
+        // Sized once the page is laid out in its final fonts, as the main window sizes it.
+        view->setMinimumSize(PageViewSize(view));
+        frame.adjustSize();
+        TestSupport::Pump(100); // the coalesced repaint
+        const QString path = QStringLiteral("%1/%2-%3-%4.png")
+                                 .arg(folder, QLatin1String(shot.file),
+                                      language == 1 ? QStringLiteral("zh") : QStringLiteral("en"))
+                                 .arg(dpi);
+        if (!frame.grab().save(path)) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+            ++failures;
+            continue;
+        }
+        std::printf("%s\n", qPrintable(path));
+    }
+    return failures == 0 ? 0 : 1;
+}
