@@ -267,13 +267,15 @@ CCliSession::Answer CCliSession::Await(uint32_t key, const std::function<void()>
     m_answered = false;
     m_answer = Answer();
     issue();
-    // Nothing pending and nothing answered: the link did not take the request.
-    if (!m_answered && !m_sys->link.HasPendingRequests()) {
+    // The answer, or a link with nothing left to do for it: then none will come (the request was
+    // not taken, or a conversion waits for a constant that the drive refused).
+    const bool done = WaitUntil(
+        [this] { return m_answered || !m_sys->link.HasPendingRequests(); }, exchangeTimeoutMs(), 5);
+    if (done && !m_answered) {
         m_waiting = false;
         answer.kind = Answer::NotQueued;
         return answer;
     }
-    bool done = WaitUntil([this] { return m_answered; }, exchangeTimeoutMs());
     // A refusal may be followed by the value the drive holds.
     if (done && m_answer.kind == Answer::Abort)
         WaitUntilLinkIdle();

@@ -5,6 +5,7 @@
 #include "app/IniFile.h"
 #include "app/Report.h"
 #include "app/SysData.h"
+#include "pages/FormulaText.h"
 #include "app/TextNumbers.h"
 
 #include <cmath>
@@ -266,7 +267,7 @@ QString CSysData::FormatValue(const QString& format, const QString& dataType,
     // An empty format shows decimal, as an empty unit is written as decimal.
     if (format == kDec || format.isEmpty() || formula == QLatin1String("N*1"))
         return FormatDecimal(n, dataType);
-    return QString::asprintf("%0.3f", value);
+    return ThreeDecimals(value);
 }
 
 uint8_t CSysData::WriteCommandForType(const QString& dataType)

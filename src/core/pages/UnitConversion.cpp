@@ -1,5 +1,6 @@
 #include "ConstantArrival.h"
 #include "app/SysData.h"
+#include "pages/FormulaText.h"
 #include "app/TextNumbers.h"
 
 #include <algorithm>
@@ -74,7 +75,7 @@ QString UnitValueText(double value, const QString& displayFormula)
 {
     if (displayFormula == QLatin1String("N*1"))
         return QString::number(static_cast<qint64>(value));
-    return QString::asprintf("%0.3f", value);
+    return ThreeDecimals(value);
 }
 } // namespace
 
