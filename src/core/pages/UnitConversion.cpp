@@ -175,6 +175,8 @@ CRawWrite CSysData::PrepareWrite(HWND window, uint32_t key, const QString& unit,
         }
         write.raw = static_cast<uint32_t>(static_cast<int64_t>(raw));
     }
+    // One bit pattern per value: signed types sign-extended, whichever unit it was typed in.
+    write.raw = static_cast<uint32_t>(width.value(write.raw));
     write.outcome = CRawWrite::Ready;
     return write;
 }
