@@ -25,7 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const int count = db.GetCount();
     Check(report.recordsRead == count);
     // Records read against the size: a file that is no whole number of records is named.
-    Check(report.endMarkAt >= 0 || report.leftoverBytes == bytes.size() % CSdoDatabase::kRecordSize);
+    Check(report.endMarkAt >= 0 ||
+          report.leftoverBytes == bytes.size() % CSdoDatabase::kRecordSize);
     Check(report.clean() || !report.Problems(QStringLiteral("f")).isEmpty());
     Check(qint64(count) * CSdoDatabase::kRecordSize <= bytes.size() + 3);
     CSdoRecord record;

@@ -45,8 +45,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     const QString type = QLatin1String(kTypes[data[0] % 8]);
     const QString unit = QLatin1String(kUnits[(data[0] / 8) % 9]);
-    const QString text =
-        QString::fromUtf8(reinterpret_cast<const char*>(data + 1), static_cast<qsizetype>(size - 1));
+    const QString text = QString::fromUtf8(reinterpret_cast<const char*>(data + 1),
+                                           static_cast<qsizetype>(size - 1));
 
     int64_t integer = 0;
     double number = 0.0;

@@ -269,8 +269,8 @@ CCliSession::Answer CCliSession::Await(uint32_t key, const std::function<void()>
     issue();
     // The answer, or a link with nothing left to do for it: then none will come (the request was
     // not taken, or a conversion waits for a constant that the drive refused).
-    const bool done = WaitUntil(
-        [this] { return m_answered || !m_sys->link.HasPendingRequests(); }, exchangeTimeoutMs(), 5);
+    const bool done = WaitUntil([this] { return m_answered || !m_sys->link.HasPendingRequests(); },
+                                exchangeTimeoutMs(), 5);
     if (done && !m_answered) {
         m_waiting = false;
         answer.kind = Answer::NotQueued;

@@ -137,8 +137,9 @@ int RunSet(CCliSession& session, const CliOptions& options)
     const CRawWrite write = sys.PrepareWrite(session.hwnd(), key, unit, record.dataType, text);
     if (write.outcome != CRawWrite::Ready) {
         Err() << KeyText(key) << ' ' << record.name << ": "
-              << (write.outcome == CRawWrite::Refused ? write.error
-                                                      : QStringLiteral("a unit constant is missing"))
+              << (write.outcome == CRawWrite::Refused
+                      ? write.error
+                      : QStringLiteral("a unit constant is missing"))
               << "; nothing was written\n";
         return write.outcome == CRawWrite::Refused ? ExitBadArguments : ExitAbort;
     }

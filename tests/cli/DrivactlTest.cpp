@@ -75,8 +75,8 @@ public:
         m_process.setWorkingDirectory(base);
         m_process.start(TestSupport::DistDir() + QStringLiteral("/drivara-sim"),
                         QStringList{QStringLiteral("--serial"),
-                                    QStringLiteral("--until-stdin-closes"), QStringLiteral("--link"),
-                                    base + QStringLiteral("/sim-link")} +
+                                    QStringLiteral("--until-stdin-closes"),
+                                    QStringLiteral("--link"), base + QStringLiteral("/sim-link")} +
                             extra);
         if (!m_process.waitForStarted())
             return;
@@ -116,13 +116,14 @@ TEST_F(DrivactlTest, AnswersAgainstTheVirtualDrive)
     {
         const char* args;
         int exitCode;
-        const char* out;    // a regular expression stdout must match; "" nothing asked
-        const char* err;    // a text stderr must hold; "" none asked
+        const char* out;      // a regular expression stdout must match; "" nothing asked
+        const char* err;      // a text stderr must hold; "" none asked
         const char* readBack; // "KEY value": the raw value the drive holds afterwards
     } cases[] = {
         // Reads: values, and refusals with their abort code and text.
         {"read 604100 6041:00", 0, "^604100 Statusword = 567 \\(0x0237\\)\n604100 ", "", ""},
-        {"read 604100 2FFF00", 1, "2FFF00 .* = abort 0x06010001 Attempt to read a write only", "", ""},
+        {"read 604100 2FFF00", 1, "2FFF00 .* = abort 0x06010001 Attempt to read a write only", "",
+         ""},
         {"upload 100800", 0, "^100800 .* = \"VELMOR ECD-2000A\"\n$", "", ""},
         {"watch 604100 --count 2", 0, "604100 .*\n604100 ", "", ""},
         // Raw writes: decimal or 0x, no octal, within the type; refusals say so.
@@ -130,8 +131,8 @@ TEST_F(DrivactlTest, AnswersAgainstTheVirtualDrive)
         {"write 607A00 0x20", 0, "= 32 ", "", "607A00 32"},
         {"write 607A00 3000000000", 3, "^$", "from -2147483648 to 2147483647", "607A00 32"},
         {"write 607A00 12abc", 3, "^$", "nothing was written", "607A00 32"},
-        {"write 604100 5", 1, "567", "", "604100 567"},   // read-only: refused
-        {"write 2FF001 7", 1, "", "", "2FF001 0"},         // a value the drive refuses
+        {"write 604100 5", 1, "567", "", "604100 567"}, // read-only: refused
+        {"write 2FF001 7", 1, "", "", "2FF001 0"},      // a value the drive refuses
         {"write 3FFF00 5", 3, "^$", "--type", ""},
         {"write 3FFF00 5 --type u16", 1, "abort 0x06020000", "", ""},
         {"write 60FF00 5 --type u64", 3, "^$", "--type takes", ""},
@@ -147,7 +148,9 @@ TEST_F(DrivactlTest, AnswersAgainstTheVirtualDrive)
         {"set 60FF00 100 --unit v", 3, "^$", "it can be written in rpm, inc/s", "60FF00 3276800"},
         {"set 60FF00 100 --unit furlong", 3, "^$", "unit furlong cannot be written",
          "60FF00 3276800"},
-        {"set 22000F AB\xE2\x82\xAC" "D --unit ASCII", 3, "^$", "one byte each", "22000F 808865110"},
+        {"set 22000F AB\xE2\x82\xAC"
+         "D --unit ASCII",
+         3, "^$", "one byte each", "22000F 808865110"},
         {"set 22000F ABCD --unit ASCII", 0, "= ABCD ASCII", "", "22000F 1145258561"},
         {"set 604100 1", 3, "^$", "read-only", "604100 567"},
         // Units: each once, marked when a value can be written in it.
@@ -158,7 +161,8 @@ TEST_F(DrivactlTest, AnswersAgainstTheVirtualDrive)
         {"page MotorConfig --watch", 0, "^MotorConfig\n1 ", "MotorConfig has no live rows", ""},
         {"page RPDO1 --tsv", 0, "^RPDO1\n0\\*?\t", "", ""},
         // Arguments that are no good never reach the drive.
-        {"--count 0 watch 604100", 3, "^$", "--count takes a whole number from 1 to 1000000000", ""},
+        {"--count 0 watch 604100", 3, "^$", "--count takes a whole number from 1 to 1000000000",
+         ""},
         {"--count 500000000000 watch 604100", 3, "^$", "--count", ""},
         {"--node 128 read 604100", 3, "^$", "--node takes", ""},
         {"--timeout 5 read 604100", 3, "^$", "--timeout takes", ""},
@@ -173,8 +177,7 @@ TEST_F(DrivactlTest, AnswersAgainstTheVirtualDrive)
             args = QStringList{QStringLiteral("--serial"), sim.port} + args;
         const CliRun run = Drivactl(install.base(), args);
         EXPECT_EQ(run.exitCode, c.exitCode) << Show(run);
-        EXPECT_TRUE(run.out.contains(QRegularExpression(QString::fromUtf8(c.out))))
-            << Show(run);
+        EXPECT_TRUE(run.out.contains(QRegularExpression(QString::fromUtf8(c.out)))) << Show(run);
         EXPECT_TRUE(run.err.contains(QString::fromUtf8(c.err))) << Show(run);
         if (c.exitCode == 0 && !c.err[0]) {
             EXPECT_TRUE(run.err.isEmpty()) << Show(run);
@@ -182,8 +185,8 @@ TEST_F(DrivactlTest, AnswersAgainstTheVirtualDrive)
         if (!c.readBack[0])
             continue;
         const QStringList readBack = QString::fromUtf8(c.readBack).split(QLatin1Char(' '));
-        const CliRun read = Drivactl(
-            install.base(), {QStringLiteral("--serial"), sim.port, QStringLiteral("read"), readBack[0]});
+        const CliRun read = Drivactl(install.base(), {QStringLiteral("--serial"), sim.port,
+                                                      QStringLiteral("read"), readBack[0]});
         EXPECT_TRUE(read.out.contains(QStringLiteral(" = %1 (").arg(readBack[1]))) << Show(read);
     }
 }
@@ -217,26 +220,52 @@ TEST_F(DrivactlTest, DataProblemsExitWithFour)
         QStringList env;
         const char* err;
     } cases[] = {
-        {"truncated dictionary", database([](const QByteArray& b) { return b.left(b.size() - 100); }),
-         {"dict"}, {}, "truncated or misaligned"},
-        {"misaligned dictionary", database([](const QByteArray& b) { return "x" + b; }), {"dict"},
-         {}, "misaligned"},
-        {"duplicate key", database([](const QByteArray& b) { return b + b.left(4514); }),
-         {"dict"}, {}, "defined more than once"},
-        {"no dictionary", file("data/velmor.dat", QByteArray()), {"dict"}, {},
+        {"truncated dictionary",
+         database([](const QByteArray& b) { return b.left(b.size() - 100); }),
+         {"dict"},
+         {},
+         "truncated or misaligned"},
+        {"misaligned dictionary",
+         database([](const QByteArray& b) { return "x" + b; }),
+         {"dict"},
+         {},
+         "misaligned"},
+        {"duplicate key",
+         database([](const QByteArray& b) { return b + b.left(4514); }),
+         {"dict"},
+         {},
+         "defined more than once"},
+        {"no dictionary",
+         file("data/velmor.dat", QByteArray()),
+         {"dict"},
+         {},
          "Couldn't load DB file!!"},
-        {"no sys.ini", file("sys/sys.ini", QByteArray()), {"--sim", "read", "604100"}, {},
+        {"no sys.ini",
+         file("sys/sys.ini", QByteArray()),
+         {"--sim", "read", "604100"},
+         {},
          "sys.ini is missing"},
         {"no base folder", {}, {"--base", "no/such/folder", "dict"}, {}, "does not exist"},
-        {"no language on a Chinese system", file("sys/sys.ini", "[sys]\ncomm=2\n"), {"dict"},
-         {"LC_ALL=zh_CN.UTF-8", "LANG=zh_CN.UTF-8"}, "names no language"},
-        {"bad timeout", file("sys/sys.ini", "[sys]\nlang=2\n[com]\ntimeout=5\n"),
-         {"--sim", "read", "604100"}, {}, "timeout=5"},
+        {"no language on a Chinese system",
+         file("sys/sys.ini", "[sys]\ncomm=2\n"),
+         {"dict"},
+         {"LC_ALL=zh_CN.UTF-8", "LANG=zh_CN.UTF-8"},
+         "names no language"},
+        {"bad timeout",
+         file("sys/sys.ini", "[sys]\nlang=2\n[com]\ntimeout=5\n"),
+         {"--sim", "read", "604100"},
+         {},
+         "timeout=5"},
         {"page key not in the dictionary",
          file("sys/VelocityLoop.ini", "[VelocityLoop]\nnum=2\n1=222001\n2=ABCD00\n"),
-         {"--sim", "page", "VelocityLoop"}, {}, "ABCD00"},
-        {"no page file", file("sys/VelocityLoop.ini", QByteArray()),
-         {"--sim", "page", "VelocityLoop"}, {}, "VelocityLoop.ini is missing"},
+         {"--sim", "page", "VelocityLoop"},
+         {},
+         "ABCD00"},
+        {"no page file",
+         file("sys/VelocityLoop.ini", QByteArray()),
+         {"--sim", "page", "VelocityLoop"},
+         {},
+         "VelocityLoop.ini is missing"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -250,22 +279,22 @@ TEST_F(DrivactlTest, DataProblemsExitWithFour)
 
     // Settled languages load at once on any system; 3 elsewhere is English.
     for (const char* lang : {"1", "2", "3"}) {
-        install.writeFile(QStringLiteral("sys/sys.ini"),
-                          QByteArray("[sys]\nlang=") + lang + "\n");
-        const CliRun english = Drivactl(install.base(), {QStringLiteral("dict"),
-                                                         QStringLiteral("--find"),
-                                                         QStringLiteral("statusword")},
-                                        {QStringLiteral("LC_ALL=C"), QStringLiteral("LANG=C")});
+        install.writeFile(QStringLiteral("sys/sys.ini"), QByteArray("[sys]\nlang=") + lang + "\n");
+        const CliRun english = Drivactl(
+            install.base(),
+            {QStringLiteral("dict"), QStringLiteral("--find"), QStringLiteral("statusword")},
+            {QStringLiteral("LC_ALL=C"), QStringLiteral("LANG=C")});
         EXPECT_EQ(english.exitCode, 0) << lang << Show(english);
         EXPECT_TRUE(english.out.startsWith(QStringLiteral("6041:00\tStatusword\t"))) << lang;
     }
-    const CliRun chinese = Drivactl(install.base(), {QStringLiteral("dict")},
-                                    {QStringLiteral("LC_ALL=zh_CN.UTF-8")});
+    const CliRun chinese =
+        Drivactl(install.base(), {QStringLiteral("dict")}, {QStringLiteral("LC_ALL=zh_CN.UTF-8")});
     install.writeFile(QStringLiteral("sys/sys.ini"), "[sys]\nlang=1\n");
-    const CliRun chineseNames = Drivactl(install.base(), {QStringLiteral("dict")},
-                                         {QStringLiteral("LC_ALL=zh_CN.UTF-8")});
+    const CliRun chineseNames =
+        Drivactl(install.base(), {QStringLiteral("dict")}, {QStringLiteral("LC_ALL=zh_CN.UTF-8")});
     EXPECT_EQ(chinese.exitCode, 0) << Show(chinese);
-    EXPECT_TRUE(chineseNames.out.contains(QStringLiteral("6041:00\t状态字\t"))) << Show(chineseNames);
+    EXPECT_TRUE(chineseNames.out.contains(QStringLiteral("6041:00\t状态字\t")))
+        << Show(chineseNames);
 }
 
 // A drive that refuses a constant of a unit formula: the rows in that unit cannot be shown,
@@ -291,8 +320,8 @@ TEST_F(DrivactlTest, RefusedUnitConstantIsNamed)
     EXPECT_EQ(page.exitCode, 1) << Show(page);
     EXPECT_TRUE(page.out.contains(QStringLiteral("Target velocity\t\trpm\n"))) << Show(page);
     EXPECT_TRUE(page.err.contains(QStringLiteral("(60FF00): no value"))) << Show(page);
-    EXPECT_TRUE(page.err.contains(QStringLiteral(
-        "the drive refused 22000C, a constant of unit rpm: abort 0x06010001")))
+    EXPECT_TRUE(page.err.contains(
+        QStringLiteral("the drive refused 22000C, a constant of unit rpm: abort 0x06010001")))
         << Show(page);
 
     const CliRun info = run("info --count 1");
@@ -302,7 +331,7 @@ TEST_F(DrivactlTest, RefusedUnitConstantIsNamed)
     const CliRun set = run("set 60FF00 10");
     EXPECT_EQ(set.exitCode, 1) << Show(set);
     EXPECT_TRUE(set.err.contains(QStringLiteral("nothing was written"))) << Show(set);
-    EXPECT_TRUE(run("read 60FF00").out.contains(QStringLiteral("= 0 ("))) ;
+    EXPECT_TRUE(run("read 60FF00").out.contains(QStringLiteral("= 0 (")));
 }
 
 TEST_F(DrivactlTest, HelpAndVersion)
@@ -316,8 +345,8 @@ TEST_F(DrivactlTest, HelpAndVersion)
         const CliRun help =
             Drivactl(install.base(), {QLatin1String(command), QStringLiteral("--help")});
         EXPECT_EQ(help.exitCode, 0) << command;
-        EXPECT_TRUE(help.out.startsWith(QStringLiteral("usage: drivactl [connection] %1")
-                                            .arg(QLatin1String(command))))
+        EXPECT_TRUE(help.out.startsWith(
+            QStringLiteral("usage: drivactl [connection] %1").arg(QLatin1String(command))))
             << Show(help);
         EXPECT_TRUE(help.out.contains(QStringLiteral("4 local data problem"))) << command;
     }
@@ -333,9 +362,9 @@ TEST_F(DrivactlTest, EveryShippedPageShowsEveryRowWithValueAndUnit)
         if (CIniDocument(file.filePath()).Get(page, QStringLiteral("num"), QString(), 32).isEmpty())
             continue;
         ++pages;
-        const CliRun run = Drivactl(install.base(), {QStringLiteral("--sim"),
-                                                     QStringLiteral("page"), page,
-                                                     QStringLiteral("--tsv")});
+        const CliRun run =
+            Drivactl(install.base(), {QStringLiteral("--sim"), QStringLiteral("page"), page,
+                                      QStringLiteral("--tsv")});
         ASSERT_EQ(run.exitCode, 0) << page.toStdString() << '\n' << Show(run);
         const QStringList lines = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         ASSERT_GE(lines.size(), 2) << page.toStdString();
@@ -385,15 +414,16 @@ TEST_F(DrivactlTest, SameCommandsOverVirtualCan)
         close(probe);
     }
     const QString bus = QStringLiteral("virtualcan:tcp://127.0.0.1:%1/can0").arg(port);
-    const CliRun read = Drivactl(install.base(), {QStringLiteral("--sim"), QStringLiteral("--can"),
-                                                  bus, QStringLiteral("read"),
-                                                  QStringLiteral("604100"), QStringLiteral("2FFF00")});
+    const CliRun read =
+        Drivactl(install.base(),
+                 {QStringLiteral("--sim"), QStringLiteral("--can"), bus, QStringLiteral("read"),
+                  QStringLiteral("604100"), QStringLiteral("2FFF00")});
     EXPECT_EQ(read.exitCode, 1) << Show(read);
     EXPECT_TRUE(read.out.contains(QStringLiteral("604100 "))) << Show(read);
     EXPECT_TRUE(read.out.contains(QStringLiteral("abort 0x06010001")));
-    const CliRun upload = Drivactl(install.base(), {QStringLiteral("--sim"), QStringLiteral("--can"),
-                                                    bus, QStringLiteral("upload"),
-                                                    QStringLiteral("100800")});
+    const CliRun upload =
+        Drivactl(install.base(), {QStringLiteral("--sim"), QStringLiteral("--can"), bus,
+                                  QStringLiteral("upload"), QStringLiteral("100800")});
     EXPECT_EQ(upload.exitCode, 0) << Show(upload);
     EXPECT_TRUE(upload.out.contains(QStringLiteral("\"VELMOR ECD-2000A\"")));
 }

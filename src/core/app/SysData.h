@@ -83,8 +83,8 @@ public:
     // the raw value to write: checked against the object's type after the unit's conversion,
     // rounded to the nearest raw step. A conversion that waits for a formula constant parks the
     // write (the constant's arrival completes it, with the same check).
-    CRawWrite PrepareWrite(HWND window, uint32_t key, const QString& unit,
-                           const QString& dataType, const QString& text);
+    CRawWrite PrepareWrite(HWND window, uint32_t key, const QString& unit, const QString& dataType,
+                           const QString& text);
 
     // List column titles and widths (name, data, unit, and two more), screen dots per inch.
     QString titleName, titleData, titleUnit;

@@ -5,8 +5,8 @@
 #include "app/IniFile.h"
 #include "app/Report.h"
 #include "app/SysData.h"
-#include "pages/FormulaText.h"
 #include "app/TextNumbers.h"
+#include "pages/FormulaText.h"
 
 #include <cmath>
 

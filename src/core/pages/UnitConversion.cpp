@@ -1,7 +1,7 @@
 #include "ConstantArrival.h"
 #include "app/SysData.h"
-#include "pages/FormulaText.h"
 #include "app/TextNumbers.h"
+#include "pages/FormulaText.h"
 
 #include <algorithm>
 #include <cmath>
@@ -107,9 +107,10 @@ CRawWrite CSysData::PrepareWrite(HWND window, uint32_t key, const QString& unit,
     } else if (unit.isEmpty() || unit == QLatin1String("DEC")) {
         int64_t value = 0;
         if (!ParseTypedInteger(text, value) || !width.fits(value)) {
-            write.error = QStringLiteral("%1 is not a whole number from %2 (decimal, or hexadecimal "
-                                         "with 0x)")
-                              .arg(Quoted(text), width.rangeText());
+            write.error =
+                QStringLiteral("%1 is not a whole number from %2 (decimal, or hexadecimal "
+                               "with 0x)")
+                    .arg(Quoted(text), width.rangeText());
             return write;
         }
         write.raw = static_cast<uint32_t>(value);
