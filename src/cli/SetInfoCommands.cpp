@@ -114,6 +114,8 @@ int RunSet(CCliSession& session, const CliOptions& options)
         return ExitBadArguments;
     }
 
+    // A polled answer for the object must not pass for the answer to the write.
+    sys.pollingEnabled = 0;
     // The row is built exactly as a page builds it; its first read comes back at once.
     CPageListModel list;
     sys.InitParamList(list);
