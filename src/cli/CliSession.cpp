@@ -225,7 +225,11 @@ void CCliSession::OnMessage(unsigned message, uint32_t wParam, uint32_t lParam)
         m_answer = {Answer::Abort, wParam};
         break;
     default:
-        return;
+        // Any other outcome the link reports for the object is an exchange that failed.
+        if (message < WM_USER)
+            return;
+        m_answer = {Answer::CommFailed, wParam};
+        break;
     }
     m_answered = true;
     m_anyAnswer = true;
