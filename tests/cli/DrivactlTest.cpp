@@ -160,7 +160,8 @@ TEST_F(DrivactlTest, AnswersAgainstTheVirtualDrive)
         {"page CDrvPanelF002", 3, "^$", "unknown page", ""},
         {"page MotorConfig --watch", 0, "^MotorConfig\n1 ", "MotorConfig has no live rows", ""},
         {"page RPDO1 --tsv", 0, "^RPDO1\n0\\*?\t", "", ""},
-        {"page BasicOperate --tsv --watch --count 3", 0, "\n[^\t\n]+ = [^\n]+\n[^\t\n]+ = [^\n]+\n[^\t\n]+ = ", "", ""},
+        {"page BasicOperate --tsv --watch --count 3", 0,
+         "\n[^\t\n]+ = [^\n]+\n[^\t\n]+ = [^\n]+\n[^\t\n]+ = ", "", ""},
         // Whole-drive commands: dump meets the write-only objects, info answers in full.
         {"dump", 1, "^100000 .*\n(.*\n){300,}", "", ""},
         {"info --count 1", 0, "Drive state +Operation enabled\n", "", ""},

@@ -121,8 +121,16 @@ TEST_F(Dictionary, KeepsEveryFieldWithTheTextsOfTheLanguage)
             EXPECT_TRUE(Same(r, Expected(n, language == 1))) << r.name.toStdString();
         }
     }
-    // Without a loading thread there is nothing to wait for.
-    EXPECT_TRUE(CSdoDatabase().WaitUntilLoaded(0));
+    // Misses leave the output alone.
+    CSdoDatabase db;
+    ASSERT_TRUE(Load(db, Records(2)));
+    CSdoRecord r;
+    r.name = QStringLiteral("untouched");
+    EXPECT_FALSE(db.Lookup(0x604100, r));
+    EXPECT_FALSE(db.GetAt(-1, r));
+    EXPECT_FALSE(db.GetAt(db.GetCount(), r));
+    EXPECT_FALSE(db.GetAt(INT32_MIN, r));
+    EXPECT_EQ(r.name, QStringLiteral("untouched"));
 }
 
 // A damaged file keeps what can be read and is named: records read against the file's size
@@ -236,9 +244,16 @@ TEST_F(Dictionary, DamagedFilesAreReadAsFarAsTheyGoAndNamed)
                 << messages.front().toStdString();
         }
         CSdoRecord r;
-        for (int n = 0; n < std::min(c.count, 1); ++n) {
-            ASSERT_TRUE(db.GetAt(n, r));
+        if (c.count > 0) {
+            ASSERT_TRUE(db.GetAt(0, r));
             EXPECT_EQ(r.name, QStringLiteral("Object 0"));
+        }
+        // Every record of a key stays reachable by position; a lookup finds the first.
+        for (const uint32_t key : c.duplicates) {
+            ASSERT_TRUE(db.Lookup(key, r));
+            EXPECT_EQ(r.name, QStringLiteral("Object 1"));
+            ASSERT_TRUE(db.GetAt(c.count - 1, r));
+            EXPECT_EQ(r.name, QStringLiteral("again"));
         }
     }
 }
@@ -303,32 +318,6 @@ TEST_F(Dictionary, TextsWithoutNulOrWithInvalidUtf8)
     EXPECT_FALSE(r.help.isEmpty());
     EXPECT_TRUE(r.unitText.startsWith(QString(254, QLatin1Char('x'))));
     EXPECT_FALSE(r.unitText.contains(QStringLiteral("中")));
-}
-
-TEST_F(Dictionary, FirstRecordOfAKeyWinsAndPositionsReachAll)
-{
-    DatabaseRecordFields first = Numbered(5);
-    first.nameEnglish = "first";
-    DatabaseRecordFields second = Numbered(5);
-    second.nameEnglish = "second";
-    CSdoDatabase db;
-    ASSERT_TRUE(Load(db, BuildDatabaseRecord(first) + Records(2) + BuildDatabaseRecord(second)));
-    ASSERT_EQ(db.GetCount(), 4);
-
-    CSdoRecord r;
-    ASSERT_TRUE(db.Lookup(0x200005, r));
-    EXPECT_EQ(r.name, QStringLiteral("first"));
-    ASSERT_TRUE(db.GetAt(3, r));
-    EXPECT_EQ(r.name, QStringLiteral("second"));
-    EXPECT_EQ(r.key, 0x200005u);
-
-    // Misses leave the output alone.
-    r.name = QStringLiteral("untouched");
-    EXPECT_FALSE(db.Lookup(0x604100, r));
-    EXPECT_FALSE(db.GetAt(-1, r));
-    EXPECT_FALSE(db.GetAt(db.GetCount(), r));
-    EXPECT_FALSE(db.GetAt(INT32_MIN, r));
-    EXPECT_EQ(r.name, QStringLiteral("untouched"));
 }
 
 TEST_F(Dictionary, MissingFileIsReportedAndLeavesItEmpty)
