@@ -19,10 +19,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const uint8_t language = data[0] % 4;
     const QByteArray bytes(reinterpret_cast<const char*>(data + 1), qsizetype(size - 1));
     CSdoDatabase db;
-    db.LoadBytes(bytes, language);
+    const CDatabaseLoadReport report = db.LoadBytes(bytes, language);
 
     // A kept record used every field, so at most its last three bytes may be missing.
     const int count = db.GetCount();
+    Check(report.recordsRead == count);
+    // Records read against the size: a file that is no whole number of records is named.
+    Check(report.endMarkAt >= 0 ||
+          report.leftoverBytes == bytes.size() % CSdoDatabase::kRecordSize);
+    Check(report.clean() || !report.Problems(QStringLiteral("f")).isEmpty());
     Check(qint64(count) * CSdoDatabase::kRecordSize <= bytes.size() + 3);
     CSdoRecord record;
     for (int i = 0; i < count; ++i) {

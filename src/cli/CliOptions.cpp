@@ -20,28 +20,46 @@ struct CommandSpec
 const QVector<CommandSpec>& CommandSpecs()
 {
     static const QVector<CommandSpec> specs = {
-        {"dict", "", "list the object dictionary (or the objects whose name contains --find)",
-         {QStringLiteral("find")}, false},
-        {"units", "KEY", "the units of an object; * marks those a value can be written in", {},
+        {"dict",
+         "",
+         "list the object dictionary (or the objects whose name contains --find)",
+         {QStringLiteral("find")},
+         false},
+        {"units",
+         "KEY",
+         "the units of an object; * marks those a value can be written in",
+         {},
          false},
         {"read", "KEY...", "read objects: raw value, or the abort code and its text", {}, true},
-        {"write", "KEY VALUE",
+        {"write",
+         "KEY VALUE",
          "write a raw value (decimal or 0x hex) that fits the object's type; --type for an object "
          "the dictionary lacks",
-         {QStringLiteral("type")}, true},
+         {QStringLiteral("type")},
+         true},
         {"upload", "KEY", "segmented read of a text object", {}, true},
-        {"watch", "KEY...", "poll objects and print each value --count times (default 10)",
-         {QStringLiteral("count")}, true},
+        {"watch",
+         "KEY...",
+         "poll objects and print each value --count times (default 10)",
+         {QStringLiteral("count")},
+         true},
         {"dump", "", "read every dictionary object once", {}, true},
-        {"page", "NAME",
+        {"page",
+         "NAME",
          "a parameter page as an engineer sees it; --watch prints changes of its live rows",
-         {QStringLiteral("watch"), QStringLiteral("count"), QStringLiteral("tsv")}, true},
-        {"set", "KEY TEXT",
+         {QStringLiteral("watch"), QStringLiteral("count"), QStringLiteral("tsv")},
+         true},
+        {"set",
+         "KEY TEXT",
          "write a value in a unit (--unit, default the row's unit) through the page row logic, "
          "then read it back",
-         {QStringLiteral("unit")}, true},
-        {"info", "", "the drive's identity and --count rounds of live values (default 3)",
-         {QStringLiteral("count")}, true},
+         {QStringLiteral("unit")},
+         true},
+        {"info",
+         "",
+         "the drive's identity and --count rounds of live values (default 3)",
+         {QStringLiteral("count")},
+         true},
     };
     return specs;
 }
@@ -112,7 +130,7 @@ QString CommandHelp(const CommandSpec& spec)
 bool NumberOption(const QCommandLineParser& parser, const QString& name, int64_t min, int64_t max,
                   int64_t& out, QString& error)
 {
-    const QString text = parser.value(name);
+    const QString text = parser.value(name).remove(QChar(0x1));
     if (!ParseTypedInteger(text, out) || out < min || out > max) {
         error = QStringLiteral("--%1 takes a whole number from %2 to %3, not \"%4\"")
                     .arg(name)
@@ -161,6 +179,29 @@ bool ParseObjectKey(const QString& text, uint32_t& key)
     return true;
 }
 
+namespace {
+// A negative number ("-1500", "-.5") is an argument, not an option: it is masked for the parser
+// and unmasked after.
+const QChar kNegativeMark(0x1);
+
+QStringList MaskNegativeNumbers(const QStringList& arguments)
+{
+    static const QRegularExpression negative(QStringLiteral("^-\\.?[0-9]"));
+    QStringList masked = arguments;
+    for (int i = 1; i < masked.size(); ++i)
+        if (negative.match(masked[i]).hasMatch())
+            masked[i].prepend(kNegativeMark);
+    return masked;
+}
+
+QStringList Unmasked(QStringList texts)
+{
+    for (QString& text : texts)
+        text.remove(kNegativeMark);
+    return texts;
+}
+} // namespace
+
 CliRequest ParseCliOptions(const QStringList& arguments, CliOptions& options, QString& output)
 {
     QCommandLineParser parser;
@@ -205,11 +246,11 @@ CliRequest ParseCliOptions(const QStringList& arguments, CliOptions& options, QS
     });
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("The command to run."));
 
-    if (!parser.parse(arguments)) {
+    if (!parser.parse(MaskNegativeNumbers(arguments))) {
         output = parser.errorText() + QStringLiteral("\n(drivactl --help lists the options)\n");
         return CliRequest::Error;
     }
-    const QStringList positional = parser.positionalArguments();
+    const QStringList positional = Unmasked(parser.positionalArguments());
     options.command = positional.value(0);
     options.args = positional.mid(1);
     const CommandSpec* spec = FindCommand(options.command);

@@ -204,8 +204,8 @@ void CCliSession::OnMessage(unsigned message, uint32_t wParam, uint32_t lParam)
         m_mainFrame->DriveAnswered();
     if (onMessage)
         onMessage(message, wParam, lParam);
-    // The first outcome answers: a refused write's read-back value that follows is not it.
-    if (!m_waiting || m_answered || lParam != m_waitKey)
+    // The first outcome answers; a refused write's read-back value that follows is only noted.
+    if (!m_waiting || lParam != m_waitKey)
         return;
     if (m_answered) {
         // After a refused write the link reads the object back: the value the drive holds.
@@ -226,7 +226,11 @@ void CCliSession::OnMessage(unsigned message, uint32_t wParam, uint32_t lParam)
         m_answer = {Answer::Abort, wParam};
         break;
     default:
-        return;
+        // Any other outcome the link reports for the object is an exchange that failed.
+        if (message < WM_USER)
+            return;
+        m_answer = {Answer::CommFailed, wParam};
+        break;
     }
     m_answered = true;
     m_anyAnswer = true;
@@ -268,13 +272,15 @@ CCliSession::Answer CCliSession::Await(uint32_t key, const std::function<void()>
     m_answered = false;
     m_answer = Answer();
     issue();
-    // Nothing pending and nothing answered: the link did not take the request.
-    if (!m_answered && !m_sys->link.HasPendingRequests()) {
+    // The answer, or a link with nothing left to do for it: then none will come (the request was
+    // not taken, or a conversion waits for a constant that the drive refused).
+    const bool done = WaitUntil([this] { return m_answered || !m_sys->link.HasPendingRequests(); },
+                                exchangeTimeoutMs(), 5);
+    if (done && !m_answered) {
         m_waiting = false;
         answer.kind = Answer::NotQueued;
         return answer;
     }
-    bool done = WaitUntil([this] { return m_answered; }, exchangeTimeoutMs());
     // A refusal may be followed by the value the drive holds.
     if (done && m_answer.kind == Answer::Abort)
         WaitUntilLinkIdle();

@@ -70,9 +70,8 @@ bool ExplainBlankRow(CCliSession& session, uint32_t key, const QString& unit)
                 continue;
             const CCliSession::Answer answer = session.Exchange(SdoFrame::kRead, constant, 0);
             if (answer.kind == CCliSession::Answer::Abort)
-                Err() << "  the drive refused " << KeyText(constant)
-                      << ", a constant of unit " << unit << ": " << AbortText(answer.value)
-                      << '\n';
+                Err() << "  the drive refused " << KeyText(constant) << ", a constant of unit "
+                      << unit << ": " << AbortText(answer.value) << '\n';
             else if (answer.kind != CCliSession::Answer::Value)
                 return false;
         }
@@ -195,8 +194,8 @@ int RunPage(CCliSession& session, const CliOptions& options)
         live = live || list.GetItemText(r, Col::ColAttribute).contains(QLatin1Char('L'));
         if (value == QLatin1String("????")) {
             result = std::max(result, int(ExitAbort));
-            Err() << "row " << label << ' ' << list.GetItemText(r, Col::ColName) << " (" << KeyText(key)
-                  << "): ????";
+            Err() << "row " << label << ' ' << list.GetItemText(r, Col::ColName) << " ("
+                  << KeyText(key) << "): ????";
             const CCliSession::Answer answer = session.Exchange(SdoFrame::kRead, key, 0);
             if (answer.kind == CCliSession::Answer::Abort)
                 Err() << ", " << AbortText(answer.value);

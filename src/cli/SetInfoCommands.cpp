@@ -114,6 +114,8 @@ int RunSet(CCliSession& session, const CliOptions& options)
         return ExitBadArguments;
     }
 
+    // A polled answer for the object must not pass for the answer to the write.
+    sys.pollingEnabled = 0;
     // The row is built exactly as a page builds it; its first read comes back at once.
     CPageListModel list;
     sys.InitParamList(list);
@@ -137,8 +139,9 @@ int RunSet(CCliSession& session, const CliOptions& options)
     const CRawWrite write = sys.PrepareWrite(session.hwnd(), key, unit, record.dataType, text);
     if (write.outcome != CRawWrite::Ready) {
         Err() << KeyText(key) << ' ' << record.name << ": "
-              << (write.outcome == CRawWrite::Refused ? write.error
-                                                      : QStringLiteral("a unit constant is missing"))
+              << (write.outcome == CRawWrite::Refused
+                      ? write.error
+                      : QStringLiteral("a unit constant is missing"))
               << "; nothing was written\n";
         return write.outcome == CRawWrite::Refused ? ExitBadArguments : ExitAbort;
     }

@@ -259,9 +259,9 @@ bool ParseLine(Errors& errors, int line, const QByteArray& raw, Entry& entry)
         entry.text = fields[5];
     } else if (entry.typeKnown) {
         if (!ParseInteger(fields[5], entry.value) || !entry.type.width.fits(entry.value))
-            errors.add(line,
-                       QStringLiteral("default \"%1\" is not a %2 value")
-                           .arg(QString::fromUtf8(fields[5]), QString::fromLatin1(entry.type.name)));
+            errors.add(
+                line, QStringLiteral("default \"%1\" is not a %2 value")
+                          .arg(QString::fromUtf8(fields[5]), QString::fromLatin1(entry.type.name)));
     }
 
     entry.unit = fields[6];

@@ -85,7 +85,7 @@ TEST(SysData, ListColumnsFollowTheLanguageAndTheScreen)
 }
 
 // Where the programs find their base folder when none is named: the current directory when it
-// holds the dictionary, else the program's folder, else ../lib/drivara beside the program.
+// holds the dictionary or settings, else the program's folder, else ../lib/drivara beside the program.
 TEST(SysData, LocatesTheInstallationFromAnyDirectory)
 {
     QTemporaryDir root;
@@ -102,6 +102,11 @@ TEST(SysData, LocatesTheInstallationFromAnyDirectory)
     ASSERT_TRUE(withDatabase(r + QStringLiteral("/prefix/lib/drivara")));
     QDir().mkpath(r + QStringLiteral("/prefix/bin"));
     QDir().mkpath(r + QStringLiteral("/empty"));
+    // Settings without a dictionary: a damaged installation that must report its own problem.
+    QDir().mkpath(r + QStringLiteral("/damaged/sys"));
+    QFile ini(r + QStringLiteral("/damaged/sys/sys.ini"));
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+    ini.close();
 
     const struct
     {
@@ -113,6 +118,7 @@ TEST(SysData, LocatesTheInstallationFromAnyDirectory)
         {"/empty", "/dist", "/dist"},                     // the build tree
         {"/empty", "/prefix/bin", "/prefix/lib/drivara"}, // an installation
         {"/empty", "/empty", "/empty"},                   // nothing found: as it always was
+        {"/damaged", "/dist", "/damaged"},                // its own settings, its own problem
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.program);

@@ -1,12 +1,23 @@
+// drivactl end to end: the real binary against the real virtual drive over a pseudo-terminal
+// (and virtualcan), one case table per kind of answer.
+
 #include "TestSupport.h"
 
 #include "base/IniFile.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <functional>
+#include <memory>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -17,16 +28,24 @@ struct CliRun
     QString err;
 };
 
-// Runs drivactl from the installation tree with the temporary base folder as its current
-// directory, as an operator would from a shell.
-CliRun Drivactl(const TestSupport::TempInstall& install, const QStringList& args,
-                int timeoutMs = 60000)
+const char kSysIni[] = "[sys]\nlang=2\ncomm=2\n[com]\ntimeout=500\n";
+
+// Runs drivactl from the installation tree with the base folder as its current directory, as an
+// operator would from a shell.
+CliRun Drivactl(const QString& base, const QStringList& args, const QStringList& env = {})
 {
     QProcess process;
-    process.setWorkingDirectory(install.base());
+    process.setWorkingDirectory(base);
+    if (!env.isEmpty()) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const QString& assignment : env)
+            environment.insert(assignment.section(QLatin1Char('='), 0, 0),
+                               assignment.section(QLatin1Char('='), 1));
+        process.setProcessEnvironment(environment);
+    }
     process.start(TestSupport::DistDir() + QStringLiteral("/drivactl"), args);
     CliRun run;
-    if (!process.waitForFinished(timeoutMs)) {
+    if (!process.waitForFinished(120000)) {
         process.kill();
         process.waitForFinished();
         run.err = QStringLiteral("timed out");
@@ -38,87 +57,304 @@ CliRun Drivactl(const TestSupport::TempInstall& install, const QStringList& args
     return run;
 }
 
+std::string Show(const CliRun& run)
+{
+    return QStringLiteral("exit %1\n--- out\n%2--- err\n%3")
+        .arg(run.exitCode)
+        .arg(run.out, run.err)
+        .toStdString();
+}
+
+// A virtual drive on a pseudo-terminal for the life of the object; its objects keep what the
+// commands wrote, so a later read shows what was (or was not) written.
+class CSimulator
+{
+public:
+    CSimulator(const QString& base, const QStringList& extra = {})
+    {
+        m_process.setWorkingDirectory(base);
+        m_process.start(TestSupport::DistDir() + QStringLiteral("/drivara-sim"),
+                        QStringList{QStringLiteral("--serial"),
+                                    QStringLiteral("--until-stdin-closes"),
+                                    QStringLiteral("--link"), base + QStringLiteral("/sim-link")} +
+                            extra);
+        if (!m_process.waitForStarted())
+            return;
+        TestSupport::WaitFor(
+            [&] { return m_process.canReadLine() || m_process.waitForReadyRead(50); }, 10000);
+        const QString line = QString::fromUtf8(m_process.readLine()).trimmed();
+        if (line.startsWith(QStringLiteral("serial: /dev/")))
+            port = line.mid(13);
+    }
+    ~CSimulator()
+    {
+        m_process.closeWriteChannel();
+        if (!m_process.waitForFinished(5000))
+            m_process.kill();
+    }
+    QString port;
+
+private:
+    QProcess m_process;
+};
+
 class DrivactlTest : public ::testing::Test
 {
 protected:
-    TestSupport::TempInstall install{QStringLiteral("[sys]\nlang=2\ncomm=2\n[com]\ntimeout=500\n")};
+    TestSupport::TempInstall install{QString::fromLatin1(kSysIni)};
 };
 
 } // namespace
 
-TEST_F(DrivactlTest, DictListsAndFindsObjectsWithoutADrive)
+// Every row of the table against one virtual drive: the exit code, what stdout and stderr say,
+// and the object read back afterwards (nothing written where the command must not write).
+TEST_F(DrivactlTest, AnswersAgainstTheVirtualDrive)
 {
-    const CliRun all = Drivactl(install, {QStringLiteral("dict")});
-    ASSERT_EQ(all.exitCode, 0) << all.err.toStdString();
-    EXPECT_GE(all.out.count(QLatin1Char('\n')), 250);
-    EXPECT_TRUE(all.out.contains(QStringLiteral("6041:00\t")));
-
-    const CliRun found = Drivactl(
-        install, {QStringLiteral("dict"), QStringLiteral("--find"), QStringLiteral("STATUSWORD")});
-    ASSERT_EQ(found.exitCode, 0);
-    EXPECT_TRUE(found.out.startsWith(QStringLiteral("6041:00\t"))) << found.out.toStdString();
-
-    const CliRun none = Drivactl(install, {QStringLiteral("dict"), QStringLiteral("--find"),
-                                           QStringLiteral("no such object")});
-    EXPECT_EQ(none.exitCode, 1);
-    EXPECT_TRUE(none.out.isEmpty());
+    CSimulator sim(install.base());
+    ASSERT_FALSE(sim.port.isEmpty());
+    const struct
+    {
+        const char* args;
+        int exitCode;
+        const char* out;      // a regular expression stdout must match; "" nothing asked
+        const char* err;      // a text stderr must hold; "" none asked
+        const char* readBack; // "KEY value": the raw value the drive holds afterwards
+    } cases[] = {
+        // Reads: values, and refusals with their abort code and text.
+        {"read 604100 6041:00", 0, "^604100 Statusword = 567 \\(0x0237\\)\n604100 ", "", ""},
+        {"read 604100 2FFF00", 1, "2FFF00 .* = abort 0x06010001 Attempt to read a write only", "",
+         ""},
+        {"upload 100800", 0, "^100800 .* = \"VELMOR ECD-2000A\"\n$", "", ""},
+        {"watch 604100 --count 2", 0, "604100 .*\n604100 ", "", ""},
+        // Raw writes: decimal or 0x, no octal, within the type; refusals say so.
+        {"write 607A00 010", 0, "= 10 \\(0x0000000a\\)", "", "607A00 10"},
+        {"write 607A00 0x20", 0, "= 32 ", "", "607A00 32"},
+        {"write 607A00 3000000000", 3, "^$", "from -2147483648 to 2147483647", "607A00 32"},
+        {"write 607A00 12abc", 3, "^$", "nothing was written", "607A00 32"},
+        {"write 604100 5", 1, "567", "", "604100 567"}, // read-only: refused
+        {"write 2FF001 7", 1, "", "", "2FF001 0"},      // a value the drive refuses
+        {"write 3FFF00 5", 3, "^$", "--type", ""},
+        {"write 3FFF00 5 --type u16", 1, "abort 0x06020000", "", ""},
+        {"write 60FF00 5 --type u64", 3, "^$", "--type takes", ""},
+        // Writes in a unit: the whole text a number that fits after the conversion, rounded
+        // to the nearest raw step; the message names the range in the unit.
+        {"set 60FF00 abc", 3, "^$", "from -983040.000 to 983039.999 rpm", "60FF00 0"},
+        {"set 607A00 3000000000", 3, "^$", "from -2147483648 to 2147483647 inc", "607A00 32"},
+        {"set 2040:01 40000", 3, "^$", "from -32768 to 32767 rpm", "204001 100"},
+        {"set 2040:01 -1500", 0, "= -1500 rpm", "", "204001 -1500"},
+        {"set 220006 1.15", 0, "^220006 Phase inductance = 1.150 mH\n$", "", "220006 115"},
+        {"set 60FF00 1500 --unit rpm", 0, "^60FF00 Target velocity = 1500.000 rpm\n$", "",
+         "60FF00 3276800"},
+        {"set 60FF00 100 --unit v", 3, "^$", "it can be written in rpm, inc/s", "60FF00 3276800"},
+        {"set 60FF00 100 --unit furlong", 3, "^$", "unit furlong cannot be written",
+         "60FF00 3276800"},
+        {"set 22000F AB\xE2\x82\xAC"
+         "D --unit ASCII",
+         3, "^$", "one byte each", "22000F 808865110"},
+        {"set 22000F ABCD --unit ASCII", 0, "= ABCD ASCII", "", "22000F 1145258561"},
+        {"set 604100 1", 3, "^$", "read-only", "604100 567"},
+        // Units: each once, marked when a value can be written in it.
+        {"units 60FF00", 0, "\\* rpm .*\n\\* inc/s .*\n\\* DEC\n\\* HEX\n\\* ASCII\n$", "", ""},
+        // Pages: a name that is not a page, a page without live rows to watch.
+        {"page NoSuchPage", 3, "^$", "VelocityLoop", ""},
+        {"page CDrvPanelF002", 3, "^$", "unknown page", ""},
+        {"page MotorConfig --watch", 0, "^MotorConfig\n1 ", "MotorConfig has no live rows", ""},
+        {"page RPDO1 --tsv", 0, "^RPDO1\n0\\*?\t", "", ""},
+        {"page BasicOperate --tsv --watch --count 3", 0,
+         "\n[^\t\n]+ = [^\n]+\n[^\t\n]+ = [^\n]+\n[^\t\n]+ = ", "", ""},
+        // Whole-drive commands: dump meets the write-only objects, info answers in full.
+        {"dump", 1, "^100000 .*\n(.*\n){300,}", "", ""},
+        {"info --count 1", 0, "Drive state +Operation enabled\n", "", ""},
+        // Arguments that are no good never reach the drive.
+        {"--count 0 watch 604100", 3, "^$", "--count takes a whole number from 1 to 1000000000",
+         ""},
+        {"--count 500000000000 watch 604100", 3, "^$", "--count", ""},
+        {"--node 128 read 604100", 3, "^$", "--node takes", ""},
+        {"--timeout 5 read 604100", 3, "^$", "--timeout takes", ""},
+        {"--unit rpm read 604100", 3, "^$", "does not apply", ""},
+        {"read 60G100", 3, "^$", "not an object key", ""},
+        {"frobnicate", 3, "^$", "unknown command", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args);
+        QStringList args = QString::fromUtf8(c.args).split(QLatin1Char(' '));
+        if (args.first() != QLatin1String("units"))
+            args = QStringList{QStringLiteral("--serial"), sim.port} + args;
+        const CliRun run = Drivactl(install.base(), args);
+        EXPECT_EQ(run.exitCode, c.exitCode) << Show(run);
+        EXPECT_TRUE(run.out.contains(QRegularExpression(QString::fromUtf8(c.out)))) << Show(run);
+        EXPECT_TRUE(run.err.contains(QString::fromUtf8(c.err))) << Show(run);
+        if (c.exitCode == 0 && !c.err[0]) {
+            EXPECT_TRUE(run.err.isEmpty()) << Show(run);
+        }
+        if (!c.readBack[0])
+            continue;
+        const QStringList readBack = QString::fromUtf8(c.readBack).split(QLatin1Char(' '));
+        const CliRun read = Drivactl(install.base(), {QStringLiteral("--serial"), sim.port,
+                                                      QStringLiteral("read"), readBack[0]});
+        EXPECT_TRUE(read.out.contains(QStringLiteral(" = %1 (").arg(readBack[1]))) << Show(read);
+    }
 }
 
-TEST_F(DrivactlTest, BadArgumentsExitWithThree)
+// Local data problems: named at once, exit 4, nothing sent to a drive.
+TEST_F(DrivactlTest, DataProblemsExitWithFour)
 {
-    EXPECT_EQ(Drivactl(install, {}).exitCode, 3);
-    EXPECT_EQ(Drivactl(install, {QStringLiteral("frobnicate")}).exitCode, 3);
-    EXPECT_EQ(Drivactl(install, {QStringLiteral("read"), QStringLiteral("604100")}).exitCode,
-              3); // no drive
-    EXPECT_EQ(Drivactl(install,
-                       {QStringLiteral("--sim"), QStringLiteral("read"), QStringLiteral("60G100")})
-                  .exitCode,
-              3);
-    EXPECT_EQ(
-        Drivactl(install, {QStringLiteral("--node"), QStringLiteral("300"), QStringLiteral("dict")})
-            .exitCode,
-        3);
+    using Setup = std::function<void(TestSupport::TempInstall&)>;
+    const auto database = [](const std::function<QByteArray(const QByteArray&)>& damage) {
+        return [damage](TestSupport::TempInstall& at) {
+            QFile shipped(TestSupport::DistDir() + QStringLiteral("/data/velmor.dat"));
+            ASSERT_TRUE(shipped.open(QIODevice::ReadOnly));
+            const QByteArray bytes = shipped.readAll();
+            QFile::remove(at.path(QStringLiteral("data/velmor.dat")));
+            ASSERT_TRUE(at.writeFile(QStringLiteral("data/velmor.dat"), damage(bytes)));
+        };
+    };
+    const auto file = [](const char* relative, const QByteArray& text) {
+        return [=](TestSupport::TempInstall& at) {
+            QFile::remove(at.path(QLatin1String(relative)));
+            if (!text.isNull()) {
+                ASSERT_TRUE(at.writeFile(QLatin1String(relative), text));
+            }
+        };
+    };
+    const struct
+    {
+        const char* what;
+        Setup setup;
+        QStringList args;
+        QStringList env;
+        const char* err;
+    } cases[] = {
+        {"truncated dictionary",
+         database([](const QByteArray& b) { return b.left(b.size() - 100); }),
+         {"dict"},
+         {},
+         "truncated or misaligned"},
+        {"misaligned dictionary",
+         database([](const QByteArray& b) { return "x" + b; }),
+         {"dict"},
+         {},
+         "misaligned"},
+        {"duplicate key",
+         database([](const QByteArray& b) { return b + b.left(4514); }),
+         {"dict"},
+         {},
+         "defined more than once"},
+        {"no dictionary",
+         file("data/velmor.dat", QByteArray()),
+         {"dict"},
+         {},
+         "Couldn't load DB file!!"},
+        {"no sys.ini",
+         file("sys/sys.ini", QByteArray()),
+         {"--sim", "read", "604100"},
+         {},
+         "sys.ini is missing"},
+        {"no base folder", {}, {"--base", "no/such/folder", "dict"}, {}, "does not exist"},
+        {"no language on a Chinese system",
+         file("sys/sys.ini", "[sys]\ncomm=2\n"),
+         {"dict"},
+         {"LC_ALL=zh_CN.UTF-8", "LANG=zh_CN.UTF-8"},
+         "names no language"},
+        {"bad timeout",
+         file("sys/sys.ini", "[sys]\nlang=2\n[com]\ntimeout=5\n"),
+         {"--sim", "read", "604100"},
+         {},
+         "timeout=5"},
+        {"page key not in the dictionary",
+         file("sys/VelocityLoop.ini", "[VelocityLoop]\nnum=2\n1=222001\n2=ABCD00\n"),
+         {"--sim", "page", "VelocityLoop"},
+         {},
+         "ABCD00"},
+        {"no page file",
+         file("sys/VelocityLoop.ini", QByteArray()),
+         {"--sim", "page", "VelocityLoop"},
+         {},
+         "VelocityLoop.ini is missing"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TestSupport::TempInstall at{QString::fromLatin1(kSysIni)};
+        if (c.setup)
+            c.setup(at);
+        const CliRun run = Drivactl(at.base(), c.args, c.env);
+        EXPECT_EQ(run.exitCode, 4) << Show(run);
+        EXPECT_TRUE(run.err.contains(QLatin1String(c.err))) << Show(run);
+    }
+
+    // Settled languages load at once on any system; 3 elsewhere is English.
+    for (const char* lang : {"1", "2", "3"}) {
+        install.writeFile(QStringLiteral("sys/sys.ini"), QByteArray("[sys]\nlang=") + lang + "\n");
+        const CliRun english = Drivactl(
+            install.base(),
+            {QStringLiteral("dict"), QStringLiteral("--find"), QStringLiteral("statusword")},
+            {QStringLiteral("LC_ALL=C"), QStringLiteral("LANG=C")});
+        EXPECT_EQ(english.exitCode, 0) << lang << Show(english);
+        EXPECT_TRUE(english.out.startsWith(QStringLiteral("6041:00\tStatusword\t"))) << lang;
+    }
+    const CliRun chinese =
+        Drivactl(install.base(), {QStringLiteral("dict")}, {QStringLiteral("LC_ALL=zh_CN.UTF-8")});
+    install.writeFile(QStringLiteral("sys/sys.ini"), "[sys]\nlang=1\n");
+    const CliRun chineseNames =
+        Drivactl(install.base(), {QStringLiteral("dict")}, {QStringLiteral("LC_ALL=zh_CN.UTF-8")});
+    EXPECT_EQ(chinese.exitCode, 0) << Show(chinese);
+    EXPECT_TRUE(chineseNames.out.contains(QStringLiteral("6041:00\t状态字\t")))
+        << Show(chineseNames);
 }
 
-TEST_F(DrivactlTest, ReadPrintsValuesAndAbortTexts)
+// A drive that refuses a constant of a unit formula: the rows in that unit cannot be shown,
+// which page and info say, and set writes nothing in that unit.
+TEST_F(DrivactlTest, RefusedUnitConstantIsNamed)
 {
-    const CliRun run = Drivactl(install, {QStringLiteral("--sim"), QStringLiteral("read"),
-                                          QStringLiteral("604100"), QStringLiteral("2FFF00"),
-                                          QStringLiteral("6041:00")});
-    // The restart object cannot be read: one refusal makes the exit code 1.
-    EXPECT_EQ(run.exitCode, 1) << run.err.toStdString();
-    const QStringList lines = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    ASSERT_EQ(lines.size(), 3) << run.out.toStdString();
-    EXPECT_TRUE(lines[0].startsWith(QStringLiteral("604100 "))) << lines[0].toStdString();
-    EXPECT_TRUE(
-        lines[0].contains(QRegularExpression(QStringLiteral("= \\d+ \\(0x[0-9a-f]{4}\\)"))));
-    EXPECT_TRUE(
-        lines[1].contains(QStringLiteral("abort 0x06010001 Attempt to read a write only object")))
-        << lines[1].toStdString();
+    // The encoder resolution (2200:0C) becomes write-only for this drive.
+    QFile shipped(TestSupport::DistDir() + QStringLiteral("/data/velmor-defaults.tsv"));
+    ASSERT_TRUE(shipped.open(QIODevice::ReadOnly));
+    QByteArray defaults = shipped.readAll();
+    ASSERT_TRUE(defaults.contains("\n22000C\tU32\tRWS\t"));
+    defaults.replace("\n22000C\tU32\tRWS\t", "\n22000C\tU32\tW\t");
+    QFile::remove(install.path(QStringLiteral("data/velmor-defaults.tsv")));
+    ASSERT_TRUE(install.writeFile(QStringLiteral("data/velmor-defaults.tsv"), defaults));
+    CSimulator sim(install.base());
+    ASSERT_FALSE(sim.port.isEmpty());
+    const auto run = [&](const char* args) {
+        return Drivactl(install.base(), QStringList{QStringLiteral("--serial"), sim.port} +
+                                            QString::fromLatin1(args).split(QLatin1Char(' ')));
+    };
+
+    const CliRun page = run("page VelocityLoop --tsv");
+    EXPECT_EQ(page.exitCode, 1) << Show(page);
+    EXPECT_TRUE(page.out.contains(QStringLiteral("Target velocity\t\trpm\n"))) << Show(page);
+    EXPECT_TRUE(page.err.contains(QStringLiteral("(60FF00): no value"))) << Show(page);
+    EXPECT_TRUE(page.err.contains(
+        QStringLiteral("the drive refused 22000C, a constant of unit rpm: abort 0x06010001")))
+        << Show(page);
+
+    const CliRun info = run("info --count 1");
+    EXPECT_EQ(info.exitCode, 1) << Show(info);
+    EXPECT_TRUE(info.err.contains(QStringLiteral("606C00 Velocity actual value"))) << Show(info);
+
+    const CliRun set = run("set 60FF00 10");
+    EXPECT_EQ(set.exitCode, 1) << Show(set);
+    EXPECT_TRUE(set.err.contains(QStringLiteral("nothing was written"))) << Show(set);
+    EXPECT_TRUE(run("read 60FF00").out.contains(QStringLiteral("= 0 (")));
 }
 
-TEST_F(DrivactlTest, UploadReadsTextObjects)
+TEST_F(DrivactlTest, HelpAndVersion)
 {
-    const CliRun run = Drivactl(
-        install, {QStringLiteral("--sim"), QStringLiteral("upload"), QStringLiteral("100800")});
-    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
-    EXPECT_TRUE(run.out.contains(QRegularExpression(QStringLiteral("^100800 .* = \"[^\"]+\"\n$"))))
-        << run.out.toStdString();
-}
-
-TEST_F(DrivactlTest, WriteThenReadBackAndRefusedWrite)
-{
-    const CliRun write = Drivactl(install, {QStringLiteral("--sim"), QStringLiteral("write"),
-                                            QStringLiteral("60FF00"), QStringLiteral("1234")});
-    EXPECT_EQ(write.exitCode, 0) << write.err.toStdString();
-    EXPECT_TRUE(write.out.contains(QStringLiteral("= 1234 (0x000004d2)")))
-        << write.out.toStdString();
-    // A read-only object: the drive refuses, and the refusal is what drivactl reports.
-    const CliRun refused = Drivactl(install, {QStringLiteral("--sim"), QStringLiteral("write"),
-                                              QStringLiteral("604100"), QStringLiteral("0")});
-    EXPECT_EQ(refused.exitCode, 1) << refused.err.toStdString();
-    EXPECT_TRUE(refused.out.contains(QStringLiteral("abort 0x06010002")))
-        << refused.out.toStdString();
+    const CliRun version = Drivactl(install.base(), {QStringLiteral("--version")});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_TRUE(version.out.startsWith(QStringLiteral("drivactl 1."))) << Show(version);
+    // Help for each command names its arguments and the exit codes.
+    for (const char* command :
+         {"dict", "units", "read", "write", "upload", "watch", "dump", "page", "set", "info"}) {
+        const CliRun help =
+            Drivactl(install.base(), {QLatin1String(command), QStringLiteral("--help")});
+        EXPECT_EQ(help.exitCode, 0) << command;
+        EXPECT_TRUE(help.out.startsWith(
+            QStringLiteral("usage: drivactl [connection] %1").arg(QLatin1String(command))))
+            << Show(help);
+        EXPECT_TRUE(help.out.contains(QStringLiteral("4 local data problem"))) << command;
+    }
 }
 
 TEST_F(DrivactlTest, EveryShippedPageShowsEveryRowWithValueAndUnit)
@@ -131,124 +367,68 @@ TEST_F(DrivactlTest, EveryShippedPageShowsEveryRowWithValueAndUnit)
         if (CIniDocument(file.filePath()).Get(page, QStringLiteral("num"), QString(), 32).isEmpty())
             continue;
         ++pages;
-        const CliRun run = Drivactl(install, {QStringLiteral("--sim"), QStringLiteral("page"), page,
-                                              QStringLiteral("--tsv")});
-        ASSERT_EQ(run.exitCode, 0) << page.toStdString() << '\n' << run.err.toStdString();
+        const CliRun run =
+            Drivactl(install.base(), {QStringLiteral("--sim"), QStringLiteral("page"), page,
+                                      QStringLiteral("--tsv")});
+        ASSERT_EQ(run.exitCode, 0) << page.toStdString() << '\n' << Show(run);
         const QStringList lines = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         ASSERT_GE(lines.size(), 2) << page.toStdString();
         EXPECT_EQ(lines.first(), page);
         for (int i = 1; i < lines.size(); ++i) {
             const QStringList cells = lines[i].split(QLatin1Char('\t'));
             ASSERT_EQ(cells.size(), 4) << lines[i].toStdString();
-            EXPECT_FALSE(cells[2].isEmpty())
-                << page.toStdString() << ": " << lines[i].toStdString();
-            EXPECT_NE(cells[2], QStringLiteral("????"))
-                << page.toStdString() << ": " << lines[i].toStdString();
-            EXPECT_FALSE(cells[3].isEmpty())
+            EXPECT_FALSE(cells[2].isEmpty() || cells[2] == QStringLiteral("????") ||
+                         cells[3].isEmpty())
                 << page.toStdString() << ": " << lines[i].toStdString();
         }
     }
     EXPECT_GE(pages, 36); // eighteen parameter pages and eighteen bus panels
 }
 
-TEST_F(DrivactlTest, UnknownPageIsABadArgument)
+TEST_F(DrivactlTest, NoDriveIsACommunicationFailure)
 {
-    const CliRun run = Drivactl(
-        install, {QStringLiteral("--sim"), QStringLiteral("page"), QStringLiteral("NoSuchPage")});
-    EXPECT_EQ(run.exitCode, 3);
-    EXPECT_TRUE(run.err.contains(QStringLiteral("VelocityLoop")));
-}
+    // A pseudo-terminal nobody answers on, and a drive that stays silent.
+    const CliRun missing =
+        Drivactl(install.base(), {QStringLiteral("--serial"), QStringLiteral("pts/999"),
+                                  QStringLiteral("read"), QStringLiteral("604100")});
+    EXPECT_EQ(missing.exitCode, 2) << Show(missing);
+    EXPECT_FALSE(missing.err.isEmpty());
 
-TEST_F(DrivactlTest, MissingDriveIsACommunicationFailure)
-{
-    // A pseudo-terminal nobody answers on: the first exchange fails.
-    const CliRun run = Drivactl(install, {QStringLiteral("--serial"), QStringLiteral("pts/999"),
-                                          QStringLiteral("read"), QStringLiteral("604100")});
-    EXPECT_EQ(run.exitCode, 2) << run.out.toStdString();
-    EXPECT_FALSE(run.err.isEmpty());
-}
-
-TEST_F(DrivactlTest, SilentDriveReportsNotFindDriver)
-{
-    QProcess sim;
-    sim.setWorkingDirectory(install.base());
-    sim.start(TestSupport::DistDir() + QStringLiteral("/drivara-sim"),
-              {QStringLiteral("--serial"), QStringLiteral("--silent"),
-               QStringLiteral("--until-stdin-closes"), QStringLiteral("--link"),
-               install.path(QStringLiteral("silent-link"))});
-    ASSERT_TRUE(sim.waitForStarted());
-    ASSERT_TRUE(
-        TestSupport::WaitFor([&] { return sim.canReadLine() || sim.waitForReadyRead(50); }, 10000));
-    QString line = QString::fromUtf8(sim.readLine()).trimmed();
-    ASSERT_TRUE(line.startsWith(QStringLiteral("serial: /dev/"))) << line.toStdString();
-    const CliRun run = Drivactl(install, {QStringLiteral("--serial"), line.mid(13),
-                                          QStringLiteral("read"), QStringLiteral("604100")});
-    sim.closeWriteChannel();
-    sim.waitForFinished(5000);
-    EXPECT_EQ(run.exitCode, 2);
-    EXPECT_TRUE(run.err.contains(QStringLiteral("Not Find Driver! Please Check...")))
-        << run.err.toStdString();
-}
-
-TEST_F(DrivactlTest, SetInAUnitReadsBackTheSameValue)
-{
-    // Target velocity: shown in rpm through the encoder resolution, a drive constant.
-    const CliRun run = Drivactl(install, {QStringLiteral("--sim"), QStringLiteral("set"),
-                                          QStringLiteral("60FF00"), QStringLiteral("1500"),
-                                          QStringLiteral("--unit"), QStringLiteral("rpm")});
-    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
-    EXPECT_EQ(run.out, QStringLiteral("60FF00 Target velocity = 1500.000 rpm\n"));
-
-    // The raw value went through the formula: 1500 rpm at 131072 increments per revolution.
-    const CliRun raw = Drivactl(install, {QStringLiteral("--sim"), QStringLiteral("set"),
-                                          QStringLiteral("60FF00"), QStringLiteral("3276800"),
-                                          QStringLiteral("--unit"), QStringLiteral("inc/s")});
-    ASSERT_EQ(raw.exitCode, 0) << raw.err.toStdString();
-    EXPECT_EQ(raw.out, QStringLiteral("60FF00 Target velocity = 3276800 inc/s\n"));
-
-    // A unit that is only shown cannot be written; a text that does not fit sends nothing.
-    EXPECT_EQ(Drivactl(install,
-                       {QStringLiteral("--sim"), QStringLiteral("set"), QStringLiteral("60FF00"),
-                        QStringLiteral("1"), QStringLiteral("--unit"), QStringLiteral("furlong")})
-                  .exitCode,
-              3);
-}
-
-TEST_F(DrivactlTest, UnitsListsFormulasWithoutADrive)
-{
-    const CliRun run = Drivactl(install, {QStringLiteral("units"), QStringLiteral("60FF00")});
-    ASSERT_EQ(run.exitCode, 0);
-    EXPECT_TRUE(run.out.contains(QStringLiteral("default unit: rpm")));
-    EXPECT_TRUE(run.out.contains(QStringLiteral("N*60/[22000C20]")));
-}
-
-TEST_F(DrivactlTest, WatchPollsUntilTheCount)
-{
-    const CliRun run = Drivactl(install, {QStringLiteral("--sim"), QStringLiteral("watch"),
-                                          QStringLiteral("606400"), QStringLiteral("604100"),
-                                          QStringLiteral("--count"), QStringLiteral("3")});
-    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
-    EXPECT_EQ(run.out.count(QStringLiteral("606400 ")), 3);
-    EXPECT_EQ(run.out.count(QStringLiteral("604100 ")), 3);
-    // The actual position moves while the drive runs.
-    const QStringList positions =
-        run.out.split(QLatin1Char('\n')).filter(QStringLiteral("606400 "));
-    EXPECT_NE(positions.first(), positions.last());
+    CSimulator silent(install.base(), {QStringLiteral("--silent")});
+    ASSERT_FALSE(silent.port.isEmpty());
+    const CliRun run = Drivactl(install.base(), {QStringLiteral("--serial"), silent.port,
+                                                 QStringLiteral("read"), QStringLiteral("604100")});
+    EXPECT_EQ(run.exitCode, 2) << Show(run);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("Not Find Driver! Please Check..."))) << Show(run);
 }
 
 TEST_F(DrivactlTest, SameCommandsOverVirtualCan)
 {
-    // A bus of its own for this process: the simulator hosts it, drivactl joins it.
-    const QString bus = QStringLiteral("virtualcan:tcp://127.0.0.1:%1/can0")
-                            .arg(30000 + QCoreApplication::applicationPid() % 5000);
-    const CliRun read = Drivactl(install, {QStringLiteral("--sim"), QStringLiteral("--can"), bus,
-                                           QStringLiteral("read"), QStringLiteral("604100"),
-                                           QStringLiteral("2FFF00")});
-    EXPECT_EQ(read.exitCode, 1) << read.err.toStdString();
-    EXPECT_TRUE(read.out.contains(QStringLiteral("604100 "))) << read.out.toStdString();
+    // A bus of its own for this test on a port the system hands out.
+    int port = 0;
+    {
+        const int probe = socket(AF_INET, SOCK_STREAM, 0);
+        ASSERT_GE(probe, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        ASSERT_EQ(bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        ASSERT_EQ(getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length), 0);
+        port = ntohs(address.sin_port);
+        close(probe);
+    }
+    const QString bus = QStringLiteral("virtualcan:tcp://127.0.0.1:%1/can0").arg(port);
+    const CliRun read =
+        Drivactl(install.base(),
+                 {QStringLiteral("--sim"), QStringLiteral("--can"), bus, QStringLiteral("read"),
+                  QStringLiteral("604100"), QStringLiteral("2FFF00")});
+    EXPECT_EQ(read.exitCode, 1) << Show(read);
+    EXPECT_TRUE(read.out.contains(QStringLiteral("604100 "))) << Show(read);
     EXPECT_TRUE(read.out.contains(QStringLiteral("abort 0x06010001")));
-    const CliRun upload = Drivactl(install, {QStringLiteral("--sim"), QStringLiteral("--can"), bus,
-                                             QStringLiteral("upload"), QStringLiteral("100800")});
-    EXPECT_EQ(upload.exitCode, 0) << upload.err.toStdString();
+    const CliRun upload =
+        Drivactl(install.base(), {QStringLiteral("--sim"), QStringLiteral("--can"), bus,
+                                  QStringLiteral("upload"), QStringLiteral("100800")});
+    EXPECT_EQ(upload.exitCode, 0) << Show(upload);
     EXPECT_TRUE(upload.out.contains(QStringLiteral("\"VELMOR ECD-2000A\"")));
 }

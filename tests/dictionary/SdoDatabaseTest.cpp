@@ -121,8 +121,16 @@ TEST_F(Dictionary, KeepsEveryFieldWithTheTextsOfTheLanguage)
             EXPECT_TRUE(Same(r, Expected(n, language == 1))) << r.name.toStdString();
         }
     }
-    // Without a loading thread there is nothing to wait for.
-    EXPECT_TRUE(CSdoDatabase().WaitUntilLoaded(0));
+    // Misses leave the output alone.
+    CSdoDatabase db;
+    ASSERT_TRUE(Load(db, Records(2)));
+    CSdoRecord r;
+    r.name = QStringLiteral("untouched");
+    EXPECT_FALSE(db.Lookup(0x604100, r));
+    EXPECT_FALSE(db.GetAt(-1, r));
+    EXPECT_FALSE(db.GetAt(db.GetCount(), r));
+    EXPECT_FALSE(db.GetAt(INT32_MIN, r));
+    EXPECT_EQ(r.name, QStringLiteral("untouched"));
 }
 
 // A damaged file keeps what can be read and is named: records read against the file's size
@@ -150,26 +158,68 @@ TEST_F(Dictionary, DamagedFilesAreReadAsFarAsTheyGoAndNamed)
         {"whole", three, 3, 0, -1, 0, {}, {}, ""},
         {"empty", QByteArray(), 0, 0, -1, 0, {}, {}, ""},
         {"cut in the index", three.left(2 * kRecord + 1), 2, 1, -1, 0, {}, {}, "truncated"},
-        {"cut before the Modbus field", three.left(3 * kRecord - 4), 2, kRecord - 4, -1, 0, {},
-         {}, "2 records were read and the last 4510 bytes ignored"},
-        {"cut in the Modbus field", three.left(3 * kRecord - 1), 3, kRecord - 1, -1, 0, {}, {},
+        {"cut before the Modbus field",
+         three.left(3 * kRecord - 4),
+         2,
+         kRecord - 4,
+         -1,
+         0,
+         {},
+         {},
+         "2 records were read and the last 4510 bytes ignored"},
+        {"cut in the Modbus field",
+         three.left(3 * kRecord - 1),
+         3,
+         kRecord - 1,
+         -1,
+         0,
+         {},
+         {},
          "truncated or misaligned"},
-        {"a byte too many", one + "X" + Records(2).mid(kRecord), 2, 1, -1, 0, {1}, {},
+        {"a byte too many",
+         one + "X" + Records(2).mid(kRecord),
+         2,
+         1,
+         -1,
+         0,
+         {1},
+         {},
          "truncated or misaligned"},
         // The next index reads "000" and the subindex's first digit: an end mark.
-        {"a byte too few", one.left(kRecord - 1) + Records(3).mid(kRecord), 1, kRecord - 1, -1, 0,
-         {}, {}, "truncated or misaligned"},
-        {"end mark", Records(2) + BuildDatabaseRecord(zero) + Records(3), 2, 0, 2, 3, {}, {},
+        {"a byte too few",
+         one.left(kRecord - 1) + Records(3).mid(kRecord),
+         1,
+         kRecord - 1,
+         -1,
+         0,
+         {},
+         {},
+         "truncated or misaligned"},
+        {"end mark",
+         Records(2) + BuildDatabaseRecord(zero) + Records(3),
+         2,
+         0,
+         2,
+         3,
+         {},
+         {},
          "record 3 has index 0"},
         {"end mark last", Records(2) + BuildDatabaseRecord(zero), 2, 0, -1, 0, {}, {}, ""},
-        {"duplicate key", Records(2) + BuildDatabaseRecord(again), 3, 0, -1, 0, {}, {0x200001},
+        {"duplicate key",
+         Records(2) + BuildDatabaseRecord(again),
+         3,
+         0,
+         -1,
+         0,
+         {},
+         {0x200001},
          "objects 200001 are defined more than once"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         std::vector<QString> messages;
-        const MessageSink previous = SetMessageSink(
-            [&](const QString& text, MessageKind) { messages.push_back(text); });
+        const MessageSink previous =
+            SetMessageSink([&](const QString& text, MessageKind) { messages.push_back(text); });
         CSdoDatabase db;
         const bool loaded = Load(db, c.bytes);
         SetMessageSink(previous);
@@ -194,9 +244,16 @@ TEST_F(Dictionary, DamagedFilesAreReadAsFarAsTheyGoAndNamed)
                 << messages.front().toStdString();
         }
         CSdoRecord r;
-        for (int n = 0; n < std::min(c.count, 1); ++n) {
-            ASSERT_TRUE(db.GetAt(n, r));
+        if (c.count > 0) {
+            ASSERT_TRUE(db.GetAt(0, r));
             EXPECT_EQ(r.name, QStringLiteral("Object 0"));
+        }
+        // Every record of a key stays reachable by position; a lookup finds the first.
+        for (const uint32_t key : c.duplicates) {
+            ASSERT_TRUE(db.Lookup(key, r));
+            EXPECT_EQ(r.name, QStringLiteral("Object 1"));
+            ASSERT_TRUE(db.GetAt(c.count - 1, r));
+            EXPECT_EQ(r.name, QStringLiteral("again"));
         }
     }
 }
@@ -261,32 +318,6 @@ TEST_F(Dictionary, TextsWithoutNulOrWithInvalidUtf8)
     EXPECT_FALSE(r.help.isEmpty());
     EXPECT_TRUE(r.unitText.startsWith(QString(254, QLatin1Char('x'))));
     EXPECT_FALSE(r.unitText.contains(QStringLiteral("中")));
-}
-
-TEST_F(Dictionary, FirstRecordOfAKeyWinsAndPositionsReachAll)
-{
-    DatabaseRecordFields first = Numbered(5);
-    first.nameEnglish = "first";
-    DatabaseRecordFields second = Numbered(5);
-    second.nameEnglish = "second";
-    CSdoDatabase db;
-    ASSERT_TRUE(Load(db, BuildDatabaseRecord(first) + Records(2) + BuildDatabaseRecord(second)));
-    ASSERT_EQ(db.GetCount(), 4);
-
-    CSdoRecord r;
-    ASSERT_TRUE(db.Lookup(0x200005, r));
-    EXPECT_EQ(r.name, QStringLiteral("first"));
-    ASSERT_TRUE(db.GetAt(3, r));
-    EXPECT_EQ(r.name, QStringLiteral("second"));
-    EXPECT_EQ(r.key, 0x200005u);
-
-    // Misses leave the output alone.
-    r.name = QStringLiteral("untouched");
-    EXPECT_FALSE(db.Lookup(0x604100, r));
-    EXPECT_FALSE(db.GetAt(-1, r));
-    EXPECT_FALSE(db.GetAt(db.GetCount(), r));
-    EXPECT_FALSE(db.GetAt(INT32_MIN, r));
-    EXPECT_EQ(r.name, QStringLiteral("untouched"));
 }
 
 TEST_F(Dictionary, MissingFileIsReportedAndLeavesItEmpty)

@@ -37,7 +37,8 @@ protected:
     QString StatuswordName(CSysData& sys)
     {
         CSdoRecord record;
-        if (!sys.dictionary.WaitUntilLoaded(kLoadTimeoutMs) || !sys.dictionary.Lookup(0x604100, record))
+        if (!sys.dictionary.WaitUntilLoaded(kLoadTimeoutMs) ||
+            !sys.dictionary.Lookup(0x604100, record))
             return QStringLiteral("<none>");
         return record.name;
     }

@@ -288,7 +288,7 @@ TEST(UnitTable, UnitChoices)
         {"[HEX HEX]N*1,[DEC DEC]N*1", {}}, // format keywords are not units
         {"[c A]N/1000,[A DEC]N*1000,[mA mA]N*1,[mA mA]N*2", {"A|N/1000|N*1000", "mA|N*1|N*1"}},
         {"[rps]N/4096,[raw]N*1", {"rps|N*1|", "raw|N*1|N*1"}}, // unlabelled: shown raw
-        {"[x y]N*2", {"y|N*2|"}}, // no record named y converts back
+        {"[x y]N*2", {"y|N*2|"}},                              // no record named y converts back
         {"rpm", {}}};
     for (const auto& [text, expected] : cases) {
         QStringList got;

@@ -7,6 +7,7 @@
 #include "base/Report.h"
 #include "base/TextNumbers.h"
 #include "pages/ValueFormat.h"
+#include "units/FormulaText.h"
 
 #include <algorithm>
 #include <cmath>

@@ -21,6 +21,13 @@ bool HoldsDatabase(const QString& dir)
     return !dir.isEmpty() && QFileInfo::exists(dir + QStringLiteral("/data/velmor.dat"));
 }
 
+// A folder that holds settings or a dictionary is an installation of its own, even a damaged one:
+// its problems are reported rather than hidden behind another installation's files.
+bool HoldsInstallation(const QString& dir)
+{
+    return HoldsDatabase(dir) || QFileInfo::exists(dir + QStringLiteral("/sys/sys.ini"));
+}
+
 CInstallation Locate(const CSysDataOptions& options)
 {
     if (!options.baseDir.isEmpty()) {
@@ -36,7 +43,7 @@ CInstallation Locate(const CSysDataOptions& options)
 CInstallation LocateInstallation(const QString& currentDir, const QString& programDir)
 {
     QString base = currentDir;
-    if (!HoldsDatabase(currentDir)) {
+    if (!HoldsInstallation(currentDir)) {
         const QString installed = programDir + QStringLiteral("/../lib/drivara");
         if (HoldsDatabase(programDir))
             base = programDir;

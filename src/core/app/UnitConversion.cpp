@@ -1,6 +1,7 @@
 #include "app/SysData.h"
 #include "base/TextNumbers.h"
 #include "units/ConstantArrival.h"
+#include "units/FormulaText.h"
 
 #include <algorithm>
 #include <cmath>
@@ -74,7 +75,7 @@ QString UnitValueText(double value, const QString& displayFormula)
 {
     if (displayFormula == QLatin1String("N*1"))
         return QString::number(static_cast<qint64>(value));
-    return QString::asprintf("%0.3f", value);
+    return ThreeDecimals(value);
 }
 } // namespace
 
@@ -106,9 +107,10 @@ CRawWrite CSysData::PrepareWrite(HWND window, uint32_t key, const QString& unit,
     } else if (unit.isEmpty() || unit == QLatin1String("DEC")) {
         int64_t value = 0;
         if (!ParseTypedInteger(text, value) || !width.fits(value)) {
-            write.error = QStringLiteral("%1 is not a whole number from %2 (decimal, or hexadecimal "
-                                         "with 0x)")
-                              .arg(Quoted(text), width.rangeText());
+            write.error =
+                QStringLiteral("%1 is not a whole number from %2 (decimal, or hexadecimal "
+                               "with 0x)")
+                    .arg(Quoted(text), width.rangeText());
             return write;
         }
         write.raw = static_cast<uint32_t>(value);
@@ -174,6 +176,8 @@ CRawWrite CSysData::PrepareWrite(HWND window, uint32_t key, const QString& unit,
         }
         write.raw = static_cast<uint32_t>(static_cast<int64_t>(raw));
     }
+    // One bit pattern per value: signed types sign-extended, whichever unit it was typed in.
+    write.raw = static_cast<uint32_t>(width.value(write.raw));
     write.outcome = CRawWrite::Ready;
     return write;
 }

@@ -7,8 +7,8 @@
 #include <QFileInfo>
 
 #include <algorithm>
-#include <chrono>
 #include <cctype>
+#include <chrono>
 #include <cstring>
 #include <system_error>
 
@@ -123,8 +123,7 @@ QString KeyText(uint32_t key)
     return QStringLiteral("%1").arg(key & 0xFFFFFF, 6, 16, QLatin1Char('0')).toUpper();
 }
 
-template <typename T, typename F>
-QString ListSome(const QVector<T>& items, F text)
+template <typename T, typename F> QString ListSome(const QVector<T>& items, F text)
 {
     QStringList shown;
     for (int i = 0; i < items.size() && i < kListedAtMost; ++i)
@@ -252,7 +251,8 @@ CDatabaseLoadReport CSdoDatabase::LoadBytes(const QByteArray& bytes, uint8_t lan
     CFieldReader reader(bytes);
     std::vector<CSdoRecord> batch;
     batch.reserve(kBatchSize);
-    const int wholeRecords = static_cast<int>(std::min<qint64>(bytes.size() / kRecordSize, INT32_MAX));
+    const int wholeRecords =
+        static_cast<int>(std::min<qint64>(bytes.size() / kRecordSize, INT32_MAX));
     for (int position = 0; !m_stop; ++position) {
         batch.emplace_back();
         bool looksHex = true;

@@ -23,10 +23,10 @@ struct CDatabaseLoadReport
     bool opened = false;
     qint64 fileSize = 0;
     int recordsRead = 0;
-    int endMarkAt = -1;         // position of a record with index 0 that is not the last one
-    int recordsBehindMark = 0;  // whole records after that end mark, never read
-    qint64 leftoverBytes = 0;   // bytes after the last whole record (truncated or misaligned)
-    QVector<int> misaligned;    // records whose index or subindex field is not hexadecimal text
+    int endMarkAt = -1;        // position of a record with index 0 that is not the last one
+    int recordsBehindMark = 0; // whole records after that end mark, never read
+    qint64 leftoverBytes = 0;  // bytes after the last whole record (truncated or misaligned)
+    QVector<int> misaligned;   // records whose index or subindex field is not hexadecimal text
     QVector<uint32_t> duplicateKeys; // keys that a later record repeats, each named once
 
     bool clean() const

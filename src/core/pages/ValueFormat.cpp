@@ -4,11 +4,9 @@
 #include "ValueFormat.h"
 
 #include "base/TextNumbers.h"
+#include "units/FormulaText.h"
 
-#include <clocale>
 #include <cmath>
-#include <cstdio>
-#include <cstring>
 
 namespace {
 const QString kDec = QStringLiteral("DEC");
@@ -106,15 +104,7 @@ QString FormatValue(const QString& format, const QString& dataType, const QStrin
     // An empty format shows decimal, as an empty unit is written as decimal.
     if (format == kDec || format.isEmpty() || formula == QLatin1String("N*1"))
         return FormatDecimal(n, dataType);
-    // The C library's formatting, so that ties and negative zero come out as printf shows them;
-    // the point stays a point whatever numeric locale the process runs in.
-    char text[512];
-    std::snprintf(text, sizeof text, "%0.3f", value);
-    QString shown = QString::fromLatin1(text);
-    const char* point = std::localeconv()->decimal_point;
-    if (point && std::strcmp(point, ".") != 0)
-        shown.replace(QString::fromLatin1(point), QStringLiteral("."));
-    return shown;
+    return ThreeDecimals(value);
 }
 
 uint8_t WriteCommandForType(const QString& dataType)

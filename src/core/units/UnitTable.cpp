@@ -107,8 +107,8 @@ QVector<CUnitChoice> CUnitTable::UnitChoices(const QVector<CUnitRecord>& records
     for (const CUnitRecord& record : records) {
         const bool inverse = record.label == dec && record.name != dec;
         const QString shown = record.DisplayName();
-        const bool keyword = shown == dec || shown == QLatin1String("HEX") ||
-                             shown == QLatin1String("ASCII");
+        const bool keyword =
+            shown == dec || shown == QLatin1String("HEX") || shown == QLatin1String("ASCII");
         if (inverse || keyword || shown.isEmpty())
             continue;
         if (std::any_of(choices.cbegin(), choices.cend(),
