@@ -3,6 +3,7 @@
 #include "comm/BlockingCall.h"
 #include "comm/MessageLayer.h"
 
+#include <QElapsedTimer>
 #include <QThread>
 #include <gtest/gtest.h>
 
@@ -33,6 +34,19 @@ public:
     std::function<void()> onMessage;
 };
 
+// Waits, without running this thread's event loop, until that many senders block on it.
+bool SenderWaits(int count)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (CMessageLayer::Instance().WaitingSenders() != count) {
+        if (timer.elapsed() > 5000)
+            return false;
+        std::this_thread::yield();
+    }
+    return true;
+}
+
 class MessageLayerTest : public ::testing::Test
 {
 protected:
@@ -52,7 +66,7 @@ TEST_F(MessageLayerTest, SendFromWorkerBlocksUntilTheReceiverThreadHandledIt)
         sent = true;
     });
     // Nothing is delivered while the receiver's thread does not process events.
-    QThread::msleep(50);
+    ASSERT_TRUE(SenderWaits(1));
     EXPECT_FALSE(sent.load());
     EXPECT_TRUE(probe.received.empty());
     ASSERT_TRUE(TestSupport::WaitFor([&] { return sent.load(); }));
@@ -95,7 +109,7 @@ TEST_F(MessageLayerTest, MessagesToAClosedWindowAreDropped)
         finished = 1;
     });
     // The window closes while the message is queued: the sender is released, nothing delivered.
-    QThread::msleep(30);
+    ASSERT_TRUE(SenderWaits(1));
     handle.reset();
     probe.reset();
     ASSERT_TRUE(TestSupport::WaitFor([&] { return finished.load() == 1; }));
@@ -117,7 +131,7 @@ TEST_F(MessageLayerTest, CancelFlagAndShutdownReleaseABlockedSender)
         SendMessage(handle, WM_SDO_VALUE, 1, 1, &cancel);
         returned = true;
     });
-    QThread::msleep(40);
+    ASSERT_TRUE(SenderWaits(1));
     EXPECT_FALSE(returned.load());
     cancel = 1;
     worker.join();
@@ -128,7 +142,7 @@ TEST_F(MessageLayerTest, CancelFlagAndShutdownReleaseABlockedSender)
         SendMessage(handle, WM_SDO_VALUE, 2, 2);
         returned = true;
     });
-    QThread::msleep(40);
+    ASSERT_TRUE(SenderWaits(1));
     CMessageLayer::Instance().Shutdown();
     second.join();
     EXPECT_TRUE(returned.load());

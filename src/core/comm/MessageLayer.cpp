@@ -27,6 +27,7 @@ struct CMessageLayer::Impl
     std::unordered_map<QThread*, QObject*> dispatchers;
     HWND nextHandle = 1;
     std::atomic<bool> shuttingDown{false};
+    std::atomic<int> waitingSenders{0};
 
     // Looks the handle up; the receiver may only be used on its own thread.
     bool Find(HWND handle, Entry& out) const
@@ -117,10 +118,12 @@ bool CMessageLayer::Send(HWND handle, unsigned message, uint32_t wParam, uint32_
     // A message already being handled is waited for; one still queued is withdrawn when the
     // layer shuts down or the sender's cancel flag is set.
     bool handled = false;
+    ++d.waitingSenders;
     const BlockingCall::Result result = BlockingCall::Run(
         entry.dispatcher,
         [&] { handled = !d.shuttingDown && d.Deliver(handle, message, wParam, lParam); },
         [&] { return d.shuttingDown || (cancel && cancel->load() != 0); });
+    --d.waitingSenders;
     return result == BlockingCall::Result::Ran && handled;
 }
 
@@ -128,6 +131,11 @@ void CMessageLayer::Shutdown()
 {
     Impl& d = impl();
     d.shuttingDown = true;
+}
+
+int CMessageLayer::WaitingSenders() const
+{
+    return impl().waitingSenders.load();
 }
 
 bool CMessageLayer::IsShuttingDown() const

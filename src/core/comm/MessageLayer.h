@@ -39,6 +39,9 @@ public:
 
     void Shutdown();
     bool IsShuttingDown() const;
+    // Senders on other threads that wait for their message to be handled (a stuck GUI thread
+    // shows here).
+    int WaitingSenders() const;
     void ResetForTests(); // clears the shutdown state
 
 private:
