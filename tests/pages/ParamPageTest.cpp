@@ -79,22 +79,28 @@ TEST_F(ParamPageTest, AnswersFillTheRowsAndDriveThePass)
     EXPECT_EQ(Labels(list), QStringList({"1", "2*", "3", "4", "5"}));
     EXPECT_EQ(list.Columns().at(2).width, 257);
     EXPECT_TRUE(page->active());
-    // Not connected: the first read is dropped by the link and the pass waits at row 2.
-    ASSERT_EQ(page->readCursor(), 2);
+    // Not connected: the link does not take the first read, so the pass does not run ahead of
+    // an answer that will never come.
+    ASSERT_EQ(page->readCursor(), 0);
 
-    // Each answer (value, abort or one for a row that is gone) reads the next row; a type
-    // without display marks its row and stops the pass.
+    // Answers show in their rows whenever they come: values, refusals ("????" with the reason
+    // as the note), a type without display ("???"), one for a row that is gone, and an exchange
+    // that ended without an answer ("????": the old text is no longer the drive's value).
     list.SetItemText(3, 4, QStringLiteral("old"));
-    const std::tuple<unsigned, uint32_t, uint32_t, int> answers[] = {
-        {WM_SDO_VALUE, 1500, kMaxSpeed, 3}, {WM_SDO_ABORT, 0x06020000, kBusVoltage, 4},
-        {WM_SDO_VALUE, 0xFFFB, kGain, 5},   {WM_SDO_VALUE, 5, kOddWidth, 5},
-        {WM_SDO_VALUE, 5, kMissing, 5},     {WM_SDO_ABORT, 0x06020000, kMissing, 6},
-        {WM_SDO_VALUE, 7, kTag, 0},         {WM_SDO_VALUE, 9, kMaxSpeed, 0}};
-    for (const auto& [message, wParam, lParam, cursor] : answers) {
+    const std::tuple<unsigned, uint32_t, uint32_t> answers[] = {
+        {WM_SDO_VALUE, 1500, kMaxSpeed}, {WM_SDO_ABORT, 0x06020000, kBusVoltage},
+        {WM_SDO_VALUE, 0xFFFB, kGain},   {WM_SDO_VALUE, 5, kOddWidth},
+        {WM_SDO_VALUE, 5, kMissing},     {WM_SDO_ABORT, 0x06020000, kMissing},
+        {WM_SDO_VALUE, 7, kTag},         {WM_SDO_VALUE, 9, kMaxSpeed},
+        {WM_SDO_VALUE, 3, kTag},         {WM_SDO_FAILED, kSdoClosed, kTag}};
+    for (const auto& [message, wParam, lParam] : answers) {
         page->OnMessage(message, wParam, lParam);
-        EXPECT_EQ(page->readCursor(), cursor) << std::hex << lParam;
+        EXPECT_EQ(page->readCursor(), 0) << std::hex << lParam;
     }
-    EXPECT_EQ(Column(list, 4), QStringList({"9", "????", "-5", "???", "7"}));
+    EXPECT_EQ(Column(list, 4), QStringList({"9", "????", "-5", "???", "????"}));
+    EXPECT_FALSE(list.GetItemNote(1).isEmpty()) << "a refusal says why";
+    EXPECT_EQ(list.GetItemNote(4), CParamPage::FailureText(kSdoClosed));
+    EXPECT_TRUE(list.GetItemNote(0).isEmpty()) << "a good value clears the note";
 
     page->OnMessage(WM_PAGE_CONTROL, CParamPage::ActionClose, 0);
     EXPECT_FALSE(page->active());
@@ -135,12 +141,12 @@ TEST_F(ParamPageTest, ProjectRestoreAtCreationAndOnAction4)
     EXPECT_EQ(restores, 3);
     EXPECT_EQ(functions->list().RowKey(0), kModeByte);
 
-    // Pages whose list is not in the project never restore it; the error page starts a pass
-    // only when connected, the others read their first row regardless.
+    // Pages whose list is not in the project never restore it; without a connection no read
+    // pass is under way.
     WritePage("ErrorHistory", {kTag});
     WritePage("DriverProperty", {kDeviceName});
     for (const auto& [name, cursor] :
-         {std::pair("CErrorGroup", 0), std::pair("CDriverProterty", 2)}) {
+         {std::pair("CErrorGroup", 0), std::pair("CDriverProterty", 0)}) {
         auto page = MakePage(name);
         page->Create();
         EXPECT_EQ(page->readCursor(), cursor) << name;

@@ -6,6 +6,7 @@
 #include "base/IniFile.h"
 #include "base/Report.h"
 #include "base/TextNumbers.h"
+#include "comm/SdoFrame.h"
 #include "pages/ValueFormat.h"
 #include "units/FormulaText.h"
 
@@ -15,7 +16,6 @@
 namespace {
 using Col = CPageListModel::Column;
 
-constexpr uint8_t kSdoRead = 0x40;
 const QString kDec = QStringLiteral("DEC");
 const QString kHex = QStringLiteral("HEX");
 const QString kAscii = QStringLiteral("ASCII");
@@ -123,7 +123,7 @@ void CSysData::AddPageItem(CPageListModel& list, uint32_t key, int row, HWND hwn
     list.SetItemText(at, Col::ColUnit, unit);
 
     if (connected == 1)
-        link.Request(hwnd, kSdoRead, key, 0);
+        link.Request(hwnd, SdoFrame::kRead, key, 0);
     RenumberRows(list, row);
 }
 

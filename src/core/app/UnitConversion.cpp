@@ -1,5 +1,6 @@
 #include "app/SysData.h"
 #include "base/TextNumbers.h"
+#include "comm/SdoFrame.h"
 #include "units/ConstantArrival.h"
 #include "units/FormulaText.h"
 
@@ -7,7 +8,6 @@
 #include <cmath>
 
 namespace {
-constexpr uint8_t kReadCommand = 0x40;
 
 // Format keywords need no formula: FormatValue shows the raw value itself.
 bool IsFormatKeyword(const QString& unit)
@@ -45,7 +45,7 @@ bool CSysData::ConvertForDisplay(HWND window, uint32_t key, const QString& unit,
             }
             // A constant is being read; its arrival reads this object again, which redraws
             // the row with the constant known.
-            evaluator.ParkRequest(key, kReadCommand, 0.0, record.formula);
+            evaluator.ParkRequest(key, SdoFrame::kRead, 0.0, record.formula);
         } else if (record.name == unit) {
             // A unit without a label is shown as the raw value.
             formula = record.formula;

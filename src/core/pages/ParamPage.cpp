@@ -1,4 +1,5 @@
 #include "ParamPage.h"
+#include "comm/SdoFrame.h"
 
 #include "ValueFormat.h"
 #include "base/TextNumbers.h"
@@ -9,9 +10,6 @@
 namespace {
 using Col = CPageListModel::Column;
 
-constexpr uint8_t kSdoRead = 0x40;
-constexpr uint8_t kSegmentEven = 0x60;
-constexpr uint8_t kSegmentOdd = 0x70;
 constexpr int kSegmentBytes = 7;
 
 bool IsVisibleString(const QString& dataType)
@@ -113,7 +111,13 @@ void CParamPage::ReadNext()
         m_readCursor = 0;
         return;
     }
-    m_sys.Link().Request(hwnd(), kSdoRead, m_list.RowKey(m_readCursor - 1), 0);
+    // A request that the link did not take (not connected, the line held by another window,
+    // the queue full) never gets an answer: the pass ends there instead of running ahead of it,
+    // and the next reload starts it again.
+    if (m_sys.Link().Request(hwnd(), SdoFrame::kRead, m_list.RowKey(m_readCursor - 1), 0) < 0) {
+        m_readCursor = 0;
+        return;
+    }
     ++m_readCursor;
 }
 
@@ -125,6 +129,9 @@ void CParamPage::OnMessage(unsigned message, uint32_t wParam, uint32_t lParam)
         break;
     case WM_SDO_ABORT:
         OnAbort(wParam, lParam);
+        break;
+    case WM_SDO_FAILED:
+        OnFailed(wParam, lParam);
         break;
     case WM_SDO_SEGMENT:
         OnSegment(lParam);
@@ -153,7 +160,7 @@ void CParamPage::OnValue(uint32_t raw, uint32_t key)
     // pass goes on once the last segment is in.
     if (m_spec.variant == PageVariant::DriverProperty && row >= 0 && IsVisibleString(dataType)) {
         m_stringAccumulator.clear();
-        m_segmentCommand = kSegmentEven;
+        m_segmentCommand = SdoFrame::kSegment0;
         m_sys.Link().Request(hwnd(), m_segmentCommand, key, 0);
         return;
     }
@@ -190,6 +197,36 @@ void CParamPage::OnAbort(uint32_t code, uint32_t key)
         ReadNext();
 }
 
+QString CParamPage::FailureText(uint32_t reason)
+{
+    switch (reason) {
+    case kSdoNoAnswer:
+        return QStringLiteral("The drive did not answer");
+    case kSdoNotSent:
+        return QStringLiteral("The request could not be sent");
+    case kSdoClosed:
+        return QStringLiteral("The connection closed before the drive answered");
+    case kSdoReplaced:
+        return QStringLiteral("The request was withdrawn");
+    default:
+        return QStringLiteral("No answer");
+    }
+}
+
+void CParamPage::OnFailed(uint32_t reason, uint32_t key)
+{
+    // The value the cell shows is no longer known to be the drive's: it is marked, with why.
+    QString dataType;
+    int row = -1;
+    m_sys.FindItemRow(m_list, key, dataType, row);
+    if (row >= 0) {
+        m_list.SetItemText(row, Col::ColValue, QStringLiteral("????"));
+        m_list.SetItemNote(row, FailureText(reason));
+    }
+    if (m_readCursor != 0)
+        ReadNext();
+}
+
 void CParamPage::OnSegment(uint32_t key)
 {
     if (m_spec.variant != PageVariant::DriverProperty)
@@ -201,7 +238,8 @@ void CParamPage::OnSegment(uint32_t key)
     m_stringAccumulator.append(reinterpret_cast<const char*>(data), length);
 
     if (length == kSegmentBytes) {
-        m_segmentCommand = m_segmentCommand == kSegmentEven ? kSegmentOdd : kSegmentEven;
+        m_segmentCommand =
+            m_segmentCommand == SdoFrame::kSegment0 ? SdoFrame::kSegment1 : SdoFrame::kSegment0;
         m_sys.Link().Request(hwnd(), m_segmentCommand, key, 0);
         return;
     }
@@ -227,7 +265,7 @@ void CParamPage::OnCellEdited(int row, int column)
     if (column == Col::ColValue)
         m_sys.WriteItem(hwnd(), m_list, row);
     else if (column == Col::ColUnit)
-        m_sys.Link().Request(hwnd(), kSdoRead, m_list.RowKey(row), 0);
+        m_sys.Link().Request(hwnd(), SdoFrame::kRead, m_list.RowKey(row), 0);
 }
 
 void CParamPage::Relabel()

@@ -72,6 +72,9 @@ public:
     // What the page writes into the project on action 3.
     ProjectSave projectSave() const { return ProjectSaveFor(m_spec); }
 
+    // The tooltip of a cell whose exchange ended without an answer (WM_SDO_FAILED's reason).
+    static QString FailureText(uint32_t reason);
+
     HWND hwnd() const { return m_handle.hwnd(); }
     CPageListModel& list() { return m_list; }
     const CPageSpec& spec() const { return m_spec; }
@@ -95,6 +98,7 @@ private:
     void OnValue(uint32_t raw, uint32_t key);
     void OnAbort(uint32_t code, uint32_t key);
     void OnSegment(uint32_t key);
+    void OnFailed(uint32_t reason, uint32_t key);
     void OnCellEdited(int row, int column);
     void OnAddObject(uint32_t key);
     void OnPageControl(uint32_t action);

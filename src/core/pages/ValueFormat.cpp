@@ -2,6 +2,7 @@
 // drivactl and the transfer views share.
 
 #include "ValueFormat.h"
+#include "comm/SdoFrame.h"
 
 #include "base/TextNumbers.h"
 #include "units/FormulaText.h"
@@ -111,11 +112,11 @@ uint8_t WriteCommandForType(const QString& dataType)
 {
     switch (DataTypeBits(dataType)) {
     case 8:
-        return 0x2F;
+        return SdoFrame::kWrite1;
     case 16:
-        return 0x2B;
+        return SdoFrame::kWrite2;
     case 32:
-        return 0x23;
+        return SdoFrame::kWrite4;
     default:
         return 0;
     }

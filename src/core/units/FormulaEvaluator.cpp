@@ -1,4 +1,5 @@
 #include "FormulaEvaluator.h"
+#include "comm/SdoFrame.h"
 
 #include "FormulaText.h"
 #include "base/Report.h"
@@ -10,7 +11,6 @@
 #include <new>
 
 namespace {
-constexpr uint8_t kReadCommand = 0x40;
 // "[" + index (4) + subindex (2) + size (2) + "]": the digits read for the constant's key.
 constexpr int kConstantDigits = 9;
 
@@ -232,7 +232,7 @@ bool CFormulaEvaluator::Compile(const QString& formula)
             const uint32_t key = static_cast<uint32_t>(digits / 256);
             if (!ConstExists(key)) {
                 m_nodes.clear();
-                SendRequest(m_constantWindow ? m_constantWindow() : kNoWindow, kReadCommand, key,
+                SendRequest(m_constantWindow ? m_constantWindow() : kNoWindow, SdoFrame::kRead, key,
                             0);
                 return false;
             }
