@@ -126,7 +126,7 @@ bool CDrivaraApp::InitInstance(int& exitCode)
     InstallPageViewTranslator(m_sys.programLanguage);
     m_mainFrame = std::make_unique<CMainFrame>(m_sys);
     m_mainFrame->show();
-    m_sys.SetListColumns(m_mainFrame->logicalDpiX());
+    SetListColumnsForScreen(m_sys, m_mainFrame.get());
     return true;
 }
 

@@ -407,8 +407,13 @@ CChildFrame* CMainFrame::OpenPage(int command)
     QWidget* view = CreateView(*entry);
     if (!view)
         return nullptr;
+    // The page table gives sizes in pixels of the screen; where Qt scales the screen, a window is
+    // laid out in device-independent pixels.
+    const qreal ratio = devicePixelRatioF() > 0 ? devicePixelRatioF() : 1.0;
+    const QSize size = PageWindowSize(*entry, m_sys);
     auto* child =
-        new CChildFrame(*entry, view, PageTitle(*entry, m_sys), PageWindowSize(*entry, m_sys));
+        new CChildFrame(*entry, view, PageTitle(*entry, m_sys),
+                        QSize(qRound(size.width() / ratio), qRound(size.height() / ratio)));
     m_mdi->addSubWindow(child);
     child->move(entry->position);
     m_pages.insert(command, child);
