@@ -318,13 +318,16 @@ private slots:
         QTest::addColumn<uint>("key");
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("message");
-        QTest::newRow("U16 decimal") << "CSpeedCircle" << uint(kVelocityKp) << "70000"
-                                     << "70000 is out of range: 0 to 65535.";
-        QTest::newRow("not a number") << "CSpeedCircle" << uint(kVelocityKp) << "12x"
-                                      << "\"12x\" is not a number.";
+        QTest::newRow("U16 decimal")
+            << "CSpeedCircle" << uint(kVelocityKp) << "70000"
+            << "\"70000\" is not a whole number from 0 to 65535 (decimal, or "
+               "hexadecimal with 0x)";
+        QTest::newRow("not a number")
+            << "CSpeedCircle" << uint(kVelocityKp) << "12x"
+            << "\"12x\" is not a whole number from 0 to 65535 (decimal, or "
+               "hexadecimal with 0x)";
         QTest::newRow("through the unit") << "CMotorParam" << uint(kRatedCurrent) << "65536"
-                                          << "65536 mA is out of range: the drive value would "
-                                             "lie outside 0 to 65535.";
+                                          << "\"65536\" is not a number from 0 to 65535 mA";
     }
 
     void valuesOutOfRangeAreRefusedAndNotWritten()

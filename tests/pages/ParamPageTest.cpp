@@ -242,40 +242,38 @@ TEST_F(ParamPageTest, ValueTextsOutsideTheObjectsRangeAreRefused)
     WritePage("AnalogInput", {kMaxSpeed, kGain, kModeByte, kTag, kOffset, kSpeed});
     auto page = MakePage("CAnalogInput");
     page->Create();
-    using Check = CParamPage::CValueCheck;
-    // row, unit (empty: the row's own), text, verdict, high end of the range
+    // row, unit (empty: the row's own), text, accepted
     // clang-format off
-    const std::tuple<int, const char*, const char*, Check::Verdict, const char*> cases[] = {
-        {0, "",      "65535",      Check::Accepted,    ""},
-        {0, "",      " 65536",     Check::OutOfRange,  "65535"},
-        {0, "",      "-1",         Check::OutOfRange,  "65535"},
-        {0, "",      "12a",        Check::NotANumber,  ""},
-        {0, "",      "",           Check::NotANumber,  ""},
-        {1, "",      "-32768",     Check::Accepted,    ""},
-        {1, "",      "32768",      Check::OutOfRange,  "32767"},
-        {2, "HEX",   "ff",         Check::Accepted,    ""},
-        {2, "HEX",   "0x100",      Check::OutOfRange,  "ff"},
-        {2, "HEX",   "zz",         Check::NotANumber,  ""},
-        {3, "",      "4294967295", Check::Accepted,    ""},
-        {3, "ASCII", "ABC",        Check::WrongLength, ""},
-        {3, "ASCII", "ABCD",       Check::Accepted,    ""},
-        {4, "",      "-5",         Check::Accepted,    ""},
-        {4, "",      "400000000",  Check::OutOfRange,  "2147483647"}, // x10: raw 4e9
-        {5, "",      "1e12",       Check::Accepted,    ""}, // shown by label: never written
+    const std::tuple<int, const char*, const char*, bool> cases[] = {
+        {0, "",      "65535",      true},
+        {0, "",      " 65536",     false},
+        {0, "",      "-1",         false},
+        {0, "",      "12a",        false},
+        {0, "",      "",           false},
+        {0, "",      "010",        true},  // decimal ten, never octal
+        {1, "",      "-32768",     true},
+        {1, "",      "32768",      false},
+        {2, "HEX",   "ff",         true},
+        {2, "HEX",   "0x100",      false},
+        {2, "HEX",   "zz",         false},
+        {3, "",      "4294967295", true},
+        {3, "ASCII", "ABC",        false},
+        {3, "ASCII", "ABCD",       true},
+        {4, "",      "-5",         false}, // a unit shown only: no formula back to raw
+        {4, "DEC",   "-5",         true},
     };
     // clang-format on
-    for (const auto& [row, unit, text, verdict, high] : cases) {
+    for (const auto& [row, unit, text, accepted] : cases) {
         const QString own = page->list().GetItemText(row, CPageListModel::ColUnit);
         if (*unit)
             page->list().SetItemText(row, CPageListModel::ColUnit, QLatin1String(unit));
-        const Check check = page->CheckValueText(row, QLatin1String(text));
-        EXPECT_EQ(check.verdict, verdict) << row << " " << text;
-        EXPECT_EQ(check.high, QLatin1String(high)) << row << " " << text;
+        const QString refusal = page->WriteRefusal(row, QLatin1String(text));
+        EXPECT_EQ(refusal.isEmpty(), accepted)
+            << row << " " << text << " " << refusal.toStdString();
         page->list().SetItemText(row, CPageListModel::ColUnit, own);
     }
-    page->list().SetItemText(3, CPageListModel::ColUnit, QStringLiteral("ASCII"));
-    EXPECT_EQ(page->CheckValueText(3, QStringLiteral("ABC")).length, 4);
-    EXPECT_TRUE(page->CheckValueText(4, QStringLiteral("400000000")).rawRange);
+    // The refusal names what is accepted, in the row's unit.
+    EXPECT_TRUE(page->WriteRefusal(0, QStringLiteral("65536")).contains(QLatin1String("65535")));
 }
 
 TEST(PageTable, BusPanelCommandsMenusAndProjectSaves)

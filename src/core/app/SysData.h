@@ -112,9 +112,10 @@ public:
     // The text an operator typed for an object, in a unit (a unit name or DEC, HEX, ASCII), as
     // the raw value to write: checked against the object's type after the unit's conversion,
     // rounded to the nearest raw step. A conversion that waits for a formula constant parks the
-    // write (the constant's arrival completes it, with the same check).
+    // write (the constant's arrival completes it, with the same check) unless park is false,
+    // when the caller only wants the verdict.
     CRawWrite PrepareWrite(HWND window, uint32_t key, const QString& unit, const QString& dataType,
-                           const QString& text);
+                           const QString& text, bool park = true) override;
 
     CCtrlLink& Link() override { return link; }
     CUnitTable& Units() override { return unitTable; }

@@ -80,7 +80,7 @@ QString UnitValueText(double value, const QString& displayFormula)
 } // namespace
 
 CRawWrite CSysData::PrepareWrite(HWND window, uint32_t key, const QString& unit,
-                                 const QString& dataType, const QString& text)
+                                 const QString& dataType, const QString& text, bool park)
 {
     CRawWrite write;
     const TypeWidth width = TypeWidthOf(dataType);
@@ -142,8 +142,9 @@ CRawWrite CSysData::PrepareWrite(HWND window, uint32_t key, const QString& unit,
         double raw = 0.0;
         const bool number = ParseTypedNumber(text, typed);
         if (number && !evaluator.EvaluateToDouble(window, choice->writeFormula, typed, raw)) {
-            evaluator.ParkWrite(key, write.command, typed, choice->writeFormula, width.min(),
-                                width.max());
+            if (park)
+                evaluator.ParkWrite(key, write.command, typed, choice->writeFormula, width.min(),
+                                    width.max());
             write.outcome = CRawWrite::WaitsForConstant;
             return write;
         }

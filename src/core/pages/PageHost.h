@@ -34,6 +34,10 @@ public:
     virtual void WriteItem(HWND hwnd, const CPageListModel& list, int row) = 0;
     virtual QString ObjectHelpText(uint32_t key) const = 0; // empty when the key is unknown
     virtual void ShowObjectHelp(uint32_t key) const = 0;
+    // Text typed in a unit as the raw value to write, checked against the object's type; a write
+    // that waits for a drive constant is parked when park is set.
+    virtual CRawWrite PrepareWrite(HWND window, uint32_t key, const QString& unit,
+                                   const QString& dataType, const QString& text, bool park) = 0;
     // Raw to shown value through the unit formula.
     virtual bool ConvertForDisplay(HWND window, uint32_t key, const QString& unit, double* value,
                                    QString& formula, bool& done) = 0;

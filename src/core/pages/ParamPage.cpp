@@ -362,97 +362,12 @@ QStringList CParamPage::GetUnitChoices(int row) const
     return UnitChoices(m_sys.Units().LookupUnits(m_list.RowKey(row)));
 }
 
-namespace {
-// The range of a data type's raw values; false for sizes that are not supported.
-bool TypeRange(const QString& dataType, qint64& low, qint64& high)
+QString CParamPage::WriteRefusal(int row, const QString& text) const
 {
-    const int bits = DataTypeBits(dataType);
-    if (bits != 8 && bits != 16 && bits != 32)
-        return false;
-    if (DataTypeIsUnsigned(dataType)) {
-        low = 0;
-        high = (qint64(1) << bits) - 1;
-    } else {
-        low = -(qint64(1) << (bits - 1));
-        high = (qint64(1) << (bits - 1)) - 1;
-    }
-    return true;
-}
-} // namespace
-
-CParamPage::CValueCheck CParamPage::CheckValueText(int row, const QString& text) const
-{
-    CValueCheck check;
     if (row < 0 || row >= m_list.GetItemCount())
-        return check;
-    const QString unit = m_list.GetItemText(row, Col::ColUnit);
-    const QString dataType = m_list.GetItemText(row, Col::ColDataType);
-    const QString trimmed = text.trimmed();
-    qint64 low = 0;
-    qint64 high = 0;
-    const bool sized = TypeRange(dataType, low, high);
-
-    if (unit == QLatin1String("ASCII")) {
-        check.length = sized ? DataTypeBits(dataType) / 8 : 0;
-        if (check.length > 0 && text.size() != check.length)
-            check.verdict = CValueCheck::WrongLength;
-        return check;
-    }
-    if (!sized)
-        return check; // nothing the page could check; the write goes as the rules say
-    if (unit == QLatin1String("HEX")) {
-        QString digits = trimmed;
-        if (digits.startsWith(QLatin1String("0x"), Qt::CaseInsensitive))
-            digits = digits.mid(2);
-        bool ok = false;
-        const qulonglong value = digits.toULongLong(&ok, 16);
-        const qulonglong mask = (qulonglong(1) << DataTypeBits(dataType)) - 1;
-        if (!ok) {
-            check.verdict = CValueCheck::NotANumber;
-        } else if (value > mask) {
-            check.verdict = CValueCheck::OutOfRange;
-            check.low = QStringLiteral("0");
-            check.high = QString::number(mask, 16);
-        }
-        return check;
-    }
-
-    double raw = 0.0;
-    if (unit == QLatin1String("DEC") || unit.isEmpty()) {
-        bool ok = false;
-        raw = double(trimmed.toLongLong(&ok));
-        if (!ok) {
-            check.verdict = CValueCheck::NotANumber;
-            return check;
-        }
-    } else {
-        // Written through the formula of the unit record of that name; without one nothing is
-        // written, so there is nothing to refuse.
-        const QVector<CUnitRecord>* records = m_sys.Units().LookupUnits(m_list.RowKey(row));
-        const CUnitRecord* writer = nullptr;
-        for (int i = 0; records && i < records->size() && !writer; ++i) {
-            if (records->at(i).name == unit)
-                writer = &records->at(i);
-        }
-        if (!writer)
-            return check;
-        bool ok = false;
-        const double value = trimmed.toDouble(&ok);
-        if (!ok) {
-            check.verdict = CValueCheck::NotANumber;
-            return check;
-        }
-        // A formula waiting for a drive constant cannot be checked yet; the write is parked
-        // until the constant is known, as for any formula write.
-        if (!m_sys.Evaluator().EvaluateToDouble(m_handle.hwnd(), writer->formula, value, raw))
-            return check;
-        raw = std::trunc(raw);
-        check.rawRange = true;
-    }
-    if (!std::isfinite(raw) || raw < double(low) || raw > double(high)) {
-        check.verdict = CValueCheck::OutOfRange;
-        check.low = QString::number(low);
-        check.high = QString::number(high);
-    }
-    return check;
+        return QString();
+    const CRawWrite write = m_sys.PrepareWrite(
+        m_handle.hwnd(), m_list.RowKey(row), m_list.GetItemText(row, Col::ColUnit),
+        m_list.GetItemText(row, Col::ColDataType), text, false);
+    return write.outcome == CRawWrite::Refused ? write.error : QString();
 }

@@ -51,23 +51,9 @@ public:
     QStringList GetUnitChoices(int row) const;
     static QStringList UnitChoices(const QVector<CUnitRecord>* records);
 
-    // Whether a value text may be written to a row in the row's unit. The object's range is
-    // that of its data type; a unit with a formula is checked on the raw value it converts to.
-    struct CValueCheck
-    {
-        enum Verdict
-        {
-            Accepted,
-            NotANumber,
-            OutOfRange,
-            WrongLength // ASCII: the text needs exactly `length` characters
-        };
-        Verdict verdict = Accepted;
-        QString low, high; // the range, in the unit's own notation (raw for formula units)
-        bool rawRange = false;
-        int length = 0;
-    };
-    CValueCheck CheckValueText(int row, const QString& text) const;
+    // Why a value text cannot be written to a row in the row's unit (the accepted range, in
+    // that unit), or empty when it can: the same check the write itself makes, without writing.
+    QString WriteRefusal(int row, const QString& text) const;
 
     // What the page writes into the project on action 3.
     ProjectSave projectSave() const { return ProjectSaveFor(m_spec); }

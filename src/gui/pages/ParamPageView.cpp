@@ -3,8 +3,8 @@
 #include "EditListCtrl.h"
 #include "ObjectPickerDialog.h"
 #include "PageViews.h"
-#include "base/Report.h"
 #include "app/SysData.h"
+#include "base/Report.h"
 
 #include <QColor>
 #include <QEvent>
@@ -115,27 +115,11 @@ void CParamPageView::changeEvent(QEvent* event)
 
 bool CParamPageView::AcceptValue(int row, const QString& text)
 {
-    using Check = CParamPage::CValueCheck;
-    const Check check = m_page->CheckValueText(row, text);
-    QString message;
-    switch (check.verdict) {
-    case Check::Accepted:
+    // Refused text is never committed: the cell keeps the drive's value and nothing is written.
+    const QString refusal = m_page->WriteRefusal(row, text);
+    if (refusal.isEmpty())
         return true;
-    case Check::NotANumber:
-        message = tr("\"%1\" is not a number.").arg(text);
-        break;
-    case Check::OutOfRange:
-        message = check.rawRange
-                      ? tr("%1 %2 is out of range: the drive value would lie outside %3 to %4.")
-                            .arg(text, m_page->list().GetItemText(row, Col::ColUnit), check.low,
-                                 check.high)
-                      : tr("%1 is out of range: %2 to %3.").arg(text, check.low, check.high);
-        break;
-    case Check::WrongLength:
-        message = tr("The text must have exactly %n character(s).", "", check.length);
-        break;
-    }
-    ReportMessage(message, MessageKind::Warning);
+    ReportMessage(refusal, MessageKind::Warning);
     return false;
 }
 
