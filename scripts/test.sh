@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds and runs every test: the layer check, the normal build with all
-# tests, an AddressSanitizer + UndefinedBehaviorSanitizer build of the tests, a ThreadSanitizer
+# tests, the Debian package unpacked and run from elsewhere, an AddressSanitizer + UndefinedBehaviorSanitizer build of the tests, a ThreadSanitizer
 # build of the threaded tests (link, message layer, dictionary loader) and a short fuzzing run.
 # Every stage runs even when an earlier one failed; the summary line is always printed and the
 # script fails when any stage failed.
@@ -68,6 +68,7 @@ tsan_tests() {
 
 stage "layer check" bash scripts/check-layers.sh
 stage "tests" main_tests
+stage "Debian package" bash scripts/package.sh
 if [ "${DRIVARA_SKIP_SANITIZE:-0}" != 1 ]; then
   stage "AddressSanitizer and UndefinedBehaviorSanitizer" asan_tests
   stage "ThreadSanitizer" tsan_tests
