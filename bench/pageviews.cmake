@@ -4,6 +4,8 @@
 if(TARGET drivara_gui_test_support AND TARGET drivara_pageviews)
     drivara_add_bench(drivara_pageviews_bench
         SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/pageviews/PageViewsBench.cpp
+                ${CMAKE_CURRENT_SOURCE_DIR}/QtBenchMain.cpp
         LIBS drivara_gui_test_support drivara_pageviews
         DEPENDS drivara_transport_serial drivara_dictionary_data drivara_sys_files)
+    target_compile_definitions(drivara_pageviews_bench PRIVATE DRIVARA_BENCH_WIDGETS)
 endif()

@@ -122,12 +122,15 @@ int CIniDocument::FindKey(int header, const QString& key) const
     return -1;
 }
 
-bool CIniDocument::Value(const QString& section, const QString& key, QString& out) const
+int CIniDocument::FindKeyLine(const QString& section, const QString& key) const
 {
     const int header = FindSection(section);
-    if (header < 0)
-        return false;
-    const int line = FindKey(header, key);
+    return header < 0 ? -1 : FindKey(header, key);
+}
+
+bool CIniDocument::Value(const QString& section, const QString& key, QString& out) const
+{
+    const int line = FindKeyLine(section, key);
     if (line < 0)
         return false;
     QString k;
@@ -167,10 +170,7 @@ void CIniDocument::Set(const QString& section, const QString& key, const QString
 
 bool CIniDocument::Remove(const QString& section, const QString& key)
 {
-    const int header = FindSection(section);
-    if (header < 0)
-        return false;
-    const int line = FindKey(header, key);
+    const int line = FindKeyLine(section, key);
     if (line < 0)
         return false;
     m_lines.removeAt(line);

@@ -50,6 +50,7 @@ private:
     int FindSection(const QString& section) const;
     // Line index of the key within the section starting at header, -1 when absent.
     int FindKey(int header, const QString& key) const;
+    int FindKeyLine(const QString& section, const QString& key) const; // -1 when absent
     // One past the last line that belongs to the section at header.
     int SectionEnd(int header) const;
 

@@ -128,10 +128,10 @@ void CParamPage::OnMessage(unsigned message, uint32_t wParam, uint32_t lParam)
         OnValue(wParam, lParam);
         break;
     case WM_SDO_ABORT:
-        OnAbort(wParam, lParam);
+        MarkUnknown(lParam, AbortCodeText(wParam));
         break;
     case WM_SDO_FAILED:
-        OnFailed(wParam, lParam);
+        MarkUnknown(lParam, FailureText(wParam));
         break;
     case WM_SDO_SEGMENT:
         OnSegment(lParam);
@@ -184,14 +184,16 @@ void CParamPage::OnValue(uint32_t raw, uint32_t key)
         ReadNext();
 }
 
-void CParamPage::OnAbort(uint32_t code, uint32_t key)
+void CParamPage::MarkUnknown(uint32_t key, const QString& why)
 {
+    // The cell no longer shows a value known to be the drive's: it is marked, with why, and the
+    // read pass goes on.
     QString dataType;
     int row = -1;
     m_sys.FindItemRow(m_list, key, dataType, row);
     if (row >= 0) {
         m_list.SetItemText(row, Col::ColValue, QStringLiteral("????"));
-        m_list.SetItemNote(row, AbortCodeText(code));
+        m_list.SetItemNote(row, why);
     }
     if (m_readCursor != 0)
         ReadNext();
@@ -211,20 +213,6 @@ QString CParamPage::FailureText(uint32_t reason)
     default:
         return QStringLiteral("No answer");
     }
-}
-
-void CParamPage::OnFailed(uint32_t reason, uint32_t key)
-{
-    // The value the cell shows is no longer known to be the drive's: it is marked, with why.
-    QString dataType;
-    int row = -1;
-    m_sys.FindItemRow(m_list, key, dataType, row);
-    if (row >= 0) {
-        m_list.SetItemText(row, Col::ColValue, QStringLiteral("????"));
-        m_list.SetItemNote(row, FailureText(reason));
-    }
-    if (m_readCursor != 0)
-        ReadNext();
 }
 
 void CParamPage::OnSegment(uint32_t key)

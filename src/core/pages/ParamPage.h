@@ -82,9 +82,9 @@ private:
     void StartReadPassIfConnected();
     void ReadNext();
     void OnValue(uint32_t raw, uint32_t key);
-    void OnAbort(uint32_t code, uint32_t key);
+    // A refused or unanswered exchange: "????" with the reason as the row's note.
+    void MarkUnknown(uint32_t key, const QString& why);
     void OnSegment(uint32_t key);
-    void OnFailed(uint32_t reason, uint32_t key);
     void OnCellEdited(int row, int column);
     void OnAddObject(uint32_t key);
     void OnPageControl(uint32_t action);
