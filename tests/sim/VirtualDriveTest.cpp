@@ -94,26 +94,6 @@ protected:
         return reply;
     }
 
-    // Reads a whole segmented object the way the program does: 0x40, then 0x60, 0x70, ...
-    QByteArray Upload(uint32_t key)
-    {
-        QByteArray bytes;
-        const auto first = Exchange(Request(0x40, key));
-        if (!first || (*first)[0] != 0x41)
-            return "<no upload>";
-        uint8_t command = 0x60;
-        for (int i = 0; i < 100; ++i, command ^= 0x10) {
-            const auto segment = Exchange(Request(command, 0));
-            if (!segment || ((*segment)[0] & 0xE0) != 0)
-                return "<segment refused>";
-            bytes.append(reinterpret_cast<const char*>(segment->data() + 1),
-                         7 - (((*segment)[0] >> 1) & 7));
-            if ((*segment)[0] & 1)
-                return bytes;
-        }
-        return "<no end>";
-    }
-
     QTemporaryDir m_dir;
     CVirtualDrive m_drive;
 };
@@ -320,9 +300,16 @@ TEST_F(VirtualDriveTest, RecorderRecordsTheConfiguredChannels)
     EXPECT_TRUE(TestSupport::WaitFor(
         [&] { return Exchange(Request(0x40, 0x230007)) == Reply(0x4F, 0x230007, 0); }));
 
-    const QByteArray sample("\x34\x12\x88\x13\x00\x00", 6);
-    EXPECT_EQ(Upload(0x230010), sample + sample + sample);
-    EXPECT_EQ(Upload(0x230010).size(), 18); // the record stays for a re-read
+    // Samples of 34 12 88 13 00 00 (0x1234, then 5000), 18 bytes in three segments.
+    const std::pair<Sdo, Sdo> script[] = {
+        {Request(0x40, 0x230010), Reply(0x41, 0x230010, 18)},
+        {Request(0x60, 0), {0x00, 0x34, 0x12, 0x88, 0x13, 0x00, 0x00, 0x34}},
+        {Request(0x70, 0), {0x10, 0x12, 0x88, 0x13, 0x00, 0x00, 0x34, 0x12}},
+        {Request(0x60, 0), {0x07, 0x88, 0x13, 0x00, 0x00, 0, 0, 0}},
+        {Request(0x40, 0x230010), Reply(0x41, 0x230010, 18)}, // the record stays for a re-read
+    };
+    for (size_t i = 0; i < std::size(script); ++i)
+        EXPECT_EQ(Exchange(script[i].first), script[i].second) << "step " << i;
 }
 
 } // namespace
