@@ -159,6 +159,7 @@ TEST(LoopList, EachWindowAndKeyOnceUntilTheListIsFull)
     EXPECT_FALSE(link.RemoveLoop(5));
     EXPECT_EQ(link.LoopCount(), 1);
     EXPECT_TRUE(link.FindLoop(6, kObject8));
+    EXPECT_FALSE(link.FindLoop(5, kObject8));
     EXPECT_TRUE(link.RemoveLoop(6));
     EXPECT_FALSE(link.DisableLoop(5)); // empty again
 
