@@ -105,9 +105,11 @@ TEST_F(CanTransportTest, RequestAndReplyCrossTheBus)
     EXPECT_TRUE(m_messages.Take().isEmpty());
 }
 
-TEST_F(CanTransportTest, OnlyTheDrivesAnswerIsReceived)
+// Node 5 is played by hand: its answer is picked out of a busy bus, and its silence ends the wait
+// after the timeout.
+TEST_F(CanTransportTest, OnlyTheDrivesAnswerIsReceivedAndSilenceTimesOut)
 {
-    ASSERT_EQ(Open(5, kWaitMs), 0);
+    ASSERT_EQ(Open(5, 1000), 0);
     ASSERT_EQ(Send(5), 0);
     ASSERT_TRUE(NextFrame(0x605));
     // Other nodes' answers, process data and requests come first on a busy bus.
@@ -115,19 +117,14 @@ TEST_F(CanTransportTest, OnlyTheDrivesAnswerIsReceived)
         m_bus->writeFrame(QCanBusFrame(id, QByteArray(8, '\x11')));
     m_bus->writeFrame(QCanBusFrame(0x585, QByteArray::fromHex("4b41600037060000")));
     EXPECT_EQ(Receive(), "85 05 00 00 00 08 4b 41 60 00 37 06 00 00 00 00");
-}
 
-TEST_F(CanTransportTest, SilentDriveGivesNoReplyAfterTheTimeout)
-{
-    ASSERT_EQ(Open(5, 300), 0);
     ASSERT_EQ(Send(5), 0);
-    ASSERT_TRUE(NextFrame(0x605));
     QElapsedTimer timer;
     timer.start();
     int result = 0;
     EXPECT_EQ(Receive(&result), "");
     EXPECT_NE(result, 0);
-    EXPECT_GE(timer.elapsed(), 250);
+    EXPECT_GE(timer.elapsed(), 950);
     EXPECT_LT(timer.elapsed(), kWaitMs);
 }
 
@@ -150,6 +147,8 @@ TEST_F(CanTransportTest, OnlyAnOpenPortSends)
     EXPECT_TRUE(m_port.LastError().contains(QStringLiteral("nosuchbus:can0")))
         << m_port.LastError().toStdString();
     EXPECT_NE(Send(1), 0);
+    char version[256] = {};
+    EXPECT_EQ(m_port.GetVersion(version), 0);
 }
 
 TEST_F(CanTransportTest, VersionNamesTheBackendAndItsInterfaces)
@@ -162,9 +161,6 @@ TEST_F(CanTransportTest, VersionNamesTheBackendAndItsInterfaces)
     EXPECT_TRUE(text.contains(QStringLiteral("virtualcan"))) << version;
     // The settings view shows what follows the last colon.
     EXPECT_EQ(text.mid(text.lastIndexOf(QLatin1Char(':')) + 1), QStringLiteral(" can0, can1"));
-
-    m_port.SetCanDevice(QStringLiteral("nosuchbus"), QStringLiteral("can0"));
-    EXPECT_EQ(m_port.GetVersion(version), 0);
 }
 
 } // namespace

@@ -1,5 +1,6 @@
-// Every operation of the link against a drive whose replies go wrong, over the pseudo-terminal
-// and the virtual CAN bus: late, for another object, echoed, damaged, lost, a drive that goes
+// Every operation of the link over the pseudo-terminal and the virtual CAN bus: reads and writes
+// of every width, aborts and segmented uploads, first against a drive that behaves, then against
+// one whose replies go wrong: late, for another object, echoed, damaged, lost, a drive that goes
 // silent and comes back, uploads cut off. Whatever happens, no value is delivered for another
 // object, no write frame reaches the drive twice, and every failure reaches the requester.
 #include "LinkTestSupport.h"
@@ -24,27 +25,27 @@ struct Case
 {
     const char* name;
     Arm arm;
+    bool writeTaken;      // the drive took a write before its reply went wrong
     bool failsConnection; // the drive never answers: the main frame closes the connection
 };
 
-// The faults that a retry or a read-back gets past, and the ones it cannot.
-const Case kRecoverable[] = {
-    {"no fault", [](CSimFaults&) {}, false},
-    {"delay just under the timeout", [](CSimFaults& f) { f.DelayReplies(kUnder); }, false},
-    {"delay just over the timeout", [](CSimFaults& f) { f.DelayReplies(kOver); }, false},
-    {"reply for another object", [](CSimFaults& f) { f.MisaddressNext(1); }, false},
-    {"echoing port", [](CSimFaults& f) { f.EchoNext(1); }, false},
-    {"damaged reply", [](CSimFaults& f) { f.CorruptNext(1); }, false},
-    {"dropped reply", [](CSimFaults& f) { f.DropNext(1); }, false},
-    {"silent for a while", [](CSimFaults& f) { f.SilentFor(int(kReplyTimeoutMs) * 5 / 2); }, false},
-};
-const Case kFatal[] = {
-    {"echoing port throughout", [](CSimFaults& f) { f.EchoNext(100); }, true},
-    {"damaged replies throughout", [](CSimFaults& f) { f.CorruptNext(100); }, true},
-    {"silent drive", [](CSimFaults& f) { f.SetSilent(true); }, true},
+// The faults that a retry or a read-back gets past, then the ones it cannot.
+const Case kCases[] = {
+    {"no fault", [](CSimFaults&) {}, true, false},
+    {"delay just under the timeout", [](CSimFaults& f) { f.DelayReplies(kUnder); }, true, false},
+    {"delay just over the timeout", [](CSimFaults& f) { f.DelayReplies(kOver); }, true, false},
+    {"reply for another object", [](CSimFaults& f) { f.MisaddressNext(1); }, true, false},
+    {"echoing port", [](CSimFaults& f) { f.EchoNext(1); }, false, false},
+    {"damaged reply", [](CSimFaults& f) { f.CorruptNext(1); }, true, false},
+    {"dropped reply", [](CSimFaults& f) { f.DropNext(1); }, false, false},
+    {"silent for a while", [](CSimFaults& f) { f.SilentFor(int(kReplyTimeoutMs) * 5 / 2); }, false,
+     false},
+    {"echoing port throughout", [](CSimFaults& f) { f.EchoNext(100); }, false, true},
+    {"damaged replies throughout", [](CSimFaults& f) { f.CorruptNext(100); }, false, true},
+    {"silent drive", [](CSimFaults& f) { f.SetSilent(true); }, false, true},
 };
 
-class FaultTable : public ::testing::TestWithParam<Transport>
+class Link : public ::testing::TestWithParam<Transport>
 {
 protected:
     void SetUp() override
@@ -53,8 +54,8 @@ protected:
         bench.Connect();
     }
 
-    // Before a case: the drive's values as in kValues, no fault planned, no frame counted.
-    void Reset()
+    // Before a case: the drive's values as in kValues, the fault armed, no frame counted.
+    void Reset(const Arm& arm = {})
     {
         bench.drive.faults().Clear();
         // Replies still on their way from the last case (answers to repeated requests of a late
@@ -67,6 +68,8 @@ protected:
         bench.drive.ResetFrameCounts();
         bench.mainFrame.messages.clear();
         bench.page.messages.clear();
+        if (arm)
+            arm(bench.drive.faults());
     }
 
     // After a case: a failure was reported as one (and the connection opened again), and no
@@ -83,11 +86,11 @@ protected:
     }
 
     // Every value the page got belongs to the object it names.
-    void ExpectOwnValues(const std::map<uint32_t, uint32_t>& values)
+    void ExpectOwnValues()
     {
         for (const Message& m : bench.page.messages) {
-            if (m.message == WM_SDO_VALUE && values.count(m.lParam)) {
-                EXPECT_EQ(m.wParam, values.at(m.lParam)) << std::hex << "key " << m.lParam;
+            if (m.message == WM_SDO_VALUE && kValues.count(m.lParam)) {
+                EXPECT_EQ(m.wParam, kValues.at(m.lParam)) << std::hex << "key " << m.lParam;
             }
         }
     }
@@ -95,70 +98,104 @@ protected:
     CLinkBench bench{GetParam()};
 };
 
-TEST_P(FaultTable, Read)
+TEST_P(Link, ReadsAndWritesOfEveryWidth)
 {
-    for (const Case& c : kRecoverable) {
-        SCOPED_TRACE(c.name);
-        Reset();
-        c.arm(bench.drive.faults());
-        EXPECT_EQ(bench.AskAll(kRead, kObject16), Outcomes{Value(0xBEEF)});
-        Check(c);
+    const struct
+    {
+        uint8_t command;
+        uint32_t key;
+        uint32_t value;    // set in the drive before a read; sent by a write
+        uint32_t expected; // answered and then held by the drive
+    } cases[] = {
+        {kRead, kObject8, 0x5A, 0x5A},
+        {kRead, kObject32, 0x12345678, 0x12345678},
+        // Writes are confirmed with what the drive holds, which is only as wide as the command.
+        {kWrite1, kObject8, 0x1A5, 0xA5},
+        {kWrite4, kObject32, 0x0BADCAFE, 0x0BADCAFE},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << std::hex << int(c.command) << " " << c.key);
+        if (c.command == kRead)
+            bench.drive.SetValue(c.key, c.value);
+        EXPECT_EQ(bench.AskAll(c.command, c.key, c.value), Outcomes{Value(c.expected)});
+        EXPECT_EQ(bench.drive.Value(c.key), c.expected);
     }
-    for (const Case& c : kFatal) {
-        SCOPED_TRACE(c.name);
-        Reset();
-        c.arm(bench.drive.faults());
-        EXPECT_EQ(bench.AskAll(kRead, kObject16), Outcomes{Failed(kSdoNoAnswer)});
-        Check(c);
-    }
+    EXPECT_EQ(bench.mainFrame.Count(WM_COMM_FAILED), 0);
+}
+
+TEST_P(Link, AbortsAndRefusedWrites)
+{
+    EXPECT_EQ(bench.AskAll(kRead, kMissingObject), Outcomes{Abort(CVirtualDrive::kAbortNoObject)});
+    bench.drive.faults().AbortNext(1, 0x08000020);
+    EXPECT_EQ(bench.AskAll(kRead, kObject16), Outcomes{Abort(0x08000020)});
+
+    // A refused write is reported as refused, then the value the drive holds follows...
+    bench.drive.SetValue(kReadOnly16, 0x0237);
+    EXPECT_EQ(bench.AskAll(kWrite2, kReadOnly16, 0x1111),
+              (Outcomes{Abort(CVirtualDrive::kAbortReadOnly), Value(0x0237)}));
+    EXPECT_EQ(bench.drive.Value(kReadOnly16), 0x0237u);
+    // ...or the refusal of the read-back.
+    bench.drive.faults().AbortNext(2, 0x08000021);
+    EXPECT_EQ(bench.AskAll(kWrite4, kObject32, 7),
+              (Outcomes{Abort(0x08000021), Abort(0x08000021)}));
+    EXPECT_EQ(bench.mainFrame.Count(WM_COMM_FAILED), 0);
 }
 
 // A write goes out once; when its confirmation is missing the window gets what the drive holds,
 // which tells whether the write took effect (never the value just sent, taken on trust).
-TEST_P(FaultTable, Write)
+TEST_P(Link, ReadAndWriteUnderFaults)
 {
     constexpr uint32_t kOld = 0xBEEF;
     constexpr uint32_t kNew = 0x4321;
-    // Whether the drive took the write before its reply went wrong.
-    const std::map<std::string, uint32_t> held = {
-        {"echoing port", kOld}, {"dropped reply", kOld}, {"silent for a while", kOld}};
-    for (const Case& c : kRecoverable) {
+    const auto frame = SdoFrame::BuildSdo(kWrite2, kObject16, kNew);
+    for (const Case& c : kCases) {
         SCOPED_TRACE(c.name);
-        Reset();
-        c.arm(bench.drive.faults());
-        const uint32_t expected = held.count(c.name) ? held.at(c.name) : kNew;
-        EXPECT_EQ(bench.AskAll(kWrite2, kObject16, kNew), Outcomes{Value(expected)});
-        EXPECT_EQ(bench.drive.Value(kObject16), expected);
-        const auto frame = SdoFrame::BuildSdo(kWrite2, kObject16, kNew);
-        EXPECT_EQ(bench.drive.FrameCount(frame.data()), 1);
+        Reset(c.arm);
+        EXPECT_EQ(bench.AskAll(kRead, kObject16),
+                  Outcomes{c.failsConnection ? Failed(kSdoNoAnswer) : Value(kOld)});
         Check(c);
-    }
-    for (const Case& c : kFatal) {
-        SCOPED_TRACE(c.name);
-        Reset();
-        c.arm(bench.drive.faults());
-        EXPECT_EQ(bench.AskAll(kWrite2, kObject16, kNew), Outcomes{Failed(kSdoNoAnswer)});
+
+        Reset(c.arm);
+        const uint32_t held = c.writeTaken ? kNew : kOld;
+        EXPECT_EQ(bench.AskAll(kWrite2, kObject16, kNew),
+                  Outcomes{c.failsConnection ? Failed(kSdoNoAnswer) : Value(held)});
+        if (!c.failsConnection) {
+            EXPECT_EQ(bench.drive.Value(kObject16), held);
+            EXPECT_EQ(bench.drive.FrameCount(frame.data()), 1);
+        }
         Check(c);
     }
 }
 
-TEST_P(FaultTable, SegmentedUpload)
+TEST_P(Link, SegmentedUpload)
 {
+    // A full last segment looks like any other to a page, which asks once more: the link answers
+    // that itself with an empty last segment instead of passing on the drive's refusal.
+    const std::pair<QByteArray, std::vector<int>> texts[] = {
+        {"FW 1.06.03", {7, 3}}, {"Velmor VX-2000", {7, 7, 0}}, {"", {0}}};
+    for (const auto& [text, lengths] : texts) {
+        SCOPED_TRACE(text.constData());
+        bench.drive.SetStringValue(kTextObject, text);
+        const UploadResult r = Upload(bench, kTextObject);
+        EXPECT_EQ(r.last.message, WM_SDO_SEGMENT);
+        EXPECT_EQ(r.text, text);
+        EXPECT_EQ(r.lengths, lengths);
+        EXPECT_TRUE(r.complete);
+    }
+
     // Faults armed on the first reply (the length) and again after the first segment.
-    for (const Case& c : kRecoverable) {
+    for (const Case& c : kCases) {
+        if (c.failsConnection)
+            continue;
         SCOPED_TRACE(c.name);
-        Reset();
-        c.arm(bench.drive.faults());
-        QByteArray text;
-        std::vector<int> lengths;
-        bool complete = false;
-        const Message last = Upload(bench, kTextObject, text, lengths, complete, [&](size_t n) {
+        Reset(c.arm);
+        const UploadResult r = Upload(bench, kTextObject, [&](size_t n) {
             if (n == 1)
                 c.arm(bench.drive.faults());
         });
-        EXPECT_EQ(last.message, WM_SDO_SEGMENT);
-        EXPECT_EQ(text, kText);
-        EXPECT_TRUE(complete);
+        EXPECT_EQ(r.last.message, WM_SDO_SEGMENT);
+        EXPECT_EQ(r.text, kText);
+        EXPECT_TRUE(r.complete);
         Check(c);
     }
 
@@ -177,31 +214,25 @@ TEST_P(FaultTable, SegmentedUpload)
     };
     for (const auto& c : cutOff) {
         SCOPED_TRACE(c.name);
-        Reset();
-        c.atStart(bench.drive.faults());
-        QByteArray text;
-        std::vector<int> lengths;
-        bool complete = true;
-        const Message last = Upload(bench, kTextObject, text, lengths, complete, [&](size_t n) {
+        Reset(c.atStart);
+        const UploadResult r = Upload(bench, kTextObject, [&](size_t n) {
             if (n == 1)
                 c.afterFirstSegment(bench.drive.faults());
         });
-        EXPECT_EQ(last.message, WM_SDO_ABORT);
-        EXPECT_EQ(last.wParam, c.code);
-        EXPECT_FALSE(complete);
+        EXPECT_EQ(std::pair(r.last.message, r.last.wParam), Abort(c.code));
+        EXPECT_FALSE(r.complete);
         EXPECT_EQ(bench.mainFrame.Count(WM_COMM_FAILED), 0);
     }
 }
 
-// The reported fault: reads asked one after another of a drive that answers late each get the
-// value of their own object, never the previous object's late answer.
-TEST_P(FaultTable, ReadsInARowAgainstALateDrive)
+// Reads asked one after another of a drive that answers late each get the value of their own
+// object, never the previous object's late answer.
+TEST_P(Link, ReadsInARowAgainstALateDrive)
 {
     const std::vector<uint32_t> keys = {kObject8, kObject16, kObject32, kReadOnly16, kObject16};
     for (const int delay : {kUnder, kOver}) {
         SCOPED_TRACE(delay);
-        Reset();
-        bench.drive.faults().DelayReplies(delay);
+        Reset([delay](CSimFaults& f) { f.DelayReplies(delay); });
         size_t next = 1;
         bench.page.onMessage = [&](const Message&) {
             if (next < keys.size())
@@ -213,54 +244,50 @@ TEST_P(FaultTable, ReadsInARowAgainstALateDrive)
         bench.page.onMessage = nullptr;
         EXPECT_EQ(bench.page.ResultKeys(), keys);
         EXPECT_EQ(bench.page.Count(WM_SDO_VALUE), long(keys.size()));
-        ExpectOwnValues(kValues);
+        ExpectOwnValues();
         EXPECT_EQ(bench.mainFrame.Count(WM_COMM_FAILED), 0);
     }
 }
 
-TEST_P(FaultTable, Polling)
+TEST_P(Link, PollingUnderFaults)
 {
     Reset();
     ASSERT_TRUE(bench.link->AddLoop(bench.page.hwnd(), kObject16, 1));
     ASSERT_TRUE(bench.link->AddLoop(bench.page.hwnd(), kObject32, 2));
-    for (const Case& c : kRecoverable) {
+    for (const Case& c : kCases) {
+        if (c.failsConnection)
+            continue;
         SCOPED_TRACE(c.name);
-        Reset();
-        c.arm(bench.drive.faults());
+        Reset(c.arm);
         ASSERT_TRUE(
             TestSupport::WaitFor([&] { return bench.page.Count(WM_SDO_VALUE) >= 4; }, kWaitMs));
-        ExpectOwnValues(kValues);
+        ExpectOwnValues();
         Check(c);
     }
 
     // A drive that stops answering a poll fails the connection, and the poller hears of it.
-    CSimFaults& faults = bench.drive.faults();
-    Reset();
-    faults.SetSilent(true);
+    Reset([](CSimFaults& f) { f.SetSilent(true); });
     ASSERT_TRUE(bench.mainFrame.WaitFor(0, WM_COMM_FAILED));
     ASSERT_TRUE(
         TestSupport::WaitFor([&] { return bench.page.Count(WM_SDO_FAILED) == 1; }, kWaitMs));
     EXPECT_EQ(bench.flags.connected.load(), 2);
 
     // Back again after the connection is reopened.
-    faults.Clear();
+    bench.drive.faults().Clear();
     bench.page.messages.clear();
     ASSERT_TRUE(bench.Reconnect());
     ASSERT_TRUE(TestSupport::WaitFor([&] { return bench.page.Count(WM_SDO_VALUE) >= 2; }, kWaitMs));
-    ExpectOwnValues(kValues);
+    ExpectOwnValues();
     ASSERT_TRUE(bench.link->RemoveLoop(bench.page.hwnd()));
 }
 
-std::string TransportName(const ::testing::TestParamInfo<Transport>& param)
-{
-    return param.param == Transport::Serial ? "Serial" : "Can";
-}
-
 #ifdef DRIVARA_SIM_CAN
-INSTANTIATE_TEST_SUITE_P(Link, FaultTable, ::testing::Values(Transport::Serial, Transport::Can),
-                         TransportName);
+INSTANTIATE_TEST_SUITE_P(Link, Link, ::testing::Values(Transport::Serial, Transport::Can),
+                         [](const auto& p) {
+                             return p.param == Transport::Serial ? "Serial" : "Can";
+                         });
 #else
-INSTANTIATE_TEST_SUITE_P(Link, FaultTable, ::testing::Values(Transport::Serial), TransportName);
+INSTANTIATE_TEST_SUITE_P(Link, Link, ::testing::Values(Transport::Serial));
 #endif
 
 } // namespace

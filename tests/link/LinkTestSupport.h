@@ -51,22 +51,12 @@ struct Message
     uint32_t lParam = 0;
 };
 
-inline std::pair<unsigned, uint32_t> Value(uint32_t value)
-{
-    return {WM_SDO_VALUE, value};
-}
+using Outcome = std::pair<unsigned, uint32_t>;
+inline const auto Value = [](uint32_t value) { return Outcome(WM_SDO_VALUE, value); };
+inline const auto Abort = [](uint32_t code) { return Outcome(WM_SDO_ABORT, code); };
+inline const auto Failed = [](SdoFailure reason) { return Outcome(WM_SDO_FAILED, reason); };
 
-inline std::pair<unsigned, uint32_t> Abort(uint32_t code)
-{
-    return {WM_SDO_ABORT, code};
-}
-
-inline std::pair<unsigned, uint32_t> Failed(SdoFailure reason)
-{
-    return {WM_SDO_FAILED, reason};
-}
-
-using Outcomes = std::vector<std::pair<unsigned, uint32_t>>;
+using Outcomes = std::vector<Outcome>;
 
 // Every message that ends (or reports on) an exchange the window asked for.
 inline bool IsResult(const Message& m)
@@ -203,12 +193,6 @@ public:
         m_serial.Stop();
         m_can.Stop();
     }
-    // One request from the page and its first result: the message and its wParam.
-    std::pair<unsigned, uint32_t> Ask(uint8_t command, uint32_t key, uint32_t value = 0)
-    {
-        const Outcomes all = AskAll(command, key, value);
-        return all.empty() ? std::pair(0u, 0u) : all.front();
-    }
     // One request and every result it brought, once the link has delivered them all.
     Outcomes AskAll(uint8_t command, uint32_t key, uint32_t value = 0)
     {
@@ -237,32 +221,39 @@ private:
     CSimCanServer m_can{drive};
 };
 
-// Reads a text object segment by segment as pages do, one request per WM_SDO_SEGMENT; a segment
-// shorter than 7 bytes is the last. Returns the message that ended the upload; complete tells
+// What a segmented upload brought: the message that ended it, the text, the segment lengths and
 // whether the link vouched for the whole text.
-inline Message Upload(CLinkBench& bench, uint32_t key, QByteArray& text, std::vector<int>& lengths,
-                      bool& complete, const std::function<void(size_t)>& afterSegment = {})
+struct UploadResult
 {
     Message last;
+    QByteArray text;
+    std::vector<int> lengths;
+    bool complete = false;
+};
+
+// Reads a text object segment by segment as pages do, one request per WM_SDO_SEGMENT; a segment
+// shorter than 7 bytes is the last.
+inline UploadResult Upload(CLinkBench& bench, uint32_t key,
+                           const std::function<void(size_t)>& afterSegment = {})
+{
+    UploadResult r;
     bool done = false;
-    complete = false;
     uint8_t next = SdoFrame::kSegment0;
     CCtrlLink& link = *bench.link;
     bench.page.onMessage = [&](const Message& m) {
         if (m.lParam != key)
             return;
-        last = m;
+        r.last = m;
+        done = m.message != WM_SDO_VALUE;
         if (m.message == WM_SDO_SEGMENT) {
             const uint8_t* data = nullptr;
             int length = 0;
-            complete = link.GetSegment(data, length);
-            lengths.push_back(length);
-            text.append(reinterpret_cast<const char*>(data), length);
+            r.complete = link.GetSegment(data, length);
+            r.lengths.push_back(length);
+            r.text.append(reinterpret_cast<const char*>(data), length);
             done = length != 7;
             if (afterSegment)
-                afterSegment(lengths.size());
-        } else {
-            done = m.message != WM_SDO_VALUE;
+                afterSegment(r.lengths.size());
         }
         if (!done) {
             link.Request(bench.page.hwnd(), next, key, 0);
@@ -272,7 +263,7 @@ inline Message Upload(CLinkBench& bench, uint32_t key, QByteArray& text, std::ve
     link.Request(bench.page.hwnd(), kRead, key, 0);
     EXPECT_TRUE(TestSupport::WaitFor([&] { return done; }, kWaitMs));
     bench.page.onMessage = nullptr;
-    return last;
+    return r;
 }
 
 } // namespace LinkTest
