@@ -36,13 +36,11 @@ CliRun Drivactl(const QString& base, const QStringList& args, const QStringList&
 {
     QProcess process;
     process.setWorkingDirectory(base);
-    if (!env.isEmpty()) {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        for (const QString& assignment : env)
-            environment.insert(assignment.section(QLatin1Char('='), 0, 0),
-                               assignment.section(QLatin1Char('='), 1));
-        process.setProcessEnvironment(environment);
-    }
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const QString& assignment : env)
+        environment.insert(assignment.section(QLatin1Char('='), 0, 0),
+                           assignment.section(QLatin1Char('='), 1));
+    process.setProcessEnvironment(environment);
     process.start(TestSupport::DistDir() + QStringLiteral("/drivactl"), args);
     CliRun run;
     if (!process.waitForFinished(120000)) {
