@@ -56,21 +56,16 @@ TEST_F(IniFile, ReadingRules)
         int buffer;
         const char* expected;
     } cases[] = {
-        {"sys", "lang", "", 256, "1"}, // names compare without case, the first match wins
-        {"SYS", "Lang", "", 256, "1"},
+        // clang-format off
+        {"sys", "lang", "", 256, "1"}, {"SYS", "Lang", "", 256, "1"}, // no case, first match wins
         {"sys", "comm", "d", 256, "d"}, // only the first section of a name is searched
-        {"sys", "name", "", 256, "Motor setup"},
-        {"sys", "quoted", "", 256, "  spaced  "},
-        {"sys", "expr", "", 256, "a=b"},
-        {"sys", "num", "d", 256, "d"},
-        {"sys", "also", "d", 256, "d"},
-        {"", "orphan", "d", 256, "d"},
-        {"sys", "empty", "d", 256, ""},
+        {"sys", "name", "", 256, "Motor setup"}, {"sys", "quoted", "", 256, "  spaced  "},
+        {"sys", "expr", "", 256, "a=b"}, {"sys", "num", "d", 256, "d"}, {"sys", "also", "d", 256, "d"},
+        {"", "orphan", "d", 256, "d"}, {"sys", "empty", "d", 256, ""},
         // A buffer of n characters holds n - 1 of them; the default is cut the same way.
-        {"sys", "name", "", 6, "Motor"},
-        {"sys", "name", "", 1, ""},
-        {"sys", "name", "", 0, ""},
+        {"sys", "name", "", 6, "Motor"}, {"sys", "name", "", 1, ""}, {"sys", "name", "", 0, ""},
         {"sys", "missing", "default", 4, "def"},
+        // clang-format on
     };
     for (const auto& c : cases) {
         EXPECT_EQ(Get(c.section, c.key, c.def, c.buffer), c.expected)

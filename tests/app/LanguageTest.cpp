@@ -18,19 +18,17 @@ TEST(Language, StartUpDecision)
         uint8_t language;
         const char* log;
     } cases[] = {
+        // clang-format off
         // A non-Chinese system runs in English whatever is stored, without asking.
-        {false, {0}, D::English, 2, ""},
-        {false, {1}, D::English, 2, ""},
-        {false, {3}, D::English, 2, ""},
-        {true, {1}, D::Chinese, 1, "read"},
-        {true, {2}, D::English, 2, "read"},
+        {false, {0}, D::English, 2, ""}, {false, {1}, D::English, 2, ""}, {false, {3}, D::English, 2, ""},
+        {true, {1}, D::Chinese, 1, "read"}, {true, {2}, D::English, 2, "read"},
         // 3 (wait) and other values start with the built-in texts and keep the byte as read.
-        {true, {3}, D::KeepAsRead, 3, "read"},
-        {true, {9}, D::KeepAsRead, 9, "read"},
+        {true, {3}, D::KeepAsRead, 3, "read"}, {true, {9}, D::KeepAsRead, 9, "read"},
         // No language yet: the dialog is shown at most twice.
         {true, {0, 2}, D::English, 2, "read dialog read"},
         {true, {0, 0, 1}, D::Chinese, 1, "read dialog read dialog read"},
         {true, {0}, D::ConfigError, 0, "read dialog read dialog read"},
+        // clang-format on
     };
     for (const auto& c : cases) {
         size_t next = 0;

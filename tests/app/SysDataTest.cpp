@@ -1,4 +1,3 @@
-#include "DatabaseRecord.h"
 #include "TestSupport.h"
 
 #include "app/SysData.h"
@@ -9,38 +8,23 @@
 #include <gtest/gtest.h>
 
 // The installation paths, and the language and communication mode read from sys.ini (three
-// characters each) with the dictionary the loader reads in that language. A held-back
-// dictionary must not keep the object from being destroyed.
+// characters each). The dictionary each language loads is the start-up language test's.
 TEST(SysData, ReadsItsInstallation)
 {
-    constexpr int kEnglishLcid = 1033;
     const struct
     {
         const char* ini;
         int lcid;
-        uint8_t language;
-        uint8_t commMode;
-        const char* name; // null: the dictionary is held back
+        uint8_t language, commMode;
     } cases[] = {
-        {"[sys]\nlang=1\ncomm=2\n", kEnglishLcid, 2, 2, "Statusword"}, // no Chinese here
-        {"[sys]\nlang=1\ncomm=258\n", kChineseLcid, 1, 2, "状态字"},   // the low byte
-        {"[sys]\nlang=2\ncomm=1000\n", kChineseLcid, 2, 100, "Statusword"},
-        {"[SYS]\nLANG=12345\nCOMM=x\n", kChineseLcid, 123, 0, "Statusword"},
-        {"[sys]\nlang=3\n", kChineseLcid, 3, 0, "Statusword"}, // loads at once
-        {"[sys]\ncomm=1\n", kChineseLcid, 0, 1, nullptr},
+        {"[sys]\nlang=1\ncomm=2\n", 1033, 2, 2},              // no Chinese here
+        {"[sys]\nlang=1\ncomm=258\n", kChineseLcid, 1, 2},    // the low byte
+        {"[sys]\nlang=2\ncomm=1000\n", kChineseLcid, 2, 100}, // three characters
+        {"[SYS]\nLANG=12345\nCOMM=x\n", kChineseLcid, 123, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.ini);
         TestSupport::TempInstall install(QString::fromUtf8(c.ini));
-        TestSupport::DatabaseRecordFields statusword;
-        statusword.index = "6041";
-        statusword.nameChinese = QStringLiteral("状态字").toUtf8();
-        statusword.nameEnglish = "Statusword";
-        // The shipped file is linked in: remove the link rather than write through it.
-        QFile::remove(install.path(QStringLiteral("data/velmor.dat")));
-        ASSERT_TRUE(install.writeFile(QStringLiteral("data/velmor.dat"),
-                                      TestSupport::BuildDatabaseRecord(statusword)));
-
         CSysData sys({install.base(), c.lcid});
         const QString base = QDir(install.base()).absolutePath();
         EXPECT_EQ(sys.baseDir, base);
@@ -51,41 +35,15 @@ TEST(SysData, ReadsItsInstallation)
         EXPECT_TRUE(sys.pcanLibraryPath.startsWith(base + QStringLiteral("/data/")));
         EXPECT_EQ(sys.commMode, c.commMode);
         EXPECT_EQ(sys.ReadLanguage(), c.language);
-        if (!c.name)
-            continue;
         // The loader stores the language too; once it is done the byte is settled.
         ASSERT_TRUE(sys.dictionary.WaitUntilLoaded(60000));
         EXPECT_EQ(sys.programLanguage, c.language);
-        CSdoRecord record;
-        ASSERT_TRUE(sys.dictionary.Lookup(0x604100, record));
-        EXPECT_EQ(record.name, QString::fromUtf8(c.name));
     }
 }
 
-// Column titles and widths follow the language; a language still being settled sets neither.
-TEST(SysData, ListColumnsFollowTheLanguageAndTheScreen)
-{
-    TestSupport::TempInstall install;
-    CSysData sys(CSysDataOptions{install.base(), kChineseLcid});
-    sys.SetLanguage(1);
-    sys.SetListColumns(96);
-    EXPECT_EQ(sys.titleName, QStringLiteral("名称"));
-    EXPECT_EQ(sys.titleUnit, QStringLiteral("单位"));
-    EXPECT_EQ(std::vector<int>(sys.columnWidths, sys.columnWidths + 5),
-              (std::vector<int>{257, 115, 105, 244, 48}));
-    sys.SetLanguage(2);
-    sys.SetListColumns(120);
-    EXPECT_EQ(sys.titleData, QStringLiteral("data"));
-    EXPECT_EQ(sys.columnWidths[0], 321); // 120 x 2.68, truncated
-    CSysData waiting(CSysDataOptions{install.base(), kChineseLcid});
-    waiting.SetLanguage(3);
-    waiting.SetListColumns(96);
-    EXPECT_TRUE(waiting.titleName.isEmpty());
-    EXPECT_EQ(waiting.columnWidths[0], 0);
-}
-
 // Where the programs find their base folder when none is named: the current directory when it
-// holds the dictionary or settings, else the program's folder, else ../lib/drivara beside the program.
+// holds the dictionary or settings, else the program's folder, else ../lib/drivara beside the
+// program.
 TEST(SysData, LocatesTheInstallationFromAnyDirectory)
 {
     QTemporaryDir root;
@@ -97,11 +55,10 @@ TEST(SysData, LocatesTheInstallationFromAnyDirectory)
         QFile file(base + QStringLiteral("/data/velmor.dat"));
         return file.open(QIODevice::WriteOnly);
     };
-    ASSERT_TRUE(withDatabase(r + QStringLiteral("/work")));
-    ASSERT_TRUE(withDatabase(r + QStringLiteral("/dist")));
-    ASSERT_TRUE(withDatabase(r + QStringLiteral("/prefix/lib/drivara")));
-    QDir().mkpath(r + QStringLiteral("/prefix/bin"));
-    QDir().mkpath(r + QStringLiteral("/empty"));
+    for (const char* base : {"/work", "/dist", "/prefix/lib/drivara"})
+        ASSERT_TRUE(withDatabase(r + QLatin1String(base)));
+    for (const char* dir : {"/prefix/bin", "/empty"})
+        QDir().mkpath(r + QLatin1String(dir));
     // Settings without a dictionary: a damaged installation that must report its own problem.
     QDir().mkpath(r + QStringLiteral("/damaged/sys"));
     QFile ini(r + QStringLiteral("/damaged/sys/sys.ini"));

@@ -74,25 +74,17 @@ TEST_F(Mkdict, BuildsRecordsAndDefaults)
     // Fixed field positions: the index text opens each record, the Modbus text closes it.
     EXPECT_EQ(dat.mid(CSdoDatabase::kRecordSize, 6), QByteArray("22000C"));
     EXPECT_EQ(dat.mid(2 * CSdoDatabase::kRecordSize - 4, 4), QByteArray("0000"));
-    CSdoDatabase english;
-    CSdoDatabase chinese;
-    ASSERT_TRUE(english.LoadFile(Path("out.dat"), 2));
-    ASSERT_TRUE(chinese.LoadFile(Path("out.dat"), 1));
+    CSdoDatabase english, chinese;
+    ASSERT_TRUE(english.LoadFile(Path("out.dat"), 2) && chinese.LoadFile(Path("out.dat"), 1));
     ASSERT_EQ(english.GetCount(), 4);
     CSdoRecord en, cn;
-    ASSERT_TRUE(english.GetAt(0, en));
-    ASSERT_TRUE(chinese.GetAt(0, cn));
-    EXPECT_EQ(en.key, 0x604100u);
-    EXPECT_EQ(en.name, QStringLiteral("Statusword"));
-    EXPECT_EQ(cn.name, QStringLiteral("对象"));
-    EXPECT_EQ(en.dataType, QStringLiteral("U16"));
-    EXPECT_EQ(en.attribute, QStringLiteral("RW"));
-    EXPECT_EQ(en.help, QStringLiteral("Line one\nline two"));
-    EXPECT_EQ(cn.help, QStringLiteral("帮助"));
-    EXPECT_EQ(en.unitText, QStringLiteral("[HEX HEX]N*1"));
+    ASSERT_TRUE(english.GetAt(0, en) && chinese.GetAt(0, cn));
+    EXPECT_EQ(QStringList({QString::number(en.key, 16), en.name, cn.name, en.dataType, en.attribute,
+                           en.help, cn.help, en.unitText}),
+              QStringList({"604100", "Statusword", "对象", "U16", "RW", "Line one\nline two",
+                           "帮助", "[HEX HEX]N*1"}));
     ASSERT_TRUE(english.GetAt(3, en));
     EXPECT_EQ(en.dataType, QStringLiteral("VISIBLE STRING"));
-
     EXPECT_EQ(Read("out-defaults.tsv"), QByteArray("604100\tU16\tRW\t567\n"
                                                    "22000C\tU32\tRW\t4294967295\n"
                                                    "222006\tI16\tRW\t-5\n"

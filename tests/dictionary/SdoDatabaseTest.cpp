@@ -6,15 +6,14 @@
 #include "base/Report.h"
 #include "dictionary/SdoDatabase.h"
 
-#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <memory>
 #include <mutex>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 using TestSupport::BuildDatabaseRecord;
@@ -54,51 +53,40 @@ QByteArray Records(int count)
     return bytes;
 }
 
-// What the loader must make of record n: only the texts of the language are kept.
-CSdoRecord Expected(int n, bool chinese)
+// Every field of a record in one text.
+QString Describe(const CSdoRecord& r)
 {
-    CSdoRecord r;
-    const QString text = QString::number(n);
-    r.key = 0x200000 + uint32_t(n);
-    r.index = r.key >> 8;
-    r.subindex = uint8_t(n % 256);
-    r.name = (chinese ? QStringLiteral("对象 ") : QStringLiteral("Object ")) + text;
-    r.dataType = QLatin1String(n % 2 ? "U16" : "I32");
-    r.attribute = QStringLiteral("RWL");
-    r.help = (chinese ? QStringLiteral("帮助 ") : QStringLiteral("Help ")) + text;
-    r.unitText = QStringLiteral("unit ") + text;
-    r.modbusAddress = uint32_t(n) % 0x10000;
-    return r;
+    return QStringList({QString::number(r.key, 16), QString::number(r.index, 16),
+                        QString::number(r.subindex), r.name, r.dataType, r.attribute, r.help,
+                        r.unitText, QString::number(r.modbusAddress)})
+        .join(QLatin1Char('|'));
 }
 
-bool Same(const CSdoRecord& a, const CSdoRecord& b)
+// What the loader must make of record n: only the texts of the language are kept.
+QString Expected(int n, bool chinese)
 {
-    return a.key == b.key && a.index == b.index && a.subindex == b.subindex && a.name == b.name &&
-           a.dataType == b.dataType && a.attribute == b.attribute && a.help == b.help &&
-           a.unitText == b.unitText && a.modbusAddress == b.modbusAddress;
+    const QString t = QString::number(n);
+    return QStringList({QString::number(0x200000 + n, 16), QString::number(0x2000 + n / 256, 16),
+                        QString::number(n % 256), (chinese ? "对象 " : "Object ") + t,
+                        n % 2 ? "U16" : "I32", "RWL", (chinese ? "帮助 " : "Help ") + t,
+                        "unit " + t, QString::number(n % 0x10000)})
+        .join(QLatin1Char('|'));
 }
 
 class Dictionary : public ::testing::Test
 {
 protected:
-    void SetUp() override
+    QString Path() const { return m_dir.filePath(QStringLiteral("velmor.dat")); }
+    void Write(const QByteArray& bytes) const
     {
-        ASSERT_TRUE(m_dir.isValid());
-        ASSERT_TRUE(QDir(m_dir.path()).mkpath(QStringLiteral("sys")));
-        ASSERT_TRUE(QDir(m_dir.path()).mkpath(QStringLiteral("data")));
-    }
-
-    QString Base() const { return m_dir.path(); }
-    void Write(const char* relative, const QByteArray& bytes) const
-    {
-        QFile file(m_dir.filePath(QLatin1String(relative)));
+        QFile file(Path());
         ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         ASSERT_EQ(file.write(bytes), bytes.size());
     }
     bool Load(CSdoDatabase& db, const QByteArray& bytes, uint8_t language = 2) const
     {
-        Write("data/velmor.dat", bytes);
-        return db.LoadFile(m_dir.filePath(QStringLiteral("data/velmor.dat")), language);
+        Write(bytes);
+        return db.LoadFile(Path(), language);
     }
 
     QTemporaryDir m_dir;
@@ -116,9 +104,9 @@ TEST_F(Dictionary, KeepsEveryFieldWithTheTextsOfTheLanguage)
         CSdoRecord r;
         for (int n = 0; n < 3; ++n) {
             ASSERT_TRUE(db.GetAt(n, r));
-            EXPECT_TRUE(Same(r, Expected(n, language == 1))) << r.name.toStdString();
+            EXPECT_EQ(Describe(r), Expected(n, language == 1));
             ASSERT_TRUE(db.Lookup(0x200000 + uint32_t(n), r));
-            EXPECT_TRUE(Same(r, Expected(n, language == 1))) << r.name.toStdString();
+            EXPECT_EQ(Describe(r), Expected(n, language == 1));
         }
     }
     // Misses leave the output alone.
@@ -155,65 +143,25 @@ TEST_F(Dictionary, DamagedFilesAreReadAsFarAsTheyGoAndNamed)
         QVector<uint32_t> duplicates;
         const char* message; // a part of the one message the load gives; empty: none
     } cases[] = {
+        // clang-format off
         {"whole", three, 3, 0, -1, 0, {}, {}, ""},
         {"empty", QByteArray(), 0, 0, -1, 0, {}, {}, ""},
         {"cut in the index", three.left(2 * kRecord + 1), 2, 1, -1, 0, {}, {}, "truncated"},
-        {"cut before the Modbus field",
-         three.left(3 * kRecord - 4),
-         2,
-         kRecord - 4,
-         -1,
-         0,
-         {},
-         {},
+        {"cut before the Modbus field", three.left(3 * kRecord - 4), 2, kRecord - 4, -1, 0, {}, {},
          "2 records were read and the last 4510 bytes ignored"},
-        {"cut in the Modbus field",
-         three.left(3 * kRecord - 1),
-         3,
-         kRecord - 1,
-         -1,
-         0,
-         {},
-         {},
+        {"cut in the Modbus field", three.left(3 * kRecord - 1), 3, kRecord - 1, -1, 0, {}, {},
          "truncated or misaligned"},
-        {"a byte too many",
-         one + "X" + Records(2).mid(kRecord),
-         2,
-         1,
-         -1,
-         0,
-         {1},
-         {},
+        {"a byte too many", one + "X" + Records(2).mid(kRecord), 2, 1, -1, 0, {1}, {},
          "truncated or misaligned"},
         // The next index reads "000" and the subindex's first digit: an end mark.
-        {"a byte too few",
-         one.left(kRecord - 1) + Records(3).mid(kRecord),
-         1,
-         kRecord - 1,
-         -1,
-         0,
-         {},
-         {},
-         "truncated or misaligned"},
-        {"end mark",
-         Records(2) + BuildDatabaseRecord(zero) + Records(3),
-         2,
-         0,
-         2,
-         3,
-         {},
-         {},
+        {"a byte too few", one.left(kRecord - 1) + Records(3).mid(kRecord), 1, kRecord - 1, -1, 0,
+         {}, {}, "truncated or misaligned"},
+        {"end mark", Records(2) + BuildDatabaseRecord(zero) + Records(3), 2, 0, 2, 3, {}, {},
          "record 3 has index 0"},
         {"end mark last", Records(2) + BuildDatabaseRecord(zero), 2, 0, -1, 0, {}, {}, ""},
-        {"duplicate key",
-         Records(2) + BuildDatabaseRecord(again),
-         3,
-         0,
-         -1,
-         0,
-         {},
-         {0x200001},
+        {"duplicate key", Records(2) + BuildDatabaseRecord(again), 3, 0, -1, 0, {}, {0x200001},
          "objects 200001 are defined more than once"},
+        // clang-format on
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -225,12 +173,11 @@ TEST_F(Dictionary, DamagedFilesAreReadAsFarAsTheyGoAndNamed)
         SetMessageSink(previous);
         ASSERT_TRUE(loaded);
         const CDatabaseLoadReport report = db.LoadReport();
-        EXPECT_EQ(db.GetCount(), c.count);
-        EXPECT_EQ(report.recordsRead, c.count);
-        EXPECT_EQ(report.fileSize, c.bytes.size());
-        EXPECT_EQ(report.leftoverBytes, c.leftover);
-        EXPECT_EQ(report.endMarkAt, c.endMarkAt);
-        EXPECT_EQ(report.recordsBehindMark, c.behind);
+        EXPECT_EQ(std::make_tuple(db.GetCount(), report.recordsRead, qint64(report.fileSize),
+                                  qint64(report.leftoverBytes), report.endMarkAt,
+                                  report.recordsBehindMark),
+                  std::make_tuple(c.count, c.count, qint64(c.bytes.size()), c.leftover, c.endMarkAt,
+                                  c.behind));
         EXPECT_EQ(report.misaligned, c.misaligned);
         EXPECT_EQ(report.duplicateKeys, c.duplicates);
         if (QByteArray(c.message).isEmpty()) {
@@ -280,13 +227,12 @@ TEST_F(Dictionary, HexFieldsSkipSeparatorsAndEndAtTheFirstNul)
     CSdoDatabase db;
     ASSERT_TRUE(Load(db, bytes));
     ASSERT_EQ(db.GetCount(), 3);
-    for (int i = 0; i < 3; ++i) {
-        CSdoRecord r;
-        ASSERT_TRUE(db.GetAt(i, r));
-        EXPECT_EQ(r.key, cases[i].key) << i;
-        EXPECT_EQ(r.index, cases[i].key >> 8) << i;
-        EXPECT_EQ(r.subindex, cases[i].key & 0xFF) << i;
-        EXPECT_EQ(r.modbusAddress, cases[i].modbusAddress) << i;
+    CSdoRecord r;
+    for (int i = 0; i < 3 && db.GetAt(i, r); ++i) {
+        EXPECT_EQ(std::make_tuple(r.key, r.index, uint32_t(r.subindex), r.modbusAddress),
+                  std::make_tuple(cases[i].key, cases[i].key >> 8, cases[i].key & 0xFF,
+                                  cases[i].modbusAddress))
+            << i;
     }
 }
 
@@ -331,7 +277,7 @@ TEST_F(Dictionary, MissingFileIsReportedAndLeavesItEmpty)
     {
         CSdoDatabase db;
         EXPECT_TRUE(db.WaitUntilLoaded(0)); // nothing started, nothing to wait for
-        db.StartLoading(m_dir.filePath(QStringLiteral("data/velmor.dat")), 2);
+        db.StartLoading(Path(), 2);
         EXPECT_TRUE(db.WaitUntilLoaded(kLoadTimeoutMs));
         EXPECT_FALSE(db.LoadReport().opened);
         EXPECT_EQ(db.GetCount(), 0);
@@ -345,60 +291,48 @@ TEST_F(Dictionary, MissingFileIsReportedAndLeavesItEmpty)
 TEST_F(Dictionary, ReadersSeeWholeRecordsWhileTheLoaderAppends)
 {
     constexpr int kRecords = 20000;
-    Write("data/velmor.dat", Records(kRecords));
-    CSdoDatabase db;
-
-    std::vector<CSdoRecord> expected; // made beforehand to keep the reader's loop tight
-    expected.reserve(kRecords);
+    Write(Records(kRecords));
+    std::vector<QString> expected; // made beforehand to keep the reader's loop tight
     for (int n = 0; n < kRecords; ++n)
         expected.push_back(Expected(n, false));
-
+    CSdoDatabase db;
     std::atomic<bool> stop{false};
-    std::atomic<int> reads{0};
-    std::atomic<int> partialCounts{0};
-    std::mutex failureMutex;
-    QStringList failures;
-    auto fail = [&](const QString& what) {
-        std::lock_guard<std::mutex> lock(failureMutex);
-        if (failures.size() < 10)
-            failures.append(what);
-    };
+    std::atomic<int> reads{0}, partialCounts{0}, failures{0};
+    std::string firstFailure; // written by the reader only, read after the join
     std::thread reader([&] {
         int last = 0;
         unsigned seed = 1;
         CSdoRecord r;
+        const auto check = [&](bool ok, const std::string& what) {
+            if (!ok && failures++ == 0)
+                firstFailure = what;
+        };
         while (!stop) {
             const int count = db.GetCount();
-            if (count < last || count > kRecords)
-                fail(QStringLiteral("count %1 after %2").arg(count).arg(last));
+            check(count >= last && count <= kRecords, "count " + std::to_string(count));
             last = count;
-            if (count > 0 && count < kRecords)
-                ++partialCounts;
+            partialCounts += count > 0 && count < kRecords;
             if (count > 0) {
-                const CSdoRecord& newest = expected[size_t(count - 1)];
-                if (!db.GetAt(count - 1, r) || !Same(r, newest))
-                    fail(QStringLiteral("GetAt(%1)").arg(count - 1));
-                if (!db.Lookup(newest.key, r) || !Same(r, newest))
-                    fail(QStringLiteral("Lookup of record %1").arg(count - 1));
+                const QString& newest = expected[size_t(count - 1)];
+                check(db.GetAt(count - 1, r) && Describe(r) == newest, "GetAt newest");
+                check(db.Lookup(0x200000 + uint32_t(count - 1), r) && Describe(r) == newest,
+                      "Lookup newest");
                 seed = seed * 1103515245u + 12345u;
                 const int any = int((seed >> 8) % unsigned(count));
-                if (!db.GetAt(any, r) || !Same(r, expected[size_t(any)]))
-                    fail(QStringLiteral("GetAt(%1)").arg(any));
+                check(db.GetAt(any, r) && Describe(r) == expected[size_t(any)], "GetAt any");
             }
             ++reads;
         }
     });
-
     // The reader runs before the loader starts.
     ASSERT_TRUE(WaitFor([&] { return reads > 0; }));
-    db.StartLoading(m_dir.filePath(QStringLiteral("data/velmor.dat")), 2);
+    db.StartLoading(Path(), 2);
     const bool loaded = db.WaitUntilLoaded(kLoadTimeoutMs);
     stop = true;
     reader.join();
-
     ASSERT_TRUE(loaded);
     EXPECT_EQ(db.GetCount(), kRecords);
     EXPECT_TRUE(db.LoadReport().clean());
-    EXPECT_TRUE(failures.isEmpty()) << failures.join(QStringLiteral("; ")).toStdString();
+    EXPECT_EQ(failures.load(), 0) << firstFailure;
     EXPECT_GT(partialCounts.load(), 0) << "the reader never ran while records were appended";
 }

@@ -3,8 +3,8 @@
 #include "SimSerialServer.h"
 #include "VirtualDrive.h"
 #include "app/MainFrameLogic.h"
-#include "base/Report.h"
 #include "app/SysData.h"
+#include "base/Report.h"
 
 #include <gtest/gtest.h>
 
@@ -58,13 +58,18 @@ protected:
 
 } // namespace
 
-TEST_F(MainFrameLogicTest, FirstStatuswordOpensTheConnectionAndReloadsPages)
+// One connection through its life: the first statusword opens it, the indicator blinks, an
+// unmasked error turns it to fault, and a pulled cable closes the connection.
+TEST_F(MainFrameLogicTest, ConnectionFromFirstAnswerToPulledCable)
 {
     ASSERT_TRUE(OpenOnSimulator());
     EXPECT_TRUE(frame->waitingForFirstAnswer());
     EXPECT_EQ(sys->connected.load(), 1);
     // The statusword is polled for the main frame; its first value ends the wait.
-    ASSERT_TRUE(TestSupport::WaitFor([&] { return frame->lastDriveState() == 0; }, 5000));
+    const auto state = [&](int expected) {
+        return TestSupport::WaitFor([&] { return frame->lastDriveState() == expected; }, 5000);
+    };
+    ASSERT_TRUE(state(0));
     EXPECT_FALSE(frame->waitingForFirstAnswer());
     EXPECT_EQ(sys->portOpened.load(), 0);
     ASSERT_FALSE(statusTexts.empty());
@@ -72,26 +77,25 @@ TEST_F(MainFrameLogicTest, FirstStatuswordOpensTheConnectionAndReloadsPages)
               QStringLiteral("Comm Status: Open  %1  115200").arg(server.PortName()));
     EXPECT_EQ(pageCodes, std::vector<unsigned>{2});
     EXPECT_EQ(frame->stateIcon(), CMainFrameLogic::IconDriveOk);
-}
+    std::vector<int> seen;
+    for (int i = 0; i < 4; ++i) {
+        frame->TimerTick();
+        seen.push_back(frame->stateIcon());
+    }
+    EXPECT_NE(seen[0], seen[1]);
+    EXPECT_EQ(seen[0], seen[2]);
+    EXPECT_EQ(seen[1], seen[3]);
+    EXPECT_TRUE(seen[0] == CMainFrameLogic::IconNoDrive || seen[1] == CMainFrameLogic::IconNoDrive);
 
-TEST_F(MainFrameLogicTest, UnmaskedErrorTurnsTheIndicatorToFault)
-{
-    ASSERT_TRUE(OpenOnSimulator());
-    ASSERT_TRUE(TestSupport::WaitFor([&] { return frame->lastDriveState() == 0; }, 5000));
     drive.SetValue(0x260001, 0xFFFF); // every low error reported
     drive.SetValue(0x260100, 0x0004);
-    ASSERT_TRUE(TestSupport::WaitFor([&] { return frame->lastDriveState() == 1; }, 5000));
+    ASSERT_TRUE(state(1));
     EXPECT_EQ(frame->stateIcon(), CMainFrameLogic::IconFault);
     // Masking the error clears the fault bit of the statusword.
     drive.SetValue(0x260001, 0xFFFB);
-    ASSERT_TRUE(TestSupport::WaitFor([&] { return frame->lastDriveState() == 0; }, 5000));
+    ASSERT_TRUE(state(0));
     EXPECT_EQ(frame->stateIcon(), CMainFrameLogic::IconDriveOk);
-}
 
-TEST_F(MainFrameLogicTest, TransferFailureClosesTheConnection)
-{
-    ASSERT_TRUE(OpenOnSimulator());
-    ASSERT_TRUE(TestSupport::WaitFor([&] { return frame->lastDriveState() == 0; }, 5000));
     server.Stop(); // the cable is pulled
     ASSERT_TRUE(TestSupport::WaitFor([&] { return sys->connected.load() == 2; }, 5000));
     EXPECT_EQ(statusTexts.back(), QStringLiteral("Comm Status: Closed"));
@@ -99,16 +103,6 @@ TEST_F(MainFrameLogicTest, TransferFailureClosesTheConnection)
     EXPECT_EQ(frame->lastDriveState(), -1);
     // Not waiting for a first answer any more: no "Not Find Driver" message.
     EXPECT_TRUE(messages.empty());
-}
-
-TEST_F(MainFrameLogicTest, SilentDriveAfterOpenReportsNotFindDriver)
-{
-    drive.faults().SetSilent(true);
-    ASSERT_TRUE(OpenOnSimulator());
-    ASSERT_TRUE(TestSupport::WaitFor([&] { return sys->connected.load() == 2; }, 5000));
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0], QStringLiteral("Not Find Driver! Please Check..."));
-    EXPECT_FALSE(frame->waitingForFirstAnswer());
 }
 
 TEST_F(MainFrameLogicTest, OpenFailureLeavesTheLinkClosed)
@@ -144,19 +138,4 @@ TEST_F(MainFrameLogicTest, ConstantsArriveOnceAndAreForgottenWhileDisconnected)
     frame->TimerTick(); // not connected
     EXPECT_FALSE(sys->evaluator.ConstExists(0x609101));
     EXPECT_EQ(frame->stateIcon(), CMainFrameLogic::IconNoDrive);
-}
-
-TEST_F(MainFrameLogicTest, IndicatorBlinksWhileConnected)
-{
-    ASSERT_TRUE(OpenOnSimulator());
-    ASSERT_TRUE(TestSupport::WaitFor([&] { return frame->lastDriveState() == 0; }, 5000));
-    std::vector<int> seen;
-    for (int i = 0; i < 4; ++i) {
-        frame->TimerTick();
-        seen.push_back(frame->stateIcon());
-    }
-    EXPECT_NE(seen[0], seen[1]);
-    EXPECT_EQ(seen[0], seen[2]);
-    EXPECT_EQ(seen[1], seen[3]);
-    EXPECT_TRUE(seen[0] == CMainFrameLogic::IconNoDrive || seen[1] == CMainFrameLogic::IconNoDrive);
 }

@@ -152,7 +152,6 @@ TEST_F(FormulaEvaluatorTest, ConstantsAreReadOneAtATimeAndThenCached)
         EXPECT_DOUBLE_EQ(out, expected) << formula;
     }
     EXPECT_TRUE(sent.empty());
-
     evaluator.ClearConsts();
     EXPECT_FALSE(Eval("N*[60910120]", 5, out));
     EXPECT_EQ(sent.size(), 1u);
@@ -162,19 +161,6 @@ TEST_F(FormulaEvaluatorTest, ConstantsAreReadOneAtATimeAndThenCached)
     CFormulaEvaluator bare;
     EXPECT_FALSE(bare.EvaluateToDouble(kPage, QStringLiteral("N*[60910120]"), 5, out));
     EXPECT_EQ(bare.SendRequest(kPage, 0x40, 1, 0), 0);
-}
-
-TEST_F(FormulaEvaluatorTest, ConstantTableOperations)
-{
-    EXPECT_EQ(evaluator.GetConst(0x609101), 1);
-    EXPECT_EQ(messages.texts, QStringList{QStringLiteral("Not exist the const value!! \n")});
-    evaluator.SetConst(0x609101, 9); // changes only what exists
-    EXPECT_FALSE(evaluator.ConstExists(0x609101));
-    evaluator.AddConst(0x609101, 4);
-    evaluator.AddConst(0x609101, 5); // a duplicate: the first entry wins
-    EXPECT_EQ(evaluator.GetConst(0x609101), 4);
-    evaluator.SetConst(0x609101, 9);
-    EXPECT_EQ(evaluator.GetConst(0x609101), 9);
 }
 
 TEST_F(FormulaEvaluatorTest, ParkedRequestIsSentOnlyWhenItEvaluates)

@@ -36,9 +36,6 @@ public:
     {
     }
     ~MessageRecorder() { SetMessageSink(m_previous); }
-    MessageRecorder(const MessageRecorder&) = delete;
-    MessageRecorder& operator=(const MessageRecorder&) = delete;
-
     QStringList texts;
 
 private:
