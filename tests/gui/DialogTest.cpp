@@ -93,61 +93,54 @@ private slots:
         QVERIFY(bench.messages.isEmpty());
     }
 
-    void languageDialog_data()
-    {
-        QTest::addColumn<int>("lcid");
-        QTest::addColumn<QString>("langBefore");
-        QTest::addColumn<QString>("langOnOpening");
-        QTest::addColumn<QString>("choice"); // chinese, english or cancel
-        QTest::addColumn<QString>("langAfter");
-        const int zh = CGuiBench::kChineseLcid, en = CGuiBench::kEnglishLcid;
-        // clang-format off
-        QTest::newRow("non-Chinese refuses Chinese") << en << "1" << "2" << "chinese" << "2";
-        QTest::newRow("non-Chinese keeps English") << en << "" << "2" << "english" << "2";
-        QTest::newRow("Chinese chooses Chinese") << zh << "" << "" << "chinese" << "1";
-        QTest::newRow("Chinese chooses English") << zh << "1" << "1" << "english" << "2";
-        QTest::newRow("cancel writes nothing") << zh << "2" << "2" << "cancel" << "2";
-        // clang-format on
-    }
-
     void languageDialog()
     {
-        QFETCH(int, lcid);
-        QFETCH(QString, langBefore);
-        QFETCH(QString, langOnOpening);
-        QFETCH(QString, choice);
-        QFETCH(QString, langAfter);
-        const bool refused = lcid != CGuiBench::kChineseLcid && choice == "chinese";
-        // "wait" (3) would hold the dictionary back; this test needs none.
-        CGuiBench bench(langBefore.isEmpty() ? QStringLiteral("[sys]\ncomm=2\n")
-                                             : QStringLiteral("[sys]\nlang=%1\n").arg(langBefore),
-                        lcid);
-        CSysData& sys = bench.NewSysData();
-        sys.systemLanguage = sys.IsChineseSystem() ? 1 : 2;
-        auto lang = [path = bench.sys->sysIniPath] {
-            return Ini::GetProfileString(path, QStringLiteral("sys"), QStringLiteral("lang"), {},
-                                         4);
+        const int zh = CGuiBench::kChineseLcid, en = CGuiBench::kEnglishLcid;
+        // clang-format off
+        const std::tuple<int, QString, QString, QString, QString> cases[] = {
+            {en, "1", "2", "chinese", "2"}, // non-Chinese refuses Chinese
+            {en, "", "2", "english", "2"}, // non-Chinese keeps English
+            {zh, "", "", "chinese", "1"}, // Chinese chooses Chinese
+            {zh, "1", "1", "english", "2"}, // Chinese chooses English
+            {zh, "2", "2", "cancel", "2"}, // cancel writes nothing
         };
-        CLanguageDialog dialog(*bench.sys);
-        QCOMPARE(lang(), langOnOpening);
-        QCOMPARE(dialog.chineseButton()->isChecked(), langOnOpening == "1");
-        QCOMPARE(dialog.englishButton()->isChecked(), langOnOpening == "2");
-        dialog.show();
+        // clang-format on
+        for (const auto& [lcid, langBefore, langOnOpening, choice, langAfter] : cases) {
+            const bool refused = lcid != CGuiBench::kChineseLcid && choice == "chinese";
+            // "wait" (3) would hold the dictionary back; this test needs none.
+            CGuiBench bench(langBefore.isEmpty()
+                                ? QStringLiteral("[sys]\ncomm=2\n")
+                                : QStringLiteral("[sys]\nlang=%1\n").arg(langBefore),
+                            lcid);
+            CSysData& sys = bench.NewSysData();
+            sys.systemLanguage = sys.IsChineseSystem() ? 1 : 2;
+            auto lang = [path = bench.sys->sysIniPath] {
+                return Ini::GetProfileString(path, QStringLiteral("sys"), QStringLiteral("lang"),
+                                             {}, 4);
+            };
+            CLanguageDialog dialog(*bench.sys);
+            QCOMPARE(lang(), langOnOpening);
+            QCOMPARE(dialog.chineseButton()->isChecked(), langOnOpening == "1");
+            QCOMPARE(dialog.englishButton()->isChecked(), langOnOpening == "2");
+            dialog.show();
 
-        QSignalSpy accepted(&dialog, &QDialog::accepted);
-        QSignalSpy rejected(&dialog, &QDialog::rejected);
-        const bool cancel = choice == "cancel";
-        (choice == "english" ? dialog.englishButton() : dialog.chineseButton())->setChecked(true);
-        QTest::mouseClick(dialog.findChild<QPushButton*>(cancel ? "cancel" : "ok"), Qt::LeftButton);
-        QCOMPARE(rejected.size(), cancel ? 1 : 0);
-        QCOMPARE(accepted.size(), cancel || refused ? 0 : 1);
-        QCOMPARE(lang(), langAfter);
-        QCOMPARE(bench.messages, refused ? QStringList{"Your computer OS doesn't support the "
-                                                       "Chinese version. \r\n Seting is "
-                                                       "non-effective!!"}
-                                         : QStringList{});
-        if (refused)
-            QVERIFY(dialog.englishButton()->isChecked() && dialog.isVisible());
+            QSignalSpy accepted(&dialog, &QDialog::accepted);
+            QSignalSpy rejected(&dialog, &QDialog::rejected);
+            const bool cancel = choice == "cancel";
+            (choice == "english" ? dialog.englishButton() : dialog.chineseButton())
+                ->setChecked(true);
+            QTest::mouseClick(dialog.findChild<QPushButton*>(cancel ? "cancel" : "ok"),
+                              Qt::LeftButton);
+            QCOMPARE(rejected.size(), cancel ? 1 : 0);
+            QCOMPARE(accepted.size(), cancel || refused ? 0 : 1);
+            QCOMPARE(lang(), langAfter);
+            QCOMPARE(bench.messages, refused ? QStringList{"Your computer OS doesn't support the "
+                                                           "Chinese version. \r\n Seting is "
+                                                           "non-effective!!"}
+                                             : QStringList{});
+            if (refused)
+                QVERIFY(dialog.englishButton()->isChecked() && dialog.isVisible());
+        }
     }
 };
 

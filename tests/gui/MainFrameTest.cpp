@@ -98,40 +98,38 @@ private slots:
         QCOMPARE(frame.statusText(), kClosed);
     }
 
-    void stateIconFollowsTheDrive_data()
-    {
-        QTest::addColumn<QString>("event");
-        QTest::addColumn<int>("icon");
-        QTest::newRow("fault bit") << "fault" << 210;
-        QTest::newRow("drive falls silent") << "silent" << 205;
-        QTest::newRow("cable pulled") << "unplug" << 205;
-    }
-
     void stateIconFollowsTheDrive()
     {
-        QFETCH(QString, event);
-        QFETCH(int, icon);
-        const bool fault = event == "fault";
-        CGuiBench bench;
-        QVERIFY(bench.Ready());
-        QSignalSpy icons(bench.frame.get(), &CMainFrame::stateIconChanged);
-        QVERIFY(bench.ConnectAndWait());
-        const QString openText = bench.frame->statusText();
-        QVERIFY(openText.startsWith(QLatin1String("Comm Status: Open")));
-        if (fault) {
-            bench.drive.SetValue(0x260001, 0xFFFF); // every low error reported
-            bench.drive.SetValue(0x260100, 0x0004);
-        } else if (event == "silent") {
-            bench.drive.faults().SetSilent(true);
-        } else {
-            bench.server.Stop();
+        // clang-format off
+        const std::tuple<QString, int> cases[] = {
+            {"fault", 210}, // fault bit
+            {"silent", 205}, // drive falls silent
+            {"unplug", 205}, // cable pulled
+        };
+        // clang-format on
+        for (const auto& [event, icon] : cases) {
+            const bool fault = event == "fault";
+            CGuiBench bench;
+            QVERIFY(bench.Ready());
+            QSignalSpy icons(bench.frame.get(), &CMainFrame::stateIconChanged);
+            QVERIFY(bench.ConnectAndWait());
+            const QString openText = bench.frame->statusText();
+            QVERIFY(openText.startsWith(QLatin1String("Comm Status: Open")));
+            if (fault) {
+                bench.drive.SetValue(0x260001, 0xFFFF); // every low error reported
+                bench.drive.SetValue(0x260100, 0x0004);
+            } else if (event == "silent") {
+                bench.drive.faults().SetSilent(true);
+            } else {
+                bench.server.Stop();
+            }
+            QTRY_VERIFY_WITH_TIMEOUT(icons.contains(QVariantList{icon}), kWaitMs);
+            QTRY_COMPARE_WITH_TIMEOUT(bench.sys->connected.load(), fault ? 1 : 2, kWaitMs);
+            QCOMPARE(bench.frame->statusText(), fault ? openText : kClosed);
+            QCOMPARE(bench.frame->logic().lastDriveState(), fault ? 1 : -1);
+            if (!fault)
+                QCOMPARE(bench.frame->stateIcon(), 205);
         }
-        QTRY_VERIFY_WITH_TIMEOUT(icons.contains(QVariantList{icon}), kWaitMs);
-        QTRY_COMPARE_WITH_TIMEOUT(bench.sys->connected.load(), fault ? 1 : 2, kWaitMs);
-        QCOMPARE(bench.frame->statusText(), fault ? openText : kClosed);
-        QCOMPARE(bench.frame->logic().lastDriveState(), fault ? 1 : -1);
-        if (!fault)
-            QCOMPARE(bench.frame->stateIcon(), 205);
     }
 
     void silentDriveAtOpenIsReported()
@@ -197,52 +195,44 @@ private slots:
         QCOMPARE(frame.pages().size(), 2);
     }
 
-    void pageWindowSizes_data()
-    {
-        QTest::addColumn<int>("command");
-        QTest::addColumn<int>("dpi");
-        QTest::addColumn<int>("language");
-        QTest::addColumn<QSize>("size");
-        // Formula: B + w1 + w2 + w3 + 5 % of w5 by B + w4 + 3 % of w5.
-        // clang-format off
-        QTest::newRow("formula 96") << 1217 << 96 << 2 << QSize(86 + 257 + 115 + 105 + 2, 86 + 244 + 1);
-        QTest::newRow("formula 144") << 1217 << 144 << 2 << QSize(110 + 385 + 172 + 158 + 3, 110 + 367 + 2);
-        QTest::newRow("fixed 96") << 1234 << 96 << 2 << QSize(570, 240);
-        QTest::newRow("fixed 144") << 1234 << 144 << 1 << QSize(710, 280);
-        QTest::newRow("scope Chinese") << 1247 << 96 << 1 << QSize(912, 615);
-        QTest::newRow("scope English") << 1247 << 96 << 2 << QSize(1010, 640);
-        QTest::newRow("errors English 144") << 1235 << 144 << 2 << QSize(920, 680);
-        QTest::newRow("settings 144") << 1213 << 144 << 1 << QSize(360, 320);
-        // clang-format on
-    }
-
     void pageWindowSizes()
     {
-        QFETCH(int, command);
-        QFETCH(int, dpi);
-        QFETCH(int, language);
-        QFETCH(QSize, size);
-        CGuiBench bench;
-        QVERIFY(bench.MakeSysData());
-        bench.sys->SetLanguage(uint8_t(language));
-        bench.sys->SetListColumns(dpi);
-        const CPageCommand* page = FindPageCommand(command);
-        QVERIFY(page);
-        QCOMPARE(PageWindowSize(*page, *bench.sys), size);
-        if (dpi != 96 || command != 1217)
-            return;
-        // The window takes that size and keeps it: no sizing border, no maximise.
-        CChildFrame* child = bench.MakeMainFrame().OpenPage(command);
-        QVERIFY(child);
-        QCOMPARE(child->size(), size);
-        QVERIFY(!(child->windowFlags() & Qt::WindowMaximizeButtonHint));
-        child->resize(size + QSize(100, 100));
-        QCOMPARE(child->size(), size);
-        // Minimising folds it to its caption; restoring gives the size back.
-        child->showMinimized();
-        QVERIFY(child->height() < size.height());
-        child->showNormal();
-        QCOMPARE(child->size(), size);
+        // clang-format off
+        const std::tuple<int, int, int, QSize> cases[] = {
+            // Formula: B + w1 + w2 + w3 + 5 % of w5 by B + w4 + 3 % of w5.
+            {1217, 96, 2, QSize(86 + 257 + 115 + 105 + 2, 86 + 244 + 1)}, // formula 96
+            {1217, 144, 2, QSize(110 + 385 + 172 + 158 + 3, 110 + 367 + 2)}, // formula 144
+            {1234, 96, 2, QSize(570, 240)}, // fixed 96
+            {1234, 144, 1, QSize(710, 280)}, // fixed 144
+            {1247, 96, 1, QSize(912, 615)}, // scope Chinese
+            {1247, 96, 2, QSize(1010, 640)}, // scope English
+            {1235, 144, 2, QSize(920, 680)}, // errors English 144
+            {1213, 144, 1, QSize(360, 320)}, // settings 144
+        };
+        // clang-format on
+        for (const auto& [command, dpi, language, size] : cases) {
+            CGuiBench bench;
+            QVERIFY(bench.MakeSysData());
+            bench.sys->SetLanguage(uint8_t(language));
+            bench.sys->SetListColumns(dpi);
+            const CPageCommand* page = FindPageCommand(command);
+            QVERIFY(page);
+            QCOMPARE(PageWindowSize(*page, *bench.sys), size);
+            if (dpi != 96 || command != 1217)
+                continue;
+            // The window takes that size and keeps it: no sizing border, no maximise.
+            CChildFrame* child = bench.MakeMainFrame().OpenPage(command);
+            QVERIFY(child);
+            QCOMPARE(child->size(), size);
+            QVERIFY(!(child->windowFlags() & Qt::WindowMaximizeButtonHint));
+            child->resize(size + QSize(100, 100));
+            QCOMPARE(child->size(), size);
+            // Minimising folds it to its caption; restoring gives the size back.
+            child->showMinimized();
+            QVERIFY(child->height() < size.height());
+            child->showNormal();
+            QCOMPARE(child->size(), size);
+        }
     }
 
     void everyPageCommandIsInTheMenus()

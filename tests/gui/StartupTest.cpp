@@ -17,53 +17,43 @@ class CStartupTest : public QObject
     Q_OBJECT
 
 private slots:
-    void languageAtStartUp_data()
-    {
-        QTest::addColumn<int>("lcid");
-        QTest::addColumn<QString>("lang");
-        QTest::addColumn<int>("language");
-        QTest::addColumn<QString>("fileMenu");
-        QTest::addColumn<QString>("nameTitle");
-        const int zh = CGuiBench::kChineseLcid, en = CGuiBench::kEnglishLcid;
-        // clang-format off
-        QTest::newRow("English system") << en << "2" << 2 << "&File" << "name";
-        QTest::newRow("English system ignores Chinese") << en << "1" << 2 << "&File" << "name";
-        QTest::newRow("Chinese system, Chinese") << zh << "1" << 1 << "文件(&F)" << "名称";
-        QTest::newRow("Chinese system, English") << zh << "2" << 2 << "&File" << "name";
-        // "Wait" keeps the built-in texts and sets no list columns.
-        QTest::newRow("Chinese system, wait") << zh << "3" << 3 << "文件(&F)" << "";
-        // clang-format on
-    }
-
     void languageAtStartUp()
     {
-        QFETCH(int, lcid);
-        QFETCH(QString, lang);
-        QFETCH(int, language);
-        QFETCH(QString, fileMenu);
-        QFETCH(QString, nameTitle);
-        CGuiBench bench(QStringLiteral("[sys]\nlang=%1\ncomm=2\n").arg(lang), lcid);
-        CSysData& sys = bench.NewSysData();
-        {
-            CDrivaraApp app(sys);
-            int exitCode = -1;
-            QVERIFY(app.InitInstance(exitCode));
-            QVERIFY(app.mainFrame()->isVisible());
-            QCOMPARE(int(sys.programLanguage), language);
-            QCOMPARE(app.mainFrame()->menuBar()->actions().first()->text(), fileMenu);
-            QCOMPARE(sys.titleName, nameTitle);
-            if (!nameTitle.isEmpty()) {
-                const int dpi = app.mainFrame()->logicalDpiX();
-                QCOMPARE(sys.dotsPerInch, dpi);
-                QCOMPARE(sys.columnWidths[0], int(dpi * 2.68));
+        const int zh = CGuiBench::kChineseLcid, en = CGuiBench::kEnglishLcid;
+        // clang-format off
+        const std::tuple<int, QString, int, QString, QString> cases[] = {
+            {en, "2", 2, "&File", "name"}, // English system
+            {en, "1", 2, "&File", "name"}, // English system ignores Chinese
+            {zh, "1", 1, "文件(&F)", "名称"}, // Chinese system, Chinese
+            {zh, "2", 2, "&File", "name"}, // Chinese system, English
+            // "Wait" keeps the built-in texts and sets no list columns.
+            {zh, "3", 3, "文件(&F)", ""}, // Chinese system, wait
+        };
+        // clang-format on
+        for (const auto& [lcid, lang, language, fileMenu, nameTitle] : cases) {
+            CGuiBench bench(QStringLiteral("[sys]\nlang=%1\ncomm=2\n").arg(lang), lcid);
+            CSysData& sys = bench.NewSysData();
+            {
+                CDrivaraApp app(sys);
+                int exitCode = -1;
+                QVERIFY(app.InitInstance(exitCode));
+                QVERIFY(app.mainFrame()->isVisible());
+                QCOMPARE(int(sys.programLanguage), language);
+                QCOMPARE(app.mainFrame()->menuBar()->actions().first()->text(), fileMenu);
+                QCOMPARE(sys.titleName, nameTitle);
+                if (!nameTitle.isEmpty()) {
+                    const int dpi = app.mainFrame()->logicalDpiX();
+                    QCOMPARE(sys.dotsPerInch, dpi);
+                    QCOMPARE(sys.columnWidths[0], int(dpi * 2.68));
+                }
+                QVERIFY(bench.messages.isEmpty());
+                // The dictionary of the language in use, unless the language is still to come.
+                if (language != 3)
+                    QVERIFY(sys.dictionary.WaitUntilLoaded(10000) && sys.dictionary.GetCount() > 0);
             }
-            QVERIFY(bench.messages.isEmpty());
-            // The dictionary of the language in use, unless the language is still to come.
-            if (language != 3)
-                QVERIFY(sys.dictionary.WaitUntilLoaded(10000) && sys.dictionary.GetCount() > 0);
+            // Stop a loader that waits for a language before the data object goes.
+            sys.SetLanguage(2);
         }
-        // Stop a loader that waits for a language before the data object goes.
-        sys.SetLanguage(2);
     }
 
     void missingEnglishTextsEndTheProgram()
@@ -125,40 +115,27 @@ private slots:
         }
     }
 
-    void commandLine_data()
-    {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<QStringList>("pages");
-        QTest::addColumn<bool>("connect");
-        QTest::addColumn<QString>("screenshot");
-        QTest::addColumn<bool>("bad");
-        const QStringList none;
-        // clang-format off
-        QTest::newRow("nothing") << none << none << false << "" << false;
-        QTest::newRow("pages and screenshot")
-            << QStringList{"--open", "VelocityLoop", "CSpeedCircle", "CommSettings",
-                           "--screenshot", "a.png", "--connect"}
-            << QStringList{"VelocityLoop", "CSpeedCircle", "CommSettings"} << true << "a.png" << false;
-        QTest::newRow("unknown page") << QStringList{"--open", "NoSuchPage"} << none << false << "" << true;
-        QTest::newRow("missing value") << QStringList{"--screenshot"} << none << false << "" << true;
-        QTest::newRow("unknown option") << QStringList{"--fast"} << none << false << "" << true;
-        // clang-format on
-    }
-
     void commandLine()
     {
-        QFETCH(QStringList, arguments);
-        QFETCH(QStringList, pages);
-        QFETCH(bool, connect);
-        QFETCH(QString, screenshot);
-        QFETCH(bool, bad);
-        const CDrivaraOptions options = ParseDrivaraOptions(QStringList{"drivara"} + arguments);
-        QCOMPARE(!options.error.isEmpty(), bad);
-        if (bad)
-            return;
-        QCOMPARE(options.openPages, pages);
-        QCOMPARE(options.connect, connect);
-        QCOMPARE(options.screenshotPath, screenshot);
+        const QStringList none;
+        // clang-format off
+        const std::tuple<QStringList, QStringList, bool, QString, bool> cases[] = {
+            {none, none, false, "", false}, // nothing
+            {QStringList{"--open", "VelocityLoop", "CSpeedCircle", "CommSettings", "--screenshot", "a.png", "--connect"}, QStringList{"VelocityLoop", "CSpeedCircle", "CommSettings"}, true, "a.png", false}, // pages and screenshot
+            {QStringList{"--open", "NoSuchPage"}, none, false, "", true}, // unknown page
+            {QStringList{"--screenshot"}, none, false, "", true}, // missing value
+            {QStringList{"--fast"}, none, false, "", true}, // unknown option
+        };
+        // clang-format on
+        for (const auto& [arguments, pages, connect, screenshot, bad] : cases) {
+            const CDrivaraOptions options = ParseDrivaraOptions(QStringList{"drivara"} + arguments);
+            QCOMPARE(!options.error.isEmpty(), bad);
+            if (bad)
+                continue;
+            QCOMPARE(options.openPages, pages);
+            QCOMPARE(options.connect, connect);
+            QCOMPARE(options.screenshotPath, screenshot);
+        }
     }
 };
 

@@ -154,52 +154,49 @@ private slots:
         SetMessageSink(previousSink);
     }
 
-    void everyValueIsShownWithItsUnit_data()
-    {
-        QTest::addColumn<QString>("page");
-        QTest::addColumn<QString>("panel");
-        QTest::addColumn<QString>("firstLabel");
-        // clang-format off
-        QTest::newRow("velocity loop") << "CSpeedCircle" << "" << "1";
-        QTest::newRow("motor") << "CMotorParam" << "" << "1";
-        QTest::newRow("drive properties") << "CDriverProterty" << "" << "1*";
-        QTest::newRow("receive PDO 1") << "CDrvPanelF002" << "RPDO1" << "0*";
-        // clang-format on
-    }
-
     void everyValueIsShownWithItsUnit()
     {
-        QFETCH(QString, page);
-        QFETCH(QString, panel);
-        QFETCH(QString, firstLabel);
-        rig->sys->busPanelName = panel;
-        CParamPageView* view = OpenFilled(qPrintable(page));
-        QVERIFY(view && Rows(view).GetItemCount() > 5);
-        QCOMPARE(Cell(view, 0, Col::ColLabel), firstLabel);
-        // Only the label, name, value and unit are shown, at their widths; read-only rows green.
-        // The name column has the width of the screen's density (fixed on the drive
-        // properties), wider only where a name would otherwise be cut.
-        CEditListCtrl* list = view->list();
-        for (int column : {1, 3, 5})
-            QVERIFY(list->isColumnHidden(column));
-        QCOMPARE(list->horizontalHeader()->sectionResizeMode(Col::ColName), QHeaderView::Fixed);
-        const int nameWidth = page == "CDriverProterty" ? 150 : 257;
-        QVERIFY(list->columnWidth(Col::ColName) >= nameWidth);
-        if (page == "CSpeedCircle")
-            QCOMPARE(list->columnWidth(Col::ColName), nameWidth);
-        for (int row = 0; row < Rows(view).GetItemCount(); ++row) {
-            const QString name = Cell(view, row, Col::ColName);
-            QVERIFY2(!Cell(view, row, Col::ColUnit).isEmpty(), qPrintable(name));
-            QVERIFY2(Cell(view, row, Col::ColValue) != "????", qPrintable(name));
-            QVERIFY(list->fontMetrics().horizontalAdvance(name) < list->columnWidth(Col::ColName));
-            const QVariant colour = Rows(view).index(row, Col::ColName).data(Qt::ForegroundRole);
-            QCOMPARE(colour.isValid(), Cell(view, row, Col::ColLabel).endsWith(QLatin1Char('*')));
-            if (colour.isValid())
-                QCOMPARE(colour.value<QColor>(), QColor(0x22, 0x8B, 0x22));
+        // clang-format off
+        const std::tuple<QString, QString, QString> cases[] = {
+            {"CSpeedCircle", "", "1"}, // velocity loop
+            {"CMotorParam", "", "1"}, // motor
+            {"CDriverProterty", "", "1*"}, // drive properties
+            {"CDrvPanelF002", "RPDO1", "0*"}, // receive PDO 1
+        };
+        // clang-format on
+        for (const auto& [page, panel, firstLabel] : cases) {
+            rig->sys->busPanelName = panel;
+            CParamPageView* view = OpenFilled(qPrintable(page));
+            QVERIFY(view && Rows(view).GetItemCount() > 5);
+            QCOMPARE(Cell(view, 0, Col::ColLabel), firstLabel);
+            // Only the label, name, value and unit are shown, at their widths; read-only rows
+            // green. The name column has the width of the screen's density (fixed on the drive
+            // properties), wider only where a name would otherwise be cut.
+            CEditListCtrl* list = view->list();
+            for (int column : {1, 3, 5})
+                QVERIFY(list->isColumnHidden(column));
+            QCOMPARE(list->horizontalHeader()->sectionResizeMode(Col::ColName), QHeaderView::Fixed);
+            const int nameWidth = page == "CDriverProterty" ? 150 : 257;
+            QVERIFY(list->columnWidth(Col::ColName) >= nameWidth);
+            if (page == "CSpeedCircle")
+                QCOMPARE(list->columnWidth(Col::ColName), nameWidth);
+            for (int row = 0; row < Rows(view).GetItemCount(); ++row) {
+                const QString name = Cell(view, row, Col::ColName);
+                QVERIFY2(!Cell(view, row, Col::ColUnit).isEmpty(), qPrintable(name));
+                QVERIFY2(Cell(view, row, Col::ColValue) != "????", qPrintable(name));
+                QVERIFY(list->fontMetrics().horizontalAdvance(name) <
+                        list->columnWidth(Col::ColName));
+                const QVariant colour =
+                    Rows(view).index(row, Col::ColName).data(Qt::ForegroundRole);
+                QCOMPARE(colour.isValid(),
+                         Cell(view, row, Col::ColLabel).endsWith(QLatin1Char('*')));
+                if (colour.isValid())
+                    QCOMPARE(colour.value<QColor>(), QColor(0x22, 0x8B, 0x22));
+            }
+            if (page == "CDriverProterty")
+                QCOMPARE(Cell(view, 0, Col::ColValue),
+                         QString::fromLatin1(rig->drive.StringValue(Rows(view).RowKey(0))));
         }
-        if (page == "CDriverProterty")
-            QCOMPARE(Cell(view, 0, Col::ColValue),
-                     QString::fromLatin1(rig->drive.StringValue(Rows(view).RowKey(0))));
     }
 
     void enterWritesTheValueAndTheDriveHoldsIt()
@@ -272,41 +269,33 @@ private slots:
         QTest::keyClick(editor, Qt::Key_Escape);
     }
 
-    void valuesOutOfRangeAreRefusedAndNotWritten_data()
+    void valuesOutOfRangeAreRefusedAndNotWritten()
     {
-        QTest::addColumn<QString>("page");
-        QTest::addColumn<uint>("key");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("message");
         const QString u16 =
             "\"%1\" is not a whole number from 0 to 65535 (decimal, or hexadecimal with 0x)";
         // clang-format off
-        QTest::newRow("U16 decimal") << "CSpeedCircle" << uint(kVelocityKp) << "70000" << u16.arg("70000");
-        QTest::newRow("not a number") << "CSpeedCircle" << uint(kVelocityKp) << "12x" << u16.arg("12x");
-        QTest::newRow("through the unit") << "CMotorParam" << uint(kRatedCurrent) << "65536"
-                                          << "\"65536\" is not a number from 0 to 65535 mA";
+        const std::tuple<QString, uint, QString, QString> cases[] = {
+            {"CSpeedCircle", uint(kVelocityKp), "70000", u16.arg("70000")}, // U16 decimal
+            {"CSpeedCircle", uint(kVelocityKp), "12x", u16.arg("12x")}, // not a number
+            {"CMotorParam", uint(kRatedCurrent), "65536", "\"65536\" is not a number from 0 to 65535 mA"}, // through the unit
+        };
         // clang-format on
-    }
-
-    void valuesOutOfRangeAreRefusedAndNotWritten()
-    {
-        QFETCH(QString, page);
-        QFETCH(uint, key);
-        QFETCH(QString, text);
-        QFETCH(QString, message);
-        CParamPageView* view = OpenFilled(qPrintable(page));
-        QVERIFY(view);
-        const int row = RowOf(view, key);
-        const uint32_t before = rig->drive.Value(key);
-        const QString shown = Cell(view, row, Col::ColValue);
-        QLineEdit* editor = Type(view, row, text);
-        QVERIFY(editor);
-        QTest::keyClick(editor, Qt::Key_Return);
-        QVERIFY(EditorGone(view));
-        QCOMPARE(messages, QStringList{message});
-        QCOMPARE(Cell(view, row, Col::ColValue), shown);
-        QVERIFY(ReadAgain(view));
-        QCOMPARE(rig->drive.Value(key), before);
+        for (const auto& [page, key, text, message] : cases) {
+            messages.clear();
+            CParamPageView* view = OpenFilled(qPrintable(page));
+            QVERIFY(view);
+            const int row = RowOf(view, key);
+            const uint32_t before = rig->drive.Value(key);
+            const QString shown = Cell(view, row, Col::ColValue);
+            QLineEdit* editor = Type(view, row, text);
+            QVERIFY(editor);
+            QTest::keyClick(editor, Qt::Key_Return);
+            QVERIFY(EditorGone(view));
+            QCOMPARE(messages, QStringList{message});
+            QCOMPARE(Cell(view, row, Col::ColValue), shown);
+            QVERIFY(ReadAgain(view));
+            QCOMPARE(rig->drive.Value(key), before);
+        }
     }
 
     void anotherUnitRereadsTheValueInIt()
