@@ -21,24 +21,29 @@ bool CGuiBench::StartDrive()
     if (!drive.Load(TestSupport::DistDir() + QStringLiteral("/data")) || !server.Start(1, 0))
         return false;
     const QString ini = install.path(QStringLiteral("sys/sys.ini"));
-    return Ini::WriteProfileString(ini, QStringLiteral("com"), QStringLiteral("comid"),
-                                   server.PortName()) &&
-           Ini::WriteProfileString(ini, QStringLiteral("com"), QStringLiteral("buadrate"),
-                                   QStringLiteral("115200")) &&
-           Ini::WriteProfileString(ini, QStringLiteral("com"), QStringLiteral("driverid"),
-                                   QStringLiteral("1")) &&
-           Ini::WriteProfileString(ini, QStringLiteral("com"), QStringLiteral("timeout"),
-                                   QStringLiteral("100"));
+    const QString settings[][2] = {{"comid", server.PortName()},
+                                   {"buadrate", "115200"},
+                                   {"driverid", "1"},
+                                   {"timeout", "100"}};
+    for (const auto& [key, value] : settings) {
+        if (!Ini::WriteProfileString(ini, QStringLiteral("com"), key, value))
+            return false;
+    }
+    return true;
+}
+
+CSysData& CGuiBench::NewSysData()
+{
+    sys = std::make_unique<CSysData>(CSysDataOptions{install.base(), lcid});
+    return *sys;
 }
 
 bool CGuiBench::MakeSysData()
 {
-    sys = std::make_unique<CSysData>(CSysDataOptions{install.base(), lcid});
+    NewSysData();
     sys->systemLanguage = sys->IsChineseSystem() ? 1 : 2;
-    if (!sys->dictionary.WaitUntilLoaded(10000))
-        return false;
     sys->SetListColumns(96);
-    return true;
+    return sys->dictionary.WaitUntilLoaded(10000);
 }
 
 CMainFrame& CGuiBench::MakeMainFrame()
@@ -46,6 +51,14 @@ CMainFrame& CGuiBench::MakeMainFrame()
     frame = std::make_unique<CMainFrame>(*sys);
     frame->show();
     return *frame;
+}
+
+bool CGuiBench::Ready(bool withDrive)
+{
+    if ((withDrive && !StartDrive()) || !MakeSysData())
+        return false;
+    MakeMainFrame();
+    return true;
 }
 
 bool CGuiBench::ConnectAndWait()

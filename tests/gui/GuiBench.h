@@ -4,8 +4,8 @@
 #include "SimSerialServer.h"
 #include "TestSupport.h"
 #include "VirtualDrive.h"
-#include "base/Report.h"
 #include "app/SysData.h"
+#include "base/Report.h"
 
 #include <QStringList>
 
@@ -25,14 +25,15 @@ public:
 
     // Serves the drive and saves its port as the serial settings; false when it cannot.
     bool StartDrive();
-    // The program-wide data with its dictionary loaded and list columns for 96 dots per inch.
+    // The program-wide data, as the program makes it at start.
+    CSysData& NewSysData();
+    // The same with its dictionary loaded and list columns for 96 dots per inch.
     bool MakeSysData();
-    // The main frame, shown.
     CMainFrame& MakeMainFrame();
+    // The drive (unless not wanted), the data object and the main frame, shown.
+    bool Ready(bool withDrive = true);
     // The main frame's connect button, waiting until the drive's first statusword arrived.
     bool ConnectAndWait();
-    QString PortName() const { return server.PortName(); }
-    bool HasMessage(const QString& text) const { return messages.contains(text); }
 
     TestSupport::TempInstall install;
     CVirtualDrive drive;
@@ -45,3 +46,8 @@ public:
 private:
     MessageSink m_previousSink;
 };
+
+// The test classes, each run by the one main.
+int RunStartupTest(int argc, char** argv);
+int RunDialogTest(int argc, char** argv);
+int RunMainFrameTest(int argc, char** argv);

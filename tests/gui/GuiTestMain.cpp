@@ -1,10 +1,7 @@
-#include "DialogTest.h"
-#include "MainFrameTest.h"
-#include "StartupTest.h"
+#include "GuiBench.h"
 
 #include <QApplication>
 #include <QStandardPaths>
-#include <QtTest>
 
 // One main for every widget test: no screen needed, no real settings folders touched.
 int main(int argc, char** argv)
@@ -14,17 +11,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QStandardPaths::setTestModeEnabled(true);
     int failed = 0;
-    {
-        CStartupTest test;
-        failed += QTest::qExec(&test, argc, argv);
-    }
-    {
-        CDialogTest test;
-        failed += QTest::qExec(&test, argc, argv);
-    }
-    {
-        CMainFrameTest test;
-        failed += QTest::qExec(&test, argc, argv);
-    }
+    for (auto run : {RunStartupTest, RunDialogTest, RunMainFrameTest})
+        failed += run(argc, argv);
     return failed == 0 ? 0 : 1;
 }

@@ -103,7 +103,6 @@ CUiStallProbe::CUiStallProbe(int periodMs) : m_periodMs(periodMs)
 void CUiStallProbe::Start()
 {
     m_maxStallMs = 0.0;
-    m_ticks = 0;
     m_clock.start();
     m_lastNs = 0;
     m_timer.start();
@@ -120,7 +119,6 @@ void CUiStallProbe::Tick()
     const qint64 now = m_clock.nsecsElapsed();
     const double gapMs = double(now - m_lastNs) / 1e6 - m_periodMs;
     m_lastNs = now;
-    ++m_ticks;
     if (gapMs > m_maxStallMs)
         m_maxStallMs = gapMs;
 }

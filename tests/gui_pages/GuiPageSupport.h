@@ -65,7 +65,6 @@ public:
     void Start();
     void Stop();
     double MaxStallMs() const { return m_maxStallMs; }
-    int Ticks() const { return m_ticks; }
 
 private:
     void Tick();
@@ -74,7 +73,6 @@ private:
     QElapsedTimer m_clock;
     qint64 m_lastNs = 0;
     double m_maxStallMs = 0.0;
-    int m_ticks = 0;
     int m_periodMs;
 };
 

@@ -161,7 +161,7 @@ TEST_F(PageListTest, HelpTextOfAnObject)
     EXPECT_EQ(messages.kinds, std::vector<MessageKind>{MessageKind::Information});
 }
 
-// The model on its own: key index, flags and selection.
+// The model on its own: its key index.
 TEST(PageListModel, KeyIndexFollowsInsertsDeletesAndEdits)
 {
     CPageListModel model;
@@ -197,41 +197,6 @@ TEST(PageListModel, KeyIndexFollowsInsertsDeletesAndEdits)
     model.DeleteAllItems();
     EXPECT_EQ(model.RowOfKey(78), -1);
     EXPECT_EQ(model.RowKey(0), 0u);
-}
-
-TEST(PageListModel, EditabilityAndSelection)
-{
-    CPageListModel model;
-    model.InsertItem(0, QStringLiteral("1"));
-    model.InsertItem(1, QStringLiteral("2*"));
-    model.SetItemText(0, CPageListModel::ColAttribute, QStringLiteral("RW"));
-    model.SetItemText(1, CPageListModel::ColAttribute, QStringLiteral("R"));
-    int changedRow = -1;
-    QObject::connect(
-        &model, &QAbstractItemModel::dataChanged, &model,
-        [&](const QModelIndex& topLeft, const QModelIndex&) { changedRow = topLeft.row(); });
-    EXPECT_TRUE(model.setData(model.index(1, CPageListModel::ColValue), QStringLiteral("12")));
-    EXPECT_EQ(changedRow, 1);
-    EXPECT_EQ(model.GetItemText(1, CPageListModel::ColValue), "12");
-
-    const auto editable = [&](int row, int column) {
-        return model.flags(model.index(row, column)).testFlag(Qt::ItemIsEditable);
-    };
-    EXPECT_TRUE(editable(0, CPageListModel::ColValue));
-    EXPECT_FALSE(editable(1, CPageListModel::ColValue)) << "read-only object";
-    EXPECT_TRUE(editable(1, CPageListModel::ColUnit));
-    EXPECT_FALSE(editable(0, CPageListModel::ColName));
-
-    // Presentation comes from the window layer: read-only rows take its colour, refusals
-    // show as tooltips.
-    const auto role = [&](int row, int r) { return model.data(model.index(row, 2), r); };
-    EXPECT_FALSE(role(1, Qt::ForegroundRole).isValid());
-    model.SetReadOnlyForeground(QStringLiteral("#228b22"));
-    EXPECT_EQ(role(1, Qt::ForegroundRole).toString(), "#228b22");
-    EXPECT_FALSE(role(0, Qt::ForegroundRole).isValid());
-    model.SetItemNote(0, QStringLiteral("refused"));
-    EXPECT_EQ(role(0, Qt::ToolTipRole).toString(), "refused");
-    EXPECT_FALSE(role(1, Qt::ToolTipRole).isValid());
 }
 
 // Raw drive values to cell texts.

@@ -2,8 +2,8 @@
 
 #include "TestSupport.h"
 
-#include "base/Report.h"
 #include "app/SysData.h"
+#include "base/Report.h"
 #include "comm/MessageLayer.h"
 
 #include <QByteArray>

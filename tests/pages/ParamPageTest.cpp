@@ -6,10 +6,8 @@
 #include "pages/PageTable.h"
 #include "pages/ParamPage.h"
 
-#include <QSet>
 #include <gtest/gtest.h>
 #include <tuple>
-#include <utility>
 
 using namespace PageTest;
 
@@ -57,18 +55,6 @@ protected:
 };
 
 } // namespace
-
-TEST(PageTable, NineteenDistinctPagesFoundByClassOrPageName)
-{
-    QSet<QString> classes;
-    for (const CPageSpec& page : ParameterPages())
-        classes.insert(page.className);
-    EXPECT_EQ(classes.size(), 19);
-    EXPECT_EQ(&Spec("CSpeedPhaseMode"), &Spec("multiVelocityMode"));
-    EXPECT_EQ(FindPageSpec(QStringLiteral("MultiVelocityMode")), nullptr) << "case-sensitive";
-    EXPECT_EQ(FindPageSpec(QString()), nullptr);
-    EXPECT_EQ(BusPanelNames().size(), 18);
-}
 
 TEST_F(ParamPageTest, AnswersFillTheRowsAndDriveThePass)
 {
@@ -141,15 +127,12 @@ TEST_F(ParamPageTest, ProjectRestoreAtCreationAndOnAction4)
     EXPECT_EQ(restores, 3);
     EXPECT_EQ(functions->list().RowKey(0), kModeByte);
 
-    // Pages whose list is not in the project never restore it; without a connection no read
-    // pass is under way.
+    // Pages whose list is not in the project never restore it.
     WritePage("ErrorHistory", {kTag});
     WritePage("DriverProperty", {kDeviceName});
-    for (const auto& [name, cursor] :
-         {std::pair("CErrorGroup", 0), std::pair("CDriverProterty", 0)}) {
+    for (const char* name : {"CErrorGroup", "CDriverProterty"}) {
         auto page = MakePage(name);
         page->Create();
-        EXPECT_EQ(page->readCursor(), cursor) << name;
         page->OnMessage(WM_PAGE_CONTROL, CParamPage::ActionRestore, 0);
         EXPECT_EQ(page->list().GetItemCount(), 1) << name;
     }
@@ -159,24 +142,6 @@ TEST_F(ParamPageTest, ProjectRestoreAtCreationAndOnAction4)
     functions->saveHook = [&](CParamPage& page) { saves += &page == functions.get() ? 1 : 0; };
     functions->OnMessage(WM_PAGE_CONTROL, CParamPage::ActionSave, 0);
     EXPECT_EQ(saves, 1);
-}
-
-TEST_F(ParamPageTest, AddObjectGoesAboveTheFocusedSelectedRow)
-{
-    auto page = MakePage("CAnalogInput");
-    page->Create();
-    CPageListModel& list = page->list();
-    int focused = 1;
-    page->focusedSelectionHook = [&] { return std::exchange(focused, -1); };
-    page->OnMessage(WM_ADD_OBJECT, 0, kModeByte);
-    EXPECT_EQ(list.RowKey(1), kModeByte);
-    EXPECT_EQ(Labels(list), QStringList({"1", "2", "3*", "4", "5"}));
-
-    // Without a focused selected row the object is appended; duplicates and strings are not.
-    for (uint32_t key : {kTemperature, kGain, kDeviceName, kMissing})
-        page->OnMessage(WM_ADD_OBJECT, 0, key);
-    EXPECT_EQ(Column(list, 1).last(), QString::number(kTemperature));
-    EXPECT_EQ(Labels(list), QStringList({"1", "2", "3*", "4", "5", "6*"}));
 }
 
 TEST_F(ParamPageTest, BusPanelCountsFromZero)
@@ -245,23 +210,13 @@ TEST_F(ParamPageTest, ValueTextsOutsideTheObjectsRangeAreRefused)
     // row, unit (empty: the row's own), text, accepted
     // clang-format off
     const std::tuple<int, const char*, const char*, bool> cases[] = {
-        {0, "",      "65535",      true},
-        {0, "",      " 65536",     false},
-        {0, "",      "-1",         false},
-        {0, "",      "12a",        false},
-        {0, "",      "",           false},
-        {0, "",      "010",        true},  // decimal ten, never octal
-        {1, "",      "-32768",     true},
-        {1, "",      "32768",      false},
-        {2, "HEX",   "ff",         true},
-        {2, "HEX",   "0x100",      false},
-        {2, "HEX",   "zz",         false},
-        {3, "",      "4294967295", true},
-        {3, "ASCII", "ABC",        false},
-        {3, "ASCII", "ABCD",       true},
-        {4, "",      "-5",         false}, // a unit shown only: no formula back to raw
-        {4, "DEC",   "-5",         true},
-    };
+        {0, "", "65535", true}, {0, "", " 65536", false}, {0, "", "-1", false}, {0, "", "12a", false},
+        {0, "", "", false}, {0, "", "010", true}, // decimal ten, never octal
+        {1, "", "-32768", true}, {1, "", "32768", false},
+        {2, "HEX", "ff", true}, {2, "HEX", "0x100", false}, {2, "HEX", "zz", false},
+        {3, "", "4294967295", true}, {3, "ASCII", "ABC", false}, {3, "ASCII", "ABCD", true},
+        {4, "", "-5", false}, // a unit shown only: no formula back to raw
+        {4, "DEC", "-5", true}};
     // clang-format on
     for (const auto& [row, unit, text, accepted] : cases) {
         const QString own = page->list().GetItemText(row, CPageListModel::ColUnit);
@@ -276,40 +231,24 @@ TEST_F(ParamPageTest, ValueTextsOutsideTheObjectsRangeAreRefused)
     EXPECT_TRUE(page->WriteRefusal(0, QStringLiteral("65536")).contains(QLatin1String("65535")));
 }
 
-TEST(PageTable, BusPanelCommandsMenusAndProjectSaves)
+// The page's right-click menu: shown, add, delete and help by page kind and selection.
+TEST(PageTable, MenuStateByPageAndSelection)
 {
-    // command, panel name
-    const std::pair<int, const char*> commands[] = {
-        {32825, "EtherCAT"}, {32826, "PdoOther"}, {32832, "RPDO1"}, {32839, "RPDO8"},
-        {32840, "TPDO1"},    {32841, "TPDO2"},    {32852, "TPDO3"}, {32847, "TPDO8"},
-        {32857, ""},         {1219, ""}};
-    for (const auto& [command, name] : commands)
-        EXPECT_EQ(BusPanelForCommand(command), QLatin1String(name)) << command;
-    EXPECT_EQ(BusPanelCommands().size(), 18);
-    EXPECT_EQ(BusPanelTitle(QStringLiteral("PdoOther"), 1), QString::fromUtf8("配置"));
-    EXPECT_EQ(BusPanelTitle(QStringLiteral("PdoOther"), 2), "Configure");
-    EXPECT_EQ(BusPanelTitle(QStringLiteral("RPDO3"), 1), "RPDO3");
-
     // page, selection, shown, add, del, help
+    // clang-format off
     const std::tuple<const char*, bool, bool, bool, bool, bool> menus[] = {
-        {"CMotorParam", false, true, true, false, false},
-        {"CMotorParam", true, true, true, true, true},
-        {"CErrorGroup", false, true, true, false, true},
-        {"CErrorGroup", true, true, true, true, true},
-        {"CSpeedCircle", true, false, false, false, false},
-    };
+        {"CMotorParam", false, true, true, false, false}, {"CMotorParam", true, true, true, true, true},
+        {"CErrorGroup", false, true, true, false, true}, {"CErrorGroup", true, true, true, true, true},
+        {"CSpeedCircle", true, false, false, false, false}};
+    // clang-format on
     for (const auto& [name, selected, shown, add, del, help] : menus) {
-        const CPageMenuState state = PageMenuState(*FindPageSpec(QLatin1String(name)), selected);
+        const CPageMenuState state = PageMenuState(Spec(name), selected);
         EXPECT_EQ(
             std::make_tuple(state.shown, state.addEnabled, state.deleteEnabled, state.helpEnabled),
             std::make_tuple(shown, add, del, help))
             << name << selected;
     }
-
-    for (const auto& [name, save] : {std::pair("CMotorParam", ProjectSave::ListAndPlacement),
-                                     std::pair("CTorqueMode", ProjectSave::ListAndPlacement),
-                                     std::pair("CDriverProterty", ProjectSave::PlacementOnly),
-                                     std::pair("CErrorGroup", ProjectSave::PlacementOnly),
-                                     std::pair("CDrvPanelF002", ProjectSave::PlacementOnly)})
-        EXPECT_EQ(ProjectSaveFor(*FindPageSpec(QLatin1String(name))), save) << name;
+    EXPECT_EQ(BusPanelTitle(QStringLiteral("PdoOther"), 1), QString::fromUtf8("配置"));
+    EXPECT_EQ(BusPanelTitle(QStringLiteral("PdoOther"), 2), "Configure");
+    EXPECT_EQ(BusPanelTitle(QStringLiteral("RPDO3"), 1), "RPDO3");
 }
