@@ -6,7 +6,7 @@ SECONDS_PER_TARGET=${1:-20}
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=Debug \
   -DDRIVARA_FUZZ=ON -DDRIVARA_TESTS=OFF -DDRIVARA_BENCH=OFF \
   -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link,address,undefined" >/dev/null
-cmake --build build-fuzz -j"${JOBS:-2}"
+cmake --build build-fuzz -j"${JOBS:-2}" --target drivara_fuzzers
 shopt -s nullglob
 for fuzzer in build-fuzz/fuzz/*; do
   [ -f "$fuzzer" ] && [ -x "$fuzzer" ] || continue
