@@ -2,8 +2,8 @@
 // Every text either becomes a raw value that is the object's type's own bit pattern, with the
 // command of its width, or is refused with a message; the number parsers agree with each other.
 
-#include "base/Report.h"
 #include "app/SysData.h"
+#include "base/Report.h"
 #include "base/TextNumbers.h"
 
 #include <QString>

@@ -7,9 +7,9 @@
 #include "MainFrame.h"
 #include "SimSerialServer.h"
 #include "VirtualDrive.h"
+#include "app/SysData.h"
 #include "base/IniFile.h"
 #include "base/Report.h"
-#include "app/SysData.h"
 
 #include <QApplication>
 #include <QDir>

@@ -5,14 +5,14 @@
 // bits / 115200 s; the target is at least 90% of it.
 #include "SimSerialServer.h"
 #include "VirtualDrive.h"
-#include "base/IniFile.h"
 #include "app/SysData.h"
+#include "base/IniFile.h"
 #include "base/TextNumbers.h"
 #include "comm/CommPort.h"
 #include "comm/OpenSettings.h"
-#include "units/ConstantArrival.h"
 #include "pages/PageTable.h"
 #include "pages/ParamPage.h"
+#include "units/ConstantArrival.h"
 
 #include <benchmark/benchmark.h>
 
