@@ -24,12 +24,19 @@ CSysDataOptions SysOptions(const CliOptions& options)
 
 int CheckInstallation(const CliOptions& options, QString& error)
 {
-    const QString base = options.baseDir.isEmpty() ? QDir::currentPath() : options.baseDir;
-    if (!QFileInfo(base).isDir()) {
-        error = QStringLiteral("the installation folder %1 does not exist").arg(base);
+    // Without --base the installation is found as the program finds it: the current directory,
+    // else the program's own folder or the installed one beside it.
+    const CInstallation where =
+        options.baseDir.isEmpty()
+            ? LocateInstallation(QDir::currentPath(), QCoreApplication::applicationDirPath())
+            : CInstallation{options.baseDir,
+                            QDir(options.baseDir).filePath(QStringLiteral("sys/sys.ini")),
+                            QString()};
+    if (!QFileInfo(where.baseDir).isDir()) {
+        error = QStringLiteral("the installation folder %1 does not exist").arg(where.baseDir);
         return ExitDataProblem;
     }
-    const QFileInfo sysIni(QDir(base).filePath(QStringLiteral("sys/sys.ini")));
+    const QFileInfo sysIni(where.sysIniPath);
     if (!sysIni.isFile() || !sysIni.isReadable()) {
         error = QStringLiteral("%1 is missing or cannot be read (the program's settings; "
                                "--base DIR names the installation folder)")
