@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds and runs every test: the layer check, the normal build with all
-# tests, the Debian package unpacked and run from elsewhere, an AddressSanitizer + UndefinedBehaviorSanitizer build of the tests, a ThreadSanitizer
-# build of the threaded tests (link, message layer, dictionary loader) and a short fuzzing run.
+# tests, the Debian package unpacked and run from elsewhere, an AddressSanitizer +
+# UndefinedBehaviorSanitizer build of the tests, a ThreadSanitizer build of the threaded tests
+# (link, message layer, dictionary loader) and a short fuzzing run.
 # Every stage runs even when an earlier one failed; the summary line is always printed and the
 # script fails when any stage failed.
 set -uo pipefail
