@@ -10,7 +10,6 @@
 #include "pages/ParamPage.h"
 
 #include <deque>
-#include <functional>
 #include <gtest/gtest.h>
 
 using namespace PageTest;
@@ -23,7 +22,7 @@ constexpr int kWaitMs = 15000;
 
 using Answer = CProbeWindow::Message;
 
-// A page that can look at each answer before handling it, or keep it back.
+// A page that can keep answers back.
 class CWatchedPage : public CParamPage
 {
 public:
@@ -31,10 +30,7 @@ public:
 
     void OnMessage(unsigned message, uint32_t wParam, uint32_t lParam) override
     {
-        const bool answer = message == WM_SDO_VALUE || message == WM_SDO_ABORT;
-        if (answer && beforeAnswer)
-            beforeAnswer({message, wParam, lParam});
-        if (answer && hold)
+        if (hold && (message == WM_SDO_VALUE || message == WM_SDO_ABORT))
             held.push_back({message, wParam, lParam});
         else
             CParamPage::OnMessage(message, wParam, lParam);
@@ -49,7 +45,6 @@ public:
 
     bool hold = false;
     std::deque<Answer> held;
-    std::function<void(const Answer&)> beforeAnswer;
 };
 
 // A virtual drive served on a pseudo-terminal and the data object whose link is open to it,
@@ -92,11 +87,6 @@ protected:
         sys->connected = 1;
         baseRequests = drive.RequestCount();
         page.OnMessage(WM_PAGE_CONTROL, CParamPage::ActionReload, 0);
-    }
-
-    bool WaitPassEnd(const CParamPage& page)
-    {
-        return WaitFor([&] { return page.readCursor() == 0; }, kWaitMs);
     }
 
     int Requests() const { return drive.RequestCount() - baseRequests; }
@@ -155,7 +145,7 @@ TEST_F(PageDriveTest, DriverPropertyReadsStringsBySegments)
     drive.SetStringValue(kEmptyText, QByteArray("seven!!", 7) + QByteArray(3, '\0'));
     auto page = OfflinePage("CDriverProterty", {kDeviceName, kSerialText, kEmptyText, kMaxSpeed});
     ConnectAndReload(*page);
-    ASSERT_TRUE(WaitPassEnd(*page));
+    ASSERT_TRUE(WaitFor([&] { return page->readCursor() == 0; }, kWaitMs));
     // A length that is a multiple of 7 asks once more: the link, knowing the text is complete,
     // answers with an empty last segment.
     EXPECT_EQ(Column(page->list(), 4),

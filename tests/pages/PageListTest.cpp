@@ -51,26 +51,18 @@ protected:
 
 TEST_F(PageListTest, PageFileRowsKeepTheFileNumbersAndMarkReadOnlyObjects)
 {
-    Load({Hex(kMaxSpeed), Hex(kMissing), Hex(kBusVoltage)});
-    EXPECT_EQ(Rows(list), QStringList({"1|3145984|Max speed|U16||RW|DEC",
-                                       "3*|3146240|Bus voltage|U16||R|DEC"}));
+    // Keys are hexadecimal and each is shown once; other characters are skipped; 31 characters
+    // are read, digits beyond are lost.
+    Load({Hex(kMaxSpeed), Hex(kMissing), Hex(kBusVoltage), "0x" + Hex(kMaxSpeed),
+          Hex(kMaxSpeed).toLower(), "0X300300", " 30 03 00 ",
+          QString(31, QLatin1Char('z')) + Hex(kTag),
+          QString(25, QLatin1Char('z')) + Hex(kModeByte)});
+    EXPECT_EQ(Column(list),
+              QStringList({"1|3145984|Max speed|U16||RW|DEC", "3*|3146240|Bus voltage|U16||R|DEC",
+                           "6|3146496|Gain|I16||RW|DEC", "9|3146752|Mode byte|U8||RW|DEC"}));
     // Deleting renumbers everything below the deleted row from the attributes.
     sys->DeleteSelectedRows(list, {0});
-    EXPECT_EQ(Labels(list), QStringList({"1*"}));
-}
-
-TEST_F(PageListTest, PageFileKeysAreHexadecimalAndUnique)
-{
-    // Other characters are skipped; 31 characters are read, digits beyond are lost.
-    Load({Hex(kMaxSpeed), "0x" + Hex(kMaxSpeed), Hex(kMaxSpeed).toLower(), "0X300300", " 30 03 00 ",
-          QString(31, QLatin1Char('z')) + Hex(kBusVoltage),
-          QString(25, QLatin1Char('z')) + Hex(kModeByte)});
-    ASSERT_EQ(list.GetItemCount(), 3);
-    EXPECT_EQ(list.RowKey(0), kMaxSpeed);
-    EXPECT_EQ(list.RowKey(1), kGain);
-    EXPECT_EQ(list.RowKey(2), kModeByte);
-    // Rows appended behind the last keep their file number until renumbered.
-    EXPECT_EQ(Labels(list), QStringList({"1", "4", "7"}));
+    EXPECT_EQ(Labels(list), QStringList({"1*", "2", "3"}));
 }
 
 TEST_F(PageListTest, PageFileCountAndMissingFiles)
@@ -104,7 +96,7 @@ TEST_F(PageListTest, AddPageItemBuildsOneRowPerKey)
     Add(kDeviceName, 2, false); // strings only when asked for
     Add(kBrokenUnit, 2);        // kept, without unit
     Add(kDeviceName, 3);
-    EXPECT_EQ(Rows(list),
+    EXPECT_EQ(Column(list),
               QStringList({"1|3147520|Speed|I32||RW|cnt", "2*|3147776|Temperature|I16||RL|DEC",
                            "3|3149056|Broken unit|U16||RW|",
                            "4*|3148032|Device name|VISIBLE STRING||R|DEC"}));
@@ -165,31 +157,35 @@ TEST_F(PageListTest, HelpTextOfAnObject)
 TEST(PageListModel, KeyIndexFollowsInsertsDeletesAndEdits)
 {
     CPageListModel model;
-    const auto addRow = [&](int position, uint32_t key) {
-        const int row = model.InsertItem(position, QStringLiteral("x"));
-        model.SetItemText(row, CPageListModel::ColKey, QString::number(key));
-        return row;
-    };
-    for (int i = 0; i < 300; ++i)
-        addRow(model.GetItemCount(), 1000 + i);
+    for (int i = 0; i < 300; ++i) {
+        model.InsertItem(i, QStringLiteral("x"));
+        model.SetItemText(i, CPageListModel::ColKey, QString::number(1000 + i));
+    }
     EXPECT_EQ(model.RowOfKey(1299), 299);
-    EXPECT_EQ(addRow(-7, 5), 0) << "positions are clamped";
-    EXPECT_EQ(addRow(9999, 6), 301);
-    EXPECT_EQ(model.RowOfKey(1000), 1);
-    EXPECT_EQ(model.RowOfKey(6), 301);
-    model.DeleteItem(0);
-    EXPECT_EQ(model.RowOfKey(5), -1);
-    EXPECT_EQ(model.RowOfKey(1000), 0);
-
-    // The same key twice: the first row from the top, also after the upper one changes key.
-    addRow(model.GetItemCount(), 1000);
-    EXPECT_EQ(model.RowOfKey(1000), 0);
-    model.SetItemText(0, CPageListModel::ColKey, QStringLiteral("77"));
-    EXPECT_EQ(model.RowOfKey(1000), model.GetItemCount() - 1);
-    model.SetItemText(5, CPageListModel::ColKey, QStringLiteral("77"));
-    EXPECT_EQ(model.RowOfKey(77), 0);
-    model.SetItemText(0, CPageListModel::ColKey, QStringLiteral("78"));
-    EXPECT_EQ(model.RowOfKey(77), 5);
+    // Insert a row at a position, delete a row or give a row a key; then the row of a key.
+    enum Op
+    {
+        Insert,
+        Delete,
+        SetKey
+    };
+    const std::tuple<Op, int, uint32_t, uint32_t, int> steps[] = {
+        {Insert, -7, 5, 1000, 1},      // clamped to the top; the rows below move down
+        {Insert, 9999, 6, 6, 301},     // clamped to the end
+        {Delete, 0, 0, 5, -1},         // the rows below move up
+        {Insert, 9999, 1000, 1000, 0}, // the same key twice: the first row from the top,
+        {SetKey, 0, 77, 1000, 301},    // also after the upper one changes key
+        {SetKey, 5, 77, 77, 0},        {SetKey, 0, 78, 77, 5}};
+    for (const auto& [op, row, key, probe, expected] : steps) {
+        SCOPED_TRACE(testing::Message() << op << " " << row << " " << key);
+        if (op == Delete) {
+            EXPECT_TRUE(model.DeleteItem(row));
+        } else {
+            const int at = op == Insert ? model.InsertItem(row, QStringLiteral("x")) : row;
+            model.SetItemText(at, CPageListModel::ColKey, QString::number(key));
+        }
+        EXPECT_EQ(model.RowOfKey(probe), expected);
+    }
 
     EXPECT_FALSE(model.DeleteItem(-1));
     EXPECT_FALSE(model.SetItemText(model.GetItemCount(), 0, QStringLiteral("a")));

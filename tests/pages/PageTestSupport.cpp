@@ -8,42 +8,34 @@
 
 namespace PageTest {
 
-namespace {
-// key, name, data type, attribute, the virtual drive's starting value (the text itself for
-// strings), unit text.
-using Object = std::tuple<uint32_t, QByteArray, QByteArray, QByteArray, QByteArray, QByteArray>;
-
-QVector<Object> Objects()
-{
-    QVector<Object> objects = {
-        {0x604100, "Statusword", "U16", "RL", "0", ""},
-        {kMaxSpeed, "Max speed", "U16", "RW", "3000", ""},
-        {kBusVoltage, "Bus voltage", "U16", "R", "310", ""},
-        {kGain, "Gain", "I16", "RW", "-5", ""},
-        {kModeByte, "Mode byte", "U8", "RW", "1", ""},
-        {kTag, "Tag", "U32", "RW", "0", ""},
-        {kOffset, "Offset", "I32", "RW", "0", "[x10]N*10"},
-        {kSpeed, "Speed", "I32", "RW", "8192", "[c cnt]N*1,[r rpm]N*60/4096"},
-        {kTemperature, "Temperature", "I16", "RL", "25", ""},
-        {kDeviceName, "Device name", "VISIBLE STRING", "R", "Drivara-X1", ""},
-        {kSerialText, "Serial text", "VISIBLE STRING", "R", "ABCDEFGHIJKLMN", ""},
-        {kEmptyText, "Empty text", "VISIBLE STRING", "R", "", ""},
-        {kOddWidth, "Odd width", "U24", "RW", "", ""},
-        {kBrokenUnit, "Broken unit", "U16", "RW", "0", "rpm"},
-    };
-    for (int n = 1; n <= 8; ++n)
-        objects.append({SeriesKey(n), "Series " + QByteArray::number(n), "U16", "RW",
-                        QByteArray::number(3 * n), ""});
-    return objects;
-}
-} // namespace
-
 CPageInstall::CPageInstall()
 {
+    // key, name, data type, attribute, the virtual drive's starting value (the text itself for
+    // strings), unit text.
+    QVector<std::tuple<uint32_t, QByteArray, QByteArray, QByteArray, QByteArray, QByteArray>>
+        objects = {
+            {0x604100, "Statusword", "U16", "RL", "0", ""},
+            {kMaxSpeed, "Max speed", "U16", "RW", "3000", ""},
+            {kBusVoltage, "Bus voltage", "U16", "R", "310", ""},
+            {kGain, "Gain", "I16", "RW", "-5", ""},
+            {kModeByte, "Mode byte", "U8", "RW", "1", ""},
+            {kTag, "Tag", "U32", "RW", "0", ""},
+            {kOffset, "Offset", "I32", "RW", "0", "[x10]N*10"},
+            {kSpeed, "Speed", "I32", "RW", "8192", "[c cnt]N*1,[r rpm]N*60/4096"},
+            {kTemperature, "Temperature", "I16", "RL", "25", ""},
+            {kDeviceName, "Device name", "VISIBLE STRING", "R", "Drivara-X1", ""},
+            {kSerialText, "Serial text", "VISIBLE STRING", "R", "ABCDEFGHIJKLMN", ""},
+            {kEmptyText, "Empty text", "VISIBLE STRING", "R", "", ""},
+            {kOddWidth, "Odd width", "U24", "RW", "", ""},
+            {kBrokenUnit, "Broken unit", "U16", "RW", "0", "rpm"},
+        };
+    for (int n = 1; n <= 5; ++n)
+        objects.append({SeriesKey(n), "Series " + QByteArray::number(n), "U16", "RW",
+                        QByteArray::number(3 * n), ""});
     using TestSupport::HexField;
     QByteArray database;
     QByteArray defaults;
-    for (const auto& [key, name, dataType, attribute, value, unitText] : Objects()) {
+    for (const auto& [key, name, dataType, attribute, value, unitText] : objects) {
         // Both languages carry the same texts.
         TestSupport::DatabaseRecordFields fields;
         fields.index = HexField(key >> 8, 4);
@@ -103,21 +95,14 @@ std::unique_ptr<CSysData> MakeSysData(const CPageInstall& install)
 QStringList Column(const CPageListModel& list, int column)
 {
     QStringList texts;
-    for (int row = 0; row < list.GetItemCount(); ++row)
-        texts.append(list.GetItemText(row, column));
-    return texts;
-}
-
-QStringList Rows(const CPageListModel& list)
-{
-    QStringList rows;
     for (int row = 0; row < list.GetItemCount(); ++row) {
         QStringList cells;
-        for (int column = 0; column < CPageListModel::ColumnCount; ++column)
-            cells.append(list.GetItemText(row, column));
-        rows.append(cells.join(QLatin1Char('|')));
+        for (int c = 0; c < CPageListModel::ColumnCount; ++c)
+            if (column < 0 || c == column)
+                cells.append(list.GetItemText(row, c));
+        texts.append(cells.join(QLatin1Char('|')));
     }
-    return rows;
+    return texts;
 }
 
 } // namespace PageTest

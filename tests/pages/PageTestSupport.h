@@ -1,26 +1,14 @@
 #pragma once
 
+#include "MessageRecorder.h"
 #include "TestSupport.h"
 
 #include "app/SysData.h"
-#include "base/Report.h"
 #include "comm/MessageLayer.h"
-
-#include <QByteArray>
-#include <QString>
-#include <QStringList>
-#include <QVector>
 
 #include <initializer_list>
 #include <memory>
-#include <ostream>
 #include <vector>
-
-// Readable QString values in failure output.
-inline void PrintTo(const QString& text, std::ostream* out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
 
 namespace PageTest {
 
@@ -39,7 +27,7 @@ constexpr uint32_t kEmptyText = 0x300B00;   // VISIBLE STRING, empty
 constexpr uint32_t kOddWidth = 0x300C00;    // U24 RW (unsupported size)
 constexpr uint32_t kBrokenUnit = 0x300D00;  // U16 RW, unit text without a unit
 constexpr uint32_t kMissing = 0x5FFF00;     // in no dictionary
-// U16 RW with value 3 x n, n = 1 .. 8.
+// U16 RW with value 3 x n, n = 1 .. 5.
 constexpr uint32_t SeriesKey(int n)
 {
     return 0x310000u + uint32_t(n);
@@ -67,24 +55,7 @@ public:
 // The program-wide data object of an installation, with its dictionary loaded.
 std::unique_ptr<CSysData> MakeSysData(const CPageInstall& install);
 
-// Collects operator messages while alive.
-class CMessageRecorder
-{
-public:
-    CMessageRecorder()
-        : m_previous(SetMessageSink([this](const QString& text, MessageKind kind) {
-              texts << text;
-              kinds.push_back(kind);
-          }))
-    {
-    }
-    ~CMessageRecorder() { SetMessageSink(m_previous); }
-    QStringList texts;
-    std::vector<MessageKind> kinds;
-
-private:
-    MessageSink m_previous;
-};
+using CMessageRecorder = TestSupport::MessageRecorder;
 
 // A window that records the messages it gets.
 class CProbeWindow : public CMessageReceiver
@@ -108,12 +79,11 @@ private:
     CWindowHandle m_handle;
 };
 
-// One column of all rows, top to bottom; the labels; each row's cells joined by "|".
-QStringList Column(const CPageListModel& list, int column);
+// One column of all rows, top to bottom (-1: each row's cells joined by "|"); the labels.
+QStringList Column(const CPageListModel& list, int column = -1);
 inline QStringList Labels(const CPageListModel& list)
 {
     return Column(list, CPageListModel::ColLabel);
 }
-QStringList Rows(const CPageListModel& list);
 
 } // namespace PageTest

@@ -1,20 +1,12 @@
 #pragma once
 
-#include "base/Report.h"
+#include "MessageRecorder.h"
+
 #include "units/FormulaEvaluator.h"
 
-#include <QStringList>
-
 #include <cstdint>
-#include <ostream>
 #include <tuple>
 #include <vector>
-
-// Readable QString values in failure output.
-inline void PrintTo(const QString& text, std::ostream* out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
 
 namespace UnitsTest {
 
@@ -27,20 +19,7 @@ constexpr HWND kOtherPage = 0x73;
 using Sent = std::tuple<HWND, uint8_t, uint32_t, uint32_t>;
 using SentList = std::vector<Sent>;
 
-// Records the operator messages while alive and restores the previous sink afterwards.
-class MessageRecorder
-{
-public:
-    MessageRecorder()
-        : m_previous(SetMessageSink([this](const QString& text, MessageKind) { texts << text; }))
-    {
-    }
-    ~MessageRecorder() { SetMessageSink(m_previous); }
-    QStringList texts;
-
-private:
-    MessageSink m_previous;
-};
+using TestSupport::MessageRecorder;
 
 // Points an evaluator's requests into a list; constant reads go to windowSource().
 inline void RecordRequests(CFormulaEvaluator& evaluator, SentList& sent,
