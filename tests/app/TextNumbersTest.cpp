@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cmath>
+#include <tuple>
 
 // Hex and decimal texts skip every character that is not a digit of their base and negate on a
 // "-" at the very start only; the standard conversion stops at the first non-digit. All wrap
@@ -34,4 +36,43 @@ TEST(TextNumbers, EdgeCases)
     EXPECT_EQ(DataTypeBits("VISIBLE STRING"), 0);
     EXPECT_TRUE(DataTypeIsUnsigned("U32") && DataTypeIsUnsigned("unsigned8"));
     EXPECT_FALSE(DataTypeIsUnsigned("I32") || DataTypeIsUnsigned(""));
+}
+
+// Numbers typed by a person. The integer types they must fit are checked through the write
+// path (PrepareWrite and drivactl), which names each type's range.
+TEST(TypedNumbers, WholeTextDecimalOrHexNeverOctal)
+{
+    const double no = std::nan(""); // the text is refused
+    // clang-format off
+    const std::tuple<const char*, double, double> cases[] = {
+        // text, as an integer, as a number with a fraction
+        {"0", 0, 0}, {"010", 10, 10}, {"-7", -7, -7}, {"+7", 7, 7}, {" 42 ", 42, 42},
+        {"0x1F", 31, 31}, {"0X1f", 31, 31}, {"0x", no, no}, {"0x-1", no, no}, {"-0x10", no, no},
+        {"1.15", no, 1.15}, {"-.5", no, -0.5}, {"3.", no, 3}, {".", no, no}, {"1.2.3", no, no},
+        {"abc", no, no}, {"12x", no, no}, {"1 2", no, no}, {"", no, no}, {"-", no, no},
+        {"1e3", no, no}, {"0x1.8", no, no}, {"٣", no, no}, // digits of other scripts are not digits
+        {"9223372036854775807", 9223372036854775807.0, 9223372036854775807.0},
+        {"9223372036854775808", no, 9223372036854775808.0},
+        {"0x7FFFFFFFFFFFFFFF", 9223372036854775807.0, 9223372036854775807.0},
+        {"0x8000000000000000", no, no}};
+    // clang-format on
+    for (const auto& [text, integer, number] : cases) {
+        SCOPED_TRACE(text);
+        int64_t i = -99;
+        double d = -99;
+        EXPECT_EQ(ParseTypedInteger(QString::fromUtf8(text), i), !std::isnan(integer));
+        if (!std::isnan(integer)) {
+            EXPECT_EQ(double(i), integer);
+        }
+        EXPECT_EQ(ParseTypedNumber(QString::fromUtf8(text), d), !std::isnan(number));
+        if (!std::isnan(number)) {
+            EXPECT_DOUBLE_EQ(d, number);
+        }
+    }
+
+    uint64_t hex = 0;
+    EXPECT_TRUE(ParseTypedHex(QStringLiteral("ffff"), hex) && hex == 0xFFFF);
+    EXPECT_TRUE(ParseTypedHex(QStringLiteral("0x1F4"), hex) && hex == 0x1F4);
+    for (const char* text : {"", "0x", "-1", "fg", "12345678901234567"})
+        EXPECT_FALSE(ParseTypedHex(QString::fromUtf8(text), hex)) << text;
 }

@@ -23,12 +23,7 @@ bool WaitFor(const std::function<bool()>& predicate, int timeoutMs)
 
 void Pump(int ms)
 {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < ms) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::msleep(1);
-    }
+    WaitFor([] { return false; }, ms);
 }
 
 QString DistDir()
@@ -43,10 +38,8 @@ QString SourceDir()
 
 TempInstall::TempInstall(const QString& sysIni)
 {
-    QDir base(m_dir.path());
-    base.mkpath(QStringLiteral("sys"));
-    base.mkpath(QStringLiteral("data"));
-    base.mkpath(QStringLiteral("user"));
+    for (const char* dir : {"sys", "data", "user"})
+        QDir(m_dir.path()).mkpath(QLatin1String(dir));
     writeFile(QStringLiteral("sys/sys.ini"), sysIni.toUtf8());
     // The shipped data files and libraries are linked, not copied: tests stay fast.
     const QDir dist(DistDir() + QStringLiteral("/data"));

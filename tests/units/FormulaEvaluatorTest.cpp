@@ -97,13 +97,12 @@ TEST_F(FormulaEvaluatorTest, IntegerResultIsTheTruncated32BitRawValue)
         {2.9, 2}, {-2.9, -2}, {2147483647.5, 2147483647}, {2147483648.0, kMin}, {4294967295.0, -1},
         {4294967294.5, -2}, {1e300, -1}, {kInf, -1}, {-2147483648.9, kMin}, {-1e300, kMin},
         {-kInf, kMin}, {kNaN, 0}};
-    const std::tuple<std::string, double, int32_t> cases[] = {
-        {"N/3", 10, 3}, {"N/4", -10, -2}, {"N*60/4096", 8191, 119}, {"N*2", 2147483648.0, -1},
-        {"N*1", 123456.75, 123456}, {"N*1", -7.9, -7}, {"N*1", kNaN, 0}, {"sqrt(N-7)", 3, 0},
-        {"N/0", -1, kMin}, {kHuge, 1, -1}};
     // clang-format on
     for (const auto& [value, expected] : truncations)
         EXPECT_EQ(CFormulaEvaluator::TruncateToInt32(value), expected) << value;
+    // The evaluated result, truncated.
+    const std::tuple<std::string, double, int32_t> cases[] = {
+        {"N/4", -10, -2}, {"N*60/4096", 8191, 119}, {"N/0", -1, kMin}, {kHuge, 1, -1}};
     for (const auto& [formula, n, expected] : cases) {
         int32_t out = 12345;
         EXPECT_TRUE(evaluator.EvaluateToInteger(kPage, QString::fromStdString(formula), n, out));
