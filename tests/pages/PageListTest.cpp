@@ -106,11 +106,11 @@ TEST_F(PageListTest, AddPageItemBuildsOneRowPerKey)
     EXPECT_FALSE(sys->link.FindLoop(window.hwnd(), kSpeed));
 }
 
-TEST_F(PageListTest, InsertRelabelsTheRowsBelowAndRowsAreFoundByKey)
+TEST_F(PageListTest, InsertAndDeleteRelabelTheRowsBelow)
 {
-    AddAll({SeriesKey(1), kBusVoltage, SeriesKey(2)});
+    AddAll({kMaxSpeed, kBusVoltage, kModeByte, kTemperature, kTag});
     Add(kGain, 1);
-    EXPECT_EQ(Labels(list), QStringList({"1", "2", "3*", "4"}));
+    ASSERT_EQ(Labels(list), QStringList({"1", "2", "3*", "4", "5*", "6"}));
     QString type = QStringLiteral("untouched");
     int row = -5;
     EXPECT_EQ(sys->FindItemRow(list, kMissing, type, row), "");
@@ -119,12 +119,7 @@ TEST_F(PageListTest, InsertRelabelsTheRowsBelowAndRowsAreFoundByKey)
     EXPECT_EQ(sys->FindItemRow(list, kBusVoltage, type, row), "DEC");
     EXPECT_EQ(row, 2);
     EXPECT_EQ(type, "U16");
-}
 
-TEST_F(PageListTest, DeletingRowsTwoAndFourOfSix)
-{
-    AddAll({kMaxSpeed, kGain, kBusVoltage, kModeByte, kTemperature, kTag});
-    ASSERT_EQ(Labels(list), QStringList({"1", "2", "3*", "4", "5*", "6"}));
     sys->DeleteSelectedRows(list, {3, 1, 3}); // any order, duplicates once
     EXPECT_EQ(Labels(list), QStringList({"1", "2*", "3*", "4"}));
     EXPECT_EQ(list.RowKey(1), kBusVoltage);

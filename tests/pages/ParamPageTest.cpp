@@ -140,8 +140,25 @@ TEST_F(ParamPageTest, ProjectRestoreAtCreationAndOnAction4)
     EXPECT_EQ(saves, 1);
 }
 
-TEST_F(ParamPageTest, BusPanelCountsFromZero)
+// The menu commands; a bus panel counts its rows from zero.
+TEST_F(ParamPageTest, MenuCommands)
 {
+    auto page = MakePage("CAnalogInput");
+    page->Create();
+    page->CommandAdd();
+    EXPECT_EQ(sys->browserRequesterWnd, page->hwnd());
+    ASSERT_EQ(mainFrame.messages.size(), 1u);
+    EXPECT_EQ(mainFrame.messages[0].message, WM_OPEN_WINDOW);
+    EXPECT_EQ(mainFrame.messages[0].wParam, 2u);
+    // The help of the focused selected row; none without one.
+    const QString help = page->CommandHelp(2);
+    EXPECT_TRUE(help.startsWith(QStringLiteral("Index: 0x300300\r\nName: Gain\r\n")))
+        << help.toStdString();
+    EXPECT_EQ(page->CommandHelp(-1), "");
+    EXPECT_EQ(page->CommandHelp(99), "");
+    page->CommandDelete({0});
+    EXPECT_EQ(Labels(page->list()), QStringList({"1*", "2", "3"}));
+
     WritePage("RPDO1", {kMaxSpeed, kBusVoltage, kGain});
     auto panel = MakePage("CDrvPanelF002", QStringLiteral("RPDO1"));
     panel->Create();
@@ -152,75 +169,42 @@ TEST_F(ParamPageTest, BusPanelCountsFromZero)
     EXPECT_EQ(Labels(list), QStringList({"0*", "1", "2*", "3"}));
     panel->CommandDelete({1});
     EXPECT_EQ(Labels(list), QStringList({"0*", "1*", "2"}));
-
-    // Other pages count from 1 after a delete.
-    auto page = MakePage("CAnalogInput");
-    page->Create();
-    page->CommandDelete({0});
-    EXPECT_EQ(Labels(page->list()), QStringList({"1*", "2", "3"}));
 }
 
-TEST_F(ParamPageTest, AddAndHelpCommands)
+// The unit choices of a row, and the typed values its key, type and unit refuse (the ranges
+// themselves are the write preparation's own test).
+TEST_F(ParamPageTest, UnitsOfARow)
 {
+    WritePage("AnalogInput", {kMaxSpeed, kGain, kOffset, kSpeed});
     auto page = MakePage("CAnalogInput");
     page->Create();
-    page->CommandAdd();
-    EXPECT_EQ(sys->browserRequesterWnd, page->hwnd());
-    ASSERT_EQ(mainFrame.messages.size(), 1u);
-    EXPECT_EQ(mainFrame.messages[0].message, WM_OPEN_WINDOW);
-    EXPECT_EQ(mainFrame.messages[0].wParam, 2u);
-
-    // The help of the focused selected row; none without one.
-    const QString help = page->CommandHelp(2);
-    EXPECT_TRUE(help.startsWith(QStringLiteral("Index: 0x300300\r\nName: Gain\r\n")))
-        << help.toStdString();
-    EXPECT_EQ(page->CommandHelp(-1), "");
-    EXPECT_EQ(page->CommandHelp(99), "");
-}
-
-TEST_F(ParamPageTest, UnitChoicesPutDecLast)
-{
-    WritePage("AnalogInput", {kMaxSpeed, kSpeed, kOffset});
-    auto page = MakePage("CAnalogInput");
-    page->Create();
-    // No unit records; labelled units; a unit without label by its name; no such row.
+    CPageListModel& list = page->list();
+    // No unit records; a unit without label by its name; labelled units; no such row.
     const std::pair<int, QStringList> rows[] = {
-        {0, {"DEC"}}, {1, {"cnt", "rpm"}}, {2, {"x10"}}, {7, {}}};
+        {0, {"DEC"}}, {2, {"x10"}}, {3, {"cnt", "rpm"}}, {7, {}}};
     for (const auto& [row, choices] : rows)
         EXPECT_EQ(page->GetUnitChoices(row), choices) << row;
     // The model hands the choices to the view's drop-down.
-    const CPageListModel& list = page->list();
-    EXPECT_EQ(list.data(list.index(1, 6), CPageListModel::UnitChoicesRole).toStringList(),
+    EXPECT_EQ(list.data(list.index(3, 6), CPageListModel::UnitChoicesRole).toStringList(),
               QStringList({"cnt", "rpm"}));
-
     const QVector<CUnitRecord> labelled = {{"ms", "DEC", "N*10"}, {"t", "rpm", "N/10"}};
     EXPECT_EQ(CParamPage::UnitChoices(&labelled), QStringList({"rpm", "DEC"}));
     EXPECT_EQ(CParamPage::UnitChoices(nullptr), QStringList{"DEC"});
-}
 
-TEST_F(ParamPageTest, ValueTextsOutsideTheObjectsRangeAreRefused)
-{
-    WritePage("AnalogInput", {kMaxSpeed, kGain, kModeByte, kTag, kOffset, kSpeed});
-    auto page = MakePage("CAnalogInput");
-    page->Create();
     // row, unit (empty: the row's own), text, accepted
-    // clang-format off
     const std::tuple<int, const char*, const char*, bool> cases[] = {
-        {0, "", "65535", true}, {0, "", " 65536", false}, {0, "", "-1", false},
-        {0, "", "010", true}, // decimal ten, never octal
-        {1, "", "-32768", true}, {1, "", "32768", false}, {2, "HEX", "ff", true}, {2, "HEX", "0x100", false},
-        {3, "", "4294967295", true}, {3, "ASCII", "ABC", false}, {3, "ASCII", "ABCD", true},
-        {4, "", "-5", false}, // a unit shown only: no formula back to raw
-        {4, "DEC", "-5", true}};
-    // clang-format on
+        {0, "", "65535", true},  {0, "", " 65536", false},
+        {1, "", "-32768", true}, {1, "", "32768", false},
+        {1, "HEX", "ff", true},  {2, "", "-5", false}, // a unit shown only: no formula back to raw
+        {2, "DEC", "-5", true}};
     for (const auto& [row, unit, text, accepted] : cases) {
-        const QString own = page->list().GetItemText(row, CPageListModel::ColUnit);
+        const QString own = list.GetItemText(row, CPageListModel::ColUnit);
         if (*unit)
-            page->list().SetItemText(row, CPageListModel::ColUnit, QLatin1String(unit));
+            list.SetItemText(row, CPageListModel::ColUnit, QLatin1String(unit));
         const QString refusal = page->WriteRefusal(row, QLatin1String(text));
         EXPECT_EQ(refusal.isEmpty(), accepted)
             << row << " " << text << " " << refusal.toStdString();
-        page->list().SetItemText(row, CPageListModel::ColUnit, own);
+        list.SetItemText(row, CPageListModel::ColUnit, own);
     }
     // The refusal names what is accepted, in the row's unit.
     EXPECT_TRUE(page->WriteRefusal(0, QStringLiteral("65536")).contains(QLatin1String("65535")));
