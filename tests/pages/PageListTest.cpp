@@ -35,12 +35,6 @@ protected:
         sys->AddPageItem(list, key, row, window.hwnd(), includeStrings);
     }
 
-    void AddAll(std::initializer_list<uint32_t> keys)
-    {
-        for (uint32_t key : keys)
-            Add(key, list.GetItemCount());
-    }
-
     CPageInstall install;
     std::unique_ptr<CSysData> sys;
     CPageListModel list;
@@ -108,7 +102,8 @@ TEST_F(PageListTest, AddPageItemBuildsOneRowPerKey)
 
 TEST_F(PageListTest, InsertAndDeleteRelabelTheRowsBelow)
 {
-    AddAll({kMaxSpeed, kBusVoltage, kModeByte, kTemperature, kTag});
+    for (uint32_t key : {kMaxSpeed, kBusVoltage, kModeByte, kTemperature, kTag})
+        Add(key, list.GetItemCount());
     Add(kGain, 1);
     ASSERT_EQ(Labels(list), QStringList({"1", "2", "3*", "4", "5*", "6"}));
     QString type = QStringLiteral("untouched");
@@ -148,7 +143,6 @@ TEST_F(PageListTest, HelpTextOfAnObject)
     EXPECT_EQ(messages.kinds, std::vector<MessageKind>{MessageKind::Information});
 }
 
-// The model on its own: its key index.
 TEST(PageListModel, KeyIndexFollowsInsertsDeletesAndEdits)
 {
     CPageListModel model;
@@ -190,7 +184,6 @@ TEST(PageListModel, KeyIndexFollowsInsertsDeletesAndEdits)
     EXPECT_EQ(model.RowKey(0), 0u);
 }
 
-// Raw drive values to cell texts.
 TEST(FormatValue, TextOfEachFormatAndSize)
 {
     // format, data type, value, formula, text

@@ -57,7 +57,6 @@ std::unique_ptr<CSysData> MakeSysData(const CPageInstall& install);
 
 using CMessageRecorder = TestSupport::MessageRecorder;
 
-// A window that records the messages it gets.
 class CProbeWindow : public CMessageReceiver
 {
 public:

@@ -100,7 +100,6 @@ TEST_F(FormulaEvaluatorTest, IntegerResultIsTheTruncated32BitRawValue)
     // clang-format on
     for (const auto& [value, expected] : truncations)
         EXPECT_EQ(CFormulaEvaluator::TruncateToInt32(value), expected) << value;
-    // The evaluated result, truncated.
     const std::tuple<std::string, double, int32_t> cases[] = {
         {"N/4", -10, -2}, {"N*60/4096", 8191, 119}, {"N/0", -1, kMin}, {kHuge, 1, -1}};
     for (const auto& [formula, n, expected] : cases) {
