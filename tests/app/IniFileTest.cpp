@@ -4,6 +4,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace {
 
 class IniFile : public ::testing::Test
@@ -48,15 +50,9 @@ TEST_F(IniFile, ReadingRules)
     Write("; comment = not a key\r\norphan=before any section\r\n[Sys]\r\nLANG=1\r\nlang=2\r\n"
           "  name  =  Motor setup  \r\nquoted=\"  spaced  \"\r\nexpr=a=b\r\n;num=9\r\n"
           "# also=comment\r\nempty=\r\n[sys]\r\ncomm=5\r\n");
-    const struct
-    {
-        const char* section;
-        const char* key;
-        const char* def;
-        int buffer;
-        const char* expected;
-    } cases[] = {
-        // clang-format off
+    // clang-format off
+    // section, key, default, buffer, value
+    const std::tuple<const char*, const char*, const char*, int, const char*> cases[] = {
         {"sys", "lang", "", 256, "1"}, {"SYS", "Lang", "", 256, "1"}, // no case, first match wins
         {"sys", "comm", "d", 256, "d"}, // only the first section of a name is searched
         {"sys", "name", "", 256, "Motor setup"}, {"sys", "quoted", "", 256, "  spaced  "},
@@ -64,13 +60,11 @@ TEST_F(IniFile, ReadingRules)
         {"", "orphan", "d", 256, "d"}, {"sys", "empty", "d", 256, ""},
         // A buffer of n characters holds n - 1 of them; the default is cut the same way.
         {"sys", "name", "", 6, "Motor"}, {"sys", "name", "", 1, ""}, {"sys", "name", "", 0, ""},
-        {"sys", "missing", "default", 4, "def"},
-        // clang-format on
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(Get(c.section, c.key, c.def, c.buffer), c.expected)
-            << c.section << "/" << c.key << " buffer " << c.buffer;
-    }
+        {"sys", "missing", "default", 4, "def"}};
+    // clang-format on
+    for (const auto& [section, key, def, buffer, expected] : cases)
+        EXPECT_EQ(Get(section, key, def, buffer), expected)
+            << section << "/" << key << " " << buffer;
     EXPECT_EQ(Ini::SectionKeys(Path(), "SYS"),
               QStringList({"LANG", "lang", "name", "quoted", "expr", "empty"}));
 }
@@ -118,17 +112,4 @@ TEST_F(IniFile, ChineseTextInUtf8AndUtf16)
 
     Write("\xEF\xBB\xBF[sys]\nlang=2\n", "bom.ini");
     EXPECT_EQ(Get("sys", "lang", {}, 4, "bom.ini"), "2");
-}
-
-TEST(IniDocument, EditsInMemoryAndWritesCrLf)
-{
-    CIniDocument doc;
-    doc.SetText(QStringLiteral("[a]\nx=1\n\n[b]\ny=2"));
-    doc.Set("a", "z", "3");
-    doc.Set("c", "w", "4");
-    EXPECT_TRUE(doc.Remove("b", "y"));
-    EXPECT_FALSE(doc.Remove("b", "y"));
-    EXPECT_EQ(doc.Text(), QStringLiteral("[a]\r\nx=1\r\nz=3\r\n\r\n[b]\r\n[c]\r\nw=4\r\n"));
-    EXPECT_EQ(doc.Get("C", "W", {}, 256), "4");
-    EXPECT_EQ(doc.Keys("a"), QStringList({"x", "z"}));
 }

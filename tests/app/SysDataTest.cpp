@@ -7,25 +7,22 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 // The installation paths, and the language and communication mode read from sys.ini (three
 // characters each). The dictionary each language loads is the start-up language test's.
 TEST(SysData, ReadsItsInstallation)
 {
-    const struct
-    {
-        const char* ini;
-        int lcid;
-        uint8_t language, commMode;
-    } cases[] = {
+    // sys.ini, system language, language, communication mode
+    const std::tuple<const char*, int, uint8_t, uint8_t> cases[] = {
         {"[sys]\nlang=1\ncomm=2\n", 1033, 2, 2},              // no Chinese here
         {"[sys]\nlang=1\ncomm=258\n", kChineseLcid, 1, 2},    // the low byte
         {"[sys]\nlang=2\ncomm=1000\n", kChineseLcid, 2, 100}, // three characters
-        {"[SYS]\nLANG=12345\nCOMM=x\n", kChineseLcid, 123, 0},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.ini);
-        TestSupport::TempInstall install(QString::fromUtf8(c.ini));
-        CSysData sys({install.base(), c.lcid});
+        {"[SYS]\nLANG=12345\nCOMM=x\n", kChineseLcid, 123, 0}};
+    for (const auto& [ini, lcid, language, commMode] : cases) {
+        SCOPED_TRACE(ini);
+        TestSupport::TempInstall install(QString::fromUtf8(ini));
+        CSysData sys({install.base(), lcid});
         const QString base = QDir(install.base()).absolutePath();
         EXPECT_EQ(sys.baseDir, base);
         EXPECT_EQ(sys.SysIniPath(), base + QStringLiteral("/sys/sys.ini"));
@@ -33,11 +30,11 @@ TEST(SysData, ReadsItsInstallation)
         EXPECT_EQ(sys.userDir, base + QStringLiteral("/user/"));
         EXPECT_TRUE(sys.enTranslationPath.startsWith(base + QStringLiteral("/data/")));
         EXPECT_TRUE(sys.pcanLibraryPath.startsWith(base + QStringLiteral("/data/")));
-        EXPECT_EQ(sys.commMode, c.commMode);
-        EXPECT_EQ(sys.ReadLanguage(), c.language);
+        EXPECT_EQ(sys.commMode, commMode);
+        EXPECT_EQ(sys.ReadLanguage(), language);
         // The loader stores the language too; once it is done the byte is settled.
         ASSERT_TRUE(sys.dictionary.WaitUntilLoaded(60000));
-        EXPECT_EQ(sys.programLanguage, c.language);
+        EXPECT_EQ(sys.programLanguage, language);
     }
 }
 
@@ -65,23 +62,18 @@ TEST(SysData, LocatesTheInstallationFromAnyDirectory)
     ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
     ini.close();
 
-    const struct
-    {
-        const char* current;
-        const char* program;
-        const char* base;
-    } cases[] = {
+    // current folder, program folder, the base folder found
+    const std::tuple<const char*, const char*, const char*> cases[] = {
         {"/work", "/dist", "/work"},                      // the traditional layout wins
         {"/empty", "/dist", "/dist"},                     // the build tree
         {"/empty", "/prefix/bin", "/prefix/lib/drivara"}, // an installation
         {"/empty", "/empty", "/empty"},                   // nothing found: as it always was
-        {"/damaged", "/dist", "/damaged"},                // its own settings, its own problem
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.program);
+        {"/damaged", "/dist", "/damaged"}};               // its own settings, its own problem
+    for (const auto& [current, program, found] : cases) {
+        SCOPED_TRACE(program);
         const CInstallation where =
-            LocateInstallation(r + QLatin1String(c.current), r + QLatin1String(c.program));
-        const QString base = QDir(r + QLatin1String(c.base)).absolutePath();
+            LocateInstallation(r + QLatin1String(current), r + QLatin1String(program));
+        const QString base = QDir(r + QLatin1String(found)).absolutePath();
         EXPECT_EQ(where.baseDir, base);
         EXPECT_EQ(where.sysIniPath, base + QStringLiteral("/sys/sys.ini"));
         EXPECT_EQ(where.userDir, base + QStringLiteral("/user/"));

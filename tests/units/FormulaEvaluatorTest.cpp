@@ -42,8 +42,14 @@ protected:
 
 TEST_F(FormulaEvaluatorTest, EvaluatesEveryFormulaToADefinedResult)
 {
+    struct Case
+    {
+        std::string formula;
+        double n, expected;
+        const char* reported = ""; // the operator messages, joined by "|"
+    };
     // clang-format off
-    const std::tuple<std::string, double, double> cases[] = {
+    const Case cases[] = {
         // * and / strictly left to right, then at most one + or - with a single operand.
         {"N*60/4096", 8192, 120}, {"N/2+3", 10, 8}, {"N+3*2", 10, 13}, {"N-3*2", 10, 7},
         {"N*60/4096+5", 8192, 125}, {"N/4*2", 10, 5}, {"n*2", 21, 42}, {"2.5*N", 4, 10},
@@ -58,36 +64,25 @@ TEST_F(FormulaEvaluatorTest, EvaluatesEveryFormulaToADefinedResult)
         // Outside the grammar: a leading operator works on 0; an operator without operand, or
         // an operand without operator, ends the evaluation with the value so far.
         {"42", 5, 42}, {"N", 5, 5}, {"-N", 5, -5}, {"+N", 5, 5}, {"*5", 5, 0}, {"*", 6, 0},
-        {"N*/2", 6, 6}, {"N*2+-3", 6, 12}, {"N*", 6, 6}, {"N+", 6, 6}, {"2N*3", 5, 2}};
+        {"N*/2", 6, 6}, {"N*2+-3", 6, 12}, {"N*", 6, 6}, {"N+", 6, 6}, {"2N*3", 5, 2},
+        // Faults are reported and the result stays defined. No operator in the root; then the
+        // formula stops at the "q". Unknown characters end the formula.
+        {"sqrt(N)", 10, 0, "sqrt function express error!! \n|Formula =>ASC: 113"},
+        {"N*2 +5", 10, 20, "Formula =>ASC: 32"}, {"N*3,N", 10, 30, "Formula =>ASC: 44"},
+        {"N*3\xC2\xB0", 10, 30, "Formula =>ASC: 176"}, {"", 10, 0, "Formula stack is Err!!!!!\n"}};
     // clang-format on
-    for (const auto& [formula, n, expected] : cases) {
-        SCOPED_TRACE(formula.substr(0, 20) + " with N = " + std::to_string(n));
-        double out = -12345.0;
-        EXPECT_TRUE(Eval(formula, n, out));
-        if (std::isnan(expected))
-            EXPECT_TRUE(std::isnan(out)) << out;
-        else
-            EXPECT_DOUBLE_EQ(out, expected);
-    }
-    EXPECT_TRUE(messages.texts.isEmpty()) << messages.texts.join(QLatin1Char('|')).toStdString();
-    EXPECT_TRUE(sent.empty());
-}
-
-TEST_F(FormulaEvaluatorTest, FaultsAreReportedAndTheResultStaysDefined)
-{
-    const std::tuple<std::string, double, QStringList> cases[] = {
-        {"sqrt(N)", 0, {kSqrtError, "Formula =>ASC: 113"}}, // no operator; then stops at the "q"
-        {"N*2 +5", 20, {"Formula =>ASC: 32"}},              // unknown characters end the formula
-        {"N*3,N", 30, {"Formula =>ASC: 44"}},
-        {"N*3\xC2\xB0", 30, {"Formula =>ASC: 176"}},
-        {"", 0, {"Formula stack is Err!!!!!\n"}}};
-    for (const auto& [formula, expected, reported] : cases) {
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.formula.substr(0, 20) + " with N = " + std::to_string(c.n));
         messages.texts.clear();
         double out = -12345.0;
-        EXPECT_TRUE(Eval(formula, 10, out)) << formula;
-        EXPECT_DOUBLE_EQ(out, expected) << formula;
-        EXPECT_EQ(messages.texts, reported) << formula;
+        EXPECT_TRUE(Eval(c.formula, c.n, out));
+        if (std::isnan(c.expected))
+            EXPECT_TRUE(std::isnan(out)) << out;
+        else
+            EXPECT_DOUBLE_EQ(out, c.expected);
+        EXPECT_EQ(messages.texts.join(QLatin1Char('|')), QString::fromUtf8(c.reported));
     }
+    EXPECT_TRUE(sent.empty());
 }
 
 TEST_F(FormulaEvaluatorTest, IntegerResultIsTheTruncated32BitRawValue)
