@@ -160,9 +160,7 @@ TEST_F(PageDriveTest, WriteItemByUnitKind)
     window.messages.clear();
     baseRequests = drive.RequestCount();
 
-    // key, unit, text, the value the drive then holds (-1: nothing is sent). ASCII needs one
-    // character per byte; text that is not wholly a number is refused; a unit that is shown
-    // without converting cannot convert a typed value either.
+    // key, unit, text, the value the drive then holds (-1: refused, nothing is sent).
     // clang-format off
     const std::tuple<uint32_t, const char*, const char*, int64_t> writes[] = {
         {kTag, "ASCII", "ABC", -1}, {kModeByte, "ASCII", "", -1}, {kOddWidth, "ASCII", "ABC", -1},

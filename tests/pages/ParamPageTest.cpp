@@ -13,14 +13,6 @@ using namespace PageTest;
 
 namespace {
 
-const CPageSpec& Spec(const char* name)
-{
-    const CPageSpec* spec = FindPageSpec(QLatin1String(name));
-    EXPECT_NE(spec, nullptr) << name;
-    static const CPageSpec none;
-    return spec ? *spec : none;
-}
-
 class ParamPageTest : public ::testing::Test
 {
 protected:
@@ -38,7 +30,7 @@ protected:
 
     std::unique_ptr<CParamPage> MakePage(const char* name, const QString& panel = QString())
     {
-        auto page = std::make_unique<CParamPage>(*sys, Spec(name), panel);
+        auto page = std::make_unique<CParamPage>(*sys, *FindPageSpec(QLatin1String(name)), panel);
         page->restoreHook = [this, p = page.get()](CPageListModel& list) {
             ++restores;
             sys->AddPageItem(list, kModeByte, 0, p->hwnd(), false);
@@ -221,7 +213,7 @@ TEST(PageTable, MenuStateByPageAndSelection)
         {"CSpeedCircle", true, false, false, false, false}};
     // clang-format on
     for (const auto& [name, selected, shown, add, del, help] : menus) {
-        const CPageMenuState state = PageMenuState(Spec(name), selected);
+        const CPageMenuState state = PageMenuState(*FindPageSpec(QLatin1String(name)), selected);
         EXPECT_EQ(
             std::make_tuple(state.shown, state.addEnabled, state.deleteEnabled, state.helpEnabled),
             std::make_tuple(shown, add, del, help))
