@@ -1,6 +1,5 @@
 #include "UnitsTestSupport.h"
 
-#include "units/FormulaEvaluator.h"
 #include "units/UnitTable.h"
 
 #include <gtest/gtest.h>
