@@ -32,39 +32,35 @@ class SerialTransportTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        m_master = posix_openpt(O_RDWR | O_NOCTTY);
-        ASSERT_GE(m_master, 0);
+        m_master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
         char name[64];
-        ASSERT_TRUE(grantpt(m_master) == 0 && unlockpt(m_master) == 0 &&
+        ASSERT_TRUE(m_master >= 0 && grantpt(m_master) == 0 && unlockpt(m_master) == 0 &&
                     ptsname_r(m_master, name, sizeof(name)) == 0);
         m_slavePath = QString::fromLocal8Bit(name);
-        fcntl(m_master, F_SETFL, fcntl(m_master, F_GETFL) | O_NONBLOCK);
         ASSERT_EQ(m_port.Load(CCommPort::ModeSerial), 1)
             << m_messages.Take().join(' ').toStdString();
     }
     void TearDown() override { Unplug(); }
 
+    int OpenAs(const QString& name, uint32_t timeoutMs = 500, uint32_t baudRate = 115200)
+    {
+        return m_port.Open(SerialSettings(name, baudRate, timeoutMs).data());
+    }
     // The port name the program uses is the path below /dev ("pts/3").
     int Open(uint32_t timeoutMs, uint32_t baudRate = 115200)
     {
         return OpenAs(m_slavePath.mid(5), timeoutMs, baudRate);
     }
-    int OpenAs(const QString& name, uint32_t timeoutMs = 500, uint32_t baudRate = 115200)
-    {
-        const Settings settings = SerialSettings(name, baudRate, timeoutMs);
-        return m_port.Open(settings.data());
-    }
     int Send(const QByteArray& bytes)
     {
         return m_port.Send(reinterpret_cast<const uint8_t*>(bytes.constData()), 10);
     }
-    QByteArray Receive(int* result = nullptr)
+    // What arrived; the port's result goes to m_received.
+    QByteArray Receive()
     {
         uint8_t bytes[10] = {};
         int length = -1;
-        const int r = m_port.Receive(bytes, &length);
-        if (result)
-            *result = r;
+        m_received = m_port.Receive(bytes, &length);
         return QByteArray(reinterpret_cast<const char*>(bytes), std::max(length, 0));
     }
 
@@ -99,6 +95,7 @@ protected:
 
     MessageRecorder m_messages;
     int m_master = -1;
+    int m_received = -1;
     QString m_slavePath;
     CCommPort m_port{TestSupport::DistDir() + QStringLiteral("/data")};
 };
@@ -116,9 +113,8 @@ TEST_F(SerialTransportTest, BytesCrossTheLineUnchanged)
         DriveWrite(reply.mid(4));
     });
     ASSERT_EQ(Send(kStatusRead), 0);
-    int result = -1;
-    EXPECT_EQ(Receive(&result).toHex(' '), reply.toHex(' '));
-    EXPECT_EQ(result, 0);
+    EXPECT_EQ(Receive().toHex(' '), reply.toHex(' '));
+    EXPECT_EQ(m_received, 0);
     drive.join();
     EXPECT_EQ(request.toHex(' '), "01 40 41 60 00 00 00 00 00 1e");
 
@@ -137,9 +133,8 @@ TEST_F(SerialTransportTest, SilentDriveTimesOutAndStaleInputIsDiscarded)
     ASSERT_EQ(Send(kStatusRead), 0);
     QElapsedTimer timer;
     timer.start();
-    int result = -1;
-    EXPECT_TRUE(Receive(&result).isEmpty());
-    EXPECT_EQ(result, 0);
+    EXPECT_TRUE(Receive().isEmpty());
+    EXPECT_EQ(m_received, 0);
     EXPECT_GE(timer.elapsed(), 250);
     EXPECT_LT(timer.elapsed(), kWaitMs);
 
