@@ -19,8 +19,6 @@ const QByteArray kText = "Velmor VX-2000 drive";  // three segments: 7, 7, 6
 const std::map<uint32_t, uint32_t> kValues = {
     {kObject8, 0x5A}, {kObject16, 0xBEEF}, {kObject32, 0x12345678}, {kReadOnly16, 0x0237}};
 
-using Arm = std::function<void(CSimFaults&)>;
-
 struct Case
 {
     const char* name;
@@ -100,26 +98,14 @@ protected:
 
 TEST_P(Link, ReadsAndWritesOfEveryWidth)
 {
-    const struct
-    {
-        uint8_t command;
-        uint32_t key;
-        uint32_t value;    // set in the drive before a read; sent by a write
-        uint32_t expected; // answered and then held by the drive
-    } cases[] = {
-        {kRead, kObject8, 0x5A, 0x5A},
-        {kRead, kObject32, 0x12345678, 0x12345678},
-        // Writes are confirmed with what the drive holds, which is only as wide as the command.
-        {kWrite1, kObject8, 0x1A5, 0xA5},
-        {kWrite4, kObject32, 0x0BADCAFE, 0x0BADCAFE},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << std::hex << int(c.command) << " " << c.key);
-        if (c.command == kRead)
-            bench.drive.SetValue(c.key, c.value);
-        EXPECT_EQ(bench.AskAll(c.command, c.key, c.value), Outcomes{Value(c.expected)});
-        EXPECT_EQ(bench.drive.Value(c.key), c.expected);
-    }
+    Reset();
+    EXPECT_EQ(bench.AskAll(kRead, kObject8), Outcomes{Value(0x5A)});
+    EXPECT_EQ(bench.AskAll(kRead, kObject32), Outcomes{Value(0x12345678)});
+    // Writes are confirmed with what the drive holds, which is only as wide as the command.
+    EXPECT_EQ(bench.AskAll(kWrite1, kObject8, 0x1A5), Outcomes{Value(0xA5)});
+    EXPECT_EQ(bench.drive.Value(kObject8), 0xA5u);
+    EXPECT_EQ(bench.AskAll(kWrite4, kObject32, 0x0BADCAFE), Outcomes{Value(0x0BADCAFE)});
+    EXPECT_EQ(bench.drive.Value(kObject32), 0x0BADCAFEu);
     EXPECT_EQ(bench.mainFrame.Count(WM_COMM_FAILED), 0);
 }
 
@@ -177,7 +163,7 @@ TEST_P(Link, SegmentedUpload)
         SCOPED_TRACE(text.constData());
         bench.drive.SetStringValue(kTextObject, text);
         const UploadResult r = Upload(bench, kTextObject);
-        EXPECT_EQ(r.last.message, WM_SDO_SEGMENT);
+        EXPECT_EQ(r.last.first, WM_SDO_SEGMENT);
         EXPECT_EQ(r.text, text);
         EXPECT_EQ(r.lengths, lengths);
         EXPECT_TRUE(r.complete);
@@ -189,40 +175,23 @@ TEST_P(Link, SegmentedUpload)
             continue;
         SCOPED_TRACE(c.name);
         Reset(c.arm);
-        const UploadResult r = Upload(bench, kTextObject, [&](size_t n) {
-            if (n == 1)
-                c.arm(bench.drive.faults());
-        });
-        EXPECT_EQ(r.last.message, WM_SDO_SEGMENT);
+        const UploadResult r = Upload(bench, kTextObject, c.arm);
+        EXPECT_EQ(r.last.first, WM_SDO_SEGMENT);
         EXPECT_EQ(r.text, kText);
         EXPECT_TRUE(r.complete);
         Check(c);
     }
 
     // Cut off by the drive, or shorter than announced: an error with a code, never a text.
-    const struct
-    {
-        const char* name;
-        Arm atStart;
-        Arm afterFirstSegment;
-        uint32_t code;
-    } cutOff[] = {
-        {"abort after the first segment", [](CSimFaults&) {},
-         [](CSimFaults& f) { f.AbortNext(1, 0x08000024); }, 0x08000024},
-        {"fewer bytes than announced", [](CSimFaults& f) { f.ShortenNextUpload(3); },
-         [](CSimFaults&) {}, 0x06070013},
-    };
-    for (const auto& c : cutOff) {
-        SCOPED_TRACE(c.name);
-        Reset(c.atStart);
-        const UploadResult r = Upload(bench, kTextObject, [&](size_t n) {
-            if (n == 1)
-                c.afterFirstSegment(bench.drive.faults());
-        });
-        EXPECT_EQ(std::pair(r.last.message, r.last.wParam), Abort(c.code));
-        EXPECT_FALSE(r.complete);
-        EXPECT_EQ(bench.mainFrame.Count(WM_COMM_FAILED), 0);
-    }
+    Reset();
+    UploadResult r = Upload(bench, kTextObject, [](CSimFaults& f) { f.AbortNext(1, 0x08000024); });
+    EXPECT_EQ(r.last, Abort(0x08000024));
+    EXPECT_FALSE(r.complete);
+    Reset([](CSimFaults& f) { f.ShortenNextUpload(3); });
+    r = Upload(bench, kTextObject);
+    EXPECT_EQ(r.last, Abort(0x06070013));
+    EXPECT_FALSE(r.complete);
+    EXPECT_EQ(bench.mainFrame.Count(WM_COMM_FAILED), 0);
 }
 
 TEST_P(Link, PollingUnderFaults)

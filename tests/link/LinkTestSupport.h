@@ -209,20 +209,21 @@ private:
     CommTest::Settings m_settings{};
 };
 
-// What a segmented upload brought: the message that ended it, the text, the segment lengths and
-// whether the link vouched for the whole text.
+using Arm = std::function<void(CSimFaults&)>;
+
+// What a segmented upload brought: how it ended, the text, the segment lengths and whether the
+// link vouched for the whole text.
 struct UploadResult
 {
-    Message last;
+    Outcome last;
     QByteArray text;
     std::vector<int> lengths;
     bool complete = false;
 };
 
 // Reads a text object segment by segment as pages do, one request per WM_SDO_SEGMENT; a segment
-// shorter than 7 bytes is the last.
-inline UploadResult Upload(CLinkBench& bench, uint32_t key,
-                           const std::function<void(size_t)>& afterSegment = {})
+// shorter than 7 bytes is the last. The faults are armed again after the first segment.
+inline UploadResult Upload(CLinkBench& bench, uint32_t key, const Arm& afterFirstSegment = {})
 {
     UploadResult r;
     bool done = false;
@@ -231,7 +232,7 @@ inline UploadResult Upload(CLinkBench& bench, uint32_t key,
     bench.page.onMessage = [&](const Message& m) {
         if (m.lParam != key)
             return;
-        r.last = m;
+        r.last = {m.message, m.wParam};
         done = m.message != WM_SDO_VALUE;
         if (m.message == WM_SDO_SEGMENT) {
             const uint8_t* data = nullptr;
@@ -240,8 +241,8 @@ inline UploadResult Upload(CLinkBench& bench, uint32_t key,
             r.lengths.push_back(length);
             r.text.append(reinterpret_cast<const char*>(data), length);
             done = length != 7;
-            if (afterSegment)
-                afterSegment(r.lengths.size());
+            if (afterFirstSegment && r.lengths.size() == 1)
+                afterFirstSegment(bench.drive.faults());
         }
         if (!done) {
             link.Request(bench.page.hwnd(), next, key, 0);
