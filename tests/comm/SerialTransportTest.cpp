@@ -70,13 +70,11 @@ protected:
         QByteArray bytes;
         QElapsedTimer timer;
         timer.start();
+        pollfd pfd{m_master, POLLIN, 0};
+        char buffer[64];
         while (bytes.size() < count && timer.elapsed() < kWaitMs) {
-            pollfd pfd{m_master, POLLIN, 0};
-            char buffer[64];
-            if (poll(&pfd, 1, 20) > 0) {
-                const ssize_t n = ::read(m_master, buffer, sizeof(buffer));
-                bytes.append(buffer, int(std::max<ssize_t>(n, 0)));
-            }
+            if (poll(&pfd, 1, 20) > 0)
+                bytes.append(buffer, int(std::max<ssize_t>(::read(m_master, buffer, 64), 0)));
         }
         return bytes;
     }
@@ -84,12 +82,7 @@ protected:
     {
         return ::write(m_master, bytes.constData(), size_t(bytes.size())) == bytes.size();
     }
-    void Unplug()
-    {
-        if (m_master >= 0)
-            ::close(m_master);
-        m_master = -1;
-    }
+    void Unplug() { ::close(std::exchange(m_master, -1)); }
     // A second handle on the program's end of the line, to look at the terminal from there.
     int Watch() const { return ::open(m_slavePath.toLocal8Bit().constData(), O_RDWR | O_NOCTTY); }
 
@@ -201,18 +194,14 @@ TEST_F(SerialTransportTest, UnpluggedDriveFailsFastInsteadOfHanging)
 TEST_F(SerialTransportTest, PortNamesResolveBelowDevOrTheBaseFolder)
 {
     // Each refusal names the port and why.
-    const struct
-    {
-        const char* name;
-        const char* cause;
-    } bad[] = {{"", "not a device name"},
-               {"nosuch9", "no such port"},
-               {"../null", "not a device name"},
-               {"null", "not a serial port"}};
-    for (const auto& c : bad) {
-        EXPECT_NE(OpenAs(QString::fromLatin1(c.name)), 0) << c.name;
-        EXPECT_TRUE(m_port.LastError().contains(QLatin1String(c.cause)))
-            << c.name << ": " << m_port.LastError().toStdString();
+    const std::pair<const char*, const char*> bad[] = {{"", "not a device name"},
+                                                       {"nosuch9", "no such port"},
+                                                       {"../null", "not a device name"},
+                                                       {"null", "not a serial port"}};
+    for (const auto& [name, cause] : bad) {
+        EXPECT_NE(OpenAs(QString::fromLatin1(name)), 0) << name;
+        EXPECT_TRUE(m_port.LastError().contains(QLatin1String(cause)))
+            << name << ": " << m_port.LastError().toStdString();
     }
     ASSERT_EQ(Open(500), 0);
     EXPECT_TRUE(m_port.LastError().isEmpty());
