@@ -46,8 +46,7 @@ protected:
 
     int Open(uint32_t nodeId, uint32_t timeoutMs)
     {
-        const Settings settings = CanSettings(nodeId, timeoutMs);
-        return m_port.Open(settings.data());
+        return m_port.Open(CanSettings(nodeId, timeoutMs).data());
     }
     int Send(uint32_t nodeId) // a read of the statusword
     {

@@ -46,11 +46,7 @@ const Case kCases[] = {
 class Link : public ::testing::TestWithParam<Transport>
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_NO_FATAL_FAILURE(bench.Start());
-        bench.Connect();
-    }
+    void SetUp() override { ASSERT_NO_FATAL_FAILURE(bench.Start()); }
 
     // Before a case: the drive's values as in kValues, the fault armed, no frame counted.
     void Reset(const Arm& arm = {})

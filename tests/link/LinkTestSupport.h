@@ -150,7 +150,7 @@ public:
         };
     }
 
-    // Loads the drive, starts its server and opens the link.
+    // Loads the drive, starts its server, opens the link and lets the worker take requests.
     void Start()
     {
         QString error;
@@ -171,14 +171,13 @@ public:
         }
         link->SetNodeId(kNodeId);
         ASSERT_EQ(link->Open(m_settings.data()), 0);
+        flags.connected.store(1);
     }
-    // connected = 1: the worker starts taking requests.
-    void Connect() { flags.connected.store(1); }
     // Opens the link again after the main frame closed it, as the connect button does.
     bool Reconnect()
     {
         const bool opened = link->Open(m_settings.data()) == 0;
-        Connect();
+        flags.connected.store(1);
         return opened;
     }
     // One request and every result it brought, once the link has delivered them all.

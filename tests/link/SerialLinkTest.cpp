@@ -17,11 +17,7 @@ using Keys = std::vector<uint32_t>;
 class SerialLink : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_NO_FATAL_FAILURE(bench.Start());
-        bench.Connect();
-    }
+    void SetUp() override { ASSERT_NO_FATAL_FAILURE(bench.Start()); }
 
     int Ask(const CProbe& probe, uint32_t key)
     {
