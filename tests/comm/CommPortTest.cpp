@@ -92,8 +92,9 @@ TEST_F(CommPortTest, LibraryOfAnotherInterfaceVersionIsRefusedByName)
     EXPECT_EQ(m_live(), 0);
 }
 
-// The block is what a replacement serial library reads: its layout may not move.
-TEST_F(CommPortTest, SerialOpenBlockAndItsPreconditions)
+// The serial open block is what a replacement library reads: its layout may not move. With both
+// kinds loaded, each call reaches the instance of the current mode; offline reaches none.
+TEST_F(CommPortTest, OpenBlockAndCallsReachTheInstanceOfTheCurrentMode)
 {
     InstallProbe();
     {
@@ -109,20 +110,7 @@ TEST_F(CommPortTest, SerialOpenBlockAndItsPreconditions)
                   "0800000000"                       // 8N1, DTR and RTS off
                   "000000000000000000000000000000"   // rest of the DCB
                   "f4010000");                       // settings word 6: 500
-        EXPECT_EQ(port.Load(1), 1); // offline: nothing to load, nothing to open or send
-        EXPECT_EQ(port.Open(m_serial.data()), -1);
-        EXPECT_EQ(port.Send(m_bytes, 10), -1);
-    }
-    EXPECT_EQ(m_live(), 0); // released with the port
-    EXPECT_TRUE(m_messages.Take().isEmpty());
-}
 
-TEST_F(CommPortTest, CallsGoToTheInstanceOfTheCurrentMode)
-{
-    InstallProbe();
-    {
-        CCommPort port(m_dir.path());
-        ASSERT_EQ(port.Load(CCommPort::ModeSerial), 1);
         ASSERT_EQ(port.Load(CCommPort::ModeCan), 1);
         EXPECT_EQ(port.Open(m_can.data()), 7); // the library's result is handed back
         int length = 0;
@@ -142,8 +130,13 @@ TEST_F(CommPortTest, CallsGoToTheInstanceOfTheCurrentMode)
         EXPECT_EQ(m_bytes[9], 0x5A);
         EXPECT_EQ(port.GetVersion(m_version), 0); // the serial library has no version
         port.Close();
+
+        EXPECT_EQ(port.Load(1), 1); // offline: nothing to load, nothing to open or send
+        EXPECT_EQ(port.Open(m_serial.data()), -1);
+        EXPECT_EQ(port.Send(m_bytes, 10), -1);
     }
-    EXPECT_EQ(m_live(), 0);
+    EXPECT_EQ(m_live(), 0); // released with the port
+    EXPECT_TRUE(m_messages.Take().isEmpty());
 }
 
 } // namespace
