@@ -41,8 +41,8 @@ protected:
     int (*m_live)() = nullptr;
     const unsigned char* (*m_openBlock)() = nullptr;
     MessageRecorder m_messages;
-    const Settings m_serial = SerialSettings(QStringLiteral("ttyUSB0"), 115200, 500, 0x33);
-    const Settings m_can = CanSettings(1, 500);
+    const OpenSettings m_serial = SerialSettings(QStringLiteral("ttyUSB0"), 115200, 500, 0x33);
+    const OpenSettings m_can = CanSettings(1, 500);
     uint8_t m_bytes[16] = {};
     char m_version[256] = {};
 };

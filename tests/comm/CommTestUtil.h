@@ -14,18 +14,16 @@
 
 namespace CommTest {
 
-using Settings = OpenSettings;
-
-inline Settings SerialSettings(const QString& port, uint32_t baudRate, uint32_t timeoutMs,
-                               uint32_t nodeId = 1)
+inline OpenSettings SerialSettings(const QString& port, uint32_t baudRate, uint32_t timeoutMs,
+                                   uint32_t nodeId = 1)
 {
-    Settings words{};
+    OpenSettings words{};
     SerialOpenSettings(port, nodeId, baudRate, timeoutMs, words);
     return words;
 }
 
 // 500 kbit/s (PCAN code 0x001C).
-inline Settings CanSettings(uint32_t nodeId, uint32_t timeoutMs)
+inline OpenSettings CanSettings(uint32_t nodeId, uint32_t timeoutMs)
 {
     return CanOpenSettings(nodeId, 0x001C, timeoutMs);
 }

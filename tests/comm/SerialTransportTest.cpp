@@ -223,9 +223,8 @@ TEST_F(SerialTransportTest, PortNamesResolveBelowDevOrTheBaseFolder)
     // A second program on the same line is refused.
     CCommPort second(TestSupport::DistDir() + QStringLiteral("/data"));
     ASSERT_EQ(second.Load(CCommPort::ModeSerial), 1);
-    const Settings settings = SerialSettings(QStringLiteral("ttyDRV0"), 115200, 500);
     second.SetDeviceFolder(base.path());
-    EXPECT_NE(second.Open(settings.data()), 0);
+    EXPECT_NE(second.Open(SerialSettings(QStringLiteral("ttyDRV0"), 115200, 500).data()), 0);
     EXPECT_TRUE(second.LastError().contains(QStringLiteral("busy")))
         << second.LastError().toStdString();
 }

@@ -205,7 +205,7 @@ public:
 
 private:
     Transport m_transport;
-    CommTest::Settings m_settings{};
+    OpenSettings m_settings{};
 };
 
 using Arm = std::function<void(CSimFaults&)>;
