@@ -28,11 +28,12 @@ protected:
         m_reset(0, kTransportInterfaceVersion);
     }
 
-    // Puts the probe in place of both libraries.
-    void InstallProbe()
+    // Puts the probe in place of both libraries, its factories failing or not.
+    void InstallProbe(bool failCreate = false, uint32_t version = kTransportInterfaceVersion)
     {
         for (const QString& name : {CCommPort::SerialLibraryName(), CCommPort::CanLibraryName()})
             ASSERT_TRUE(QFile::link(QStringLiteral(PROBE_TRANSPORT_PATH), m_dir.filePath(name)));
+        m_reset(failCreate, version);
     }
 
     QTemporaryDir m_dir;
@@ -40,49 +41,39 @@ protected:
     int (*m_live)() = nullptr;
     const unsigned char* (*m_openBlock)() = nullptr;
     MessageRecorder m_messages;
-    const Settings m_serial = SerialSettings(QStringLiteral("ttyUSB0"), 115200, 500, 0x33);
-    const Settings m_can = CanSettings(1, 500);
+    const OpenSettings m_serial = SerialSettings(QStringLiteral("ttyUSB0"), 115200, 500, 0x33);
+    const OpenSettings m_can = CanSettings(1, 500);
     uint8_t m_bytes[16] = {};
+    char m_version[256] = {};
 };
 
-TEST_F(CommPortTest, MissingLibrariesAreReported)
+// Without the libraries, then with factories that fail: each step says why, nothing is sent.
+TEST_F(CommPortTest, LoadingFailuresAreReported)
 {
-    CCommPort port(m_dir.path());
-    EXPECT_EQ(port.Load(CCommPort::ModeSerial), 0);
-    EXPECT_EQ(m_messages.Take(), QStringList{QStringLiteral("get Comm interface failure")});
-    EXPECT_EQ(port.Open(m_serial.data()), -1);
-    EXPECT_EQ(m_messages.Take(), QStringList{QStringLiteral("Load comm DLL failure")});
-    EXPECT_EQ(port.Send(m_bytes, 10), -1);
-
-    EXPECT_EQ(port.Load(CCommPort::ModeCan), 0);
-    EXPECT_EQ(m_messages.Take(), QStringList{QStringLiteral("get CAN interface failure")});
-    EXPECT_EQ(port.Open(m_can.data()), -1);
-    char version[256] = {};
-    EXPECT_EQ(port.GetVersion(version), 0);
-    EXPECT_EQ(port.Send(m_bytes, 16), -1);
-    port.Close();
-    EXPECT_TRUE(m_messages.Take().isEmpty());
-}
-
-TEST_F(CommPortTest, FailingFactoriesAreReported)
-{
-    InstallProbe();
-    m_reset(1, kTransportInterfaceVersion);
-    CCommPort port(m_dir.path());
-    EXPECT_EQ(port.Load(CCommPort::ModeSerial), 0);
-    EXPECT_EQ(m_messages.Take(), QStringList{QStringLiteral("Create comm instance failure")});
-    EXPECT_EQ(port.Open(m_serial.data()), -1);
-    EXPECT_EQ(m_messages.Take(), QStringList{QStringLiteral("Create comm instance failure")});
-
-    EXPECT_EQ(port.Load(CCommPort::ModeCan), 0);
-    EXPECT_EQ(m_messages.Take(), QStringList{QStringLiteral("Create CAN instance failure")});
-    EXPECT_EQ(port.Open(m_can.data()), -1);
+    const auto expect = [&](const char* serialLoad, const char* serialOpen, const char* canLoad) {
+        CCommPort port(m_dir.path());
+        EXPECT_EQ(port.Load(CCommPort::ModeSerial), 0);
+        EXPECT_EQ(m_messages.Take(), QStringList{QString::fromLatin1(serialLoad)});
+        EXPECT_EQ(port.Open(m_serial.data()), -1);
+        EXPECT_EQ(m_messages.Take(), QStringList{QString::fromLatin1(serialOpen)});
+        EXPECT_EQ(port.Send(m_bytes, 10), -1);
+        EXPECT_EQ(port.Load(CCommPort::ModeCan), 0);
+        EXPECT_EQ(m_messages.Take(), QStringList{QString::fromLatin1(canLoad)});
+        EXPECT_EQ(port.Open(m_can.data()), -1);
+        EXPECT_EQ(port.GetVersion(m_version), 0);
+        EXPECT_EQ(port.Send(m_bytes, 16), -1);
+        port.Close();
+        EXPECT_TRUE(m_messages.Take().isEmpty());
+    };
+    expect("get Comm interface failure", "Load comm DLL failure", "get CAN interface failure");
+    InstallProbe(true);
+    expect("Create comm instance failure", "Create comm instance failure",
+           "Create CAN instance failure");
 }
 
 TEST_F(CommPortTest, LibraryOfAnotherInterfaceVersionIsRefusedByName)
 {
-    InstallProbe();
-    m_reset(0, kTransportInterfaceVersion + 1);
+    InstallProbe(false, kTransportInterfaceVersion + 1);
     CCommPort port(m_dir.path());
     for (const int mode : {int(CCommPort::ModeSerial), int(CCommPort::ModeCan)}) {
         EXPECT_EQ(port.Load(mode), 0);
@@ -101,7 +92,9 @@ TEST_F(CommPortTest, LibraryOfAnotherInterfaceVersionIsRefusedByName)
     EXPECT_EQ(m_live(), 0);
 }
 
-TEST_F(CommPortTest, SerialOpenBlockAndItsPreconditions)
+// The serial open block is what a replacement library reads: its layout may not move. With both
+// kinds loaded, each call reaches the instance of the current mode; offline reaches none.
+TEST_F(CommPortTest, OpenBlockAndCallsReachTheInstanceOfTheCurrentMode)
 {
     InstallProbe();
     {
@@ -110,33 +103,14 @@ TEST_F(CommPortTest, SerialOpenBlockAndItsPreconditions)
         ASSERT_EQ(port.Load(CCommPort::ModeSerial), 1);
         EXPECT_EQ(port.Open(nullptr), -1);
         ASSERT_EQ(port.Open(m_serial.data()), 0);
-        // clang-format off
-        const unsigned char expected[48] = {
-            't', 0, 't', 0, 'y', 0, 'U', 0, 'S', 0, 'B', 0, '0', 0, 0, 0, // port name, UTF-16
-            28, 0, 0, 0,                                                // DCBlength
-            0x00, 0xC2, 0x01, 0x00,                                     // BaudRate 115200
-            8, 0, 0, 0, 0,                                              // 8N1, DTR and RTS off
-            0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,                // rest of the DCB
-            0xF4, 0x01, 0x00, 0x00};                                    // settings word 6: 500
-        // clang-format on
-        EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(m_openBlock()), 48).toHex(' '),
-                  QByteArray(reinterpret_cast<const char*>(expected), 48).toHex(' '));
+        EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(m_openBlock()), 48).toHex(),
+                  "74007400790055005300420030000000" // "ttyUSB0", UTF-16, NUL-padded
+                  "1c000000"                         // DCBlength
+                  "00c20100"                         // BaudRate 115200
+                  "0800000000"                       // 8N1, DTR and RTS off
+                  "000000000000000000000000000000"   // rest of the DCB
+                  "f4010000");                       // settings word 6: 500
 
-        EXPECT_EQ(port.Load(1), 1); // offline: nothing to load, nothing to open or send
-        EXPECT_EQ(port.Open(m_serial.data()), -1);
-        EXPECT_EQ(port.Send(m_bytes, 10), -1);
-    }
-    // The instance is released when the port goes.
-    EXPECT_EQ(m_live(), 0);
-    EXPECT_TRUE(m_messages.Take().isEmpty());
-}
-
-TEST_F(CommPortTest, CallsGoToTheInstanceOfTheCurrentMode)
-{
-    InstallProbe();
-    {
-        CCommPort port(m_dir.path());
-        ASSERT_EQ(port.Load(CCommPort::ModeSerial), 1);
         ASSERT_EQ(port.Load(CCommPort::ModeCan), 1);
         EXPECT_EQ(port.Open(m_can.data()), 7); // the library's result is handed back
         int length = 0;
@@ -144,9 +118,8 @@ TEST_F(CommPortTest, CallsGoToTheInstanceOfTheCurrentMode)
         EXPECT_EQ(port.Receive(m_bytes, &length), 0);
         EXPECT_EQ(length, 16);
         EXPECT_EQ(m_bytes[15], 0xA5);
-        char version[256] = {};
-        EXPECT_EQ(port.GetVersion(version), 1);
-        EXPECT_STREQ(version, "probe");
+        EXPECT_EQ(port.GetVersion(m_version), 1);
+        EXPECT_STREQ(m_version, "probe");
 
         // Loading a kind again replaces its instance; one of each kind is alive.
         ASSERT_EQ(port.Load(CCommPort::ModeSerial), 1);
@@ -155,10 +128,15 @@ TEST_F(CommPortTest, CallsGoToTheInstanceOfTheCurrentMode)
         EXPECT_EQ(port.Receive(m_bytes, &length), 0);
         EXPECT_EQ(length, 10);
         EXPECT_EQ(m_bytes[9], 0x5A);
-        EXPECT_EQ(port.GetVersion(version), 0); // the serial library has no version
+        EXPECT_EQ(port.GetVersion(m_version), 0); // the serial library has no version
         port.Close();
+
+        EXPECT_EQ(port.Load(1), 1); // offline: nothing to load, nothing to open or send
+        EXPECT_EQ(port.Open(m_serial.data()), -1);
+        EXPECT_EQ(port.Send(m_bytes, 10), -1);
     }
-    EXPECT_EQ(m_live(), 0);
+    EXPECT_EQ(m_live(), 0); // released with the port
+    EXPECT_TRUE(m_messages.Take().isEmpty());
 }
 
 } // namespace

@@ -5,59 +5,44 @@
 #include "base/Report.h"
 #include "comm/OpenSettings.h"
 
-#include <QString>
 #include <QStringList>
 
-#include <algorithm>
-#include <arpa/inet.h>
-#include <array>
-#include <cstdint>
-#include <cstring>
 #include <mutex>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
-#include <utility>
 
 namespace CommTest {
 
-using Settings = OpenSettings;
-
-inline Settings SerialSettings(const QString& port, uint32_t baudRate, uint32_t timeoutMs,
-                               uint32_t nodeId = 1)
+inline OpenSettings SerialSettings(const QString& port, uint32_t baudRate, uint32_t timeoutMs,
+                                   uint32_t nodeId = 1)
 {
-    Settings words{};
+    OpenSettings words{};
     SerialOpenSettings(port, nodeId, baudRate, timeoutMs, words);
     return words;
 }
 
 // 500 kbit/s (PCAN code 0x001C).
-inline Settings CanSettings(uint32_t nodeId, uint32_t timeoutMs)
+inline OpenSettings CanSettings(uint32_t nodeId, uint32_t timeoutMs)
 {
     return CanOpenSettings(nodeId, 0x001C, timeoutMs);
 }
 
-// A port the system has just handed out as free.
-inline int FreeTcpPort()
-{
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    int port = 0;
-    if (fd >= 0 && bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) == 0)
-        port = ntohs(address.sin_port);
-    if (fd >= 0)
-        close(fd);
-    return port;
-}
-
-// This process's virtual CAN bus, so that parallel test binaries never share one.
+// This process's virtual CAN bus, on a port the system has just handed out as free, so that
+// parallel test binaries never share one.
 inline QString BusUrl()
 {
-    static const int port = FreeTcpPort();
+    static const int port = [] {
+        const int fd = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof address;
+        const bool bound = fd >= 0 && bind(fd, reinterpret_cast<sockaddr*>(&address), size) == 0 &&
+                           getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) == 0;
+        close(fd);
+        return bound ? int(ntohs(address.sin_port)) : 0;
+    }();
     return QStringLiteral("tcp://127.0.0.1:%1/can0").arg(port);
 }
 
@@ -73,8 +58,6 @@ public:
         });
     }
     ~MessageRecorder() { SetMessageSink(m_previous); }
-    MessageRecorder(const MessageRecorder&) = delete;
-    MessageRecorder& operator=(const MessageRecorder&) = delete;
 
     QStringList Take()
     {
@@ -83,7 +66,7 @@ public:
     }
 
 private:
-    std::mutex m_mutex;
+    std::mutex m_mutex; // also makes the recorder impossible to copy
     QStringList m_texts;
     MessageSink m_previous;
 };

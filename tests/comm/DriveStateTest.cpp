@@ -5,11 +5,7 @@
 // Each power state from a statusword with unrelated bits (voltage enabled, remote, warnings) set.
 TEST(DriveState, StatuswordNamesThePowerState)
 {
-    const struct
-    {
-        uint16_t statusword;
-        const char* state;
-    } cases[] = {
+    const std::pair<uint16_t, const char*> cases[] = {
         {0x0000, "Not ready to switch on"},
         {0x0250, "Switch on disabled"},
         {0x0231, "Ready to switch on"},
@@ -22,7 +18,6 @@ TEST(DriveState, StatuswordNamesThePowerState)
         {0x0238, "Fault"},
         {0x0001, "Unknown state"},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(DriveStateText(c.statusword), QString::fromLatin1(c.state))
-            << std::hex << c.statusword;
+    for (const auto& [statusword, state] : cases)
+        EXPECT_EQ(DriveStateText(statusword), QString::fromLatin1(state)) << std::hex << statusword;
 }

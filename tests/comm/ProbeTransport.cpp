@@ -16,37 +16,25 @@ uint32_t g_version = kTransportInterfaceVersion;
 int g_live = 0;
 unsigned char g_openBlock[sizeof(SerialOpenBlock)] = {};
 
-class CProbeSerial final : public ISerialTransport
+// One class for both kinds: the overloads and the shared Close and Release fill both tables.
+class CProbe final : public ISerialTransport, public ICanTransport
 {
 public:
-    CProbeSerial() { ++g_live; }
+    CProbe() { ++g_live; }
     int Open(const SerialOpenBlock* block) override
     {
         std::memcpy(g_openBlock, block, sizeof(g_openBlock));
         return 0;
     }
+    int Open(const uint32_t*) override { return 7; } // handed back unchanged
     int Send(const uint8_t*, int length) override { return length == 10 ? 0 : 1; }
+    int Send(const uint8_t*) override { return 0; }
     int Receive(uint8_t* bytes, int* length) override
     {
         std::memset(bytes, 0x5A, 10);
         *length = 10;
         return 0;
     }
-    int Reserved3() override { return 0; }
-    void Close() override {}
-    void Release() override
-    {
-        --g_live;
-        delete this;
-    }
-};
-
-class CProbeCan final : public ICanTransport
-{
-public:
-    CProbeCan() { ++g_live; }
-    int Open(const uint32_t*) override { return 7; } // handed back unchanged
-    int Send(const uint8_t*) override { return 0; }
     int Receive(uint8_t* frame) override
     {
         std::memset(frame, 0xA5, 16);
@@ -57,6 +45,7 @@ public:
         std::strcpy(buffer, "probe");
         return 1;
     }
+    int Reserved3() override { return 0; }
     void Reserved4() override {}
     void Close() override {}
     void Release() override
@@ -70,12 +59,12 @@ public:
 
 PROBE_EXPORT void CreateObject(ISerialTransport** out)
 {
-    *out = g_failCreate ? nullptr : new CProbeSerial;
+    *out = g_failCreate ? nullptr : new CProbe;
 }
 
 PROBE_EXPORT void CreateCanObject(ICanTransport** out)
 {
-    *out = g_failCreate ? nullptr : new CProbeCan;
+    *out = g_failCreate ? nullptr : new CProbe;
 }
 
 PROBE_EXPORT uint32_t TransportInterfaceVersion()

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 using namespace SdoFrame;
 
 namespace {
@@ -45,14 +47,8 @@ TEST(SdoFrame, DecodesEveryReplyCommand)
 {
     constexpr uint32_t kPrevious = 0xDEADBEEF;
     constexpr uint8_t kUnknown = 0x99;
-    struct Case
-    {
-        uint8_t request;
-        uint8_t reply;
-        DecodeState state;
-        uint32_t value; // from the data bytes 78 56 34 12, or kPrevious kept
-    };
-    const Case cases[] = {
+    // Request, reply, state, and the value from the data bytes 78 56 34 12 or kPrevious kept.
+    const std::tuple<uint8_t, uint8_t, DecodeState, uint32_t> cases[] = {
         {kRead, 0x43, StateValue, 0x12345678},
         {kRead, 0x4B, StateValue, 0x5678},
         {kRead, 0x4F, StateValue, 0x78},
@@ -73,13 +69,13 @@ TEST(SdoFrame, DecodesEveryReplyCommand)
         {kRead, 0x00, StateNone, kPrevious}, // a cleared buffer: nothing arrived
         {kUnknown, 0x43, StateNone, kPrevious},
     };
-    for (const Case& c : cases) {
+    for (const auto& [request, reply, state, expected] : cases) {
         SCOPED_TRACE(testing::Message()
-                     << std::hex << "request " << int(c.request) << " reply " << int(c.reply));
-        const uint8_t data[8] = {c.reply, 0x41, 0x60, 0x00, 0x78, 0x56, 0x34, 0x12};
+                     << std::hex << "request " << int(request) << " reply " << int(reply));
+        const uint8_t data[8] = {reply, 0x41, 0x60, 0x00, 0x78, 0x56, 0x34, 0x12};
         uint32_t value = kPrevious;
-        EXPECT_EQ(Decode(c.request, data, value), c.state);
-        EXPECT_EQ(value, c.value);
+        EXPECT_EQ(Decode(request, data, value), state);
+        EXPECT_EQ(value, expected);
     }
 }
 

@@ -32,39 +32,35 @@ class SerialTransportTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        m_master = posix_openpt(O_RDWR | O_NOCTTY);
-        ASSERT_GE(m_master, 0);
+        m_master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
         char name[64];
-        ASSERT_TRUE(grantpt(m_master) == 0 && unlockpt(m_master) == 0 &&
+        ASSERT_TRUE(m_master >= 0 && grantpt(m_master) == 0 && unlockpt(m_master) == 0 &&
                     ptsname_r(m_master, name, sizeof(name)) == 0);
         m_slavePath = QString::fromLocal8Bit(name);
-        fcntl(m_master, F_SETFL, fcntl(m_master, F_GETFL) | O_NONBLOCK);
         ASSERT_EQ(m_port.Load(CCommPort::ModeSerial), 1)
             << m_messages.Take().join(' ').toStdString();
     }
     void TearDown() override { Unplug(); }
 
+    int OpenAs(const QString& name, uint32_t timeoutMs = 500, uint32_t baudRate = 115200)
+    {
+        return m_port.Open(SerialSettings(name, baudRate, timeoutMs).data());
+    }
     // The port name the program uses is the path below /dev ("pts/3").
     int Open(uint32_t timeoutMs, uint32_t baudRate = 115200)
     {
         return OpenAs(m_slavePath.mid(5), timeoutMs, baudRate);
     }
-    int OpenAs(const QString& name, uint32_t timeoutMs = 500, uint32_t baudRate = 115200)
-    {
-        const Settings settings = SerialSettings(name, baudRate, timeoutMs);
-        return m_port.Open(settings.data());
-    }
     int Send(const QByteArray& bytes)
     {
         return m_port.Send(reinterpret_cast<const uint8_t*>(bytes.constData()), 10);
     }
-    QByteArray Receive(int* result = nullptr)
+    // What arrived; the port's result goes to m_received.
+    QByteArray Receive()
     {
         uint8_t bytes[10] = {};
         int length = -1;
-        const int r = m_port.Receive(bytes, &length);
-        if (result)
-            *result = r;
+        m_received = m_port.Receive(bytes, &length);
         return QByteArray(reinterpret_cast<const char*>(bytes), std::max(length, 0));
     }
 
@@ -74,13 +70,11 @@ protected:
         QByteArray bytes;
         QElapsedTimer timer;
         timer.start();
+        pollfd pfd{m_master, POLLIN, 0};
+        char buffer[64];
         while (bytes.size() < count && timer.elapsed() < kWaitMs) {
-            pollfd pfd{m_master, POLLIN, 0};
-            char buffer[64];
-            if (poll(&pfd, 1, 20) > 0) {
-                const ssize_t n = ::read(m_master, buffer, sizeof(buffer));
-                bytes.append(buffer, int(std::max<ssize_t>(n, 0)));
-            }
+            if (poll(&pfd, 1, 20) > 0)
+                bytes.append(buffer, int(std::max<ssize_t>(::read(m_master, buffer, 64), 0)));
         }
         return bytes;
     }
@@ -88,17 +82,13 @@ protected:
     {
         return ::write(m_master, bytes.constData(), size_t(bytes.size())) == bytes.size();
     }
-    void Unplug()
-    {
-        if (m_master >= 0)
-            ::close(m_master);
-        m_master = -1;
-    }
+    void Unplug() { ::close(std::exchange(m_master, -1)); }
     // A second handle on the program's end of the line, to look at the terminal from there.
     int Watch() const { return ::open(m_slavePath.toLocal8Bit().constData(), O_RDWR | O_NOCTTY); }
 
     MessageRecorder m_messages;
     int m_master = -1;
+    int m_received = -1;
     QString m_slavePath;
     CCommPort m_port{TestSupport::DistDir() + QStringLiteral("/data")};
 };
@@ -116,9 +106,8 @@ TEST_F(SerialTransportTest, BytesCrossTheLineUnchanged)
         DriveWrite(reply.mid(4));
     });
     ASSERT_EQ(Send(kStatusRead), 0);
-    int result = -1;
-    EXPECT_EQ(Receive(&result).toHex(' '), reply.toHex(' '));
-    EXPECT_EQ(result, 0);
+    EXPECT_EQ(Receive().toHex(' '), reply.toHex(' '));
+    EXPECT_EQ(m_received, 0);
     drive.join();
     EXPECT_EQ(request.toHex(' '), "01 40 41 60 00 00 00 00 00 1e");
 
@@ -137,9 +126,8 @@ TEST_F(SerialTransportTest, SilentDriveTimesOutAndStaleInputIsDiscarded)
     ASSERT_EQ(Send(kStatusRead), 0);
     QElapsedTimer timer;
     timer.start();
-    int result = -1;
-    EXPECT_TRUE(Receive(&result).isEmpty());
-    EXPECT_EQ(result, 0);
+    EXPECT_TRUE(Receive().isEmpty());
+    EXPECT_EQ(m_received, 0);
     EXPECT_GE(timer.elapsed(), 250);
     EXPECT_LT(timer.elapsed(), kWaitMs);
 
@@ -206,18 +194,14 @@ TEST_F(SerialTransportTest, UnpluggedDriveFailsFastInsteadOfHanging)
 TEST_F(SerialTransportTest, PortNamesResolveBelowDevOrTheBaseFolder)
 {
     // Each refusal names the port and why.
-    const struct
-    {
-        const char* name;
-        const char* cause;
-    } bad[] = {{"", "not a device name"},
-               {"nosuch9", "no such port"},
-               {"../null", "not a device name"},
-               {"null", "not a serial port"}};
-    for (const auto& c : bad) {
-        EXPECT_NE(OpenAs(QString::fromLatin1(c.name)), 0) << c.name;
-        EXPECT_TRUE(m_port.LastError().contains(QLatin1String(c.cause)))
-            << c.name << ": " << m_port.LastError().toStdString();
+    const std::pair<const char*, const char*> bad[] = {{"", "not a device name"},
+                                                       {"nosuch9", "no such port"},
+                                                       {"../null", "not a device name"},
+                                                       {"null", "not a serial port"}};
+    for (const auto& [name, cause] : bad) {
+        EXPECT_NE(OpenAs(QString::fromLatin1(name)), 0) << name;
+        EXPECT_TRUE(m_port.LastError().contains(QLatin1String(cause)))
+            << name << ": " << m_port.LastError().toStdString();
     }
     ASSERT_EQ(Open(500), 0);
     EXPECT_TRUE(m_port.LastError().isEmpty());
@@ -239,9 +223,8 @@ TEST_F(SerialTransportTest, PortNamesResolveBelowDevOrTheBaseFolder)
     // A second program on the same line is refused.
     CCommPort second(TestSupport::DistDir() + QStringLiteral("/data"));
     ASSERT_EQ(second.Load(CCommPort::ModeSerial), 1);
-    const Settings settings = SerialSettings(QStringLiteral("ttyDRV0"), 115200, 500);
     second.SetDeviceFolder(base.path());
-    EXPECT_NE(second.Open(settings.data()), 0);
+    EXPECT_NE(second.Open(SerialSettings(QStringLiteral("ttyDRV0"), 115200, 500).data()), 0);
     EXPECT_TRUE(second.LastError().contains(QStringLiteral("busy")))
         << second.LastError().toStdString();
 }

@@ -44,6 +44,12 @@ inline QString DataDir()
     return TestSupport::DistDir() + QStringLiteral("/data");
 }
 
+// Processes events until the condition holds; the limit only ends a hang.
+inline bool Until(const std::function<bool()>& condition)
+{
+    return TestSupport::WaitFor(condition, kWaitMs);
+}
+
 struct Message
 {
     unsigned message = 0;
@@ -78,20 +84,18 @@ public:
     }
     HWND hwnd() const { return m_handle.hwnd(); }
 
-    // The first result (value, segment or abort) for the key, or the first message of the given
-    // number with that key.
-    std::optional<Message> Find(uint32_t key, unsigned message = 0) const
+    // The first result (value, segment, abort or failure) for the key, once it came.
+    std::optional<Outcome> WaitFor(uint32_t key)
     {
-        for (const Message& m : messages) {
-            if (m.lParam == key && (message ? m.message == message : IsResult(m)))
-                return m;
-        }
-        return std::nullopt;
-    }
-    std::optional<Message> WaitFor(uint32_t key, unsigned message = 0, int timeoutMs = kWaitMs)
-    {
-        TestSupport::WaitFor([&] { return Find(key, message).has_value(); }, timeoutMs);
-        return Find(key, message);
+        std::optional<Outcome> found;
+        Until([&] {
+            for (const Message& m : messages) {
+                if (!found && m.lParam == key && IsResult(m))
+                    found = Outcome(m.message, m.wParam);
+            }
+            return found.has_value();
+        });
+        return found;
     }
     std::vector<uint32_t> ResultKeys() const
     {
@@ -145,53 +149,36 @@ public:
             }
         };
     }
-    ~CLinkBench() { link.reset(); } // before the servers and the windows it answers
 
-    // Loads the drive, starts its server and opens the link (gtest failures when it cannot).
-    bool Start(uint32_t replyTimeoutMs = kReplyTimeoutMs)
+    // Loads the drive, starts its server, opens the link and lets the worker take requests.
+    void Start()
     {
         QString error;
-        if (!drive.Load(DataDir(), &error)) {
-            ADD_FAILURE() << "virtual drive: " << error.toStdString();
-            return false;
-        }
+        ASSERT_TRUE(drive.Load(DataDir(), &error)) << error.toStdString();
         link = std::make_unique<CCtrlLink>(flags, DataDir());
         if (m_transport == Transport::Serial) {
-            if (!m_serial.Start(kNodeId, 0) || link->SetMode(CCommPort::ModeSerial) != 1) {
-                ADD_FAILURE() << "serial server or library: "
-                              << m_serial.ErrorString().toStdString();
-                return false;
-            }
-            m_settings = CommTest::SerialSettings(m_serial.PortName(), 0, replyTimeoutMs, kNodeId);
+            ASSERT_TRUE(serialServer.Start(kNodeId, 0)) << serialServer.ErrorString().toStdString();
+            ASSERT_EQ(link->SetMode(CCommPort::ModeSerial), 1);
+            m_settings =
+                CommTest::SerialSettings(serialServer.PortName(), 0, kReplyTimeoutMs, kNodeId);
         } else {
-            if (!m_can.Start(kNodeId, QStringLiteral("virtualcan"), CommTest::BusUrl()) ||
-                link->SetMode(CCommPort::ModeCan) != 1) {
-                ADD_FAILURE() << "CAN server or library: " << m_can.ErrorString().toStdString();
-                return false;
-            }
-            link->SetCanDevice(QStringLiteral("virtualcan"), CommTest::BusUrl());
-            m_settings = CommTest::CanSettings(kNodeId, replyTimeoutMs);
+            const QString plugin = QStringLiteral("virtualcan");
+            ASSERT_TRUE(canServer.Start(kNodeId, plugin, CommTest::BusUrl()))
+                << canServer.ErrorString().toStdString();
+            ASSERT_EQ(link->SetMode(CCommPort::ModeCan), 1);
+            link->SetCanDevice(plugin, CommTest::BusUrl());
+            m_settings = CommTest::CanSettings(kNodeId, kReplyTimeoutMs);
         }
         link->SetNodeId(kNodeId);
-        const int opened = link->Open(m_settings.data());
-        EXPECT_EQ(opened, 0) << "link open";
-        return opened == 0;
+        ASSERT_EQ(link->Open(m_settings.data()), 0);
+        flags.connected.store(1);
     }
-    // connected = 1: the worker starts taking requests.
-    void Connect() { flags.connected.store(1); }
     // Opens the link again after the main frame closed it, as the connect button does.
     bool Reconnect()
     {
-        const int opened = link->Open(m_settings.data());
-        EXPECT_EQ(opened, 0) << "link reopen";
-        Connect();
-        return opened == 0;
-    }
-    // The drive is gone from the line.
-    void StopServer()
-    {
-        m_serial.Stop();
-        m_can.Stop();
+        const bool opened = link->Open(m_settings.data()) == 0;
+        flags.connected.store(1);
+        return opened;
     }
     // One request and every result it brought, once the link has delivered them all.
     Outcomes AskAll(uint8_t command, uint32_t key, uint32_t value = 0)
@@ -199,7 +186,7 @@ public:
         page.messages.clear();
         if (link->Request(page.hwnd(), command, key, value) != CCtrlLink::kRequestQueued)
             return {};
-        TestSupport::WaitFor([&] { return !link->HasPendingRequests(); }, kWaitMs);
+        Until([&] { return !link->HasPendingRequests(); });
         Outcomes out;
         for (const Message& m : page.messages) {
             if (m.lParam == key && IsResult(m))
@@ -209,32 +196,33 @@ public:
     }
 
     CVirtualDrive drive;
+    CSimSerialServer serialServer{drive};
+    CSimCanServer canServer{drive};
     CLinkFlags flags;
     CProbe mainFrame;
     CProbe page;
-    std::unique_ptr<CCtrlLink> link;
+    std::unique_ptr<CCtrlLink> link; // last: goes before the servers and windows it answers
 
 private:
     Transport m_transport;
-    CommTest::Settings m_settings{};
-    CSimSerialServer m_serial{drive};
-    CSimCanServer m_can{drive};
+    OpenSettings m_settings{};
 };
 
-// What a segmented upload brought: the message that ended it, the text, the segment lengths and
-// whether the link vouched for the whole text.
+using Arm = std::function<void(CSimFaults&)>;
+
+// What a segmented upload brought: how it ended, the text, the segment lengths and whether the
+// link vouched for the whole text.
 struct UploadResult
 {
-    Message last;
+    Outcome last;
     QByteArray text;
     std::vector<int> lengths;
     bool complete = false;
 };
 
 // Reads a text object segment by segment as pages do, one request per WM_SDO_SEGMENT; a segment
-// shorter than 7 bytes is the last.
-inline UploadResult Upload(CLinkBench& bench, uint32_t key,
-                           const std::function<void(size_t)>& afterSegment = {})
+// shorter than 7 bytes is the last. The faults are armed again after the first segment.
+inline UploadResult Upload(CLinkBench& bench, uint32_t key, const Arm& afterFirstSegment = {})
 {
     UploadResult r;
     bool done = false;
@@ -243,7 +231,7 @@ inline UploadResult Upload(CLinkBench& bench, uint32_t key,
     bench.page.onMessage = [&](const Message& m) {
         if (m.lParam != key)
             return;
-        r.last = m;
+        r.last = {m.message, m.wParam};
         done = m.message != WM_SDO_VALUE;
         if (m.message == WM_SDO_SEGMENT) {
             const uint8_t* data = nullptr;
@@ -252,8 +240,8 @@ inline UploadResult Upload(CLinkBench& bench, uint32_t key,
             r.lengths.push_back(length);
             r.text.append(reinterpret_cast<const char*>(data), length);
             done = length != 7;
-            if (afterSegment)
-                afterSegment(r.lengths.size());
+            if (afterFirstSegment && r.lengths.size() == 1)
+                afterFirstSegment(bench.drive.faults());
         }
         if (!done) {
             link.Request(bench.page.hwnd(), next, key, 0);
@@ -261,7 +249,7 @@ inline UploadResult Upload(CLinkBench& bench, uint32_t key,
         }
     };
     link.Request(bench.page.hwnd(), kRead, key, 0);
-    EXPECT_TRUE(TestSupport::WaitFor([&] { return done; }, kWaitMs));
+    EXPECT_TRUE(Until([&] { return done; }));
     bench.page.onMessage = nullptr;
     return r;
 }

@@ -17,7 +17,7 @@ using Keys = std::vector<uint32_t>;
 class SerialLink : public ::testing::Test
 {
 protected:
-    void SetUp() override { ASSERT_TRUE(bench.Start()); }
+    void SetUp() override { ASSERT_NO_FATAL_FAILURE(bench.Start()); }
 
     int Ask(const CProbe& probe, uint32_t key)
     {
@@ -31,20 +31,18 @@ protected:
 
 TEST_F(SerialLink, RequestsQueuedTogetherRunNewestFirstThenInOrder)
 {
-    bench.Connect();
     page.OnFirstResult(kObject8, [&] {
         Ask(page, kObject16);
         Ask(page, kObject32);
         Ask(page, kReadOnly16);
     });
     Ask(page, kObject8);
-    ASSERT_TRUE(TestSupport::WaitFor([&] { return page.ResultKeys().size() >= 4; }, kWaitMs));
+    ASSERT_TRUE(Until([&] { return page.ResultKeys().size() >= 4; }));
     EXPECT_EQ(page.ResultKeys(), (Keys{kObject8, kReadOnly16, kObject16, kObject32}));
 }
 
 TEST_F(SerialLink, ExclusiveModeReplacesThePendingRequest)
 {
-    bench.Connect();
     bench.flags.exclusiveOwner.store(page.hwnd());
     bench.flags.exclusiveMode.store(1);
     // Other windows are refused while an owner holds the link, and told so.
@@ -56,11 +54,10 @@ TEST_F(SerialLink, ExclusiveModeReplacesThePendingRequest)
     });
     Ask(page, kObject16);
     ASSERT_TRUE(page.WaitFor(kReadOnly16));
-    ASSERT_TRUE(TestSupport::WaitFor([&] { return !bench.link->HasPendingRequests(); }, kWaitMs));
+    ASSERT_TRUE(Until([&] { return !bench.link->HasPendingRequests(); }));
     // The replaced request is told it was replaced; it never reached the drive.
     EXPECT_EQ(page.ResultKeys(), (Keys{kObject16, kObject32, kReadOnly16}));
-    EXPECT_EQ(page.Find(kObject32)->message, WM_SDO_FAILED);
-    EXPECT_EQ(page.Find(kObject32)->wParam, kSdoReplaced);
+    EXPECT_EQ(page.WaitFor(kObject32), Failed(kSdoReplaced));
     EXPECT_TRUE(other.messages.empty());
 
     // Without an owner the mode still replaces, whoever asks.
@@ -72,20 +69,16 @@ TEST_F(SerialLink, ExclusiveModeReplacesThePendingRequest)
     });
     Ask(page, kObject16);
     ASSERT_TRUE(other.WaitFor(kObject8));
-    ASSERT_TRUE(page.WaitFor(kObject32));
-    EXPECT_EQ(page.Find(kObject32)->message, WM_SDO_FAILED);
+    EXPECT_EQ(page.WaitFor(kObject32), Failed(kSdoReplaced));
 }
 
 TEST_F(SerialLink, DeferredRequestsWaitUntilOthersAreReleased)
 {
-    bench.Connect();
     CProbe scope;
     bench.flags.deferOwner.store(scope.hwnd());
     bench.flags.othersReleased.store(0);
-    EXPECT_TRUE(bench.link->IsDeferredQueueEmpty());
     EXPECT_EQ(Ask(page, kObject16), CCtrlLink::kRequestDeferred);
     EXPECT_EQ(Ask(page, kObject32), CCtrlLink::kRequestDeferred);
-    EXPECT_FALSE(bench.link->IsDeferredQueueEmpty());
 
     // The owner's own requests still run; the others stay held.
     EXPECT_EQ(Ask(scope, kObject8), CCtrlLink::kRequestQueued);
@@ -93,7 +86,7 @@ TEST_F(SerialLink, DeferredRequestsWaitUntilOthersAreReleased)
     EXPECT_FALSE(bench.link->IsDeferredQueueEmpty());
 
     bench.flags.othersReleased.store(1);
-    ASSERT_TRUE(TestSupport::WaitFor([&] { return page.ResultKeys().size() >= 2; }, kWaitMs));
+    ASSERT_TRUE(Until([&] { return page.ResultKeys().size() >= 2; }));
     EXPECT_EQ(page.ResultKeys(), (Keys{kObject16, kObject32}));
     EXPECT_TRUE(bench.link->IsDeferredQueueEmpty());
 }
@@ -109,8 +102,6 @@ TEST_F(SerialLink, PollingAlternatesGroupsWithTheirOwnCursors)
     ASSERT_TRUE(bench.link->AddLoop(page.hwnd(), kObject8, 1));
     ASSERT_TRUE(bench.link->AddLoop(page.hwnd(), kObject16, 2));
     ASSERT_TRUE(bench.link->AddLoop(page.hwnd(), kObject32, 2));
-    EXPECT_EQ(Ask(page, kReadOnly16), CCtrlLink::kRequestNotConnected);
-    bench.Connect();
 
     // Stopped from inside the eighth delivery, so nothing is in flight afterwards.
     page.onMessage = [&](const Message&) {
@@ -118,7 +109,7 @@ TEST_F(SerialLink, PollingAlternatesGroupsWithTheirOwnCursors)
             bench.link->DisableLoop(page.hwnd());
     };
     bench.flags.pollingEnabled.store(1);
-    ASSERT_TRUE(TestSupport::WaitFor([&] { return page.ResultKeys().size() >= 8; }, kWaitMs));
+    ASSERT_TRUE(Until([&] { return page.ResultKeys().size() >= 8; }));
     EXPECT_EQ(page.ResultKeys(), (Keys{kObject8, kObject16, kObject8, kObject32, kObject8,
                                        kObject16, kObject8, kObject32}));
     EXPECT_TRUE(other.messages.empty());
@@ -133,7 +124,6 @@ TEST_F(SerialLink, PollingAlternatesGroupsWithTheirOwnCursors)
 TEST_F(SerialLink, RequestsGoBeforePolling)
 {
     ASSERT_TRUE(bench.link->AddLoop(other.hwnd(), kObject8, 1));
-    bench.Connect();
     ASSERT_TRUE(other.WaitFor(kObject8));
     // Asked from inside a poll result: the pass ends and the request runs next.
     size_t pollsAtRequest = 0;
@@ -148,10 +138,24 @@ TEST_F(SerialLink, RequestsGoBeforePolling)
     EXPECT_EQ(pollsAtAnswer, pollsAtRequest);
 }
 
-TEST(LoopList, EachWindowAndKeyOnceUntilTheListIsFull)
+// Without a port every request fails the connection (checked first); a list of polled items
+// holds each window and key once, up to its limit.
+TEST(LinkWithoutPort, RequestsFailTheConnectionAndLoopItemsAreKeptOnce)
 {
     CLinkFlags flags;
+    CProbe mainFrame;
+    CProbe page;
+    flags.mainFrameWnd.store(mainFrame.hwnd());
     CCtrlLink link(flags, DataDir());
+    uint32_t settings[7] = {};
+    EXPECT_EQ(link.Open(settings), -1);
+    flags.connected.store(1);
+    link.Request(page.hwnd(), kRead, kObject16, 0);
+    EXPECT_EQ(page.WaitFor(kObject16), Failed(kSdoNoAnswer));
+    EXPECT_EQ(mainFrame.Count(WM_COMM_FAILED), 1);
+    EXPECT_EQ(link.GetCanVersion(nullptr), 0);
+    flags.connected.store(0); // no polling of the items below
+
     EXPECT_FALSE(link.EnableLoop(5));
     EXPECT_FALSE(link.DisableLoop(5));
     EXPECT_TRUE(link.AddLoop(5, kObject8, 1));
@@ -182,10 +186,9 @@ TEST(LoopList, EachWindowAndKeyOnceUntilTheListIsFull)
 
 TEST_F(SerialLink, DriveThatGoesAwayFailsTheConnection)
 {
-    bench.Connect();
     bench.drive.SetValue(kObject16, 0x2222);
     ASSERT_EQ(bench.AskAll(kRead, kObject16), Outcomes{Value(0x2222)});
-    bench.StopServer();
+    bench.serialServer.Stop();
     // Around a restart the drive may not take the request: while retry is off a refused send is
     // not a failed connection, but the window learns that nothing went out.
     bench.flags.retryOnSendFailure.store(0);
@@ -197,25 +200,20 @@ TEST_F(SerialLink, DriveThatGoesAwayFailsTheConnection)
     EXPECT_EQ(bench.mainFrame.Count(WM_COMM_FAILED), 1);
     EXPECT_EQ(bench.flags.connected.load(), 2);
     // Closed: further requests are not queued, and say so.
-    EXPECT_EQ(bench.link->Request(bench.page.hwnd(), kRead, kObject8, 0),
-              CCtrlLink::kRequestNotConnected);
+    EXPECT_EQ(Ask(page, kObject8), CCtrlLink::kRequestNotConnected);
 }
 
 // Closing the connection does not wait behind the retries of a silent drive: the running
 // transfer ends after the exchange in progress, as closed, and sends nothing more.
 TEST_F(SerialLink, CloseEndsATransferBetweenExchanges)
 {
-    bench.Connect();
     bench.drive.faults().SetSilent(true);
     const auto frame = SdoFrame::BuildSdo(kRead, kObject16, 0);
-    bench.link->Request(bench.page.hwnd(), kRead, kObject16, 0);
-    ASSERT_TRUE(
-        TestSupport::WaitFor([&] { return bench.drive.FrameCount(frame.data()) >= 1; }, kWaitMs));
+    Ask(page, kObject16);
+    ASSERT_TRUE(Until([&] { return bench.drive.FrameCount(frame.data()) >= 1; }));
     bench.flags.connected.store(2);
     bench.link->Close();
-    const auto result = bench.page.WaitFor(kObject16);
-    ASSERT_TRUE(result);
-    EXPECT_EQ(std::pair(result->message, result->wParam), Failed(kSdoClosed));
+    EXPECT_EQ(page.WaitFor(kObject16), Failed(kSdoClosed));
     EXPECT_LE(bench.drive.FrameCount(frame.data()), 2);
     EXPECT_EQ(bench.mainFrame.Count(WM_COMM_FAILED), 0);
 }
@@ -246,7 +244,6 @@ private:
 // yet: the worker withdraws the result instead of waiting.
 TEST_F(SerialLink, DestructionReleasesAWorkerBlockedInASend)
 {
-    bench.Connect();
     qint64 destroyMs = -1;
     CBeforeDelivery hook([&] {
         QElapsedTimer timer;
@@ -254,19 +251,18 @@ TEST_F(SerialLink, DestructionReleasesAWorkerBlockedInASend)
         bench.link.reset();
         destroyMs = timer.elapsed();
     });
-    bench.link->Request(bench.page.hwnd(), kRead, kObject16, 0);
-    ASSERT_TRUE(TestSupport::WaitFor([&] { return destroyMs >= 0; }, kWaitMs));
+    Ask(page, kObject16);
+    ASSERT_TRUE(Until([&] { return destroyMs >= 0; }));
     EXPECT_LT(destroyMs, kWaitMs);
     TestSupport::Pump(50);
-    EXPECT_TRUE(bench.page.messages.empty());
+    EXPECT_TRUE(page.messages.empty());
 }
 
 // The closing main frame sets stopThreads and no longer handles messages.
 TEST_F(SerialLink, StopThreadsEndsAWorkerWhoseWindowNoLongerHandlesMessages)
 {
-    bench.Connect();
     const int before = bench.drive.RequestCount();
-    bench.link->Request(bench.page.hwnd(), kRead, kObject16, 0);
+    Ask(page, kObject16);
     // From here on this thread processes no events, so the result cannot be delivered.
     QElapsedTimer timer;
     timer.start();
@@ -277,25 +273,7 @@ TEST_F(SerialLink, StopThreadsEndsAWorkerWhoseWindowNoLongerHandlesMessages)
     timer.restart();
     bench.link.reset();
     EXPECT_LT(timer.elapsed(), kWaitMs);
-    EXPECT_TRUE(bench.page.messages.empty());
-}
-
-TEST(LinkWithoutPort, EveryRequestFailsTheConnection)
-{
-    CLinkFlags flags;
-    CProbe mainFrame;
-    CProbe page;
-    flags.mainFrameWnd.store(mainFrame.hwnd());
-    CCtrlLink link(flags, DataDir());
-    uint32_t settings[7] = {};
-    EXPECT_EQ(link.Open(settings), -1);
-    flags.connected.store(1);
-    link.Request(page.hwnd(), kRead, kObject16, 0);
-    ASSERT_TRUE(mainFrame.WaitFor(0, WM_COMM_FAILED));
-    const auto result = page.WaitFor(kObject16);
-    ASSERT_TRUE(result);
-    EXPECT_EQ(std::pair(result->message, result->wParam), Failed(kSdoNoAnswer));
-    EXPECT_EQ(link.GetCanVersion(nullptr), 0);
+    EXPECT_TRUE(page.messages.empty());
 }
 
 } // namespace
