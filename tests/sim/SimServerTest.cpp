@@ -51,11 +51,7 @@ public:
             tcflush(m_fd, TCIOFLUSH);
         }
     }
-    ~RawClient()
-    {
-        if (m_fd >= 0)
-            close(m_fd);
-    }
+    ~RawClient() { close(m_fd); }
     bool isOpen() const { return m_fd >= 0; }
 
     bool Send(const void* bytes, size_t length)
@@ -66,9 +62,7 @@ public:
     // A request and its ten-byte reply, or nothing when the reply does not all come in time.
     std::optional<Frame> Exchange(const Frame& request, int timeoutMs = kReplyTimeoutMs)
     {
-        if (!Send(request.data(), request.size()))
-            return std::nullopt;
-        return Receive(timeoutMs);
+        return Send(request.data(), request.size()) ? Receive(timeoutMs) : std::nullopt;
     }
 
     // The next ten bytes that come in.

@@ -86,6 +86,14 @@ protected:
         ASSERT_TRUE(m_drive.Load(m_dir.path(), &error)) << error.toStdString();
     }
 
+    // Each request with the reply it must get, in order.
+    void Run(std::initializer_list<std::pair<Sdo, Sdo>> script)
+    {
+        int step = 0;
+        for (const auto& [request, reply] : script)
+            EXPECT_EQ(Exchange(request), reply) << "step " << step++;
+    }
+
     std::optional<Sdo> Exchange(const Sdo& request)
     {
         Sdo reply{};
@@ -159,7 +167,7 @@ TEST_F(VirtualDriveTest, AnswersByteForByte)
 
 TEST_F(VirtualDriveTest, StringsComeInSegmentsWithToggleAndUnusedCount)
 {
-    const std::pair<Sdo, Sdo> script[] = {
+    Run({
         // Seven bytes: one full segment that is also the last; nothing after it.
         {Request(0x40, 0x100800), Reply(0x41, 0x100800, 7)},
         {Request(0x60, 0), {0x01, 'A', 'B', 'C', 'D', 'E', 'F', 'G'}},
@@ -185,9 +193,7 @@ TEST_F(VirtualDriveTest, StringsComeInSegmentsWithToggleAndUnusedCount)
         {Request(0x40, 0x200200), Reply(0x4F, 0x200200, 7)},
         {Request(0x60, 0), kSegmentAbcdefg},
         {Request(0x70, 0), {0x11, 'H', 'I', 'J', 'K', 'L', 'M', 'N'}},
-    };
-    for (size_t i = 0; i < std::size(script); ++i)
-        EXPECT_EQ(Exchange(script[i].first), script[i].second) << "step " << i;
+    });
 }
 
 // Replies that go wrong on purpose, and the count of every frame that arrived.
@@ -216,7 +222,9 @@ TEST_F(VirtualDriveTest, FaultPlanAndFrameCounts)
     EXPECT_EQ(Exchange(Request(0x60, 0)), (Sdo{0x11, 'A', 'B', 'C', 'D', 'E', 'F', 'G'}));
 }
 
-TEST_F(VirtualDriveTest, StoreIsBusyThenIdleAndInitialiseWaitsForAcknowledge)
+// Store is busy, then idle; a restart is silent, then brings back the stored values; initialise
+// brings back the defaults and holds 10 until the program acknowledges it with 0.
+TEST_F(VirtualDriveTest, StoreRestartAndInitialise)
 {
     ASSERT_TRUE(Exchange(Request(0x2F, 0x200200, 42)));
     EXPECT_EQ(Exchange(Request(0x2F, 0x2FF001, 1)), Reply(0x60, 0x2FF001, 1));
@@ -225,22 +233,6 @@ TEST_F(VirtualDriveTest, StoreIsBusyThenIdleAndInitialiseWaitsForAcknowledge)
         [&] { return Exchange(Request(0x40, 0x2FF001)) == Reply(0x4F, 0x2FF001, 0); }));
     EXPECT_EQ(Exchange(Request(0x2F, 0x2FF003, 1)), Reply(0x60, 0x2FF003, 1));
     EXPECT_TRUE(TestSupport::WaitFor([&] { return m_drive.Value(0x2FF003) == 0; }));
-
-    // Initialise: defaults back, and 10 until the program writes 0.
-    ASSERT_TRUE(Exchange(Request(0x23, 0x608100, 77)));
-    EXPECT_EQ(Exchange(Request(0x2F, 0x2FF001, 10)), Reply(0x60, 0x2FF001, 10));
-    EXPECT_EQ(m_drive.Value(0x608100), 5000u);
-    EXPECT_EQ(m_drive.Value(0x200200), 7u);
-    TestSupport::Pump(CVirtualDrive::kStoreBusyMs + 50);
-    EXPECT_EQ(Exchange(Request(0x40, 0x2FF001)), Reply(0x4F, 0x2FF001, 10));
-    EXPECT_EQ(Exchange(Request(0x2F, 0x2FF001, 0)), Reply(0x60, 0x2FF001, 0));
-    EXPECT_EQ(Exchange(Request(0x40, 0x2FF001)), Reply(0x4F, 0x2FF001, 0));
-}
-
-TEST_F(VirtualDriveTest, RestartIsSilentThenBringsBackTheStoredValues)
-{
-    ASSERT_TRUE(Exchange(Request(0x2F, 0x200200, 42)));
-    ASSERT_TRUE(Exchange(Request(0x2F, 0x2FF001, 1))); // stores 42
     ASSERT_TRUE(Exchange(Request(0x2F, 0x200200, 99)));
     ASSERT_TRUE(Exchange(Request(0x23, 0x608100, 1234))); // never stored: default comes back
 
@@ -253,6 +245,15 @@ TEST_F(VirtualDriveTest, RestartIsSilentThenBringsBackTheStoredValues)
     EXPECT_GE(timer.elapsed(), CVirtualDrive::kRestartSilenceMs - 100);
     EXPECT_EQ(Exchange(Request(0x40, 0x200200)), Reply(0x4F, 0x200200, 42));
     EXPECT_EQ(Exchange(Request(0x40, 0x608100)), Reply(0x43, 0x608100, 5000));
+    EXPECT_EQ(Exchange(Request(0x40, 0x2FF001)), Reply(0x4F, 0x2FF001, 0));
+
+    ASSERT_TRUE(Exchange(Request(0x23, 0x608100, 77)));
+    EXPECT_EQ(Exchange(Request(0x2F, 0x2FF001, 10)), Reply(0x60, 0x2FF001, 10));
+    EXPECT_EQ(m_drive.Value(0x608100), 5000u);
+    EXPECT_EQ(m_drive.Value(0x200200), 7u);
+    TestSupport::Pump(CVirtualDrive::kStoreBusyMs + 50);
+    EXPECT_EQ(Exchange(Request(0x40, 0x2FF001)), Reply(0x4F, 0x2FF001, 10));
+    EXPECT_EQ(Exchange(Request(0x2F, 0x2FF001, 0)), Reply(0x60, 0x2FF001, 0));
     EXPECT_EQ(Exchange(Request(0x40, 0x2FF001)), Reply(0x4F, 0x2FF001, 0));
 }
 
@@ -301,15 +302,13 @@ TEST_F(VirtualDriveTest, RecorderRecordsTheConfiguredChannels)
         [&] { return Exchange(Request(0x40, 0x230007)) == Reply(0x4F, 0x230007, 0); }));
 
     // Samples of 34 12 88 13 00 00 (0x1234, then 5000), 18 bytes in three segments.
-    const std::pair<Sdo, Sdo> script[] = {
+    Run({
         {Request(0x40, 0x230010), Reply(0x41, 0x230010, 18)},
         {Request(0x60, 0), {0x00, 0x34, 0x12, 0x88, 0x13, 0x00, 0x00, 0x34}},
         {Request(0x70, 0), {0x10, 0x12, 0x88, 0x13, 0x00, 0x00, 0x34, 0x12}},
         {Request(0x60, 0), {0x07, 0x88, 0x13, 0x00, 0x00, 0, 0, 0}},
         {Request(0x40, 0x230010), Reply(0x41, 0x230010, 18)}, // the record stays for a re-read
-    };
-    for (size_t i = 0; i < std::size(script); ++i)
-        EXPECT_EQ(Exchange(script[i].first), script[i].second) << "step " << i;
+    });
 }
 
 } // namespace
