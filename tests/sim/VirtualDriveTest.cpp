@@ -22,10 +22,6 @@ constexpr uint32_t kDictionaryOnly = 0x200300; // named by velmor.dat only: star
 // lines the drive must skip at the end.
 const char kDefaults[] = "# key\ttype\tattribute\tvalue\n"
                          "604100\tUNSIGNED16\tRL\t0\n"
-                         "260001\tUNSIGNED16\tRW\t65535\n"
-                         "260002\tUNSIGNED16\tRW\t65535\n"
-                         "260100\tUNSIGNED16\tRL\t0\n"
-                         "260200\tUNSIGNED16\tRL\t0\n"
                          "2FF001\tUNSIGNED8\tRW\t0\n"
                          "2FF003\tUNSIGNED8\tRW\t0\n"
                          "2FFF00\tU16\tW\t0\n"
@@ -108,7 +104,7 @@ protected:
 
 TEST_F(VirtualDriveTest, LoadsBothFilesAndSkipsBadLines)
 {
-    EXPECT_EQ(m_drive.ObjectCount(), 31);
+    EXPECT_EQ(m_drive.ObjectCount(), 27);
     EXPECT_TRUE(m_drive.HasObject(kDictionaryOnly));
     EXPECT_EQ(m_drive.Value(kDictionaryOnly), 0u);
     EXPECT_EQ(m_drive.Value(0x200100), uint32_t(-5)); // signed defaults keep their sign
