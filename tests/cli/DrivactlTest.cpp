@@ -139,21 +139,16 @@ TEST_F(DrivactlTest, AnswersAgainstTheVirtualDrive)
         {"write 3FFF00 5", 3, "^$", "--type", ""},
         {"write 3FFF00 5 --type u16", 1, "abort 0x06020000", "", ""},
         {"write 60FF00 5 --type u64", 3, "^$", "--type takes", ""},
-        // Writes in a unit: the whole text a number that fits after the conversion, rounded
-        // to the nearest raw step; the message names the range in the unit.
+        // Writes in a unit (each check is UnitConversionTest's): a refusal names the range in
+        // the unit and writes nothing; a value is rounded to the nearest raw step.
         {"set 60FF00 abc", 3, "^$", "from -983040.000 to 983039.999 rpm", "60FF00 0"},
-        {"set 607A00 3000000000", 3, "^$", "from -2147483648 to 2147483647 inc", "607A00 32"},
         {"set 2040:01 40000", 3, "^$", "from -32768 to 32767 rpm", "204001 100"},
         {"set 2040:01 -1500", 0, "= -1500 rpm", "", "204001 -1500"},
         {"set 220006 1.15", 0, "^220006 Phase inductance = 1.150 mH\n$", "", "220006 115"},
         {"set 60FF00 1500 --unit rpm", 0, "^60FF00 Target velocity = 1500.000 rpm\n$", "",
          "60FF00 3276800"},
-        {"set 60FF00 100 --unit v", 3, "^$", "it can be written in rpm, inc/s", "60FF00 3276800"},
         {"set 60FF00 100 --unit furlong", 3, "^$", "unit furlong cannot be written",
          "60FF00 3276800"},
-        {"set 22000F AB\xE2\x82\xAC"
-         "D --unit ASCII",
-         3, "^$", "one byte each", "22000F 808865110"},
         {"set 22000F ABCD --unit ASCII", 0, "= ABCD ASCII", "", "22000F 1145258561"},
         {"set 604100 1", 3, "^$", "read-only", "604100 567"},
         // Units: each once, marked when a value can be written in it.
