@@ -151,7 +151,17 @@ TEST_F(VirtualDriveTest, AnswersByteForByte)
         {0x22, 0x608100, 1, 0x80, 0x05040001},
         {0x2F, 0x2FF001, 3, 0x80, 0x06090030},
         {0x2B, 0x2FFF00, 0x1234, 0x80, 0x06090030},
+        // Inputs (DIN1 and DIN3 high): DIN1 inverted; DIN2 simulated high only once DIN2 and
+        // DIN3 are simulated.
+        {0x40, 0x20100C, 0, 0x4B, 0x0005},
+        {0x2B, 0x201001, 0x0001, 0x60, 0x0001},
+        {0x40, 0x20100C, 0, 0x4B, 0x0004},
+        {0x2B, 0x201015, 0x0002, 0x60, 0x0002},
+        {0x40, 0x20100C, 0, 0x4B, 0x0004},
+        {0x2B, 0x201002, 0x0006, 0x60, 0x0006},
+        {0x40, 0x20100C, 0, 0x4B, 0x0002},
     };
+    m_drive.SetValue(0x20100B, 0x0005); // the inputs stop toggling
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << std::hex << int(c.command) << " " << c.key);
         EXPECT_EQ(Exchange(Request(c.command, c.key, c.value)),
@@ -272,18 +282,6 @@ TEST_F(VirtualDriveTest, MeasuredValuesMoveUntilPinned)
     m_drive.SetValue(0x606C00, 321);
     TestSupport::Pump(30);
     EXPECT_EQ(Exchange(Request(0x40, 0x606C00)), Reply(0x43, 0x606C00, 321));
-}
-
-TEST_F(VirtualDriveTest, VirtualInputsApplyPolarityAndSimulation)
-{
-    m_drive.SetValue(0x20100B, 0x0005); // DIN1 and DIN3 high, no longer toggling
-    EXPECT_EQ(m_drive.Value(0x20100C), 0x0005u);
-    ASSERT_TRUE(Exchange(Request(0x2B, 0x201001, 0x0001))); // DIN1 inverted
-    EXPECT_EQ(m_drive.Value(0x20100C), 0x0004u);
-    ASSERT_TRUE(Exchange(Request(0x2B, 0x201015, 0x0002))); // DIN2 simulated high...
-    EXPECT_EQ(m_drive.Value(0x20100C), 0x0004u);
-    ASSERT_TRUE(Exchange(Request(0x2B, 0x201002, 0x0006))); // ...once DIN2 and DIN3 simulate
-    EXPECT_EQ(Exchange(Request(0x40, 0x20100C)), Reply(0x4B, 0x20100C, 0x0002));
 }
 
 TEST_F(VirtualDriveTest, RecorderRecordsTheConfiguredChannels)
