@@ -288,7 +288,6 @@ TEST_F(DrivactlTest, RefusedUnitConstantIsNamed)
     ASSERT_TRUE(install.writeFile(QStringLiteral("data/velmor-defaults.tsv"), defaults));
     CSimulator sim(install.base());
     ASSERT_FALSE(sim.port.isEmpty());
-    // The rows in that unit cannot be shown, which page and info say; set writes nothing.
     const struct
     {
         const char* args;
@@ -328,7 +327,6 @@ TEST_F(DrivactlTest, HelpNamesArgumentsAndExitCodes)
 
 TEST_F(DrivactlTest, EveryShippedPageShowsEveryRowWithValueAndUnit)
 {
-    // Every page definition file of the installation, read against the virtual drive.
     const QDir sys(install.path(QStringLiteral("sys")));
     int pages = 0;
     for (const QFileInfo& file : sys.entryInfoList({QStringLiteral("*.ini")}, QDir::Files)) {
