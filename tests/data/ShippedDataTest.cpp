@@ -210,40 +210,37 @@ TEST_F(ShippedData, OscilloscopeObjectsAreRecordable)
     }
 }
 
-// The pages name bit b by key number b+1 (the I/O dialog by row position), which agree only when
-// the keys run from 01 without gaps; the error page reads 31 characters of each of its 32 names.
 TEST_F(ShippedData, BitNamesInBothLanguagesWithoutGaps)
 {
-    const struct
-    {
-        const char* file;
-        const char* section;
-        int least, most, length;
-    } lists[] = {
-        {"RealTimeError", "RealTimeError", 32, 32, 31},
-        {"DataInOut", "in", 8, 32, 255},
-        {"DataInOut", "out", 8, 32, 255},
-    };
-    for (const auto& l : lists) {
-        SCOPED_TRACE(l.section);
-        const CIniDocument doc = SysFile(QLatin1String(l.file) + QStringLiteral(".ini"));
-        const QString section = QLatin1String(l.section);
+    // The error page reads at most 31 characters of each of its 32 bit names.
+    const CIniDocument errors = SysFile(QStringLiteral("RealTimeError.ini"));
+    for (int bit = 1; bit <= 32; ++bit) {
+        for (const char* prefix : {"chBit%1", "enBit%1"}) {
+            const QString key = QString::fromLatin1(prefix).arg(bit, 2, 10, QLatin1Char('0'));
+            const QString name = errors.Get(QStringLiteral("RealTimeError"), key, {}, 32);
+            EXPECT_FALSE(name.isEmpty()) << key.toStdString();
+            EXPECT_EQ(name, errors.Get(QStringLiteral("RealTimeError"), key, {}, 1000))
+                << key.toStdString();
+        }
+    }
+
+    // The I/O page names mask bit b by key number b+1 and its dialog by row position, which
+    // agree only when the keys run from 01 without gaps.
+    const CIniDocument io = SysFile(QStringLiteral("DataInOut.ini"));
+    for (const QString& section : {QStringLiteral("in"), QStringLiteral("out")}) {
         QStringList numbers[2];
-        for (const QString& key : doc.Keys(section)) {
+        for (const QString& key : io.Keys(section)) {
             const int language = QStringList({"chBit", "enBit"}).indexOf(key.left(5));
-            const QString name = doc.Get(section, key, {}, l.length + 1);
-            if (language < 0 || name.isEmpty())
-                continue;
-            numbers[language].append(key.mid(5));
-            EXPECT_EQ(name, doc.Get(section, key, {}, 1000)) << key.toStdString();
+            if (language >= 0 && !io.Get(section, key, {}, 256).isEmpty())
+                numbers[language].append(key.mid(5));
         }
         numbers[0].sort();
         numbers[1].sort();
         QStringList expected;
         for (int n = 1; n <= numbers[0].size(); ++n)
             expected.append(QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0')));
-        EXPECT_TRUE(expected.size() >= l.least && expected.size() <= l.most) << expected.size();
-        EXPECT_EQ(numbers[0], expected);
-        EXPECT_EQ(numbers[1], expected);
+        EXPECT_TRUE(expected.size() >= 8 && expected.size() <= 32) << section.toStdString();
+        EXPECT_EQ(numbers[0], expected) << section.toStdString();
+        EXPECT_EQ(numbers[1], expected) << section.toStdString();
     }
 }
