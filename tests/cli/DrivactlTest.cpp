@@ -1,6 +1,7 @@
 // drivactl end to end: the real binary against the real virtual drive over a pseudo-terminal
 // and virtualcan, one case table per kind of answer.
 
+#include "../comm/CommTestUtil.h"
 #include "TestSupport.h"
 
 #include "base/IniFile.h"
@@ -12,12 +13,8 @@
 #include <QRegularExpression>
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
 #include <functional>
 #include <memory>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace {
 
@@ -115,18 +112,8 @@ TEST_F(DrivactlTest, AnswersAgainstTheVirtualDrive)
 {
     CSimulator sim(install.base());
     ASSERT_FALSE(sim.port.isEmpty());
-    // Rows that start with "can" run on a virtual CAN bus of their own, on a free port.
-    const int probe = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ASSERT_EQ(bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length), 0);
-    close(probe);
-    const QStringList bus{
-        "--sim", "--can",
-        QStringLiteral("virtualcan:tcp://127.0.0.1:%1/can0").arg(int(ntohs(address.sin_port)))};
+    // Rows that start with "can" run on a virtual CAN bus of their own.
+    const QStringList bus{"--sim", "--can", QStringLiteral("virtualcan:") + CommTest::BusUrl()};
     const struct
     {
         const char* args;

@@ -1,9 +1,9 @@
 // The dictionary database on crafted and damaged files, and its loading thread.
 
+#include "../comm/CommTestUtil.h"
 #include "DatabaseRecord.h"
 #include "TestSupport.h"
 
-#include "base/Report.h"
 #include "dictionary/SdoDatabase.h"
 
 #include <QFile>
@@ -11,7 +11,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <mutex>
 #include <thread>
 #include <tuple>
 #include <vector>
@@ -165,13 +164,10 @@ TEST_F(Dictionary, DamagedFilesAreReadAsFarAsTheyGoAndNamed)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        std::vector<QString> messages;
-        const MessageSink previous =
-            SetMessageSink([&](const QString& text, MessageKind) { messages.push_back(text); });
+        CommTest::MessageRecorder recorder;
         CSdoDatabase db;
-        const bool loaded = Load(db, c.bytes);
-        SetMessageSink(previous);
-        ASSERT_TRUE(loaded);
+        ASSERT_TRUE(Load(db, c.bytes));
+        const QStringList messages = recorder.Take();
         const CDatabaseLoadReport report = db.LoadReport();
         EXPECT_EQ(std::make_tuple(db.GetCount(), report.recordsRead, qint64(report.fileSize),
                                   qint64(report.leftoverBytes), report.endMarkAt,
@@ -262,12 +258,7 @@ TEST_F(Dictionary, FieldsAreReadAsStored)
 
 TEST_F(Dictionary, MissingFileIsReportedAndLeavesItEmpty)
 {
-    std::mutex mutex;
-    QStringList messages;
-    const MessageSink previous = SetMessageSink([&](const QString& text, MessageKind) {
-        std::lock_guard<std::mutex> lock(mutex);
-        messages.append(text);
-    });
+    CommTest::MessageRecorder messages;
     {
         CSdoDatabase db;
         EXPECT_TRUE(db.WaitUntilLoaded(0)); // nothing started, nothing to wait for
@@ -276,8 +267,7 @@ TEST_F(Dictionary, MissingFileIsReportedAndLeavesItEmpty)
         EXPECT_FALSE(db.LoadReport().opened);
         EXPECT_EQ(db.GetCount(), 0);
     }
-    SetMessageSink(previous);
-    EXPECT_EQ(messages, QStringList{QStringLiteral("Couldn't load DB file!! \n")});
+    EXPECT_EQ(messages.Take(), QStringList{QStringLiteral("Couldn't load DB file!! \n")});
 }
 
 // Another thread reads the dictionary while the loader appends a large file: every record it
