@@ -1,9 +1,9 @@
 // The dictionary database on crafted and damaged files, and its loading thread.
 
+#include "../comm/CommTestUtil.h"
 #include "DatabaseRecord.h"
 #include "TestSupport.h"
 
-#include "base/Report.h"
 #include "dictionary/SdoDatabase.h"
 
 #include <QFile>
@@ -11,7 +11,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <mutex>
 #include <thread>
 #include <tuple>
 #include <vector>
@@ -165,13 +164,10 @@ TEST_F(Dictionary, DamagedFilesAreReadAsFarAsTheyGoAndNamed)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        std::vector<QString> messages;
-        const MessageSink previous =
-            SetMessageSink([&](const QString& text, MessageKind) { messages.push_back(text); });
+        CommTest::MessageRecorder recorder;
         CSdoDatabase db;
-        const bool loaded = Load(db, c.bytes);
-        SetMessageSink(previous);
-        ASSERT_TRUE(loaded);
+        ASSERT_TRUE(Load(db, c.bytes));
+        const QStringList messages = recorder.Take();
         const CDatabaseLoadReport report = db.LoadReport();
         EXPECT_EQ(std::make_tuple(db.GetCount(), report.recordsRead, qint64(report.fileSize),
                                   qint64(report.leftoverBytes), report.endMarkAt,
@@ -205,40 +201,28 @@ TEST_F(Dictionary, DamagedFilesAreReadAsFarAsTheyGoAndNamed)
     }
 }
 
-TEST_F(Dictionary, HexFieldsSkipSeparatorsAndEndAtTheFirstNul)
+// Hex fields skip separators and end at the first NUL; a text without NUL takes its whole field;
+// invalid UTF-8 becomes replacement characters without losing the text around it.
+TEST_F(Dictionary, FieldsAreReadAsStored)
 {
     const struct
     {
         QByteArray index, subindex, modbus;
         uint32_t key, modbusAddress;
-    } cases[] = {
+    } hex[] = {
         {"1 2 ", " a", "0000", 0x120A, 0},
         {QByteArray("2\0FF", 4), QByteArray("\0001", 2), QByteArray("7\00077", 4), 0x200, 7},
         {"3000", "zz", "xyz.", 0x300000, 0},
     };
     QByteArray bytes;
-    for (const auto& c : cases) {
+    for (const auto& c : hex) {
         DatabaseRecordFields f;
         f.index = c.index;
         f.subindex = c.subindex;
         f.modbus = c.modbus;
         bytes += BuildDatabaseRecord(f);
     }
-    CSdoDatabase db;
-    ASSERT_TRUE(Load(db, bytes));
-    ASSERT_EQ(db.GetCount(), 3);
-    CSdoRecord r;
-    for (int i = 0; i < 3 && db.GetAt(i, r); ++i) {
-        EXPECT_EQ(std::make_tuple(r.key, r.index, uint32_t(r.subindex), r.modbusAddress),
-                  std::make_tuple(cases[i].key, cases[i].key >> 8, cases[i].key & 0xFF,
-                                  cases[i].modbusAddress))
-            << i;
-    }
-}
-
-TEST_F(Dictionary, TextsWithoutNulOrWithInvalidUtf8)
-{
-    DatabaseRecordFields full; // no NUL: the text takes the whole field
+    DatabaseRecordFields full;
     full.nameEnglish = QByteArray(64, 'N') + "spill";
     full.attribute = "RWLRWLRW";
     full.unitText = QByteArray(256, 'u');
@@ -250,9 +234,15 @@ TEST_F(Dictionary, TextsWithoutNulOrWithInvalidUtf8)
     // A three-byte character cut by the end of the field.
     invalid.unitText = QByteArray(254, 'x') + QStringLiteral("中").toUtf8();
     CSdoDatabase db;
-    ASSERT_TRUE(Load(db, BuildDatabaseRecord(full) + BuildDatabaseRecord(invalid)));
-
+    ASSERT_TRUE(Load(db, bytes + BuildDatabaseRecord(full) + BuildDatabaseRecord(invalid)));
+    ASSERT_EQ(db.GetCount(), 5);
     CSdoRecord r;
+    for (int i = 0; i < 3 && db.GetAt(i, r); ++i) {
+        EXPECT_EQ(
+            std::make_tuple(r.key, r.index, uint32_t(r.subindex), r.modbusAddress),
+            std::make_tuple(hex[i].key, hex[i].key >> 8, hex[i].key & 0xFF, hex[i].modbusAddress))
+            << i;
+    }
     ASSERT_TRUE(db.Lookup(0x100000, r));
     EXPECT_EQ(r.name, QString(64, QLatin1Char('N')));
     EXPECT_EQ(r.attribute, QStringLiteral("RWLRWLRW"));
@@ -268,12 +258,7 @@ TEST_F(Dictionary, TextsWithoutNulOrWithInvalidUtf8)
 
 TEST_F(Dictionary, MissingFileIsReportedAndLeavesItEmpty)
 {
-    std::mutex mutex;
-    QStringList messages;
-    const MessageSink previous = SetMessageSink([&](const QString& text, MessageKind) {
-        std::lock_guard<std::mutex> lock(mutex);
-        messages.append(text);
-    });
+    CommTest::MessageRecorder messages;
     {
         CSdoDatabase db;
         EXPECT_TRUE(db.WaitUntilLoaded(0)); // nothing started, nothing to wait for
@@ -282,8 +267,7 @@ TEST_F(Dictionary, MissingFileIsReportedAndLeavesItEmpty)
         EXPECT_FALSE(db.LoadReport().opened);
         EXPECT_EQ(db.GetCount(), 0);
     }
-    SetMessageSink(previous);
-    EXPECT_EQ(messages, QStringList{QStringLiteral("Couldn't load DB file!! \n")});
+    EXPECT_EQ(messages.Take(), QStringList{QStringLiteral("Couldn't load DB file!! \n")});
 }
 
 // Another thread reads the dictionary while the loader appends a large file: every record it

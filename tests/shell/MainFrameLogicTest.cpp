@@ -1,10 +1,10 @@
+#include "../comm/CommTestUtil.h"
 #include "TestSupport.h"
 
 #include "SimSerialServer.h"
 #include "VirtualDrive.h"
 #include "app/MainFrameLogic.h"
 #include "app/SysData.h"
-#include "base/Report.h"
 
 #include <gtest/gtest.h>
 
@@ -18,8 +18,6 @@ class MainFrameLogicTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        previousSink =
-            SetMessageSink([this](const QString& text, MessageKind) { messages.push_back(text); });
         ASSERT_TRUE(drive.Load(TestSupport::DistDir() + QStringLiteral("/data")));
         sys = std::make_unique<CSysData>(CSysDataOptions{install.base(), 1033});
         ASSERT_TRUE(sys->dictionary.WaitUntilLoaded(10000));
@@ -33,7 +31,6 @@ protected:
     {
         frame.reset();
         sys.reset();
-        SetMessageSink(previousSink);
     }
 
     bool OpenOnSimulator()
@@ -44,13 +41,12 @@ protected:
         return frame->OpenSerial(server.PortName(), 115200, 1, 100, error);
     }
 
+    CommTest::MessageRecorder messages; // first in, last out: it outlives the frame
     TestSupport::TempInstall install;
     CVirtualDrive drive;
     CSimSerialServer server{drive};
     std::unique_ptr<CSysData> sys;
     std::unique_ptr<CMainFrameLogic> frame;
-    MessageSink previousSink;
-    std::vector<QString> messages;
     std::vector<int> icons;
     std::vector<QString> statusTexts;
     std::vector<unsigned> pageCodes;
@@ -102,7 +98,7 @@ TEST_F(MainFrameLogicTest, ConnectionFromFirstAnswerToPulledCable)
     EXPECT_EQ(frame->stateIcon(), CMainFrameLogic::IconNoDrive);
     EXPECT_EQ(frame->lastDriveState(), -1);
     // Not waiting for a first answer any more: no "Not Find Driver" message.
-    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(messages.Take().isEmpty());
 }
 
 TEST_F(MainFrameLogicTest, OpenFailureLeavesTheLinkClosed)

@@ -84,59 +84,51 @@ TEST_F(MessageLayerTest, SendFromWorkerBlocksUntilTheReceiverThreadHandledIt)
     EXPECT_EQ(probe.received.back().message, WM_SDO_ABORT);
 }
 
-TEST_F(MessageLayerTest, MessagesToAClosedWindowAreDropped)
+// A sender blocked on the receiver's thread is released when the window closes, and without
+// that thread running events (a GUI thread that is closing) by its cancel flag or shutdown.
+// Nothing is delivered.
+TEST_F(MessageLayerTest, BlockedSenderIsReleasedAndNothingDelivered)
 {
-    auto probe = std::make_unique<Probe>();
-    auto handle = std::make_unique<CWindowHandle>(probe.get());
-    const HWND hwnd = *handle;
-    std::atomic<int> finished{0};
-    std::atomic<bool> result{true};
-    std::thread worker([&] {
-        result = SendMessage(hwnd, WM_SDO_VALUE, 1, 1);
-        finished = 1;
-    });
-    // The window closes while the message is queued: the sender is released, nothing delivered.
-    ASSERT_TRUE(SenderWaits(1));
-    handle.reset();
-    probe.reset();
-    ASSERT_TRUE(TestSupport::WaitFor([&] { return finished.load() == 1; }));
-    worker.join();
-    EXPECT_FALSE(result.load());
-    EXPECT_FALSE(CMessageLayer::Instance().IsWindow(hwnd));
-    EXPECT_FALSE(SendMessage(hwnd, WM_SDO_VALUE, 1, 1));
+    enum Release
+    {
+        CloseWindow,
+        Cancel,
+        Shutdown
+    };
+    for (const Release release : {CloseWindow, Cancel, Shutdown}) {
+        SCOPED_TRACE(int(release));
+        CMessageLayer::Instance().ResetForTests();
+        auto probe = std::make_unique<Probe>();
+        auto handle = std::make_unique<CWindowHandle>(probe.get());
+        const HWND hwnd = *handle;
+        std::atomic<int> cancel{0};
+        std::atomic<bool> returned{false}, result{true};
+        std::thread worker([&] {
+            result = SendMessage(hwnd, WM_SDO_VALUE, 1, 1, &cancel);
+            returned = true;
+        });
+        ASSERT_TRUE(SenderWaits(1));
+        EXPECT_FALSE(returned.load());
+        if (release == CloseWindow) { // the queued message is dropped when events run
+            handle.reset();
+            probe.reset();
+            ASSERT_TRUE(TestSupport::WaitFor([&] { return returned.load(); }));
+        } else if (release == Cancel) {
+            cancel = 1;
+        } else {
+            CMessageLayer::Instance().Shutdown();
+        }
+        worker.join();
+        EXPECT_FALSE(result.load());
+        EXPECT_EQ(CMessageLayer::Instance().IsWindow(hwnd), release != CloseWindow);
+        // A closed window and a layer shut down take nothing more, not even what was queued.
+        if (release != Cancel) {
+            EXPECT_FALSE(SendMessage(hwnd, WM_SDO_VALUE, 3, 3));
+        }
+        TestSupport::Pump(30);
+        EXPECT_TRUE(!probe || probe->received.empty());
+    }
     EXPECT_FALSE(SendMessage(kNoWindow, WM_SDO_VALUE, 1, 1));
-}
-
-TEST_F(MessageLayerTest, CancelFlagAndShutdownReleaseABlockedSender)
-{
-    Probe probe;
-    CWindowHandle handle(&probe);
-    std::atomic<int> cancel{0};
-    std::atomic<bool> returned{false};
-    // The receiver's thread never pumps events here, as a GUI thread that is closing.
-    std::thread worker([&] {
-        SendMessage(handle, WM_SDO_VALUE, 1, 1, &cancel);
-        returned = true;
-    });
-    ASSERT_TRUE(SenderWaits(1));
-    EXPECT_FALSE(returned.load());
-    cancel = 1;
-    worker.join();
-    EXPECT_TRUE(returned.load());
-
-    returned = false;
-    std::thread second([&] {
-        SendMessage(handle, WM_SDO_VALUE, 2, 2);
-        returned = true;
-    });
-    ASSERT_TRUE(SenderWaits(1));
-    CMessageLayer::Instance().Shutdown();
-    second.join();
-    EXPECT_TRUE(returned.load());
-    // After shutdown nothing is sent any more, not even what was queued before.
-    EXPECT_FALSE(SendMessage(handle, WM_SDO_VALUE, 3, 3));
-    TestSupport::Pump(30);
-    EXPECT_TRUE(probe.received.empty());
 }
 
 TEST_F(MessageLayerTest, ReceiverOnAnotherThreadGetsItsMessagesThere)

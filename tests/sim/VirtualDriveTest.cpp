@@ -22,10 +22,6 @@ constexpr uint32_t kDictionaryOnly = 0x200300; // named by velmor.dat only: star
 // lines the drive must skip at the end.
 const char kDefaults[] = "# key\ttype\tattribute\tvalue\n"
                          "604100\tUNSIGNED16\tRL\t0\n"
-                         "260001\tUNSIGNED16\tRW\t65535\n"
-                         "260002\tUNSIGNED16\tRW\t65535\n"
-                         "260100\tUNSIGNED16\tRL\t0\n"
-                         "260200\tUNSIGNED16\tRL\t0\n"
                          "2FF001\tUNSIGNED8\tRW\t0\n"
                          "2FF003\tUNSIGNED8\tRW\t0\n"
                          "2FFF00\tU16\tW\t0\n"
@@ -86,6 +82,14 @@ protected:
         ASSERT_TRUE(m_drive.Load(m_dir.path(), &error)) << error.toStdString();
     }
 
+    // Each request with the reply it must get, in order.
+    void Run(std::initializer_list<std::pair<Sdo, Sdo>> script)
+    {
+        int step = 0;
+        for (const auto& [request, reply] : script)
+            EXPECT_EQ(Exchange(request), reply) << "step " << step++;
+    }
+
     std::optional<Sdo> Exchange(const Sdo& request)
     {
         Sdo reply{};
@@ -100,7 +104,7 @@ protected:
 
 TEST_F(VirtualDriveTest, LoadsBothFilesAndSkipsBadLines)
 {
-    EXPECT_EQ(m_drive.ObjectCount(), 31);
+    EXPECT_EQ(m_drive.ObjectCount(), 27);
     EXPECT_TRUE(m_drive.HasObject(kDictionaryOnly));
     EXPECT_EQ(m_drive.Value(kDictionaryOnly), 0u);
     EXPECT_EQ(m_drive.Value(0x200100), uint32_t(-5)); // signed defaults keep their sign
@@ -147,7 +151,17 @@ TEST_F(VirtualDriveTest, AnswersByteForByte)
         {0x22, 0x608100, 1, 0x80, 0x05040001},
         {0x2F, 0x2FF001, 3, 0x80, 0x06090030},
         {0x2B, 0x2FFF00, 0x1234, 0x80, 0x06090030},
+        // Inputs (DIN1 and DIN3 high): DIN1 inverted; DIN2 simulated high only once DIN2 and
+        // DIN3 are simulated.
+        {0x40, 0x20100C, 0, 0x4B, 0x0005},
+        {0x2B, 0x201001, 0x0001, 0x60, 0x0001},
+        {0x40, 0x20100C, 0, 0x4B, 0x0004},
+        {0x2B, 0x201015, 0x0002, 0x60, 0x0002},
+        {0x40, 0x20100C, 0, 0x4B, 0x0004},
+        {0x2B, 0x201002, 0x0006, 0x60, 0x0006},
+        {0x40, 0x20100C, 0, 0x4B, 0x0002},
     };
+    m_drive.SetValue(0x20100B, 0x0005); // the inputs stop toggling
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << std::hex << int(c.command) << " " << c.key);
         EXPECT_EQ(Exchange(Request(c.command, c.key, c.value)),
@@ -159,7 +173,7 @@ TEST_F(VirtualDriveTest, AnswersByteForByte)
 
 TEST_F(VirtualDriveTest, StringsComeInSegmentsWithToggleAndUnusedCount)
 {
-    const std::pair<Sdo, Sdo> script[] = {
+    Run({
         // Seven bytes: one full segment that is also the last; nothing after it.
         {Request(0x40, 0x100800), Reply(0x41, 0x100800, 7)},
         {Request(0x60, 0), {0x01, 'A', 'B', 'C', 'D', 'E', 'F', 'G'}},
@@ -185,9 +199,7 @@ TEST_F(VirtualDriveTest, StringsComeInSegmentsWithToggleAndUnusedCount)
         {Request(0x40, 0x200200), Reply(0x4F, 0x200200, 7)},
         {Request(0x60, 0), kSegmentAbcdefg},
         {Request(0x70, 0), {0x11, 'H', 'I', 'J', 'K', 'L', 'M', 'N'}},
-    };
-    for (size_t i = 0; i < std::size(script); ++i)
-        EXPECT_EQ(Exchange(script[i].first), script[i].second) << "step " << i;
+    });
 }
 
 // Replies that go wrong on purpose, and the count of every frame that arrived.
@@ -216,7 +228,9 @@ TEST_F(VirtualDriveTest, FaultPlanAndFrameCounts)
     EXPECT_EQ(Exchange(Request(0x60, 0)), (Sdo{0x11, 'A', 'B', 'C', 'D', 'E', 'F', 'G'}));
 }
 
-TEST_F(VirtualDriveTest, StoreIsBusyThenIdleAndInitialiseWaitsForAcknowledge)
+// Store is busy, then idle; a restart is silent, then brings back the stored values; initialise
+// brings back the defaults and holds 10 until the program acknowledges it with 0.
+TEST_F(VirtualDriveTest, StoreRestartAndInitialise)
 {
     ASSERT_TRUE(Exchange(Request(0x2F, 0x200200, 42)));
     EXPECT_EQ(Exchange(Request(0x2F, 0x2FF001, 1)), Reply(0x60, 0x2FF001, 1));
@@ -225,22 +239,6 @@ TEST_F(VirtualDriveTest, StoreIsBusyThenIdleAndInitialiseWaitsForAcknowledge)
         [&] { return Exchange(Request(0x40, 0x2FF001)) == Reply(0x4F, 0x2FF001, 0); }));
     EXPECT_EQ(Exchange(Request(0x2F, 0x2FF003, 1)), Reply(0x60, 0x2FF003, 1));
     EXPECT_TRUE(TestSupport::WaitFor([&] { return m_drive.Value(0x2FF003) == 0; }));
-
-    // Initialise: defaults back, and 10 until the program writes 0.
-    ASSERT_TRUE(Exchange(Request(0x23, 0x608100, 77)));
-    EXPECT_EQ(Exchange(Request(0x2F, 0x2FF001, 10)), Reply(0x60, 0x2FF001, 10));
-    EXPECT_EQ(m_drive.Value(0x608100), 5000u);
-    EXPECT_EQ(m_drive.Value(0x200200), 7u);
-    TestSupport::Pump(CVirtualDrive::kStoreBusyMs + 50);
-    EXPECT_EQ(Exchange(Request(0x40, 0x2FF001)), Reply(0x4F, 0x2FF001, 10));
-    EXPECT_EQ(Exchange(Request(0x2F, 0x2FF001, 0)), Reply(0x60, 0x2FF001, 0));
-    EXPECT_EQ(Exchange(Request(0x40, 0x2FF001)), Reply(0x4F, 0x2FF001, 0));
-}
-
-TEST_F(VirtualDriveTest, RestartIsSilentThenBringsBackTheStoredValues)
-{
-    ASSERT_TRUE(Exchange(Request(0x2F, 0x200200, 42)));
-    ASSERT_TRUE(Exchange(Request(0x2F, 0x2FF001, 1))); // stores 42
     ASSERT_TRUE(Exchange(Request(0x2F, 0x200200, 99)));
     ASSERT_TRUE(Exchange(Request(0x23, 0x608100, 1234))); // never stored: default comes back
 
@@ -253,6 +251,15 @@ TEST_F(VirtualDriveTest, RestartIsSilentThenBringsBackTheStoredValues)
     EXPECT_GE(timer.elapsed(), CVirtualDrive::kRestartSilenceMs - 100);
     EXPECT_EQ(Exchange(Request(0x40, 0x200200)), Reply(0x4F, 0x200200, 42));
     EXPECT_EQ(Exchange(Request(0x40, 0x608100)), Reply(0x43, 0x608100, 5000));
+    EXPECT_EQ(Exchange(Request(0x40, 0x2FF001)), Reply(0x4F, 0x2FF001, 0));
+
+    ASSERT_TRUE(Exchange(Request(0x23, 0x608100, 77)));
+    EXPECT_EQ(Exchange(Request(0x2F, 0x2FF001, 10)), Reply(0x60, 0x2FF001, 10));
+    EXPECT_EQ(m_drive.Value(0x608100), 5000u);
+    EXPECT_EQ(m_drive.Value(0x200200), 7u);
+    TestSupport::Pump(CVirtualDrive::kStoreBusyMs + 50);
+    EXPECT_EQ(Exchange(Request(0x40, 0x2FF001)), Reply(0x4F, 0x2FF001, 10));
+    EXPECT_EQ(Exchange(Request(0x2F, 0x2FF001, 0)), Reply(0x60, 0x2FF001, 0));
     EXPECT_EQ(Exchange(Request(0x40, 0x2FF001)), Reply(0x4F, 0x2FF001, 0));
 }
 
@@ -277,18 +284,6 @@ TEST_F(VirtualDriveTest, MeasuredValuesMoveUntilPinned)
     EXPECT_EQ(Exchange(Request(0x40, 0x606C00)), Reply(0x43, 0x606C00, 321));
 }
 
-TEST_F(VirtualDriveTest, VirtualInputsApplyPolarityAndSimulation)
-{
-    m_drive.SetValue(0x20100B, 0x0005); // DIN1 and DIN3 high, no longer toggling
-    EXPECT_EQ(m_drive.Value(0x20100C), 0x0005u);
-    ASSERT_TRUE(Exchange(Request(0x2B, 0x201001, 0x0001))); // DIN1 inverted
-    EXPECT_EQ(m_drive.Value(0x20100C), 0x0004u);
-    ASSERT_TRUE(Exchange(Request(0x2B, 0x201015, 0x0002))); // DIN2 simulated high...
-    EXPECT_EQ(m_drive.Value(0x20100C), 0x0004u);
-    ASSERT_TRUE(Exchange(Request(0x2B, 0x201002, 0x0006))); // ...once DIN2 and DIN3 simulate
-    EXPECT_EQ(Exchange(Request(0x40, 0x20100C)), Reply(0x4B, 0x20100C, 0x0002));
-}
-
 TEST_F(VirtualDriveTest, RecorderRecordsTheConfiguredChannels)
 {
     m_drive.SetValue(0x201001, 0x1234);
@@ -301,15 +296,13 @@ TEST_F(VirtualDriveTest, RecorderRecordsTheConfiguredChannels)
         [&] { return Exchange(Request(0x40, 0x230007)) == Reply(0x4F, 0x230007, 0); }));
 
     // Samples of 34 12 88 13 00 00 (0x1234, then 5000), 18 bytes in three segments.
-    const std::pair<Sdo, Sdo> script[] = {
+    Run({
         {Request(0x40, 0x230010), Reply(0x41, 0x230010, 18)},
         {Request(0x60, 0), {0x00, 0x34, 0x12, 0x88, 0x13, 0x00, 0x00, 0x34}},
         {Request(0x70, 0), {0x10, 0x12, 0x88, 0x13, 0x00, 0x00, 0x34, 0x12}},
         {Request(0x60, 0), {0x07, 0x88, 0x13, 0x00, 0x00, 0, 0, 0}},
         {Request(0x40, 0x230010), Reply(0x41, 0x230010, 18)}, // the record stays for a re-read
-    };
-    for (size_t i = 0; i < std::size(script); ++i)
-        EXPECT_EQ(Exchange(script[i].first), script[i].second) << "step " << i;
+    });
 }
 
 } // namespace
