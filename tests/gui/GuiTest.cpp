@@ -86,18 +86,13 @@ struct CGuiBench
         sys->SetListColumns(96);
         return sys->dictionary.WaitUntilLoaded(10000);
     }
-    CMainFrame& MakeMainFrame()
+    // The drive, the data object and the main frame, shown.
+    bool Ready()
     {
+        if (!StartDrive() || !MakeSysData())
+            return false;
         frame = std::make_unique<CMainFrame>(*sys);
         frame->show();
-        return *frame;
-    }
-    // The drive (unless not wanted), the data object and the main frame, shown.
-    bool Ready(bool withDrive = true)
-    {
-        if ((withDrive && !StartDrive()) || !MakeSysData())
-            return false;
-        MakeMainFrame();
         return true;
     }
     // The connect button, then the drive's first statusword.
@@ -466,7 +461,7 @@ private slots:
     void pageWindowsAndMenus()
     {
         CGuiBench bench;
-        QVERIFY(bench.Ready(false));
+        QVERIFY(bench.Ready());
         CMainFrame& frame = *bench.frame;
         QSet<int> inMenus;
         for (QAction* menu : frame.menuBar()->actions()) {
@@ -550,7 +545,7 @@ private slots:
             CGuiBench bench(QStringLiteral("[sys]\nlang=2\ncomm=5\n[can]\nbuadrate=%1\ndriverid=3\n"
                                            "backend=virtualcan\ninterface=can0\n")
                                 .arg(QLatin1String(rate)));
-            QVERIFY(bench.Ready(false));
+            QVERIFY(bench.Ready());
             bench.sys->commMode = 5;
             CChildFrame* child = bench.frame->OpenPage(1213);
             auto* view = child ? qobject_cast<CCommCan*>(child->view()) : nullptr;

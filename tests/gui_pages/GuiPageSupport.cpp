@@ -1,6 +1,7 @@
 #include "GuiPageSupport.h"
 
 #include "DatabaseRecord.h"
+#include "ParamPageView.h"
 #include "comm/CommPort.h"
 #include "units/ConstantArrival.h"
 
@@ -121,6 +122,16 @@ void CUiStallProbe::Tick()
     m_lastNs = now;
     if (gapMs > m_maxStallMs)
         m_maxStallMs = gapMs;
+}
+
+bool PageFilled(CParamPageView& view)
+{
+    const CPageListModel& rows = view.page().list();
+    for (int row = 0; row < rows.GetItemCount(); ++row) {
+        if (rows.GetItemText(row, CPageListModel::ColValue).isEmpty())
+            return false;
+    }
+    return view.page().readCursor() == 0;
 }
 
 double ThreadCpuSeconds()

@@ -13,6 +13,8 @@
 
 #include <memory>
 
+class CParamPageView;
+
 namespace GuiPageTest {
 
 // Stands in for the main frame's part in unit conversions: the answers to the drive constants
@@ -75,6 +77,9 @@ private:
     double m_maxStallMs = 0.0;
     int m_periodMs;
 };
+
+// Every row of the view shows a value and its read pass is over.
+bool PageFilled(CParamPageView& view);
 
 // CPU time that the calling thread has used so far, in seconds.
 double ThreadCpuSeconds();

@@ -1,6 +1,5 @@
 // The page views as the operator uses them, against the virtual drive over a pseudo-terminal:
-// values with their units, in-place edits written with Enter, left without a write, restored
-// with Escape or refused out of range, unit changes, the right-click menu with the object
+// values with their units, in-place edits, unit changes, the right-click menu with the object
 // picker, refusals shown as "????" with the reason, and ten live pages at once.
 
 #include "ParamPageView.h"
@@ -36,6 +35,57 @@ constexpr uint32_t kRatedCurrent = 0x220002; // U16 RWS, mA / A / DEC
 constexpr uint32_t kStatusword = 0x604100;
 constexpr uint32_t kRestart = 0x2FFF00; // U16 W: never read
 
+CPageListModel& Rows(CParamPageView* view)
+{
+    return view->page().list();
+}
+QString Cell(CParamPageView* view, int row, int column)
+{
+    return Rows(view).GetItemText(row, column);
+}
+int RowOf(CParamPageView* view, uint32_t key)
+{
+    return Rows(view).RowOfKey(key);
+}
+
+void Click(CParamPageView* view, int row, int column, Qt::MouseButton button = Qt::LeftButton)
+{
+    CEditListCtrl* list = view->list();
+    QTest::mouseClick(list->viewport(), button, {},
+                      list->visualRect(list->model()->index(row, column)).center());
+}
+
+// The open editor; a closed one may linger hidden until it is deleted.
+template <typename Editor> Editor* OpenEditor(CParamPageView* view, const char* name)
+{
+    for (Editor* editor : view->list()->findChildren<Editor*>(QLatin1String(name))) {
+        if (editor->isVisible())
+            return editor;
+    }
+    return nullptr;
+}
+QLineEdit* TextEditor(CParamPageView* view)
+{
+    return OpenEditor<QLineEdit>(view, "inPlaceEdit");
+}
+
+// Opens the value editor of a row with a click and types the text over the old one.
+QLineEdit* Type(CParamPageView* view, int row, const QString& text)
+{
+    Click(view, row, Col::ColValue);
+    QLineEdit* editor = TextEditor(view);
+    if (editor) {
+        editor->selectAll();
+        QTest::keyClicks(editor, text);
+    }
+    return editor;
+}
+
+bool EditorGone(CParamPageView* view)
+{
+    return TestSupport::WaitFor([view] { return TextEditor(view) == nullptr; }, kWaitMs);
+}
+
 } // namespace
 
 class ParamPageViewTest : public QObject
@@ -43,61 +93,6 @@ class ParamPageViewTest : public QObject
     Q_OBJECT
 
 private:
-    static CPageListModel& Rows(CParamPageView* view) { return view->page().list(); }
-    static QString Cell(CParamPageView* view, int row, int column)
-    {
-        return Rows(view).GetItemText(row, column);
-    }
-    static int RowOf(CParamPageView* view, uint32_t key) { return Rows(view).RowOfKey(key); }
-    static QLineEdit* TextEditor(CParamPageView* view)
-    {
-        return OpenEditor<QLineEdit>(view, "inPlaceEdit");
-    }
-    // Every row has a value and the read pass is over.
-    static bool Filled(CParamPageView* view)
-    {
-        for (int row = 0; row < Rows(view).GetItemCount(); ++row) {
-            if (Cell(view, row, Col::ColValue).isEmpty())
-                return false;
-        }
-        return view->page().readCursor() == 0;
-    }
-
-    static void Click(CParamPageView* view, int row, int column,
-                      Qt::MouseButton button = Qt::LeftButton)
-    {
-        CEditListCtrl* list = view->list();
-        QTest::mouseClick(list->viewport(), button, {},
-                          list->visualRect(list->model()->index(row, column)).center());
-    }
-
-    // The open editor; a closed one may linger hidden until it is deleted.
-    template <typename Editor> static Editor* OpenEditor(CParamPageView* view, const char* name)
-    {
-        for (Editor* editor : view->list()->findChildren<Editor*>(QLatin1String(name))) {
-            if (editor->isVisible())
-                return editor;
-        }
-        return nullptr;
-    }
-
-    // Opens the value editor of a row with a click and types the text over the old one.
-    static QLineEdit* Type(CParamPageView* view, int row, const QString& text)
-    {
-        Click(view, row, Col::ColValue);
-        QLineEdit* editor = TextEditor(view);
-        if (editor) {
-            editor->selectAll();
-            QTest::keyClicks(editor, text);
-        }
-        return editor;
-    }
-
-    static bool EditorGone(CParamPageView* view)
-    {
-        return TestSupport::WaitFor([view] { return TextEditor(view) == nullptr; }, kWaitMs);
-    }
-
     std::unique_ptr<CDriveRig> rig;
     std::vector<std::unique_ptr<QWidget>> views;
     QStringList messages; // operator messages of the running test
@@ -120,8 +115,9 @@ private:
     CParamPageView* OpenFilled(const char* className)
     {
         CParamPageView* view = Open(className);
-        return view && TestSupport::WaitFor([view] { return Filled(view); }, kWaitMs) ? view
-                                                                                      : nullptr;
+        return view && TestSupport::WaitFor([view] { return PageFilled(*view); }, kWaitMs)
+                   ? view
+                   : nullptr;
     }
 
     // A fresh read pass, awaited until the link has answered every request: whatever the page
@@ -408,7 +404,9 @@ private slots:
             open.push_back(Open(page));
             QVERIFY2(open.back(), page);
         }
-        QTRY_VERIFY_WITH_TIMEOUT(std::all_of(open.begin(), open.end(), Filled), 3 * kWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            std::all_of(open.begin(), open.end(), [](auto* view) { return PageFilled(*view); }),
+            3 * kWaitMs);
 
         // Polled values keep arriving; each view repaints on its timer, not once per value.
         int changes = 0;
