@@ -98,7 +98,8 @@ private:
     QStringList messages; // operator messages of the running test
     MessageSink previousSink;
 
-    CParamPageView* Open(const char* className)
+    // Opened, shown and every row read.
+    CParamPageView* OpenFilled(const char* className)
     {
         const CPageSpec* spec = FindPageSpec(QLatin1String(className));
         if (!spec)
@@ -108,14 +109,8 @@ private:
         view->resize(PageViewSize(view));
         view->show();
         view->activateWindow();
-        return QTest::qWaitForWindowActive(view) ? view : nullptr;
-    }
-
-    // Opened and every row read.
-    CParamPageView* OpenFilled(const char* className)
-    {
-        CParamPageView* view = Open(className);
-        return view && TestSupport::WaitFor([view] { return PageFilled(*view); }, kWaitMs)
+        return QTest::qWaitForWindowActive(view) &&
+                       TestSupport::WaitFor([view] { return PageFilled(*view); }, kWaitMs)
                    ? view
                    : nullptr;
     }
@@ -401,12 +396,9 @@ private slots:
                                "CHomingMode",     "CTorqueMode"};
         std::vector<CParamPageView*> open;
         for (const char* page : pages) {
-            open.push_back(Open(page));
+            open.push_back(OpenFilled(page));
             QVERIFY2(open.back(), page);
         }
-        QTRY_VERIFY_WITH_TIMEOUT(
-            std::all_of(open.begin(), open.end(), [](auto* view) { return PageFilled(*view); }),
-            3 * kWaitMs);
 
         // Polled values keep arriving; each view repaints on its timer, not once per value.
         int changes = 0;
