@@ -145,21 +145,27 @@ private slots:
     {
         const int zh = kChineseLcid, en = kEnglishLcid;
         // sys.ini's language; the operator's choice in the dialog that a Chinese system without
-        // one shows (at most twice); the language then in use (0: the program ends), the File
-        // menu and the list's name title ("wait", 3, keeps the built-in texts, no list columns).
+        // one shows (at most twice); the language then in use, the File menu and the list's name
+        // title ("wait", 3, keeps the built-in texts, no list columns); or the message with
+        // which the program ends.
+        const QString configError = "System config file error.\n Exit!! ";
+        const QString noEnglish = "Load EN.dll resource failure!\n  System exit!\n";
         // clang-format off
-        const std::tuple<int, QString, QString, int, QString, QString> cases[] = {
-            {en, "1", "", 2, "&File", "name"}, // English system ignores Chinese
-            {zh, "2", "", 2, "&File", "name"}, // Chinese system, English
-            {zh, "3", "", 3, "文件(&F)", ""}, // Chinese system, wait
-            {zh, "", "chinese", 1, "文件(&F)", "名称"}, // asked first, Chinese chosen
-            {zh, "", "cancel", 0, "", ""}, // asked twice, no choice
+        const std::tuple<int, QString, QString, int, QString, QString, QString> cases[] = {
+            {en, "1", "", 2, "&File", "name", ""}, // English system ignores Chinese
+            {zh, "2", "", 2, "&File", "name", ""}, // Chinese system, English
+            {zh, "3", "", 3, "文件(&F)", "", ""}, // Chinese system, wait
+            {zh, "", "chinese", 1, "文件(&F)", "名称", ""}, // asked first, Chinese chosen
+            {zh, "", "cancel", 0, "", "", configError}, // asked twice, no choice
+            {en, "2", "", 0, "", "", noEnglish}, // English texts missing
         };
         // clang-format on
-        for (const auto& [lcid, lang, choice, language, fileMenu, nameTitle] : cases) {
+        for (const auto& [lcid, lang, choice, language, fileMenu, nameTitle, ending] : cases) {
             CGuiBench bench(lang.isEmpty() ? QStringLiteral("[sys]\ncomm=2\n")
                                            : QStringLiteral("[sys]\nlang=%1\ncomm=2\n").arg(lang),
                             lcid);
+            if (ending == noEnglish)
+                QVERIFY(QFile::remove(bench.install.path(QStringLiteral("data/EN.qm"))));
             CSysData& sys = bench.NewSysData();
             int dialogs = 0;
             QTimer operatorAtTheScreen;
@@ -177,11 +183,12 @@ private slots:
             {
                 CDrivaraApp app(sys);
                 int exitCode = -1;
-                QCOMPARE(app.InitInstance(exitCode), language != 0);
+                QCOMPARE(app.InitInstance(exitCode), ending.isEmpty());
+                QCOMPARE(exitCode, 0);
                 QCOMPARE(dialogs, choice.isEmpty() ? 0 : choice == "cancel" ? 2 : 1);
-                if (language == 0) {
+                if (!ending.isEmpty()) {
                     QVERIFY(!app.mainFrame());
-                    QCOMPARE(bench.messages, QStringList{"System config file error.\n Exit!! "});
+                    QCOMPARE(bench.messages, QStringList{ending});
                 } else {
                     QVERIFY(app.mainFrame()->isVisible());
                     QCOMPARE(int(sys.programLanguage), language);
@@ -201,18 +208,6 @@ private slots:
             // Stop a loader that waits for a language before the data object goes.
             sys.SetLanguage(2);
         }
-    }
-
-    void missingEnglishTextsEndTheProgram()
-    {
-        CGuiBench bench(QStringLiteral("[sys]\nlang=2\n"));
-        QVERIFY(QFile::remove(bench.install.path(QStringLiteral("data/EN.qm"))));
-        CDrivaraApp app(bench.NewSysData());
-        int exitCode = -1;
-        QVERIFY(!app.InitInstance(exitCode));
-        QCOMPARE(exitCode, 0);
-        QVERIFY(!app.mainFrame());
-        QCOMPARE(bench.messages, QStringList{"Load EN.dll resource failure!\n  System exit!\n"});
     }
 
     void commandLine()
