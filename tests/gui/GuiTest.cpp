@@ -119,21 +119,6 @@ void Press(QWidget* dialog, const char* name)
     QTest::mouseClick(button, Qt::LeftButton);
 }
 
-QString FirstValue(CParamPage* page)
-{
-    return page->list().GetItemText(0, CPageListModel::ColValue);
-}
-
-// Every row of the page shows a value.
-bool Filled(CParamPage* page)
-{
-    CPageListModel& list = page->list();
-    for (int row = 0; row < list.GetItemCount(); ++row) {
-        if (list.GetItemText(row, CPageListModel::ColValue).isEmpty())
-            return false;
-    }
-    return list.GetItemCount() > 0;
-}
 } // namespace
 
 class CGuiTest : public QObject
@@ -426,7 +411,7 @@ private slots:
         bench.drive.faults().SetSilent(false);
         QVERIFY(bench.ConnectAndWait());
         for (CParamPage* page : pages)
-            QTRY_VERIFY_WITH_TIMEOUT(Filled(page), kWaitMs);
+            QTRY_VERIFY_WITH_TIMEOUT(GuiPageTest::PageFilled(*page), kWaitMs);
 
         // A drive fault shows the fault picture and keeps the connection.
         QSignalSpy icons(&frame, &CMainFrame::stateIconChanged);
@@ -443,14 +428,15 @@ private slots:
         QCOMPARE(state(), closed);
         QStringList before;
         for (CParamPage* page : pages) {
-            before << FirstValue(page);
+            before << page->list().GetItemText(0, CPageListModel::ColValue);
             const uint32_t key = page->list().RowKey(0);
             bench.drive.SetValue(key, bench.drive.Value(key) + 7);
         }
         bench.drive.faults().SetSilent(false);
         QVERIFY(bench.ConnectAndWait());
         for (int i = 0; i < 2; ++i)
-            QTRY_VERIFY_WITH_TIMEOUT(FirstValue(pages[i]) != before[i], kWaitMs);
+            QTRY_VERIFY_WITH_TIMEOUT(
+                pages[i]->list().GetItemText(0, CPageListModel::ColValue) != before[i], kWaitMs);
     }
 
     void pageWindowsAndMenus()

@@ -1,8 +1,8 @@
 #include "GuiPageSupport.h"
 
 #include "DatabaseRecord.h"
-#include "ParamPageView.h"
 #include "comm/CommPort.h"
+#include "pages/ParamPage.h"
 #include "units/ConstantArrival.h"
 
 #include <QFile>
@@ -124,14 +124,14 @@ void CUiStallProbe::Tick()
         m_maxStallMs = gapMs;
 }
 
-bool PageFilled(CParamPageView& view)
+bool PageFilled(CParamPage& page)
 {
-    const CPageListModel& rows = view.page().list();
+    const CPageListModel& rows = page.list();
     for (int row = 0; row < rows.GetItemCount(); ++row) {
         if (rows.GetItemText(row, CPageListModel::ColValue).isEmpty())
             return false;
     }
-    return view.page().readCursor() == 0;
+    return rows.GetItemCount() > 0 && page.readCursor() == 0;
 }
 
 double ThreadCpuSeconds()

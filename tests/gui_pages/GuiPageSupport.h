@@ -13,7 +13,7 @@
 
 #include <memory>
 
-class CParamPageView;
+class CParamPage;
 
 namespace GuiPageTest {
 
@@ -78,8 +78,8 @@ private:
     int m_periodMs;
 };
 
-// Every row of the view shows a value and its read pass is over.
-bool PageFilled(CParamPageView& view);
+// Every row of the page shows a value and its read pass is over.
+bool PageFilled(CParamPage& page);
 
 // CPU time that the calling thread has used so far, in seconds.
 double ThreadCpuSeconds();

@@ -67,7 +67,8 @@ int main(int argc, char** argv)
         layout->addWidget(view);
         view->setMinimumSize(PageViewSize(view));
         frame.show();
-        if (!TestSupport::WaitFor([view] { return GuiPageTest::PageFilled(*view); }, 30000)) {
+        if (!TestSupport::WaitFor([view] { return GuiPageTest::PageFilled(view->page()); },
+                                  30000)) {
             std::fprintf(stderr, "%s: values did not arrive\n", file);
             ++failures;
             continue;

@@ -28,63 +28,13 @@ namespace {
 
 constexpr int kWaitMs = 20000;
 using Col = CPageListModel::Column;
+using View = CParamPageView;
 
 constexpr uint32_t kVelocityKp = 0x222001;   // U16 RWS, DEC, 120
 constexpr uint32_t kVelocityTi = 0x222002;   // U16 RWS, "ms" (N/10) or DEC, 200
 constexpr uint32_t kRatedCurrent = 0x220002; // U16 RWS, mA / A / DEC
 constexpr uint32_t kStatusword = 0x604100;
 constexpr uint32_t kRestart = 0x2FFF00; // U16 W: never read
-
-CPageListModel& Rows(CParamPageView* view)
-{
-    return view->page().list();
-}
-QString Cell(CParamPageView* view, int row, int column)
-{
-    return Rows(view).GetItemText(row, column);
-}
-int RowOf(CParamPageView* view, uint32_t key)
-{
-    return Rows(view).RowOfKey(key);
-}
-
-void Click(CParamPageView* view, int row, int column, Qt::MouseButton button = Qt::LeftButton)
-{
-    CEditListCtrl* list = view->list();
-    QTest::mouseClick(list->viewport(), button, {},
-                      list->visualRect(list->model()->index(row, column)).center());
-}
-
-// The open editor; a closed one may linger hidden until it is deleted.
-template <typename Editor> Editor* OpenEditor(CParamPageView* view, const char* name)
-{
-    for (Editor* editor : view->list()->findChildren<Editor*>(QLatin1String(name))) {
-        if (editor->isVisible())
-            return editor;
-    }
-    return nullptr;
-}
-QLineEdit* TextEditor(CParamPageView* view)
-{
-    return OpenEditor<QLineEdit>(view, "inPlaceEdit");
-}
-
-// Opens the value editor of a row with a click and types the text over the old one.
-QLineEdit* Type(CParamPageView* view, int row, const QString& text)
-{
-    Click(view, row, Col::ColValue);
-    QLineEdit* editor = TextEditor(view);
-    if (editor) {
-        editor->selectAll();
-        QTest::keyClicks(editor, text);
-    }
-    return editor;
-}
-
-bool EditorGone(CParamPageView* view)
-{
-    return TestSupport::WaitFor([view] { return TextEditor(view) == nullptr; }, kWaitMs);
-}
 
 } // namespace
 
@@ -93,31 +43,66 @@ class ParamPageViewTest : public QObject
     Q_OBJECT
 
 private:
+    static CPageListModel& Rows(View* v) { return v->page().list(); }
+    static QString Cell(View* v, int row, int col) { return Rows(v).GetItemText(row, col); }
+    static int RowOf(View* v, uint32_t key) { return Rows(v).RowOfKey(key); }
+    static QLineEdit* TextEditor(View* v) { return OpenEditor<QLineEdit>(v, "inPlaceEdit"); }
+    static bool EditorGone(View* view)
+    {
+        return TestSupport::WaitFor([view] { return TextEditor(view) == nullptr; }, kWaitMs);
+    }
+    static void Click(View* view, int row, int column)
+    {
+        CEditListCtrl* list = view->list();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualRect(list->model()->index(row, column)).center());
+    }
+    // The open editor; a closed one may linger hidden until it is deleted.
+    template <typename Editor> static Editor* OpenEditor(View* view, const char* name)
+    {
+        for (Editor* editor : view->list()->findChildren<Editor*>(QLatin1String(name))) {
+            if (editor->isVisible())
+                return editor;
+        }
+        return nullptr;
+    }
+    // Opens the value editor of a row with a click and types the text over the old one.
+    static QLineEdit* Type(View* view, int row, const QString& text)
+    {
+        Click(view, row, Col::ColValue);
+        QLineEdit* editor = TextEditor(view);
+        if (editor) {
+            editor->selectAll();
+            QTest::keyClicks(editor, text);
+        }
+        return editor;
+    }
+
     std::unique_ptr<CDriveRig> rig;
     std::vector<std::unique_ptr<QWidget>> views;
     QStringList messages; // operator messages of the running test
     MessageSink previousSink;
 
     // Opened, shown and every row read.
-    CParamPageView* OpenFilled(const char* className)
+    View* OpenFilled(const char* className)
     {
         const CPageSpec* spec = FindPageSpec(QLatin1String(className));
         if (!spec)
             return nullptr;
         views.emplace_back(CreateParamPageView(*rig->sys, *spec, nullptr));
-        auto* view = static_cast<CParamPageView*>(views.back().get());
+        auto* view = static_cast<View*>(views.back().get());
         view->resize(PageViewSize(view));
         view->show();
         view->activateWindow();
         return QTest::qWaitForWindowActive(view) &&
-                       TestSupport::WaitFor([view] { return PageFilled(*view); }, kWaitMs)
+                       TestSupport::WaitFor([view] { return PageFilled(view->page()); }, kWaitMs)
                    ? view
                    : nullptr;
     }
 
     // A fresh read pass, awaited until the link has answered every request: whatever the page
     // sent before has then reached the drive, and every row shows what the drive holds.
-    bool ReadAgain(CParamPageView* view)
+    bool ReadAgain(View* view)
     {
         view->SendPageControl(CParamPage::ActionActivate);
         return TestSupport::WaitFor(
@@ -157,7 +142,7 @@ private slots:
         // clang-format on
         for (const auto& [page, panel, firstLabel] : cases) {
             rig->sys->busPanelName = panel;
-            CParamPageView* view = OpenFilled(qPrintable(page));
+            View* view = OpenFilled(qPrintable(page));
             QVERIFY(view && Rows(view).GetItemCount() > 5);
             QCOMPARE(Cell(view, 0, Col::ColLabel), firstLabel);
             // Only the label, name, value and unit are shown, at their widths; read-only rows
@@ -192,7 +177,7 @@ private slots:
 
     void enterWritesTheValueAndTheDriveHoldsIt()
     {
-        CParamPageView* view = OpenFilled("CSpeedCircle");
+        View* view = OpenFilled("CSpeedCircle");
         QVERIFY(view);
         const int row = RowOf(view, kVelocityKp);
         QCOMPARE(Cell(view, row, Col::ColValue), QStringLiteral("120"));
@@ -224,7 +209,7 @@ private slots:
 
     void clickingElsewhereOrEscapeWritesNothing()
     {
-        CParamPageView* view = OpenFilled("CSpeedCircle");
+        View* view = OpenFilled("CSpeedCircle");
         QVERIFY(view);
         const int row = RowOf(view, kVelocityKp);
         // Left by a click on another row: the typed text stays in the cell, the drive keeps 120.
@@ -246,7 +231,7 @@ private slots:
 
     void arrivingValuesDoNotOverwriteTheEditor()
     {
-        CParamPageView* view = OpenFilled("CSpeedCircle");
+        View* view = OpenFilled("CSpeedCircle");
         QVERIFY(view);
         const int row = RowOf(view, kVelocityKp);
         QLineEdit* editor = Type(view, row, QStringLiteral("13"));
@@ -273,7 +258,7 @@ private slots:
         // clang-format on
         for (const auto& [page, key, text, message] : cases) {
             messages.clear();
-            CParamPageView* view = OpenFilled(qPrintable(page));
+            View* view = OpenFilled(qPrintable(page));
             QVERIFY(view);
             const int row = RowOf(view, key);
             const uint32_t before = rig->drive.Value(key);
@@ -291,7 +276,7 @@ private slots:
 
     void anotherUnitRereadsTheValueInIt()
     {
-        CParamPageView* view = OpenFilled("CSpeedCircle");
+        View* view = OpenFilled("CSpeedCircle");
         QVERIFY(view);
         const int row = RowOf(view, kVelocityTi);
         QCOMPARE(Cell(view, row, Col::ColUnit), QStringLiteral("ms"));
@@ -317,7 +302,7 @@ private slots:
 
     void addFromThePickerAndDelete()
     {
-        CParamPageView* view = OpenFilled("CMotorParam");
+        View* view = OpenFilled("CMotorParam");
         QVERIFY(view);
         const int rows = Rows(view).GetItemCount();
         std::unique_ptr<QMenu> menu;
@@ -364,7 +349,7 @@ private slots:
 
     void aRefusedReadShowsMarksAndTheReason()
     {
-        CParamPageView* view = OpenFilled("CMotorParam");
+        View* view = OpenFilled("CMotorParam");
         QVERIFY(view);
         // The restart object can only be written: the drive refuses to read it; the pass goes
         // on past the refused row.
@@ -394,7 +379,7 @@ private slots:
         const char* pages[] = {"CSpeedCircle",    "CCurrentCircle", "CPositCircle", "CMotorParam",
                                "CDriverProterty", "CAnalogInput",   "CBaseOperate", "CDrvCfg",
                                "CHomingMode",     "CTorqueMode"};
-        std::vector<CParamPageView*> open;
+        std::vector<View*> open;
         for (const char* page : pages) {
             open.push_back(OpenFilled(page));
             QVERIFY2(open.back(), page);
@@ -403,7 +388,7 @@ private slots:
         // Polled values keep arriving; each view repaints on its timer, not once per value.
         int changes = 0;
         std::vector<int> before;
-        for (CParamPageView* view : open) {
+        for (View* view : open) {
             connect(&Rows(view), &QAbstractItemModel::dataChanged, this, [&] { ++changes; });
             before.push_back(view->list()->coalescedRepaints());
         }
