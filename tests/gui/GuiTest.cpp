@@ -60,17 +60,10 @@ struct CGuiBench
     // Serves the drive and saves its port as the serial settings.
     bool StartDrive()
     {
-        if (!drive.Load(TestSupport::DistDir() + QStringLiteral("/data")) || !server.Start(1, 0))
-            return false;
-        const QString settings[][2] = {{"comid", server.PortName()},
-                                       {"buadrate", "115200"},
-                                       {"driverid", "1"},
-                                       {"timeout", "100"}};
-        for (const auto& [key, value] : settings) {
-            if (!Ini::WriteProfileString(install.path("sys/sys.ini"), "com", key, value))
-                return false;
-        }
-        return true;
+        QFile ini(install.path("sys/sys.ini"));
+        const QString com = "\n[com]\ncomid=%1\nbuadrate=115200\ndriverid=1\ntimeout=100\n";
+        return drive.Load(install.path("data")) && server.Start(1, 0) &&
+               ini.open(QIODevice::Append) && ini.write(com.arg(server.PortName()).toUtf8()) > 0;
     }
     // The program-wide data, as the program makes it at start.
     CSysData& NewSysData()
