@@ -2,24 +2,13 @@
 
 #include "DatabaseRecord.h"
 #include "comm/CommPort.h"
-#include "units/ConstantArrival.h"
+#include "pages/ParamPage.h"
 
 #include <QFile>
 
 #include <ctime>
 
 namespace GuiPageTest {
-
-CConstantReceiver::CConstantReceiver(CSysData& sys) : m_sys(sys), m_handle(this)
-{
-    m_sys.mainFrameWnd = m_handle.hwnd();
-}
-
-void CConstantReceiver::OnMessage(unsigned message, uint32_t wParam, uint32_t lParam)
-{
-    if (message == WM_SDO_VALUE && lParam != kStatuswordKey)
-        OnConstantArrived(m_sys.evaluator, lParam, wParam);
-}
 
 CDriveRig::CDriveRig(int language, const std::function<void(TestSupport::TempInstall&)>& prepare,
                      int baud)
@@ -60,11 +49,6 @@ CDriveRig::CDriveRig(int language, const std::function<void(TestSupport::TempIns
     sys->connected = 1;
 }
 
-uint32_t PolledKey(int n)
-{
-    return 0x310000u + uint32_t(n);
-}
-
 bool WritePolledObjects(TestSupport::TempInstall& install, int count, const QString& pageName)
 {
     using TestSupport::HexField;
@@ -93,34 +77,14 @@ bool WritePolledObjects(TestSupport::TempInstall& install, int count, const QStr
            replace(QStringLiteral("sys/") + pageName + QStringLiteral(".ini"), page);
 }
 
-CUiStallProbe::CUiStallProbe(int periodMs) : m_periodMs(periodMs)
+bool PageFilled(CParamPage& page)
 {
-    m_timer.setTimerType(Qt::PreciseTimer);
-    m_timer.setInterval(periodMs);
-    connect(&m_timer, &QTimer::timeout, this, &CUiStallProbe::Tick);
-}
-
-void CUiStallProbe::Start()
-{
-    m_maxStallMs = 0.0;
-    m_clock.start();
-    m_lastNs = 0;
-    m_timer.start();
-}
-
-void CUiStallProbe::Stop()
-{
-    m_timer.stop();
-    Tick();
-}
-
-void CUiStallProbe::Tick()
-{
-    const qint64 now = m_clock.nsecsElapsed();
-    const double gapMs = double(now - m_lastNs) / 1e6 - m_periodMs;
-    m_lastNs = now;
-    if (gapMs > m_maxStallMs)
-        m_maxStallMs = gapMs;
+    const CPageListModel& rows = page.list();
+    for (int row = 0; row < rows.GetItemCount(); ++row) {
+        if (rows.GetItemText(row, CPageListModel::ColValue).isEmpty())
+            return false;
+    }
+    return rows.GetItemCount() > 0 && page.readCursor() == 0;
 }
 
 double ThreadCpuSeconds()

@@ -16,29 +16,6 @@
 #include <cstdio>
 #include <cstdlib>
 
-namespace {
-
-struct Shot
-{
-    const char* className;
-    const char* panel;
-    const char* file;
-};
-
-bool Filled(CParamPageView& view)
-{
-    const CPageListModel& rows = view.page().list();
-    if (view.page().readCursor() != 0)
-        return false;
-    for (int row = 0; row < rows.GetItemCount(); ++row) {
-        if (rows.GetItemText(row, CPageListModel::ColValue).isEmpty())
-            return false;
-    }
-    return true;
-}
-
-} // namespace
-
 int main(int argc, char** argv)
 {
     if (argc != 4) {
@@ -68,19 +45,20 @@ int main(int argc, char** argv)
     SetListColumnsForScreen(*rig.sys);
     QDir().mkpath(folder);
 
-    const Shot shots[] = {{"CSpeedCircle", "", "VelocityLoop"},
-                          {"CMotorParam", "", "MotorConfig"},
-                          {"CDriverProterty", "", "DriverProperty"},
-                          {"CDrvPanelF002", "RPDO1", "RPDO1"}};
+    // Page class, bus panel, file name.
+    const char* const shots[][3] = {{"CSpeedCircle", "", "VelocityLoop"},
+                                    {"CMotorParam", "", "MotorConfig"},
+                                    {"CDriverProterty", "", "DriverProperty"},
+                                    {"CDrvPanelF002", "RPDO1", "RPDO1"}};
     int failures = 0;
-    for (const Shot& shot : shots) {
-        rig.sys->busPanelName = QLatin1String(shot.panel);
+    for (const auto& [className, panel, file] : shots) {
+        rig.sys->busPanelName = QLatin1String(panel);
         // A caption above the page stands in for the child window's title bar.
         QWidget frame;
         auto* layout = new QVBoxLayout(&frame);
         layout->setContentsMargins(6, 6, 6, 6);
         auto* view = static_cast<CParamPageView*>(
-            CreateParamPageView(*rig.sys, *FindPageSpec(QLatin1String(shot.className)), &frame));
+            CreateParamPageView(*rig.sys, *FindPageSpec(QLatin1String(className)), &frame));
         auto* caption = new QLabel(PageViewTitle(view), &frame);
         QFont bold = caption->font();
         bold.setBold(true);
@@ -89,8 +67,9 @@ int main(int argc, char** argv)
         layout->addWidget(view);
         view->setMinimumSize(PageViewSize(view));
         frame.show();
-        if (!TestSupport::WaitFor([view] { return Filled(*view); }, 30000)) {
-            std::fprintf(stderr, "%s: values did not arrive\n", shot.file);
+        if (!TestSupport::WaitFor([view] { return GuiPageTest::PageFilled(view->page()); },
+                                  30000)) {
+            std::fprintf(stderr, "%s: values did not arrive\n", file);
             ++failures;
             continue;
         }
@@ -99,7 +78,7 @@ int main(int argc, char** argv)
         frame.adjustSize();
         TestSupport::Pump(100); // the coalesced repaint
         const QString path = QStringLiteral("%1/%2-%3-%4.png")
-                                 .arg(folder, QLatin1String(shot.file),
+                                 .arg(folder, QLatin1String(file),
                                       language == 1 ? QStringLiteral("zh") : QStringLiteral("en"))
                                  .arg(dpi);
         if (!frame.grab().save(path)) {
