@@ -90,9 +90,10 @@ bool CDrivaraApp::InitInstance(int& exitCode)
 
     bool english = true;
     if (m_sys.IsChineseSystem()) {
-        const LanguageDecision decision = DecideLanguage(
-            true, [this] { return m_sys.ReadLanguage(); },
-            [this] {
+        // Unless the data object could settle the language alone, the operator is asked here,
+        // and the dictionary starts loading in the chosen language.
+        const LanguageDecision decision =
+            m_sys.languageDecision ? *m_sys.languageDecision : m_sys.SettleLanguage([this] {
                 CLanguageDialog dialog(m_sys);
                 dialog.exec();
             });

@@ -128,6 +128,7 @@ LanguageDecision CSysData::SettleLanguage(const std::function<void()>& showDialo
     // every settled language (3 included) can load it at once.
     if (decision.outcome != LanguageDecision::ConfigError)
         dictionary.StartLoading(databasePath, programLanguage);
+    languageDecision = decision;
     return decision;
 }
 

@@ -15,6 +15,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 // Locale identifier of a Chinese (China) system.
 constexpr int kChineseLcid = 2052;
@@ -69,6 +70,8 @@ public:
     // the language dialog. An empty showDialog asks nobody: a Chinese system without a language
     // then ends in ConfigError and the dictionary is not loaded.
     LanguageDecision SettleLanguage(const std::function<void()>& showDialog);
+    // The decision once settled, by the constructor or by start-up.
+    std::optional<LanguageDecision> languageDecision;
 
     // List column titles and widths for a screen of the given horizontal dots per inch, in the
     // program language: Chinese for 1, English for 2, neither for any other value.
