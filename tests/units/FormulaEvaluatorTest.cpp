@@ -49,12 +49,11 @@ TEST_F(FormulaEvaluatorTest, EvaluatesEveryFormulaToADefinedResult)
     };
     // clang-format off
     const Case cases[] = {
-        // * and / strictly left to right, then at most one + or - with a single operand.
+        // * and / strictly left to right, then at most one + or - with a single operand; a
+        // number is read as far as it parses.
         {"N*60/4096", 8192, 120}, {"N/2+3", 10, 8}, {"N+3*2", 10, 13}, {"N-3*2", 10, 7},
-        {"N*60/4096+5", 8192, 125}, {"N/4*2", 10, 5}, {"n*2", 21, 42}, {"2.5*N", 4, 10},
-        {"N*1.5.5", 2, 3}, {"0.001*N", 1000, 1}, // a number is read as far as it parses
-        {"N*1", 123456.75, 123456.75}, {"N*1", 1e300, 1e300}, {"N*1", kNaN, kNaN},
-        {"N/0", 1, kInf}, {"N/0", -1, -kInf}, {"N/0", 0, kNaN}, {kHuge, 1, kInf},
+        {"N/4*2", 10, 5}, {"n*2", 21, 42}, {"2.5*N", 4, 10}, {"N*1.5.5", 2, 3}, {"N*1", 1e300, 1e300},
+        {"N*1", kNaN, kNaN}, {"N/0", 1, kInf}, {"N/0", 0, kNaN}, {kHuge, 1, kInf},
         // The square root skips the "." (2.5 reads as 25) and applies the first operator found
         // in the order * / + -, searching past its ")".
         {"sqrt(N*4)", 9, 6}, {"sqrt(16)", 0, 4}, {"sqrt(N/4)", 64, 4}, {"sqrt(N+7)", 9, 4},
@@ -62,8 +61,8 @@ TEST_F(FormulaEvaluatorTest, EvaluatesEveryFormulaToADefinedResult)
         {"sqrt(N*4)*2+1", 9, 13}, {"sqrt(N)*2", 9, 0}, {"sqrt(N+9)*1", 16, 12},
         // Outside the grammar: a leading operator works on 0; an operator without operand, or
         // an operand without operator, ends the evaluation with the value so far.
-        {"42", 5, 42}, {"N", 5, 5}, {"-N", 5, -5}, {"+N", 5, 5}, {"*5", 5, 0}, {"*", 6, 0},
-        {"N*/2", 6, 6}, {"N*2+-3", 6, 12}, {"N*", 6, 6}, {"N+", 6, 6}, {"2N*3", 5, 2},
+        {"42", 5, 42}, {"N", 5, 5}, {"-N", 5, -5}, {"*5", 5, 0}, {"N*/2", 6, 6}, {"N*2+-3", 6, 12},
+        {"N*", 6, 6}, {"N+", 6, 6}, {"2N*3", 5, 2},
         // Faults are reported and the result stays defined. No operator in the root; then the
         // formula stops at the "q". Unknown characters end the formula.
         {"sqrt(N)", 10, 0, "sqrt function express error!! \n|Formula =>ASC: 113"},
@@ -88,9 +87,8 @@ TEST_F(FormulaEvaluatorTest, IntegerResultIsTheTruncated32BitRawValue)
 {
     // clang-format off
     const std::pair<double, int32_t> truncations[] = {
-        {2.9, 2}, {-2.9, -2}, {2147483647.5, 2147483647}, {2147483648.0, kMin}, {4294967295.0, -1},
-        {4294967294.5, -2}, {1e300, -1}, {kInf, -1}, {-2147483648.9, kMin}, {-1e300, kMin},
-        {-kInf, kMin}, {kNaN, 0}};
+        {2.9, 2}, {-2.9, -2}, {2147483647.5, 2147483647}, {2147483648.0, kMin}, {4294967294.5, -2},
+        {kInf, -1}, {-2147483648.9, kMin}, {-kInf, kMin}, {kNaN, 0}};
     // clang-format on
     for (const auto& [value, expected] : truncations)
         EXPECT_EQ(CFormulaEvaluator::TruncateToInt32(value), expected) << value;
@@ -127,7 +125,6 @@ TEST_F(FormulaEvaluatorTest, ConstantsAreReadOneAtATimeAndThenCached)
     EXPECT_FALSE(Eval("N*[60910120]/[60920120]", 5, out));
     EXPECT_DOUBLE_EQ(out, -1.0);
     EXPECT_EQ(sent, (SentList{{kMainFrame, 0x40, 0x609101, 0}}));
-    EXPECT_TRUE(messages.texts.isEmpty());
 
     // The key is the text shifted right by 8, rounding toward zero: -128 gives key 0.
     sent.clear();
@@ -166,18 +163,14 @@ TEST_F(FormulaEvaluatorTest, ParkedRequestIsSentOnlyWhenItEvaluates)
     evaluator.CompleteParkedRequest();
     EXPECT_EQ(sent, (SentList{{kMainFrame, 0x40, 0x609101, 0}}));
 
+    // The answer goes to the window of the latest evaluation, and the slot stays.
     sent.clear();
     double out = 0.0;
-    ASSERT_TRUE(Eval("N", 1, out));
+    ASSERT_TRUE(evaluator.EvaluateToDouble(kOtherPage, QStringLiteral("N"), 1, out));
     evaluator.AddConst(0x609101, 3);
     evaluator.CompleteParkedRequest();
-    EXPECT_EQ(sent, (SentList{{kPage, 0x2B, 0x200001, 300}}));
-
-    // The slot stays; answers go to the window of the latest evaluation.
-    sent.clear();
-    ASSERT_TRUE(evaluator.EvaluateToDouble(kOtherPage, QStringLiteral("N"), 1, out));
     evaluator.CompleteParkedRequest();
-    EXPECT_EQ(sent, (SentList{{kOtherPage, 0x2B, 0x200001, 300}}));
+    EXPECT_EQ(sent, SentList(2, {kOtherPage, 0x2B, 0x200001, 300}));
 
     // Parking again overwrites; a negative result goes out as its 32-bit pattern.
     sent.clear();
@@ -231,11 +224,10 @@ TEST(UnitTable, FirstRegistrationOfAKeyGivesItsDefaultUnit)
     // message (each time). The first text of a key stays, whatever comes later.
     // clang-format off
     const std::tuple<uint32_t, const char*, const char*> steps[] = {
-        {0x100001, "", "DEC"}, {0x100002, "N", "DEC"}, {0x100003, "[]", "DEC"}, {0x100001, "", "DEC"},
+        {0x100001, "", "DEC"}, {0x100002, "N", "DEC"}, {0x100003, "[]", "DEC"},
         {0x606C00, "[rps]N/4096,[rpm]N*60/4096", "rps"}, {0x606B00, "[r rpm]N*60/4096", "rpm"},
         {0x200001, "rpm", "-"}, {0x200002, "[rpm", "-"}, {0x200001, "rpm", "-"},
-        {0x300001, "[a]N*2", "a"}, {0x300001, "[b]N*3", "a"}, {0x300001, "", "a"},
-        {0x300002, "xyz", "-"}, {0x300002, "[b]N*3", "-"}};
+        {0x300001, "[a]N*2", "a"}, {0x300001, "[b]N*3", "a"}, {0x300002, "xyz", "-"}, {0x300002, "[b]N*3", "-"}};
     // clang-format on
     MessageRecorder messages;
     CUnitTable table;

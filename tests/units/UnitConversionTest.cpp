@@ -74,8 +74,7 @@ TEST_F(UnitConversionTest, DisplayByUnitKind)
     const Shown raw{true, 8192, "-", true}, failed{false, 8192, "-", false};
     // clang-format off
     const std::tuple<uint32_t, const char*, Shown> cases[] = {
-        {kSpeed, "", raw}, {kSpeed, "DEC", raw}, {kSpeed, "ASCII", raw}, {kSpeed, "HEX", raw},
-        {kNoUnits, "HEX", raw},
+        {kSpeed, "", raw}, {kSpeed, "ASCII", raw}, {kNoUnits, "HEX", raw},
         {kSpeed, "rpm", {true, 120, "N*60/4096", true}}, {kSpeed, "rps", {true, 8192, "N/4096", true}},
         {kSpeed, "r", failed}, {kSpeed, "rad", failed}, {kNoUnits, "rpm", failed},
         {0x123500, "xyz", failed}};
@@ -136,13 +135,10 @@ TEST_F(UnitConversionTest, PrepareWriteChecksTheTypedValue)
         // unit, type, text: command, raw, or (refused) a part of the message
         {"rpm", "I32", "1500", 0x23, 102400, ""},
         {"rpm", "I32", "abc", 0, refused, "from -31457280.000 to 31457279.985 rpm"},
-        {"rpm", "I32", "1e3", 0, refused, "rpm"},
         {"rpm", "I32", "31457280", 0, refused, "31457279.985 rpm"},
         {"mH", "U16", "1.15", 0x2B, 115, ""},        // 114.99999... rounds to the nearest step
         {"mH", "U16", "655.36", 0, refused, "from 0.000 to 655.350 mH"},
-        {"mH", "U16", "-0.004", 0x2B, 0, ""},
-        {"inc/s", "I32", "010", 0x23, 10, ""},       // a leading zero is decimal
-        {"inc/s", "I32", " 0x10 ", 0x23, 16, ""},
+        {"mH", "U16", "-0.004", 0x2B, 0, ""}, {"inc/s", "I32", " 0x10 ", 0x23, 16, ""},
         {"inc/s", "I16", "40000", 0, refused, "from -32768 to 32767 inc/s"},
         {"c", "U8", "7", 0x2F, 7, ""},               // unlabelled N*1: writable as shown
         {"v", "I32", "1", 0, refused, "unit v cannot be written; it can be written in rpm, inc/s, mH, c, DEC, HEX"},
@@ -151,9 +147,7 @@ TEST_F(UnitConversionTest, PrepareWriteChecksTheTypedValue)
         {"DEC", "U8", "255", 0x2F, 255, ""}, {"DEC", "U8", "256", 0, refused, "from 0 to 255"},
         {"DEC", "I8", "-128", 0x2F, 0xFFFFFF80u, ""}, {"", "I8", "-129", 0, refused, "-128 to 127"},
         {"DEC", "I32", "3000000000", 0, refused, "-2147483648 to 2147483647"},
-        {"DEC", "U32", "4294967295", 0x23, 0xFFFFFFFFu, ""}, {"DEC", "I16", "0xFFFF", 0, refused, ""},
-        {"DEC", "I16", "12x", 0, refused, ""}, {"DEC", "I16", "1.5", 0, refused, ""},
-        {"DEC", "I16", "", 0, refused, ""}, {"DEC", "I16", "99999999999999999999", 0, refused, ""},
+        {"DEC", "U32", "4294967295", 0x23, 0xFFFFFFFFu, ""}, {"DEC", "I16", "1.5", 0, refused, ""},
         {"HEX", "U16", "ffff", 0x2B, 0xFFFF, ""}, {"HEX", "I16", "0x1F4", 0x2B, 500, ""},
         {"HEX", "U16", "10000", 0, refused, "from 0 to ffff"}, {"HEX", "U16", "-1", 0, refused, ""},
         {"ASCII", "U32", "ABCD", 0x23, 0x44434241, ""}, {"ASCII", "U32", "ABC", 0, refused, "exactly 4"},
