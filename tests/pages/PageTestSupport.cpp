@@ -12,23 +12,19 @@ CPageInstall::CPageInstall()
 {
     // key, name, data type, attribute, the virtual drive's starting value (the text itself for
     // strings), unit text.
-    QVector<std::tuple<uint32_t, QByteArray, QByteArray, QByteArray, QByteArray, QByteArray>>
-        objects = {
-            {0x604100, "Statusword", "U16", "RL", "0", ""},
-            {kMaxSpeed, "Max speed", "U16", "RW", "3000", ""},
-            {kBusVoltage, "Bus voltage", "U16", "R", "310", ""},
-            {kGain, "Gain", "I16", "RW", "-5", ""},
-            {kModeByte, "Mode byte", "U8", "RW", "1", ""},
-            {kTag, "Tag", "U32", "RW", "0", ""},
-            {kOffset, "Offset", "I32", "RW", "0", "[x10]N*10"},
-            {kSpeed, "Speed", "I32", "RW", "8192", "[c cnt]N*1,[r rpm]N*60/4096"},
-            {kTemperature, "Temperature", "I16", "RL", "25", ""},
-            {kDeviceName, "Device name", "VISIBLE STRING", "R", "Drivara-X1", ""},
-            {kSerialText, "Serial text", "VISIBLE STRING", "R", "ABCDEFGHIJKLMN", ""},
-            {kEmptyText, "Empty text", "VISIBLE STRING", "R", "", ""},
-            {kOddWidth, "Odd width", "U24", "RW", "", ""},
-            {kBrokenUnit, "Broken unit", "U16", "RW", "0", "rpm"},
-        };
+    // clang-format off
+    QVector<std::tuple<uint32_t, QByteArray, QByteArray, QByteArray, QByteArray, QByteArray>> objects = {
+        {0x604100, "Statusword", "U16", "RL", "0", ""}, {kMaxSpeed, "Max speed", "U16", "RW", "3000", ""},
+        {kBusVoltage, "Bus voltage", "U16", "R", "310", ""}, {kGain, "Gain", "I16", "RW", "-5", ""},
+        {kModeByte, "Mode byte", "U8", "RW", "1", ""}, {kTag, "Tag", "U32", "RW", "0", ""},
+        {kOffset, "Offset", "I32", "RW", "0", "[x10]N*10"},
+        {kSpeed, "Speed", "I32", "RW", "8192", "[c cnt]N*1,[r rpm]N*60/4096"},
+        {kTemperature, "Temperature", "I16", "RL", "25", ""},
+        {kDeviceName, "Device name", "VISIBLE STRING", "R", "Drivara-X1", ""},
+        {kSerialText, "Serial text", "VISIBLE STRING", "R", "ABCDEFGHIJKLMN", ""},
+        {kEmptyText, "Empty text", "VISIBLE STRING", "R", "", ""}, {kOddWidth, "Odd width", "U24", "RW", "", ""},
+        {kBrokenUnit, "Broken unit", "U16", "RW", "0", "rpm"}};
+    // clang-format on
     for (int n = 1; n <= 5; ++n)
         objects.append({SeriesKey(n), "Series " + QByteArray::number(n), "U16", "RW",
                         QByteArray::number(3 * n), ""});
@@ -37,19 +33,13 @@ CPageInstall::CPageInstall()
     QByteArray defaults;
     for (const auto& [key, name, dataType, attribute, value, unitText] : objects) {
         // Both languages carry the same texts.
-        TestSupport::DatabaseRecordFields fields;
-        fields.index = HexField(key >> 8, 4);
-        fields.subindex = HexField(key & 0xFF, 2);
-        fields.nameChinese = fields.nameEnglish = name;
-        fields.dataType = dataType;
-        fields.attribute = attribute;
-        fields.helpChinese = fields.helpEnglish =
+        const QByteArray help =
             key == 0x604100
                 ? QByteArray("Shows the drive state。Bit 3 is the fault bit.\nRead only.")
                 : "Help of " + name;
-        fields.unitText = unitText;
-        fields.modbus = key == kMaxSpeed ? "1A2B" : "0000";
-        database.append(TestSupport::BuildDatabaseRecord(fields));
+        database.append(TestSupport::BuildDatabaseRecord(
+            {HexField(key >> 8, 4), HexField(key & 0xFF, 2), name, name, dataType, attribute, help,
+             help, unitText, key == kMaxSpeed ? "1A2B" : "0000"}));
         defaults.append(HexField(key, 6) + '\t' + dataType + '\t' + attribute + '\t' + value +
                         '\n');
     }
