@@ -147,26 +147,21 @@ TEST(PageListModel, KeyIndexFollowsInsertsDeletesAndEdits)
         model.SetItemText(i, CPageListModel::ColKey, QString::number(1000 + i));
     }
     EXPECT_EQ(model.RowOfKey(1299), 299);
-    // Insert a row at a position, delete a row or give a row a key; then the row of a key.
-    enum Op
-    {
-        Insert,
-        Delete,
-        SetKey
-    };
-    const std::tuple<Op, int, uint32_t, uint32_t, int> steps[] = {
-        {Insert, -7, 5, 1000, 1},      // clamped to the top; the rows below move down
-        {Insert, 9999, 6, 6, 301},     // clamped to the end
-        {Delete, 0, 0, 5, -1},         // the rows below move up
-        {Insert, 9999, 1000, 1000, 0}, // the same key twice: the first row from the top,
-        {SetKey, 0, 77, 1000, 301},    // also after the upper one changes key
-        {SetKey, 5, 77, 77, 0},        {SetKey, 0, 78, 77, 5}};
+    // Insert a row at a position (i), delete a row (d) or give a row a key (k); then the row of
+    // a key.
+    const std::tuple<char, int, uint32_t, uint32_t, int> steps[] = {
+        {'i', -7, 5, 1000, 1},      // clamped to the top; the rows below move down
+        {'i', 9999, 6, 6, 301},     // clamped to the end
+        {'d', 0, 0, 5, -1},         // the rows below move up
+        {'i', 9999, 1000, 1000, 0}, // the same key twice: the first row from the top,
+        {'k', 0, 77, 1000, 301},    // also after the upper one changes key
+        {'k', 5, 77, 77, 0},        {'k', 0, 78, 77, 5}};
     for (const auto& [op, row, key, probe, expected] : steps) {
         SCOPED_TRACE(testing::Message() << op << " " << row << " " << key);
-        if (op == Delete) {
+        if (op == 'd') {
             EXPECT_TRUE(model.DeleteItem(row));
         } else {
-            const int at = op == Insert ? model.InsertItem(row, QStringLiteral("x")) : row;
+            const int at = op == 'i' ? model.InsertItem(row, QStringLiteral("x")) : row;
             model.SetItemText(at, CPageListModel::ColKey, QString::number(key));
         }
         EXPECT_EQ(model.RowOfKey(probe), expected);

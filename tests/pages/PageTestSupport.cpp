@@ -74,9 +74,7 @@ bool CPageInstall::WritePage(const QString& name, std::initializer_list<uint32_t
 
 std::unique_ptr<CSysData> MakeSysData(const CPageInstall& install)
 {
-    CSysDataOptions options;
-    options.baseDir = install.base();
-    auto sys = std::make_unique<CSysData>(options);
+    auto sys = std::make_unique<CSysData>(CSysDataOptions{install.base()});
     sys->dictionary.WaitUntilLoaded(60000);
     sys->columnWidths[0] = 257;
     return sys;
