@@ -141,9 +141,6 @@ TEST_F(FormulaEvaluatorTest, ConstantsAreReadOneAtATimeAndThenCached)
         EXPECT_DOUBLE_EQ(out, expected) << formula;
     }
     EXPECT_TRUE(sent.empty());
-    evaluator.ClearConsts();
-    EXPECT_FALSE(Eval("N*[60910120]", 5, out));
-    EXPECT_EQ(sent.size(), 1u);
     EXPECT_TRUE(messages.texts.isEmpty());
 
     // Without a requester a missing constant still fails.
@@ -157,14 +154,10 @@ TEST_F(FormulaEvaluatorTest, ParkedRequestIsSentOnlyWhenItEvaluates)
     evaluator.CompleteParkedRequest(); // nothing parked
     EXPECT_TRUE(sent.empty());
 
+    // Waiting for a constant is the conversion test's. The answer goes to the window of the
+    // latest evaluation, and the slot stays.
     const QString formula = QStringLiteral("N*[60910120]");
     evaluator.ParkRequest(0x200001, 0x2B, 100, formula);
-    // Still missing: the compile asks again, the parked write is not sent.
-    evaluator.CompleteParkedRequest();
-    EXPECT_EQ(sent, (SentList{{kMainFrame, 0x40, 0x609101, 0}}));
-
-    // The answer goes to the window of the latest evaluation, and the slot stays.
-    sent.clear();
     double out = 0.0;
     ASSERT_TRUE(evaluator.EvaluateToDouble(kOtherPage, QStringLiteral("N"), 1, out));
     evaluator.AddConst(0x609101, 3);
@@ -252,13 +245,12 @@ TEST(UnitTable, FirstRegistrationOfAKeyGivesItsDefaultUnit)
 // back to the raw value the display side would show again.
 TEST(UnitTable, UnitChoices)
 {
+    // The common kinds (labelled, named after themselves, unlabelled) are in the write
+    // preparation's refusal, which lists the writable units.
     const std::pair<const char*, QStringList> cases[] = {
-        {"[v rpm]N*60/[22000C20],[rpm DEC]N*[22000C20]/60,[inc/s inc/s]N*1",
-         {"rpm|N*60/[22000C20]|N*[22000C20]/60", "inc/s|N*1|N*1"}},
         {"[HEX HEX]N*1,[DEC DEC]N*1", {}}, // format keywords are not units
         {"[c A]N/1000,[A DEC]N*1000,[mA mA]N*1,[mA mA]N*2", {"A|N/1000|N*1000", "mA|N*1|N*1"}},
-        {"[rps]N/4096,[raw]N*1", {"rps|N*1|", "raw|N*1|N*1"}}, // unlabelled: shown raw
-        {"[x y]N*2", {"y|N*2|"}},                              // no record named y converts back
+        {"[x y]N*2", {"y|N*2|"}}, // no record named y converts back
         {"rpm", {}}};
     for (const auto& [text, expected] : cases) {
         QStringList got;
