@@ -26,9 +26,6 @@ TEST(TextNumbers, EdgeCases)
         EXPECT_EQ(DecTextToInt(QString::fromLatin1(text)), dec);
         EXPECT_EQ(TextToLong(QString::fromLatin1(text)), standard);
     }
-    EXPECT_EQ(DataTypeBits("VISIBLE STRING"), 0);
-    EXPECT_TRUE(DataTypeIsUnsigned("U32") && DataTypeIsUnsigned("unsigned8"));
-    EXPECT_FALSE(DataTypeIsUnsigned("I32") || DataTypeIsUnsigned(""));
 }
 
 // Numbers typed by a person. The integer types they must fit are checked through the write
