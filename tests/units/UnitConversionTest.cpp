@@ -26,12 +26,10 @@ class UnitConversionTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        sys = std::make_unique<CSysData>(CSysDataOptions{install.base(), 1033});
         ASSERT_TRUE(sys->dictionary.WaitUntilLoaded(30000));
         messages.texts.clear(); // whatever loading had to say is not ours
         sys->mainFrameWnd = kMainFrame;
-        CSysData* data = sys.get();
-        RecordRequests(sys->evaluator, sent, [data] { return data->mainFrameWnd.load(); });
+        RecordRequests(sys->evaluator, sent, [this] { return sys->mainFrameWnd.load(); });
     }
 
     void Register(uint32_t key, const char* unitText)
@@ -58,7 +56,8 @@ protected:
 
     MessageRecorder messages;
     TestSupport::TempInstall install;
-    std::unique_ptr<CSysData> sys;
+    std::unique_ptr<CSysData> sys =
+        std::make_unique<CSysData>(CSysDataOptions{install.base(), 1033});
     SentList sent;
 };
 
