@@ -25,10 +25,9 @@ TEST(SysData, ReadsItsInstallation)
         TestSupport::TempInstall install(QString::fromUtf8(ini));
         CSysData sys({install.base(), lcid});
         const QString base = QDir(install.base()).absolutePath();
-        EXPECT_EQ(sys.baseDir, base);
-        EXPECT_EQ(sys.SysIniPath(), base + QStringLiteral("/sys/sys.ini"));
-        EXPECT_EQ(sys.DatabasePath(), base + QStringLiteral("/data/velmor.dat"));
-        EXPECT_EQ(sys.userDir, base + QStringLiteral("/user/"));
+        EXPECT_EQ(
+            QStringList({sys.baseDir, sys.SysIniPath(), sys.DatabasePath(), sys.userDir}),
+            QStringList({base, base + "/sys/sys.ini", base + "/data/velmor.dat", base + "/user/"}));
         EXPECT_EQ(sys.commMode, commMode);
         EXPECT_EQ(sys.ReadLanguage(), language);
         // The loader stores the language too; once it is done the byte is settled.

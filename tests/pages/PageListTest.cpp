@@ -43,7 +43,7 @@ protected:
 
 } // namespace
 
-TEST_F(PageListTest, PageFileRowsKeepTheFileNumbersAndMarkReadOnlyObjects)
+TEST_F(PageListTest, PageFileRowsCountAndMissingFiles)
 {
     // Keys are hexadecimal and each is shown once; other characters are skipped; 31 characters
     // are read, digits beyond are lost.
@@ -54,16 +54,12 @@ TEST_F(PageListTest, PageFileRowsKeepTheFileNumbersAndMarkReadOnlyObjects)
     EXPECT_EQ(Column(list),
               QStringList({"1|3145984|Max speed|U16||RW|DEC", "3*|3146240|Bus voltage|U16||R|DEC",
                            "6|3146496|Gain|I16||RW|DEC", "9|3146752|Mode byte|U8||RW|DEC"}));
-}
 
-TEST_F(PageListTest, PageFileCountAndMissingFiles)
-{
-    const QStringList keys = {Hex(kMaxSpeed), Hex(kGain), Hex(kTag)};
     // A count far beyond the file's keys neither hangs nor invents rows.
     const std::pair<const char*, int> counts[] = {
         {"2", 2}, {"abc", 0}, {"-4", 0}, {"2000000000", 3}};
     for (const auto& [num, rows] : counts) {
-        Load(keys, QString::fromUtf8(num));
+        Load({Hex(kMaxSpeed), Hex(kGain), Hex(kTag)}, QString::fromUtf8(num));
         EXPECT_EQ(list.GetItemCount(), rows) << num;
     }
 

@@ -132,8 +132,8 @@ TEST_F(ParamPageTest, MenuCommands)
     page->CommandAdd();
     EXPECT_EQ(sys->browserRequesterWnd, page->hwnd());
     ASSERT_EQ(mainFrame.messages.size(), 1u);
-    EXPECT_EQ(mainFrame.messages[0].message, WM_OPEN_WINDOW);
-    EXPECT_EQ(mainFrame.messages[0].wParam, 2u);
+    EXPECT_EQ(std::make_pair(mainFrame.messages[0].message, mainFrame.messages[0].wParam),
+              std::make_pair(unsigned(WM_OPEN_WINDOW), 2u));
     // The help of the focused selected row; none without one.
     EXPECT_EQ(page->CommandHelp(2), sys->ObjectHelpText(kGain));
     EXPECT_EQ(page->CommandHelp(-1), "");
