@@ -32,7 +32,8 @@ TEST(TextNumbers, EdgeCases)
 // path (PrepareWrite and drivactl), which names each type's range.
 TEST(TypedNumbers, WholeTextDecimalOrHexNeverOctal)
 {
-    const double no = 0.25; // the text is refused (no text here reads as 0.25)
+    const double no = 0.25;                   // the text is refused (no text here reads as 0.25)
+    const double top = 9223372036854775807.0; // the largest int64, as a double
     // clang-format off
     const std::tuple<const char*, double, double> cases[] = {
         // text, as an integer, as a number with a fraction
@@ -41,10 +42,8 @@ TEST(TypedNumbers, WholeTextDecimalOrHexNeverOctal)
         {"-.5", no, -0.5}, {"3.", no, 3}, {".", no, no}, {"1.2.3", no, no}, {"12x", no, no},
         // Digits of other scripts are not digits.
         {"1 2", no, no}, {"", no, no}, {"-", no, no}, {"1e3", no, no}, {"0x1.8", no, no}, {"٣", no, no},
-        {"9223372036854775807", 9223372036854775807.0, 9223372036854775807.0},
-        {"9223372036854775808", no, 9223372036854775808.0},
-        {"0x7FFFFFFFFFFFFFFF", 9223372036854775807.0, 9223372036854775807.0},
-        {"0x8000000000000000", no, no}};
+        {"9223372036854775807", top, top}, {"9223372036854775808", no, top},
+        {"0x7FFFFFFFFFFFFFFF", top, top}, {"0x8000000000000000", no, no}};
     // clang-format on
     for (const auto& [text, integer, number] : cases) {
         SCOPED_TRACE(text);

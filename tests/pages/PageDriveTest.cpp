@@ -13,7 +13,6 @@
 #include <gtest/gtest.h>
 
 using namespace PageTest;
-using TestSupport::Pump;
 using TestSupport::WaitFor;
 
 namespace {
@@ -104,18 +103,18 @@ protected:
 TEST_F(PageDriveTest, APassKeepsOneReadOutstandingAndGoesOnAfterAnAbort)
 {
     auto page = OfflinePage("CAnalogInput",
-                            {SeriesKey(1), SeriesKey(2), SeriesKey(3), SeriesKey(4), SeriesKey(5)});
+                            {kSeries + 1, kSeries + 2, kSeries + 3, kSeries + 4, kSeries + 5});
     page->hold = true;
     ASSERT_EQ(Column(page->list(), 4), QStringList(5, QString()));
     ConnectAndReload(*page);
     for (int n = 1; n <= 5; ++n) {
         ASSERT_TRUE(WaitFor([&] { return !page->held.empty(); }, kWaitMs)) << n;
         // While the answer is kept back, no further read reaches the drive.
-        Pump(n == 1 ? 300 : 50);
+        TestSupport::Pump(n == 1 ? 300 : 50);
         ASSERT_EQ(page->held.size(), 1u) << n;
         EXPECT_EQ(Requests(), n);
         const Answer& answer = page->held.front();
-        EXPECT_EQ(answer.lParam, SeriesKey(n));
+        EXPECT_EQ(answer.lParam, kSeries + n);
         EXPECT_EQ(answer.message, n == 3 ? WM_SDO_ABORT : WM_SDO_VALUE) << n;
         EXPECT_EQ(answer.wParam, n == 3 ? CVirtualDrive::kAbortValue : uint32_t(3 * n)) << n;
         // Row 3's read goes out while row 2's answer is handled.

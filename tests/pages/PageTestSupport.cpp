@@ -26,7 +26,7 @@ CPageInstall::CPageInstall()
         {kBrokenUnit, "Broken unit", "U16", "RW", "0", "rpm"}};
     // clang-format on
     for (int n = 1; n <= 5; ++n)
-        objects.append({SeriesKey(n), "Series " + QByteArray::number(n), "U16", "RW",
+        objects.append({kSeries + n, "Series " + QByteArray::number(n), "U16", "RW",
                         QByteArray::number(3 * n), ""});
     using TestSupport::HexField;
     QByteArray database;

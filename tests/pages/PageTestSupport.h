@@ -27,11 +27,7 @@ constexpr uint32_t kEmptyText = 0x300B00;   // VISIBLE STRING, empty
 constexpr uint32_t kOddWidth = 0x300C00;    // U24 RW (unsupported size)
 constexpr uint32_t kBrokenUnit = 0x300D00;  // U16 RW, unit text without a unit
 constexpr uint32_t kMissing = 0x5FFF00;     // in no dictionary
-// U16 RW with value 3 x n, n = 1 .. 5.
-constexpr uint32_t SeriesKey(int n)
-{
-    return 0x310000u + uint32_t(n);
-}
+constexpr uint32_t kSeries = 0x310000;      // + n, n = 1 .. 5: U16 RW with value 3 x n
 
 // The key as a page file writes it.
 inline QString Hex(uint32_t key)
