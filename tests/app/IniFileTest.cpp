@@ -37,7 +37,7 @@ protected:
 
 } // namespace
 
-TEST_F(IniFile, ReadingRules)
+TEST_F(IniFile, ReadingRulesAndEncodings)
 {
     EXPECT_EQ(Get("sys", "lang", "7"), "7"); // a missing file reads the default
     EXPECT_TRUE(Ini::SectionKeys(Path(), "sys").isEmpty());
@@ -62,6 +62,22 @@ TEST_F(IniFile, ReadingRules)
             << section << "/" << key << " " << buffer;
     EXPECT_EQ(Ini::SectionKeys(Path(), "SYS"),
               QStringList({"LANG", "lang", "name", "quoted", "expr", "empty"}));
+
+    // Chinese text is written in UTF-8; files in UTF-16 or with a UTF-8 mark read the same.
+    ASSERT_TRUE(Ini::WriteProfileString(Path(), QStringLiteral("页面"), QStringLiteral("名称"),
+                                        QStringLiteral("电机配置")));
+    EXPECT_TRUE(Read().contains(QStringLiteral("电机配置").toUtf8()));
+    // The buffer counts characters, not bytes.
+    EXPECT_EQ(Get(QStringLiteral("页面"), QStringLiteral("名称"), {}, 3), QStringLiteral("电机"));
+
+    const QString text = QStringLiteral("[sys]\r\nlang=1\r\n名称=值\r\n");
+    QByteArray utf16("\xFF\xFE", 2);
+    utf16.append(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+    Write(utf16, "utf16.ini");
+    EXPECT_EQ(Get("SYS", QStringLiteral("名称"), {}, 8, "utf16.ini"), QStringLiteral("值"));
+
+    Write("\xEF\xBB\xBF[sys]\nlang=2\n", "bom.ini");
+    EXPECT_EQ(Get("sys", "lang", {}, 4, "bom.ini"), "2");
 }
 
 TEST_F(IniFile, WritingKeepsEveryOtherLine)
@@ -89,22 +105,4 @@ TEST_F(IniFile, WritingKeepsEveryOtherLine)
     const QString inMissingDir = m_dir.filePath("no/such/dir/test.ini");
     EXPECT_FALSE(Ini::WriteProfileString(inMissingDir, "sys", "lang", "2"));
     EXPECT_FALSE(QFile::exists(inMissingDir));
-}
-
-TEST_F(IniFile, ChineseTextInUtf8AndUtf16)
-{
-    ASSERT_TRUE(Ini::WriteProfileString(Path(), QStringLiteral("页面"), QStringLiteral("名称"),
-                                        QStringLiteral("电机配置")));
-    EXPECT_TRUE(Read().contains(QStringLiteral("电机配置").toUtf8()));
-    // The buffer counts characters, not bytes.
-    EXPECT_EQ(Get(QStringLiteral("页面"), QStringLiteral("名称"), {}, 3), QStringLiteral("电机"));
-
-    const QString text = QStringLiteral("[sys]\r\nlang=1\r\n名称=值\r\n");
-    QByteArray utf16("\xFF\xFE", 2);
-    utf16.append(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
-    Write(utf16, "utf16.ini");
-    EXPECT_EQ(Get("SYS", QStringLiteral("名称"), {}, 8, "utf16.ini"), QStringLiteral("值"));
-
-    Write("\xEF\xBB\xBF[sys]\nlang=2\n", "bom.ini");
-    EXPECT_EQ(Get("sys", "lang", {}, 4, "bom.ini"), "2");
 }
