@@ -169,12 +169,13 @@ TEST_F(ParamPageTest, UnitsOfARow)
     EXPECT_EQ(CParamPage::UnitChoices(&labelled), QStringList({"rpm", "DEC"}));
 
     // row, unit (empty: the row's own), text, a part of the refusal ("": accepted). The refusal
-    // names what is accepted, in the row's type and unit; a unit shown only has no formula back
-    // to raw, another unit chosen for the row is used instead.
+    // names what is accepted, in the row's type and unit (the page views leave the text of a
+    // refused non-number to this test); a unit shown only has no formula back to raw, another
+    // unit chosen for the row is used instead.
     // clang-format off
     const std::tuple<int, const char*, const char*, const char*> cases[] = {
-        {0, "", "65535", ""}, {0, "", " 65536", "65535"}, {2, "", "-5", "unit x10 cannot be written"},
-        {2, "DEC", "-5", ""}};
+        {0, "", "12x", "\"12x\" is not a whole number from 0 to 65535 (decimal, or hexadecimal with 0x)"},
+        {0, "", "65535", ""}, {2, "", "-5", "unit x10 cannot be written"}, {2, "DEC", "-5", ""}};
     // clang-format on
     for (const auto& [row, unit, text, part] : cases) {
         if (*unit)
