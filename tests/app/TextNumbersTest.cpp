@@ -40,7 +40,7 @@ TEST(TypedNumbers, WholeTextDecimalOrHexNeverOctal)
         {"0", 0, 0}, {"010", 10, 10}, {"-7", -7, -7}, {"+7", 7, 7}, {" 42 ", 42, 42},
         {"0X1f", 31, 31}, {"0x", no, no}, {"0x-1", no, no}, {"-0x10", no, no}, {"1.15", no, 1.15},
         {"-.5", no, -0.5}, {"3.", no, 3}, {".", no, no}, {"1.2.3", no, no}, {"12x", no, no},
-        // Digits of other scripts are not digits.
+        // Digits of other scripts (the last here) are not digits.
         {"1 2", no, no}, {"", no, no}, {"-", no, no}, {"1e3", no, no}, {"0x1.8", no, no}, {"٣", no, no},
         {"9223372036854775807", top, top}, {"9223372036854775808", no, top},
         {"0x7FFFFFFFFFFFFFFF", top, top}, {"0x8000000000000000", no, no}};

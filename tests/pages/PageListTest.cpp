@@ -119,7 +119,7 @@ TEST_F(PageListTest, HelpTextOfAnObject)
     EXPECT_TRUE(maxSpeed.contains(QStringLiteral("\r\nModbus address: 0x1A2B\r\n")));
     EXPECT_TRUE(sys->ObjectHelpText(kSerialText).startsWith(QStringLiteral("Index: 0x300A00\r\n")));
 
-    // Nothing is shown for an object without help text.
+    // Nothing is shown for an object the dictionary does not hold.
     CMessageRecorder messages;
     sys->ShowObjectHelp(kMissing);
     sys->ShowObjectHelp(kMaxSpeed);
