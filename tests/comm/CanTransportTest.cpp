@@ -46,7 +46,7 @@ protected:
 
     int Open(uint32_t nodeId, uint32_t timeoutMs)
     {
-        return m_port.Open(CanSettings(nodeId, timeoutMs).data());
+        return m_port.Open(CanOpenSettings(nodeId, 0x001C, timeoutMs).data()); // 500 kbit/s
     }
     int Send(uint32_t nodeId) // a read of the statusword
     {
@@ -90,28 +90,24 @@ protected:
     CCommPort m_port{TestSupport::DistDir() + QStringLiteral("/data")};
 };
 
-// The drive's answer crosses the bus. Then, the drive silent, node 1 is played by hand: its
-// answer is picked out of a busy bus, and its silence ends the wait after the timeout.
+// The drive silent, node 1 is played by hand: its answer is picked out of a busy bus, and its
+// silence ends the wait after the timeout. (The drive's own answers cross in the link tests.)
 TEST_F(CanTransportTest, OnlyTheDrivesAnswerIsReceivedAndSilenceTimesOut)
 {
+    m_drive.faults().SetSilent(true);
     ASSERT_EQ(Open(1, 1000), 0);
     ASSERT_EQ(Send(1), 0);
     const auto request = NextFrame(0x601);
     ASSERT_TRUE(request);
     EXPECT_FALSE(request->hasExtendedFrameFormat());
     EXPECT_EQ(request->payload().toHex(' '), "40 41 60 00 00 00 00 00");
-    EXPECT_EQ(Receive(), "81 05 00 00 00 08 4b 41 60 00 37 02 00 00 00 00");
-    EXPECT_EQ(m_received, 0);
-    EXPECT_TRUE(m_messages.Take().isEmpty());
-
-    m_drive.faults().SetSilent(true);
-    ASSERT_EQ(Send(1), 0);
-    ASSERT_TRUE(NextFrame(0x601));
     // Other nodes' answers, process data and requests come first on a busy bus.
     for (uint32_t id : {0x585u, 0x181u, 0x601u})
         m_bus->writeFrame(QCanBusFrame(id, QByteArray(8, '\x11')));
     m_bus->writeFrame(QCanBusFrame(0x581, QByteArray::fromHex("4b41600037060000")));
     EXPECT_EQ(Receive(), "81 05 00 00 00 08 4b 41 60 00 37 06 00 00 00 00");
+    EXPECT_EQ(m_received, 0);
+    EXPECT_TRUE(m_messages.Take().isEmpty());
 
     ASSERT_EQ(Send(1), 0);
     QElapsedTimer timer;
@@ -136,13 +132,8 @@ TEST_F(CanTransportTest, VersionNamesTheBackendAndOnlyAnOpenPortSends)
     EXPECT_NE(Send(1), 0);
     ASSERT_EQ(Open(1, kWaitMs), 0);
     EXPECT_EQ(Send(1), 0);
-    EXPECT_TRUE(NextFrame(0x601));
     m_port.Close();
     EXPECT_NE(Send(1), 0);
-    QElapsedTimer timer;
-    timer.start();
-    EXPECT_EQ(Receive(), "");
-    EXPECT_LT(timer.elapsed(), kWaitMs); // nothing to wait for on a closed port
 
     // A device that cannot be created says so in the plugin's words.
     m_port.SetCanDevice(QStringLiteral("nosuchbus"), QStringLiteral("can0"));
