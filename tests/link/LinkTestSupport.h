@@ -23,10 +23,7 @@
 
 namespace LinkTest {
 
-using SdoFrame::kRead;
-using SdoFrame::kWrite1;
-using SdoFrame::kWrite2;
-using SdoFrame::kWrite4;
+using namespace SdoFrame;
 
 // Plain objects of the shipped dictionary, without behaviour of their own in the drive.
 constexpr uint32_t kObject8 = 0x100D00;    // U8, read and write
@@ -167,7 +164,7 @@ public:
                 << canServer.ErrorString().toStdString();
             ASSERT_EQ(link->SetMode(CCommPort::ModeCan), 1);
             link->SetCanDevice(plugin, CommTest::BusUrl());
-            m_settings = CommTest::CanSettings(kNodeId, kReplyTimeoutMs);
+            m_settings = CanOpenSettings(kNodeId, 0x001C, kReplyTimeoutMs);
         }
         link->SetNodeId(kNodeId);
         ASSERT_EQ(link->Open(m_settings.data()), 0);
