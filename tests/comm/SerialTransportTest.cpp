@@ -41,14 +41,11 @@ protected:
     }
     void TearDown() override { Unplug(); }
 
-    int OpenAs(const QString& name, uint32_t timeoutMs = 500, uint32_t baudRate = 115200)
+    // By default the pseudo-terminal, by the name the program uses: the path below /dev ("pts/3").
+    int Open(uint32_t timeoutMs = 500, uint32_t baudRate = 115200, const char* name = nullptr)
     {
-        return m_port.Open(SerialSettings(name, baudRate, timeoutMs).data());
-    }
-    // The port name the program uses is the path below /dev ("pts/3").
-    int Open(uint32_t timeoutMs, uint32_t baudRate = 115200)
-    {
-        return OpenAs(m_slavePath.mid(5), timeoutMs, baudRate);
+        const QString port = name ? QString::fromLatin1(name) : m_slavePath.mid(5);
+        return m_port.Open(SerialSettings(port, baudRate, timeoutMs).data());
     }
     int Send(const QByteArray& bytes)
     {
@@ -192,7 +189,7 @@ TEST_F(SerialTransportTest, PortNamesResolveBelowDevOrTheBaseFolder)
                                                        {"../null", "not a device name"},
                                                        {"null", "not a serial port"}};
     for (const auto& [name, cause] : bad) {
-        EXPECT_NE(OpenAs(QString::fromLatin1(name)), 0) << name;
+        EXPECT_NE(Open(500, 115200, name), 0) << name;
         EXPECT_TRUE(m_port.LastError().contains(QLatin1String(cause)))
             << name << ": " << m_port.LastError().toStdString();
     }
@@ -206,9 +203,9 @@ TEST_F(SerialTransportTest, PortNamesResolveBelowDevOrTheBaseFolder)
     QTemporaryDir base;
     ASSERT_TRUE(QDir(base.path()).mkdir(QStringLiteral("dev")));
     ASSERT_TRUE(QFile::link(m_slavePath, base.filePath(QStringLiteral("dev/ttyDRV0"))));
-    EXPECT_NE(OpenAs(QStringLiteral("ttyDRV0")), 0);
+    EXPECT_NE(Open(500, 115200, "ttyDRV0"), 0);
     m_port.SetDeviceFolder(base.path());
-    ASSERT_EQ(OpenAs(QStringLiteral("ttyDRV0")), 0);
+    ASSERT_EQ(Open(500, 115200, "ttyDRV0"), 0);
     ASSERT_EQ(Send(QByteArray(kStatusRead).replace(0, 1, "\x07")), 0);
     EXPECT_EQ(DriveRead().left(1).toHex(), "07");
 
