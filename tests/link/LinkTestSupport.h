@@ -81,18 +81,22 @@ public:
     }
     HWND hwnd() const { return m_handle.hwnd(); }
 
-    // The first result (value, segment, abort or failure) for the key, once it came.
+    // Every result (value, segment, abort or failure) for the key so far.
+    Outcomes Results(uint32_t key) const
+    {
+        Outcomes out;
+        for (const Message& m : messages) {
+            if (m.lParam == key && IsResult(m))
+                out.emplace_back(m.message, m.wParam);
+        }
+        return out;
+    }
+    // The first result for the key, once it came.
     std::optional<Outcome> WaitFor(uint32_t key)
     {
-        std::optional<Outcome> found;
-        Until([&] {
-            for (const Message& m : messages) {
-                if (!found && m.lParam == key && IsResult(m))
-                    found = Outcome(m.message, m.wParam);
-            }
-            return found.has_value();
-        });
-        return found;
+        if (!Until([&] { return !Results(key).empty(); }))
+            return std::nullopt;
+        return Results(key).front();
     }
     std::vector<uint32_t> ResultKeys() const
     {
@@ -159,11 +163,11 @@ public:
             m_settings =
                 CommTest::SerialSettings(serialServer.PortName(), 0, kReplyTimeoutMs, kNodeId);
         } else {
-            const QString plugin = QStringLiteral("virtualcan");
-            ASSERT_TRUE(canServer.Start(kNodeId, plugin, CommTest::BusUrl()))
+            const QString plugin = QStringLiteral("virtualcan"), url = CommTest::BusUrl();
+            ASSERT_TRUE(canServer.Start(kNodeId, plugin, url))
                 << canServer.ErrorString().toStdString();
             ASSERT_EQ(link->SetMode(CCommPort::ModeCan), 1);
-            link->SetCanDevice(plugin, CommTest::BusUrl());
+            link->SetCanDevice(plugin, url);
             m_settings = CanOpenSettings(kNodeId, 0x001C, kReplyTimeoutMs);
         }
         link->SetNodeId(kNodeId);
@@ -184,12 +188,7 @@ public:
         if (link->Request(page.hwnd(), command, key, value) != CCtrlLink::kRequestQueued)
             return {};
         Until([&] { return !link->HasPendingRequests(); });
-        Outcomes out;
-        for (const Message& m : page.messages) {
-            if (m.lParam == key && IsResult(m))
-                out.emplace_back(m.message, m.wParam);
-        }
-        return out;
+        return page.Results(key);
     }
 
     CVirtualDrive drive;
