@@ -16,7 +16,6 @@
 
 #include <future>
 #include <memory>
-#include <optional>
 
 using namespace CommTest;
 
@@ -46,7 +45,7 @@ protected:
 
     int Open(uint32_t nodeId, uint32_t timeoutMs)
     {
-        return m_port.Open(CanSettings(nodeId, timeoutMs).data());
+        return m_port.Open(CanOpenSettings(nodeId, 0x001C, timeoutMs).data()); // 500 kbit/s
     }
     int Send(uint32_t nodeId) // a read of the statusword
     {
@@ -65,22 +64,6 @@ protected:
         m_received = done.get();
         return QByteArray(reinterpret_cast<const char*>(reply), std::max(length, 0)).toHex(' ');
     }
-    // The next frame with this identifier seen on the bus.
-    std::optional<QCanBusFrame> NextFrame(uint32_t id)
-    {
-        std::optional<QCanBusFrame> found;
-        TestSupport::WaitFor(
-            [&] {
-                while (!found && m_bus->framesAvailable()) {
-                    const QCanBusFrame frame = m_bus->readFrame();
-                    if (frame.frameId() == id)
-                        found = frame;
-                }
-                return found.has_value();
-            },
-            kWaitMs);
-        return found;
-    }
 
     MessageRecorder m_messages;
     int m_received = -1;
@@ -90,28 +73,25 @@ protected:
     CCommPort m_port{TestSupport::DistDir() + QStringLiteral("/data")};
 };
 
-// The drive's answer crosses the bus. Then, the drive silent, node 1 is played by hand: its
-// answer is picked out of a busy bus, and its silence ends the wait after the timeout.
+// The drive silent, node 1 is played by hand: its answer is picked out of a busy bus, and its
+// silence ends the wait after the timeout. (The drive's own answers cross in the link tests.)
 TEST_F(CanTransportTest, OnlyTheDrivesAnswerIsReceivedAndSilenceTimesOut)
 {
+    m_drive.faults().SetSilent(true);
     ASSERT_EQ(Open(1, 1000), 0);
     ASSERT_EQ(Send(1), 0);
-    const auto request = NextFrame(0x601);
-    ASSERT_TRUE(request);
-    EXPECT_FALSE(request->hasExtendedFrameFormat());
-    EXPECT_EQ(request->payload().toHex(' '), "40 41 60 00 00 00 00 00");
-    EXPECT_EQ(Receive(), "81 05 00 00 00 08 4b 41 60 00 37 02 00 00 00 00");
-    EXPECT_EQ(m_received, 0);
-    EXPECT_TRUE(m_messages.Take().isEmpty());
-
-    m_drive.faults().SetSilent(true);
-    ASSERT_EQ(Send(1), 0);
-    ASSERT_TRUE(NextFrame(0x601));
+    ASSERT_TRUE(TestSupport::WaitFor([&] { return m_bus->framesAvailable() > 0; }, kWaitMs));
+    const QCanBusFrame request = m_bus->readFrame();
+    EXPECT_EQ(request.frameId(), 0x601u);
+    EXPECT_FALSE(request.hasExtendedFrameFormat());
+    EXPECT_EQ(request.payload().toHex(' '), "40 41 60 00 00 00 00 00");
     // Other nodes' answers, process data and requests come first on a busy bus.
     for (uint32_t id : {0x585u, 0x181u, 0x601u})
         m_bus->writeFrame(QCanBusFrame(id, QByteArray(8, '\x11')));
     m_bus->writeFrame(QCanBusFrame(0x581, QByteArray::fromHex("4b41600037060000")));
     EXPECT_EQ(Receive(), "81 05 00 00 00 08 4b 41 60 00 37 06 00 00 00 00");
+    EXPECT_EQ(m_received, 0);
+    EXPECT_TRUE(m_messages.Take().isEmpty());
 
     ASSERT_EQ(Send(1), 0);
     QElapsedTimer timer;
@@ -136,13 +116,8 @@ TEST_F(CanTransportTest, VersionNamesTheBackendAndOnlyAnOpenPortSends)
     EXPECT_NE(Send(1), 0);
     ASSERT_EQ(Open(1, kWaitMs), 0);
     EXPECT_EQ(Send(1), 0);
-    EXPECT_TRUE(NextFrame(0x601));
     m_port.Close();
     EXPECT_NE(Send(1), 0);
-    QElapsedTimer timer;
-    timer.start();
-    EXPECT_EQ(Receive(), "");
-    EXPECT_LT(timer.elapsed(), kWaitMs); // nothing to wait for on a closed port
 
     // A device that cannot be created says so in the plugin's words.
     m_port.SetCanDevice(QStringLiteral("nosuchbus"), QStringLiteral("can0"));

@@ -22,12 +22,6 @@ inline OpenSettings SerialSettings(const QString& port, uint32_t baudRate, uint3
     return words;
 }
 
-// 500 kbit/s (PCAN code 0x001C).
-inline OpenSettings CanSettings(uint32_t nodeId, uint32_t timeoutMs)
-{
-    return CanOpenSettings(nodeId, 0x001C, timeoutMs);
-}
-
 // This process's virtual CAN bus, on a port the system has just handed out as free, so that
 // parallel test binaries never share one.
 inline QString BusUrl()

@@ -1,29 +1,27 @@
-// Test transport library: stands in for both COM.so and CAN.so, keeps the serial open block,
-// counts its live instances, can make its factories fail and can claim another interface
-// version. Replies carry a marker byte per kind (serial 0x5A, CAN 0xA5) so the test sees which
-// instance answered.
+// Test transport library: stands in for both COM.so and CAN.so; its state (ProbeState.h) is
+// open to the test. Replies carry a marker byte per kind (serial 0x5A, CAN 0xA5) so the test sees
+// which instance answered.
 
-#include "comm/TransportApi.h"
+#include "ProbeState.h"
 
 #include <cstring>
 
 #define PROBE_EXPORT extern "C" __attribute__((visibility("default")))
 
-namespace {
+// A variable of the global namespace: its symbol name is not mangled.
+__attribute__((visibility("default")))
+ProbeState probeState{false, kTransportInterfaceVersion, 0, {}};
 
-bool g_failCreate = false;
-uint32_t g_version = kTransportInterfaceVersion;
-int g_live = 0;
-unsigned char g_openBlock[sizeof(SerialOpenBlock)] = {};
+namespace {
 
 // One class for both kinds: the overloads and the shared Close and Release fill both tables.
 class CProbe final : public ISerialTransport, public ICanTransport
 {
 public:
-    CProbe() { ++g_live; }
+    CProbe() { ++probeState.live; }
     int Open(const SerialOpenBlock* block) override
     {
-        std::memcpy(g_openBlock, block, sizeof(g_openBlock));
+        std::memcpy(probeState.openBlock, block, sizeof(probeState.openBlock));
         return 0;
     }
     int Open(const uint32_t*) override { return 7; } // handed back unchanged
@@ -50,7 +48,7 @@ public:
     void Close() override {}
     void Release() override
     {
-        --g_live;
+        --probeState.live;
         delete this;
     }
 };
@@ -59,32 +57,15 @@ public:
 
 PROBE_EXPORT void CreateObject(ISerialTransport** out)
 {
-    *out = g_failCreate ? nullptr : new CProbe;
+    *out = probeState.failCreate ? nullptr : new CProbe;
 }
 
 PROBE_EXPORT void CreateCanObject(ICanTransport** out)
 {
-    *out = g_failCreate ? nullptr : new CProbe;
+    *out = probeState.failCreate ? nullptr : new CProbe;
 }
 
 PROBE_EXPORT uint32_t TransportInterfaceVersion()
 {
-    return g_version;
-}
-
-PROBE_EXPORT void ProbeReset(int failCreate, uint32_t version)
-{
-    g_failCreate = failCreate != 0;
-    g_version = version;
-    std::memset(g_openBlock, 0, sizeof(g_openBlock));
-}
-
-PROBE_EXPORT int ProbeLiveInstances()
-{
-    return g_live;
-}
-
-PROBE_EXPORT const unsigned char* ProbeOpenBlock()
-{
-    return g_openBlock;
+    return probeState.version;
 }

@@ -27,7 +27,8 @@ struct Case
     bool failsConnection; // the drive never answers: the main frame closes the connection
 };
 
-// The faults that a retry or a read-back gets past, then the ones it cannot.
+// The faults that a retry or a read-back gets past, then one it cannot. (A lost request is a
+// shorter "silent for a while"; endless echoes or damage count against the same limit as silence.)
 const Case kCases[] = {
     {"no fault", [](CSimFaults&) {}, true, false},
     {"delay just under the timeout", [](CSimFaults& f) { f.DelayReplies(kUnder); }, true, false},
@@ -35,11 +36,8 @@ const Case kCases[] = {
     {"reply for another object", [](CSimFaults& f) { f.MisaddressNext(1); }, true, false},
     {"echoing port", [](CSimFaults& f) { f.EchoNext(1); }, false, false},
     {"damaged reply", [](CSimFaults& f) { f.CorruptNext(1); }, true, false},
-    {"dropped reply", [](CSimFaults& f) { f.DropNext(1); }, false, false},
     {"silent for a while", [](CSimFaults& f) { f.SilentFor(int(kReplyTimeoutMs) * 5 / 2); }, false,
      false},
-    {"echoing port throughout", [](CSimFaults& f) { f.EchoNext(100); }, false, true},
-    {"damaged replies throughout", [](CSimFaults& f) { f.CorruptNext(100); }, false, true},
     {"silent drive", [](CSimFaults& f) { f.SetSilent(true); }, false, true},
 };
 
@@ -72,31 +70,19 @@ protected:
     {
         EXPECT_EQ(bench.mainFrame.Count(WM_COMM_FAILED), c.failsConnection ? 1 : 0);
         EXPECT_LE(bench.drive.MaxWriteFrameCount(), 1);
-        bench.drive.faults().Clear();
         // Reopened whatever happened, so that one failing case does not fail the rest.
         if (bench.flags.connected.load() != 1) {
             ASSERT_TRUE(bench.Reconnect());
         }
     }
 
-    // Every value the page got belongs to the object it names.
-    void ExpectOwnValues()
-    {
-        for (const Message& m : bench.page.messages) {
-            if (m.message == WM_SDO_VALUE && kValues.count(m.lParam)) {
-                EXPECT_EQ(m.wParam, kValues.at(m.lParam)) << std::hex << "key " << m.lParam;
-            }
-        }
-    }
-
     CLinkBench bench{GetParam()};
 };
 
-TEST_P(Link, ReadsAndWritesOfEveryWidthAndAborts)
+// Reads of each width decode as SdoFrameTest checks; writes and aborts here.
+TEST_P(Link, WritesOfEveryWidthAndAborts)
 {
     Reset();
-    EXPECT_EQ(bench.AskAll(kRead, kObject8), Outcomes{Value(0x5A)});
-    EXPECT_EQ(bench.AskAll(kRead, kObject32), Outcomes{Value(0x12345678)});
     // Writes are confirmed with what the drive holds, which is only as wide as the command.
     EXPECT_EQ(bench.AskAll(kWrite1, kObject8, 0x1A5), Outcomes{Value(0xA5)});
     EXPECT_EQ(bench.drive.Value(kObject8), 0xA5u);
@@ -104,13 +90,10 @@ TEST_P(Link, ReadsAndWritesOfEveryWidthAndAborts)
     EXPECT_EQ(bench.drive.Value(kObject32), 0x0BADCAFEu);
 
     EXPECT_EQ(bench.AskAll(kRead, kMissingObject), Outcomes{Abort(CVirtualDrive::kAbortNoObject)});
-    bench.drive.faults().AbortNext(1, 0x08000020);
-    EXPECT_EQ(bench.AskAll(kRead, kObject16), Outcomes{Abort(0x08000020)});
 
     // A refused write is reported as refused, then the value the drive holds follows...
     EXPECT_EQ(bench.AskAll(kWrite2, kReadOnly16, 0x1111),
               (Outcomes{Abort(CVirtualDrive::kAbortReadOnly), Value(0x0237)}));
-    EXPECT_EQ(bench.drive.Value(kReadOnly16), 0x0237u);
     // ...or the refusal of the read-back.
     bench.drive.faults().AbortNext(2, 0x08000021);
     EXPECT_EQ(bench.AskAll(kWrite4, kObject32, 7),
@@ -124,7 +107,6 @@ TEST_P(Link, ReadAndWriteUnderFaults)
 {
     constexpr uint32_t kOld = 0xBEEF;
     constexpr uint32_t kNew = 0x4321;
-    const auto frame = SdoFrame::BuildSdo(kWrite2, kObject16, kNew);
     for (const Case& c : kCases) {
         SCOPED_TRACE(c.name);
         Reset(c.arm);
@@ -136,10 +118,7 @@ TEST_P(Link, ReadAndWriteUnderFaults)
         const uint32_t held = c.writeTaken ? kNew : kOld;
         EXPECT_EQ(bench.AskAll(kWrite2, kObject16, kNew),
                   Outcomes{c.failsConnection ? Failed(kSdoNoAnswer) : Value(held)});
-        if (!c.failsConnection) {
-            EXPECT_EQ(bench.drive.Value(kObject16), held);
-            EXPECT_EQ(bench.drive.FrameCount(frame.data()), 1);
-        }
+        EXPECT_EQ(bench.drive.Value(kObject16), held);
         Check(c);
     }
 }
@@ -185,33 +164,23 @@ TEST_P(Link, SegmentedUpload)
     EXPECT_EQ(bench.mainFrame.Count(WM_COMM_FAILED), 0);
 }
 
-TEST_P(Link, PollingUnderFaults)
+// A poll runs the exchange of a read (its faults are ReadAndWriteUnderFaults' cases): here only
+// what is its own.
+TEST_P(Link, PollingFailsTheConnectionAndResumesOnceReopened)
 {
-    Reset();
     ASSERT_TRUE(bench.link->AddLoop(bench.page.hwnd(), kObject16, 1));
     ASSERT_TRUE(bench.link->AddLoop(bench.page.hwnd(), kObject32, 2));
-    for (const Case& c : kCases) {
-        if (c.failsConnection)
-            continue;
-        SCOPED_TRACE(c.name);
-        Reset(c.arm);
-        ASSERT_TRUE(Until([&] { return bench.page.Count(WM_SDO_VALUE) >= 4; }));
-        ExpectOwnValues();
-        Check(c);
-    }
-
     // A drive that stops answering a poll fails the connection, and the poller hears of it.
     Reset([](CSimFaults& f) { f.SetSilent(true); });
     ASSERT_TRUE(Until([&] { return bench.page.Count(WM_SDO_FAILED) == 1; }));
     EXPECT_EQ(bench.mainFrame.Count(WM_COMM_FAILED), 1);
-    EXPECT_EQ(bench.flags.connected.load(), 2);
 
     // Back again after the connection is reopened.
     bench.drive.faults().Clear();
     bench.page.messages.clear();
     ASSERT_TRUE(bench.Reconnect());
-    ASSERT_TRUE(Until([&] { return bench.page.Count(WM_SDO_VALUE) >= 2; }));
-    ExpectOwnValues();
+    EXPECT_EQ(bench.page.WaitFor(kObject16), Value(0xBEEF));
+    EXPECT_EQ(bench.page.WaitFor(kObject32), Value(0x12345678));
     ASSERT_TRUE(bench.link->RemoveLoop(bench.page.hwnd()));
 }
 

@@ -23,10 +23,7 @@
 
 namespace LinkTest {
 
-using SdoFrame::kRead;
-using SdoFrame::kWrite1;
-using SdoFrame::kWrite2;
-using SdoFrame::kWrite4;
+using namespace SdoFrame;
 
 // Plain objects of the shipped dictionary, without behaviour of their own in the drive.
 constexpr uint32_t kObject8 = 0x100D00;    // U8, read and write
@@ -84,18 +81,22 @@ public:
     }
     HWND hwnd() const { return m_handle.hwnd(); }
 
-    // The first result (value, segment, abort or failure) for the key, once it came.
+    // Every result (value, segment, abort or failure) for the key so far.
+    Outcomes Results(uint32_t key) const
+    {
+        Outcomes out;
+        for (const Message& m : messages) {
+            if (m.lParam == key && IsResult(m))
+                out.emplace_back(m.message, m.wParam);
+        }
+        return out;
+    }
+    // The first result for the key, once it came.
     std::optional<Outcome> WaitFor(uint32_t key)
     {
-        std::optional<Outcome> found;
-        Until([&] {
-            for (const Message& m : messages) {
-                if (!found && m.lParam == key && IsResult(m))
-                    found = Outcome(m.message, m.wParam);
-            }
-            return found.has_value();
-        });
-        return found;
+        if (!Until([&] { return !Results(key).empty(); }))
+            return std::nullopt;
+        return Results(key).front();
     }
     std::vector<uint32_t> ResultKeys() const
     {
@@ -162,12 +163,12 @@ public:
             m_settings =
                 CommTest::SerialSettings(serialServer.PortName(), 0, kReplyTimeoutMs, kNodeId);
         } else {
-            const QString plugin = QStringLiteral("virtualcan");
-            ASSERT_TRUE(canServer.Start(kNodeId, plugin, CommTest::BusUrl()))
+            const QString plugin = QStringLiteral("virtualcan"), url = CommTest::BusUrl();
+            ASSERT_TRUE(canServer.Start(kNodeId, plugin, url))
                 << canServer.ErrorString().toStdString();
             ASSERT_EQ(link->SetMode(CCommPort::ModeCan), 1);
-            link->SetCanDevice(plugin, CommTest::BusUrl());
-            m_settings = CommTest::CanSettings(kNodeId, kReplyTimeoutMs);
+            link->SetCanDevice(plugin, url);
+            m_settings = CanOpenSettings(kNodeId, 0x001C, kReplyTimeoutMs);
         }
         link->SetNodeId(kNodeId);
         ASSERT_EQ(link->Open(m_settings.data()), 0);
@@ -187,12 +188,7 @@ public:
         if (link->Request(page.hwnd(), command, key, value) != CCtrlLink::kRequestQueued)
             return {};
         Until([&] { return !link->HasPendingRequests(); });
-        Outcomes out;
-        for (const Message& m : page.messages) {
-            if (m.lParam == key && IsResult(m))
-                out.emplace_back(m.message, m.wParam);
-        }
-        return out;
+        return page.Results(key);
     }
 
     CVirtualDrive drive;
