@@ -7,6 +7,7 @@
 //   without a window (the link's own polling rate: 10 ms between polling steps, a group-2 step
 //   after each group-1 poll) and the wire limit (20 bytes of 10 bits per exchange), and the CPU
 //   time the user-interface thread spent per second and per value shown.
+#include "DatabaseRecord.h"
 #include "EditListCtrl.h"
 #include "GuiPageSupport.h"
 #include "PageViews.h"
@@ -15,11 +16,15 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
 #include <QTimer>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <ctime>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -29,16 +34,92 @@ namespace {
 constexpr int kBaud = 115200;
 constexpr int kRunMs = 10000;
 
+uint32_t PolledKey(int n)
+{
+    return 0x310000u + uint32_t(n);
+}
+
+// Replaces the installation's dictionary and drive defaults with `count` polled I16 objects
+// (keys 0x3100nn upwards, names "Polled n") and writes the page file `pageName` listing them.
+bool WritePolledObjects(TestSupport::TempInstall& install, int count, const QString& pageName)
+{
+    using TestSupport::HexField;
+    QByteArray database;
+    QByteArray defaults;
+    QByteArray page = "[" + pageName.toUtf8() + "]\nnum=" + QByteArray::number(count) + "\n";
+    for (int n = 1; n <= count; ++n) {
+        const uint32_t key = PolledKey(n);
+        TestSupport::DatabaseRecordFields fields;
+        fields.index = HexField(key >> 8, 4);
+        fields.subindex = HexField(key & 0xFF, 2);
+        fields.nameChinese = fields.nameEnglish = "Polled " + QByteArray::number(n);
+        fields.dataType = "I16";
+        fields.attribute = "RL";
+        database.append(TestSupport::BuildDatabaseRecord(fields));
+        defaults.append(HexField(key, 6) + "\tI16\tRL\t" + QByteArray::number(n) + '\n');
+        page.append(QByteArray::number(n) + '=' + HexField(key, 6) + '\n');
+    }
+    // The shipped files are links into the build tree: drop the link, never write through it.
+    const auto replace = [&](const QString& relative, const QByteArray& bytes) {
+        QFile::remove(install.path(relative));
+        return install.writeFile(relative, bytes);
+    };
+    return replace(QStringLiteral("data/velmor.dat"), database) &&
+           replace(QStringLiteral("data/velmor-defaults.tsv"), defaults) &&
+           replace(QStringLiteral("sys/") + pageName + QStringLiteral(".ini"), page);
+}
+
+// Measures how long the user-interface thread was kept from its event loop: a precise timer
+// ticks every few milliseconds and the longest gap beyond the period is the worst stall.
+class CUiStallProbe : public QObject
+{
+public:
+    explicit CUiStallProbe(int periodMs = 5) : m_periodMs(periodMs)
+    {
+        m_timer.setTimerType(Qt::PreciseTimer);
+        m_timer.setInterval(periodMs);
+        connect(&m_timer, &QTimer::timeout, this, &CUiStallProbe::Tick);
+    }
+    void Start()
+    {
+        m_maxStallMs = 0.0;
+        m_lastNs = 0;
+        m_clock.start();
+        m_timer.start();
+    }
+    void Stop()
+    {
+        m_timer.stop();
+        Tick();
+    }
+    double MaxStallMs() const { return m_maxStallMs; }
+
+private:
+    void Tick()
+    {
+        const qint64 now = m_clock.nsecsElapsed();
+        m_maxStallMs = std::max(m_maxStallMs, double(now - m_lastNs) / 1e6 - m_periodMs);
+        m_lastNs = now;
+    }
+
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    qint64 m_lastNs = 0;
+    double m_maxStallMs = 0.0;
+    int m_periodMs;
+};
+
+// CPU time that the calling thread has used so far, in seconds.
+double ThreadCpuSeconds()
+{
+    timespec spent{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &spent);
+    return double(spent.tv_sec) + double(spent.tv_nsec) / 1e9;
+}
+
 bool Filled(CParamPageView& view)
 {
-    const CPageListModel& rows = view.page().list();
-    if (view.page().readCursor() != 0)
-        return false;
-    for (int row = 0; row < rows.GetItemCount(); ++row) {
-        if (rows.GetItemText(row, CPageListModel::ColValue).isEmpty())
-            return false;
-    }
-    return true;
+    return GuiPageTest::PageFilled(view.page());
 }
 
 CParamPageView* OpenView(GuiPageTest::CDriveRig& rig, const char* className,
@@ -98,12 +179,12 @@ void TenPagesPolled(benchmark::State& state)
         for (CParamPageView* view : open)
             repaints.push_back(view->list()->coalescedRepaints());
         const int requests = rig.drive.RequestCount();
-        GuiPageTest::CUiStallProbe probe;
-        const double cpu = GuiPageTest::ThreadCpuSeconds();
+        CUiStallProbe probe;
+        const double cpu = ThreadCpuSeconds();
         probe.Start();
         RunEventLoop(kRunMs);
         probe.Stop();
-        const double cpuUsed = GuiPageTest::ThreadCpuSeconds() - cpu;
+        const double cpuUsed = ThreadCpuSeconds() - cpu;
         int busiest = 0;
         for (size_t i = 0; i < open.size(); ++i)
             busiest = qMax(busiest, open[i]->list()->coalescedRepaints() - repaints[i]);
@@ -128,7 +209,7 @@ public:
               uint32_t step = 0;
               while (!m_stop.load()) {
                   for (int n = 1; n <= rows; ++n)
-                      drive.SetValue(GuiPageTest::PolledKey(n), (step + uint32_t(n)) & 0x7FFF);
+                      drive.SetValue(PolledKey(n), (step + uint32_t(n)) & 0x7FFF);
                   ++step;
                   std::this_thread::sleep_for(std::chrono::milliseconds(2));
               }
@@ -150,7 +231,7 @@ void PolledRows200(benchmark::State& state)
 {
     constexpr int kRows = 200;
     const auto prepare = [](TestSupport::TempInstall& install) {
-        GuiPageTest::WritePolledObjects(install, kRows, QStringLiteral("AnalogInput"));
+        WritePolledObjects(install, kRows, QStringLiteral("AnalogInput"));
     };
     for (auto _ : state) {
         // The polling rate of the link itself: the same page without a window, on a drive and
@@ -192,12 +273,12 @@ void PolledRows200(benchmark::State& state)
         std::unique_ptr<CValueMover> mover = std::make_unique<CValueMover>(rig.drive, kRows);
         const int requests = rig.drive.RequestCount();
         const int repaints = view->list()->coalescedRepaints();
-        GuiPageTest::CUiStallProbe probe;
-        const double cpu = GuiPageTest::ThreadCpuSeconds();
+        CUiStallProbe probe;
+        const double cpu = ThreadCpuSeconds();
         probe.Start();
         RunEventLoop(kRunMs);
         probe.Stop();
-        const double cpuUsed = GuiPageTest::ThreadCpuSeconds() - cpu;
+        const double cpuUsed = ThreadCpuSeconds() - cpu;
         const int repainted = view->list()->coalescedRepaints() - repaints;
         mover.reset();
         const double seconds = kRunMs / 1000.0;

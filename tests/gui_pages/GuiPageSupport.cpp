@@ -1,12 +1,7 @@
 #include "GuiPageSupport.h"
 
-#include "DatabaseRecord.h"
 #include "comm/CommPort.h"
 #include "pages/ParamPage.h"
-
-#include <QFile>
-
-#include <ctime>
 
 namespace GuiPageTest {
 
@@ -49,34 +44,6 @@ CDriveRig::CDriveRig(int language, const std::function<void(TestSupport::TempIns
     sys->connected = 1;
 }
 
-bool WritePolledObjects(TestSupport::TempInstall& install, int count, const QString& pageName)
-{
-    using TestSupport::HexField;
-    QByteArray database;
-    QByteArray defaults;
-    QByteArray page = "[" + pageName.toUtf8() + "]\nnum=" + QByteArray::number(count) + "\n";
-    for (int n = 1; n <= count; ++n) {
-        const uint32_t key = PolledKey(n);
-        TestSupport::DatabaseRecordFields fields;
-        fields.index = HexField(key >> 8, 4);
-        fields.subindex = HexField(key & 0xFF, 2);
-        fields.nameChinese = fields.nameEnglish = "Polled " + QByteArray::number(n);
-        fields.dataType = "I16";
-        fields.attribute = "RL";
-        database.append(TestSupport::BuildDatabaseRecord(fields));
-        defaults.append(HexField(key, 6) + "\tI16\tRL\t" + QByteArray::number(n) + '\n');
-        page.append(QByteArray::number(n) + '=' + HexField(key, 6) + '\n');
-    }
-    // The shipped files are links into the build tree: drop the link, never write through it.
-    const auto replace = [&](const QString& relative, const QByteArray& bytes) {
-        QFile::remove(install.path(relative));
-        return install.writeFile(relative, bytes);
-    };
-    return replace(QStringLiteral("data/velmor.dat"), database) &&
-           replace(QStringLiteral("data/velmor-defaults.tsv"), defaults) &&
-           replace(QStringLiteral("sys/") + pageName + QStringLiteral(".ini"), page);
-}
-
 bool PageFilled(CParamPage& page)
 {
     const CPageListModel& rows = page.list();
@@ -85,13 +52,6 @@ bool PageFilled(CParamPage& page)
             return false;
     }
     return rows.GetItemCount() > 0 && page.readCursor() == 0;
-}
-
-double ThreadCpuSeconds()
-{
-    timespec spent{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &spent);
-    return double(spent.tv_sec) + double(spent.tv_nsec) / 1e9;
 }
 
 } // namespace GuiPageTest

@@ -7,12 +7,10 @@
 #include "comm/MessageLayer.h"
 #include "units/ConstantArrival.h"
 
-#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
-#include <QTimer>
 
-#include <algorithm>
+#include <functional>
 #include <memory>
 
 class CParamPage;
@@ -62,59 +60,8 @@ public:
     QString error;
 };
 
-// Replaces the installation's dictionary and drive defaults with `count` polled I16 objects
-// (keys 0x3100nn upwards, names "Polled n") and writes the page file `pageName` listing them.
-bool WritePolledObjects(TestSupport::TempInstall& install, int count, const QString& pageName);
-inline uint32_t PolledKey(int n)
-{
-    return 0x310000u + uint32_t(n);
-}
-
-// Measures how long the user-interface thread was kept from its event loop: a precise timer
-// ticks every few milliseconds and the longest gap beyond the period is the worst stall.
-class CUiStallProbe : public QObject
-{
-public:
-    explicit CUiStallProbe(int periodMs = 5) : m_periodMs(periodMs)
-    {
-        m_timer.setTimerType(Qt::PreciseTimer);
-        m_timer.setInterval(periodMs);
-        connect(&m_timer, &QTimer::timeout, this, &CUiStallProbe::Tick);
-    }
-    void Start()
-    {
-        m_maxStallMs = 0.0;
-        m_lastNs = 0;
-        m_clock.start();
-        m_timer.start();
-    }
-    void Stop()
-    {
-        m_timer.stop();
-        Tick();
-    }
-    double MaxStallMs() const { return m_maxStallMs; }
-
-private:
-    void Tick()
-    {
-        const qint64 now = m_clock.nsecsElapsed();
-        m_maxStallMs = std::max(m_maxStallMs, double(now - m_lastNs) / 1e6 - m_periodMs);
-        m_lastNs = now;
-    }
-
-    QTimer m_timer;
-    QElapsedTimer m_clock;
-    qint64 m_lastNs = 0;
-    double m_maxStallMs = 0.0;
-    int m_periodMs;
-};
-
 // Every row of the page shows a value and its read pass is over.
 bool PageFilled(CParamPage& page);
-
-// CPU time that the calling thread has used so far, in seconds.
-double ThreadCpuSeconds();
 
 } // namespace GuiPageTest
 
