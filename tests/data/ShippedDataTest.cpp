@@ -168,6 +168,8 @@ TEST_F(ShippedData, PageFilesNameKnownObjects)
             keys.insert(key);
             CSdoRecord r;
             ASSERT_TRUE(Find(key, r)) << "not in the dictionary: " << text.toStdString();
+            // Every row shows a value: a drive refuses to read an object without "R".
+            EXPECT_TRUE(r.attribute.contains(QLatin1Char('R'))) << text.toStdString();
             polled = polled || r.attribute.contains(QLatin1Char('L'));
         }
         if (QStringList({"VelocityLoop", "CurrentLoop", "PositionLoop", "BasicOperate"})
