@@ -27,11 +27,8 @@ public:
     void OnMessage(unsigned message, uint32_t wParam, uint32_t lParam) override
     {
         received.push_back({message, wParam, lParam, QThread::currentThread()});
-        if (onMessage)
-            onMessage();
     }
     std::vector<Recorded> received;
-    std::function<void()> onMessage;
 };
 
 // Waits, without running this thread's event loop, until that many senders block on it.
