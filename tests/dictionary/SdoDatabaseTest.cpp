@@ -15,10 +15,7 @@
 #include <tuple>
 #include <vector>
 
-using TestSupport::BuildDatabaseRecord;
-using TestSupport::DatabaseRecordFields;
-using TestSupport::HexField;
-using TestSupport::WaitFor;
+using namespace TestSupport;
 
 namespace {
 
@@ -199,22 +196,12 @@ TEST_F(Dictionary, DamagedFilesAreReadAsFarAsTheyGoAndNamed)
 // invalid UTF-8 becomes replacement characters without losing the text around it.
 TEST_F(Dictionary, FieldsAreReadAsStored)
 {
-    const struct
-    {
-        QByteArray index, subindex, modbus;
-        uint32_t key, modbusAddress;
-    } hex[] = {
-        {"1 2 ", " a", "0000", 0x120A, 0},
-        {QByteArray("2\0FF", 4), QByteArray("\0001", 2), QByteArray("7\00077", 4), 0x200, 7},
-    };
-    QByteArray bytes;
-    for (const auto& c : hex) {
-        DatabaseRecordFields f;
-        f.index = c.index;
-        f.subindex = c.subindex;
-        f.modbus = c.modbus;
-        bytes += BuildDatabaseRecord(f);
-    }
+    DatabaseRecordFields spaced, cut;
+    spaced.index = "1 2 ";
+    spaced.subindex = " a";
+    cut.index = QByteArray("2\0FF", 4);
+    cut.subindex = QByteArray("\0001", 2);
+    cut.modbus = QByteArray("7\00077", 4);
     DatabaseRecordFields full;
     full.nameEnglish = QByteArray(64, 'N') + "spill";
     full.attribute = "RWLRWLRW";
@@ -227,15 +214,16 @@ TEST_F(Dictionary, FieldsAreReadAsStored)
     // A three-byte character cut by the end of the field.
     invalid.unitText = QByteArray(254, 'x') + QStringLiteral("中").toUtf8();
     CSdoDatabase db;
-    ASSERT_TRUE(Load(db, bytes + BuildDatabaseRecord(full) + BuildDatabaseRecord(invalid)));
+    ASSERT_TRUE(Load(db, BuildDatabaseRecord(spaced) + BuildDatabaseRecord(cut) +
+                             BuildDatabaseRecord(full) + BuildDatabaseRecord(invalid)));
     ASSERT_EQ(db.GetCount(), 4);
     CSdoRecord r;
-    for (int i = 0; i < 2 && db.GetAt(i, r); ++i) {
-        EXPECT_EQ(
-            std::make_tuple(r.key, r.index, uint32_t(r.subindex), r.modbusAddress),
-            std::make_tuple(hex[i].key, hex[i].key >> 8, hex[i].key & 0xFF, hex[i].modbusAddress))
-            << i;
-    }
+    ASSERT_TRUE(db.GetAt(0, r));
+    EXPECT_EQ(std::make_tuple(r.key, r.index, int(r.subindex), r.modbusAddress),
+              std::make_tuple(0x120Au, 0x12u, 0x0A, 0u));
+    ASSERT_TRUE(db.GetAt(1, r));
+    EXPECT_EQ(std::make_tuple(r.key, r.index, int(r.subindex), r.modbusAddress),
+              std::make_tuple(0x200u, 0x2u, 0, 7u));
     ASSERT_TRUE(db.Lookup(0x100000, r));
     EXPECT_EQ(r.name, QString(64, QLatin1Char('N')));
     EXPECT_EQ(r.attribute, QStringLiteral("RWLRWLRW"));
