@@ -162,7 +162,8 @@ TEST_F(SimSerialServerTest, PacingAtTheBaudRate)
 }
 
 // Late replies, which a link gets past unharmed: FaultTableTest passes whether or not they are
-// late. (Its outcomes show every other fault of the plan doing what it should.)
+// late. (Its outcomes show the other faults doing what they should, but for misaddressed replies:
+// VirtualDriveTest.)
 TEST_F(SimSerialServerTest, LateRepliesOnTheWire)
 {
     StartServer(0);
