@@ -60,13 +60,11 @@ TEST_F(StartUpLanguage, SystemLanguageAndLangDecide)
         // The decision itself is LanguageTest's; here what each outcome loads. A non-Chinese
         // system runs in English whatever is stored, and loads at once.
         {false, "[sys]\nlang=1\n", 2, "Statusword"},
-        {false, "", 2, "Statusword"},
         {true, "[sys]\nlang=1\n", 1, "状态字"},
         // 3 keeps the built-in texts and the byte as read; only language 1 keeps the Chinese
         // dictionary texts.
         {true, "[sys]\nlang=3\n", 3, "Statusword"},
         {true, "[sys]\ncomm=2\n", 0, "<none>"},
-        {true, "", 0, "<none>"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.ini) + (c.chinese ? " on a Chinese system" : " elsewhere"));

@@ -22,15 +22,8 @@ protected:
         sys = std::make_unique<CSysData>(CSysDataOptions{install.base(), 1033});
         ASSERT_TRUE(sys->dictionary.WaitUntilLoaded(10000));
         frame = std::make_unique<CMainFrameLogic>(*sys);
-        frame->onStateIcon = [this](int icon) { icons.push_back(icon); };
         frame->onStatusText = [this](const QString& text) { statusTexts.push_back(text); };
         frame->onPagesControl = [this](unsigned code) { pageCodes.push_back(code); };
-    }
-
-    void TearDown() override
-    {
-        frame.reset();
-        sys.reset();
     }
 
     bool OpenOnSimulator()
@@ -41,26 +34,25 @@ protected:
         return frame->OpenSerial(server.PortName(), 115200, 1, 100, error);
     }
 
-    CommTest::MessageRecorder messages; // first in, last out: it outlives the frame
+    // Declared before what reports into them: they outlive the frame.
+    CommTest::MessageRecorder messages;
+    std::vector<QString> statusTexts;
+    std::vector<unsigned> pageCodes;
     TestSupport::TempInstall install;
     CVirtualDrive drive;
     CSimSerialServer server{drive};
     std::unique_ptr<CSysData> sys;
     std::unique_ptr<CMainFrameLogic> frame;
-    std::vector<int> icons;
-    std::vector<QString> statusTexts;
-    std::vector<unsigned> pageCodes;
 };
 
 } // namespace
 
-// One connection through its life: the first statusword opens it, the indicator blinks, an
-// unmasked error turns it to fault, and a pulled cable closes the connection.
+// One connection through its life: the first statusword opens it, an unmasked error turns the
+// indicator to fault, and a pulled cable closes the connection.
 TEST_F(MainFrameLogicTest, ConnectionFromFirstAnswerToPulledCable)
 {
     ASSERT_TRUE(OpenOnSimulator());
     EXPECT_TRUE(frame->waitingForFirstAnswer());
-    EXPECT_EQ(sys->connected.load(), 1);
     // The statusword is polled for the main frame; its first value ends the wait.
     const auto state = [&](int expected) {
         return TestSupport::WaitFor([&] { return frame->lastDriveState() == expected; }, 5000);
@@ -72,16 +64,7 @@ TEST_F(MainFrameLogicTest, ConnectionFromFirstAnswerToPulledCable)
     EXPECT_EQ(statusTexts.back(),
               QStringLiteral("Comm Status: Open  %1  115200").arg(server.PortName()));
     EXPECT_EQ(pageCodes, std::vector<unsigned>{2});
-    EXPECT_EQ(frame->stateIcon(), CMainFrameLogic::IconDriveOk);
-    std::vector<int> seen;
-    for (int i = 0; i < 4; ++i) {
-        frame->TimerTick();
-        seen.push_back(frame->stateIcon());
-    }
-    EXPECT_NE(seen[0], seen[1]);
-    EXPECT_EQ(seen[0], seen[2]);
-    EXPECT_EQ(seen[1], seen[3]);
-    EXPECT_TRUE(seen[0] == CMainFrameLogic::IconNoDrive || seen[1] == CMainFrameLogic::IconNoDrive);
+    EXPECT_EQ(frame->stateIcon(), CMainFrameLogic::IconDriveOk); // (its blinking: GuiTest)
 
     drive.SetValue(0x260001, 0xFFFF); // every low error reported
     drive.SetValue(0x260100, 0x0004);
@@ -90,7 +73,6 @@ TEST_F(MainFrameLogicTest, ConnectionFromFirstAnswerToPulledCable)
     // Masking the error clears the fault bit of the statusword.
     drive.SetValue(0x260001, 0xFFFB);
     ASSERT_TRUE(state(0));
-    EXPECT_EQ(frame->stateIcon(), CMainFrameLogic::IconDriveOk);
 
     server.Stop(); // the cable is pulled
     ASSERT_TRUE(TestSupport::WaitFor([&] { return sys->connected.load() == 2; }, 5000));
@@ -109,8 +91,8 @@ TEST_F(MainFrameLogicTest, OpenFailureLeavesTheLinkClosed)
     EXPECT_TRUE(
         error.startsWith(QStringLiteral("open COM port failure! comm setting might wrong! \n")))
         << error.toStdString();
-    EXPECT_TRUE(error.contains(QStringLiteral("pts/999"))) << error.toStdString();
-    EXPECT_TRUE(error.contains(QStringLiteral("no such port"))) << error.toStdString();
+    EXPECT_TRUE(error.contains(QStringLiteral("serial port pts/999 (/dev/pts/999): no such port")))
+        << error.toStdString();
     EXPECT_EQ(sys->connected.load(), 2);
     EXPECT_FALSE(frame->OpenSerial(QStringLiteral("ttyUSB12345"), 115200, 1, 100,
                                    error)); // over 7 characters

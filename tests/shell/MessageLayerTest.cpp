@@ -9,17 +9,13 @@
 
 #include <atomic>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 namespace {
 
-struct Recorded
-{
-    unsigned message;
-    uint32_t wParam;
-    uint32_t lParam;
-    QThread* thread;
-};
+// A message, its two parameters and the thread it was handled on.
+using Recorded = std::tuple<unsigned, uint32_t, uint32_t, QThread*>;
 
 class Probe : public CMessageReceiver
 {
@@ -27,11 +23,8 @@ public:
     void OnMessage(unsigned message, uint32_t wParam, uint32_t lParam) override
     {
         received.push_back({message, wParam, lParam, QThread::currentThread()});
-        if (onMessage)
-            onMessage();
     }
     std::vector<Recorded> received;
-    std::function<void()> onMessage;
 };
 
 // Waits, without running this thread's event loop, until that many senders block on it.
@@ -59,8 +52,7 @@ TEST_F(MessageLayerTest, SendFromWorkerBlocksUntilTheReceiverThreadHandledIt)
 {
     Probe probe;
     CWindowHandle handle(&probe);
-    std::atomic<bool> sent{false};
-    std::atomic<bool> handled{false};
+    std::atomic<bool> sent{false}, handled{false};
     std::thread worker([&] {
         handled = SendMessage(handle, WM_SDO_VALUE, 0x1234, 0x604100);
         sent = true;
@@ -74,14 +66,13 @@ TEST_F(MessageLayerTest, SendFromWorkerBlocksUntilTheReceiverThreadHandledIt)
     ASSERT_TRUE(TestSupport::WaitFor([&] { return probe.received.size() == 51; }));
     worker.join();
     EXPECT_TRUE(handled.load());
-    const Recorded& first = probe.received[0];
-    EXPECT_TRUE(first.message == WM_SDO_VALUE && first.wParam == 0x1234u &&
-                first.lParam == 0x604100u && first.thread == QThread::currentThread());
+    EXPECT_EQ(probe.received[0],
+              Recorded(WM_SDO_VALUE, 0x1234u, 0x604100u, QThread::currentThread()));
     for (uint32_t i = 0; i < 50; ++i) // in the order sent
-        EXPECT_EQ(probe.received[i + 1].wParam, i);
+        EXPECT_EQ(std::get<1>(probe.received[i + 1]), i);
     // On the receiver's own thread the call happens at once.
     EXPECT_TRUE(SendMessage(handle, WM_SDO_ABORT, 7, 2));
-    EXPECT_EQ(probe.received.back().message, WM_SDO_ABORT);
+    EXPECT_EQ(std::get<0>(probe.received.back()), WM_SDO_ABORT);
 }
 
 // A sender blocked on the receiver's thread is released when the window closes, and without
@@ -122,9 +113,7 @@ TEST_F(MessageLayerTest, BlockedSenderIsReleasedAndNothingDelivered)
         EXPECT_FALSE(result.load());
         EXPECT_EQ(CMessageLayer::Instance().IsWindow(hwnd), release != CloseWindow);
         // A closed window and a layer shut down take nothing more, not even what was queued.
-        if (release != Cancel) {
-            EXPECT_FALSE(SendMessage(hwnd, WM_SDO_VALUE, 3, 3));
-        }
+        EXPECT_TRUE(release == Cancel || !SendMessage(hwnd, WM_SDO_VALUE, 3, 3));
         TestSupport::Pump(30);
         EXPECT_TRUE(!probe || probe->received.empty());
     }
@@ -144,7 +133,7 @@ TEST_F(MessageLayerTest, ReceiverOnAnotherThreadGetsItsMessagesThere)
         BlockingCall::Result::Ran);
     EXPECT_TRUE(SendMessage(hwnd, WM_PAGE_CONTROL, 2, 0));
     ASSERT_EQ(probe.received.size(), 1u);
-    EXPECT_EQ(probe.received[0].thread, &thread);
+    EXPECT_EQ(std::get<3>(probe.received[0]), &thread);
     BlockingCall::Run(&context, [&] { CMessageLayer::Instance().Unregister(hwnd); });
     thread.quit();
     thread.wait();

@@ -85,15 +85,6 @@ public:
         return frame;
     }
 
-    // After the server closed its side: a read reports the end instead of waiting.
-    bool HungUp()
-    {
-        pollfd in{m_fd, POLLIN, 0};
-        uint8_t byte = 0;
-        return poll(&in, 1, kReplyTimeoutMs) > 0 &&
-               ((in.revents & POLLHUP) != 0 || read(m_fd, &byte, 1) <= 0);
-    }
-
 private:
     int m_fd;
 };
@@ -149,16 +140,13 @@ TEST_F(SimSerialServerTest, PortNameAndLinkNameTheTerminal)
     QTemporaryDir links;
     const QString link = links.path() + QStringLiteral("/dev/ttySIM0");
     StartServer(0, link);
-    EXPECT_TRUE(m_server.SlavePath().startsWith(QStringLiteral("/dev/pts/")));
-    EXPECT_EQ(QStringLiteral("/dev/") + m_server.PortName(), m_server.SlavePath());
     EXPECT_EQ(QFileInfo(link).symLinkTarget(), m_server.SlavePath());
     RawClient viaLink(link);
     ASSERT_TRUE(viaLink.isOpen());
     EXPECT_EQ(viaLink.Exchange(kRead), kAnswer);
 
-    // Stopping is a drive that was unplugged: the line hangs up and the link goes.
+    // Stopping takes the link away (the line's hang-up shows in SerialLinkTest's unplugged drive).
     m_server.Stop();
-    EXPECT_TRUE(m_client->HungUp());
     EXPECT_FALSE(QFileInfo(link).isSymLink());
 }
 
@@ -173,42 +161,21 @@ TEST_F(SimSerialServerTest, PacingAtTheBaudRate)
     EXPECT_GE(timer.nsecsElapsed(), 40000000LL);
 }
 
-TEST_F(SimSerialServerTest, FaultPlanOnTheWire)
+// Late replies, which a link gets past unharmed: FaultTableTest passes whether or not they are
+// late. (Its outcomes show the other faults doing what they should, but for misaddressed replies:
+// VirtualDriveTest.)
+TEST_F(SimSerialServerTest, LateRepliesOnTheWire)
 {
     StartServer(0);
-    CSimFaults& faults = m_drive.faults();
-    // What is not answered shows as the next reply being the next request's: a statusword read.
-    const Frame other = SdoFrame::BuildSerial(kNode, SdoFrame::kRead, 0x604100, 0);
-    const Frame otherAnswer = SdoFrame::BuildSerial(kNode, 0x4B, 0x604100, 0x0237);
-    faults.SetSilent(true);
-    ASSERT_TRUE(m_client->Send(kRead.data(), kRead.size()));
-    ASSERT_TRUE(TestSupport::WaitFor([&] { return m_drive.RequestCount() > 0; }));
-    faults.Clear();
-    EXPECT_EQ(m_client->Exchange(other), otherAnswer);
-
-    faults.CorruptNext(1);
-    Frame corrupt = kAnswer;
-    corrupt[9] = uint8_t(corrupt[9] + 1);
-    EXPECT_EQ(m_client->Exchange(kRead), corrupt);
-    EXPECT_EQ(m_client->Exchange(kRead), kAnswer);
-
     // A late reply is the drive's latency: a request sent meanwhile is answered in its turn.
-    faults.DelayReplies(60);
+    const Frame other = SdoFrame::BuildSerial(kNode, SdoFrame::kRead, 0x604100, 0);
+    m_drive.faults().DelayReplies(60);
     QElapsedTimer timer;
     timer.start();
     ASSERT_TRUE(m_client->Send(kRead.data(), kRead.size()));
     EXPECT_EQ(m_client->Exchange(other), kAnswer);
-    EXPECT_EQ(m_client->Receive(), otherAnswer);
+    EXPECT_EQ(m_client->Receive(), SdoFrame::BuildSerial(kNode, 0x4B, 0x604100, 0x0237));
     EXPECT_GE(timer.elapsed(), 60);
-    faults.Clear();
-
-    faults.SilentFor(300);
-    timer.restart();
-    std::optional<Frame> back;
-    EXPECT_TRUE(TestSupport::WaitFor(
-        [&] { return (back = m_client->Exchange(kRead, 100)).has_value(); }, kReplyTimeoutMs));
-    EXPECT_EQ(back, kAnswer);
-    EXPECT_GE(timer.elapsed(), 300);
 }
 
 #ifdef DRIVARA_SIM_CAN
@@ -250,25 +217,13 @@ protected:
     std::unique_ptr<QCanBusDevice> m_client;
 };
 
-TEST_F(SimCanServerTest, FaultPlanOnTheBus)
+TEST_F(SimCanServerTest, LateRepliesOnTheBus)
 {
-    // A dropped request: the next answer is the next request's.
-    m_drive.faults().DropNext(1);
-    EXPECT_TRUE(m_client->writeFrame(QCanBusFrame(0x600 + kNode, Payload(SdoFrame::kRead))));
-    auto reply = Exchange(0x600 + kNode, Payload(SdoFrame::kWrite4, 11));
-    ASSERT_TRUE(reply);
-    EXPECT_EQ(reply->payload(), Payload(0x60, 11));
-
-    // The bus drops frames that fail their check: a damaged reply arrives cut short.
-    m_drive.faults().CorruptNext(1);
-    reply = Exchange(0x600 + kNode, Payload(SdoFrame::kRead));
-    ASSERT_TRUE(reply);
-    EXPECT_EQ(reply->payload(), Payload(0x43, 11).left(4));
-
+    ASSERT_TRUE(Exchange(0x600 + kNode, Payload(SdoFrame::kWrite4, 11)));
     m_drive.faults().DelayReplies(80);
     QElapsedTimer timer;
     timer.start();
-    reply = Exchange(0x600 + kNode, Payload(SdoFrame::kRead));
+    const auto reply = Exchange(0x600 + kNode, Payload(SdoFrame::kRead));
     ASSERT_TRUE(reply);
     EXPECT_GE(timer.elapsed(), 80);
     EXPECT_EQ(reply->payload(), Payload(0x43, 11));

@@ -23,7 +23,6 @@ constexpr uint32_t kDictionaryOnly = 0x200300; // named by velmor.dat only: star
 const char kDefaults[] = "# key\ttype\tattribute\tvalue\n"
                          "604100\tUNSIGNED16\tRL\t0\n"
                          "2FF001\tUNSIGNED8\tRW\t0\n"
-                         "2FF003\tUNSIGNED8\tRW\t0\n"
                          "2FFF00\tU16\tW\t0\n"
                          "60FF00\tINTEGER32\tRWL\t1000\n"
                          "606C00\tINTEGER32\tRL\t0\n"
@@ -36,7 +35,6 @@ const char kDefaults[] = "# key\ttype\tattribute\tvalue\n"
                          "608100\tU32\tRWSM\t5000\n"
                          "200100\tI16\tRWS\t-5\n"
                          "200200\tUNSIGNED8\tRW\t7\n"
-                         "200400\tINTEGER8\tR\t-2\n"
                          "100800\tVISIBLE STRING\tR\tABCDEFG\n"
                          "100900\tVISIBLE STRING\tR\tABCDEFGHIJKLMN\n"
                          "100A00\tVISIBLE STRING\tR\tV1\\t2\\\\3\\n456\n" // 10 bytes unescaped
@@ -104,7 +102,7 @@ protected:
 
 TEST_F(VirtualDriveTest, LoadsBothFilesAndSkipsBadLines)
 {
-    EXPECT_EQ(m_drive.ObjectCount(), 27);
+    EXPECT_EQ(m_drive.ObjectCount(), 25);
     EXPECT_TRUE(m_drive.HasObject(kDictionaryOnly));
     EXPECT_EQ(m_drive.Value(kDictionaryOnly), 0u);
     EXPECT_EQ(m_drive.Value(0x200100), uint32_t(-5)); // signed defaults keep their sign
@@ -114,7 +112,6 @@ TEST_F(VirtualDriveTest, LoadsBothFilesAndSkipsBadLines)
     QString error;
     EXPECT_FALSE(empty.Load(m_dir.path() + QStringLiteral("/missing"), &error));
     EXPECT_TRUE(error.contains(QStringLiteral("velmor-defaults.tsv")));
-    EXPECT_FALSE(empty.HasObject(0x100800));
 }
 
 TEST_F(VirtualDriveTest, AnswersByteForByte)
@@ -131,21 +128,16 @@ TEST_F(VirtualDriveTest, AnswersByteForByte)
     const Case cases[] = {
         {0x40, 0x200200, 0, 0x4F, 7},
         {0x40, 0x200100, 0, 0x4B, 0xFFFB},
-        {0x40, 0x200400, 0, 0x4F, 0xFE},
         {0x40, 0x608100, 0xDEADBEEF, 0x43, 5000}, // a read ignores the value it carries
         // A write confirmation carries the value now held, only as wide as the command.
         {0x2F, 0x200200, 0x1FF, 0x60, 0xFF},
         {0x2B, 0x200100, 0xABCDFFFE, 0x60, 0xFFFE},
-        {0x23, 0x608100, 0x12345678, 0x60, 0x12345678},
-        {0x40, 0x608100, 0, 0x43, 0x12345678},
         // Unknown object; no "W"; a width that does not fit the type (the value stays).
         {0x40, 0x700000, 0, 0x80, 0x06020000},
         {0x2B, 0x700000, 1, 0x80, 0x06020000},
         {0x2B, 0x604100, 1, 0x80, 0x06010002},
-        {0x2F, 0x100800, 1, 0x80, 0x06010002},
         {0x23, 0x200200, 1, 0x80, 0x06070010},
-        {0x2F, 0x608100, 1, 0x80, 0x06070010},
-        {0x40, 0x608100, 0, 0x43, 0x12345678},
+        {0x40, 0x200200, 0, 0x4F, 0xFF},
         // A write-only object read; an unknown command; values command objects do not know.
         {0x40, 0x2FFF00, 0, 0x80, 0x06010001},
         {0x22, 0x608100, 1, 0x80, 0x05040001},
@@ -168,25 +160,16 @@ TEST_F(VirtualDriveTest, AnswersByteForByte)
                   Reply(c.replyCommand, c.key, c.replyValue));
     }
     EXPECT_EQ(int32_t(m_drive.Value(0x200100)), -2);
-    EXPECT_EQ(m_drive.RequestCount(), int(std::size(cases)));
 }
 
 TEST_F(VirtualDriveTest, StringsComeInSegmentsWithToggleAndUnusedCount)
 {
     Run({
-        // Seven bytes: one full segment that is also the last; nothing after it.
-        {Request(0x40, 0x100800), Reply(0x41, 0x100800, 7)},
-        {Request(0x60, 0), {0x01, 'A', 'B', 'C', 'D', 'E', 'F', 'G'}},
-        {Request(0x70, 0), Reply(0x80, 0, 0x05040001)},
-        // Fourteen bytes: two full segments, the second toggled and last.
+        // Fourteen bytes: two full segments, the second toggled and last; nothing after it.
         {Request(0x40, 0x100900), Reply(0x41, 0x100900, 14)},
         {Request(0x60, 0), kSegmentAbcdefg},
         {Request(0x70, 0), {0x11, 'H', 'I', 'J', 'K', 'L', 'M', 'N'}},
         {Request(0x60, 0), Reply(0x80, 0, 0x05040001)},
-        // Ten bytes: a full segment, then three bytes with four unused (zero).
-        {Request(0x40, 0x100A00), Reply(0x41, 0x100A00, 10)},
-        {Request(0x60, 0), {0x00, 'V', '1', '\t', '2', '\\', '3', '\n'}},
-        {Request(0x70, 0), {0x19, '4', '5', '6', 0, 0, 0, 0}},
         // Empty: a single segment with seven unused bytes.
         {Request(0x40, 0x100B00), Reply(0x41, 0x100B00, 0)},
         {Request(0x60, 0), {0x0F, 0, 0, 0, 0, 0, 0, 0}},
@@ -202,43 +185,31 @@ TEST_F(VirtualDriveTest, StringsComeInSegmentsWithToggleAndUnusedCount)
     });
 }
 
-// Replies that go wrong on purpose, and the count of every frame that arrived.
-TEST_F(VirtualDriveTest, FaultPlanAndFrameCounts)
+// Misaddressed replies and repeated writes: FaultTableTest passes whether or not these take
+// effect. (Echoes, drops and short uploads change its outcomes, and it counts each write frame.)
+TEST_F(VirtualDriveTest, MisaddressedRepliesAndRepeatedWrites)
 {
-    CSimFaults& faults = m_drive.faults();
     const Sdo write = Request(0x2F, 0x200200, 9);
-    faults.EchoNext(1);
-    EXPECT_EQ(Exchange(write), write); // echoed, not taken
-    EXPECT_EQ(m_drive.Value(0x200200), 7u);
-    faults.MisaddressNext(1);
+    m_drive.faults().MisaddressNext(1);
     EXPECT_EQ(Exchange(write), Reply(0x60, 0x200201, 9)); // taken, reply names subindex 1
     EXPECT_EQ(m_drive.Value(0x200200), 9u);
-    faults.DropNext(1);
-    EXPECT_FALSE(Exchange(Request(0x40, 0x200200)));
-    EXPECT_EQ(m_drive.FrameCount(write.data()), 2);
-    EXPECT_EQ(m_drive.FrameCount(Request(0x40, 0x200200).data()), 1);
+    ASSERT_TRUE(Exchange(write));
     EXPECT_EQ(m_drive.MaxWriteFrameCount(), 2);
-    m_drive.ResetFrameCounts();
-    EXPECT_EQ(m_drive.MaxWriteFrameCount(), 0);
-
-    // An upload that announces more than it sends; a segment of the other toggle.
-    faults.ShortenNextUpload(3);
-    EXPECT_EQ(Exchange(Request(0x40, 0x100800)), Reply(0x41, 0x100800, 10));
-    faults.MisaddressNext(1);
+    // A segment of the other toggle.
+    EXPECT_EQ(Exchange(Request(0x40, 0x100800)), Reply(0x41, 0x100800, 7));
+    m_drive.faults().MisaddressNext(1);
     EXPECT_EQ(Exchange(Request(0x60, 0)), (Sdo{0x11, 'A', 'B', 'C', 'D', 'E', 'F', 'G'}));
 }
 
-// Store is busy, then idle; a restart is silent, then brings back the stored values; initialise
-// brings back the defaults and holds 10 until the program acknowledges it with 0.
+// A restart is silent, then brings back the stored values; initialise brings back the defaults
+// and holds 10 until the program acknowledges it with 0. (A store's busy state, which the
+// init/save dialog waits out, is GuiTest's.)
 TEST_F(VirtualDriveTest, StoreRestartAndInitialise)
 {
     ASSERT_TRUE(Exchange(Request(0x2F, 0x200200, 42)));
     EXPECT_EQ(Exchange(Request(0x2F, 0x2FF001, 1)), Reply(0x60, 0x2FF001, 1));
-    EXPECT_EQ(Exchange(Request(0x40, 0x2FF001)), Reply(0x4F, 0x2FF001, 1));
     EXPECT_TRUE(TestSupport::WaitFor(
         [&] { return Exchange(Request(0x40, 0x2FF001)) == Reply(0x4F, 0x2FF001, 0); }));
-    EXPECT_EQ(Exchange(Request(0x2F, 0x2FF003, 1)), Reply(0x60, 0x2FF003, 1));
-    EXPECT_TRUE(TestSupport::WaitFor([&] { return m_drive.Value(0x2FF003) == 0; }));
     ASSERT_TRUE(Exchange(Request(0x2F, 0x200200, 99)));
     ASSERT_TRUE(Exchange(Request(0x23, 0x608100, 1234))); // never stored: default comes back
 
@@ -260,7 +231,6 @@ TEST_F(VirtualDriveTest, StoreRestartAndInitialise)
     TestSupport::Pump(CVirtualDrive::kStoreBusyMs + 50);
     EXPECT_EQ(Exchange(Request(0x40, 0x2FF001)), Reply(0x4F, 0x2FF001, 10));
     EXPECT_EQ(Exchange(Request(0x2F, 0x2FF001, 0)), Reply(0x60, 0x2FF001, 0));
-    EXPECT_EQ(Exchange(Request(0x40, 0x2FF001)), Reply(0x4F, 0x2FF001, 0));
 }
 
 TEST_F(VirtualDriveTest, MeasuredValuesMoveUntilPinned)
@@ -272,12 +242,6 @@ TEST_F(VirtualDriveTest, MeasuredValuesMoveUntilPinned)
     EXPECT_TRUE(TestSupport::WaitFor([&] { return m_drive.Value(0x606C00) != velocity; }));
     EXPECT_TRUE(
         TestSupport::WaitFor([&] { return int32_t(m_drive.Value(0x606400)) - position > 50; }));
-    // A new target carries the position along without a jump.
-    const int32_t before = int32_t(m_drive.Value(0x606400));
-    ASSERT_TRUE(Exchange(Request(0x23, 0x60FF00, uint32_t(-200000))));
-    EXPECT_NEAR(int32_t(m_drive.Value(0x606400)), before, 500);
-    EXPECT_TRUE(
-        TestSupport::WaitFor([&] { return int32_t(m_drive.Value(0x606400)) < before - 1000; }));
 
     m_drive.SetValue(0x606C00, 321);
     TestSupport::Pump(30);
