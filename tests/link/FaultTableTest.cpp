@@ -27,8 +27,9 @@ struct Case
     bool failsConnection; // the drive never answers: the main frame closes the connection
 };
 
-// The faults that a retry or a read-back gets past, then one it cannot. (A lost request is a
-// shorter "silent for a while"; endless echoes or damage count against the same limit as silence.)
+// The faults that a retry or a read-back gets past, then ones it cannot. Each changes an outcome
+// when the virtual drive really injects it (endless echoes count against the same limit as
+// damage and silence).
 const Case kCases[] = {
     {"no fault", [](CSimFaults&) {}, true, false},
     {"delay just under the timeout", [](CSimFaults& f) { f.DelayReplies(kUnder); }, true, false},
@@ -36,8 +37,10 @@ const Case kCases[] = {
     {"reply for another object", [](CSimFaults& f) { f.MisaddressNext(1); }, true, false},
     {"echoing port", [](CSimFaults& f) { f.EchoNext(1); }, false, false},
     {"damaged reply", [](CSimFaults& f) { f.CorruptNext(1); }, true, false},
+    {"lost request", [](CSimFaults& f) { f.DropNext(1); }, false, false},
     {"silent for a while", [](CSimFaults& f) { f.SilentFor(int(kReplyTimeoutMs) * 5 / 2); }, false,
      false},
+    {"damaged replies throughout", [](CSimFaults& f) { f.CorruptNext(100); }, true, true},
     {"silent drive", [](CSimFaults& f) { f.SetSilent(true); }, false, true},
 };
 
