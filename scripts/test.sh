@@ -79,7 +79,7 @@ fi
 if [ "${DRIVARA_SKIP_FUZZ:-0}" != 1 ] && command -v clang++ >/dev/null; then
   stage "fuzzing" bash scripts/fuzz.sh "${FUZZ_SECONDS:-20}"
 fi
-bash scripts/test-ratio.sh
+stage "test share" bash scripts/test-ratio.sh --check
 
 if [ ${#FAILED_STAGES[@]} -gt 0 ]; then
   echo "failed stages: ${FAILED_STAGES[*]}"
