@@ -65,7 +65,7 @@ protected:
         return QByteArray(reinterpret_cast<const char*>(reply), std::max(length, 0)).toHex(' ');
     }
 
-    MessageRecorder m_messages;
+    TestSupport::MessageRecorder m_messages;
     int m_received = -1;
     CVirtualDrive m_drive;
     CSimCanServer m_server{m_drive};

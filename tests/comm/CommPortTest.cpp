@@ -36,7 +36,7 @@ protected:
 
     QTemporaryDir m_dir;
     ProbeState* m_probe = nullptr;
-    MessageRecorder m_messages;
+    TestSupport::MessageRecorder m_messages;
     const OpenSettings m_serial = SerialSettings(QStringLiteral("ttyUSB0"), 115200, 500, 0x33);
     const OpenSettings m_can = CanOpenSettings(1, 0x001C, 500);
     uint8_t m_bytes[16] = {};

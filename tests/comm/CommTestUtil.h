@@ -2,12 +2,11 @@
 
 // Helpers shared by the transport, link and virtual drive tests.
 
-#include "base/Report.h"
+#include "MessageRecorder.h"
 #include "comm/OpenSettings.h"
 
 #include <QStringList>
 
-#include <mutex>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -39,30 +38,5 @@ inline QString BusUrl()
     }();
     return QStringLiteral("tcp://127.0.0.1:%1/can0").arg(port);
 }
-
-// Collects operator messages (from any thread) while alive.
-class MessageRecorder
-{
-public:
-    MessageRecorder()
-    {
-        m_previous = SetMessageSink([this](const QString& text, MessageKind) {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_texts.append(text);
-        });
-    }
-    ~MessageRecorder() { SetMessageSink(m_previous); }
-
-    QStringList Take()
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return std::exchange(m_texts, {});
-    }
-
-private:
-    std::mutex m_mutex; // also makes the recorder impossible to copy
-    QStringList m_texts;
-    MessageSink m_previous;
-};
 
 } // namespace CommTest

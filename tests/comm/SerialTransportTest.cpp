@@ -81,7 +81,7 @@ protected:
     // A second handle on the program's end of the line, to look at the terminal from there.
     int Watch() const { return ::open(m_slavePath.toLocal8Bit().constData(), O_RDWR | O_NOCTTY); }
 
-    MessageRecorder m_messages;
+    TestSupport::MessageRecorder m_messages;
     int m_master = -1;
     int m_received = -1;
     QString m_slavePath;

@@ -1,7 +1,7 @@
 // The dictionary database on crafted and damaged files, and its loading thread.
 
-#include "../comm/CommTestUtil.h"
 #include "DatabaseRecord.h"
+#include "MessageRecorder.h"
 #include "TestSupport.h"
 
 #include "dictionary/SdoDatabase.h"
@@ -159,7 +159,7 @@ TEST_F(Dictionary, DamagedFilesAreReadAsFarAsTheyGoAndNamed)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        CommTest::MessageRecorder recorder;
+        TestSupport::MessageRecorder recorder;
         CSdoDatabase db;
         ASSERT_TRUE(Load(db, c.bytes));
         const QStringList messages = recorder.Take();
@@ -239,7 +239,7 @@ TEST_F(Dictionary, FieldsAreReadAsStored)
 
 TEST_F(Dictionary, MissingFileIsReportedAndLeavesItEmpty)
 {
-    CommTest::MessageRecorder messages;
+    TestSupport::MessageRecorder messages;
     {
         CSdoDatabase db;
         EXPECT_TRUE(db.WaitUntilLoaded(0)); // nothing started, nothing to wait for

@@ -159,7 +159,7 @@ TEST(LinkWithoutPort, RequestsFailTheConnectionAndLoopItemsAreKeptOnce)
     EXPECT_TRUE(link.FindLoop(6, kObject8));
     EXPECT_TRUE(link.RemoveLoop(6));
 
-    CommTest::MessageRecorder messages;
+    TestSupport::MessageRecorder messages;
     int added = 0;
     while (added < 100000 && link.AddLoop(1, uint32_t(added), 1))
         ++added;

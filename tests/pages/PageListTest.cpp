@@ -70,7 +70,7 @@ TEST_F(PageListTest, PageFileRowsCountAndMissingFiles)
     ASSERT_TRUE(install.WriteRaw(QStringLiteral("sys/Other.ini"), "[Else]\nnum=1\n1=300100\n"));
     sys->LoadPageDefinition(list, QStringLiteral("Other"), window.hwnd());
     EXPECT_EQ(list.GetItemCount(), 0);
-    EXPECT_TRUE(messages.texts.isEmpty());
+    EXPECT_TRUE(messages.Take().isEmpty());
 }
 
 TEST_F(PageListTest, AddedRowsAndTheirLabels)
@@ -87,7 +87,7 @@ TEST_F(PageListTest, AddedRowsAndTheirLabels)
               QStringList({"1|3147520|Speed|I32||RW|cnt", "2*|3147776|Temperature|I16||RL|DEC",
                            "3|3149056|Broken unit|U16||RW|",
                            "4*|3148032|Device name|VISIBLE STRING||R|DEC"}));
-    EXPECT_EQ(messages.texts, QStringList{"Add default unit failure \n"});
+    EXPECT_EQ(messages.Take(), QStringList{"Add default unit failure \n"});
     // Polled objects are registered for the window that shows them.
     EXPECT_TRUE(sys->link.FindLoop(window.hwnd(), kTemperature));
     EXPECT_FALSE(sys->link.FindLoop(window.hwnd(), kSpeed));
@@ -123,8 +123,8 @@ TEST_F(PageListTest, HelpTextOfAnObject)
     CMessageRecorder messages;
     sys->ShowObjectHelp(kMissing);
     sys->ShowObjectHelp(kMaxSpeed);
-    EXPECT_EQ(messages.texts, QStringList{maxSpeed});
-    EXPECT_EQ(messages.kinds, std::vector<MessageKind>{MessageKind::Information});
+    EXPECT_EQ(messages.Kinds(), std::vector<MessageKind>{MessageKind::Information});
+    EXPECT_EQ(messages.Take(), QStringList{maxSpeed});
 }
 
 TEST(PageListModel, KeyIndexFollowsInsertsDeletesAndEdits)

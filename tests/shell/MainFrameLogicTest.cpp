@@ -1,4 +1,4 @@
-#include "../comm/CommTestUtil.h"
+#include "MessageRecorder.h"
 #include "TestSupport.h"
 
 #include "SimSerialServer.h"
@@ -35,7 +35,7 @@ protected:
     }
 
     // Declared before what reports into them: they outlive the frame.
-    CommTest::MessageRecorder messages;
+    TestSupport::MessageRecorder messages;
     std::vector<QString> statusTexts;
     std::vector<unsigned> pageCodes;
     TestSupport::TempInstall install;

@@ -68,14 +68,14 @@ TEST_F(FormulaEvaluatorTest, EvaluatesEveryFormulaToADefinedResult)
     // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.formula.substr(0, 20) + " with N = " + std::to_string(c.n));
-        messages.texts.clear();
+        messages.Take();
         double out = -12345.0;
         EXPECT_TRUE(Eval(c.formula, c.n, out));
         if (std::isnan(c.expected))
             EXPECT_TRUE(std::isnan(out)) << out;
         else
             EXPECT_DOUBLE_EQ(out, c.expected);
-        EXPECT_EQ(messages.texts.join(QLatin1Char('|')), QString::fromUtf8(c.reported));
+        EXPECT_EQ(messages.Take().join(QLatin1Char('|')), QString::fromUtf8(c.reported));
     }
     EXPECT_TRUE(sent.empty());
 }
@@ -105,9 +105,10 @@ TEST_F(FormulaEvaluatorTest, VeryLongFormulasCompileInOnePass)
     const int count = 20000;
     ASSERT_TRUE(Eval(std::string(count, 's') + "N)", 9, out));
     EXPECT_DOUBLE_EQ(out, 0.0);
-    ASSERT_EQ(messages.texts.size(), count + 1);
-    EXPECT_EQ(messages.texts.count(QStringLiteral("sqrt function express error!! \n")), count);
-    EXPECT_EQ(messages.texts.last(), QStringLiteral("Formula =>ASC: 41"));
+    const QStringList texts = messages.Take();
+    ASSERT_EQ(texts.size(), count + 1);
+    EXPECT_EQ(texts.count(QStringLiteral("sqrt function express error!! \n")), count);
+    EXPECT_EQ(texts.last(), QStringLiteral("Formula =>ASC: 41"));
 }
 
 TEST_F(FormulaEvaluatorTest, ConstantsAreReadOneAtATimeAndThenCached)
@@ -132,7 +133,7 @@ TEST_F(FormulaEvaluatorTest, ConstantsAreReadOneAtATimeAndThenCached)
         EXPECT_DOUBLE_EQ(out, expected) << formula;
     }
     EXPECT_TRUE(sent.empty());
-    EXPECT_TRUE(messages.texts.isEmpty());
+    EXPECT_TRUE(messages.Take().isEmpty());
 
     // Without a requester a missing constant still fails.
     CFormulaEvaluator bare;
@@ -161,7 +162,7 @@ TEST_F(FormulaEvaluatorTest, ParkedRequestIsSentOnlyWhenItEvaluates)
     evaluator.ParkRequest(0x200002, 0x23, -2, formula);
     evaluator.CompleteParkedRequest();
     EXPECT_EQ(sent, (SentList{{kOtherPage, 0x23, 0x200002, 0xFFFFFFFAu}}));
-    EXPECT_TRUE(messages.texts.isEmpty());
+    EXPECT_TRUE(messages.Take().isEmpty());
 }
 
 // name|label|formula of each record.
@@ -213,11 +214,11 @@ TEST(UnitTable, FirstRegistrationOfAKeyGivesItsDefaultUnit)
     MessageRecorder messages;
     CUnitTable table;
     for (const auto& [key, text, expected] : steps) {
-        messages.texts.clear();
+        messages.Take();
         QString name = QStringLiteral("-");
         EXPECT_TRUE(table.GetDefaultUnit(key, QString::fromUtf8(text), name));
         EXPECT_EQ(name, QString::fromUtf8(expected)) << key << " " << text;
-        EXPECT_EQ(messages.texts,
+        EXPECT_EQ(messages.Take(),
                   name == "-" ? QStringList{"Add default unit failure \n"} : QStringList())
             << text;
     }

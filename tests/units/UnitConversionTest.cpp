@@ -27,7 +27,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(sys->dictionary.WaitUntilLoaded(30000));
-        messages.texts.clear(); // whatever loading had to say is not ours
+        messages.Take(); // whatever loading had to say is not ours
         sys->mainFrameWnd = kMainFrame;
         RecordRequests(sys->evaluator, sent, [this] { return sys->mainFrameWnd.load(); });
     }
@@ -87,7 +87,7 @@ TEST_F(UnitConversionTest, DisplayByUnitKind)
     double value = 1.0;
     EXPECT_FALSE(sys->ConvertForDisplay(kPage, kSpeed, "DEC", nullptr, formula, done) ||
                  sys->ConvertForDisplay(kPage, 0, "DEC", &value, formula, done) || done);
-    EXPECT_EQ(messages.texts, QStringList{QStringLiteral("Add default unit failure \n")});
+    EXPECT_EQ(messages.Take(), QStringList{QStringLiteral("Add default unit failure \n")});
     EXPECT_TRUE(sent.empty());
 }
 
@@ -193,9 +193,9 @@ TEST_F(UnitConversionTest, ParkedWriteIsCheckedWhenItsConstantsArrive)
     OnConstantArrived(sys->evaluator, kGearDivisor, 1);
     EXPECT_EQ(sent, (SentList{{kMainFrame, 0x40, kGearNumerator, 0},
                               {kMainFrame, 0x40, kGearDivisor, 0}}));
-    ASSERT_EQ(messages.texts.size(), 1);
-    EXPECT_TRUE(messages.texts[0].contains(QStringLiteral("-32768 to 32767")))
-        << messages.texts[0].toStdString();
+    const QStringList texts = messages.Take();
+    ASSERT_EQ(texts.size(), 1);
+    EXPECT_TRUE(texts[0].contains(QStringLiteral("-32768 to 32767"))) << texts[0].toStdString();
 }
 
 } // namespace
