@@ -12,6 +12,7 @@
 #include "LanguageDialog.h"
 #include "MainFrame.h"
 #include "MdiArea.h"
+#include "MessageRecorder.h"
 #include "PageCommands.h"
 #include "PageViews.h"
 #include "SerialPorts.h"
@@ -48,15 +49,12 @@ struct CGuiBench
                        int systemLcid = kEnglishLcid)
         : install(sysIni), lcid(systemLcid)
     {
-        previousSink =
-            SetMessageSink([this](const QString& text, MessageKind) { messages.append(text); });
     }
     ~CGuiBench()
     {
         frame.reset();
         sys.reset();
         server.Stop();
-        SetMessageSink(previousSink);
     }
 
     // Serves the drive and saves its port as the serial settings.
@@ -102,14 +100,13 @@ struct CGuiBench
                 frame->logic().lastDriveState()};
     }
 
+    TestSupport::MessageRecorder messages; // the first member: it outlives every window
     TestSupport::TempInstall install;
     CVirtualDrive drive;
     CSimSerialServer server{drive};
     std::unique_ptr<CSysData> sys;
     std::unique_ptr<CMainFrame> frame;
-    QStringList messages;
     int lcid;
-    MessageSink previousSink;
 };
 
 void Press(QWidget* dialog, const char* name)
@@ -173,7 +170,7 @@ private slots:
                 QCOMPARE(dialogs, choice.isEmpty() ? 0 : choice == "cancel" ? 2 : 1);
                 if (!ending.isEmpty()) {
                     QVERIFY(!app.mainFrame());
-                    QCOMPARE(bench.messages, QStringList{ending});
+                    QCOMPARE(bench.messages.Take(), QStringList{ending});
                 } else {
                     QVERIFY(app.mainFrame()->isVisible());
                     QCOMPARE(int(sys.programLanguage), language);
@@ -182,7 +179,7 @@ private slots:
                     // The list columns take the main window's screen density.
                     if (!nameTitle.isEmpty())
                         QCOMPARE(sys.columnWidths[0], int(app.mainFrame()->logicalDpiX() * 2.68));
-                    QVERIFY(bench.messages.isEmpty());
+                    QVERIFY(bench.messages.Take().isEmpty());
                 }
                 // The dictionary of the language in use, also when the operator chose it.
                 if (language == 1 || language == 2)
@@ -226,11 +223,12 @@ private slots:
             const int requests = bench.drive.RequestCount();
             for (const char* name : {"storeControl", "storeMotor", "initControl", "restart"})
                 Press(&dialog, name);
-            QCOMPARE(bench.messages, QStringList(4, QStringLiteral("Comm port isn't Open!")));
+            QCOMPARE(bench.messages.Take(),
+                     QStringList(4, QStringLiteral("Comm port isn't Open!")));
             QVERIFY(dialog.buttonsEnabled());
             QCOMPARE(bench.drive.RequestCount(), requests);
         }
-        bench.messages.clear();
+        bench.messages.Take();
         QVERIFY(bench.ConnectAndWait());
         const auto linkUse = [&sys] {
             return QList<int>{sys.exclusiveMode.load(), sys.pollingEnabled.load(),
@@ -264,7 +262,7 @@ private slots:
             QTRY_COMPARE_WITH_TIMEOUT(bench.drive.Value(CInitSaveDialog::kStoreControlKey), 0u,
                                       kWaitMs);
             QVERIFY(dialog.buttonsEnabled());
-            QVERIFY(bench.messages.isEmpty());
+            QVERIFY(bench.messages.Take().isEmpty());
             // Closing gives polling and retries back; the window's end gives the link back.
             dialog.reject();
             QCOMPARE(linkUse(), QList<int>({1, 1, 1}));
@@ -311,10 +309,11 @@ private slots:
             QCOMPARE(dialog.isVisible(), refused);
             QCOMPARE(dialog.result(), cancel || refused ? QDialog::Rejected : QDialog::Accepted);
             QCOMPARE(lang(), langAfter);
-            QCOMPARE(bench.messages, refused ? QStringList{"Your computer OS doesn't support the "
-                                                           "Chinese version. \r\n Seting is "
-                                                           "non-effective!!"}
-                                             : QStringList{});
+            QCOMPARE(bench.messages.Take(),
+                     refused ? QStringList{"Your computer OS doesn't support the "
+                                           "Chinese version. \r\n Seting is "
+                                           "non-effective!!"}
+                             : QStringList{});
             if (refused)
                 QVERIFY(dialog.englishButton()->isChecked());
         }
@@ -354,7 +353,7 @@ private slots:
             frame.statusText(), QStringLiteral("Comm Status: Open  %1  115200").arg(port), kWaitMs);
         QTRY_COMPARE_WITH_TIMEOUT(frame.logic().lastDriveState(), 0, kWaitMs);
         QVERIFY(icons.contains(QVariantList{211}));
-        QVERIFY(bench.messages.isEmpty());
+        QVERIFY(bench.messages.Take().isEmpty());
         // While connected the indicator blinks: the grey picture comes back, then the lit one.
         const int lit = int(icons.size());
         QTRY_VERIFY_WITH_TIMEOUT(icons.size() >= lit + 2, 4000);

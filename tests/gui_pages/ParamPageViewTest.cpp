@@ -5,6 +5,7 @@
 #include "ParamPageView.h"
 #include "EditListCtrl.h"
 #include "GuiPageSupport.h"
+#include "MessageRecorder.h"
 #include "ObjectPickerDialog.h"
 #include "PageViews.h"
 #include "base/Report.h"
@@ -80,8 +81,7 @@ private:
 
     std::unique_ptr<CDriveRig> rig;
     std::vector<std::unique_ptr<QWidget>> views;
-    QStringList messages; // operator messages of the running test
-    MessageSink previousSink;
+    TestSupport::MessageRecorder messages; // operator messages, taken by the running test
 
     // Opened, shown and every row read.
     View* OpenFilled(const char* className)
@@ -115,9 +115,7 @@ private:
 private slots:
     void init()
     {
-        messages.clear();
-        previousSink =
-            SetMessageSink([this](const QString& text, MessageKind) { messages.append(text); });
+        messages.Take();
         rig = std::make_unique<CDriveRig>();
         QVERIFY2(rig->ok(), qPrintable(rig->error));
         SetListColumnsForScreen(*rig->sys);
@@ -127,7 +125,6 @@ private slots:
     {
         views.clear();
         rig.reset();
-        SetMessageSink(previousSink);
     }
 
     void everyValueIsShownWithItsUnit()
@@ -248,7 +245,7 @@ private slots:
         };
         // clang-format on
         for (const auto& [page, key, text, message] : cases) {
-            messages.clear();
+            messages.Take();
             View* view = OpenFilled(qPrintable(page));
             QVERIFY(view);
             const int row = RowOf(view, key);
@@ -258,7 +255,7 @@ private slots:
             QVERIFY(editor);
             QTest::keyClick(editor, Qt::Key_Return);
             QVERIFY(EditorGone(view));
-            QCOMPARE(messages, QStringList{message});
+            QCOMPARE(messages.Take(), QStringList{message});
             QCOMPARE(Cell(view, row, Col::ColValue), shown);
             QVERIFY(ReadAgain(view));
             QCOMPARE(rig->drive.Value(key), before);
