@@ -117,11 +117,6 @@ double ThreadCpuSeconds()
     return double(spent.tv_sec) + double(spent.tv_nsec) / 1e9;
 }
 
-bool Filled(CParamPageView& view)
-{
-    return GuiPageTest::PageFilled(view.page());
-}
-
 CParamPageView* OpenView(GuiPageTest::CDriveRig& rig, const char* className,
                          std::vector<std::unique_ptr<QWidget>>& views)
 {
@@ -131,13 +126,6 @@ CParamPageView* OpenView(GuiPageTest::CDriveRig& rig, const char* className,
     view->resize(PageViewSize(view));
     view->show();
     return view;
-}
-
-// A page asks for each row as it is added and then reads them all once more; polling is all the
-// link does once both are answered.
-bool Settled(const CParamPage& page, CCtrlLink& link)
-{
-    return page.readCursor() == 0 && !link.HasPendingRequests();
 }
 
 void RunEventLoop(int ms)
@@ -166,7 +154,7 @@ void TenPagesPolled(benchmark::State& state)
         if (!TestSupport::WaitFor(
                 [&] {
                     for (CParamPageView* view : open) {
-                        if (!Filled(*view))
+                        if (!GuiPageTest::PageFilled(view->page()))
                             return false;
                     }
                     return true;
@@ -245,7 +233,8 @@ void PolledRows200(benchmark::State& state)
             }
             CParamPage bare(*bareRig.sys, *FindPageSpec(QStringLiteral("CAnalogInput")));
             bare.Create();
-            if (!TestSupport::WaitFor([&] { return Settled(bare, bareRig.sys->link); }, 120000)) {
+            if (!TestSupport::WaitFor(
+                    [&] { return GuiPageTest::PageSettled(bare, bareRig.sys->link); }, 120000)) {
                 state.SkipWithError("page without a window not read");
                 return;
             }
@@ -263,7 +252,11 @@ void PolledRows200(benchmark::State& state)
         std::vector<std::unique_ptr<QWidget>> views;
         CParamPageView* view = OpenView(rig, "CAnalogInput", views);
         if (!TestSupport::WaitFor(
-                [&] { return Filled(*view) && Settled(view->page(), rig.sys->link); }, 120000)) {
+                [&] {
+                    return GuiPageTest::PageFilled(view->page()) &&
+                           GuiPageTest::PageSettled(view->page(), rig.sys->link);
+                },
+                120000)) {
             state.SkipWithError("page not filled");
             return;
         }

@@ -54,4 +54,9 @@ bool PageFilled(CParamPage& page)
     return rows.GetItemCount() > 0 && page.readCursor() == 0;
 }
 
+bool PageSettled(const CParamPage& page, CCtrlLink& link)
+{
+    return page.readCursor() == 0 && !link.HasPendingRequests();
+}
+
 } // namespace GuiPageTest

@@ -62,6 +62,10 @@ public:
 
 // Every row of the page shows a value and its read pass is over.
 bool PageFilled(CParamPage& page);
+// The page's read pass is over and the link has no request queued: whatever the page asked for
+// has been answered (a page asks for each row as it is added, then reads them all once more), and
+// polling is all the link does.
+bool PageSettled(const CParamPage& page, CCtrlLink& link);
 
 } // namespace GuiPageTest
 

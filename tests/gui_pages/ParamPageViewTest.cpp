@@ -106,10 +106,7 @@ private:
     {
         view->SendPageControl(CParamPage::ActionActivate);
         return TestSupport::WaitFor(
-            [this, view] {
-                return view->page().readCursor() == 0 && !rig->sys->link.HasPendingRequests();
-            },
-            kWaitMs);
+            [this, view] { return PageSettled(view->page(), rig->sys->link); }, kWaitMs);
     }
 
 private slots:

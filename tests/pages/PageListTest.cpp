@@ -64,7 +64,7 @@ TEST_F(PageListTest, PageFileRowsCountAndMissingFiles)
     }
 
     // No file, or a file without the page's section: an empty page and no message.
-    CMessageRecorder messages;
+    TestSupport::MessageRecorder messages;
     list.DeleteAllItems();
     sys->LoadPageDefinition(list, QStringLiteral("NoSuchPage"), window.hwnd());
     ASSERT_TRUE(install.WriteRaw(QStringLiteral("sys/Other.ini"), "[Else]\nnum=1\n1=300100\n"));
@@ -75,7 +75,7 @@ TEST_F(PageListTest, PageFileRowsCountAndMissingFiles)
 
 TEST_F(PageListTest, AddedRowsAndTheirLabels)
 {
-    CMessageRecorder messages;
+    TestSupport::MessageRecorder messages;
     Add(kSpeed, 0);
     Add(kTemperature, 1);
     Add(kSpeed, 2);             // already there
@@ -120,7 +120,7 @@ TEST_F(PageListTest, HelpTextOfAnObject)
     EXPECT_TRUE(sys->ObjectHelpText(kSerialText).startsWith(QStringLiteral("Index: 0x300A00\r\n")));
 
     // Nothing is shown for an object the dictionary does not hold.
-    CMessageRecorder messages;
+    TestSupport::MessageRecorder messages;
     sys->ShowObjectHelp(kMissing);
     sys->ShowObjectHelp(kMaxSpeed);
     EXPECT_EQ(messages.Kinds(), std::vector<MessageKind>{MessageKind::Information});

@@ -51,8 +51,6 @@ public:
 // The program-wide data object of an installation, with its dictionary loaded.
 std::unique_ptr<CSysData> MakeSysData(const CPageInstall& install);
 
-using CMessageRecorder = TestSupport::MessageRecorder;
-
 class CProbeWindow : public CMessageReceiver
 {
 public:
