@@ -112,6 +112,19 @@ TEST_F(SerialLink, PollingAlternatesGroupsWithTheirOwnCursors)
     EXPECT_EQ(page.ResultKeys().size(), 8u);
 }
 
+// A list holding only writable (group 2) objects is polled too, one item a step.
+TEST_F(SerialLink, PollingReachesAListOfGroupTwoAlone)
+{
+    ASSERT_TRUE(bench.link->AddLoop(page.hwnd(), kObject16, 2));
+    ASSERT_TRUE(bench.link->AddLoop(page.hwnd(), kObject32, 2));
+    page.onMessage = [&](const Message&) {
+        if (page.ResultKeys().size() == 4)
+            bench.link->DisableLoop(page.hwnd());
+    };
+    ASSERT_TRUE(Until([&] { return page.ResultKeys().size() >= 4; }));
+    EXPECT_EQ(page.ResultKeys(), (Keys{kObject16, kObject32, kObject16, kObject32}));
+}
+
 TEST_F(SerialLink, RequestsGoBeforePolling)
 {
     ASSERT_TRUE(bench.link->AddLoop(other.hwnd(), kObject8, 1));

@@ -474,9 +474,15 @@ bool CCtrlLink::PollingPass()
             m_flags.connected.load() != 1)
             return true;
         LoopItem item;
-        const bool found = NextLoopItem(group, item);
-        // Group 2 gets one step after every group 1 step that found something.
-        group = (found && group == 1) ? 2 : 1;
+        bool wholeList = false;
+        bool found = NextLoopItem(group, item, wholeList);
+        // Group 2 gets one step after every group 1 step that found something. A list without
+        // an enabled group 1 item (a page whose live rows are all writable) would then never be
+        // polled, so such a step takes the next group 2 item instead.
+        if (!found && group == 1 && wholeList)
+            found = NextLoopItem(2, item, wholeList);
+        else
+            group = (found && group == 1) ? 2 : 1;
         if (found && !PollItem(item))
             return false;
         IdleWait(kPollingStepWaitMs, true);
@@ -503,10 +509,11 @@ bool CCtrlLink::PollItem(const LoopItem& item)
 
 // Each group walks on from its own cursor; running off the end gives nothing once and starts
 // again at the head.
-bool CCtrlLink::NextLoopItem(uint8_t group, LoopItem& out)
+bool CCtrlLink::NextLoopItem(uint8_t group, LoopItem& out, bool& wholeList)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     LoopItem*& cursor = m_cursor[group == 1 ? 0 : 1];
+    wholeList = cursor == nullptr;
     for (LoopItem* item = cursor ? cursor : m_loopHead; item; item = item->next) {
         if (item->group == group && item->enabled) {
             cursor = item->next;

@@ -121,7 +121,9 @@ private:
     bool DeliverFailure(HWND hwnd, uint32_t key, int result);
     bool PollingPass();
     bool PollItem(const LoopItem& item);
-    bool NextLoopItem(uint8_t group, LoopItem& out);
+    // wholeList tells whether the walk started at the head, so that finding nothing means the
+    // group has no enabled item at all.
+    bool NextLoopItem(uint8_t group, LoopItem& out, bool& wholeList);
     bool Deliver(HWND hwnd, unsigned message, uint32_t wParam, uint32_t lParam);
     void SetSegment(const uint8_t* data7, int length, bool last);
     bool SlotPending();
