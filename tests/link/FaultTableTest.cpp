@@ -25,14 +25,16 @@ struct Case
     Arm arm;
     bool writeTaken;      // the drive took a write before its reply went wrong
     bool failsConnection; // the drive never answers: the main frame closes the connection
+    bool writeConfirmed = false; // the write's own reply came through
 };
 
 // The faults that a retry or a read-back gets past, then ones it cannot. Each changes an outcome
 // when the virtual drive really injects it (endless echoes count against the same limit as
 // damage and silence).
 const Case kCases[] = {
-    {"no fault", [](CSimFaults&) {}, true, false},
-    {"delay just under the timeout", [](CSimFaults& f) { f.DelayReplies(kUnder); }, true, false},
+    {"no fault", [](CSimFaults&) {}, true, false, true},
+    {"delay just under the timeout", [](CSimFaults& f) { f.DelayReplies(kUnder); }, true, false,
+     true},
     {"delay just over the timeout", [](CSimFaults& f) { f.DelayReplies(kOver); }, true, false},
     {"reply for another object", [](CSimFaults& f) { f.MisaddressNext(1); }, true, false},
     {"echoing port", [](CSimFaults& f) { f.EchoNext(1); }, false, false},
@@ -119,27 +121,29 @@ TEST_P(Link, ReadAndWriteUnderFaults)
 
         Reset(c.arm);
         const uint32_t held = c.writeTaken ? kNew : kOld;
-        EXPECT_EQ(bench.AskAll(kWrite2, kObject16, kNew),
-                  Outcomes{c.failsConnection ? Failed(kSdoNoAnswer) : Value(held)});
+        // An unconfirmed write says so before the read-back tells what the drive holds.
+        const Outcome readBack = c.failsConnection ? Failed(kSdoNoAnswer) : Value(held);
+        const Outcomes expected =
+            c.writeConfirmed ? Outcomes{readBack} : Outcomes{Failed(kSdoUnconfirmed), readBack};
+        EXPECT_EQ(bench.AskAll(kWrite2, kObject16, kNew), expected);
         EXPECT_EQ(bench.drive.Value(kObject16), held);
         Check(c);
     }
 }
 
+// The upload job: every segment on the worker, one message at the end, progress between.
 TEST_P(Link, SegmentedUpload)
 {
-    // A full last segment looks like any other to a page, which asks once more: the link answers
-    // that itself with an empty last segment instead of passing on the drive's refusal.
-    const std::pair<QByteArray, std::vector<int>> texts[] = {
-        {"FW 1.06.03", {7, 3}}, {"Velmor VX-2000", {7, 7, 0}}, {"", {0}}};
-    for (const auto& [text, lengths] : texts) {
+    // The drive marks its last segment, also a full one; an empty text still takes one segment.
+    const std::pair<QByteArray, std::vector<uint32_t>> texts[] = {
+        {"FW 1.06.03", {7}}, {"Velmor VX-2000", {7}}, {"", {}}};
+    for (const auto& [text, progress] : texts) {
         SCOPED_TRACE(text.constData());
         bench.drive.SetStringValue(kTextObject, text);
         const UploadResult r = Upload(bench, kTextObject);
-        EXPECT_EQ(r.last.first, WM_SDO_SEGMENT);
+        EXPECT_EQ(r.last, Uploaded(text.size()));
         EXPECT_EQ(r.text, text);
-        EXPECT_EQ(r.lengths, lengths);
-        EXPECT_TRUE(r.complete);
+        EXPECT_EQ(r.progress, progress);
     }
 
     // Faults armed on the first reply (the length) and again after the first segment.
@@ -149,21 +153,21 @@ TEST_P(Link, SegmentedUpload)
         SCOPED_TRACE(c.name);
         Reset(c.arm);
         const UploadResult r = Upload(bench, kTextObject, c.arm);
-        EXPECT_EQ(r.last.first, WM_SDO_SEGMENT);
+        EXPECT_EQ(r.last, Uploaded(kText.size()));
         EXPECT_EQ(r.text, kText);
-        EXPECT_TRUE(r.complete);
         Check(c);
     }
 
-    // Cut off by the drive, or shorter than announced: an error with a code, never a text.
+    // Cut off by the drive (its abort code), or ending short of the length announced (the
+    // link's own finding): never a text.
     Reset();
     UploadResult r = Upload(bench, kTextObject, [](CSimFaults& f) { f.AbortNext(1, 0x08000024); });
     EXPECT_EQ(r.last, Abort(0x08000024));
-    EXPECT_FALSE(r.complete);
+    EXPECT_TRUE(r.text.isEmpty());
     Reset([](CSimFaults& f) { f.ShortenNextUpload(3); });
     r = Upload(bench, kTextObject);
-    EXPECT_EQ(r.last, Abort(0x06070013));
-    EXPECT_FALSE(r.complete);
+    EXPECT_EQ(r.last, Failed(kSdoLengthMismatch));
+    EXPECT_TRUE(r.text.isEmpty());
     EXPECT_EQ(bench.mainFrame.Count(WM_COMM_FAILED), 0);
 }
 

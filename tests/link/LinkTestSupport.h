@@ -58,6 +58,7 @@ using Outcome = std::pair<unsigned, uint32_t>;
 inline const auto Value = [](uint32_t value) { return Outcome(WM_SDO_VALUE, value); };
 inline const auto Abort = [](uint32_t code) { return Outcome(WM_SDO_ABORT, code); };
 inline const auto Failed = [](SdoFailure reason) { return Outcome(WM_SDO_FAILED, reason); };
+inline const auto Uploaded = [](int length) { return Outcome(WM_SDO_UPLOAD, uint32_t(length)); };
 
 using Outcomes = std::vector<Outcome>;
 
@@ -65,7 +66,7 @@ using Outcomes = std::vector<Outcome>;
 inline bool IsResult(const Message& m)
 {
     return m.message == WM_SDO_VALUE || m.message == WM_SDO_SEGMENT || m.message == WM_SDO_ABORT ||
-           m.message == WM_SDO_FAILED;
+           m.message == WM_SDO_FAILED || m.message == WM_SDO_UPLOAD;
 }
 
 // A window on the test's main thread: records every message and can act while the worker is
@@ -206,45 +207,37 @@ private:
 
 using Arm = std::function<void(CSimFaults&)>;
 
-// What a segmented upload brought: how it ended, the text, the segment lengths and whether the
-// link vouched for the whole text.
+// What an upload brought: the message that ended it, the text, and the byte counts of its
+// progress messages.
 struct UploadResult
 {
     Outcome last;
     QByteArray text;
-    std::vector<int> lengths;
-    bool complete = false;
+    std::vector<uint32_t> progress;
 };
 
-// Reads a text object segment by segment as pages do, one request per WM_SDO_SEGMENT; a segment
-// shorter than 7 bytes is the last. The faults are armed again after the first segment.
+// Reads a text object with the link's upload job, progress included. The faults armed before it
+// hit the first reply (the length); afterFirstSegment arms them again once a segment is in.
 inline UploadResult Upload(CLinkBench& bench, uint32_t key, const Arm& afterFirstSegment = {})
 {
     UploadResult r;
     bool done = false;
-    uint8_t next = SdoFrame::kSegment0;
-    CCtrlLink& link = *bench.link;
     bench.page.onMessage = [&](const Message& m) {
         if (m.lParam != key)
             return;
-        r.last = {m.message, m.wParam};
-        done = m.message != WM_SDO_VALUE;
         if (m.message == WM_SDO_SEGMENT) {
-            const uint8_t* data = nullptr;
-            int length = 0;
-            r.complete = link.GetSegment(data, length);
-            r.lengths.push_back(length);
-            r.text.append(reinterpret_cast<const char*>(data), length);
-            done = length != 7;
-            if (afterFirstSegment && r.lengths.size() == 1)
+            r.progress.push_back(m.wParam);
+            if (afterFirstSegment && r.progress.size() == 1)
                 afterFirstSegment(bench.drive.faults());
+            return;
         }
-        if (!done) {
-            link.Request(bench.page.hwnd(), next, key, 0);
-            next ^= SdoFrame::kSegment0 ^ SdoFrame::kSegment1;
+        r.last = {m.message, m.wParam};
+        if (m.message == WM_SDO_UPLOAD) {
+            EXPECT_TRUE(bench.link->TakeUpload(bench.page.hwnd(), key, r.text));
         }
+        done = true;
     };
-    link.Request(bench.page.hwnd(), kRead, key, 0);
+    EXPECT_EQ(bench.link->RequestUpload(bench.page.hwnd(), key, true), CCtrlLink::kRequestQueued);
     EXPECT_TRUE(Until([&] { return done; }));
     bench.page.onMessage = nullptr;
     return r;

@@ -45,3 +45,25 @@ QString AbortCodeText(uint32_t code)
     }
     return QStringLiteral("Unknown abort code");
 }
+
+QString SdoFailureText(uint32_t reason)
+{
+    switch (reason) {
+    case kSdoNoAnswer:
+        return QStringLiteral("The drive did not answer");
+    case kSdoNotSent:
+        return QStringLiteral("The request could not be sent");
+    case kSdoClosed:
+        return QStringLiteral("The connection closed before the drive answered");
+    case kSdoReplaced:
+        return QStringLiteral("The request was withdrawn");
+    case kSdoLengthMismatch:
+        return QStringLiteral("The upload ended at another length than the drive announced");
+    case kSdoUnconfirmed:
+        return QStringLiteral("The drive did not confirm the write");
+    case kSdoBadReply:
+        return QStringLiteral("The drive's reply could not be used");
+    default:
+        return QStringLiteral("No answer");
+    }
+}

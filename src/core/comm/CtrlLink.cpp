@@ -14,8 +14,9 @@ namespace {
 // page's items leave with the page) and requests waiting behind the slot.
 constexpr size_t kMaxLoopItems = 4096;
 constexpr size_t kMaxQueuedRequests = 4096;
-// Unfinished segmented reads remembered at a time (one per window and object).
-constexpr size_t kMaxUploads = 64;
+// The most an upload may announce: the largest object a drive holds is its recorder's record
+// of a few kilobytes; a larger length is a damaged reply, not a reason to hold the line.
+constexpr uint32_t kMaxUploadBytes = 1u << 20;
 
 constexpr int kNotConnectedWaitMs = 50;
 constexpr int kLastQueuedPauseMs = 5;
@@ -23,9 +24,22 @@ constexpr int kPollingStepWaitMs = 10;
 constexpr int kPollingOffWaitMs = 10;
 constexpr int kAfterPassWaitMs = 30;
 
-// CiA 301 abort codes for an upload whose length differs from the one announced.
-constexpr uint32_t kAbortLengthTooHigh = 0x06070012;
-constexpr uint32_t kAbortLengthTooLow = 0x06070013;
+// Bytes of an expedited read reply (an object short enough to need no segments); 0 for any
+// other reply.
+int ExpeditedLength(uint8_t replyCommand)
+{
+    switch (replyCommand) {
+    case SdoFrame::kReadReply1:
+        return 1;
+    case SdoFrame::kReadReply2:
+        return 2;
+    case SdoFrame::kReadReply4:
+    case SdoFrame::kReadReplyUnsized:
+        return 4;
+    default:
+        return 0;
+    }
+}
 
 } // namespace
 
@@ -49,9 +63,35 @@ CCtrlLink::~CCtrlLink()
 
 int CCtrlLink::Request(HWND hwnd, uint8_t command, uint32_t key, uint32_t value)
 {
+    return Enqueue(SdoRequest{hwnd, key, value, command, SdoRequest::Exchange});
+}
+
+int CCtrlLink::RequestUpload(HWND hwnd, uint32_t key, bool progress)
+{
+    return Enqueue(SdoRequest{hwnd, key, 0, SdoFrame::kRead,
+                              progress ? SdoRequest::UploadWithProgress : SdoRequest::Upload});
+}
+
+bool CCtrlLink::TakeUpload(HWND hwnd, uint32_t key, QByteArray& bytes)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const auto it = m_finishedUploads.find({hwnd, key});
+    if (it == m_finishedUploads.end())
+        return false;
+    bytes = it->second;
+    return true;
+}
+
+void CCtrlLink::SetIdleWindow(HWND hwnd)
+{
+    m_idleWindow.store(hwnd);
+}
+
+int CCtrlLink::Enqueue(const SdoRequest& request)
+{
+    const HWND hwnd = request.hwnd;
     if (m_flags.connected.load() != 1)
         return kRequestNotConnected;
-    const SdoRequest request{hwnd, key, value, command};
     SdoRequest replaced;
     bool hasReplaced = false;
     {
@@ -280,10 +320,13 @@ void CCtrlLink::Run()
             SdoRequest request;
             if (TakeNextRequest(request)) {
                 const bool goOn = RunRequest(request);
-                std::lock_guard<std::mutex> lock(m_mutex);
-                m_requestRunning = false;
+                {
+                    std::lock_guard<std::mutex> lock(m_mutex);
+                    m_requestRunning = false;
+                }
                 if (!goOn)
                     return;
+                NotifyIfIdle();
             }
             continue;
         }
@@ -353,14 +396,8 @@ bool CCtrlLink::TakeNextRequest(SdoRequest& out)
 
 bool CCtrlLink::RunRequest(const SdoRequest& request)
 {
-    const auto upload = m_uploads.find({request.hwnd, request.key});
-    if (SdoFrame::IsSegmentRequest(request.command) && upload != m_uploads.end() &&
-        upload->second.complete) {
-        // The drive has sent everything it announced; it would only refuse the request.
-        m_uploads.erase(upload);
-        SetSegment(nullptr, 0, true);
-        return Deliver(request.hwnd, WM_SDO_SEGMENT, m_decodedValue, request.key);
-    }
+    if (request.job != SdoRequest::Exchange)
+        return RunUpload(request);
     const CSdoChannel::Outcome outcome =
         m_channel.Transfer(request.key, request.command, request.value);
     return DeliverOutcome(request, outcome);
@@ -371,6 +408,10 @@ bool CCtrlLink::DeliverOutcome(const SdoRequest& request, const CSdoChannel::Out
     if (outcome.writeRefused &&
         !Deliver(request.hwnd, WM_SDO_ABORT, outcome.writeAbortCode, request.key))
         return false;
+    // What the read-back finds follows; the window must not take it for a confirmation.
+    if (outcome.writeUnconfirmed &&
+        !Deliver(request.hwnd, WM_SDO_FAILED, kSdoUnconfirmed, request.key))
+        return false;
     if (outcome.result != CSdoChannel::Ok)
         return DeliverFailure(request.hwnd, request.key, outcome.result);
 
@@ -378,17 +419,14 @@ bool CCtrlLink::DeliverOutcome(const SdoRequest& request, const CSdoChannel::Out
         SdoFrame::Decode(outcome.answeredCommand, outcome.reply.data(), m_decodedValue);
     switch (state) {
     case SdoFrame::StateValue:
-        if (outcome.answeredCommand == SdoFrame::kRead &&
-            outcome.reply[0] == SdoFrame::kUploadStart) {
-            if (m_uploads.size() >= kMaxUploads)
-                m_uploads.erase(m_uploads.begin());
-            m_uploads[{request.hwnd, request.key}] = Upload{SdoFrame::DataOf(outcome.reply.data())};
-        }
         return Deliver(request.hwnd, WM_SDO_VALUE, m_decodedValue, request.key);
-    case SdoFrame::StateSegment:
-        return DeliverSegment(request, outcome.reply);
+    case SdoFrame::StateSegment: {
+        const uint8_t command = outcome.reply[0];
+        const int length = SdoFrame::SegmentLength(command);
+        SetSegment(outcome.reply.data() + 1, length, (command & SdoFrame::kLastSegmentBit) != 0);
+        return Deliver(request.hwnd, WM_SDO_SEGMENT, m_decodedValue, request.key);
+    }
     case SdoFrame::StateAbort:
-        m_uploads.erase({request.hwnd, request.key});
         return Deliver(request.hwnd, WM_SDO_ABORT, m_decodedValue, request.key);
     case SdoFrame::StateNone:
         break;
@@ -397,51 +435,82 @@ bool CCtrlLink::DeliverOutcome(const SdoRequest& request, const CSdoChannel::Out
     return Deliver(request.hwnd, WM_SDO_FAILED, kSdoNoAnswer, request.key);
 }
 
-bool CCtrlLink::DeliverSegment(const SdoRequest& request, const SdoFrame::Sdo& reply)
+// The read and every segment on the worker, so that the text is judged whole: it counts only
+// when the drive's last segment brings the byte count to what its first reply announced. A
+// window that went away ends the upload where it stands.
+bool CCtrlLink::RunUpload(const SdoRequest& request)
 {
-    const int length = SdoFrame::SegmentLength(reply[0]);
-    const bool last =
-        (reply[0] & SdoFrame::kLastSegmentBit) != 0 || length != SdoFrame::kSegmentBytes;
-    const auto it = m_uploads.find({request.hwnd, request.key});
-    if (it == m_uploads.end()) {
-        // Segments without the read that starts them: nothing to check them against.
-        SetSegment(reply.data() + 1, length, last);
-        return Deliver(request.hwnd, WM_SDO_SEGMENT, m_decodedValue, request.key);
+    const HWND hwnd = request.hwnd;
+    const uint32_t key = request.key;
+    CSdoChannel::Outcome outcome = m_channel.Transfer(key, SdoFrame::kRead, 0);
+    if (outcome.result != CSdoChannel::Ok)
+        return DeliverFailure(hwnd, key, outcome.result);
+    const uint8_t first = outcome.reply[0];
+    if (first == SdoFrame::kAbort)
+        return Deliver(hwnd, WM_SDO_ABORT, SdoFrame::DataOf(outcome.reply.data()), key);
+    if (const int expedited = ExpeditedLength(first))
+        return DeliverUpload(request,
+                             QByteArray(reinterpret_cast<const char*>(outcome.reply.data()) + 4,
+                                        expedited));
+    const uint32_t announced = SdoFrame::DataOf(outcome.reply.data());
+    if (first != SdoFrame::kUploadStart || announced > kMaxUploadBytes)
+        return Deliver(hwnd, WM_SDO_FAILED, kSdoBadReply, key);
+
+    QByteArray bytes;
+    bytes.reserve(int(announced));
+    uint8_t toggle = SdoFrame::kSegment0;
+    for (;;) {
+        if (Stopping())
+            return false;
+        if (!CMessageLayer::Instance().IsWindow(hwnd))
+            return true;
+        outcome = m_channel.Transfer(key, toggle, 0);
+        if (outcome.result != CSdoChannel::Ok)
+            return DeliverFailure(hwnd, key, outcome.result);
+        const uint8_t command = outcome.reply[0];
+        if (command == SdoFrame::kAbort)
+            return Deliver(hwnd, WM_SDO_ABORT, SdoFrame::DataOf(outcome.reply.data()), key);
+        const int length = SdoFrame::SegmentLength(command);
+        bytes.append(reinterpret_cast<const char*>(outcome.reply.data()) + 1, length);
+        // A drive may mark its last segment, or (as the older ones do) end with a short one or
+        // simply with the announced count.
+        const bool last = (command & SdoFrame::kLastSegmentBit) != 0 ||
+                          length != SdoFrame::kSegmentBytes || uint32_t(bytes.size()) >= announced;
+        if (last)
+            return uint32_t(bytes.size()) == announced
+                       ? DeliverUpload(request, bytes)
+                       : Deliver(hwnd, WM_SDO_FAILED, kSdoLengthMismatch, key);
+        if (request.job == SdoRequest::UploadWithProgress &&
+            !Deliver(hwnd, WM_SDO_SEGMENT, uint32_t(bytes.size()), key))
+            return false;
+        toggle = toggle == SdoFrame::kSegment0 ? SdoFrame::kSegment1 : SdoFrame::kSegment0;
     }
-    Upload& upload = it->second;
-    upload.received += uint32_t(length);
-    const uint32_t announced = upload.announced;
-    if (upload.received > announced || (last && upload.received < announced)) {
-        // Never a shorter (or longer) text than the drive announced.
-        const uint32_t code =
-            upload.received > announced ? kAbortLengthTooHigh : kAbortLengthTooLow;
-        m_uploads.erase(it);
-        return Deliver(request.hwnd, WM_SDO_ABORT, code, request.key);
+}
+
+bool CCtrlLink::DeliverUpload(const SdoRequest& request, const QByteArray& bytes)
+{
+    const std::pair<HWND, uint32_t> id{request.hwnd, request.key};
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_finishedUploads[id] = bytes;
     }
-    const bool complete = upload.received == announced;
-    if (complete && length != SdoFrame::kSegmentBytes)
-        m_uploads.erase(it);
-    else if (complete)
-        upload.complete = true; // a window that goes by the length asks once more
-    SetSegment(reply.data() + 1, length, complete);
-    return Deliver(request.hwnd, WM_SDO_SEGMENT, announced, request.key);
+    const bool goOn = Deliver(request.hwnd, WM_SDO_UPLOAD, uint32_t(bytes.size()), request.key);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_finishedUploads.erase(id);
+    return goOn;
 }
 
 void CCtrlLink::SetSegment(const uint8_t* data7, int length, bool last)
 {
     // The GUI thread reads the copy with GetSegment while it handles WM_SDO_SEGMENT.
     std::lock_guard<std::mutex> lock(m_mutex);
-    if (data7)
-        std::memcpy(m_segment, data7, sizeof m_segment);
-    else
-        std::memset(m_segment, 0, sizeof m_segment);
+    std::memcpy(m_segment, data7, sizeof m_segment);
     m_segmentLength = length;
     m_segmentLast = last;
 }
 
 bool CCtrlLink::DeliverFailure(HWND hwnd, uint32_t key, int result)
 {
-    m_uploads.erase({hwnd, key});
     switch (result) {
     case CSdoChannel::NotSent:
         return Deliver(hwnd, WM_SDO_FAILED, kSdoNotSent, key);
@@ -532,6 +601,19 @@ bool CCtrlLink::Deliver(HWND hwnd, unsigned message, uint32_t wParam, uint32_t l
         return false;
     SendMessage(hwnd, message, wParam, lParam, &m_flags.stopThreads);
     return true;
+}
+
+void CCtrlLink::NotifyIfIdle()
+{
+    const HWND window = m_idleWindow.load();
+    if (window == kNoWindow)
+        return;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_slotPending || !m_backlog.empty() || !m_deferred.empty())
+            return;
+    }
+    PostMessage(window, WM_LINK_IDLE, 0, 0);
 }
 
 bool CCtrlLink::SlotPending()

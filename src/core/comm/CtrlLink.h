@@ -3,7 +3,10 @@
 #include "LinkFlags.h"
 #include "SdoChannel.h"
 
+#include <QByteArray>
 #include <QString>
+
+#include <atomic>
 
 #include <condition_variable>
 #include <cstdint>
@@ -18,10 +21,17 @@
 // One queued exchange.
 struct SdoRequest
 {
+    enum Job : uint8_t
+    {
+        Exchange = 0,           // one request and its reply
+        Upload = 1,             // a whole segmented read, delivered once
+        UploadWithProgress = 2, // the same, with WM_SDO_SEGMENT after every segment
+    };
     HWND hwnd = kNoWindow;
     uint32_t key = 0;
     uint32_t value = 0;
     uint8_t command = 0;
+    uint8_t job = Exchange;
 };
 
 // One polled object. A page disables its items while it is closed and removes them when it is
@@ -50,10 +60,14 @@ struct LoopItem
 //             WM_COMM_FAILED to the main frame first, which closes the connection.
 //   not queued  Request returns a negative RequestResult and nothing is ever sent for it.
 // Polled objects get WM_SDO_VALUE, WM_SDO_ABORT or WM_SDO_FAILED the same way.
-// A segmented read (0x40 answered 0x41, then 0x60/0x70...) is checked against the length the
-// first reply announced: a segment that ends it short or long arrives as WM_SDO_ABORT with
-// 0x06070013 or 0x06070012 instead of WM_SDO_SEGMENT; a segment asked for after the last one
-// was full comes back at once as an empty last segment.
+// A whole text object or record is read with RequestUpload: the worker runs the read and every
+// segment itself and ends in one message, WM_SDO_UPLOAD (wParam length; the bytes are copied out
+// with TakeUpload while it is handled), WM_SDO_ABORT when the drive refused at any point, or
+// WM_SDO_FAILED: kSdoLengthMismatch when the segments ended before, or ran past, the length the
+// first reply announced, the transfer failures as above otherwise. Nothing short of the
+// announced bytes with the drive's last segment counts as the object's text.
+// Raw segment requests (0x60/0x70) are passed through one at a time: WM_SDO_SEGMENT, then
+// GetSegment.
 class CCtrlLink
 {
 public:
@@ -72,6 +86,15 @@ public:
     CCtrlLink& operator=(const CCtrlLink&) = delete;
 
     int Request(HWND hwnd, uint8_t command, uint32_t key, uint32_t value);
+    // Queues a whole segmented read of key, queued and held back like a request. With progress
+    // the window also gets WM_SDO_SEGMENT (wParam bytes so far) after every segment.
+    int RequestUpload(HWND hwnd, uint32_t key, bool progress = false);
+    // While WM_SDO_UPLOAD is handled: a copy of the bytes of that upload.
+    bool TakeUpload(HWND hwnd, uint32_t key, QByteArray& bytes);
+    // A window that is posted WM_LINK_IDLE whenever the worker has run every queued request and
+    // its answers were handled (kNoWindow: none). A client that waits for the link to fall idle
+    // blocks on its event loop instead of asking again and again.
+    void SetIdleWindow(HWND hwnd);
     bool AddLoop(HWND hwnd, uint32_t key, uint8_t group);
     bool EnableLoop(HWND hwnd);
     bool DisableLoop(HWND hwnd);
@@ -79,8 +102,9 @@ public:
     bool RemoveLoop(HWND hwnd);
     bool FindLoop(HWND hwnd, uint32_t key);
     int LoopCount();
-    // After WM_SDO_SEGMENT: the seven bytes after the last reply's command byte and their length.
-    // True when this segment completes the upload (its length as announced).
+    // While WM_SDO_SEGMENT of a raw segment request is handled: the seven bytes after the reply's
+    // command byte (a copy that stays until the next segment) and their length. True when the
+    // drive marked the segment its last.
     bool GetSegment(const uint8_t*& data, int& length);
     bool IsDeferredQueueEmpty();
     // Whether any request is queued or still being exchanged and answered. A client that issues
@@ -103,21 +127,17 @@ public:
     int StaleReplies() const { return m_channel.staleReplies(); }
 
 private:
-    struct Upload
-    {
-        uint32_t announced = 0;
-        uint32_t received = 0;
-        bool complete = false; // the last segment was full: one more request gets an empty one
-    };
-
     void Run();
+    int Enqueue(const SdoRequest& request);
+    bool RunUpload(const SdoRequest& request);
+    bool DeliverUpload(const SdoRequest& request, const QByteArray& bytes);
+    void NotifyIfIdle();
     bool WaitUntilConnected();
     void PromoteQueued();
     bool PromoteFrom(std::deque<SdoRequest>& queue);
     bool TakeNextRequest(SdoRequest& out);
     bool RunRequest(const SdoRequest& request);
     bool DeliverOutcome(const SdoRequest& request, const CSdoChannel::Outcome& outcome);
-    bool DeliverSegment(const SdoRequest& request, const SdoFrame::Sdo& reply);
     bool DeliverFailure(HWND hwnd, uint32_t key, int result);
     bool PollingPass();
     bool PollItem(const LoopItem& item);
@@ -154,8 +174,9 @@ private:
     uint8_t m_segment[7] = {};
     int m_segmentLength = 0;
     bool m_segmentLast = false;
+    std::map<std::pair<HWND, uint32_t>, QByteArray> m_finishedUploads; // while delivered
+    std::atomic<HWND> m_idleWindow{kNoWindow};
     // Worker thread only.
     uint32_t m_decodedValue = 0; // kept between exchanges, as the segment message carries it
-    std::map<std::pair<HWND, uint32_t>, Upload> m_uploads;
     std::thread m_worker;
 };

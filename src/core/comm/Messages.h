@@ -22,6 +22,8 @@ constexpr unsigned WM_MOVE_PAGE = WM_USER + 9;    // wParam left, lParam top
 constexpr unsigned WM_ALL_PAGES = WM_USER + 10;   // send code 2 to all pages
 constexpr unsigned WM_LINK_OPENED = WM_USER + 11; // connection indicator on
 constexpr unsigned WM_SDO_FAILED = WM_USER + 12;  // wParam SdoFailure, lParam key
+constexpr unsigned WM_SDO_UPLOAD = WM_USER + 13;  // wParam length, lParam key (then TakeUpload)
+constexpr unsigned WM_LINK_IDLE = WM_USER + 14;   // posted: nothing left queued or running
 
 // Why an exchange a window asked for ended without an answer (wParam of WM_SDO_FAILED).
 enum SdoFailure : uint32_t
@@ -30,6 +32,11 @@ enum SdoFailure : uint32_t
     kSdoNotSent = 2,  // the port refused the frame while retries were off
     kSdoClosed = 3,   // the connection was closed or changed before the exchange ended
     kSdoReplaced = 4, // a newer request of the link's exclusive owner took its place
+    // The link's own findings about what the drive sent; the connection stays open.
+    kSdoLengthMismatch = 5, // an upload ended before, or ran past, the length it announced
+    kSdoUnconfirmed = 6,    // a write went out but its confirmation never came; the outcome of
+                            // reading the object back follows
+    kSdoBadReply = 7,       // a reply the link cannot use (an upload of an impossible length)
 };
 
 constexpr uint32_t kStatuswordKey = 0x604100;
