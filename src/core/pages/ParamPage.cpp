@@ -213,7 +213,7 @@ void CParamPage::MarkLineLost()
 {
     m_list.MarkAllStale();
     // A live row would otherwise look as if it still followed the drive. Rows that already
-    // say why they have no value (the poll that found the drive silent) keep their reason.
+    // say why they have no value (a refusal) keep their reason.
     const QString why = FailureText(kSdoClosed);
     for (int row = 0; row < m_list.GetItemCount(); ++row) {
         if (m_list.GetItemText(row, Col::ColAttribute).contains(QLatin1Char('L')) &&
