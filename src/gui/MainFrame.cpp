@@ -14,6 +14,7 @@
 #include "app/SysData.h"
 #include "base/IniFile.h"
 #include "base/Report.h"
+#include "pages/ParamPage.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -441,8 +442,15 @@ void CMainFrame::OpenSettingsWindow(int kind)
 
 void CMainFrame::SendToAllPages(unsigned code)
 {
+    // A lost line only greys the pages' values: the windows keep their order, and the settings
+    // window, told already with the connection change, is not told twice.
+    const bool lineState = code == CParamPage::ActionLinkState;
+    CChildFrame* settings = page(CmdCommSettings);
     for (CChildFrame* child : pages()) {
-        m_mdi->setActiveSubWindow(child);
+        if (lineState && child == settings)
+            continue;
+        if (!lineState)
+            m_mdi->setActiveSubWindow(child);
         child->SendPageControl(code);
     }
 }

@@ -1,6 +1,7 @@
 // The page views as the operator uses them, against the virtual drive over a pseudo-terminal:
 // values with their units, in-place edits, unit changes, the right-click menu with the object
-// picker, refusals shown as "????" with the reason, and ten live pages at once.
+// picker, refusals shown as "????" with the reason, values no longer current once the drive
+// falls silent, and ten live pages at once.
 
 #include "ParamPageView.h"
 #include "EditListCtrl.h"
@@ -8,6 +9,7 @@
 #include "MessageRecorder.h"
 #include "ObjectPickerDialog.h"
 #include "PageViews.h"
+#include "app/MainFrameLogic.h"
 #include "base/Report.h"
 
 #include <QAction>
@@ -336,6 +338,78 @@ private slots:
         QCOMPARE(Rows(view).index(row, Col::ColValue).data(Qt::ToolTipRole).toString(),
                  QStringLiteral("Attempt to read a write only object"));
         QVERIFY(!Rows(view).index(0, Col::ColValue).data(Qt::ToolTipRole).isValid());
+    }
+
+    void valuesGoStaleWhenTheDriveFallsSilentAndCurrentAfterAReconnect()
+    {
+        // The main frame's logic in place of the rig's stand-in: it closes the connection when
+        // the drive stops answering and tells the pages, as the main window does.
+        rig->mainFrame.reset();
+        CMainFrameLogic frame(*rig->sys);
+        frame.onPagesControl = [this](unsigned code) {
+            for (const auto& open : views)
+                SendPageControl(open.get(), int(code));
+        };
+        View* view = OpenFilled("CSpeedCircle");
+        QVERIFY(view);
+        // The first statusword makes the frame take the connection as open and read again.
+        QTRY_COMPARE_WITH_TIMEOUT(frame.lastDriveState(), 0, kWaitMs);
+        QVERIFY(ReadAgain(view));
+        CPageListModel& rows = Rows(view);
+        QStringList before;
+        for (int row = 0; row < rows.GetItemCount(); ++row)
+            before.append(Cell(view, row, Col::ColValue));
+        // The operator is typing a new gain when the line goes quiet.
+        const int kp = RowOf(view, kVelocityKp);
+        QLineEdit* editor = Type(view, kp, QStringLiteral("13"));
+        QVERIFY(editor);
+
+        rig->drive.faults().SetSilent(true);
+        QTRY_COMPARE_WITH_TIMEOUT(rig->sys->connected.load(), 2, kWaitMs);
+        // Every value stays on show, greyed, with the time of its last answer; live rows, which
+        // cannot follow the drive any more, show "????" and why.
+        const QStringList lineLost = {CParamPage::FailureText(kSdoClosed),
+                                      CParamPage::FailureText(kSdoNoAnswer)};
+        int live = 0;
+        for (int row = 0; row < rows.GetItemCount(); ++row) {
+            const QString name = Cell(view, row, Col::ColName);
+            const QModelIndex value = rows.index(row, Col::ColValue);
+            QVERIFY2(!value.data(CPageListModel::CurrentRole).toBool(), qPrintable(name));
+            QCOMPARE(value.data(Qt::ForegroundRole).value<QColor>(), QColor(0x80, 0x80, 0x80));
+            const QString tip = value.data(Qt::ToolTipRole).toString();
+            if (Cell(view, row, Col::ColAttribute).contains(QLatin1Char('L'))) {
+                ++live;
+                QCOMPARE(Cell(view, row, Col::ColValue), QStringLiteral("????"));
+                QVERIFY2(lineLost.contains(tip), qPrintable(name + ": " + tip));
+            } else {
+                QCOMPARE(Cell(view, row, Col::ColValue), before.at(row));
+                const QDateTime answered = value.data(CPageListModel::LastAnswerRole).toDateTime();
+                QVERIFY(answered.isValid());
+                QCOMPARE(tip, "Not current: the drive last answered at " +
+                                  answered.toString(QStringLiteral("HH:mm:ss")));
+            }
+        }
+        QCOMPARE(live, 3);
+        QCOMPARE(editor->text(), QStringLiteral("13"));
+
+        // A reconnect reads the page again; each row is current as its answer comes in.
+        rig->drive.faults().SetSilent(false);
+        QString error;
+        QVERIFY2(frame.OpenSerial(rig->server->PortName(), 115200, 1, 100, error),
+                 qPrintable(error));
+        const auto allCurrent = [&] {
+            for (int row = 0; row < rows.GetItemCount(); ++row) {
+                if (!rows.IsCurrent(row) || Cell(view, row, Col::ColValue) == "????")
+                    return false;
+            }
+            return true;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(allCurrent(), kWaitMs);
+        QCOMPARE(Cell(view, kp, Col::ColValue), before.at(kp));
+        QVERIFY(!rows.index(kp, Col::ColValue).data(Qt::ToolTipRole).isValid());
+        QVERIFY(!rows.index(kp, Col::ColValue).data(Qt::ForegroundRole).isValid());
+        QCOMPARE(editor->text(), QStringLiteral("13"));
+        QTest::keyClick(editor, Qt::Key_Escape);
     }
 
     void chineseTextsAreBuiltIn()

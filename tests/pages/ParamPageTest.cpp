@@ -80,6 +80,42 @@ TEST_F(ParamPageTest, AnswersFillTheRowsAndDriveThePass)
     EXPECT_EQ(page->readCursor(), 0) << "no pass without a connection";
 }
 
+TEST_F(ParamPageTest, ALostLineLeavesValuesNotCurrentUntilTheDriveAnswersAgain)
+{
+    ASSERT_TRUE(install.WritePage("AnalogInput", {kMaxSpeed, kTemperature, kGain, kTag}));
+    auto page = MakePage("CAnalogInput");
+    page->Create();
+    CPageListModel& list = page->list();
+    page->OnMessage(WM_SDO_VALUE, 1500, kMaxSpeed);
+    page->OnMessage(WM_SDO_VALUE, 25, kTemperature);
+    page->OnMessage(WM_SDO_ABORT, 0x06020000, kGain);
+    const QString refused = list.GetItemNote(2);
+    // Told while connected the page changes nothing; once the line is lost every answered row
+    // is no longer current, the live one shows "????" and why; a row never answered has no
+    // value to mistrust.
+    sys->connected = 1;
+    page->OnMessage(WM_PAGE_CONTROL, CParamPage::ActionLinkState, 0);
+    EXPECT_TRUE(list.IsCurrent(0));
+    sys->connected = 2;
+    page->OnMessage(WM_PAGE_CONTROL, CParamPage::ActionLinkState, 0);
+    EXPECT_EQ(Column(list, 4), QStringList({"1500", "????", "????", ""}));
+    EXPECT_EQ(list.GetItemNote(1), CParamPage::FailureText(kSdoClosed));
+    EXPECT_EQ(list.GetItemNote(2), refused);
+    const bool currentOnceLost[] = {false, false, false, true};
+    for (int row = 0; row < 4; ++row)
+        EXPECT_EQ(list.IsCurrent(row), currentOnceLost[row]) << row;
+
+    // A value or a refusal is the drive's answer; an exchange that failed is none.
+    const QDateTime before = list.LastAnswer(0);
+    page->OnMessage(WM_SDO_VALUE, 1600, kMaxSpeed);
+    page->OnMessage(WM_SDO_FAILED, kSdoNoAnswer, kTemperature);
+    page->OnMessage(WM_SDO_ABORT, 0x06020000, kGain);
+    const bool current[] = {true, false, true, true};
+    for (int row = 0; row < 4; ++row)
+        EXPECT_EQ(list.IsCurrent(row), current[row]) << row;
+    EXPECT_GE(list.LastAnswer(0), before);
+}
+
 TEST_F(ParamPageTest, ProjectRestoreAtCreationAndOnAction4)
 {
     ASSERT_TRUE(install.WritePage("DinFunctionConfig", {kGain}));

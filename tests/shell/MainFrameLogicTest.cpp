@@ -79,6 +79,8 @@ TEST_F(MainFrameLogicTest, ConnectionFromFirstAnswerToPulledCable)
     EXPECT_EQ(statusTexts.back(), QStringLiteral("Comm Status: Closed"));
     EXPECT_EQ(frame->stateIcon(), CMainFrameLogic::IconNoDrive);
     EXPECT_EQ(frame->lastDriveState(), -1);
+    // The pages keep their values, marked as no longer current.
+    EXPECT_EQ(pageCodes, (std::vector<unsigned>{2, 6}));
     // Not waiting for a first answer any more: no "Not Find Driver" message.
     EXPECT_TRUE(messages.Take().isEmpty());
 }

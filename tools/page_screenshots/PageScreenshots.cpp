@@ -5,6 +5,7 @@
 #include "GuiPageSupport.h"
 #include "PageViews.h"
 #include "ParamPageView.h"
+#include "app/MainFrameLogic.h"
 
 #include <QApplication>
 #include <QDir>
@@ -15,6 +16,25 @@
 
 #include <cstdio>
 #include <cstdlib>
+
+namespace {
+
+// The main frame's logic takes over from the rig's stand-in, the drive stops answering, the
+// logic closes the connection and the page marks its values as no longer current.
+bool FallSilent(GuiPageTest::CDriveRig& rig, QWidget* view)
+{
+    rig.mainFrame.reset();
+    CMainFrameLogic frame(*rig.sys);
+    frame.onPagesControl = [view](unsigned code) { SendPageControl(view, int(code)); };
+    auto* page = static_cast<CParamPageView*>(view);
+    if (!TestSupport::WaitFor([&] { return frame.lastDriveState() == 0; }, 30000) ||
+        !TestSupport::WaitFor([&] { return GuiPageTest::PageFilled(page->page()); }, 30000))
+        return false;
+    rig.drive.faults().SetSilent(true);
+    return TestSupport::WaitFor([&] { return rig.sys->connected.load() == 2; }, 30000);
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -45,13 +65,22 @@ int main(int argc, char** argv)
     SetListColumnsForScreen(*rig.sys);
     QDir().mkpath(folder);
 
-    // Page class, bus panel, file name.
-    const char* const shots[][3] = {{"CSpeedCircle", "", "VelocityLoop"},
-                                    {"CMotorParam", "", "MotorConfig"},
-                                    {"CDriverProterty", "", "DriverProperty"},
-                                    {"CDrvPanelF002", "RPDO1", "RPDO1"}};
+    // Page class, bus panel, file name, and whether the drive falls silent before the picture
+    // (last: the connection stays closed).
+    struct Shot
+    {
+        const char* className;
+        const char* panel;
+        const char* file;
+        bool silent;
+    };
+    const Shot shots[] = {{"CSpeedCircle", "", "VelocityLoop", false},
+                          {"CMotorParam", "", "MotorConfig", false},
+                          {"CDriverProterty", "", "DriverProperty", false},
+                          {"CDrvPanelF002", "RPDO1", "RPDO1", false},
+                          {"CSpeedCircle", "", "VelocityLoop-stale", true}};
     int failures = 0;
-    for (const auto& [className, panel, file] : shots) {
+    for (const auto& [className, panel, file, silent] : shots) {
         rig.sys->busPanelName = QLatin1String(panel);
         // A caption above the page stands in for the child window's title bar.
         QWidget frame;
@@ -70,6 +99,11 @@ int main(int argc, char** argv)
         if (!TestSupport::WaitFor([view] { return GuiPageTest::PageFilled(view->page()); },
                                   30000)) {
             std::fprintf(stderr, "%s: values did not arrive\n", file);
+            ++failures;
+            continue;
+        }
+        if (silent && !FallSilent(rig, view)) {
+            std::fprintf(stderr, "%s: the connection did not close\n", file);
             ++failures;
             continue;
         }

@@ -163,8 +163,10 @@ void CMainFrameLogic::ConnectionChange(uint32_t wParam)
         if (wParam == 0)
             ReportMessage(QStringLiteral("Not Find Driver! Please Check..."));
     }
-    if (wParam != 0 && onPagesControl)
-        onPagesControl(2);
+    // A closed line leaves the pages' values on show but no longer current (action 6); an open
+    // one has them read again (action 2).
+    if (onPagesControl)
+        onPagesControl(wParam != 0 ? 2 : 6);
 }
 
 void CMainFrameLogic::DriveStateUpdate(uint32_t statusword)

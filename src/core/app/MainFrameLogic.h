@@ -53,7 +53,9 @@ public:
     // Front-end hooks, all called on the main thread.
     std::function<void(int icon)> onStateIcon;
     std::function<void(const QString& text)> onStatusText;
-    std::function<void(unsigned code)> onPagesControl; // WM_PAGE_CONTROL code to every page
+    // WM_PAGE_CONTROL code to every page: 2 when the drive answers after an open, 6 when the
+    // connection closed.
+    std::function<void(unsigned code)> onPagesControl;
     std::function<void()> onConnectionChanged;
     // WM_USER+2: 0 or 1 the settings window of the communication mode, 2 the dictionary browser.
     std::function<void(uint32_t which)> onOpenWindow;

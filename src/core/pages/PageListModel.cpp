@@ -27,13 +27,23 @@ QVariant CPageListModel::data(const QModelIndex& index, int role) const
     case Qt::EditRole:
         return row.text[index.column()];
     case Qt::ForegroundRole:
+        if (row.stale && m_staleForeground.isValid())
+            return m_staleForeground;
         if (row.text[ColLabel].contains(QLatin1Char('*')))
             return m_readOnlyForeground;
         return {};
     case Qt::FontRole:
         return m_font;
     case Qt::ToolTipRole:
-        return row.note.isEmpty() ? QVariant() : QVariant(row.note);
+        if (!row.note.isEmpty())
+            return row.note;
+        if (row.stale && !m_staleTooltip.isEmpty())
+            return m_staleTooltip.arg(row.answeredAt.toString(QStringLiteral("HH:mm:ss")));
+        return {};
+    case CurrentRole:
+        return !row.stale;
+    case LastAnswerRole:
+        return row.answeredAt;
     case UnitChoicesRole:
         return m_choices ? QVariant(m_choices(index.row())) : QVariant();
     case ReadOnlyRowRole:
@@ -179,6 +189,58 @@ void CPageListModel::SetItemNote(int row, const QString& note)
         return;
     m_rows[row].note = note;
     emit dataChanged(index(row, 0), index(row, ColumnCount - 1), {Qt::ToolTipRole});
+}
+
+void CPageListModel::MarkAnswered(int row, const QDateTime& when)
+{
+    if (!ValidRow(row))
+        return;
+    Row& item = m_rows[row];
+    item.answeredAt = when;
+    // Only the way back from stale changes what a view shows; the time alone is read on demand.
+    if (!item.stale)
+        return;
+    item.stale = false;
+    emit dataChanged(index(row, 0), index(row, ColumnCount - 1),
+                     {Qt::ForegroundRole, Qt::ToolTipRole, CurrentRole, LastAnswerRole});
+}
+
+void CPageListModel::MarkAllStale()
+{
+    int first = -1;
+    int last = -1;
+    for (int r = 0; r < m_rows.size(); ++r) {
+        Row& item = m_rows[r];
+        // A row never answered shows no value that could be taken for the drive's.
+        if (item.stale || !item.answeredAt.isValid())
+            continue;
+        item.stale = true;
+        if (first < 0)
+            first = r;
+        last = r;
+    }
+    if (first >= 0)
+        emit dataChanged(index(first, 0), index(last, ColumnCount - 1),
+                         {Qt::ForegroundRole, Qt::ToolTipRole, CurrentRole});
+}
+
+bool CPageListModel::IsCurrent(int row) const
+{
+    return ValidRow(row) && !m_rows.at(row).stale;
+}
+
+QDateTime CPageListModel::LastAnswer(int row) const
+{
+    return ValidRow(row) ? m_rows.at(row).answeredAt : QDateTime();
+}
+
+void CPageListModel::SetStalePresentation(const QVariant& colour, const QString& tooltip)
+{
+    m_staleForeground = colour;
+    m_staleTooltip = tooltip;
+    if (!m_rows.isEmpty())
+        emit dataChanged(index(0, 0), index(m_rows.size() - 1, ColumnCount - 1),
+                         {Qt::ForegroundRole, Qt::ToolTipRole});
 }
 
 void CPageListModel::SetReadOnlyForeground(const QVariant& colour)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QDateTime>
 #include <QHash>
 #include <QString>
 #include <QStringList>
@@ -12,7 +13,9 @@
 #include <functional>
 
 // The rows of a page list and their only store: seven text columns per row and, per row, the
-// text of the drive's last refusal. Selection and focus belong to the view that shows the rows;
+// text of the drive's last refusal, the time of the drive's last answer and whether the value
+// shown is still current (it is not once the line was lost, until the row is answered again).
+// Selection and focus belong to the view that shows the rows;
 // the colour and font of read-only rows are handed in by the window layer as role data, so the
 // core stays free of the GUI library.
 class CPageListModel : public QAbstractTableModel
@@ -53,7 +56,9 @@ public:
         ReadOnlyRowRole = Qt::UserRole + 1,
         DropDownRole,
         KeyRole,
-        UnitChoicesRole // QStringList: the units a row's unit cell offers
+        UnitChoicesRole, // QStringList: the units a row's unit cell offers
+        CurrentRole,     // bool: false while the row shows a value from before the line was lost
+        LastAnswerRole   // QDateTime of the drive's last answer for the row; invalid before one
     };
 
     // Supplies the unit choices of a row (UnitChoicesRole); the page logic installs it.
@@ -87,9 +92,19 @@ public:
     QString GetItemNote(int row) const;
     void SetItemNote(int row, const QString& note);
 
+    // The drive answered for the row (a value or a refusal): its value is current again.
+    void MarkAnswered(int row, const QDateTime& when = QDateTime::currentDateTime());
+    // The line is lost: every answered row shows a value that is no longer known to be current.
+    void MarkAllStale();
+    bool IsCurrent(int row) const;
+    QDateTime LastAnswer(int row) const;
+
     // Presentation handed in by the window layer: the text colour of read-only rows (a QColor
     // or anything a view takes for Qt::ForegroundRole) and the font of all cells.
     void SetReadOnlyForeground(const QVariant& colour);
+    // How a row that is not current looks: its text colour, and its tooltip with %1 for the
+    // time of the last answer (rows with a refusal or failure note show the note instead).
+    void SetStalePresentation(const QVariant& colour, const QString& tooltip);
     void SetFont(const QVariant& font);
     void SetChoicesSource(ChoicesSource source) { m_choices = std::move(source); }
 
@@ -107,6 +122,8 @@ private:
     {
         std::array<QString, ColumnCount> text;
         QString note;
+        QDateTime answeredAt;
+        bool stale = false;
     };
 
     bool ValidRow(int row) const { return row >= 0 && row < m_rows.size(); }
@@ -118,6 +135,8 @@ private:
     unsigned m_extendedStyle = 0;
     QVector<Row> m_rows;
     QVariant m_readOnlyForeground;
+    QVariant m_staleForeground;
+    QString m_staleTooltip;
     QVariant m_font;
     ChoicesSource m_choices;
     // Key -> first row holding it. Appends and key edits keep it current; inserts in the

@@ -128,10 +128,10 @@ void CParamPage::OnMessage(unsigned message, uint32_t wParam, uint32_t lParam)
         OnValue(wParam, lParam);
         break;
     case WM_SDO_ABORT:
-        MarkUnknown(lParam, AbortCodeText(wParam));
+        MarkUnknown(lParam, AbortCodeText(wParam), true);
         break;
     case WM_SDO_FAILED:
-        MarkUnknown(lParam, FailureText(wParam));
+        MarkUnknown(lParam, FailureText(wParam), false);
         break;
     case WM_SDO_SEGMENT:
         OnSegment(lParam);
@@ -168,8 +168,10 @@ void CParamPage::OnValue(uint32_t raw, uint32_t key)
     double value = 0.0;
     if (!RawToValue(dataType, raw, value)) {
         // A value the page cannot show is marked rather than left blank; the pass ends here.
-        if (row >= 0)
+        if (row >= 0) {
             m_list.SetItemText(row, Col::ColValue, QStringLiteral("???"));
+            m_list.MarkAnswered(row);
+        }
         return;
     }
     QString formula;
@@ -179,24 +181,45 @@ void CParamPage::OnValue(uint32_t raw, uint32_t key)
     if (row >= 0) {
         m_list.SetItemText(row, Col::ColValue, FormatValue(unit, dataType, formula, value));
         m_list.SetItemNote(row, QString());
+        m_list.MarkAnswered(row);
     }
     if (m_readCursor != 0)
         ReadNext();
 }
 
-void CParamPage::MarkUnknown(uint32_t key, const QString& why)
+void CParamPage::MarkUnknown(uint32_t key, const QString& why, bool answered)
 {
     // The cell no longer shows a value known to be the drive's: it is marked, with why, and the
-    // read pass goes on.
+    // read pass goes on. A refusal is the drive's answer; a failure is none.
     QString dataType;
     int row = -1;
     m_sys.FindItemRow(m_list, key, dataType, row);
     if (row >= 0) {
-        m_list.SetItemText(row, Col::ColValue, QStringLiteral("????"));
-        m_list.SetItemNote(row, why);
+        ShowUnknown(row, why);
+        if (answered)
+            m_list.MarkAnswered(row);
     }
     if (m_readCursor != 0)
         ReadNext();
+}
+
+void CParamPage::ShowUnknown(int row, const QString& why)
+{
+    m_list.SetItemText(row, Col::ColValue, QStringLiteral("????"));
+    m_list.SetItemNote(row, why);
+}
+
+void CParamPage::MarkLineLost()
+{
+    m_list.MarkAllStale();
+    // A live row would otherwise look as if it still followed the drive. Rows that already
+    // say why they have no value (a refusal) keep their reason.
+    const QString why = FailureText(kSdoClosed);
+    for (int row = 0; row < m_list.GetItemCount(); ++row) {
+        if (m_list.GetItemText(row, Col::ColAttribute).contains(QLatin1Char('L')) &&
+            m_list.GetItemNote(row).isEmpty() && !m_list.GetItemText(row, Col::ColValue).isEmpty())
+            ShowUnknown(row, why);
+    }
 }
 
 QString CParamPage::FailureText(uint32_t reason)
@@ -241,6 +264,7 @@ void CParamPage::OnSegment(uint32_t key)
         const QByteArray text = end >= 0 ? m_stringAccumulator.left(end) : m_stringAccumulator;
         m_list.SetItemText(row, Col::ColValue, QString::fromLocal8Bit(text));
         m_list.SetItemNote(row, QString());
+        m_list.MarkAnswered(row);
     }
     if (m_readCursor != 0)
         ReadNext();
@@ -296,6 +320,12 @@ void CParamPage::OnPageControl(uint32_t action)
         if (KeepsListInProject() && restoreHook)
             restoreHook(m_list);
         StartReadPassIfConnected();
+        break;
+    case ActionLinkState:
+        // Values stay on show, marked as not current, until the pass after the reconnect
+        // (action 2) or the next call-up (action 0) answers them again.
+        if (m_sys.connected != 1)
+            MarkLineLost();
         break;
     default:
         break;

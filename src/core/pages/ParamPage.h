@@ -28,7 +28,8 @@ public:
         ActionClose = 1,
         ActionReload = 2,
         ActionSave = 3,
-        ActionRestore = 4
+        ActionRestore = 4,
+        ActionLinkState = 6 // the connection opened or closed; the page looks at connected
     };
 
     CParamPage(CPageHost& sys, const CPageSpec& spec, const QString& panelName = QString());
@@ -82,8 +83,11 @@ private:
     void StartReadPassIfConnected();
     void ReadNext();
     void OnValue(uint32_t raw, uint32_t key);
-    // A refused or unanswered exchange: "????" with the reason as the row's note.
-    void MarkUnknown(uint32_t key, const QString& why);
+    // A refused (answered) or unanswered exchange: "????" with the reason as the row's note.
+    void MarkUnknown(uint32_t key, const QString& why, bool answered);
+    void ShowUnknown(int row, const QString& why);
+    // The line is lost: no value is current any more, and live rows cannot follow the drive.
+    void MarkLineLost();
     void OnSegment(uint32_t key);
     void OnCellEdited(int row, int column);
     void OnAddObject(uint32_t key);

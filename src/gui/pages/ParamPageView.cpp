@@ -20,6 +20,8 @@ using Col = CPageListModel::Column;
 
 // Read-only objects are drawn in forest green on every column.
 const QColor kReadOnlyColour(0x22, 0x8B, 0x22);
+// Values from before the line was lost: grey, still readable on the white rows.
+const QColor kStaleColour(0x80, 0x80, 0x80);
 constexpr int kMaxRowsShown = 18;
 constexpr int kMinRowsShown = 4;
 } // namespace
@@ -45,6 +47,7 @@ CParamPageView::CParamPageView(CSysData& sys, const CPageSpec& spec, QWidget* pa
 
     CPageListModel& model = m_page->list();
     model.SetReadOnlyForeground(kReadOnlyColour);
+    SetStaleText();
     model.SetFont(font());
     m_list->setModel(&model);
     m_list->SetOwnerWindow(m_page->hwnd());
@@ -109,8 +112,16 @@ void CParamPageView::changeEvent(QEvent* event)
 {
     if (event->type() == QEvent::FontChange)
         m_page->list().SetFont(font());
+    else if (event->type() == QEvent::LanguageChange)
+        SetStaleText();
 
     QWidget::changeEvent(event);
+}
+
+void CParamPageView::SetStaleText()
+{
+    m_page->list().SetStalePresentation(kStaleColour,
+                                        tr("Not current: the drive last answered at %1"));
 }
 
 bool CParamPageView::AcceptValue(int row, const QString& text)

@@ -42,6 +42,8 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    // Grey text, and the time of the last answer as the tooltip, for values no longer current.
+    void SetStaleText();
     bool AcceptValue(int row, const QString& text);
     int TakeFocusedSelection();
     void ShowContextMenu(const QPoint& position);

@@ -57,6 +57,10 @@
         </translation>
     </message>
     <message>
+        <source>Not current: the drive last answered at %1</source>
+        <translation>不是当前值：驱动器最后一次应答于 %1</translation>
+    </message>
+    <message>
         <source>add</source>
         <translation>add</translation>
     </message>
