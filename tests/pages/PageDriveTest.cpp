@@ -126,7 +126,7 @@ TEST_F(PageDriveTest, APassKeepsOneReadOutstandingAndGoesOnAfterAnAbort)
     EXPECT_EQ(Column(page->list(), 4), QStringList({"3", "6", "????", "12", "15"}));
 }
 
-TEST_F(PageDriveTest, StringsComeBySegmentsAndTheTorquePageReadsOnActivationOnly)
+TEST_F(PageDriveTest, StringsComeWholeAndTheTorquePageReadsOnActivationOnly)
 {
     // Padded with zero bytes: the text ends at the first.
     drive.SetStringValue(kEmptyText, QByteArray("seven!!", 7) + QByteArray(3, '\0'));
@@ -135,8 +135,7 @@ TEST_F(PageDriveTest, StringsComeBySegmentsAndTheTorquePageReadsOnActivationOnly
     ConnectAndReload(*page);
     torque->OnMessage(WM_PAGE_CONTROL, CParamPage::ActionReload, 0);
     ASSERT_TRUE(WaitFor([&] { return page->readCursor() == 0; }, kWaitMs));
-    // A length that is a multiple of 7 asks once more: the link, knowing the text is complete,
-    // answers with an empty last segment.
+    // Texts of one and two segments, and one of exactly 7 bytes and its padding.
     EXPECT_EQ(Column(page->list(), 4),
               QStringList({"Drivara-X1", "ABCDEFGHIJKLMN", "seven!!", "3000"}));
     // The torque page ignores action 2: a read sent then would have been answered before the

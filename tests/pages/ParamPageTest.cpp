@@ -4,6 +4,7 @@
 #include "PageTestSupport.h"
 
 #include "pages/PageTable.h"
+#include "comm/AbortCodes.h"
 #include "pages/ParamPage.h"
 
 #include <gtest/gtest.h>
@@ -70,7 +71,7 @@ TEST_F(ParamPageTest, AnswersFillTheRowsAndDriveThePass)
     }
     EXPECT_EQ(Column(list, 4), QStringList({"9", "????", "-5", "???", "????"}));
     EXPECT_FALSE(list.GetItemNote(1).isEmpty()) << "a refusal says why";
-    EXPECT_EQ(list.GetItemNote(4), CParamPage::FailureText(kSdoClosed));
+    EXPECT_EQ(list.GetItemNote(4), SdoFailureText(kSdoClosed));
     EXPECT_TRUE(list.GetItemNote(0).isEmpty()) << "a good value clears the note";
 
     page->OnMessage(WM_PAGE_CONTROL, CParamPage::ActionClose, 0);
@@ -99,7 +100,7 @@ TEST_F(ParamPageTest, ALostLineLeavesValuesNotCurrentUntilTheDriveAnswersAgain)
     sys->connected = 2;
     page->OnMessage(WM_PAGE_CONTROL, CParamPage::ActionLinkState, 0);
     EXPECT_EQ(Column(list, 4), QStringList({"1500", "????", "????", ""}));
-    EXPECT_EQ(list.GetItemNote(1), CParamPage::FailureText(kSdoClosed));
+    EXPECT_EQ(list.GetItemNote(1), SdoFailureText(kSdoClosed));
     EXPECT_EQ(list.GetItemNote(2), refused);
     const bool currentOnceLost[] = {false, false, false, true};
     for (int row = 0; row < 4; ++row)

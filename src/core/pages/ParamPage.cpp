@@ -10,7 +10,6 @@
 namespace {
 using Col = CPageListModel::Column;
 
-constexpr int kSegmentBytes = 7;
 
 bool IsVisibleString(const QString& dataType)
 {
@@ -114,7 +113,12 @@ void CParamPage::ReadNext()
     // A request that the link did not take (not connected, the line held by another window,
     // the queue full) never gets an answer: the pass ends there instead of running ahead of it,
     // and the next reload starts it again.
-    if (m_sys.Link().Request(hwnd(), SdoFrame::kRead, m_list.RowKey(m_readCursor - 1), 0) < 0) {
+    const int row = m_readCursor - 1;
+    const uint32_t key = m_list.RowKey(row);
+    const int queued = IsStringRow(row, m_list.GetItemText(row, Col::ColDataType))
+                           ? m_sys.Link().RequestUpload(hwnd(), key)
+                           : m_sys.Link().Request(hwnd(), SdoFrame::kRead, key, 0);
+    if (queued < 0) {
         m_readCursor = 0;
         return;
     }
@@ -131,10 +135,10 @@ void CParamPage::OnMessage(unsigned message, uint32_t wParam, uint32_t lParam)
         MarkUnknown(lParam, AbortCodeText(wParam), true);
         break;
     case WM_SDO_FAILED:
-        MarkUnknown(lParam, FailureText(wParam), false);
+        MarkUnknown(lParam, SdoFailureText(wParam), false);
         break;
-    case WM_SDO_SEGMENT:
-        OnSegment(lParam);
+    case WM_SDO_UPLOAD:
+        OnUpload(lParam);
         break;
     case WM_CELL_EDITED:
         OnCellEdited(static_cast<int>(wParam), static_cast<int>(lParam));
@@ -156,12 +160,10 @@ void CParamPage::OnValue(uint32_t raw, uint32_t key)
     int row = -1;
     const QString unit = m_sys.FindItemRow(m_list, key, dataType, row);
 
-    // A string object answers its read with its length; the text follows by segments and the
-    // pass goes on once the last segment is in.
-    if (m_spec.variant == PageVariant::DriverProperty && row >= 0 && IsVisibleString(dataType)) {
-        m_stringAccumulator.clear();
-        m_segmentCommand = SdoFrame::kSegment0;
-        m_sys.Link().Request(hwnd(), m_segmentCommand, key, 0);
+    // A string object read on its own (an added row) answers with its length only: its text
+    // comes whole by an upload, and the pass goes on once that is in.
+    if (IsStringRow(row, dataType)) {
+        m_sys.Link().RequestUpload(hwnd(), key);
         return;
     }
 
@@ -214,7 +216,7 @@ void CParamPage::MarkLineLost()
     m_list.MarkAllStale();
     // A live row would otherwise look as if it still followed the drive. Rows that already
     // say why they have no value (a refusal) keep their reason.
-    const QString why = FailureText(kSdoClosed);
+    const QString why = SdoFailureText(kSdoClosed);
     for (int row = 0; row < m_list.GetItemCount(); ++row) {
         if (m_list.GetItemText(row, Col::ColAttribute).contains(QLatin1Char('L')) &&
             m_list.GetItemNote(row).isEmpty() && !m_list.GetItemText(row, Col::ColValue).isEmpty())
@@ -222,47 +224,22 @@ void CParamPage::MarkLineLost()
     }
 }
 
-QString CParamPage::FailureText(uint32_t reason)
+bool CParamPage::IsStringRow(int row, const QString& dataType) const
 {
-    switch (reason) {
-    case kSdoNoAnswer:
-        return QStringLiteral("The drive did not answer");
-    case kSdoNotSent:
-        return QStringLiteral("The request could not be sent");
-    case kSdoClosed:
-        return QStringLiteral("The connection closed before the drive answered");
-    case kSdoReplaced:
-        return QStringLiteral("The request was withdrawn");
-    default:
-        return QStringLiteral("No answer");
-    }
+    return m_spec.variant == PageVariant::DriverProperty && row >= 0 && IsVisibleString(dataType);
 }
 
-void CParamPage::OnSegment(uint32_t key)
+void CParamPage::OnUpload(uint32_t key)
 {
-    if (m_spec.variant != PageVariant::DriverProperty)
-        return;
-    const uint8_t* data = nullptr;
-    int length = 0;
-    m_sys.Link().GetSegment(data, length);
-    length = data ? qBound(0, length, kSegmentBytes) : 0;
-    m_stringAccumulator.append(reinterpret_cast<const char*>(data), length);
-
-    if (length == kSegmentBytes) {
-        m_segmentCommand =
-            m_segmentCommand == SdoFrame::kSegment0 ? SdoFrame::kSegment1 : SdoFrame::kSegment0;
-        m_sys.Link().Request(hwnd(), m_segmentCommand, key, 0);
-        return;
-    }
-
+    QByteArray bytes;
     QString dataType;
     int row = -1;
     m_sys.FindItemRow(m_list, key, dataType, row);
-    if (row >= 0) {
+    if (row >= 0 && m_sys.Link().TakeUpload(hwnd(), key, bytes)) {
         // The drive pads its strings with zero bytes; the text ends at the first one.
-        const int end = m_stringAccumulator.indexOf('\0');
-        const QByteArray text = end >= 0 ? m_stringAccumulator.left(end) : m_stringAccumulator;
-        m_list.SetItemText(row, Col::ColValue, QString::fromLocal8Bit(text));
+        const int end = bytes.indexOf('\0');
+        m_list.SetItemText(row, Col::ColValue,
+                           QString::fromLocal8Bit(end >= 0 ? bytes.left(end) : bytes));
         m_list.SetItemNote(row, QString());
         m_list.MarkAnswered(row);
     }

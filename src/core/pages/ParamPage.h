@@ -59,9 +59,6 @@ public:
     // What the page writes into the project on action 3.
     ProjectSave projectSave() const { return ProjectSaveFor(m_spec); }
 
-    // The tooltip of a cell whose exchange ended without an answer (WM_SDO_FAILED's reason).
-    static QString FailureText(uint32_t reason);
-
     HWND hwnd() const { return m_handle.hwnd(); }
     CPageListModel& list() { return m_list; }
     const CPageSpec& spec() const { return m_spec; }
@@ -88,7 +85,8 @@ private:
     void ShowUnknown(int row, const QString& why);
     // The line is lost: no value is current any more, and live rows cannot follow the drive.
     void MarkLineLost();
-    void OnSegment(uint32_t key);
+    void OnUpload(uint32_t key);
+    bool IsStringRow(int row, const QString& dataType) const;
     void OnCellEdited(int row, int column);
     void OnAddObject(uint32_t key);
     void OnPageControl(uint32_t action);
@@ -102,6 +100,4 @@ private:
     int m_readCursor = 0;
     int m_active = 0;
     QString m_restoreStamp;
-    QByteArray m_stringAccumulator;
-    uint8_t m_segmentCommand = 0x60;
 };
