@@ -77,9 +77,10 @@ const QStringList kCommandOptions = {QStringLiteral("find"),  QStringLiteral("un
                                      QStringLiteral("watch"), QStringLiteral("tsv")};
 
 const char kExitCodes[] =
-    "exit codes: 0 every object answered as asked, 1 the drive refused something (or a value "
-    "could not be shown), 2 communication failure, 3 bad arguments, 4 local data problem "
-    "(dictionary, sys.ini, page file)\n";
+    "exit codes: 0 every object answered as asked, 1 the drive refused something with an abort "
+    "code (or a value could not be shown), 2 communication failure (no answer, an answer the "
+    "link could not vouch for, a write not confirmed, the --deadline passed), 3 bad arguments, "
+    "4 local data problem (dictionary, sys.ini, page file)\n";
 
 QString GeneralHelp(const QCommandLineParser& parser)
 {
@@ -230,6 +231,10 @@ CliRequest ParseCliOptions(const QStringList& arguments, CliOptions& options, QS
              .arg(kDefaultTimeoutMs),
          QStringLiteral("MS")},
         {QStringLiteral("sim"), QStringLiteral("Start drivara-sim for the command.")},
+        {QStringLiteral("deadline"),
+         QStringLiteral("End the command after SECONDS (1 to 10^6) with exit 2 and what it "
+                        "had so far."),
+         QStringLiteral("SECONDS")},
         {QStringLiteral("base"),
          QStringLiteral("Installation folder (default the current directory)."),
          QStringLiteral("DIR")},
@@ -312,6 +317,11 @@ CliRequest ParseCliOptions(const QStringList& arguments, CliOptions& options, QS
                           error))
             return CliRequest::Error;
         options.timeoutMs = uint32_t(number);
+    }
+    if (parser.isSet(QStringLiteral("deadline"))) {
+        if (!NumberOption(parser, QStringLiteral("deadline"), 1, 1000000, number, error))
+            return CliRequest::Error;
+        options.deadlineSeconds = int(number);
     }
     if (parser.isSet(QStringLiteral("count"))) {
         if (!NumberOption(parser, QStringLiteral("count"), 1, 1000000000, number, error))

@@ -25,16 +25,17 @@ struct CliOptions
     uint32_t baud = 115200; // --baud
     QString canBackend;     // --can BACKEND:INTERFACE
     QString canInterface;
-    uint32_t bitrate = 28;  // --bitrate (PCAN code), 500 kBit/s
-    uint32_t node = 1;      // --node
-    uint32_t timeoutMs = 0; // --timeout; 0: sys.ini "timeout" of [com], else 500
-    bool startSim = false;  // --sim: start drivara-sim for the command
-    int count = 0;          // --count for watch, page --watch and info; 0: the command's default
-    QString find;           // dict --find
-    QString unit;           // set --unit
-    TypeWidth type;         // write --type
-    bool watch = false;     // page --watch
-    bool tsv = false;       // page --tsv: tab-separated rows for scripts
+    uint32_t bitrate = 28;   // --bitrate (PCAN code), 500 kBit/s
+    uint32_t node = 1;       // --node
+    uint32_t timeoutMs = 0;  // --timeout; 0: sys.ini "timeout" of [com], else 500
+    bool startSim = false;   // --sim: start drivara-sim for the command
+    int deadlineSeconds = 0; // --deadline: the whole command ends by then (0: none)
+    int count = 0;           // --count for watch, page --watch and info; 0: the command's default
+    QString find;            // dict --find
+    QString unit;            // set --unit
+    TypeWidth type;          // write --type
+    bool watch = false;      // page --watch
+    bool tsv = false;        // page --tsv: tab-separated rows for scripts
     QString command;
     QStringList args;
 

@@ -1,7 +1,9 @@
 #include "CliSession.h"
+#include "Output.h"
 
 #include "base/IniFile.h"
 #include "base/Report.h"
+#include "comm/AbortCodes.h"
 #include "comm/SdoFrame.h"
 
 #include <QCoreApplication>
@@ -9,6 +11,11 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <QTimer>
+
+#include <algorithm>
+#include <climits>
+#include <utility>
 
 namespace {
 // A guard for a dictionary that cannot finish loading; a healthy one takes milliseconds.
@@ -54,12 +61,19 @@ CCliSession::CCliSession(const CliOptions& options)
     m_mainFrame->onConnectionChanged = [this] {
         if (m_sys->connected != 1)
             m_commFailed = true;
+        if (m_loop)
+            m_loop->quit();
     };
     m_handle = std::make_unique<CWindowHandle>(this);
+    m_sys->link.SetIdleWindow(hwnd());
+    m_deadline = options.deadlineSeconds > 0
+                     ? QDeadlineTimer(qint64(options.deadlineSeconds) * 1000, Qt::PreciseTimer)
+                     : QDeadlineTimer(QDeadlineTimer::Forever);
 }
 
 CCliSession::~CCliSession()
 {
+    m_sys->link.SetIdleWindow(kNoWindow);
     if (m_sys->connected == 1)
         m_sys->link.Close();
     m_sys->stopThreads = 1;
@@ -207,16 +221,27 @@ int CCliSession::Connect(QString& error)
 
 void CCliSession::OnMessage(unsigned message, uint32_t wParam, uint32_t lParam)
 {
-    if (message == WM_SDO_VALUE || message == WM_SDO_ABORT || message == WM_SDO_SEGMENT)
+    Note(message, wParam, lParam);
+    // Whatever came, the wait looks at its predicate again.
+    if (m_loop)
+        m_loop->quit();
+}
+
+void CCliSession::Note(unsigned message, uint32_t wParam, uint32_t lParam)
+{
+    if (message == WM_LINK_IDLE)
+        return;
+    if (message == WM_SDO_VALUE || message == WM_SDO_ABORT || message == WM_SDO_UPLOAD)
         m_mainFrame->DriveAnswered();
     if (onMessage)
         onMessage(message, wParam, lParam);
-    // The first outcome answers; a refused write's read-back value that follows is only noted.
     if (!m_waiting || lParam != m_waitKey)
         return;
     if (m_answered) {
-        // After a refused write the link reads the object back: the value the drive holds.
-        if (m_answer.kind == Answer::Abort && message == WM_SDO_VALUE && !m_answer.heldKnown) {
+        // After a refused or unconfirmed write the link reads the object back: the value the
+        // drive holds.
+        if ((m_answer.kind == Answer::Abort || m_answer.kind == Answer::Unconfirmed) &&
+            message == WM_SDO_VALUE && !m_answer.heldKnown) {
             m_answer.heldKnown = true;
             m_answer.held = wParam;
         }
@@ -226,40 +251,61 @@ void CCliSession::OnMessage(unsigned message, uint32_t wParam, uint32_t lParam)
     case WM_SDO_VALUE:
         m_answer = {Answer::Value, wParam};
         break;
-    case WM_SDO_SEGMENT:
-        m_answer = {Answer::Segment, wParam};
+    case WM_SDO_UPLOAD:
+        m_uploaded.clear();
+        m_sys->link.TakeUpload(hwnd(), lParam, m_uploaded);
+        m_answer = {Answer::Uploaded, wParam};
         break;
     case WM_SDO_ABORT:
         m_answer = {Answer::Abort, wParam};
         break;
-    default:
-        // Any other outcome the link reports for the object is an exchange that failed.
-        if (message < WM_USER)
-            return;
-        m_answer = {Answer::CommFailed, wParam};
+    case WM_SDO_FAILED:
+        m_answer = {wParam == kSdoUnconfirmed ? Answer::Unconfirmed : Answer::CommFailed, wParam};
         break;
+    default:
+        return; // progress and other notices answer nothing
     }
     m_answered = true;
     m_anyAnswer = true;
 }
 
-bool CCliSession::WaitUntil(const std::function<bool()>& predicate, qint64 timeoutMs, int pollMs)
+bool CCliSession::deadlinePassed() const
 {
-    QElapsedTimer timer;
-    timer.start();
-    while (!predicate()) {
-        if (m_commFailed || (timeoutMs >= 0 && timer.elapsed() > timeoutMs))
-            return false;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, pollMs);
+    return m_deadline.hasExpired();
+}
+
+bool CCliSession::WaitUntil(const std::function<bool()>& predicate, qint64 timeoutMs)
+{
+    const QDeadlineTimer until = timeoutMs < 0 ? QDeadlineTimer(QDeadlineTimer::Forever)
+                                               : QDeadlineTimer(timeoutMs, Qt::PreciseTimer);
+    QEventLoop loop;
+    QTimer timer;
+    timer.setSingleShot(true);
+    timer.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+    QEventLoop* const outer = std::exchange(m_loop, &loop);
+    bool held = false;
+    for (;;) {
+        if (predicate()) {
+            held = true;
+            break;
+        }
+        if (m_commFailed || until.hasExpired() || m_deadline.hasExpired())
+            break;
+        const QDeadlineTimer first = std::min(until, m_deadline);
+        if (!first.isForever())
+            timer.start(int(std::clamp<qint64>(first.remainingTime(), 0, INT_MAX)));
+        loop.exec();
     }
-    return true;
+    m_loop = outer;
+    return held;
 }
 
 bool CCliSession::WaitUntilLinkIdle()
 {
-    // The worker hands each answer over with a blocking send, so once nothing is pending every
-    // answer has been handled (and whatever it requested is pending in turn).
-    return WaitUntil([this] { return !m_sys->link.HasPendingRequests(); }, exchangeTimeoutMs(), 2);
+    // The worker hands each answer over with a blocking send and posts its idle notice once
+    // nothing is left, so a wait for it sleeps until then.
+    return WaitUntil([this] { return !m_sys->link.HasPendingRequests(); }, exchangeTimeoutMs());
 }
 
 CCliSession::Answer CCliSession::Exchange(uint8_t command, uint32_t key, uint32_t value)
@@ -282,14 +328,14 @@ CCliSession::Answer CCliSession::Await(uint32_t key, const std::function<void()>
     // The answer, or a link with nothing left to do for it: then none will come (the request was
     // not taken, or a conversion waits for a constant that the drive refused).
     const bool done = WaitUntil([this] { return m_answered || !m_sys->link.HasPendingRequests(); },
-                                exchangeTimeoutMs(), 5);
+                                exchangeTimeoutMs());
     if (done && !m_answered) {
         m_waiting = false;
         answer.kind = Answer::NotQueued;
         return answer;
     }
-    // A refusal may be followed by the value the drive holds.
-    if (done && m_answer.kind == Answer::Abort)
+    // A refused or unconfirmed write is followed by what the drive holds.
+    if (done && (m_answer.kind == Answer::Abort || m_answer.kind == Answer::Unconfirmed))
         WaitUntilLinkIdle();
     m_waiting = false;
     if (done)
@@ -300,26 +346,43 @@ CCliSession::Answer CCliSession::Await(uint32_t key, const std::function<void()>
 
 bool CCliSession::Upload(uint32_t key, QByteArray& text, Answer& answer)
 {
-    text.clear();
-    answer = Exchange(SdoFrame::kRead, key, 0);
-    if (answer.kind != Answer::Value)
-        return false;
-    uint8_t toggle = SdoFrame::kSegment0;
-    // A text object never holds more than a few kilobytes; the bound stops a drive that never
-    // ends its upload.
-    for (int segments = 0; segments < 4096; ++segments) {
-        answer = Exchange(toggle, key, 0);
-        if (answer.kind == Answer::Abort && segments > 0 && text.size() % 7 == 0)
-            return true; // a length that is a multiple of 7 ends with one refused request
-        if (answer.kind != Answer::Segment)
-            return false;
-        const uint8_t* data = nullptr;
-        int length = 0;
-        m_sys->link.GetSegment(data, length);
-        text.append(reinterpret_cast<const char*>(data), length);
-        if (length != 7)
-            return true;
-        toggle = toggle == SdoFrame::kSegment0 ? SdoFrame::kSegment1 : SdoFrame::kSegment0;
+    answer = Await(key, [&] { m_sys->link.RequestUpload(hwnd(), key); });
+    text = answer.kind == Answer::Uploaded ? m_uploaded : QByteArray();
+    return answer.kind == Answer::Uploaded;
+}
+
+int ReportNoAnswer(CCliSession& session, uint32_t key, const CCliSession::Answer& answer)
+{
+    if (session.deadlinePassed())
+        return ExitCommFailure;
+    const bool linkFinding = answer.kind == CCliSession::Answer::CommFailed &&
+                             (answer.value == kSdoLengthMismatch || answer.value == kSdoBadReply);
+    if (answer.kind == CCliSession::Answer::NotQueued) {
+        Err() << KeyText(key) << ": the link did not take the request\n";
+    } else if (linkFinding) {
+        // The drive answered, but not in a way the link can vouch for: nothing of it is shown.
+        Err() << KeyText(key) << ": " << SdoFailureText(answer.value) << "; nothing is shown\n";
+    } else {
+        Err() << "communication with the drive failed";
+        if (answer.kind == CCliSession::Answer::CommFailed && answer.value != 0)
+            Err() << ": " << SdoFailureText(answer.value);
+        if (session.sys().connected != 1)
+            Err() << " (Comm Status: Closed)";
+        Err() << '\n';
     }
-    return false;
+    return ExitCommFailure;
+}
+
+int ReportUnconfirmed(uint32_t key, const TypeWidth& type, uint32_t written,
+                      const CCliSession::Answer& answer)
+{
+    Err() << KeyText(key) << ": the drive did not confirm the write of " << RawText(type, written);
+    if (answer.heldKnown)
+        Err() << "; read back, it holds " << RawText(type, answer.held)
+              << (type.mask(answer.held) == type.mask(written) ? " (the value written)"
+                                                               : " (not the value written)");
+    else
+        Err() << "; its value could not be read back";
+    Err() << '\n';
+    return ExitCommFailure;
 }

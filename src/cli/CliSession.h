@@ -5,6 +5,8 @@
 #include "app/MainFrameLogic.h"
 #include "app/SysData.h"
 
+#include <QDeadlineTimer>
+#include <QEventLoop>
 #include <QProcess>
 #include <QString>
 
@@ -13,7 +15,8 @@
 
 // One drivactl run: the program-wide data, the main frame's logic, an optional virtual drive
 // started for the run, and the connection. Commands wait for answers by running the event loop,
-// so the link's worker hands its results over exactly as it does to the windows.
+// so the link's worker hands its results over exactly as it does to the windows; the loop sleeps
+// until a message, the link's idle notice or a timer wakes it.
 class CCliSession : public CMessageReceiver
 {
 public:
@@ -22,14 +25,15 @@ public:
         enum Kind
         {
             Value,
-            Abort,
-            Segment,
-            CommFailed,
-            NotQueued, // the link did not take the request
-            Timeout
+            Abort,       // the drive's refusal: value is its abort code
+            Uploaded,    // a whole upload: value is its length, the bytes come with Upload
+            Unconfirmed, // a write went out and was never confirmed
+            CommFailed,  // no answer the link vouches for: value is the SdoFailure, or 0
+            NotQueued,   // the link did not take the request
+            Timeout      // the wait's guard or the --deadline ran out
         } kind = Timeout;
-        uint32_t value = 0; // the value, or the abort code
-        // A refused write: the value the drive holds, read back by the link after the refusal.
+        uint32_t value = 0; // the value, the abort code or the reason
+        // A refused or unconfirmed write: the value the drive holds, read back by the link.
         bool heldKnown = false;
         uint32_t held = 0;
     };
@@ -52,16 +56,29 @@ public:
     // Runs issue (which makes something request key for this session's window) and waits for
     // the answer about key.
     Answer Await(uint32_t key, const std::function<void()>& issue);
-    // Segmented read of a text object; false with the abort code or failure in answer.
+    // A whole text object by the link's upload job; false with the abort code or the failure in
+    // answer.
     bool Upload(uint32_t key, QByteArray& text, Answer& answer);
 
-    // Runs the event loop until the predicate holds, the link failed or the timeout (ms, < 0:
-    // none) ran out; pollMs bounds how long one look at the predicate may be late.
-    bool WaitUntil(const std::function<bool()>& predicate, qint64 timeoutMs, int pollMs = 50);
+    // Runs the event loop until the predicate holds, the link failed, the timeout (ms, < 0:
+    // none) or the command's deadline ran out. The predicate is looked at again whenever a
+    // message for this session arrives, so it must depend on those messages or on the link's
+    // idle notice.
+    bool WaitUntil(const std::function<bool()>& predicate, qint64 timeoutMs);
     // Until every queued request has been exchanged and its answers handled.
     bool WaitUntilLinkIdle();
     bool commFailed() const { return m_commFailed; }
+    // Whether the --deadline has passed; every wait ends at once from then on.
+    bool deadlinePassed() const;
     int exchangeTimeoutMs() const;
+
+    // Makes the innermost wait look at its predicate again (for changes it learns of otherwise
+    // than by a message to this session).
+    void Wake()
+    {
+        if (m_loop)
+            m_loop->quit();
+    }
 
     // Messages for this session's own window while a command listens (watch).
     std::function<void(unsigned, uint32_t, uint32_t)> onMessage;
@@ -69,6 +86,7 @@ public:
     void OnMessage(unsigned message, uint32_t wParam, uint32_t lParam) override;
 
 private:
+    void Note(unsigned message, uint32_t wParam, uint32_t lParam);
     bool StartSimulator(QString& portOrInterface, QString& error);
 
     CliOptions m_options;
@@ -77,12 +95,23 @@ private:
     std::unique_ptr<CWindowHandle> m_handle;
     std::unique_ptr<QProcess> m_sim;
     bool m_commFailed = false;
+    QDeadlineTimer m_deadline;
+    QEventLoop* m_loop = nullptr; // the innermost wait, woken by every message
+    QByteArray m_uploaded;
     bool m_anyAnswer = false;
     bool m_waiting = false;
     uint32_t m_waitKey = 0;
     Answer m_answer;
     bool m_answered = false;
 };
+
+// Says on standard error why an exchange brought no answer a command can use (nothing when the
+// --deadline ended it: the program says that once); the exit code, 2.
+int ReportNoAnswer(CCliSession& session, uint32_t key, const CCliSession::Answer& answer);
+// A write that went out and was never confirmed: what was and was not confirmed, and what a
+// read-back found; the exit code, 2.
+int ReportUnconfirmed(uint32_t key, const TypeWidth& type, uint32_t written,
+                      const CCliSession::Answer& answer);
 
 // The installation folder and its sys.ini, checked before anything waits on them: an exit code
 // and the operator's message.

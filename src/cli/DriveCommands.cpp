@@ -9,20 +9,6 @@
 
 namespace {
 
-// The failure of an exchange that got no drive's answer, as an exit code.
-int NoAnswer(CCliSession& session, uint32_t key, const CCliSession::Answer& answer)
-{
-    if (answer.kind == CCliSession::Answer::NotQueued) {
-        Err() << KeyText(key) << ": the link did not take the request\n";
-        return ExitCommFailure;
-    }
-    Err() << "communication with the drive failed";
-    if (session.sys().connected != 1)
-        Err() << " (Comm Status: Closed)";
-    Err() << '\n';
-    return ExitCommFailure;
-}
-
 // Prints one read answer; returns the exit code it stands for.
 int PrintRead(CCliSession& session, uint32_t key, const CCliSession::Answer& answer)
 {
@@ -30,7 +16,6 @@ int PrintRead(CCliSession& session, uint32_t key, const CCliSession::Answer& ans
     session.sys().dictionary.Lookup(key, record);
     switch (answer.kind) {
     case CCliSession::Answer::Value:
-    case CCliSession::Answer::Segment:
         Out() << KeyText(key) << ' ' << record.name << " = "
               << RawText(record.dataType, answer.value) << '\n';
         return ExitOk;
@@ -38,7 +23,7 @@ int PrintRead(CCliSession& session, uint32_t key, const CCliSession::Answer& ans
         Out() << KeyText(key) << ' ' << record.name << " = " << AbortText(answer.value) << '\n';
         return ExitAbort;
     default:
-        return NoAnswer(session, key, answer);
+        return ReportNoAnswer(session, key, answer);
     }
 }
 
@@ -109,6 +94,8 @@ int RunWrite(CCliSession& session, const CliOptions& options)
     const uint32_t raw = static_cast<uint32_t>(value);
     const CCliSession::Answer answer = session.Exchange(command, key, raw);
     switch (answer.kind) {
+    case CCliSession::Answer::Unconfirmed:
+        return ReportUnconfirmed(key, type, raw, answer);
     case CCliSession::Answer::Value:
         Out() << KeyText(key) << name << " = " << RawText(type, answer.value) << '\n';
         // The confirmation carries the value the drive now holds.
@@ -124,7 +111,7 @@ int RunWrite(CCliSession& session, const CliOptions& options)
             Out() << KeyText(key) << name << " = " << RawText(type, answer.held) << '\n';
         return ExitAbort;
     default:
-        return NoAnswer(session, key, answer);
+        return ReportNoAnswer(session, key, answer);
     }
 }
 
@@ -148,15 +135,30 @@ int RunUpload(CCliSession& session, const CliOptions& options)
 int RunDump(CCliSession& session, const CliOptions&)
 {
     CSdoDatabase& dictionary = session.sys().dictionary;
-    int result = ExitOk;
+    // Write-only objects would only be refused: they are left out, and said so.
+    QVector<uint32_t> keys;
+    int leftOut = 0;
     CSdoRecord record;
     for (int i = 0; dictionary.GetAt(i, record); ++i) {
-        const int code =
-            PrintRead(session, record.key, session.Exchange(SdoFrame::kRead, record.key, 0));
+        if (record.attribute.contains(QLatin1Char('R')))
+            keys.append(record.key);
+        else
+            ++leftOut;
+    }
+    int result = ExitOk;
+    CProgress progress(QStringLiteral("dump"), keys.size());
+    for (int i = 0; i < keys.size(); ++i) {
+        const int code = PrintRead(session, keys[i], session.Exchange(SdoFrame::kRead, keys[i], 0));
+        Out().flush();
+        progress.Show(i + 1);
         if (code == ExitCommFailure)
             return code;
         result = std::max(result, code);
     }
+    progress.Done();
+    if (leftOut > 0)
+        Err() << "dump: " << leftOut << (leftOut == 1 ? " object" : " objects")
+              << " left out (not readable)\n";
     return result;
 }
 
@@ -198,6 +200,6 @@ int RunWatch(CCliSession& session, const CliOptions& options)
     sys.link.DisableLoop(session.hwnd());
     session.onMessage = nullptr;
     if (!finished)
-        return NoAnswer(session, keys.first(), CCliSession::Answer());
+        return ReportNoAnswer(session, keys.first(), CCliSession::Answer());
     return result;
 }

@@ -6,6 +6,8 @@
 #include "base/TextNumbers.h"
 #include "comm/AbortCodes.h"
 
+#include <unistd.h>
+
 QTextStream& Out()
 {
     static QTextStream stream(stdout);
@@ -56,4 +58,28 @@ QString AbortText(uint32_t code)
     return QStringLiteral("abort 0x%1 %2")
         .arg(code, 8, 16, QLatin1Char('0'))
         .arg(AbortCodeText(code));
+}
+
+CProgress::CProgress(const QString& what, int total)
+    : m_what(what), m_total(total), m_enabled(isatty(STDERR_FILENO) && !isatty(STDOUT_FILENO))
+{
+}
+
+void CProgress::Show(int done)
+{
+    if (!m_enabled || (m_visible && m_lastDrawn.elapsed() < 100 && done < m_total))
+        return;
+    Err() << '\r' << m_what << ' ' << done << '/' << m_total << "\x1b[K";
+    Err().flush();
+    m_visible = true;
+    m_lastDrawn.start();
+}
+
+void CProgress::Done()
+{
+    if (!m_visible)
+        return;
+    Err() << "\r\x1b[K";
+    Err().flush();
+    m_visible = false;
 }

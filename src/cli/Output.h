@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QString>
 #include <QTextStream>
 
@@ -28,3 +29,26 @@ QString RawText(const TypeWidth& type, uint32_t raw);
 QString RawText(const QString& dataType, uint32_t raw);
 // "abort 0x06010001 Attempt to read a write only object"
 QString AbortText(uint32_t code);
+
+// A progress line ("dump 120/547") on standard error for a long command whose rows go to a file
+// or a pipe: shown only while standard error is a terminal and standard output is not (on a
+// terminal the rows themselves show the progress), redrawn at most ten times a second and
+// cleared when done.
+class CProgress
+{
+public:
+    CProgress(const QString& what, int total);
+    ~CProgress() { Done(); }
+    CProgress(const CProgress&) = delete;
+    CProgress& operator=(const CProgress&) = delete;
+
+    void Show(int done);
+    void Done();
+
+private:
+    QString m_what;
+    int m_total;
+    bool m_enabled;
+    bool m_visible = false;
+    QElapsedTimer m_lastDrawn;
+};

@@ -15,28 +15,28 @@ QString Pad(const QString& text, int width)
     return text.leftJustified(width, QLatin1Char(' '));
 }
 
-// Prints the rows of a page list as the page shows them: aligned columns, or tab-separated
-// label, name, value and unit for scripts.
-void PrintRows(const CPageListModel& list, bool tsv)
+// The width of the name column: the longest name of the page.
+int NameWidth(const CPageListModel& list)
+{
+    int width = 4;
+    for (int r = 0; r < list.GetItemCount(); ++r)
+        width = std::max(width, int(list.GetItemText(r, Col::ColName).size()));
+    return width;
+}
+
+// Prints one row of a page list as the page shows it: aligned columns, or tab-separated label,
+// name, value and unit for scripts. Rows are printed as their values arrive, so the value column
+// has a fixed width that a longer value widens.
+void PrintRow(const CPageListModel& list, int r, bool tsv, int nameWidth)
 {
     if (tsv) {
-        for (int r = 0; r < list.GetItemCount(); ++r) {
-            Out() << list.GetItemText(r, Col::ColLabel) << '\t' << list.GetItemText(r, Col::ColName)
-                  << '\t' << list.GetItemText(r, Col::ColValue) << '\t'
-                  << list.GetItemText(r, Col::ColUnit) << '\n';
-        }
-        Out().flush();
-        return;
-    }
-    int nameWidth = 4, valueWidth = 5;
-    for (int r = 0; r < list.GetItemCount(); ++r) {
-        nameWidth = std::max(nameWidth, int(list.GetItemText(r, Col::ColName).size()));
-        valueWidth = std::max(valueWidth, int(list.GetItemText(r, Col::ColValue).size()));
-    }
-    for (int r = 0; r < list.GetItemCount(); ++r) {
+        Out() << list.GetItemText(r, Col::ColLabel) << '\t' << list.GetItemText(r, Col::ColName)
+              << '\t' << list.GetItemText(r, Col::ColValue) << '\t'
+              << list.GetItemText(r, Col::ColUnit) << '\n';
+    } else {
         Out() << Pad(list.GetItemText(r, Col::ColLabel), 5)
               << Pad(list.GetItemText(r, Col::ColName), nameWidth + 2)
-              << list.GetItemText(r, Col::ColValue).rightJustified(valueWidth) << "  "
+              << list.GetItemText(r, Col::ColValue).rightJustified(12) << "  "
               << list.GetItemText(r, Col::ColUnit) << '\n';
     }
     Out().flush();
@@ -174,16 +174,36 @@ int RunPage(CCliSession& session, const CliOptions& options)
     // that stops is seen to stop.
     sys.pollingEnabled = 0;
     CParamPage page(sys, *spec, busPanel ? name : QString());
+    const CPageListModel& list = page.list();
+    // Every value the page shows wakes the wait, which prints the rows the pass is done with.
+    QObject::connect(&list, &CPageListModel::dataChanged, &list, [&] { session.Wake(); });
     page.Create();
-    session.WaitUntil([&] { return !sys.link.HasPendingRequests(); }, -1, 2);
+    Out() << page.pageName() << '\n';
+    const int nameWidth = NameWidth(list);
+    int printed = 0;
+    CProgress progress(page.pageName(), list.GetItemCount());
+    const auto printAnswered = [&](int upTo) {
+        for (; printed < std::min(upTo, list.GetItemCount()); ++printed)
+            PrintRow(list, printed, options.tsv, nameWidth);
+        progress.Show(printed);
+    };
+    // The pass asks for row k once row k-1 is answered; the cursor then stands at k+2.
+    session.WaitUntil(
+        [&] {
+            const int cursor = page.readCursor();
+            printAnswered(cursor == 0 ? list.GetItemCount() : cursor - 2);
+            return !sys.link.HasPendingRequests();
+        },
+        -1);
+    progress.Done();
+    if (session.deadlinePassed())
+        return ExitCommFailure;
     if (session.commFailed()) {
         Err() << "communication with the drive failed (Comm Status: Closed)\n";
         return ExitCommFailure;
     }
     const bool stalled = page.readCursor() != 0;
-    const CPageListModel& list = page.list();
-    Out() << page.pageName() << '\n';
-    PrintRows(list, options.tsv);
+    printAnswered(list.GetItemCount());
 
     bool live = false;
     for (int r = 0; r < list.GetItemCount(); ++r) {

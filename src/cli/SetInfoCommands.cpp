@@ -69,14 +69,6 @@ int FetchUnitConstants(CCliSession& session, uint32_t key, const QString& unit)
     return ExitOk;
 }
 
-int Failed(const CCliSession::Answer& answer)
-{
-    Err() << (answer.kind == CCliSession::Answer::NotQueued
-                  ? "the link did not take the request\n"
-                  : "communication with the drive failed\n");
-    return ExitCommFailure;
-}
-
 // Shows one object in its default unit; false when its value cannot be shown.
 bool ShowLive(CCliSession& session, uint32_t key)
 {
@@ -126,7 +118,7 @@ int RunSet(CCliSession& session, const CliOptions& options)
         return ExitBadArguments;
     }
     if (answer.kind != CCliSession::Answer::Value && answer.kind != CCliSession::Answer::Abort)
-        return Failed(answer);
+        return ReportNoAnswer(session, key, answer);
 
     const QString unit =
         options.unit.isEmpty() ? list.GetItemText(0, CPageListModel::ColUnit) : options.unit;
@@ -156,8 +148,10 @@ int RunSet(CCliSession& session, const CliOptions& options)
             return ExitAbort;
         result = ExitAbort;
         answer = {CCliSession::Answer::Value, answer.held};
+    } else if (answer.kind == CCliSession::Answer::Unconfirmed) {
+        return ReportUnconfirmed(key, type, write.raw, answer);
     } else if (answer.kind != CCliSession::Answer::Value) {
-        return Failed(answer);
+        return ReportNoAnswer(session, key, answer);
     } else if (type.mask(answer.value) != type.mask(write.raw)) {
         Err() << KeyText(key) << ": the drive holds " << RawText(type, answer.value)
               << ", not the value written (" << RawText(type, write.raw) << ")\n";
@@ -169,7 +163,7 @@ int RunSet(CCliSession& session, const CliOptions& options)
     QString shown;
     if (!DisplayValue(session, key, record.dataType, unit, answer, shown)) {
         if (answer.kind != CCliSession::Answer::Value && answer.kind != CCliSession::Answer::Abort)
-            return Failed(answer);
+            return ReportNoAnswer(session, key, answer);
         Err() << KeyText(key) << ": the value read back cannot be shown in " << unit << '\n';
         return ExitAbort;
     }
@@ -196,7 +190,7 @@ int RunInfo(CCliSession& session, const CliOptions& options)
         else if (answer.kind == CCliSession::Answer::Abort)
             refused(record, answer.value);
         else
-            return Failed(answer);
+            return ReportNoAnswer(session, key, answer);
     }
     for (uint32_t key : {0x100000u, 0x101801u, 0x101802u, 0x101803u, 0x101804u}) {
         CSdoRecord record;
@@ -209,7 +203,7 @@ int RunInfo(CCliSession& session, const CliOptions& options)
         else if (answer.kind == CCliSession::Answer::Abort)
             refused(record, answer.value);
         else
-            return Failed(answer);
+            return ReportNoAnswer(session, key, answer);
     }
     const CCliSession::Answer status = session.Exchange(SdoFrame::kRead, kStatuswordKey, 0);
     if (status.kind == CCliSession::Answer::Value) {
@@ -221,7 +215,7 @@ int RunInfo(CCliSession& session, const CliOptions& options)
         record.name = QStringLiteral("Drive state");
         refused(record, status.value);
     } else {
-        return Failed(status);
+        return ReportNoAnswer(session, kStatuswordKey, status);
     }
     const int rounds = options.count > 0 ? options.count : 3;
     for (int round = 1; round <= rounds; ++round) {

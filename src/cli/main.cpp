@@ -85,6 +85,12 @@ int main(int argc, char** argv)
             }
         }
         result = Commands().value(options.command)(session, options);
+        if (result != ExitOk && session.deadlinePassed()) {
+            Out().flush();
+            Err() << "drivactl: the deadline of " << options.deadlineSeconds
+                  << " s passed; the command ended there\n";
+            result = ExitCommFailure;
+        }
     }
     Out().flush();
     Err().flush();

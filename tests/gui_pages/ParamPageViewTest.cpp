@@ -8,10 +8,10 @@
 #include "GuiPageSupport.h"
 #include "MessageRecorder.h"
 #include "ObjectPickerDialog.h"
-#include "comm/AbortCodes.h"
 #include "PageViews.h"
 #include "app/MainFrameLogic.h"
 #include "base/Report.h"
+#include "comm/AbortCodes.h"
 
 #include <QAction>
 #include <QApplication>
@@ -369,8 +369,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(rig->sys->connected.load(), 2, kWaitMs);
         // Every value stays on show, greyed, with the time of its last answer; live rows, which
         // cannot follow the drive any more, show "????" and why.
-        const QStringList lineLost = {SdoFailureText(kSdoClosed),
-                                      SdoFailureText(kSdoNoAnswer)};
+        const QStringList lineLost = {SdoFailureText(kSdoClosed), SdoFailureText(kSdoNoAnswer)};
         int live = 0;
         for (int row = 0; row < rows.GetItemCount(); ++row) {
             const QString name = Cell(view, row, Col::ColName);

@@ -23,8 +23,8 @@ struct Case
 {
     const char* name;
     Arm arm;
-    bool writeTaken;      // the drive took a write before its reply went wrong
-    bool failsConnection; // the drive never answers: the main frame closes the connection
+    bool writeTaken;             // the drive took a write before its reply went wrong
+    bool failsConnection;        // the drive never answers: the main frame closes the connection
     bool writeConfirmed = false; // the write's own reply came through
 };
 

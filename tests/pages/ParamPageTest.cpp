@@ -3,8 +3,8 @@
 
 #include "PageTestSupport.h"
 
-#include "pages/PageTable.h"
 #include "comm/AbortCodes.h"
+#include "pages/PageTable.h"
 #include "pages/ParamPage.h"
 
 #include <gtest/gtest.h>

@@ -449,9 +449,9 @@ bool CCtrlLink::RunUpload(const SdoRequest& request)
     if (first == SdoFrame::kAbort)
         return Deliver(hwnd, WM_SDO_ABORT, SdoFrame::DataOf(outcome.reply.data()), key);
     if (const int expedited = ExpeditedLength(first))
-        return DeliverUpload(request,
-                             QByteArray(reinterpret_cast<const char*>(outcome.reply.data()) + 4,
-                                        expedited));
+        return DeliverUpload(
+            request,
+            QByteArray(reinterpret_cast<const char*>(outcome.reply.data()) + 4, expedited));
     const uint32_t announced = SdoFrame::DataOf(outcome.reply.data());
     if (first != SdoFrame::kUploadStart || announced > kMaxUploadBytes)
         return Deliver(hwnd, WM_SDO_FAILED, kSdoBadReply, key);

@@ -10,7 +10,6 @@
 namespace {
 using Col = CPageListModel::Column;
 
-
 bool IsVisibleString(const QString& dataType)
 {
     return dataType.toUpper() == QLatin1String("VISIBLE STRING");
