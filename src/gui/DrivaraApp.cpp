@@ -13,8 +13,8 @@
 #include "pages/ParamPage.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QMdiArea>
 #include <QTimer>
@@ -192,23 +192,26 @@ bool PagesFilled(const CMainFrame& frame)
 
 void CDrivaraApp::TakeScreenshot(const QString& path, int waitMs)
 {
+    WaitThenShoot(path, QDeadlineTimer(waitMs));
+}
+
+void CDrivaraApp::WaitThenShoot(const QString& path, const QDeadlineTimer& until)
+{
     // With a connection: after the drive's first answer and the pages' first values; without
-    // one: at once. A drive that never answers ends the wait.
-    QElapsedTimer timer;
-    timer.start();
-    auto ready = [this] {
-        const bool connected = m_sys.connected == 1;
-        if (!connected)
-            return true;
-        return m_mainFrame->logic().lastDriveState() != -1 && PagesFilled(*m_mainFrame);
-    };
-    while (!ready() && timer.elapsed() < waitMs)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    // one: at once. A drive that never answers ends the wait. Looked at every 50 ms on a timer.
+    const bool ready = m_sys.connected != 1 ||
+                       (m_mainFrame->logic().lastDriveState() != -1 && PagesFilled(*m_mainFrame));
+    if (!ready && !until.hasExpired()) {
+        QTimer::singleShot(50, m_mainFrame.get(),
+                           [this, path, until] { WaitThenShoot(path, until); });
+        return;
+    }
     // Let layouts and the last values settle on screen.
-    QElapsedTimer settle;
-    settle.start();
-    while (settle.elapsed() < 300)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    QTimer::singleShot(300, m_mainFrame.get(), [this, path] { Shoot(path); });
+}
+
+void CDrivaraApp::Shoot(const QString& path)
+{
     const QPixmap shot = m_mainFrame->grab();
     QDir().mkpath(QFileInfo(path).absolutePath());
     if (!shot.save(path)) {

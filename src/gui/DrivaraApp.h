@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDeadlineTimer>
 #include <QString>
 #include <QStringList>
 
@@ -46,6 +47,8 @@ public:
 
 private:
     void TakeScreenshot(const QString& path, int waitMs);
+    void WaitThenShoot(const QString& path, const QDeadlineTimer& until);
+    void Shoot(const QString& path);
 
     CSysData& m_sys;
     std::unique_ptr<QTranslator> m_translator;
