@@ -3,6 +3,8 @@
 #include "comm/MessageLayer.h"
 #include "pages/PageListModel.h"
 
+#include <algorithm>
+
 #include <QComboBox>
 #include <QEvent>
 #include <QHeaderView>
@@ -352,9 +354,14 @@ void CEditListCtrl::keyPressEvent(QKeyEvent* event)
     QTableView::keyPressEvent(event);
 }
 
-void CEditListCtrl::dataChanged(const QModelIndex&, const QModelIndex&, const QVector<int>&)
+void CEditListCtrl::dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                                const QVector<int>&)
 {
     // Not passed on: the base class repaints each changed cell at once and refills open editors.
+    if (!topLeft.isValid() || !bottomRight.isValid())
+        return;
+    m_dirtyFirst = m_dirtyFirst < 0 ? topLeft.row() : std::min(m_dirtyFirst, topLeft.row());
+    m_dirtyLast = std::max(m_dirtyLast, bottomRight.row());
     if (!m_repaintTimer.isActive())
         m_repaintTimer.start();
 }
@@ -362,5 +369,19 @@ void CEditListCtrl::dataChanged(const QModelIndex&, const QModelIndex&, const QV
 void CEditListCtrl::FlushRepaint()
 {
     ++m_coalescedRepaints;
-    viewport()->update();
+    // The band of rows that changed, where it stands now: laying out text is what a repaint
+    // costs, and a live page changes a few rows of many.
+    const int rows = model() ? model()->rowCount() : 0;
+    const int first = std::min(m_dirtyFirst, rows - 1);
+    const int last = std::min(m_dirtyLast, rows - 1);
+    m_dirtyFirst = m_dirtyLast = -1;
+    if (first < 0) {
+        viewport()->update();
+        return;
+    }
+    const int top = rowViewportPosition(first);
+    const int bottom = rowViewportPosition(last) + rowHeight(last);
+    const QRect band = QRect(0, top, viewport()->width(), bottom - top) & viewport()->rect();
+    if (!band.isEmpty())
+        viewport()->update(band);
 }

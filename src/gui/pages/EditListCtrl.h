@@ -106,4 +106,7 @@ private:
     int m_keyGuard = 1;
     QTimer m_repaintTimer;
     int m_coalescedRepaints = 0;
+    // Rows changed since the last repaint: only they are painted again.
+    int m_dirtyFirst = -1;
+    int m_dirtyLast = -1;
 };
