@@ -47,11 +47,10 @@ struct CInstallation
     QString userDir;
 };
 
-// The current directory when it holds data/velmor.dat (the traditional layout), else the
-// program's own folder when it does (the build tree), else PROGRAM/../lib/drivara when that does
-// (an installation), else the current directory. A read-only base gets its sys.ini copied to
+// The installation when --base names none: the base folder FindBaseFolder finds from the
+// program's own folder (never the current directory). A read-only base gets its sys.ini copied to
 // the XDG config folder on first run.
-CInstallation LocateInstallation(const QString& currentDir, const QString& programDir);
+CInstallation LocateInstallation(const QString& programDir);
 
 // The program-wide data object: installation paths, languages, the dictionary, the unit table
 // and formula evaluator, the control link and the link-wide flags (inherited through the page
