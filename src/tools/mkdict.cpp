@@ -3,10 +3,10 @@
 //
 //   mkdict <velmor.tsv> <velmor.dat> <velmor-defaults.tsv>
 //
-// Beside the database it writes its check (velmor.dat.sum: record count, size, SHA-256), which
-// the programs verify before they accept the database. The source is checked completely before
-// anything is written: any fault is reported as "file:line: message" and no output is touched,
-// so a broken edit never replaces a good database.
+// Beside the database it writes its check (velmor.dat.sum: record count, size, BLAKE2b-256 digest),
+// which the programs verify before they accept the database. The source is checked completely
+// before anything is written: any fault is reported as "file:line: message" and no output is
+// touched, so a broken edit never replaces a good database.
 
 #include "base/TextNumbers.h"
 #include "dictionary/DatabaseCheck.h"

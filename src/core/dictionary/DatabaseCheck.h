@@ -4,9 +4,10 @@
 #include <QString>
 
 // The check that mkdict writes beside a database file it builds (velmor.dat.sum): the number of
-// records, the size and a SHA-256 of the whole file. A database cut at a record boundary reads
-// as a smaller dictionary without any sign of damage, so only a record of what was built can
-// tell it from the real one. A hand-made database without a check loads as it always did.
+// records, the size and a BLAKE2b-256 digest of the whole file. A database cut at a record
+// boundary reads as a smaller dictionary without any sign of damage, so only a record of what
+// was built can tell it from the real one. A hand-made database without a check loads as it always
+// did.
 namespace DatabaseCheck {
 
 // The check file that belongs to a database file: its path with ".sum" appended.
