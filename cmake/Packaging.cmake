@@ -12,7 +12,8 @@ foreach(program drivara drivactl drivara-sim)
 endforeach()
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/sys/ DESTINATION ${DRIVARA_INSTALL_BASE}/sys
         FILES_MATCHING PATTERN "*.ini")
-# data/ as the build left it: velmor.dat, the drive defaults, COM.so, CAN.so, EN.qm.
+# data/ as the build left it: velmor.dat with its check velmor.dat.sum, the drive defaults,
+# COM.so, CAN.so, EN.qm.
 install(DIRECTORY ${DRIVARA_DATA_DIR}/ DESTINATION ${DRIVARA_INSTALL_BASE}/data
         USE_SOURCE_PERMISSIONS)
 install(DIRECTORY DESTINATION ${DRIVARA_INSTALL_BASE}/user)

@@ -1,4 +1,5 @@
-// The first byte picks the language; the rest is a database file.
+// The first byte picks the language; the rest is a database file, and also a check file.
+#include "dictionary/DatabaseCheck.h"
 #include "dictionary/SdoDatabase.h"
 
 #include <cstddef>
@@ -43,5 +44,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         Check(first.key == record.key);
     }
     Check(!db.GetAt(count, record) && !db.GetAt(-1, record));
+
+    // A check accepts the whole records it was built from; any text read as a check is judged
+    // without harm, and never accepts an empty database for a non-empty check.
+    const bool whole = bytes.size() % CSdoDatabase::kRecordSize == 0;
+    const QString f = QStringLiteral("f"), s = QStringLiteral("s");
+    Check(DatabaseCheck::Verify(DatabaseCheck::Build(bytes), bytes, f, s).isEmpty() == whole);
+    Check(!DatabaseCheck::Verify(bytes, QByteArray(), f, s).isEmpty() || bytes.contains("bytes=0"));
     return 0;
 }

@@ -18,6 +18,7 @@ mkdir -p "$ROOT/elsewhere"
 cd "$ROOT/elsewhere"
 XDG_CONFIG_HOME="$ROOT/config" XDG_DATA_HOME="$ROOT/data" "$ROOT/pkg/usr/bin/drivactl" --sim info
 for f in usr/bin/drivara usr/lib/drivara/data/EN.qm usr/lib/drivara/data/COM.so \
+         usr/lib/drivara/data/velmor.dat usr/lib/drivara/data/velmor.dat.sum \
          usr/share/applications/drivara.desktop usr/share/icons/hicolor/scalable/apps/drivara.svg; do
   test -e "$ROOT/pkg/$f" || { echo "missing in the package: $f" >&2; exit 1; }
 done

@@ -31,11 +31,11 @@ CSysDataOptions SysOptions(const CliOptions& options)
 
 int CheckInstallation(const CliOptions& options, QString& error)
 {
-    // Without --base the installation is found as the program finds it: the current directory,
-    // else the program's own folder or the installed one beside it.
+    // Without --base the installation is found as the program finds it: the program's own
+    // folder or the installed one beside it, never the current directory.
     const CInstallation where =
         options.baseDir.isEmpty()
-            ? LocateInstallation(QDir::currentPath(), QCoreApplication::applicationDirPath())
+            ? LocateInstallation(QCoreApplication::applicationDirPath())
             : CInstallation{options.baseDir,
                             QDir(options.baseDir).filePath(QStringLiteral("sys/sys.ini")),
                             QString()};

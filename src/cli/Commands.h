@@ -13,5 +13,7 @@ int RunUpload(CCliSession& session, const CliOptions& options);
 int RunWatch(CCliSession& session, const CliOptions& options);
 int RunDump(CCliSession& session, const CliOptions& options);
 int RunPage(CCliSession& session, const CliOptions& options);
+// The page command's name and page file, checked before the drive is connected.
+int CheckPage(CCliSession& session, const CliOptions& options);
 int RunSet(CCliSession& session, const CliOptions& options);
 int RunInfo(CCliSession& session, const CliOptions& options);

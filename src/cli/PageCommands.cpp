@@ -136,13 +136,16 @@ int RunUnits(CCliSession& session, const CliOptions& options)
     return ExitOk;
 }
 
-int RunPage(CCliSession& session, const CliOptions& options)
+namespace {
+// The page a NAME argument names, and its page file, checked before the drive is reached; null
+// with the message and exit code given when either is no good.
+const CPageSpec* CheckedPage(CSysData& sys, const CliOptions& options, int& exitCode)
 {
+    exitCode = ExitBadArguments;
     if (options.args.size() != 1) {
         Err() << "page takes one NAME\n";
-        return ExitBadArguments;
+        return nullptr;
     }
-    CSysData& sys = session.sys();
     const QString name = options.args.at(0);
     const bool busPanel = BusPanelNames().contains(name);
     const CPageSpec* spec = nullptr;
@@ -154,21 +157,36 @@ int RunPage(CCliSession& session, const CliOptions& options)
     if (!spec) {
         Err() << "unknown page " << name << "; pages: " << PageNames().join(QLatin1Char(' '))
               << '\n';
-        return ExitBadArguments;
+        return nullptr;
     }
+    // A page file that cannot make the page is refused whole: no row may ask the drive first.
+    const CPageDefinition definition = sys.ReadPageDefinition(name);
+    if (!definition.problem.isEmpty()) {
+        Err() << definition.problem << '\n';
+        exitCode = ExitDataProblem;
+        return nullptr;
+    }
+    exitCode = ExitOk;
+    return spec;
+}
+} // namespace
 
+int CheckPage(CCliSession& session, const CliOptions& options)
+{
+    int exitCode = ExitOk;
+    CheckedPage(session.sys(), options, exitCode);
+    return exitCode;
+}
+
+int RunPage(CCliSession& session, const CliOptions& options)
+{
+    CSysData& sys = session.sys();
     int result = ExitOk;
-    bool fileFound = false;
-    const QVector<uint32_t> keys = sys.PageDefinitionKeys(name, &fileFound);
-    if (!fileFound) {
-        Err() << sys.sysDir << name << ".ini is missing\n";
-        return ExitDataProblem;
-    }
-    for (const uint32_t key : keys) {
-        CSdoRecord record;
-        if (!sys.dictionary.Lookup(key, record))
-            result = ExitDataProblem; // named by the page as it loads
-    }
+    const CPageSpec* spec = CheckedPage(sys, options, result);
+    if (!spec)
+        return result;
+    const QString name = options.args.at(0);
+    const bool busPanel = spec->variant == PageVariant::BusPanel;
 
     // Polled rows would push the pass on out of turn; the pass is read alone, so that a pass
     // that stops is seen to stop.

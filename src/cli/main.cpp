@@ -77,6 +77,12 @@ int main(int argc, char** argv)
                 Err() << "drivactl: " << error << '\n';
             return result;
         }
+        // A page file that cannot make its page is refused before the port is even opened.
+        if (options.command == QLatin1String("page")) {
+            result = CheckPage(session, options);
+            if (result != ExitOk)
+                return result;
+        }
         if (options.usesDrive()) {
             result = session.Connect(error);
             if (result != ExitOk) {

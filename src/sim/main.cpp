@@ -4,6 +4,7 @@
 #include "SimCanServer.h"
 #include "SimSerialServer.h"
 #include "VirtualDrive.h"
+#include "base/BaseFolder.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -77,8 +78,14 @@ bool TakeOptions(const QCommandLineParser& parser, Options* options, QString* er
         *out = static_cast<std::remove_pointer_t<decltype(out)>>(n);
         return true;
     };
-    options->dataDir = parser.value(QStringLiteral("data"));
-    options->link = parser.value(QStringLiteral("link"));
+    // Never the current directory: the base folder is named or found from the program.
+    const QString base = parser.isSet(QStringLiteral("base"))
+                             ? QDir(parser.value(QStringLiteral("base"))).absolutePath()
+                             : FindBaseFolder(QCoreApplication::applicationDirPath());
+    options->dataDir = parser.isSet(QStringLiteral("data")) ? parser.value(QStringLiteral("data"))
+                                                            : base + QStringLiteral("/data");
+    options->link = parser.isSet(QStringLiteral("link")) ? parser.value(QStringLiteral("link"))
+                                                         : base + QStringLiteral("/dev/ttySIM0");
     options->serial = parser.isSet(QStringLiteral("serial"));
     options->silent = parser.isSet(QStringLiteral("silent"));
     options->untilStdinCloses = parser.isSet(QStringLiteral("until-stdin-closes"));
@@ -144,14 +151,13 @@ void AddOptions(QCommandLineParser& parser)
         }
         parser.addOption(option);
     };
-    add("data", "Folder with velmor.dat and velmor-defaults.tsv.", "DIR",
-        QDir::currentPath() + QStringLiteral("/data"));
+    add("base", "Base folder (default: the program's own folder, or its installation).", "DIR");
+    add("data", "Folder with velmor.dat and velmor-defaults.tsv (default: BASE/data).", "DIR");
     add("node", "Node id the drive answers (1-127).", "N", QStringLiteral("1"));
     add("serial", "Serve a pseudo-terminal.");
     add("baud", "Keep the pace of a line at this rate (0: answer at once).", "N",
         QStringLiteral("0"));
-    add("link", "Symbolic link to the terminal.", "PATH",
-        QDir::currentPath() + QStringLiteral("/dev/ttySIM0"));
+    add("link", "Symbolic link to the terminal (default: BASE/dev/ttySIM0).", "PATH");
     add("can", "Serve a CAN bus through a QtSerialBus plugin.", "PLUGIN:INTERFACE");
     add("drop", "Answer nothing to the next N requests.", "N");
     add("corrupt", "Damage the next N replies.", "N");

@@ -3,11 +3,13 @@
 //
 //   mkdict <velmor.tsv> <velmor.dat> <velmor-defaults.tsv>
 //
-// The source is checked completely before anything is written: any fault is reported as
-// "file:line: message" and neither output is touched, so a broken edit never replaces a good
-// database.
+// Beside the database it writes its check (velmor.dat.sum: record count, size, BLAKE2b-256 digest),
+// which the programs verify before they accept the database. The source is checked completely
+// before anything is written: any fault is reported as "file:line: message" and no output is
+// touched, so a broken edit never replaces a good database.
 
 #include "base/TextNumbers.h"
+#include "dictionary/DatabaseCheck.h"
 #include "dictionary/DatabaseLayout.h"
 #include "units/UnitTable.h"
 
@@ -412,16 +414,20 @@ int main(int argc, char** argv)
     if (!ReadSource(args[1], errors, entries))
         return 1;
 
-    // Both files are prepared completely before either replaces the old one.
+    // All files are prepared completely before any replaces the old one.
+    const QByteArray databaseBytes = BuildDatabase(entries);
     QSaveFile database(args[2]);
+    QSaveFile check(DatabaseCheck::PathFor(args[2]));
     QSaveFile defaults(args[3]);
-    if (!WriteAtomically(database, BuildDatabase(entries)) ||
+    if (!WriteAtomically(database, databaseBytes) ||
+        !WriteAtomically(check, DatabaseCheck::Build(databaseBytes)) ||
         !WriteAtomically(defaults, BuildDefaults(entries))) {
         database.cancelWriting();
+        check.cancelWriting();
         defaults.cancelWriting();
         return 1;
     }
-    if (!database.commit() || !defaults.commit()) {
+    if (!database.commit() || !check.commit() || !defaults.commit()) {
         std::fprintf(stderr, "mkdict: cannot replace the output files\n");
         return 1;
     }

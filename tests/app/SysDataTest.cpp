@@ -36,37 +36,35 @@ TEST(SysData, ReadsItsInstallation)
     }
 }
 
-// Where the programs find their base folder when none is named: the current directory when it
-// holds the dictionary or settings, else the program's folder, else ../lib/drivara beside the
-// program.
-TEST(SysData, LocatesTheInstallationFromAnyDirectory)
+// Where the programs find their base folder when none is named: the program's own folder when it
+// holds the dictionary or settings, else ../lib/drivara beside the program. The current directory
+// plays no part (drivactl's test shows it from outside).
+TEST(SysData, LocatesTheInstallationFromTheProgram)
 {
     QTemporaryDir root;
     ASSERT_TRUE(root.isValid());
     const QString r = root.path();
-    // A dictionary (and a writable sys/) in each base; settings without a dictionary in a
-    // damaged installation that must report its own problem.
+    // A dictionary (and a writable sys/) in each base; settings without a dictionary beside a
+    // program whose installed base is whole: the program's folder must report its own problem.
     for (const char* path :
-         {"/work/data/velmor.dat", "/work/sys/", "/dist/data/velmor.dat", "/dist/sys/",
-          "/prefix/lib/drivara/data/velmor.dat", "/prefix/lib/drivara/sys/", "/prefix/bin/",
-          "/empty/", "/damaged/sys/sys.ini"}) {
+         {"/dist/data/velmor.dat", "/dist/sys/", "/prefix/lib/drivara/data/velmor.dat",
+          "/prefix/lib/drivara/sys/", "/prefix/bin/", "/empty/", "/opt/bin/sys/sys.ini",
+          "/opt/lib/drivara/data/velmor.dat"}) {
         const QFileInfo info(r + QLatin1String(path));
         ASSERT_TRUE(QDir().mkpath(info.path()));
         QFile file(info.filePath());
         ASSERT_TRUE(info.fileName().isEmpty() || file.open(QIODevice::WriteOnly)) << path;
     }
 
-    // current folder, program folder, the base folder found
-    const std::tuple<const char*, const char*, const char*> cases[] = {
-        {"/work", "/dist", "/work"},                      // the traditional layout wins
-        {"/empty", "/dist", "/dist"},                     // the build tree
-        {"/empty", "/prefix/bin", "/prefix/lib/drivara"}, // an installation
-        {"/empty", "/empty", "/empty"},                   // nothing found: as it always was
-        {"/damaged", "/dist", "/damaged"}};               // its own settings, its own problem
-    for (const auto& [current, program, found] : cases) {
+    // program folder, the base folder found
+    const std::pair<const char*, const char*> cases[] = {
+        {"/dist", "/dist"},                     // the build tree
+        {"/prefix/bin", "/prefix/lib/drivara"}, // an installation
+        {"/empty", "/empty"},                   // nothing found: reported as missing there
+        {"/opt/bin", "/opt/bin"}};              // its own settings, its own problem
+    for (const auto& [program, found] : cases) {
         SCOPED_TRACE(program);
-        const CInstallation where =
-            LocateInstallation(r + QLatin1String(current), r + QLatin1String(program));
+        const CInstallation where = LocateInstallation(r + QLatin1String(program));
         const QString base = QDir(r + QLatin1String(found)).absolutePath();
         EXPECT_EQ(where.baseDir, base);
         EXPECT_EQ(where.sysIniPath, base + QStringLiteral("/sys/sys.ini"));

@@ -28,8 +28,9 @@ TEST(TextNumbers, EdgeCases)
     }
 }
 
-// Numbers typed by a person. The integer types they must fit are checked through the write
-// path (PrepareWrite and drivactl), which names each type's range.
+// Numbers typed by a person, by one rule for drivactl and the page editor. The integer types they
+// must fit are checked through the write path (PrepareWrite and drivactl), which names each type's
+// range.
 TEST(TypedNumbers, WholeTextDecimalOrHexNeverOctal)
 {
     const double no = 0.25;                   // the text is refused (no text here reads as 0.25)
@@ -37,7 +38,9 @@ TEST(TypedNumbers, WholeTextDecimalOrHexNeverOctal)
     // clang-format off
     const std::tuple<const char*, double, double> cases[] = {
         // text, as an integer, as a number with a fraction
-        {"0", 0, 0}, {"010", 10, 10}, {"-7", -7, -7}, {"+7", 7, 7}, {" 42 ", 42, 42},
+        {"0", 0, 0}, {"010", 10, 10}, {"-7", -7, -7}, {"+7", 7, 7}, {"+-7", no, no},
+        // The whole text is the number: no blank before or after it, none after the sign.
+        {" 12", no, no}, {"12 ", no, no}, {"\t5", no, no}, {"- 5", no, no}, {" 1.5", no, no},
         {"0X1f", 31, 31}, {"0x", no, no}, {"0x-1", no, no}, {"-0x10", no, no}, {"1.15", no, 1.15},
         {"-.5", no, -0.5}, {"3.", no, 3}, {".", no, no}, {"1.2.3", no, no}, {"12x", no, no},
         // Digits of other scripts (the last here) are not digits.
@@ -54,6 +57,6 @@ TEST(TypedNumbers, WholeTextDecimalOrHexNeverOctal)
     }
     // The accepted hexadecimal texts are the write preparation's (unit HEX).
     uint64_t hex = 0;
-    for (const char* text : {"", "0x", "-1", "fg", "12345678901234567"})
+    for (const char* text : {"", "0x", "-1", "fg", "12345678901234567", " ff", "ff "})
         EXPECT_FALSE(ParseTypedHex(QString::fromUtf8(text), hex)) << text;
 }

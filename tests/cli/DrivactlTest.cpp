@@ -23,12 +23,15 @@ struct CliRun
 
 const char kSysIni[] = "[sys]\nlang=2\ncomm=2\n[com]\ntimeout=500\n";
 
-// Runs drivactl from the installation tree with the base folder as its current directory, as an
-// operator would from a shell.
-CliRun Drivactl(const QString& base, const QStringList& args, const QStringList& env = {})
+// Runs drivactl from the build's installation tree on the base folder (--base, unless the
+// arguments name one), started from the folder cwd (the base folder when empty).
+CliRun Drivactl(const QString& base, QStringList args, const QStringList& env = {},
+                const QString& cwd = {})
 {
     QProcess process;
-    process.setWorkingDirectory(base);
+    process.setWorkingDirectory(cwd.isEmpty() ? base : cwd);
+    if (!base.isEmpty() && !args.contains(QLatin1String("--base")))
+        args = QStringList{"--base", base} + args;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (const QString& assignment : env)
         environment.insert(assignment.section(QLatin1Char('='), 0, 0),
@@ -63,10 +66,10 @@ class CSimulator
 public:
     CSimulator(const QString& base, const QStringList& extra = {})
     {
-        m_process.setWorkingDirectory(base);
-        m_process.start(
-            TestSupport::DistDir() + QStringLiteral("/drivara-sim"),
-            QStringList{"--serial", "--until-stdin-closes", "--link", base + "/sim-link"} + extra);
+        m_process.start(TestSupport::DistDir() + QStringLiteral("/drivara-sim"),
+                        QStringList{"--base", base, "--serial", "--until-stdin-closes", "--link",
+                                    base + "/sim-link"} +
+                            extra);
         TestSupport::WaitFor(
             [&] { return m_process.canReadLine() || m_process.waitForReadyRead(50); }, 10000);
         const QString line = QString::fromUtf8(m_process.readLine()).trimmed();
@@ -121,6 +124,10 @@ TEST_F(DrivactlTest, AnswersAgainstTheVirtualDrive)
         // Raw writes: no octal, within the type; refusals say so.
         {"write 607A00 010", 0, "= 10 \\(0x0000000a\\)", "", "607A00 10"},
         {"write 607A00 3000000000", 3, "^$", "from -2147483648 to 2147483647", "607A00 10"},
+        // The whole text is the number: a blank before or after it is refused, a sign is not.
+        {"write 607A00 _12", 3, "^$", "\" 12\" is not a whole number", "607A00 10"},
+        {"set 607A00 12_", 3, "^$", "\"12 \" is not a", "607A00 10"},
+        {"write 607A00 +12", 0, "= 12 \\(0x0000000c\\)", "", "607A00 12"},
         {"write 3FFF00 5", 3, "^$", "--type", ""},
         {"write 3FFF00 5 --type u16", 1, "abort 0x06020000", "", ""},
         // Writes in a unit (each check is UnitConversionTest's): a refusal names the range in
@@ -156,6 +163,7 @@ TEST_F(DrivactlTest, AnswersAgainstTheVirtualDrive)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args);
         QStringList args = Args(c.args);
+        args.replaceInStrings(QStringLiteral("_"), QStringLiteral(" ")); // a blank in a value
         if (args.first() == QLatin1String("can"))
             args = bus + args.mid(1);
         else if (!QStringList{"units", "--version", "--serial"}.contains(args.first()))
@@ -200,10 +208,29 @@ TEST_F(DrivactlTest, DataProblemsExitWithFour)
          {"LC_ALL=zh_CN.UTF-8", "LANG=zh_CN.UTF-8"}, "names no language"},
         {"bad timeout", file("sys/sys.ini", "[sys]\nlang=2\n[com]\ntimeout=5\n"), Args("--sim read 604100"),
          {}, "timeout=5"},
+        // A page file that cannot make its page is refused before the port is opened: a port
+        // nobody answers on would otherwise fail first, with exit 2.
         {"page key not in the dictionary", file("sys/VelocityLoop.ini", "[VelocityLoop]\nnum=2\n1=222001\n2=ABCD00\n"),
-         Args("--sim page VelocityLoop"), {}, "ABCD00"},
+         Args("--serial pts/999 page VelocityLoop"), {}, "not in the dictionary: ABCD00 (item 2)"},
+        {"page num not a number", file("sys/VelocityLoop.ini", "[VelocityLoop]\nnum=abc\n1=222001\n"),
+         Args("--serial pts/999 page VelocityLoop"), {}, "num=abc in section [VelocityLoop] is not a number"},
+        {"page num zero", file("sys/VelocityLoop.ini", "[VelocityLoop]\nnum=0\n1=222001\n"),
+         Args("--serial pts/999 page VelocityLoop"), {}, "num=0 in section"},
+        {"page without num", file("sys/VelocityLoop.ini", "[VelocityLoop]\n1=222001\n"),
+         Args("--serial pts/999 page VelocityLoop"), {}, "has no num"},
+        {"page num beyond its items", file("sys/VelocityLoop.ini", "[VelocityLoop]\nnum=3\n1=222001\n2=604100\n"),
+         Args("--serial pts/999 page VelocityLoop"), {}, "item 3 is missing or empty"},
         {"no page file", file("sys/VelocityLoop.ini", QByteArray()), Args("--sim page VelocityLoop"), {},
          "VelocityLoop.ini is missing"},
+        // A dictionary with its check: cut at a record boundary, it is refused whole.
+        {"dictionary cut at a record boundary", [](TestSupport::TempInstall& at) {
+             QFile shipped(TestSupport::DistDir() + QStringLiteral("/data/velmor.dat"));
+             ASSERT_TRUE(shipped.open(QIODevice::ReadOnly));
+             QFile::remove(at.path(QStringLiteral("data/velmor.dat")));
+             ASSERT_TRUE(at.writeFile(QStringLiteral("data/velmor.dat"), shipped.read(100 * 4514)));
+             ASSERT_TRUE(QFile::link(shipped.fileName() + QStringLiteral(".sum"),
+                                     at.path(QStringLiteral("data/velmor.dat.sum"))));
+         }, {"dict"}, {}, "velmor.dat is 451400 bytes, but velmor.dat.sum says"},
         // clang-format on
     };
     for (const auto& c : cases) {
@@ -215,6 +242,16 @@ TEST_F(DrivactlTest, DataProblemsExitWithFour)
         EXPECT_EQ(run.exitCode, 4) << Show(run);
         EXPECT_TRUE(run.err.contains(QLatin1String(c.err))) << Show(run);
     }
+
+    // The folder drivactl is started from is never its base folder: without --base a prepared
+    // folder with a broken dictionary (or libraries of its own) is not used.
+    TestSupport::TempInstall prepared{QString::fromLatin1(kSysIni)};
+    QFile::remove(prepared.path(QStringLiteral("data/velmor.dat")));
+    ASSERT_TRUE(prepared.writeFile(QStringLiteral("data/velmor.dat"), QByteArray(100, '1')));
+    const CliRun fromThere =
+        Drivactl(QString(), Args("dict --find Statusword"), {}, prepared.base());
+    EXPECT_EQ(fromThere.exitCode, 0) << Show(fromThere);
+    EXPECT_TRUE(fromThere.out.contains(QStringLiteral("6041:00\tStatusword"))) << Show(fromThere);
 
     // The system language comes from the locale: lang=1 gives Chinese names on a Chinese
     // system only.

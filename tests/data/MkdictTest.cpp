@@ -73,6 +73,9 @@ TEST_F(Mkdict, BuildsRecordsAndDefaults)
     ASSERT_EQ(dat.size(), 4 * CSdoDatabase::kRecordSize);
     CSdoDatabase english, chinese;
     ASSERT_TRUE(english.LoadFile(Path("out.dat"), 2) && chinese.LoadFile(Path("out.dat"), 1));
+    // The check beside the database is written with it and matches it.
+    EXPECT_TRUE(english.LoadReport().checked && english.LoadReport().clean());
+    EXPECT_TRUE(Read("out.dat.sum").contains("\nrecords=4\n"));
     CSdoRecord en, cn;
     ASSERT_TRUE(english.GetAt(0, en) && chinese.GetAt(0, cn));
     EXPECT_EQ(QStringList({QString::number(en.key, 16), en.name, cn.name, en.dataType, en.attribute,
@@ -117,6 +120,7 @@ TEST_F(Mkdict, RejectsFaultySourceAndKeepsOutputs)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         Write("out.dat", "previous database");
+        Write("out.dat.sum", "previous check");
         Write("out-defaults.tsv", "previous defaults");
         QString errors;
         EXPECT_EQ(Run(c.source, errors), 1);
@@ -124,6 +128,7 @@ TEST_F(Mkdict, RejectsFaultySourceAndKeepsOutputs)
             << errors.toStdString();
         EXPECT_TRUE(errors.contains(QLatin1String(c.message))) << errors.toStdString();
         EXPECT_EQ(Read("out.dat"), QByteArray("previous database"));
+        EXPECT_EQ(Read("out.dat.sum"), QByteArray("previous check"));
         EXPECT_EQ(Read("out-defaults.tsv"), QByteArray("previous defaults"));
     }
 }

@@ -36,10 +36,10 @@ struct Shipped
     {
         const QString data = TestSupport::DistDir() + QStringLiteral("/data/");
         QFile defaults(data + QStringLiteral("velmor-defaults.tsv"));
-        // Whole records, no end mark inside, every key once.
+        // Whole records, no end mark inside, every key once, and the check built with it.
         loaded = dictionary.LoadFile(data + QStringLiteral("velmor.dat"), 2) &&
                  dictionary.GetCount() >= 250 && dictionary.LoadReport().clean() &&
-                 defaults.open(QIODevice::ReadOnly);
+                 dictionary.LoadReport().checked && defaults.open(QIODevice::ReadOnly);
         while (loaded && !defaults.atEnd()) {
             const QList<QByteArray> f = defaults.readLine().trimmed().split('\t');
             if (f.size() == 4 && DataTypeBits(QString::fromLatin1(f[1])) != 0)

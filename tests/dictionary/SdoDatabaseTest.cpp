@@ -4,6 +4,7 @@
 #include "MessageRecorder.h"
 #include "TestSupport.h"
 
+#include "dictionary/DatabaseCheck.h"
 #include "dictionary/SdoDatabase.h"
 
 #include <QFile>
@@ -188,6 +189,64 @@ TEST_F(Dictionary, DamagedFilesAreReadAsFarAsTheyGoAndNamed)
             EXPECT_EQ(r.name, QStringLiteral("Object 1"));
             ASSERT_TRUE(db.GetAt(c.count - 1, r));
             EXPECT_EQ(r.name, QStringLiteral("again"));
+        }
+    }
+}
+
+// With the check that mkdict writes beside it, a file is loaded only when it is the one that was
+// built: a cut at a record boundary, a changed byte or a damaged check give no record and a
+// message naming the file. Without a check a hand-made file loads as it is.
+TEST_F(Dictionary, CheckBesideTheFileRefusesAnyOtherFile)
+{
+    const QByteArray three = Records(3);
+    QByteArray changed = three;
+    changed[kRecord + 100] = 'X';
+    const QByteArray check = DatabaseCheck::Build(three);
+    const struct
+    {
+        const char* what;
+        QByteArray bytes;
+        QByteArray check; // null: no check file
+        int count;
+        const char* message; // "": loads cleanly
+    } cases[] = {
+        // clang-format off
+        {"as built", three, check, 3, ""},
+        {"cut at a record boundary", three.left(2 * kRecord), check, 0,
+         "velmor.dat is 9028 bytes, but velmor.dat.sum says 13542 bytes (3 records)"},
+        {"cut inside a record", three.left(kRecord + 7), check, 0, "truncated or was replaced"},
+        {"one record more", Records(4), check, 0, "but velmor.dat.sum says 13542 bytes"},
+        {"changed in place", changed, check, 0, "velmor.dat does not match its check velmor.dat.sum"},
+        {"check damaged", three, QByteArray(check).replace("records=3", "records=2"), 0,
+         "velmor.dat.sum is not a check of a dictionary"},
+        {"check empty", three, QByteArray(""), 0, "is not a check"},
+        {"check far too long", three, check + QByteArray(DatabaseCheck::kMaxCheckSize, '#'), 0,
+         "is not a check"},
+        {"no check, cut at a record boundary", three.left(2 * kRecord), QByteArray(), 2, ""},
+        // clang-format on
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString checkPath = DatabaseCheck::PathFor(Path());
+        QFile::remove(checkPath);
+        if (!c.check.isNull()) {
+            QFile file(checkPath);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            ASSERT_EQ(file.write(c.check), c.check.size());
+        }
+        TestSupport::MessageRecorder recorder;
+        CSdoDatabase db;
+        ASSERT_TRUE(Load(db, c.bytes));
+        const QStringList messages = recorder.Take();
+        EXPECT_EQ(db.GetCount(), c.count);
+        EXPECT_EQ(db.LoadReport().clean(), !c.message[0]);
+        EXPECT_EQ(db.LoadReport().checked, !c.check.isNull() && !c.message[0]);
+        if (!c.message[0]) {
+            EXPECT_TRUE(messages.isEmpty()) << messages.join(QLatin1Char('|')).toStdString();
+        } else {
+            ASSERT_EQ(messages.size(), 1);
+            EXPECT_TRUE(messages.front().contains(QLatin1String(c.message)))
+                << messages.front().toStdString();
         }
     }
 }

@@ -234,7 +234,7 @@ private slots:
         QTest::keyClick(editor, Qt::Key_Escape);
     }
 
-    void valuesOutOfRangeAreRefusedAndNotWritten()
+    void valuesOutOfRangeOrWithBlanksAreRefusedAndNotWritten()
     {
         const QString u16 =
             "\"%1\" is not a whole number from 0 to 65535 (decimal, or hexadecimal with 0x)";
@@ -242,6 +242,9 @@ private slots:
         const std::tuple<QString, uint, QString, QString> cases[] = {
             {"CSpeedCircle", uint(kVelocityKp), "70000", u16.arg("70000")}, // U16 decimal
             {"CMotorParam", uint(kRatedCurrent), "65536", "\"65536\" is not a number from 0 to 65535 mA"}, // through the unit
+            // The whole text is the number, as in drivactl: a blank before or after it is refused.
+            {"CSpeedCircle", uint(kVelocityKp), " 12", u16.arg(" 12")},
+            {"CMotorParam", uint(kRatedCurrent), "12 ", "\"12 \" is not a number from 0 to 65535 mA"},
         };
         // clang-format on
         for (const auto& [page, key, text, message] : cases) {

@@ -43,34 +43,66 @@ protected:
 
 } // namespace
 
-TEST_F(PageListTest, PageFileRowsCountAndMissingFiles)
+TEST_F(PageListTest, PageFileRowsAndRefusedFiles)
 {
     // Keys are hexadecimal and each is shown once; other characters are skipped; 31 characters
-    // are read, digits beyond are lost.
-    Load({Hex(kMaxSpeed), Hex(kMissing), Hex(kBusVoltage), "0x" + Hex(kMaxSpeed),
-          Hex(kMaxSpeed).toLower(), "0X300300", " 30 03 00 ",
-          QString(31, QLatin1Char('z')) + Hex(kTag),
-          QString(25, QLatin1Char('z')) + Hex(kModeByte)});
+    // are read. A row keeps its item number as its label.
+    TestSupport::MessageRecorder messages;
+    Load({Hex(kMaxSpeed), Hex(kBusVoltage), "0x" + Hex(kMaxSpeed), Hex(kMaxSpeed).toLower(),
+          "0X300300", " 30 03 00 ", QString(25, QLatin1Char('z')) + Hex(kModeByte)});
     EXPECT_EQ(Column(list),
-              QStringList({"1|3145984|Max speed|U16||RW|DEC", "3*|3146240|Bus voltage|U16||R|DEC",
-                           "6|3146496|Gain|I16||RW|DEC", "9|3146752|Mode byte|U8||RW|DEC"}));
+              QStringList({"1|3145984|Max speed|U16||RW|DEC", "2*|3146240|Bus voltage|U16||R|DEC",
+                           "5|3146496|Gain|I16||RW|DEC", "7|3146752|Mode byte|U8||RW|DEC"}));
+    EXPECT_TRUE(messages.Take().isEmpty());
 
-    // A count far beyond the file's keys neither hangs nor invents rows.
-    const std::pair<const char*, int> counts[] = {
-        {"2", 2}, {"abc", 0}, {"-4", 0}, {"2000000000", 3}};
-    for (const auto& [num, rows] : counts) {
-        Load({Hex(kMaxSpeed), Hex(kGain), Hex(kTag)}, QString::fromUtf8(num));
-        EXPECT_EQ(list.GetItemCount(), rows) << num;
+    // A file that cannot make its page gives no row at all, and one message naming the file and
+    // why: a page with rows silently missing would pass for a drive without those objects.
+    const QStringList three{Hex(kMaxSpeed), Hex(kGain), Hex(kTag)};
+    const struct
+    {
+        const char* what;
+        QStringList items;
+        const char* num; // null: the number of items
+        const char* message;
+    } refused[] = {
+        {"num not a number", three, "abc",
+         "num=abc in section [TestPage] is not a number of items"},
+        {"num negative", three, "-4", "num=-4 in section"},
+        {"num zero", three, "0", "num=0 in section"},
+        {"num with a sign", three, "+2", "num=+2 in section"},
+        {"no items", {}, nullptr, "num=0 in section"},
+        {"num far beyond the items", three, "2000000000", "item 4 is missing or empty"},
+        {"an empty item", {Hex(kMaxSpeed), "", Hex(kTag)}, nullptr, "item 2 is missing or empty"},
+        {"an object not in the dictionary",
+         {Hex(kMaxSpeed), Hex(kMissing), Hex(kBusVoltage)},
+         nullptr,
+         "lists objects that are not in the dictionary: 5FFF00 (item 2)"},
+        {"digits past 31 characters",
+         {QString(31, QLatin1Char('z')) + Hex(kTag)},
+         nullptr,
+         "000000 (item 1)"},
+    };
+    for (const auto& c : refused) {
+        SCOPED_TRACE(c.what);
+        Load(c.items, c.num ? QString::fromLatin1(c.num) : QString());
+        EXPECT_EQ(list.GetItemCount(), 0);
+        const QStringList said = messages.Take();
+        ASSERT_EQ(said.size(), 1);
+        EXPECT_TRUE(said.front().contains(install.path(QStringLiteral("sys/TestPage.ini"))))
+            << said.front().toStdString();
+        EXPECT_TRUE(said.front().contains(QLatin1String(c.message))) << said.front().toStdString();
     }
 
-    // No file, or a file without the page's section: an empty page and no message.
-    TestSupport::MessageRecorder messages;
+    // No file, or a file without the page's section: no rows, and said so.
     list.DeleteAllItems();
     sys->LoadPageDefinition(list, QStringLiteral("NoSuchPage"), window.hwnd());
     ASSERT_TRUE(install.WriteRaw(QStringLiteral("sys/Other.ini"), "[Else]\nnum=1\n1=300100\n"));
     sys->LoadPageDefinition(list, QStringLiteral("Other"), window.hwnd());
     EXPECT_EQ(list.GetItemCount(), 0);
-    EXPECT_TRUE(messages.Take().isEmpty());
+    const QStringList said = messages.Take();
+    ASSERT_EQ(said.size(), 2);
+    EXPECT_TRUE(said[0].endsWith(QLatin1String("NoSuchPage.ini is missing")));
+    EXPECT_TRUE(said[1].contains(QLatin1String("section [Other] has no num")));
 }
 
 TEST_F(PageListTest, AddedRowsAndTheirLabels)

@@ -17,7 +17,7 @@ QString DistDir();
 QString SourceDir();
 
 // A temporary installation tree: sys/ (with the given sys.ini text), data/ with the shipped
-// velmor.dat and transport libraries linked in, user/.
+// velmor.dat (without its check) and transport libraries linked in, user/.
 class TempInstall
 {
 public:

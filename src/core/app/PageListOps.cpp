@@ -30,18 +30,22 @@ QString RowLabel(int number, bool writable)
     return writable ? QString::number(number) : QString::number(number) + QLatin1Char('*');
 }
 
-// The largest item number a page file can hold: a "num" far beyond its keys would otherwise
-// spin through millions of empty look-ups.
-int LastItemNumber(const CIniDocument& doc, const QString& section)
+// "num" of a page file: decimal digits only, at least 1. Anything else is a damaged file, not a
+// page with no items.
+int ItemCount(const QString& text)
 {
-    int last = 0;
-    for (const QString& key : doc.Keys(section)) {
-        bool ok = false;
-        const int number = key.trimmed().toInt(&ok);
-        if (ok && number > last)
-            last = number;
+    for (const QChar c : text) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return 0;
     }
-    return last;
+    bool ok = false;
+    const int count = text.toInt(&ok);
+    return ok ? count : 0;
+}
+
+QString KeyText(uint32_t key)
+{
+    return QStringLiteral("%1").arg(key & 0xFFFFFF, 6, 16, QLatin1Char('0')).toUpper();
 }
 } // namespace
 
@@ -60,39 +64,71 @@ void CSysData::InitParamList(CPageListModel& list)
     list.SetColumns(columns);
 }
 
-QVector<uint32_t> CSysData::PageDefinitionKeys(const QString& pageName, bool* fileFound) const
+CPageDefinition CSysData::ReadPageDefinition(const QString& pageName) const
 {
+    CPageDefinition definition;
+    const QString path = sysDir + pageName + QStringLiteral(".ini");
     CIniDocument doc;
-    const bool found = doc.Load(sysDir + pageName + QStringLiteral(".ini"));
-    if (fileFound)
-        *fileFound = found;
-    QVector<uint32_t> keys;
-    if (!found)
-        return keys;
-    const int num = TextToLong(doc.Get(pageName, QStringLiteral("num"), QString(), 32));
-    const int last = qMin(num, LastItemNumber(doc, pageName));
-    for (int i = 1; i <= last; ++i) {
-        const QString text = doc.Get(pageName, QString::number(i), QString(), 32);
-        keys.append(static_cast<uint32_t>(HexTextToInt(text)));
+    definition.fileFound = doc.Load(path);
+    if (!definition.fileFound) {
+        definition.problem = QStringLiteral("%1 is missing").arg(path);
+        return definition;
     }
-    return keys;
+    QString numText;
+    const bool hasNum = doc.Value(pageName, QStringLiteral("num"), numText);
+    const int num = ItemCount(numText);
+    if (num <= 0) {
+        definition.problem =
+            hasNum ? QStringLiteral("%1: num=%2 in section [%3] is not a number of items (a whole "
+                                    "number from 1 up)")
+                         .arg(path, numText, pageName)
+                   : QStringLiteral("%1: section [%2] has no num (the number of items)")
+                         .arg(path, pageName);
+        return definition;
+    }
+    QStringList unknown;
+    for (int i = 1; i <= num; ++i) {
+        QString text;
+        // Stops at the first gap: a "num" far beyond the items must not cost a look-up each.
+        if (!doc.Value(pageName, QString::number(i), text) || text.isEmpty()) {
+            definition.problem =
+                QStringLiteral("%1: num=%2 in section [%3], but item %4 is missing or empty")
+                    .arg(path, numText, pageName)
+                    .arg(i);
+            definition.keys.clear();
+            return definition;
+        }
+        // The values are read as the program always read them: hexadecimal digits, the rest
+        // skipped, at most 31 characters.
+        const uint32_t key = static_cast<uint32_t>(HexTextToInt(text.left(31)));
+        CSdoRecord record;
+        if (!dictionary.Lookup(key, record))
+            unknown.append(QStringLiteral("%1 (item %2)").arg(KeyText(key)).arg(i));
+        definition.keys.append(key);
+    }
+    if (!unknown.isEmpty()) {
+        definition.problem =
+            dictionary.GetCount() == 0
+                ? QStringLiteral("%1 cannot be shown: the dictionary is empty").arg(path)
+                : QStringLiteral("%1 lists objects that are not in the dictionary: %2")
+                      .arg(path, unknown.join(QStringLiteral(", ")));
+        definition.keys.clear();
+    }
+    return definition;
 }
 
-void CSysData::LoadPageDefinition(CPageListModel& list, const QString& pageName, HWND hwnd)
+bool CSysData::LoadPageDefinition(CPageListModel& list, const QString& pageName, HWND hwnd)
 {
-    // No page file: an empty page.
-    const QVector<uint32_t> keys = PageDefinitionKeys(pageName);
-    QStringList missing;
-    for (int i = 0; i < keys.size(); ++i) {
-        CSdoRecord record;
-        if (!dictionary.Lookup(keys[i], record))
-            missing.append(QStringLiteral("%1").arg(keys[i], 6, 16, QLatin1Char('0')).toUpper());
-        AddPageItem(list, keys[i], i, hwnd, true);
+    // A damaged page file is refused whole, before any of its rows asks the drive for a value:
+    // a page with rows silently missing would look like a drive without those objects.
+    const CPageDefinition definition = ReadPageDefinition(pageName);
+    if (!definition.problem.isEmpty()) {
+        ReportMessage(definition.problem);
+        return false;
     }
-    // A row that silently vanished would look like a drive without the object.
-    if (!missing.isEmpty())
-        ReportMessage(QStringLiteral("%1.ini lists objects that are not in the dictionary: %2")
-                          .arg(pageName, missing.join(QStringLiteral(", "))));
+    for (int i = 0; i < definition.keys.size(); ++i)
+        AddPageItem(list, definition.keys[i], i, hwnd, true);
+    return true;
 }
 
 void CSysData::AddPageItem(CPageListModel& list, uint32_t key, int row, HWND hwnd,

@@ -1,5 +1,6 @@
 #include "SysData.h"
 
+#include "base/BaseFolder.h"
 #include "base/IniFile.h"
 #include "base/TextNumbers.h"
 
@@ -16,17 +17,6 @@ QString ReadSysKey(const QString& iniPath, const char* key)
     // A buffer of four characters: at most three are read.
     return Ini::GetProfileString(iniPath, QStringLiteral("sys"), QLatin1String(key), QString(), 4);
 }
-bool HoldsDatabase(const QString& dir)
-{
-    return !dir.isEmpty() && QFileInfo::exists(dir + QStringLiteral("/data/velmor.dat"));
-}
-
-// A folder that holds settings or a dictionary is an installation of its own, even a damaged one:
-// its problems are reported rather than hidden behind another installation's files.
-bool HoldsInstallation(const QString& dir)
-{
-    return HoldsDatabase(dir) || QFileInfo::exists(dir + QStringLiteral("/sys/sys.ini"));
-}
 
 CInstallation Locate(const CSysDataOptions& options)
 {
@@ -36,21 +26,13 @@ CInstallation Locate(const CSysDataOptions& options)
     }
     const QString programDir =
         QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QString();
-    return LocateInstallation(QDir::currentPath(), programDir);
+    return LocateInstallation(programDir);
 }
 } // namespace
 
-CInstallation LocateInstallation(const QString& currentDir, const QString& programDir)
+CInstallation LocateInstallation(const QString& programDir)
 {
-    QString base = currentDir;
-    if (!HoldsInstallation(currentDir)) {
-        const QString installed = programDir + QStringLiteral("/../lib/drivara");
-        if (HoldsDatabase(programDir))
-            base = programDir;
-        else if (!programDir.isEmpty() && HoldsDatabase(installed))
-            base = installed;
-    }
-    base = QDir(base).absolutePath();
+    const QString base = FindBaseFolder(programDir);
     CInstallation where{base, base + QStringLiteral("/sys/sys.ini"),
                         base + QStringLiteral("/user/")};
     if (!HoldsDatabase(base) || QFileInfo(base + QStringLiteral("/sys")).isWritable())

@@ -20,6 +20,16 @@
 // Locale identifier of a Chinese (China) system.
 constexpr int kChineseLcid = 2052;
 
+// A page file as read: the object keys of items 1 to num in order, or, when the file cannot
+// make a page, the reason naming the file: it is missing, "num" is not a whole number from 1
+// up, an item up to num is missing or empty, or an item names an object the dictionary lacks.
+struct CPageDefinition
+{
+    bool fileFound = false;
+    QVector<uint32_t> keys; // empty when refused
+    QString problem;        // empty when the page can be built
+};
+
 // Options of the program-wide data object; the defaults are the real program's.
 struct CSysDataOptions
 {
@@ -37,11 +47,10 @@ struct CInstallation
     QString userDir;
 };
 
-// The current directory when it holds data/velmor.dat (the traditional layout), else the
-// program's own folder when it does (the build tree), else PROGRAM/../lib/drivara when that does
-// (an installation), else the current directory. A read-only base gets its sys.ini copied to
+// The installation when --base names none: the base folder FindBaseFolder finds from the
+// program's own folder (never the current directory). A read-only base gets its sys.ini copied to
 // the XDG config folder on first run.
-CInstallation LocateInstallation(const QString& currentDir, const QString& programDir);
+CInstallation LocateInstallation(const QString& programDir);
 
 // The program-wide data object: installation paths, languages, the dictionary, the unit table
 // and formula evaluator, the control link and the link-wide flags (inherited through the page
@@ -79,9 +88,10 @@ public:
 
     // Page-list operations on a page's list model.
     void InitParamList(CPageListModel& list) override;
-    void LoadPageDefinition(CPageListModel& list, const QString& pageName, HWND hwnd) override;
-    // The object keys that a page file lists, in item order; empty when there is no file.
-    QVector<uint32_t> PageDefinitionKeys(const QString& pageName, bool* fileFound = nullptr) const;
+    // Adds the rows of the page file; a file that ReadPageDefinition refuses adds none, sends
+    // nothing and is reported.
+    bool LoadPageDefinition(CPageListModel& list, const QString& pageName, HWND hwnd) override;
+    CPageDefinition ReadPageDefinition(const QString& pageName) const;
     void AddPageItem(CPageListModel& list, uint32_t key, int row, HWND hwnd,
                      bool includeStrings) override;
     bool ItemExists(const CPageListModel& list, uint32_t key) const;

@@ -162,9 +162,8 @@ bool HexDigits(const QString& digits, uint64_t& out)
 }
 } // namespace
 
-bool ParseTypedInteger(const QString& text, int64_t& out)
+bool ParseTypedInteger(const QString& t, int64_t& out)
 {
-    const QString t = text.trimmed();
     if (HexPrefix(t)) {
         uint64_t value = 0;
         if (!HexDigits(t.mid(2), value) || value > uint64_t(INT64_MAX))
@@ -191,9 +190,8 @@ bool ParseTypedInteger(const QString& text, int64_t& out)
     return true;
 }
 
-bool ParseTypedNumber(const QString& text, double& out)
+bool ParseTypedNumber(const QString& t, double& out)
 {
-    const QString t = text.trimmed();
     int64_t integer = 0;
     if (ParseTypedInteger(t, integer)) {
         out = double(integer);
@@ -223,8 +221,7 @@ bool ParseTypedNumber(const QString& text, double& out)
     return true;
 }
 
-bool ParseTypedHex(const QString& text, uint64_t& out)
+bool ParseTypedHex(const QString& t, uint64_t& out)
 {
-    const QString t = text.trimmed();
     return HexDigits(HexPrefix(t) ? t.mid(2) : t, out);
 }

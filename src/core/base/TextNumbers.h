@@ -50,12 +50,14 @@ TypeWidth TypeWidthOf(const QString& dataType);
 // A --type name: u8, u16, u32, i8, i16 or i32 (any case); invalid otherwise.
 TypeWidth TypeWidthFromName(const QString& name);
 
-// Numbers typed by a person. Blanks around the text are allowed, nothing else: the whole text
-// must be the number. Decimal with an optional sign, or "0x" followed by hexadecimal digits; a
-// leading zero is decimal, never octal. False when the text is no such number or does not fit
-// 64 bits.
+// Numbers typed by a person (drivactl's arguments and the page editor alike). The whole text must
+// be the number, without blanks before or after it: a blank is more likely a slip than a
+// separator, and what is written must be exactly what was typed. Decimal with an optional "-" or
+// "+" directly before the digits, or "0x" followed by hexadecimal digits (no sign); a leading
+// zero is decimal, never octal. False when the text is no such number or does not fit 64 bits.
 bool ParseTypedInteger(const QString& text, int64_t& out);
 // As ParseTypedInteger, and decimal numbers may have a fraction ("1.15", "-.5", "3.").
 bool ParseTypedNumber(const QString& text, double& out);
-// Hexadecimal digits with or without "0x", as a value in HEX format is shown; up to 16 digits.
+// Hexadecimal digits with or without "0x", as a value in HEX format is shown; up to 16 digits,
+// no blanks, no sign.
 bool ParseTypedHex(const QString& text, uint64_t& out);

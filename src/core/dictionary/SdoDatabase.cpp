@@ -1,5 +1,6 @@
 #include "SdoDatabase.h"
 
+#include "DatabaseCheck.h"
 #include "base/Report.h"
 #include "base/TextNumbers.h"
 
@@ -139,6 +140,8 @@ template <typename T, typename F> QString ListSome(const QVector<T>& items, F te
 QStringList CDatabaseLoadReport::Problems(const QString& fileName) const
 {
     QStringList problems;
+    if (!checkProblem.isEmpty())
+        problems.append(checkProblem);
     if (leftoverBytes != 0) {
         problems.append(QStringLiteral("%1 is %2 bytes, not a whole number of %3-byte records: it "
                                        "is truncated or misaligned; %4 records were read and the "
@@ -232,12 +235,34 @@ bool CSdoDatabase::LoadFile(const QString& path, uint8_t language)
     // One read of the whole file; the records are then cut out of memory.
     const QByteArray bytes = file.readAll();
     file.close();
-    const CDatabaseLoadReport report = LoadBytes(bytes, language);
+    const QFileInfo info(path);
+    const QString checkPath = DatabaseCheck::PathFor(path);
+    const bool hasCheck = QFileInfo::exists(checkPath);
+    CDatabaseLoadReport report;
+    if (hasCheck) {
+        // A database that is not the one that was built gives no dictionary rather than a part
+        // of one that passes for whole.
+        QFile checkFile(checkPath);
+        QByteArray check;
+        if (checkFile.open(QIODevice::ReadOnly))
+            check = checkFile.read(DatabaseCheck::kMaxCheckSize + 1);
+        if (check.size() > DatabaseCheck::kMaxCheckSize)
+            check.clear();
+        report.checkProblem =
+            DatabaseCheck::Verify(check, bytes, info.fileName(), QFileInfo(checkPath).fileName());
+    }
+    if (report.checkProblem.isEmpty()) {
+        report = LoadBytes(bytes, language);
+        report.checked = hasCheck;
+    } else {
+        report.opened = true;
+        report.fileSize = bytes.size();
+    }
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_report = report;
     }
-    for (const QString& problem : report.Problems(QFileInfo(path).fileName()))
+    for (const QString& problem : report.Problems(info.fileName()))
         ReportMessage(problem);
     return true;
 }

@@ -28,11 +28,13 @@ struct CDatabaseLoadReport
     qint64 leftoverBytes = 0;  // bytes after the last whole record (truncated or misaligned)
     QVector<int> misaligned;   // records whose index or subindex field is not hexadecimal text
     QVector<uint32_t> duplicateKeys; // keys that a later record repeats, each named once
+    bool checked = false;            // a check file was found and the file matched it
+    QString checkProblem;            // the file does not match its check: nothing was loaded
 
     bool clean() const
     {
-        return opened && endMarkAt < 0 && leftoverBytes == 0 && misaligned.isEmpty() &&
-               duplicateKeys.isEmpty();
+        return opened && checkProblem.isEmpty() && endMarkAt < 0 && leftoverBytes == 0 &&
+               misaligned.isEmpty() && duplicateKeys.isEmpty();
     }
     // One operator text per problem, naming the file by fileName.
     QStringList Problems(const QString& fileName) const;
@@ -61,7 +63,8 @@ public:
     int GetCount() const;
 
     // Reads a database file and reports "Couldn't load DB file!! \n" when it cannot be opened,
-    // and every problem of the report otherwise.
+    // and every problem of the report otherwise. When the file has a check beside it (see
+    // DatabaseCheck), a file that does not match it loads no record at all.
     bool LoadFile(const QString& path, uint8_t language);
     // Appends the records held in the bytes of a database file; a truncated tail is dropped.
     CDatabaseLoadReport LoadBytes(const QByteArray& bytes, uint8_t language);

@@ -23,7 +23,8 @@ public:
     virtual CFormulaEvaluator& Evaluator() = 0;
 
     virtual void InitParamList(CPageListModel& list) = 0;
-    virtual void LoadPageDefinition(CPageListModel& list, const QString& pageName, HWND hwnd) = 0;
+    // Adds the rows of the page file; false (and reported) when the file is refused whole.
+    virtual bool LoadPageDefinition(CPageListModel& list, const QString& pageName, HWND hwnd) = 0;
     virtual void AddPageItem(CPageListModel& list, uint32_t key, int row, HWND hwnd,
                              bool includeStrings) = 0;
     virtual QString FindItemRow(const CPageListModel& list, uint32_t key, QString& dataType,
