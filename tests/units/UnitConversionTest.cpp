@@ -137,7 +137,7 @@ TEST_F(UnitConversionTest, PrepareWriteChecksTheTypedValue)
         {"rpm", "I32", "abc", 0, no, "from -31457280.000 to 31457279.985 rpm"},
         {"mH", "U16", "1.15", 0x2B, 115, ""}, {"mH", "U16", "-0.004", 0x2B, 0, ""},
         {"mH", "U16", "655.36", 0, no, "from 0.000 to 655.350 mH"},
-        {"inc/s", "I32", " 0x10 ", 0x23, 16, ""},
+        {"inc/s", "I32", " 0x10 ", 0, no, "is not a number"},
         {"inc/s", "I16", "40000", 0, no, "from -32768 to 32767 inc/s"},
         // An unlabelled N*1 is writable as shown; x10 is shown without converting.
         {"c", "U8", "7", 0x2F, 7, ""}, {"x10", "I32", "1", 0, no, "cannot be written"},
