@@ -1,6 +1,8 @@
 // The main of the benchmarks that need Qt's event loop: message receivers and the CAN plugins
 // run on the thread of the application. Benchmarks of windows build it with
 // DRIVARA_BENCH_WIDGETS and run offscreen unless a platform is set.
+#include "base/EventDispatcher.h"
+
 #include <benchmark/benchmark.h>
 
 #ifdef DRIVARA_BENCH_WIDGETS
@@ -17,6 +19,7 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
 #endif
+    PreferQtEventDispatcher();
     BenchApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))

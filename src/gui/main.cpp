@@ -1,6 +1,7 @@
 #include "DrivaraApp.h"
 #include "GuiReport.h"
 #include "app/SysData.h"
+#include "base/EventDispatcher.h"
 #include "comm/MessageLayer.h"
 
 #include <QApplication>
@@ -9,6 +10,7 @@
 
 int main(int argc, char** argv)
 {
+    PreferQtEventDispatcher();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("drivara"));
     QApplication::setApplicationVersion(QStringLiteral("1.6"));

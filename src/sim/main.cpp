@@ -5,6 +5,7 @@
 #include "SimSerialServer.h"
 #include "VirtualDrive.h"
 #include "base/BaseFolder.h"
+#include "base/EventDispatcher.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -175,6 +176,7 @@ void AddOptions(QCommandLineParser& parser)
 
 int main(int argc, char** argv)
 {
+    PreferQtEventDispatcher();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("drivara-sim"));
     QCoreApplication::setApplicationVersion(QStringLiteral(DRIVARA_VERSION));
