@@ -70,3 +70,43 @@ TEST(SdoFrame, SegmentLengthFromTheUnusedByteCount)
     for (const auto& [command, length] : cases)
         EXPECT_EQ(SegmentLength(command), length) << std::hex << int(command);
 }
+
+// Which reply answers which request, as the eight SDO bytes on the wire. Anything that does not
+// answer is dropped as stale and waited past.
+TEST(SdoFrame, ReplyMatchesItsRequestByteForByte)
+{
+    const auto bytes = [](const char* hex) { return QByteArray::fromHex(hex); };
+    const char* const read6041 = "40 41 60 00 00 00 00 00";
+    const char* const write607A = "23 7a 60 00 78 56 34 12";
+    const std::tuple<const char*, const char*, const char*, bool> cases[] = {
+        {"read answered, 4 bytes", read6041, "43 41 60 00 37 02 00 00", true},
+        {"read answered, 2 and 1 bytes", read6041, "4b 41 60 00 37 02 00 00", true},
+        {"read answered, unsized", read6041, "42 41 60 00 37 00 00 00", true},
+        {"upload start with length", "40 08 10 00 00 00 00 00", "41 08 10 00 10 00 00 00", true},
+        {"read refused", read6041, "80 41 60 00 01 00 01 06", true},
+        {"read echoed back", read6041, read6041, false},
+        {"another object's value (stale)", read6041, "43 6c 60 00 37 02 00 00", false},
+        {"another subindex", read6041, "43 41 60 01 37 02 00 00", false},
+        {"another object's abort", read6041, "80 40 60 00 01 00 01 06", false},
+        {"read answered like a write", read6041, "60 41 60 00 00 00 00 00", false},
+        {"write confirmed", write607A, "60 7a 60 00 78 56 34 12", true},
+        {"write echoed back", write607A, write607A, false},
+        {"write answered like a read", write607A, "43 7a 60 00 78 56 34 12", false},
+        {"write refused", write607A, "80 7a 60 00 02 00 01 06", true},
+        {"segment, toggle 0", "60 08 10 00 00 00 00 00", "00 56 45 4c 4d 4f 52 20", true},
+        {"last segment, toggle 1", "70 08 10 00 00 00 00 00", "1b 45 43 44 00 00 00 00", true},
+        {"segment of the other toggle (replayed)", "70 08 10 00 00 00 00 00",
+         "00 56 45 4c 4d 4f 52 20", false},
+        {"segment answered by an upload start", "60 08 10 00 00 00 00 00",
+         "41 08 10 00 10 00 00 00", false},
+        {"segment refused", "60 08 10 00 00 00 00 00", "80 08 10 00 00 00 03 05", true},
+        {"nothing arrived (cleared buffer)", read6041, "00 00 00 00 00 00 00 00", false},
+    };
+    for (const auto& [name, request, reply, answers] : cases) {
+        const QByteArray q = bytes(request), r = bytes(reply);
+        EXPECT_EQ(Answers(reinterpret_cast<const uint8_t*>(q.constData()),
+                          reinterpret_cast<const uint8_t*>(r.constData())),
+                  answers)
+            << name;
+    }
+}
