@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds and runs every test: the layer check, the normal build with all
-# tests, the Debian package unpacked and run from elsewhere, an AddressSanitizer +
-# UndefinedBehaviorSanitizer build of the tests, a ThreadSanitizer build of the threaded tests
-# (link, message layer, dictionary loader) and a short fuzzing run.
+# tests, every benchmark and tool once briefly, the Debian package unpacked and run from
+# elsewhere, an AddressSanitizer + UndefinedBehaviorSanitizer build of the tests, a
+# ThreadSanitizer build of the threaded tests (link, message layer, dictionary loader) and a
+# short fuzzing run.
 # Every stage runs even when an earlier one failed; the summary line is always printed and the
 # script fails when any stage failed.
 set -uo pipefail
@@ -53,6 +54,31 @@ main_tests() {
   run_ctest build
 }
 
+# Every benchmark and tool once, briefly, so that none of them rots unseen; their figures mean
+# nothing here (scripts/bench.sh measures).
+brief_benchmarks_and_tools() {
+  local status=0 log
+  log=$(mktemp)
+  for bench in build/bench/*; do
+    [ -f "$bench" ] && [ -x "$bench" ] || continue
+    if DRIVARA_BENCH_BRIEF=1 timeout 300 "$bench" >"$log" 2>&1; then
+      echo "ran $(basename "$bench")"
+    else
+      echo "$(basename "$bench") FAILED:"; tail -20 "$log"; status=1
+    fi
+  done
+  local pictures
+  pictures=$(mktemp -d)
+  if QT_QPA_PLATFORM=offscreen timeout 120 build/tools/drivara_page_screenshots "$pictures" 2 96 \
+      >"$log" 2>&1 && ls "$pictures"/*.png >/dev/null 2>&1; then
+    echo "ran drivara_page_screenshots ($(ls "$pictures" | wc -l) pictures)"
+  else
+    echo "drivara_page_screenshots FAILED:"; tail -20 "$log"; status=1
+  fi
+  rm -rf "$pictures" "$log"
+  return $status
+}
+
 asan_tests() {
   build build-asan -DCMAKE_BUILD_TYPE=Debug -DDRIVARA_SANITIZE=ON -DDRIVARA_BENCH=OFF || return 1
   ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_ctest build-asan
@@ -71,6 +97,7 @@ tsan_tests() {
 
 stage "layer check" bash scripts/check-layers.sh
 stage "tests" main_tests
+stage "benchmarks and tools, briefly" brief_benchmarks_and_tools
 stage "Debian package" bash scripts/package.sh
 if [ "${DRIVARA_SKIP_SANITIZE:-0}" != 1 ]; then
   stage "AddressSanitizer and UndefinedBehaviorSanitizer" asan_tests

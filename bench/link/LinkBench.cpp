@@ -2,6 +2,7 @@
 // time (the next one asked from the handler of the previous answer, as the export view does),
 // over a pseudo-terminal against the virtual drive, unpaced and at the pace of a 115200 baud
 // line. Printed beside the wire limit: 20 bytes of 10 bits per exchange.
+#include "../BenchTiming.h"
 #include "SimSerialServer.h"
 #include "VirtualDrive.h"
 #include "comm/CommPort.h"
@@ -149,7 +150,7 @@ BENCHMARK(BM_DumpOverPty)
     ->Arg(115200)
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond)
-    ->MinTime(2.0);
+    ->MinTime(BenchSeconds(2.0));
 
 // The floor under the link: the same reads straight through the transport from one thread,
 // without the worker, the queue or the window messages.
@@ -196,7 +197,7 @@ BENCHMARK(BM_TransportOnlyOverPty)
     ->Arg(115200)
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond)
-    ->MinTime(2.0);
+    ->MinTime(BenchSeconds(2.0));
 
 // Printed with the run's context: what the paced figures compare with.
 const bool kWireLimitNoted = [] {

@@ -2,6 +2,7 @@
 // objects with the link when it is built and takes them out when it goes, so the polling list
 // ends as it began. Prints the list size before, at its largest and after, and the cost of one
 // open/close cycle.
+#include "../BenchTiming.h"
 #include "app/SysData.h"
 #include "pages/PageTable.h"
 #include "pages/ParamPage.h"
@@ -16,7 +17,7 @@
 
 namespace {
 
-constexpr int kCycles = 10000;
+const int kCycles = BenchCount(10000);
 
 void BM_PageOpenCloseCycles(benchmark::State& state)
 {
