@@ -5,6 +5,7 @@
 
 #include "SimSerialServer.h"
 #include "VirtualDrive.h"
+#include "comm/AbortCodes.h"
 #include "comm/CommPort.h"
 #include "pages/PageTable.h"
 #include "pages/ParamPage.h"
@@ -143,6 +144,28 @@ TEST_F(PageDriveTest, StringsComeWholeAndTheTorquePageReadsOnActivationOnly)
     EXPECT_EQ(torque->list().GetItemText(0, 4), "");
     torque->OnMessage(WM_PAGE_CONTROL, CParamPage::ActionActivate, 0);
     ASSERT_TRUE(WaitFor([&] { return torque->list().GetItemText(0, 4) == "-5"; }, kWaitMs));
+}
+
+// An edit whose write request is lost shows what the drive holds, read back, and says that the
+// write was not confirmed; a confirmed write clears that doubt.
+TEST_F(PageDriveTest, AnUnconfirmedWriteShowsTheValueReadBackAndWhy)
+{
+    auto page = OfflinePage("CAnalogInput", {kSeries + 1});
+    ConnectAndReload(*page);
+    ASSERT_TRUE(WaitFor([&] { return page->list().GetItemText(0, 4) == "3"; }, kWaitMs));
+    CPageListModel& list = page->list();
+    const auto edit = [&](const char* text) {
+        list.SetItemText(0, CPageListModel::ColValue, QString::fromLatin1(text));
+        page->OnMessage(WM_CELL_EDITED, 0, CPageListModel::ColValue);
+    };
+    drive.faults().DropNext(1);
+    edit("9");
+    ASSERT_TRUE(WaitFor([&] { return !list.GetItemNote(0).isEmpty(); }, kWaitMs));
+    EXPECT_EQ(list.GetItemText(0, 4), "3");
+    EXPECT_TRUE(list.GetItemNote(0).startsWith(SdoFailureText(kSdoUnconfirmed)));
+    edit("9");
+    ASSERT_TRUE(WaitFor([&] { return list.GetItemNote(0).isEmpty(); }, kWaitMs));
+    EXPECT_EQ(list.GetItemText(0, 4), "9");
 }
 
 // WriteItem sends what the write preparation accepts and nothing else (the conversions, refusals

@@ -134,7 +134,12 @@ void CParamPage::OnMessage(unsigned message, uint32_t wParam, uint32_t lParam)
         MarkUnknown(lParam, AbortCodeText(wParam), true);
         break;
     case WM_SDO_FAILED:
-        MarkUnknown(lParam, SdoFailureText(wParam), false);
+        // An unconfirmed write is followed by what reading the object back finds; that outcome
+        // shows, with the reason to doubt the write.
+        if (wParam == kSdoUnconfirmed)
+            m_unconfirmedWrites.insert(lParam);
+        else
+            MarkUnknown(lParam, SdoFailureText(wParam), false);
         break;
     case WM_SDO_UPLOAD:
         OnUpload(lParam);
@@ -181,7 +186,10 @@ void CParamPage::OnValue(uint32_t raw, uint32_t key)
         return;
     if (row >= 0) {
         m_list.SetItemText(row, Col::ColValue, FormatValue(unit, dataType, formula, value));
-        m_list.SetItemNote(row, QString());
+        m_list.SetItemNote(row, m_unconfirmedWrites.remove(key)
+                                    ? QStringLiteral("%1; this is the value read back afterwards")
+                                          .arg(SdoFailureText(kSdoUnconfirmed))
+                                    : QString());
         m_list.MarkAnswered(row);
     }
     if (m_readCursor != 0)

@@ -7,6 +7,7 @@
 #include "units/UnitTable.h"
 
 #include <QByteArray>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -99,5 +100,6 @@ private:
     CWindowHandle m_handle;
     int m_readCursor = 0;
     int m_active = 0;
+    QSet<uint32_t> m_unconfirmedWrites; // keys whose read-back after a write is awaited
     QString m_restoreStamp;
 };
