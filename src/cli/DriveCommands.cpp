@@ -27,6 +27,28 @@ int PrintRead(CCliSession& session, uint32_t key, const CCliSession::Answer& ans
     }
 }
 
+// A text as drivactl prints it: in quotes, up to the zero bytes a drive pads its strings with.
+QString QuotedText(const QByteArray& bytes)
+{
+    const int end = bytes.indexOf('\0');
+    return QLatin1Char('"') + QString::fromUtf8(end >= 0 ? bytes.left(end) : bytes) +
+           QLatin1Char('"');
+}
+
+// Reads one object and prints it: a text object whole by an upload, any other by one read.
+int ReadAndPrint(CCliSession& session, uint32_t key)
+{
+    CSdoRecord record;
+    if (!session.sys().dictionary.Lookup(key, record) || !IsTextType(record.dataType))
+        return PrintRead(session, key, session.Exchange(SdoFrame::kRead, key, 0));
+    QByteArray text;
+    CCliSession::Answer answer;
+    if (!session.Upload(key, text, answer))
+        return PrintRead(session, key, answer);
+    Out() << KeyText(key) << ' ' << record.name << " = " << QuotedText(text) << '\n';
+    return ExitOk;
+}
+
 bool ParseKeys(const QStringList& args, QVector<uint32_t>& keys)
 {
     for (const QString& arg : args) {
@@ -51,7 +73,7 @@ int RunRead(CCliSession& session, const CliOptions& options)
         return ExitBadArguments;
     int result = ExitOk;
     for (uint32_t key : keys) {
-        const int code = PrintRead(session, key, session.Exchange(SdoFrame::kRead, key, 0));
+        const int code = ReadAndPrint(session, key);
         if (code == ExitCommFailure)
             return code;
         result = std::max(result, code);
@@ -128,7 +150,7 @@ int RunUpload(CCliSession& session, const CliOptions& options)
         return PrintRead(session, key, answer);
     CSdoRecord record;
     session.sys().dictionary.Lookup(key, record);
-    Out() << KeyText(key) << ' ' << record.name << " = \"" << QString::fromUtf8(text) << "\"\n";
+    Out() << KeyText(key) << ' ' << record.name << " = " << QuotedText(text) << '\n';
     return ExitOk;
 }
 
@@ -148,7 +170,7 @@ int RunDump(CCliSession& session, const CliOptions&)
     int result = ExitOk;
     CProgress progress(QStringLiteral("dump"), keys.size());
     for (int i = 0; i < keys.size(); ++i) {
-        const int code = PrintRead(session, keys[i], session.Exchange(SdoFrame::kRead, keys[i], 0));
+        const int code = ReadAndPrint(session, keys[i]);
         Out().flush();
         progress.Show(i + 1);
         if (code == ExitCommFailure)

@@ -109,6 +109,11 @@ TypeWidth TypeWidthOf(const QString& dataType)
     return width;
 }
 
+bool IsTextType(const QString& dataType)
+{
+    return dataType.compare(QLatin1String("VISIBLE STRING"), Qt::CaseInsensitive) == 0;
+}
+
 TypeWidth TypeWidthFromName(const QString& name)
 {
     const QString lower = name.trimmed().toLower();

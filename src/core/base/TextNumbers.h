@@ -47,6 +47,8 @@ struct TypeWidth
 // Width of a data type name by the rules above: "U16", "UNSIGNED16" and "u16" are unsigned
 // 16-bit types, "I32" and "INTEGER32" signed 32-bit ones; "VISIBLE STRING" is not valid.
 TypeWidth TypeWidthOf(const QString& dataType);
+// Whether objects of the type hold text ("VISIBLE STRING", in any case), read by segments.
+bool IsTextType(const QString& dataType);
 // A --type name: u8, u16, u32, i8, i16 or i32 (any case); invalid otherwise.
 TypeWidth TypeWidthFromName(const QString& name);
 

@@ -10,10 +10,6 @@
 namespace {
 using Col = CPageListModel::Column;
 
-bool IsVisibleString(const QString& dataType)
-{
-    return dataType.toUpper() == QLatin1String("VISIBLE STRING");
-}
 } // namespace
 
 CParamPage::CParamPage(CPageHost& sys, const CPageSpec& spec, const QString& panelName)
@@ -233,7 +229,7 @@ void CParamPage::MarkLineLost()
 
 bool CParamPage::IsStringRow(int row, const QString& dataType) const
 {
-    return m_spec.variant == PageVariant::DriverProperty && row >= 0 && IsVisibleString(dataType);
+    return m_spec.variant == PageVariant::DriverProperty && row >= 0 && IsTextType(dataType);
 }
 
 void CParamPage::OnUpload(uint32_t key)
