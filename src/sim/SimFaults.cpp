@@ -149,6 +149,7 @@ CSimFaults::Verdict CSimFaults::Take(uint32_t* abortCode)
     }
     if (m_unplugAfter == 0) {
         m_unplugged = true;
+        m_unplugAfter = -1;
         return Verdict::Unplug;
     }
     if (m_unplugAfter > 0)
@@ -248,4 +249,12 @@ bool CSimFaults::Unplugged() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_unplugged;
+}
+
+int CSimFaults::Unused() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_drop + m_corrupt + m_abort + m_echo + m_misaddress + m_uploadShortfall + m_delayNext +
+           m_truncate + m_replay + m_duplicate + (m_uploadAbortAfter >= 0) + (m_uploadEndAt > 0) +
+           (m_unplugAfter >= 0);
 }

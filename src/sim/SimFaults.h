@@ -60,6 +60,9 @@ public:
     bool TakeUploadEnd(int segmentsSent);
     int TakeReplyDelayMs();
     bool Unplugged() const;
+    // How many of the planned one-off faults (not silence or every reply late) have not come
+    // yet: a test sees whether its fault was felt at all.
+    int Unused() const;
 
 private:
     // Uses up one of a counted fault unless the request in hand is passed; under the lock.

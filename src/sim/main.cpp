@@ -221,7 +221,8 @@ void AddOptions(QCommandLineParser& parser)
     add("unplug-after", "Answer N more requests, then close the line and end.", "N");
     add("after", "Serve the first N requests as if no fault were planned.", "N");
     add("set", "Set an object before serving (numbers decimal or 0x, text as it is).", "KEY=VALUE");
-    add("report", "On the way out, print the requests and the most arrivals of one write frame.");
+    add("report", "On the way out, print the requests, the most arrivals of one write frame and "
+                  "the planned faults that never came.");
     add("silent", "Answer nothing at all.");
     add("silent-for", "Answer nothing for MS, then come back.", "MS");
     add("error", "Error status bits (0x260100/0x260200).", "BITS");
@@ -349,7 +350,7 @@ int main(int argc, char** argv)
     can.Stop();
     serial.Stop();
     if (options.report)
-        std::printf("requests: %d, a write frame at most %d times\n", drive.RequestCount(),
-                    drive.MaxWriteFrameCount());
+        std::printf("requests: %d, a write frame at most %d times, %d planned faults unused\n",
+                    drive.RequestCount(), drive.MaxWriteFrameCount(), faults.Unused());
     return result;
 }

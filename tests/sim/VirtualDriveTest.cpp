@@ -212,6 +212,7 @@ TEST_F(VirtualDriveTest, PlannedFaultsOfRequestsAndUploads)
     faults.EndUploadAt(1);
     faults.AbortUploadAfter(1, 0x08000024);
     faults.UnplugAfter(12);
+    EXPECT_EQ(faults.Unused(), 4);
     Run({
         {Request(0x40, 0x200200), Reply(0x4F, 0x200200, 7)},
         {Request(0x2F, 0x200200, 9), Reply(0x4F, 0x200200, 7)},
@@ -230,6 +231,7 @@ TEST_F(VirtualDriveTest, PlannedFaultsOfRequestsAndUploads)
     EXPECT_FALSE(faults.Unplugged());
     EXPECT_FALSE(Exchange(Request(0x40, 0x200200)));
     EXPECT_TRUE(faults.Unplugged());
+    EXPECT_EQ(faults.Unused(), 0);
     faults.PassNext(1); // gone is gone
     EXPECT_FALSE(Exchange(Request(0x40, 0x200200)));
 }
