@@ -21,63 +21,46 @@ const char kAbortCode[] = "0x08000024";
 
 // What the drive holds before each cell: distinct values, moving ones pinned, so that every
 // value a command prints is known.
-const QStringList kValues = {"100D00=90",
-                             "100C00=8738",
-                             "100600=0x12345678",
-                             "200006=3210",
-                             "100800=VELMOR-MATRIX-TEXT-1",
-                             "606C00=1500",
-                             "606400=123456",
-                             "606300=123456",
-                             "607800=210",
-                             "607700=190",
-                             "221009=205",
-                             "225001=3110",
-                             "225002=130",
-                             "225003=250",
-                             "60FD00=0x20000",
-                             "20100B=1",
-                             "20100C=1"};
+const char kValues[] = "100D00=90 100C00=8738 100600=0x12345678 200006=3210 "
+                       "100800=VELMOR-MATRIX-TEXT-1 606C00=1500 606400=123456 606300=123456 "
+                       "607800=210 607700=190 221009=205 225001=3110 225002=130 225003=250 "
+                       "60FD00=0x20000 20100B=1 20100C=1";
 // The page of the matrix: an object of each width and a read-only one.
 const char kPageIni[] = "[VelocityLoop]\nnum=4\n1=100D00\n2=100C00\n3=100600\n4=200006\n";
 
-// What a write leaves in the drive: the value written, or the one before (100C00=8738).
-constexpr int kNew = -1;
-constexpr int kOld = -2;
-const QString kOldRaw = QStringLiteral("8738");
+const char kOldRaw[] = "8738"; // what 100C00 holds before a write
 
 struct Operation
 {
     const char* name;
     const char* args;
-    int after;    // requests served before the fault applies: where it hurts most
-    bool uploads; // upload faults apply
-    bool writes;
-    const char* newRaw; // the raw value written, as the drive will hold it
-    const char* clean;  // what a run without a fault prints (a regular expression)
+    int after;           // requests served before the fault applies: where it hurts most
+    bool uploads;        // upload faults apply
+    const char* written; // the raw value a write leaves in the drive; "": the command only reads
+    const char* clean;   // what a run without a fault prints (a regular expression)
 };
 
 const Operation kOperations[] = {
     // clang-format off
-    {"read8", "read 100600 100D00", 1, false, false, "",
+    {"read8", "read 100600 100D00", 1, false, "",
      "^100600 .* = 305419896 \\(0x12345678\\)\n100D00 .* = 90 \\(0x5a\\)\n$"},
-    {"read16", "read 100D00 100C00", 1, false, false, "",
+    {"read16", "read 100D00 100C00", 1, false, "",
      "^100D00 .* = 90 \\(0x5a\\)\n100C00 .* = 8738 \\(0x2222\\)\n$"},
-    {"read32", "read 100C00 100600", 1, false, false, "",
+    {"read32", "read 100C00 100600", 1, false, "",
      "^100C00 .* = 8738 \\(0x2222\\)\n100600 .* = 305419896 \\(0x12345678\\)\n$"},
-    {"write", "write 100C00 4660", 0, false, true, "4660", "^100C00 .* = 4660 \\(0x1234\\)\n$"},
-    {"upload", "upload 100800", 2, true, false, "", "^100800 .* = \"VELMOR-MATRIX-TEXT-1\"\n$"},
-    {"page", "page VelocityLoop", 1, false, false, "",
+    {"write", "write 100C00 4660", 0, false, "4660", "^100C00 .* = 4660 \\(0x1234\\)\n$"},
+    {"upload", "upload 100800", 2, true, "", "^100800 .* = \"VELMOR-MATRIX-TEXT-1\"\n$"},
+    {"page", "page VelocityLoop", 1, false, "",
      "^VelocityLoop\n1 +Life time factor +90 +DEC\n2 +Guard time +8738 +ms\n3 .* 305419896 +us\n"
      "4\\* .* 3210 +mA\n$"},
-    {"set", "set 100C00 4321", 1, false, true, "4321", "^100C00 Guard time = 4321 ms\n$"},
-    {"dump", "dump", 5, false, false, "",
-     "^100000 .*\n(.*\n)*100C00 .* = 8738 \\(0x2222\\)\n(.*\n)*200006 .* = 3210 \\(0x0c8a\\)\n"},
-    {"watchReadOnly", "watch 200006 --count 3", 1, false, false, "",
+    {"set", "set 100C00 4321", 1, false, "4321", "^100C00 Guard time = 4321 ms\n$"},
+    {"dump", "dump", 5, false, "",
+     "100C00 .* = 8738 \\(0x2222\\)\n(.*\n)*200006 .* = 3210 \\(0x0c8a\\)\n"},
+    {"watchReadOnly", "watch 200006 --count 3", 1, false, "",
      "^(200006 .* = 3210 \\(0x0c8a\\)\n){3}$"},
-    {"watchWritable", "watch 100C00 --count 3", 1, false, false, "",
+    {"watchWritable", "watch 100C00 --count 3", 1, false, "",
      "^(100C00 .* = 8738 \\(0x2222\\)\n){3}$"},
-    {"info", "info --count 1", 2, true, false, "",
+    {"info", "info --count 1", 2, true, "",
      "VELMOR-MATRIX-TEXT-1\n(.*\n)*Live values \\(1/1\\)\n  Statusword +237 HEX\n"},
     // clang-format on
 };
@@ -89,28 +72,28 @@ struct FaultColumn
     const char* uploadArm; // for commands that upload, where it differs
     int readExit;          // the exit code of a command that only reads
     int writeExit;         // and of one that writes
-    int held;              // what a write leaves in the drive: kNew or kOld
-    bool readBack;         // a read-back can tell drivactl what that is
+    bool writeTaken;       // the drive took a write before its reply went wrong
+    bool readBack;         // a read-back can tell drivactl whether it did
 };
 
 const FaultColumn kFaults[] = {
     // clang-format off
-    {"none", "", nullptr, 0, 0, kNew, true},
-    {"delayed under the timeout", "--delay-next 1:40", nullptr, 0, 0, kNew, true},
-    {"delayed over the timeout", "--delay-next 1:160", nullptr, 0, 2, kNew, true},
+    {"none", "", nullptr, 0, 0, true, true},
+    {"delayed under the timeout", "--delay-next 1:40", nullptr, 0, 0, true, true},
+    {"delayed over the timeout", "--delay-next 1:160", nullptr, 0, 2, true, true},
     // Later than every retry waits.
-    {"every reply late", "--delay 1000", nullptr, 2, 2, kNew, false},
-    {"dropped", "--drop 1", nullptr, 0, 2, kOld, true},
-    {"corrupted", "--corrupt 1", nullptr, 0, 2, kNew, true},
-    {"misaddressed", "--misaddress 1", nullptr, 0, 2, kNew, true},
-    {"echoed", "--echo 1", nullptr, 0, 2, kOld, true},
+    {"every reply late", "--delay 1000", nullptr, 2, 2, true, false},
+    {"dropped", "--drop 1", nullptr, 0, 2, false, true},
+    {"corrupted", "--corrupt 1", nullptr, 0, 2, true, true},
+    {"misaddressed", "--misaddress 1", nullptr, 0, 2, true, true},
+    {"echoed", "--echo 1", nullptr, 0, 2, false, true},
     // A drive that refuses everything from then on, or an upload in its middle.
-    {"aborted", "--abort 1000:0x08000024", "--abort-upload 1:0x08000024", 1, 1, kOld, true},
-    {"last segment too early", nullptr, "--end-upload 1", 2, 2, kNew, true},
-    {"truncated", "--truncate 1", nullptr, 0, 2, kNew, true},
-    {"replayed", "--replay 1", nullptr, 0, 2, kNew, true},
-    {"duplicated", "--duplicate 1", nullptr, 0, 0, kNew, true},
-    {"unplugged", "--unplug-after 0", nullptr, 2, 2, kOld, false},
+    {"aborted", "--abort 1000:0x08000024", "--abort-upload 1:0x08000024", 1, 1, false, true},
+    {"last segment too early", nullptr, "--end-upload 1", 2, 2, true, true},
+    {"truncated", "--truncate 1", nullptr, 0, 2, true, true},
+    {"replayed", "--replay 1", nullptr, 0, 2, true, true},
+    {"duplicated", "--duplicate 1", nullptr, 0, 0, true, true},
+    {"unplugged", "--unplug-after 0", nullptr, 2, 2, false, false},
     // clang-format on
 };
 
@@ -174,7 +157,7 @@ protected:
         QStringList simArgs{"--data", install.path("data"), "--until-stdin-closes", "--report"};
         simArgs += can ? QStringList{"--can", bus}
                        : QStringList{"--serial", "--link", install.path("dev/ttySIM0")};
-        for (const QString& value : kValues)
+        for (const QString& value : QString::fromLatin1(kValues).split(QLatin1Char(' ')))
             simArgs += {"--set", value};
         simArgs += {"--after", QString::number(op.after)};
         simArgs += arm.split(QLatin1Char(' '), Qt::SkipEmptyParts);
@@ -223,9 +206,9 @@ TEST_P(FaultMatrix, EveryFault)
             continue;
         SCOPED_TRACE(column.name);
         const CliRun run = arm[0] ? RunCell(op, QLatin1String(arm)) : clean;
-        const int exitCode = op.writes ? column.writeExit : column.readExit;
+        const int exitCode = op.written[0] ? column.writeExit : column.readExit;
         EXPECT_EQ(run.exitCode, exitCode) << Show(run);
-        EXPECT_EQ(run.mostWriteFrames, op.writes ? 1 : 0) << Show(run);
+        EXPECT_EQ(run.mostWriteFrames, op.written[0] ? 1 : 0) << Show(run);
         // With exit 0, nothing but what a clean run shows, and after the fault came (one that
         // never did proves nothing); otherwise the cause.
         EXPECT_TRUE(run.exitCode != 0 || run.out == clean.out) << Show(run);
@@ -233,14 +216,14 @@ TEST_P(FaultMatrix, EveryFault)
         EXPECT_TRUE(exitCode != 2 || !run.err.trimmed().isEmpty()) << Show(run);
         EXPECT_TRUE(exitCode != 1 || (run.out + run.err).contains(QLatin1String(kAbortCode)))
             << Show(run);
-        if (!op.writes) {
+        if (!op.written[0]) {
             // Whatever a failing command printed before it stopped is what the drive holds.
             for (const QString& line : ValueLines(run.out))
                 EXPECT_TRUE(ValueLines(clean.out).contains(line)) << line.toStdString();
             continue;
         }
         // A write prints, and an unconfirmed one names, only the value the drive holds.
-        const QString held = column.held == kNew ? QLatin1String(op.newRaw) : kOldRaw;
+        const QLatin1String held(column.writeTaken ? op.written : kOldRaw);
         for (const QString& line : ValueLines(run.out))
             EXPECT_TRUE(line.contains(QStringLiteral(" = ") + held)) << line.toStdString();
         EXPECT_TRUE(exitCode != 2 || !column.readBack || run.err.contains(held)) << Show(run);
