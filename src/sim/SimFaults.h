@@ -46,7 +46,8 @@ public:
     void PassNext(int n);    // the next n requests are served as if nothing were planned
     void Clear();
 
-    // One request arrived: decides what becomes of it and uses up one drop or abort.
+    // One request arrived: decides what becomes of it and uses up one drop, echo, abort or
+    // replay (or one request to pass).
     Verdict Take(uint32_t* abortCode);
     // One reply is about to be sent: true when it is to be damaged (uses up one corruption).
     bool TakeCorrupt();

@@ -258,10 +258,14 @@ void CSimSerialServer::Serve()
                                  std::vector<uint8_t>(reply.begin(), reply.begin() + length));
                 continue;
             }
-            if (!SleepUntil(due))
-                break;
-            for (int copy = 0; copy < copies; ++copy)
+            // A second copy follows the first on the line.
+            int copy = 0;
+            while (copy < copies && SleepUntil(due + frameTime * copy)) {
                 WriteAll(reply.data(), length);
+                ++copy;
+            }
+            if (copy < copies)
+                break;
             lineFree = std::max(Clock::now(), due + frameTime * (copies - 1));
         }
     }
