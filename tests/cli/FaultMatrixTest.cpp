@@ -54,8 +54,10 @@ const Operation kOperations[] = {
      "^VelocityLoop\n1 +Life time factor +90 +DEC\n2 +Guard time +8738 +ms\n3 .* 305419896 +us\n"
      "4\\* .* 3210 +mA\n$"},
     {"set", "set 100C00 4321", 1, false, "4321", "^100C00 Guard time = 4321 ms\n$"},
+    // The text object, where dump shows it, as its text (not its length).
     {"dump", "dump", 5, false, "",
-     "100C00 .* = 8738 \\(0x2222\\)\n(.*\n)*200006 .* = 3210 \\(0x0c8a\\)\n"},
+     "^(?![\\s\\S]*\n100800 [^\n]*= 20 )[\\s\\S]*\n100C00 .* = 8738 \\(0x2222\\)\n(.*\n)*"
+     "200006 .* = 3210 \\(0x0c8a\\)\n"},
     {"watchReadOnly", "watch 200006 --count 3", 1, false, "",
      "^(200006 .* = 3210 \\(0x0c8a\\)\n){3}$"},
     {"watchWritable", "watch 100C00 --count 3", 1, false, "",
