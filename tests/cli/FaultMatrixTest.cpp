@@ -166,6 +166,7 @@ protected:
         sim.start(TestSupport::DistDir() + QStringLiteral("/drivara-sim"), simArgs);
         TestSupport::WaitFor([&] { return sim.canReadLine() || sim.waitForReadyRead(50); }, 10000);
         const QString line = QString::fromUtf8(sim.readLine()).trimmed();
+        EXPECT_TRUE(line.startsWith(can ? "can: " : "serial: /dev/")) << line.toStdString();
         QStringList args{"--base", install.base(), "--timeout", QString::number(kTimeoutMs)};
         args += can ? QStringList{"--can", bus} : QStringList{"--serial", line.mid(13)};
         args += m_deadline + QString::fromLatin1(op.args).split(QLatin1Char(' '));
