@@ -14,6 +14,7 @@
 #include <QTimer>
 
 #include <cstring>
+#include <functional>
 #include <mutex>
 
 namespace {
@@ -63,9 +64,10 @@ template <typename Fn> void RunInCanThread(QObject* anchor, Fn fn)
         fn();
 }
 
-void Serve(CVirtualDrive& drive, QCanBusDevice* device, uint32_t nodeId)
+void Serve(CVirtualDrive& drive, QCanBusDevice* device, uint32_t nodeId,
+           const std::function<void()>& onUnplugged)
 {
-    while (device->framesAvailable() > 0) {
+    while (device->state() == QCanBusDevice::ConnectedState && device->framesAvailable() > 0) {
         const QCanBusFrame frame = device->readFrame();
         const QByteArray payload = frame.payload();
         if (frame.frameType() != QCanBusFrame::DataFrame || frame.hasExtendedFrameFormat() ||
@@ -74,18 +76,31 @@ void Serve(CVirtualDrive& drive, QCanBusDevice* device, uint32_t nodeId)
         uint8_t request[8];
         uint8_t reply[8];
         std::memcpy(request, payload.constData(), 8);
-        if (!drive.Handle(request, reply))
+        if (!drive.Handle(request, reply)) {
+            if (drive.faults().Unplugged()) {
+                device->disconnectDevice();
+                if (onUnplugged)
+                    onUnplugged();
+                return;
+            }
             continue;
+        }
         // The bus drops a frame that fails its CRC; what can still arrive damaged is a frame cut
-        // short, which is what a damaged reply looks like here.
-        const int length = drive.faults().TakeCorrupt() ? 4 : 8;
+        // short, which is what a damaged reply looks like here (a truncated one keeps a little
+        // more: part of its value).
+        CSimFaults& faults = drive.faults();
+        const int length = faults.TakeCorrupt() ? 4 : faults.TakeTruncate() ? 6 : 8;
         const QCanBusFrame answer(0x580 + nodeId,
                                   QByteArray(reinterpret_cast<const char*>(reply), length));
-        const int delayMs = drive.faults().ReplyDelayMs();
-        if (delayMs > 0)
-            QTimer::singleShot(delayMs, device, [device, answer] { device->writeFrame(answer); });
-        else
-            device->writeFrame(answer);
+        const int copies = faults.TakeDuplicate() ? 2 : 1;
+        const int delayMs = faults.TakeReplyDelayMs();
+        for (int copy = 0; copy < copies; ++copy) {
+            if (delayMs > 0)
+                QTimer::singleShot(delayMs, device,
+                                   [device, answer] { device->writeFrame(answer); });
+            else
+                device->writeFrame(answer);
+        }
     }
 }
 
@@ -107,6 +122,7 @@ bool CSimCanServer::Start(uint32_t nodeId, const QString& plugin, const QString&
     QObject* context = nullptr;
     QString error;
     CVirtualDrive* drive = &m_drive;
+    const std::function<void()> unplugged = onUnplugged;
     RunInCanThread(anchor, [&] {
         QString createError;
         QCanBusDevice* device =
@@ -118,8 +134,9 @@ bool CSimCanServer::Start(uint32_t nodeId, const QString& plugin, const QString&
         }
         auto* owner = new QObject;
         device->setParent(owner);
-        QObject::connect(device, &QCanBusDevice::framesReceived, owner,
-                         [drive, device, nodeId] { Serve(*drive, device, nodeId); });
+        QObject::connect(
+            device, &QCanBusDevice::framesReceived, owner,
+            [drive, device, nodeId, unplugged] { Serve(*drive, device, nodeId, unplugged); });
         if (device->connectDevice() && device->state() != QCanBusDevice::ConnectedState) {
             QEventLoop loop;
             QObject::connect(device, &QCanBusDevice::stateChanged, &loop,

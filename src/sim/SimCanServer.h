@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 
 class CVirtualDrive;
 class QObject;
@@ -27,6 +28,10 @@ public:
     bool Start(uint32_t nodeId, const QString& plugin, const QString& interfaceName);
     void Stop();
     QString ErrorString() const { return m_error; }
+
+    // Called on the CAN thread when a planned unplug took the device off the bus; set before
+    // Start.
+    std::function<void()> onUnplugged;
 
 private:
     CVirtualDrive& m_drive;

@@ -24,6 +24,8 @@ constexpr int kFrameBytes = 10;
 // A frame begun but not finished within this time is dropped: the client has given up on it.
 constexpr int kPartialFrameMs = 500;
 constexpr int kWriteTimeoutMs = 1000;
+// A reply cut short: node id, command, object and one data byte of its ten.
+constexpr int kTruncatedBytes = 6;
 
 } // namespace
 
@@ -166,12 +168,12 @@ void CSimSerialServer::Serve()
     Clock::time_point lineFree{};
     // Replies held back by a planned delay. The delay is the drive's latency, not a busy line:
     // requests that come in meanwhile are taken and answered in their own time.
-    std::multimap<Clock::time_point, std::array<uint8_t, kFrameBytes>> late;
+    std::multimap<Clock::time_point, std::vector<uint8_t>> late;
 
     while (!m_stop) {
         Clock::time_point now = Clock::now();
         while (!late.empty() && late.begin()->first <= now) {
-            WriteAll(late.begin()->second.data(), kFrameBytes);
+            WriteAll(late.begin()->second.data(), int(late.begin()->second.size()));
             late.erase(late.begin());
         }
         int waitMs = -1;
@@ -234,22 +236,48 @@ void CSimSerialServer::Serve()
                 continue;
 
             std::array<uint8_t, kFrameBytes> reply{};
-            if (!m_drive.Handle(frame.data() + 1, reply.data() + 1))
-                continue;
-            reply[0] = static_cast<uint8_t>(m_nodeId);
-            reply[9] = SdoFrame::Checksum(reply.data());
-            if (m_drive.faults().TakeCorrupt())
-                reply[9] = static_cast<uint8_t>(reply[9] + 1);
-            const int delayMs = m_drive.faults().ReplyDelayMs();
-            const Clock::time_point due = requestEnd + frameTime;
-            if (delayMs > 0) {
-                late.emplace(due + std::chrono::milliseconds(delayMs), reply);
+            if (!m_drive.Handle(frame.data() + 1, reply.data() + 1)) {
+                if (m_drive.faults().Unplugged()) {
+                    Unplug();
+                    return;
+                }
                 continue;
             }
-            if (!SleepUntil(due))
+            reply[0] = static_cast<uint8_t>(m_nodeId);
+            reply[9] = SdoFrame::Checksum(reply.data());
+            CSimFaults& faults = m_drive.faults();
+            if (faults.TakeCorrupt())
+                reply[9] = static_cast<uint8_t>(reply[9] + 1);
+            const int length = faults.TakeTruncate() ? kTruncatedBytes : kFrameBytes;
+            const int copies = faults.TakeDuplicate() ? 2 : 1;
+            const int delayMs = faults.TakeReplyDelayMs();
+            const Clock::time_point due = requestEnd + frameTime;
+            if (delayMs > 0) {
+                for (int copy = 0; copy < copies; ++copy)
+                    late.emplace(due + std::chrono::milliseconds(delayMs),
+                                 std::vector<uint8_t>(reply.begin(), reply.begin() + length));
+                continue;
+            }
+            // A second copy follows the first on the line.
+            int copy = 0;
+            while (copy < copies && SleepUntil(due + frameTime * copy)) {
+                WriteAll(reply.data(), length);
+                ++copy;
+            }
+            if (copy < copies)
                 break;
-            WriteAll(reply.data(), kFrameBytes);
-            lineFree = std::max(Clock::now(), due);
+            lineFree = std::max(Clock::now(), due + frameTime * (copies - 1));
         }
     }
+}
+
+void CSimSerialServer::Unplug()
+{
+    // The master closed is a line pulled out: the client's side reads a hang-up.
+    for (int* fd : {&m_master, &m_slave}) {
+        close(*fd);
+        *fd = -1;
+    }
+    if (onUnplugged)
+        onUnplugged();
 }

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -34,8 +35,12 @@ public:
     // Closes the terminal, as a drive that was unplugged; removes the link.
     void Stop();
 
+    // Called on the server's thread when a planned unplug closed the terminal; set before Start.
+    std::function<void()> onUnplugged;
+
 private:
     void Serve();
+    void Unplug();
     // Sleeps until the given time; false when Stop interrupted it.
     bool SleepUntil(Clock::time_point when);
     bool WriteAll(const uint8_t* bytes, int length);

@@ -186,6 +186,7 @@ bool CVirtualDrive::Load(const QString& dataDir, QString* error)
     m_objects = std::move(objects);
     m_stored.reset();
     m_upload = Upload();
+    m_haveLastReply = false;
     m_record.clear();
     m_pinned.clear();
     m_epoch = Clock::now();
@@ -203,16 +204,26 @@ bool CVirtualDrive::Handle(const uint8_t request[8], uint8_t reply[8])
     const Clock::time_point now = Clock::now();
     if (now < m_restartUntil)
         return false;
+    const auto sent = [&] {
+        std::memcpy(m_lastReply, reply, 8);
+        m_haveLastReply = true;
+        return true;
+    };
     uint32_t code = 0;
+    bool replay = false;
     switch (m_faults.Take(&code)) {
     case CSimFaults::Verdict::Drop:
+    case CSimFaults::Verdict::Unplug:
         return false;
     case CSimFaults::Verdict::Abort:
         Abort(request, reply, code);
-        return true;
+        return sent();
     case CSimFaults::Verdict::Echo:
         std::memcpy(reply, request, 8);
-        return true;
+        return sent();
+    case CSimFaults::Verdict::Replay:
+        replay = true;
+        break;
     case CSimFaults::Verdict::Answer:
         break;
     }
@@ -245,7 +256,14 @@ bool CVirtualDrive::Handle(const uint8_t request[8], uint8_t reply[8])
         else
             reply[3] ^= 0x01;
     }
-    return answered;
+    if (replay) {
+        // The request took effect; what goes out is the reply before (nothing before the first).
+        if (!m_haveLastReply)
+            return false;
+        std::memcpy(reply, m_lastReply, 8);
+        return true;
+    }
+    return answered && sent();
 }
 
 bool CVirtualDrive::Read(uint32_t key, const uint8_t* request, uint8_t* reply,
@@ -320,9 +338,16 @@ bool CVirtualDrive::Segment(uint8_t command, const uint8_t* request, uint8_t* re
 {
     const uint8_t toggle = command & SdoFrame::kToggleBit;
     if (m_upload.active && toggle == m_upload.nextToggle) {
+        const int sent = m_upload.position / SdoFrame::kSegmentBytes;
+        uint32_t code = 0;
+        if (m_faults.TakeUploadAbort(sent, &code)) {
+            m_upload = Upload();
+            Abort(request, reply, code);
+            return true;
+        }
         const int remaining = static_cast<int>(m_upload.data.size()) - m_upload.position;
         const int n = std::min(SdoFrame::kSegmentBytes, remaining);
-        const bool last = n == remaining;
+        const bool last = n == remaining || m_faults.TakeUploadEnd(sent);
         reply[0] = SdoFrame::SegmentReply(toggle, n, last);
         std::memcpy(reply + 1, m_upload.data.constData() + m_upload.position, size_t(n));
         m_upload.position += n;

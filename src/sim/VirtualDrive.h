@@ -158,5 +158,8 @@ private:
     double m_targetSince = 0;
     int m_requests = 0;
     QHash<QByteArray, int> m_frameCounts;
+    // The last reply sent, for a replay.
+    bool m_haveLastReply = false;
+    uint8_t m_lastReply[8] = {};
     CSimFaults m_faults;
 };

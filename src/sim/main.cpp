@@ -11,11 +11,13 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QLoggingCategory>
+#include <QPair>
 #include <QSocketNotifier>
 #include <QStringList>
 
 #include <cerrno>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <fcntl.h>
 #include <type_traits>
@@ -47,6 +49,18 @@ struct Options
     uint32_t abortCode = 0;
     int echo = 0;
     int misaddress = 0;
+    int delayNext = 0;
+    int delayNextMs = 0;
+    int truncate = 0;
+    int replay = 0;
+    int duplicate = 0;
+    int uploadAbortAfter = -1;
+    uint32_t uploadAbortCode = 0;
+    int uploadEndAt = 0;
+    int unplugAfter = -1;
+    int pass = 0;
+    QList<QPair<uint32_t, QString>> values;
+    bool report = false;
     bool silent = false;
     int silentForMs = 0;
     bool hasError = false;
@@ -63,6 +77,20 @@ bool ToNumber(const QString& text, qlonglong min, qlonglong max, qlonglong* out)
         return false;
     *out = value;
     return true;
+}
+
+// "N:M" with each part in its range; false when the option is given but not of that form.
+bool TakePair(const QCommandLineParser& parser, const QString& name, const char* form,
+              qlonglong maxFirst, qlonglong maxSecond, qlonglong* first, qlonglong* second,
+              QString* error)
+{
+    const QString text = parser.value(name);
+    const QStringList parts = text.split(QLatin1Char(':'));
+    if (parts.size() == 2 && ToNumber(parts[0], 0, maxFirst, first) &&
+        ToNumber(parts[1], 0, maxSecond, second))
+        return true;
+    *error = QStringLiteral("--%1 wants %2, not \"%3\"").arg(name, QLatin1String(form), text);
+    return false;
 }
 
 // Fills options from the parsed command line; false with the reason in error.
@@ -90,6 +118,7 @@ bool TakeOptions(const QCommandLineParser& parser, Options* options, QString* er
     options->serial = parser.isSet(QStringLiteral("serial"));
     options->silent = parser.isSet(QStringLiteral("silent"));
     options->untilStdinCloses = parser.isSet(QStringLiteral("until-stdin-closes"));
+    options->report = parser.isSet(QStringLiteral("report"));
     if (!number(QStringLiteral("node"), 1, 127, &options->node) ||
         !number(QStringLiteral("baud"), 0, 10000000, &options->baud) ||
         !number(QStringLiteral("drop"), 0, 1000000, &options->drop) ||
@@ -98,6 +127,12 @@ bool TakeOptions(const QCommandLineParser& parser, Options* options, QString* er
         !number(QStringLiteral("echo"), 0, 1000000, &options->echo) ||
         !number(QStringLiteral("misaddress"), 0, 1000000, &options->misaddress) ||
         !number(QStringLiteral("silent-for"), 0, 3600000, &options->silentForMs) ||
+        !number(QStringLiteral("truncate"), 0, 1000000, &options->truncate) ||
+        !number(QStringLiteral("replay"), 0, 1000000, &options->replay) ||
+        !number(QStringLiteral("duplicate"), 0, 1000000, &options->duplicate) ||
+        !number(QStringLiteral("end-upload"), 1, 1000000, &options->uploadEndAt) ||
+        !number(QStringLiteral("unplug-after"), 0, 1000000, &options->unplugAfter) ||
+        !number(QStringLiteral("after"), 0, 1000000, &options->pass) ||
         !number(QStringLiteral("error"), 0, 0xFFFFFFFFLL, &options->errorBits))
         return false;
     options->hasError = parser.isSet(QStringLiteral("error"));
@@ -112,18 +147,35 @@ bool TakeOptions(const QCommandLineParser& parser, Options* options, QString* er
         options->canPlugin = text.left(colon);
         options->canInterface = text.mid(colon + 1);
     }
-    if (parser.isSet(QStringLiteral("abort"))) {
-        const QString text = parser.value(QStringLiteral("abort"));
-        const QStringList parts = text.split(QLatin1Char(':'));
-        qlonglong count = 0;
-        qlonglong code = 0;
-        if (parts.size() != 2 || !ToNumber(parts[0], 0, 1000000, &count) ||
-            !ToNumber(parts[1], 0, 0xFFFFFFFFLL, &code)) {
-            *error = QStringLiteral("--abort wants N:CODE, not \"%1\"").arg(text);
+    qlonglong first = 0;
+    qlonglong second = 0;
+    const auto pair = [&](const char* name, const char* form, qlonglong maxSecond) {
+        return parser.isSet(QLatin1String(name)) &&
+               TakePair(parser, QLatin1String(name), form, 1000000, maxSecond, &first, &second,
+                        error);
+    };
+    if (pair("abort", "N:CODE", 0xFFFFFFFFLL)) {
+        options->abortCount = int(first);
+        options->abortCode = uint32_t(second);
+    }
+    if (pair("abort-upload", "SEGMENTS:CODE", 0xFFFFFFFFLL)) {
+        options->uploadAbortAfter = int(first);
+        options->uploadAbortCode = uint32_t(second);
+    }
+    if (pair("delay-next", "N:MS", 600000)) {
+        options->delayNext = int(first);
+        options->delayNextMs = int(second);
+    }
+    if (!error->isEmpty())
+        return false;
+    for (const QString& text : parser.values(QStringLiteral("set"))) {
+        const int equals = int(text.indexOf(QLatin1Char('=')));
+        qlonglong key = 0;
+        if (equals != 6 || !ToNumber(QStringLiteral("0x") + text.left(6), 0, 0xFFFFFF, &key)) {
+            *error = QStringLiteral("--set wants KEY=VALUE (KEY as 604100), not \"%1\"").arg(text);
             return false;
         }
-        options->abortCount = int(count);
-        options->abortCode = uint32_t(code);
+        options->values.append({uint32_t(key), text.mid(equals + 1)});
     }
     if (!parser.positionalArguments().isEmpty()) {
         *error = QStringLiteral("unexpected argument %1").arg(parser.positionalArguments().first());
@@ -166,6 +218,18 @@ void AddOptions(QCommandLineParser& parser)
     add("abort", "Refuse the next N requests with CODE.", "N:CODE");
     add("echo", "Send the next N requests back as they came.", "N");
     add("misaddress", "Name another object in the next N replies.", "N");
+    add("delay-next", "Send the next N replies MS late.", "N:MS");
+    add("truncate", "Cut the next N replies short.", "N");
+    add("replay", "Send the previous reply again instead of the next N answers.", "N");
+    add("duplicate", "Send the next N replies twice.", "N");
+    add("abort-upload", "Refuse the next upload with CODE once it sent SEGMENTS segments.",
+        "SEGMENTS:CODE");
+    add("end-upload", "Mark segment N of the next upload last while bytes remain.", "N");
+    add("unplug-after", "Answer N more requests, then close the line and end.", "N");
+    add("after", "Serve the first N requests as if no fault were planned.", "N");
+    add("set", "Set an object before serving (numbers decimal or 0x, text as it is).", "KEY=VALUE");
+    add("report", "On the way out, print the requests, the most arrivals of one write frame and "
+                  "the planned faults that never came.");
     add("silent", "Answer nothing at all.");
     add("silent-for", "Answer nothing for MS, then come back.", "MS");
     add("error", "Error status bits (0x260100/0x260200).", "BITS");
@@ -199,6 +263,17 @@ int main(int argc, char** argv)
     }
     if (options.hasError)
         drive.SetErrorStatus(options.errorBits);
+    for (const auto& [key, text] : options.values) {
+        qlonglong number = 0;
+        if (!drive.HasObject(key)) {
+            std::fprintf(stderr, "drivara-sim: --set: no object %06X\n", key);
+            return 2;
+        }
+        // Each setter leaves the other kind of object alone.
+        if (ToNumber(text, INT32_MIN, UINT32_MAX, &number))
+            drive.SetValue(key, uint32_t(number));
+        drive.SetStringValue(key, text.toUtf8());
+    }
     CSimFaults& faults = drive.faults();
     faults.DropNext(options.drop);
     faults.CorruptNext(options.corrupt);
@@ -206,6 +281,17 @@ int main(int argc, char** argv)
     faults.AbortNext(options.abortCount, options.abortCode);
     faults.EchoNext(options.echo);
     faults.MisaddressNext(options.misaddress);
+    faults.DelayNext(options.delayNext, options.delayNextMs);
+    faults.TruncateNext(options.truncate);
+    faults.ReplayNext(options.replay);
+    faults.DuplicateNext(options.duplicate);
+    if (options.uploadAbortAfter >= 0)
+        faults.AbortUploadAfter(options.uploadAbortAfter, options.uploadAbortCode);
+    if (options.uploadEndAt > 0)
+        faults.EndUploadAt(options.uploadEndAt);
+    if (options.unplugAfter >= 0)
+        faults.UnplugAfter(options.unplugAfter);
+    faults.PassNext(options.pass);
     faults.SetSilent(options.silent);
     if (options.silentForMs > 0)
         faults.SilentFor(options.silentForMs);
@@ -227,6 +313,15 @@ int main(int argc, char** argv)
 
     CSimSerialServer serial(drive);
     CSimCanServer can(drive);
+    // An unplugged drive is gone: for a bus this process hosts, the bus goes with it.
+    const auto unplugged = [&app] {
+        QMetaObject::invokeMethod(&app, [] {
+            std::printf("unplugged\n");
+            QCoreApplication::quit();
+        });
+    };
+    serial.onUnplugged = unplugged;
+    can.onUnplugged = unplugged;
     if (options.serial) {
         if (!serial.Start(options.node, options.baud, options.link)) {
             std::fprintf(stderr, "drivara-sim: %s\n", qPrintable(serial.ErrorString()));
@@ -262,5 +357,8 @@ int main(int argc, char** argv)
     const int result = app.exec();
     can.Stop();
     serial.Stop();
+    if (options.report)
+        std::printf("requests: %d, a write frame at most %d times, %d planned faults unused\n",
+                    drive.RequestCount(), drive.MaxWriteFrameCount(), faults.Unused());
     return result;
 }

@@ -1,0 +1,246 @@
+// Every drivactl command against a virtual drive whose replies go wrong, over a pseudo-terminal
+// and virtualcan: the real binary against drivara-sim in a process of its own, one drive per
+// cell. Whatever the fault, a command prints no value the drive does not hold with exit 0, never
+// sends a write frame twice, ends by itself, and its exit code tells who failed: 1 only for a
+// refusal by the drive, 2 for what drivactl found itself (a reply that never came, a length that
+// does not add up, a write nobody confirmed), named on stderr.
+
+#include "../comm/CommTestUtil.h"
+#include "TestSupport.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr int kTimeoutMs = 100;
+constexpr int kKillGuardMs = 6000; // ends a command that hangs; every cell takes far less
+const char kAbortCode[] = "0x08000024";
+
+// What the drive holds before each cell: distinct values, moving ones pinned, so that every
+// value a command prints is known.
+const char kValues[] = "100D00=90 100C00=8738 100600=0x12345678 200006=3210 "
+                       "100800=VELMOR-MATRIX-TEXT-1 606C00=1500 606400=123456 606300=123456 "
+                       "607800=210 607700=190 221009=205 225001=3110 225002=130 225003=250 "
+                       "60FD00=0x20000 20100B=1 20100C=1";
+// The page of the matrix: an object of each width and a read-only one.
+const char kPageIni[] = "[VelocityLoop]\nnum=4\n1=100D00\n2=100C00\n3=100600\n4=200006\n";
+
+const char kOldRaw[] = "8738"; // what 100C00 holds before a write
+
+struct Operation
+{
+    const char* name;
+    const char* args;
+    int after;           // requests served before the fault applies: where it hurts most
+    bool uploads;        // upload faults apply
+    const char* written; // the raw value a write leaves in the drive; "": the command only reads
+    const char* clean;   // what a run without a fault prints (a regular expression)
+};
+
+const Operation kOperations[] = {
+    // clang-format off
+    {"read8", "read 100600 100D00", 1, false, "",
+     "^100600 .* = 305419896 \\(0x12345678\\)\n100D00 .* = 90 \\(0x5a\\)\n$"},
+    {"read16", "read 100D00 100C00", 1, false, "",
+     "^100D00 .* = 90 \\(0x5a\\)\n100C00 .* = 8738 \\(0x2222\\)\n$"},
+    {"read32", "read 100C00 100600", 1, false, "",
+     "^100C00 .* = 8738 \\(0x2222\\)\n100600 .* = 305419896 \\(0x12345678\\)\n$"},
+    {"write", "write 100C00 4660", 0, false, "4660", "^100C00 .* = 4660 \\(0x1234\\)\n$"},
+    {"upload", "upload 100800", 2, true, "", "^100800 .* = \"VELMOR-MATRIX-TEXT-1\"\n$"},
+    {"page", "page VelocityLoop", 1, false, "",
+     "^VelocityLoop\n1 +Life time factor +90 +DEC\n2 +Guard time +8738 +ms\n3 .* 305419896 +us\n"
+     "4\\* .* 3210 +mA\n$"},
+    {"set", "set 100C00 4321", 1, false, "4321", "^100C00 Guard time = 4321 ms\n$"},
+    // The text object, where dump shows it, as its text (not its length).
+    {"dump", "dump", 5, false, "",
+     "^(?![\\s\\S]*\n100800 [^\n]*= 20 )[\\s\\S]*\n100C00 .* = 8738 \\(0x2222\\)\n(.*\n)*"
+     "200006 .* = 3210 \\(0x0c8a\\)\n"},
+    {"watchReadOnly", "watch 200006 --count 3", 1, false, "",
+     "^(200006 .* = 3210 \\(0x0c8a\\)\n){3}$"},
+    {"watchWritable", "watch 100C00 --count 3", 1, false, "",
+     "^(100C00 .* = 8738 \\(0x2222\\)\n){3}$"},
+    {"info", "info --count 1", 2, true, "",
+     "VELMOR-MATRIX-TEXT-1\n(.*\n)*Live values \\(1/1\\)\n  Statusword +237 HEX\n"},
+    // clang-format on
+};
+
+struct FaultColumn
+{
+    const char* name;
+    const char* arm;       // drivara-sim options; null: the fault is one of uploads only
+    const char* uploadArm; // for commands that upload, where it differs
+    int readExit;          // the exit code of a command that only reads
+    int writeExit;         // and of one that writes
+    bool writeTaken;       // the drive took a write before its reply went wrong
+    bool readBack;         // a read-back can tell drivactl whether it did
+};
+
+const FaultColumn kFaults[] = {
+    // clang-format off
+    {"none", "", nullptr, 0, 0, true, true},
+    {"delayed under the timeout", "--delay-next 1:40", nullptr, 0, 0, true, true},
+    {"delayed over the timeout", "--delay-next 1:160", nullptr, 0, 2, true, true},
+    // Later than every retry waits.
+    {"every reply late", "--delay 1000", nullptr, 2, 2, true, false},
+    {"dropped", "--drop 1", nullptr, 0, 2, false, true},
+    {"corrupted", "--corrupt 1", nullptr, 0, 2, true, true},
+    {"misaddressed", "--misaddress 1", nullptr, 0, 2, true, true},
+    {"echoed", "--echo 1", nullptr, 0, 2, false, true},
+    // A drive that refuses everything from then on, or an upload in its middle.
+    {"aborted", "--abort 1000:0x08000024", "--abort-upload 1:0x08000024", 1, 1, false, true},
+    {"last segment too early", nullptr, "--end-upload 1", 2, 2, true, true},
+    {"truncated", "--truncate 1", nullptr, 0, 2, true, true},
+    {"replayed", "--replay 1", nullptr, 0, 2, true, true},
+    {"duplicated", "--duplicate 1", nullptr, 0, 0, true, true},
+    {"unplugged", "--unplug-after 0", nullptr, 2, 2, false, false},
+    // clang-format on
+};
+
+struct CliRun
+{
+    int exitCode = -1;
+    QString out, err;
+    int mostWriteFrames = -1; // the most arrivals of one write frame, as the drive counted them
+    int unusedFaults = -1;    // planned faults that never came
+};
+
+enum class Transport
+{
+    Serial,
+    Can
+};
+
+std::string Show(const CliRun& run)
+{
+    return QStringLiteral("exit %1 (the drive: a write frame at most %2 times, %3 faults unused)"
+                          "\n--- out\n%4--- err\n%5")
+        .arg(run.exitCode)
+        .arg(run.mostWriteFrames)
+        .arg(run.unusedFaults)
+        .arg(run.out, run.err)
+        .toStdString();
+}
+
+// The value lines of read, write, upload, watch and dump ("KEY name = value"), refusals left out.
+QStringList ValueLines(const QString& out)
+{
+    static const QRegularExpression line(QStringLiteral("^[0-9A-F]{6} [^=\n]* = (?!abort).*$"),
+                                         QRegularExpression::MultilineOption);
+    QStringList lines;
+    for (auto it = line.globalMatch(out); it.hasNext();)
+        lines.append(it.next().captured(0));
+    return lines;
+}
+
+class FaultMatrix : public ::testing::TestWithParam<std::tuple<Transport, int>>
+{
+protected:
+    void SetUp() override
+    {
+        QFile::remove(install.path(QStringLiteral("sys/VelocityLoop.ini")));
+        ASSERT_TRUE(install.writeFile(QStringLiteral("sys/VelocityLoop.ini"), kPageIni));
+        // The guard of drivactl itself, where it has one, ends a cell before the kill does.
+        QProcess help;
+        help.start(TestSupport::DistDir() + QStringLiteral("/drivactl"), {"--help"});
+        help.waitForFinished();
+        if (help.readAllStandardOutput().contains("--deadline"))
+            m_deadline = {"--deadline", "4"};
+    }
+
+    // One cell: a drive with the fault armed, the command against it, what the drive counted.
+    CliRun RunCell(const Operation& op, const QString& arm)
+    {
+        const bool can = std::get<0>(GetParam()) == Transport::Can;
+        const QString bus = QStringLiteral("virtualcan:") + CommTest::BusUrl();
+        QProcess sim;
+        QStringList simArgs{"--data", install.path("data"), "--until-stdin-closes", "--report"};
+        simArgs += can ? QStringList{"--can", bus}
+                       : QStringList{"--serial", "--link", install.path("dev/ttySIM0")};
+        for (const QString& value : QString::fromLatin1(kValues).split(QLatin1Char(' ')))
+            simArgs += {"--set", value};
+        simArgs += {"--after", QString::number(op.after)};
+        simArgs += arm.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        sim.start(TestSupport::DistDir() + QStringLiteral("/drivara-sim"), simArgs);
+        TestSupport::WaitFor([&] { return sim.canReadLine() || sim.waitForReadyRead(50); }, 10000);
+        const QString line = QString::fromUtf8(sim.readLine()).trimmed();
+        EXPECT_TRUE(line.startsWith(can ? "can: " : "serial: /dev/")) << line.toStdString();
+        QStringList args{"--base", install.base(), "--timeout", QString::number(kTimeoutMs)};
+        args += can ? QStringList{"--can", bus} : QStringList{"--serial", line.mid(13)};
+        args += m_deadline + QString::fromLatin1(op.args).split(QLatin1Char(' '));
+
+        CliRun run;
+        QProcess drivactl;
+        drivactl.start(TestSupport::DistDir() + QStringLiteral("/drivactl"), args);
+        if (!drivactl.waitForFinished(kKillGuardMs))
+            drivactl.kill(); // a hung command shows as one that crashed
+        drivactl.waitForFinished();
+        run.exitCode = drivactl.exitStatus() == QProcess::NormalExit ? drivactl.exitCode() : -2;
+        run.out = QString::fromUtf8(drivactl.readAllStandardOutput());
+        run.err = QString::fromUtf8(drivactl.readAllStandardError());
+
+        sim.closeWriteChannel();
+        if (!sim.waitForFinished(5000))
+            sim.kill();
+        static const QRegularExpression reportLine(
+            QStringLiteral("a write frame at most (\\d+) times, (\\d+) planned faults unused"));
+        const auto report = reportLine.match(QString::fromUtf8(sim.readAllStandardOutput()));
+        if (report.hasMatch()) {
+            run.mostWriteFrames = report.captured(1).toInt();
+            run.unusedFaults = report.captured(2).toInt();
+        }
+        return run;
+    }
+
+    TestSupport::TempInstall install{QStringLiteral("[sys]\nlang=2\ncomm=2\n")};
+    QStringList m_deadline;
+};
+
+TEST_P(FaultMatrix, EveryFault)
+{
+    const Operation& op = kOperations[std::get<1>(GetParam())];
+    const CliRun clean = RunCell(op, {});
+    EXPECT_TRUE(clean.out.contains(QRegularExpression(QLatin1String(op.clean)))) << Show(clean);
+    for (const FaultColumn& column : kFaults) {
+        const char* arm = op.uploads && column.uploadArm ? column.uploadArm : column.arm;
+        if (!arm)
+            continue;
+        SCOPED_TRACE(column.name);
+        const CliRun run = arm[0] ? RunCell(op, QLatin1String(arm)) : clean;
+        const int exitCode = op.written[0] ? column.writeExit : column.readExit;
+        EXPECT_EQ(run.exitCode, exitCode) << Show(run);
+        EXPECT_EQ(run.mostWriteFrames, op.written[0] ? 1 : 0) << Show(run);
+        // With exit 0, nothing but what a clean run shows, and after the fault came (one that
+        // never did proves nothing); otherwise the cause.
+        EXPECT_TRUE(run.exitCode != 0 || run.out == clean.out) << Show(run);
+        EXPECT_TRUE(run.exitCode != 0 || run.unusedFaults == 0) << Show(run);
+        EXPECT_TRUE(exitCode != 2 || !run.err.trimmed().isEmpty()) << Show(run);
+        EXPECT_TRUE(exitCode != 1 || (run.out + run.err).contains(QLatin1String(kAbortCode)))
+            << Show(run);
+        if (!op.written[0]) {
+            // Whatever a failing command printed before it stopped is what the drive holds.
+            for (const QString& line : ValueLines(run.out))
+                EXPECT_TRUE(ValueLines(clean.out).contains(line)) << line.toStdString();
+            continue;
+        }
+        // A write prints, and an unconfirmed one names, only the value the drive holds.
+        const QLatin1String held(column.writeTaken ? op.written : kOldRaw);
+        for (const QString& line : ValueLines(run.out))
+            EXPECT_TRUE(line.contains(QStringLiteral(" = ") + held)) << line.toStdString();
+        EXPECT_TRUE(exitCode != 2 || !column.readBack || run.err.contains(held)) << Show(run);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Drivactl, FaultMatrix,
+                         ::testing::Combine(::testing::Values(Transport::Serial, Transport::Can),
+                                            ::testing::Range(0, int(std::size(kOperations)))),
+                         [](const auto& p) {
+                             return std::string(std::get<0>(p.param) == Transport::Serial
+                                                    ? "Serial_"
+                                                    : "Can_") +
+                                    kOperations[std::get<1>(p.param)].name;
+                         });
+
+} // namespace
