@@ -306,6 +306,9 @@ int main(int argc, char** argv)
                 residentGrowthKb * per100k, 1024.0 * heapGrowthKb * per100k,
                 residentGrowthKb * per100k * kDayExchanges / 1e5 / 1024.0,
                 heapGrowthKb * per100k * kDayExchanges / 1e5 / 1024.0);
+    if (warm.heapKb <= 0.0)
+        std::printf("(the allocator reports no heap figures: a sanitizer build, whose resident "
+                    "memory also holds the freed blocks it keeps back)\n");
     std::printf("operator messages: %ld\n", messages);
     server.Stop();
     return 0;
