@@ -476,7 +476,10 @@ void CMainFrame::SetStateIcon(int icon)
     if (icon == m_stateIcon)
         return;
     m_stateIcon = icon;
-    m_stateAction->setIcon(Icons::StateIcon(icon));
+    QIcon& picture = m_stateIcons[icon];
+    if (picture.isNull())
+        picture = Icons::StateIcon(icon);
+    m_stateAction->setIcon(picture);
     emit stateIconChanged(icon);
 }
 

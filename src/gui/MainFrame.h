@@ -3,6 +3,7 @@
 #include "app/MainFrameLogic.h"
 
 #include <QHash>
+#include <QIcon>
 #include <QMainWindow>
 #include <QPointer>
 #include <QTimer>
@@ -78,4 +79,7 @@ private:
     QHash<int, QPointer<CChildFrame>> m_pages;
     QTimer m_blink;
     int m_stateIcon = 0;
+    // The indicator's pictures, drawn once: it blinks all session long, and Qt's pixmap cache
+    // keeps what it painted of every new picture until the cache is full (10 MB).
+    QHash<int, QIcon> m_stateIcons;
 };

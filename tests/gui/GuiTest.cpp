@@ -326,6 +326,11 @@ private slots:
         CMainFrame& frame = *bench.frame;
         const QString port = bench.server.PortName();
         QSignalSpy icons(&frame, &CMainFrame::stateIconChanged);
+        // The pictures the indicator shows, each time it changes.
+        QHash<int, QSet<qint64>> pictures;
+        QObject receiver;
+        connect(&frame, &CMainFrame::stateIconChanged, &receiver,
+                [&](int icon) { pictures[icon].insert(frame.action(1130)->icon().cacheKey()); });
         QCOMPARE(frame.statusText(), kClosed);
         CChildFrame* settings = frame.OpenPage(1213);
         auto* view = settings ? qobject_cast<CCommRs232*>(settings->view()) : nullptr;
@@ -359,6 +364,10 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(icons.size() >= lit + 2, 4000);
         QVERIFY(icons.mid(lit).contains(QVariantList{205}));
         QVERIFY(icons.mid(lit).contains(QVariantList{211}));
+        // It blinks between the same two pictures: a new one at every blink would stay in Qt's
+        // pixmap cache once painted, and the program would grow all day.
+        QCOMPARE(pictures.value(211).size(), 1);
+        QCOMPARE(pictures.value(205).size(), 1);
         // The settings of the open are kept for the next start.
         QCOMPARE(Ini::GetProfileString(bench.sys->sysIniPath, "com", "comid", {}, 64), port);
 
