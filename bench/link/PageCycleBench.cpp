@@ -3,7 +3,6 @@
 // ends as it began. Prints the list size before, at its largest and after, and the cost of one
 // open/close cycle.
 #include "app/SysData.h"
-#include "pages/PageTable.h"
 #include "pages/ParamPage.h"
 
 #include <benchmark/benchmark.h>
@@ -30,7 +29,11 @@ void BM_PageOpenCloseCycles(benchmark::State& state)
     }
     // The main frame's own polled object, which stays for the whole run.
     sys.link.AddLoop(1, kStatuswordKey, 1);
-    const QVector<CPageSpec>& pages = ParameterPages();
+    QVector<const CWindowInfo*> pages;
+    for (const CWindowInfo& window : Windows()) {
+        if (window.kind == WindowKind::ParameterPage)
+            pages.append(&window);
+    }
     const int before = sys.link.LoopCount();
     int largest = before;
     int after = before;
@@ -38,7 +41,7 @@ void BM_PageOpenCloseCycles(benchmark::State& state)
     for (auto _ : state) {
         const auto started = std::chrono::steady_clock::now();
         for (int i = 0; i < kCycles; ++i) {
-            CParamPage page(sys, pages[i % pages.size()]);
+            CParamPage page(sys, *pages[i % pages.size()]);
             page.Create();
             largest = std::max(largest, sys.link.LoopCount());
         }

@@ -6,7 +6,6 @@
 #include "SimSerialServer.h"
 #include "VirtualDrive.h"
 #include "comm/CommPort.h"
-#include "pages/PageTable.h"
 #include "pages/ParamPage.h"
 
 #include <deque>
@@ -73,7 +72,7 @@ protected:
     std::unique_ptr<CWatchedPage> OfflinePage(const char* className,
                                               std::initializer_list<uint32_t> keys)
     {
-        const CPageSpec& spec = *FindPageSpec(QLatin1String(className));
+        const CWindowInfo& spec = *FindWindow(QLatin1String(className));
         EXPECT_TRUE(install.WritePage(spec.pageName, keys));
         auto page = std::make_unique<CWatchedPage>(*sys, spec);
         page->Create();
