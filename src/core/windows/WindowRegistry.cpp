@@ -28,6 +28,12 @@ struct Row
         info.menuGroup = group;
         return *this;
     }
+    Row& Titled(const char* text, const char* englishText)
+    {
+        info.title = QString::fromUtf8(text);
+        info.englishTitle = QLatin1String(englishText);
+        return *this;
+    }
     Row& Menu(const char* text, const char* englishText)
     {
         info.menuText = QString::fromUtf8(text);
@@ -165,8 +171,8 @@ QVector<CWindowInfo> Build()
             .In(M::BusConfiguration).Project(49).NoPageControl(),
         Panel(C::EtherCat, "EtherCAT").In(M::BusConfiguration),
         // Titled after what it configures.
-        Row(C::PdoOther, K::BusPanel, "CDrvPanelF002", "PdoOther", "配置", "Configure")
-            .In(M::BusConfiguration).Menu("其它", "Other").RightClickMenu(),
+        Panel(C::PdoOther, "PdoOther").Titled("配置", "Configure")
+            .In(M::BusConfiguration).Menu("其它", "Other"),
 
         Row(C::Oscilloscope, K::Oscilloscope, "CDriverOscillo", "Oscilloscope", "示波器", "Oscilloscope")
             .In(M::Tools).Tool(C::ToolOscilloscope).Project(18).At({0, 0})
