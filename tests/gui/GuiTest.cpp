@@ -1,6 +1,7 @@
 // The drivara program's windows against the virtual drive over a pseudo-terminal: start-up and
 // its language, the command line, the dialogs, connecting, connection loss and reconnection, the
-// page windows and the settings windows.
+// page windows (those this version does not have, the project file's moves) and the settings
+// windows.
 
 #include "ChildFrame.h"
 #include "CommCan.h"

@@ -226,7 +226,7 @@ TEST_F(ParamPageTest, UnitsOfARow)
 }
 
 // The page's right-click menu: shown, add, delete and help by page kind and selection.
-TEST(PageTable, MenuStateByPageAndSelection)
+TEST(PageMenu, StateByPageAndSelection)
 {
     // page, selection, shown, add, del, help
     // clang-format off
