@@ -468,15 +468,15 @@ private slots:
     void pageWindowSizes()
     {
         // clang-format off
-        const std::tuple<int, int, int, QSize> cases[] = {
+        const std::tuple<CommandId, int, int, QSize> cases[] = {
             // Formula: B + w1 + w2 + w3 + 5 % of w5 by B + w4 + 3 % of w5.
-            {1217, 96, 2, QSize(86 + 257 + 115 + 105 + 2, 86 + 244 + 1)}, // formula 96
-            {1217, 144, 2, QSize(110 + 385 + 172 + 158 + 3, 110 + 367 + 2)}, // formula 144
-            {1234, 96, 2, QSize(570, 240)}, // fixed 96
-            {1234, 144, 1, QSize(710, 280)}, // fixed 144
-            {1247, 96, 1, QSize(912, 615)}, // scope Chinese
-            {1247, 96, 2, QSize(1010, 640)}, // scope English
-            {1235, 144, 2, QSize(920, 680)}, // errors English 144
+            {CommandId::VelocityLoop, 96, 2, QSize(86 + 257 + 115 + 105 + 2, 86 + 244 + 1)}, // formula 96
+            {CommandId::VelocityLoop, 144, 2, QSize(110 + 385 + 172 + 158 + 3, 110 + 367 + 2)}, // formula 144
+            {CommandId::DriverProperty, 96, 2, QSize(570, 240)}, // fixed 96
+            {CommandId::DriverProperty, 144, 1, QSize(710, 280)}, // fixed 144
+            {CommandId::Oscilloscope, 96, 1, QSize(912, 615)}, // scope Chinese
+            {CommandId::Oscilloscope, 96, 2, QSize(1010, 640)}, // scope English
+            {CommandId::RealTimeError, 144, 2, QSize(920, 680)}, // errors English 144
         };
         // clang-format on
         CGuiBench bench;
@@ -484,7 +484,7 @@ private slots:
         for (const auto& [command, dpi, language, size] : cases) {
             bench.sys->SetLanguage(uint8_t(language));
             bench.sys->SetListColumns(dpi);
-            const CWindowInfo* window = FindWindow(CommandId(command));
+            const CWindowInfo* window = FindWindow(command);
             QVERIFY(window);
             const CSysData& sys = *bench.sys;
             QCOMPARE(window->WindowSize(sys.dotsPerInch, sys.programLanguage, sys.columnWidths),
