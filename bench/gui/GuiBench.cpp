@@ -151,7 +151,8 @@ int main(int argc, char** argv)
     if (!drivara.InitInstance(exitCode))
         return 1;
     CMainFrame& frame = *drivara.mainFrame();
-    for (int command : {1213, 1217, 1215, 1248})
+    for (CommandId command : {CommandId::CommSettings, CommandId::VelocityLoop,
+                              CommandId::PositionLoop, CommandId::CurrentLoop})
         frame.OpenPage(command);
     frame.ConnectButton();
     const double connectStall =

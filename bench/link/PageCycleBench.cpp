@@ -4,7 +4,6 @@
 // open/close cycle.
 #include "../BenchTiming.h"
 #include "app/SysData.h"
-#include "pages/PageTable.h"
 #include "pages/ParamPage.h"
 
 #include <benchmark/benchmark.h>
@@ -31,7 +30,11 @@ void BM_PageOpenCloseCycles(benchmark::State& state)
     }
     // The main frame's own polled object, which stays for the whole run.
     sys.link.AddLoop(1, kStatuswordKey, 1);
-    const QVector<CPageSpec>& pages = ParameterPages();
+    QVector<const CWindowInfo*> pages;
+    for (const CWindowInfo& window : Windows()) {
+        if (window.kind == WindowKind::ParameterPage)
+            pages.append(&window);
+    }
     const int before = sys.link.LoopCount();
     int largest = before;
     int after = before;
@@ -39,7 +42,7 @@ void BM_PageOpenCloseCycles(benchmark::State& state)
     for (auto _ : state) {
         const auto started = std::chrono::steady_clock::now();
         for (int i = 0; i < kCycles; ++i) {
-            CParamPage page(sys, pages[i % pages.size()]);
+            CParamPage page(sys, *pages[i % pages.size()]);
             page.Create();
             largest = std::max(largest, sys.link.LoopCount());
         }

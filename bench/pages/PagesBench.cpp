@@ -11,7 +11,6 @@
 #include "base/TextNumbers.h"
 #include "comm/CommPort.h"
 #include "comm/OpenSettings.h"
-#include "pages/PageTable.h"
 #include "pages/ParamPage.h"
 #include "units/ConstantArrival.h"
 
@@ -54,12 +53,12 @@ bool MakeInstall(const QString& base)
 }
 
 // The standard page with the most items in its page file.
-const CPageSpec* LargestPage(const QString& sysDir, int& items)
+const CWindowInfo* LargestPage(const QString& sysDir, int& items)
 {
-    const CPageSpec* largest = nullptr;
+    const CWindowInfo* largest = nullptr;
     items = 0;
-    for (const CPageSpec& spec : ParameterPages()) {
-        if (spec.variant == PageVariant::BusPanel || spec.variant == PageVariant::DriverProperty)
+    for (const CWindowInfo& spec : Windows()) {
+        if (spec.kind != WindowKind::ParameterPage || spec.variant == PageVariant::DriverProperty)
             continue;
         const int num =
             TextToLong(Ini::GetProfileString(sysDir + spec.pageName + QStringLiteral(".ini"),
@@ -122,7 +121,7 @@ void BM_PageReadPass(benchmark::State& state)
         return;
     }
     int items = 0;
-    const CPageSpec* spec = LargestPage(dir.path() + QStringLiteral("/sys/"), items);
+    const CWindowInfo* spec = LargestPage(dir.path() + QStringLiteral("/sys/"), items);
     CVirtualDrive drive;
     CSimSerialServer server(drive);
     if (!spec || !drive.Load(dir.path() + QStringLiteral("/data")) || !server.Start(1, kBaud)) {

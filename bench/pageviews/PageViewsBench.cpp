@@ -122,7 +122,7 @@ CParamPageView* OpenView(GuiPageTest::CDriveRig& rig, const char* className,
                          std::vector<std::unique_ptr<QWidget>>& views)
 {
     views.emplace_back(
-        CreateParamPageView(*rig.sys, *FindPageSpec(QLatin1String(className)), nullptr));
+        CreateParamPageView(*rig.sys, *FindWindow(QLatin1String(className)), nullptr));
     auto* view = static_cast<CParamPageView*>(views.back().get());
     view->resize(PageViewSize(view));
     view->show();
@@ -232,7 +232,7 @@ void PolledRows200(benchmark::State& state)
                 state.SkipWithError(qPrintable(bareRig.error));
                 return;
             }
-            CParamPage bare(*bareRig.sys, *FindPageSpec(QStringLiteral("CAnalogInput")));
+            CParamPage bare(*bareRig.sys, *FindWindow(QStringLiteral("CAnalogInput")));
             bare.Create();
             if (!TestSupport::WaitFor(
                     [&] { return GuiPageTest::PageSettled(bare, bareRig.sys->link); }, 120000)) {

@@ -3,8 +3,8 @@
 #include "Output.h"
 
 #include "comm/SdoFrame.h"
-#include "pages/PageTable.h"
 #include "pages/ParamPage.h"
+#include "windows/WindowRegistry.h"
 
 namespace {
 
@@ -40,18 +40,6 @@ void PrintRow(const CPageListModel& list, int r, bool tsv, int nameWidth)
               << list.GetItemText(r, Col::ColUnit) << '\n';
     }
     Out().flush();
-}
-
-// The page names an operator may give: the parameter pages and the bus panels.
-QStringList PageNames()
-{
-    QStringList names;
-    for (const CPageSpec& page : ParameterPages())
-        if (page.variant != PageVariant::BusPanel && !page.pageName.isEmpty())
-            names.append(page.pageName);
-    for (const QString& bus : BusPanelNames())
-        names.append(bus);
-    return names;
 }
 
 // Says why a row shows no value: the drive refused a constant of the row's unit formula. Returns
@@ -139,7 +127,7 @@ int RunUnits(CCliSession& session, const CliOptions& options)
 namespace {
 // The page a NAME argument names, and its page file, checked before the drive is reached; null
 // with the message and exit code given when either is no good.
-const CPageSpec* CheckedPage(CSysData& sys, const CliOptions& options, int& exitCode)
+const CWindowInfo* CheckedPage(CSysData& sys, const CliOptions& options, int& exitCode)
 {
     exitCode = ExitBadArguments;
     if (options.args.size() != 1) {
@@ -147,16 +135,11 @@ const CPageSpec* CheckedPage(CSysData& sys, const CliOptions& options, int& exit
         return nullptr;
     }
     const QString name = options.args.at(0);
-    const bool busPanel = BusPanelNames().contains(name);
-    const CPageSpec* spec = nullptr;
-    for (const CPageSpec& page : ParameterPages()) {
-        if (busPanel ? page.variant == PageVariant::BusPanel
-                     : page.variant != PageVariant::BusPanel && page.pageName == name)
-            spec = &page;
-    }
+    // The parameter pages and the bus panels, by the names of their page files.
+    const CWindowInfo* spec = FindParameterPage(name);
     if (!spec) {
-        Err() << "unknown page " << name << "; pages: " << PageNames().join(QLatin1Char(' '))
-              << '\n';
+        Err() << "unknown page " << name
+              << "; pages: " << ParameterPageNames().join(QLatin1Char(' ')) << '\n';
         return nullptr;
     }
     // A page file that cannot make the page is refused whole: no row may ask the drive first.
@@ -182,16 +165,14 @@ int RunPage(CCliSession& session, const CliOptions& options)
 {
     CSysData& sys = session.sys();
     int result = ExitOk;
-    const CPageSpec* spec = CheckedPage(sys, options, result);
+    const CWindowInfo* spec = CheckedPage(sys, options, result);
     if (!spec)
         return result;
-    const QString name = options.args.at(0);
-    const bool busPanel = spec->variant == PageVariant::BusPanel;
 
     // Polled rows would push the pass on out of turn; the pass is read alone, so that a pass
     // that stops is seen to stop.
     sys.pollingEnabled = 0;
-    CParamPage page(sys, *spec, busPanel ? name : QString());
+    CParamPage page(sys, *spec);
     const CPageListModel& list = page.list();
     // Every value the page shows wakes the wait, which prints the rows the pass is done with.
     QObject::connect(&list, &CPageListModel::dataChanged, &list, [&] { session.Wake(); });

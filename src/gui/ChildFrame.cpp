@@ -1,19 +1,18 @@
 #include "ChildFrame.h"
 
 #include "Icons.h"
-#include "PageCommands.h"
 #include "PageFactory.h"
-#include "comm/MessageLayer.h"
 
 #include <QCloseEvent>
+#include <QMdiArea>
 #include <QMenu>
 #include <QStyle>
 
-CChildFrame::CChildFrame(const CPageCommand& page, QWidget* view, const QString& title,
+CChildFrame::CChildFrame(const CWindowInfo& window, QWidget* view, const QString& title,
                          const QSize& size, QWidget* parent)
-    : QMdiSubWindow(parent), m_page(page)
+    : QMdiSubWindow(parent), m_window(window)
 {
-    setObjectName(QStringLiteral("child_%1").arg(page.command));
+    setObjectName(QStringLiteral("child_%1").arg(int(window.command)));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowFlags(Qt::SubWindow | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
@@ -29,7 +28,7 @@ CChildFrame::CChildFrame(const CPageCommand& page, QWidget* view, const QString&
     menu->addAction(tr("关闭"), this, [this] { close(); });
     setSystemMenu(menu);
 
-    // The page table sizes the whole window; a fixed size leaves no border to drag.
+    // The registry sizes the whole window; a fixed size leaves no border to drag.
     const int frame = style()->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth, nullptr, this);
     const int caption = style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this);
     view->setFixedSize(qMax(1, size.width() - 2 * frame), qMax(1, size.height() - caption - frame));
@@ -48,13 +47,27 @@ void CChildFrame::SendPageControl(unsigned code)
         SendMessage(hwnd, WM_PAGE_CONTROL, code, 0);
 }
 
+void CChildFrame::OnMessage(unsigned message, uint32_t wParam, uint32_t lParam)
+{
+    if (message != WM_MOVE_PAGE || m_window.projectPage == 0)
+        return;
+    if (isMinimized())
+        showNormal();
+    // The position travels as two unsigned words; a page may stand left of or above the area.
+    move(int(int32_t(wParam)), int(int32_t(lParam)));
+    show();
+    SendPageControl(0);
+    if (QMdiArea* area = mdiArea())
+        area->setActiveSubWindow(this);
+}
+
 void CChildFrame::closeEvent(QCloseEvent* event)
 {
     if (!m_closed) {
         m_closed = true;
-        if (m_page.kind != CPageCommand::Kind::CommMode)
+        if (m_window.kind != WindowKind::CommMode)
             SendPageControl(1);
-        emit closing(m_page.command);
+        emit closing(m_window.command);
     }
     QMdiSubWindow::closeEvent(event);
 }

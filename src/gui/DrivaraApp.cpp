@@ -4,7 +4,6 @@
 #include "LanguageDialog.h"
 #include "MainFrame.h"
 #include "MdiArea.h"
-#include "PageCommands.h"
 #include "PageViews.h"
 #include "app/SysData.h"
 #include "base/IniFile.h"
@@ -61,7 +60,7 @@ CDrivaraOptions ParseDrivaraOptions(const QStringList& arguments)
         }
     }
     for (const QString& name : options.openPages) {
-        if (!FindPageCommandByName(name)) {
+        if (!FindWindow(name)) {
             options.error = QStringLiteral("unknown page %1").arg(name);
             break;
         }
@@ -152,7 +151,7 @@ void CDrivaraApp::RunOptions(const CDrivaraOptions& options)
     int rowHeight = 0;
     const int areaWidth = m_mainFrame->mdiArea()->viewport()->width();
     for (const QString& name : options.openPages) {
-        const CPageCommand* page = FindPageCommandByName(name);
+        const CWindowInfo* page = FindWindow(name);
         CChildFrame* child = page ? m_mainFrame->OpenPage(page->command) : nullptr;
         if (!child || options.openPages.size() < 2)
             continue;

@@ -13,8 +13,9 @@ namespace {
 
 using Painter = std::function<void(QPainter&)>;
 
-// Draws in a 100 x 100 square at every size the toolbar and the window title may ask for.
-QIcon Draw(const Painter& paint)
+// Draws in a 100 x 100 square at every size the toolbar and the window title may ask for;
+// keepColour keeps the colours on a disabled button too.
+QIcon Draw(const Painter& paint, bool keepColour = false)
 {
     QIcon icon;
     for (int side : {16, 25, 32, 38, 50, 64}) {
@@ -26,6 +27,8 @@ QIcon Draw(const Painter& paint)
         paint(p);
         p.end();
         icon.addPixmap(pixmap);
+        if (keepColour)
+            icon.addPixmap(pixmap, QIcon::Disabled);
     }
     return icon;
 }
@@ -217,13 +220,14 @@ void Motor(QPainter& p)
 
 QIcon StateIcon(int id)
 {
+    // The drive's state shows also while the button's window is not there to open.
     switch (id) {
     case 205:
-        return Draw(NoDrive);
+        return Draw(NoDrive, true);
     case 210:
-        return Draw(Fault);
+        return Draw(Fault, true);
     case 211:
-        return Draw(DriveOk);
+        return Draw(DriveOk, true);
     default:
         return QIcon();
     }

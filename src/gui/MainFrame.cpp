@@ -9,7 +9,6 @@
 #include "InitSaveDialog.h"
 #include "LanguageDialog.h"
 #include "MdiArea.h"
-#include "PageCommands.h"
 #include "PageFactory.h"
 #include "app/SysData.h"
 #include "base/IniFile.h"
@@ -25,44 +24,7 @@
 #include <QToolBar>
 
 namespace {
-// Command numbers of the commands that are not pages.
-enum Command
-{
-    CmdNew = 57600,
-    CmdOpenProject = 57601,
-    CmdCtrlS = 57603,
-    CmdSaveProject = 57604,
-    CmdExit = 57665,
-    CmdAbout = 57664,
-    CmdLanguage = 1236,
-    CmdInitSave = 1246,
-    CmdToolBar = 59392,
-    CmdStatusBar = 59393,
-    CmdToolOpen = 1125,
-    CmdToolSave = 1126,
-    CmdOscilloscope = 1127,
-    CmdConnect = 1128,
-    CmdInOut = 1129,
-    CmdStateIcon = 1130,
-    CmdWriteConfig = 1131,
-    CmdReadConfig = 1132,
-    CmdTile = 1133,
-    CmdCascade = 1134,
-    CmdNextWindow = 57648,
-    CmdPreviousWindow = 57649,
-    CmdCommSettings = 1213,
-    CmdCommMode = 1212,
-    CmdRealtimeError = 1235,
-    CmdReadDriveConfig = 1243,
-    CmdWriteDriveConfig = 1244
-};
-
 const QString kClosedText = QStringLiteral("Comm Status: Closed");
-
-QString Ui(const char* text)
-{
-    return QCoreApplication::translate("CMainFrame", text);
-}
 
 int ScreenDpi(const QWidget* widget)
 {
@@ -82,6 +44,7 @@ CMainFrame::CMainFrame(CSysData& sys, QWidget* parent)
 
     m_mdi = new CMdiArea(this);
     setCentralWidget(m_mdi);
+    RegisterCreators();
     BuildMenus();
     BuildToolBar();
 
@@ -97,9 +60,9 @@ CMainFrame::CMainFrame(CSysData& sys, QWidget* parent)
     m_logic.onConnectionChanged = [this] { ConnectionChanged(); };
     m_logic.onOpenWindow = [this](uint32_t which) {
         if (which == 2)
-            OpenPage(1250);
+            OpenPage(CommandId::ObjectDictionary);
         else if (which <= 1)
-            OpenPage(CmdCommSettings);
+            OpenPage(CommandId::CommSettings);
     };
     SetStateIcon(CMainFrameLogic::IconNoDrive);
 
@@ -120,11 +83,11 @@ CMainFrame::~CMainFrame()
     m_logic.onOpenWindow = nullptr;
 }
 
-QAction* CMainFrame::Command(QWidget* menu, int command, const QString& text,
+QAction* CMainFrame::Command(QWidget* menu, CommandId command, const QString& text,
                              const QKeySequence& shortcut)
 {
     auto* action = new QAction(text, this);
-    action->setObjectName(QStringLiteral("cmd%1").arg(command));
+    action->setObjectName(QStringLiteral("cmd%1").arg(int(command)));
     if (!shortcut.isEmpty())
         action->setShortcut(shortcut);
     connect(action, &QAction::triggered, this, [this, command] { OnCommand(command); });
@@ -136,81 +99,102 @@ QAction* CMainFrame::Command(QWidget* menu, int command, const QString& text,
     return action;
 }
 
+QAction* CMainFrame::WindowCommand(QWidget* menu, CommandId command, const CWindowInfo& window)
+{
+    const bool toolButton = command == window.toolButton;
+    const QString text =
+        toolButton ? window.Title(m_sys.programLanguage) : window.MenuText(m_sys.programLanguage);
+    QAction* action = Command(menu, command, text);
+    if (!m_factory.CanCreate(window)) {
+        action->setEnabled(false);
+        action->setToolTip(tr("%1：此版本尚未提供").arg(window.Title(m_sys.programLanguage)));
+    }
+    return action;
+}
+
+void CMainFrame::AddWindows(QMenu* menu, WindowMenu place)
+{
+    // The tooltip of a window this version does not have says so.
+    menu->setToolTipsVisible(true);
+    bool first = true;
+    int group = 0;
+    for (const CWindowInfo& window : Windows()) {
+        if (window.menu != place)
+            continue;
+        if (!first && window.menuGroup != group)
+            menu->addSeparator();
+        first = false;
+        group = window.menuGroup;
+        WindowCommand(menu, window.command, window);
+    }
+}
+
+void CMainFrame::RegisterCreators()
+{
+    const auto page = [this](const CWindowInfo& window) {
+        // Names and units come from the dictionary, which may still be loading at start-up.
+        m_sys.dictionary.WaitUntilLoaded(10000);
+        return CreatePageWidget(m_sys, window, nullptr);
+    };
+    m_factory.Register(WindowKind::ParameterPage, page);
+    m_factory.Register(WindowKind::BusPanel, page);
+    m_factory.Register(WindowKind::CommMode,
+                       [this](const CWindowInfo&) { return CreateCommMode(); });
+    m_factory.Register(WindowKind::CommSettings,
+                       [this](const CWindowInfo&) { return CreateCommSettings(); });
+}
+
 void CMainFrame::BuildMenus()
 {
-    auto page = [this](QMenu* menu, int command) {
-        const CPageCommand* entry = FindPageCommand(command);
-        Command(menu, command, Ui(entry->menuText));
-    };
-
+    using C = CommandId;
     QMenu* file = menuBar()->addMenu(tr("文件(&F)"));
-    Command(file, CmdNew, tr("新建"), QKeySequence(Qt::CTRL | Qt::Key_N));
-    Command(file, CmdOpenProject, tr("打开工程"), QKeySequence(Qt::CTRL | Qt::Key_O));
-    Command(file, CmdSaveProject, tr("保存工程"));
+    Command(file, C::New, tr("新建"), QKeySequence(Qt::CTRL | Qt::Key_N));
+    Command(file, C::OpenProject, tr("打开工程"), QKeySequence(Qt::CTRL | Qt::Key_O));
+    Command(file, C::SaveProject, tr("保存工程"));
     file->addSeparator();
-    page(file, CmdReadDriveConfig);
-    page(file, CmdWriteDriveConfig);
+    AddWindows(file, WindowMenu::File);
     file->addSeparator();
-    Command(file, CmdExit, tr("退出"));
+    Command(file, C::Exit, tr("退出"));
     // Ctrl+S has always been taken and does nothing.
-    Command(nullptr, CmdCtrlS, QString(), QKeySequence(Qt::CTRL | Qt::Key_S));
+    Command(nullptr, C::CtrlS, QString(), QKeySequence(Qt::CTRL | Qt::Key_S));
     // Saving and opening projects come with the project store.
-    for (int command : {CmdOpenProject, CmdSaveProject})
+    for (C command : {C::OpenProject, C::SaveProject})
         m_actions.value(command)->setEnabled(false);
 
     QMenu* comm = menuBar()->addMenu(tr("通讯(&C)"));
-    page(comm, CmdCommMode);
-    page(comm, CmdCommSettings);
+    AddWindows(comm, WindowMenu::Communication);
     comm->addSeparator();
-    Command(comm, CmdConnect, tr("连接/断开"));
+    Command(comm, C::Connect, tr("连接/断开"));
 
     QMenu* drive = menuBar()->addMenu(tr("驱动器(&D)"));
-    for (int command : {1229, 1233, 1234, 1227})
-        page(drive, command);
+    AddWindows(drive, WindowMenu::Drive);
     drive->addSeparator();
-    for (int command : {1215, 1217, 1248})
-        page(drive, command);
-    drive->addSeparator();
-    for (int command : {1218, 1219, 1245})
-        page(drive, command);
-    drive->addSeparator();
-    Command(drive, CmdInitSave, tr("初始化/保存"));
+    Command(drive, C::InitSave, tr("初始化/保存"));
 
-    QMenu* modes = menuBar()->addMenu(tr("运行模式(&M)"));
-    for (int command : {1220, 1221, 1222, 1223, 1224, 1225, 1253, 1226})
-        page(modes, command);
-
-    QMenu* errors = menuBar()->addMenu(tr("错误(&E)"));
-    page(errors, CmdRealtimeError);
-    page(errors, 1228);
-
-    QMenu* bus = menuBar()->addMenu(tr("总线配置(&B)"));
-    for (int command : {32859, 32857, 32825, 32826})
-        page(bus, command);
-
-    QMenu* tools = menuBar()->addMenu(tr("工具(&T)"));
-    page(tools, 1247);
-    page(tools, 1250);
+    AddWindows(menuBar()->addMenu(tr("运行模式(&M)")), WindowMenu::OperatingModes);
+    AddWindows(menuBar()->addMenu(tr("错误(&E)")), WindowMenu::Errors);
+    AddWindows(menuBar()->addMenu(tr("总线配置(&B)")), WindowMenu::BusConfiguration);
+    AddWindows(menuBar()->addMenu(tr("工具(&T)")), WindowMenu::Tools);
 
     QMenu* view = menuBar()->addMenu(tr("视图(&V)"));
-    QAction* toolBarShown = Command(view, CmdToolBar, tr("工具栏"));
-    QAction* statusShown = Command(view, CmdStatusBar, tr("状态栏"));
+    QAction* toolBarShown = Command(view, C::ToolBarShown, tr("工具栏"));
+    QAction* statusShown = Command(view, C::StatusBarShown, tr("状态栏"));
     for (QAction* toggle : {toolBarShown, statusShown}) {
         toggle->setCheckable(true);
         toggle->setChecked(true);
     }
     view->addSeparator();
-    Command(view, CmdLanguage, tr("语言切换"));
+    Command(view, C::Language, tr("语言切换"));
 
     QMenu* window = menuBar()->addMenu(tr("窗口(&W)"));
-    Command(window, CmdTile, tr("平铺"));
-    Command(window, CmdCascade, tr("层叠"));
+    Command(window, C::Tile, tr("平铺"));
+    Command(window, C::Cascade, tr("层叠"));
     window->addSeparator();
-    Command(window, CmdNextWindow, tr("下一个窗口"), QKeySequence(Qt::Key_F6));
-    Command(window, CmdPreviousWindow, tr("上一个窗口"), QKeySequence(Qt::SHIFT | Qt::Key_F6));
+    Command(window, C::NextWindow, tr("下一个窗口"), QKeySequence(Qt::Key_F6));
+    Command(window, C::PreviousWindow, tr("上一个窗口"), QKeySequence(Qt::SHIFT | Qt::Key_F6));
 
     QMenu* help = menuBar()->addMenu(tr("帮助(&H)"));
-    Command(help, CmdAbout, tr("关于 Drivara"));
+    Command(help, C::About, tr("关于 Drivara"));
 }
 
 void CMainFrame::BuildToolBar()
@@ -225,100 +209,94 @@ void CMainFrame::BuildToolBar()
         "QToolBar { border: none; background: qlineargradient(x1:0, y1:0, x2:0, y2:1, "
         "stop:0 #f7f9fb, stop:1 #d5dce5); }"));
 
+    using C = CommandId;
     using Icons::Tool;
-    auto button = [this](int command, Tool tool, const QString& tip) {
+    auto button = [this](C command, Tool tool, const QString& tip) {
         QAction* action = Command(m_toolBar, command, tip);
         action->setIcon(Icons::ToolIcon(tool));
         return action;
     };
-    button(CmdToolOpen, Tool::ProjectOpen, tr("打开工程"))->setEnabled(false);
-    button(CmdToolSave, Tool::ProjectSave, tr("保存工程"))->setEnabled(false);
+    // A button that opens a window, with the window's title as its tip.
+    auto windowButton = [this](C command) {
+        return WindowCommand(m_toolBar, command, *FindWindowByToolButton(command));
+    };
+    button(C::ToolOpenProject, Tool::ProjectOpen, tr("打开工程"))->setEnabled(false);
+    button(C::ToolSaveProject, Tool::ProjectSave, tr("保存工程"))->setEnabled(false);
     m_toolBar->addSeparator();
     // The menu's connect entry and this button are one command.
-    m_actions.value(CmdConnect)->setIcon(Icons::ToolIcon(Tool::Connect));
-    m_toolBar->addAction(m_actions.value(CmdConnect));
-    button(CmdOscilloscope, Tool::Oscilloscope, Ui("示波器"));
-    button(CmdInOut, Tool::InOut, Ui("I／O口"));
-    m_stateAction = Command(m_toolBar, CmdStateIcon, Ui("实时错误"));
+    m_actions.value(C::Connect)->setIcon(Icons::ToolIcon(Tool::Connect));
+    m_toolBar->addAction(m_actions.value(C::Connect));
+    windowButton(C::ToolOscilloscope)->setIcon(Icons::ToolIcon(Tool::Oscilloscope));
+    windowButton(C::ToolDigitalIo)->setIcon(Icons::ToolIcon(Tool::InOut));
+    // The real-time error button shows the drive's state.
+    m_stateAction = windowButton(C::ToolRealTimeError);
     m_toolBar->addSeparator();
-    button(CmdReadConfig, Tool::ReadConfig, Ui("读驱动器配置"));
-    button(CmdWriteConfig, Tool::WriteConfig, Ui("写驱动器配置"));
+    windowButton(C::ToolReadDriveConfig)->setIcon(Icons::ToolIcon(Tool::ReadConfig));
+    windowButton(C::ToolWriteDriveConfig)->setIcon(Icons::ToolIcon(Tool::WriteConfig));
     m_toolBar->addSeparator();
-    button(CmdTile, Tool::Tile, tr("平铺"));
-    button(CmdCascade, Tool::Cascade, tr("层叠"));
+    button(C::Tile, Tool::Tile, tr("平铺"));
+    button(C::Cascade, Tool::Cascade, tr("层叠"));
 }
 
-void CMainFrame::OnCommand(int command)
+void CMainFrame::OnCommand(CommandId command)
 {
+    using C = CommandId;
     switch (command) {
-    case CmdNew:
+    case C::New:
         CloseAllPages();
-        OpenPage(CmdCommMode);
+        OpenPage(C::CommMode);
         return;
-    case CmdCtrlS:
-    case CmdOpenProject:
-    case CmdSaveProject:
-    case CmdToolOpen:
-    case CmdToolSave:
+    case C::CtrlS:
+    case C::OpenProject:
+    case C::SaveProject:
+    case C::ToolOpenProject:
+    case C::ToolSaveProject:
         return;
-    case CmdExit:
+    case C::Exit:
         close();
         return;
-    case CmdAbout:
+    case C::About:
         ShowAbout();
         return;
-    case CmdLanguage:
+    case C::Language:
         ShowLanguageDialog();
         return;
-    case CmdInitSave:
+    case C::InitSave:
         ShowInitSave();
         return;
-    case CmdToolBar:
+    case C::ToolBarShown:
         m_toolBar->setVisible(!m_toolBar->isVisible());
-        m_actions.value(CmdToolBar)->setChecked(m_toolBar->isVisible());
+        m_actions.value(C::ToolBarShown)->setChecked(m_toolBar->isVisible());
         return;
-    case CmdStatusBar:
+    case C::StatusBarShown:
         statusBar()->setVisible(!statusBar()->isVisible());
-        m_actions.value(CmdStatusBar)->setChecked(statusBar()->isVisible());
+        m_actions.value(C::StatusBarShown)->setChecked(statusBar()->isVisible());
         return;
-    case CmdConnect:
+    case C::Connect:
         ConnectButton();
         return;
-    case CmdOscilloscope:
-        OpenPage(1247);
-        return;
-    case CmdInOut:
-        OpenPage(1218);
-        return;
-    case CmdStateIcon:
-        OpenPage(CmdRealtimeError);
-        return;
-    case CmdReadConfig:
-        OpenPage(CmdReadDriveConfig);
-        return;
-    case CmdWriteConfig:
-        OpenPage(CmdWriteDriveConfig);
-        return;
-    case CmdTile:
+    case C::Tile:
         m_mdi->tileSubWindows();
         return;
-    case CmdCascade:
+    case C::Cascade:
         m_mdi->cascadeSubWindows();
         return;
-    case CmdNextWindow:
+    case C::NextWindow:
         m_mdi->activateNextSubWindow();
         return;
-    case CmdPreviousWindow:
+    case C::PreviousWindow:
         m_mdi->activatePreviousSubWindow();
         return;
     default:
         break;
     }
-    if (FindPageCommand(command))
+    if (const CWindowInfo* window = FindWindowByToolButton(command))
+        OpenPage(window->command);
+    else
         OpenPage(command);
 }
 
-CChildFrame* CMainFrame::page(int command) const
+CChildFrame* CMainFrame::page(CommandId command) const
 {
     return m_pages.value(command).data();
 }
@@ -333,67 +311,46 @@ QList<CChildFrame*> CMainFrame::pages() const
     return open;
 }
 
-QWidget* CMainFrame::CreateView(const CPageCommand& page)
+QWidget* CMainFrame::CreateCommMode()
 {
-    using Kind = CPageCommand::Kind;
-    switch (page.kind) {
-    case Kind::Parameter:
-    case Kind::BusPanel: {
-        const CPageSpec* spec = PageSpecOf(page);
-        if (!spec)
-            return nullptr;
-        // Names and units come from the dictionary, which may still be loading at start-up.
-        m_sys.dictionary.WaitUntilLoaded(10000);
-        if (page.kind == Kind::BusPanel)
-            m_sys.busPanelName = QLatin1String(page.name);
-        return CreatePageWidget(m_sys, *spec, nullptr);
-    }
-    case Kind::CommMode: {
-        auto* view = new CCommMode(m_sys);
-        connect(view, &CCommMode::closeConnectionRequested, this,
-                [this] { m_logic.CloseConnection(); });
-        connect(view, &CCommMode::settingsRequested, this,
-                [this](int mode) { OpenSettingsWindow(mode == 5 ? 1 : 0); });
-        connect(view, &CCommMode::closeRequested, this, [this] {
-            if (CChildFrame* child = this->page(CmdCommMode))
-                child->close();
-        });
-        return view;
-    }
-    case Kind::CommSettings: {
-        QWidget* view = nullptr;
-        if (m_sys.commMode == 2) {
-            auto* serial = new CCommRs232(m_sys, m_logic);
-            connect(serial, &CCommRs232::closeRequested, this, [this] {
-                if (CChildFrame* child = this->page(CmdCommSettings))
-                    child->close();
-            });
-            view = serial;
-        } else if (m_sys.commMode == 5) {
-            auto* can = new CCommCan(m_sys, m_logic);
-            connect(can, &CCommCan::closeRequested, this, [this] {
-                if (CChildFrame* child = this->page(CmdCommSettings))
-                    child->close();
-            });
-            view = can;
-        } else {
-            ReportMessage(QStringLiteral("The connecting mode is Offline!!"));
-        }
-        return view;
-    }
-    case Kind::Other:
-        break;
-    }
-    auto* label = new QLabel(tr("此窗口将在后续版本中提供。"));
-    label->setObjectName(QStringLiteral("pendingView"));
-    label->setAlignment(Qt::AlignCenter);
-    label->setWordWrap(true);
-    return label;
+    auto* view = new CCommMode(m_sys);
+    connect(view, &CCommMode::closeConnectionRequested, this,
+            [this] { m_logic.CloseConnection(); });
+    connect(view, &CCommMode::settingsRequested, this,
+            [this](int mode) { OpenSettingsWindow(mode == 5 ? 1 : 0); });
+    connect(view, &CCommMode::closeRequested, this, [this] {
+        if (CChildFrame* child = this->page(CommandId::CommMode))
+            child->close();
+    });
+    return view;
 }
 
-CChildFrame* CMainFrame::OpenPage(int command)
+QWidget* CMainFrame::CreateCommSettings()
 {
-    const CPageCommand* entry = FindPageCommand(command);
+    QWidget* view = nullptr;
+    if (m_sys.commMode == 2) {
+        auto* serial = new CCommRs232(m_sys, m_logic);
+        connect(serial, &CCommRs232::closeRequested, this, [this] {
+            if (CChildFrame* child = this->page(CommandId::CommSettings))
+                child->close();
+        });
+        view = serial;
+    } else if (m_sys.commMode == 5) {
+        auto* can = new CCommCan(m_sys, m_logic);
+        connect(can, &CCommCan::closeRequested, this, [this] {
+            if (CChildFrame* child = this->page(CommandId::CommSettings))
+                child->close();
+        });
+        view = can;
+    } else {
+        ReportMessage(QStringLiteral("The connecting mode is Offline!!"));
+    }
+    return view;
+}
+
+CChildFrame* CMainFrame::OpenPage(CommandId command)
+{
+    const CWindowInfo* entry = FindWindow(command);
     if (!entry)
         return nullptr;
     if (CChildFrame* open = page(command)) {
@@ -405,20 +362,22 @@ CChildFrame* CMainFrame::OpenPage(int command)
             open->SendPageControl(0);
         return open;
     }
-    QWidget* view = CreateView(*entry);
+    QWidget* view = m_factory.Create(*entry);
     if (!view)
         return nullptr;
-    // The page table gives sizes in pixels of the screen; where Qt scales the screen, a window is
+    // The registry gives sizes in pixels of the screen; where Qt scales the screen, a window is
     // laid out in device-independent pixels.
     const qreal ratio = devicePixelRatioF() > 0 ? devicePixelRatioF() : 1.0;
-    const QSize size = PageWindowSize(*entry, m_sys);
+    const QSize size =
+        entry->WindowSize(m_sys.dotsPerInch, m_sys.programLanguage, m_sys.columnWidths);
     auto* child =
-        new CChildFrame(*entry, view, PageTitle(*entry, m_sys),
+        new CChildFrame(*entry, view, entry->Title(m_sys.programLanguage),
                         QSize(qRound(size.width() / ratio), qRound(size.height() / ratio)));
     m_mdi->addSubWindow(child);
     child->move(entry->position);
     m_pages.insert(command, child);
-    connect(child, &CChildFrame::closing, this, [this](int closed) { m_pages.remove(closed); });
+    connect(child, &CChildFrame::closing, this,
+            [this](CommandId closed) { m_pages.remove(closed); });
     child->show();
     m_mdi->setActiveSubWindow(child);
     if (entry->activateAfterCreate)
@@ -430,14 +389,14 @@ void CMainFrame::OpenSettingsWindow(int kind)
 {
     m_sys.commMode = kind == 1 ? 5 : 2;
     // A settings window of the other kind makes way for the one asked for.
-    if (CChildFrame* open = page(CmdCommSettings)) {
+    if (CChildFrame* open = page(CommandId::CommSettings)) {
         const bool isCan = qobject_cast<CCommCan*>(open->view()) != nullptr;
         if (isCan != (kind == 1)) {
-            m_pages.remove(CmdCommSettings);
+            m_pages.remove(CommandId::CommSettings);
             open->close();
         }
     }
-    OpenPage(CmdCommSettings);
+    OpenPage(CommandId::CommSettings);
 }
 
 void CMainFrame::SendToAllPages(unsigned code)
@@ -445,7 +404,7 @@ void CMainFrame::SendToAllPages(unsigned code)
     // A lost line only greys the pages' values: the windows keep their order, and the settings
     // window, told already with the connection change, is not told twice.
     const bool lineState = code == CParamPage::ActionLinkState;
-    CChildFrame* settings = page(CmdCommSettings);
+    CChildFrame* settings = page(CommandId::CommSettings);
     for (CChildFrame* child : pages()) {
         if (lineState && child == settings)
             continue;
@@ -485,7 +444,7 @@ void CMainFrame::SetStateIcon(int icon)
 
 void CMainFrame::ConnectionChanged()
 {
-    if (CChildFrame* settings = page(CmdCommSettings)) {
+    if (CChildFrame* settings = page(CommandId::CommSettings)) {
         m_mdi->setActiveSubWindow(settings);
         settings->SendPageControl(6);
     }
@@ -515,8 +474,8 @@ bool CMainFrame::ReopenFromSettings(QString& error)
                                      QLatin1String(fallback), 256);
     };
     if (m_sys.commMode == 2) {
-        auto* view = page(CmdCommSettings)
-                         ? qobject_cast<CCommRs232*>(page(CmdCommSettings)->view())
+        auto* view = page(CommandId::CommSettings)
+                         ? qobject_cast<CCommRs232*>(page(CommandId::CommSettings)->view())
                          : nullptr;
         QString port = read("com", "comid");
         uint32_t baud = read("com", "buadrate").toUInt();
@@ -534,8 +493,9 @@ bool CMainFrame::ReopenFromSettings(QString& error)
         return false;
     }
     if (m_sys.commMode == 5) {
-        auto* view = page(CmdCommSettings) ? qobject_cast<CCommCan*>(page(CmdCommSettings)->view())
-                                           : nullptr;
+        auto* view = page(CommandId::CommSettings)
+                         ? qobject_cast<CCommCan*>(page(CommandId::CommSettings)->view())
+                         : nullptr;
         uint32_t code = read("can", "buadrate").toUInt();
         uint32_t id = read("can", "driverid").toUInt();
         if (view && view->storedByOpen()) {

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "PageFactory.h"
 #include "app/MainFrameLogic.h"
+#include "windows/WindowRegistry.h"
 
 #include <QHash>
 #include <QIcon>
@@ -15,7 +17,6 @@ class QAction;
 class QLabel;
 class QMenu;
 class QToolBar;
-struct CPageCommand;
 
 // The main window: menus, toolbar with the drive-state indicator, status bar with the
 // connection, and one page window per page. It routes commands and tells the pages about
@@ -28,11 +29,12 @@ public:
     explicit CMainFrame(CSysData& sys, QWidget* parent = nullptr);
     ~CMainFrame() override;
 
-    // Runs a menu, toolbar or accelerator command by its number.
-    void OnCommand(int command);
-    // Opens (or re-shows) the page window of a page-table command; null when it cannot open.
-    CChildFrame* OpenPage(int command);
-    CChildFrame* page(int command) const;
+    // Runs a menu, toolbar or accelerator command.
+    void OnCommand(CommandId command);
+    // Opens (or re-shows) the window of a registry command; null when it cannot open (no
+    // creator for its kind yet, or the creator made no view).
+    CChildFrame* OpenPage(CommandId command);
+    CChildFrame* page(CommandId command) const;
     QList<CChildFrame*> pages() const;
     // The connect button: reopen from the saved settings, or close.
     void ConnectButton();
@@ -43,7 +45,8 @@ public:
 
     CMainFrameLogic& logic() { return m_logic; }
     CMdiArea* mdiArea() const { return m_mdi; }
-    QAction* action(int command) const { return m_actions.value(command); }
+    QAction* action(CommandId command) const { return m_actions.value(command); }
+    const CWindowFactory& windowFactory() const { return m_factory; }
     QString statusText() const;
     int stateIcon() const { return m_stateIcon; }
 
@@ -59,12 +62,18 @@ protected:
 private:
     void BuildMenus();
     void BuildToolBar();
-    QAction* Command(QWidget* menu, int command, const QString& text,
+    QAction* Command(QWidget* menu, CommandId command, const QString& text,
                      const QKeySequence& shortcut = {});
+    // The registry's windows of one menu, with a separator between their groups.
+    void AddWindows(QMenu* menu, WindowMenu place);
+    // A command that opens a window: disabled, saying why, while its kind has no creator.
+    QAction* WindowCommand(QWidget* menu, CommandId command, const CWindowInfo& window);
+    void RegisterCreators();
+    QWidget* CreateCommMode();
+    QWidget* CreateCommSettings();
     void SetStateIcon(int icon);
     void ConnectionChanged();
     bool ReopenFromSettings(QString& error);
-    QWidget* CreateView(const CPageCommand& page);
     void ShowLanguageDialog();
     void ShowAbout();
     void ShowInitSave();
@@ -75,8 +84,9 @@ private:
     QToolBar* m_toolBar = nullptr;
     QLabel* m_statusLabel = nullptr;
     QAction* m_stateAction = nullptr;
-    QHash<int, QAction*> m_actions;
-    QHash<int, QPointer<CChildFrame>> m_pages;
+    CWindowFactory m_factory;
+    QHash<CommandId, QAction*> m_actions;
+    QHash<CommandId, QPointer<CChildFrame>> m_pages;
     QTimer m_blink;
     int m_stateIcon = 0;
     // The indicator's pictures, drawn once: it blinks all session long, and Qt's pixmap cache

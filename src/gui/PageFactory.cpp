@@ -5,9 +5,25 @@
 #include <QVariant>
 #include <QWidget>
 
-QWidget* CreatePageWidget(CSysData& sys, const CPageSpec& spec, QWidget* parent)
+void CWindowFactory::Register(WindowKind kind, Creator creator)
 {
-    QWidget* view = CreateParamPageView(sys, spec, parent);
+    m_creators[kind] = std::move(creator);
+}
+
+bool CWindowFactory::CanCreate(const CWindowInfo& window) const
+{
+    return m_creators.count(window.kind) != 0;
+}
+
+QWidget* CWindowFactory::Create(const CWindowInfo& window) const
+{
+    const auto creator = m_creators.find(window.kind);
+    return creator == m_creators.end() ? nullptr : creator->second(window);
+}
+
+QWidget* CreatePageWidget(CSysData& sys, const CWindowInfo& page, QWidget* parent)
+{
+    QWidget* view = CreateParamPageView(sys, page, parent);
     SetPageViewHandle(view, PageViewWindow(view));
     return view;
 }

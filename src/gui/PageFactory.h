@@ -1,14 +1,33 @@
 #pragma once
 
 #include "comm/Messages.h"
+#include "windows/WindowRegistry.h"
+
+#include <functional>
+#include <map>
 
 class CSysData;
 class QWidget;
-struct CPageSpec;
 
-// Builds the view of a parameter page (or of a bus configuration panel, whose name is
-// g_sysData's busPanelName at creation). The main frame opens pages only through this function.
-QWidget* CreatePageWidget(CSysData& sys, const CPageSpec& spec, QWidget* parent);
+// The window layer's creators, one per window kind of the registry. The main frame opens every
+// window through it; a kind without a creator is a window this version does not have yet, which
+// the menus and the toolbar show disabled.
+class CWindowFactory
+{
+public:
+    using Creator = std::function<QWidget*(const CWindowInfo& window)>;
+
+    void Register(WindowKind kind, Creator creator);
+    bool CanCreate(const CWindowInfo& window) const;
+    // The window's view; null when its kind has no creator or the creator made none.
+    QWidget* Create(const CWindowInfo& window) const;
+
+private:
+    std::map<WindowKind, Creator> m_creators;
+};
+
+// Builds the view of a parameter page or bus panel.
+QWidget* CreatePageWidget(CSysData& sys, const CWindowInfo& page, QWidget* parent);
 
 // A page view tells the main frame where it receives WM_PAGE_CONTROL: the handle is kept as the
 // view's "drivaraHwnd" property. kNoWindow for a view without one.

@@ -6,9 +6,9 @@
 #include "base/IniFile.h"
 #include "base/TextNumbers.h"
 #include "dictionary/SdoDatabase.h"
-#include "pages/PageTable.h"
 #include "units/FormulaEvaluator.h"
 #include "units/UnitTable.h"
+#include "windows/WindowRegistry.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -144,12 +144,7 @@ TEST_F(ShippedData, UnitFormulasReadTheirConstantsAndWriteBackTheTypedValue)
 
 TEST_F(ShippedData, PageFilesNameKnownObjects)
 {
-    QStringList pages = BusPanelNames();
-    for (const CPageSpec& spec : ParameterPages()) {
-        if (!spec.pageName.isEmpty())
-            pages.append(spec.pageName);
-    }
-    for (const QString& page : pages) {
+    for (const QString& page : ParameterPageNames()) {
         SCOPED_TRACE(page.toStdString());
         const CIniDocument doc = SysFile(page + QStringLiteral(".ini"));
         const int num = TextToLong(doc.Get(page, QStringLiteral("num"), QString(), 32));

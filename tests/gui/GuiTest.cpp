@@ -1,6 +1,7 @@
 // The drivara program's windows against the virtual drive over a pseudo-terminal: start-up and
 // its language, the command line, the dialogs, connecting, connection loss and reconnection, the
-// page windows and the settings windows.
+// page windows (those this version does not have, the project file's moves) and the settings
+// windows.
 
 #include "ChildFrame.h"
 #include "CommCan.h"
@@ -13,7 +14,6 @@
 #include "MainFrame.h"
 #include "MdiArea.h"
 #include "MessageRecorder.h"
-#include "PageCommands.h"
 #include "PageViews.h"
 #include "SerialPorts.h"
 #include "base/IniFile.h"
@@ -332,7 +332,7 @@ private slots:
         connect(&frame, &CMainFrame::stateIconChanged, &receiver,
                 [&](int icon) { pictures[icon].insert(frame.action(1130)->icon().cacheKey()); });
         QCOMPARE(frame.statusText(), kClosed);
-        CChildFrame* settings = frame.OpenPage(1213);
+        CChildFrame* settings = frame.OpenPage(CommandId::CommSettings);
         auto* view = settings ? qobject_cast<CCommRs232*>(settings->view()) : nullptr;
         QVERIFY(view);
         // The saved port is offered although a pseudo-terminal is no listed serial device.
@@ -388,7 +388,7 @@ private slots:
         QVERIFY(bench.Ready());
         CMainFrame& frame = *bench.frame;
         QList<CParamPage*> pages;
-        for (int command : {1217, 1215}) {
+        for (CommandId command : {CommandId::VelocityLoop, CommandId::PositionLoop}) {
             CChildFrame* child = frame.OpenPage(command);
             pages.append(child ? PageViewLogic(child->view()) : nullptr);
             QVERIFY(pages.last());
@@ -426,23 +426,30 @@ private slots:
                     inMenus.insert(action->objectName().mid(3).toInt());
             }
         }
-        QList<int> commands = {57600, 57601, 57604, 1236, 57664, 1246, 59392, 59393, 57665, 1128};
-        for (const CPageCommand& page : PageCommands())
-            commands.append(page.command);
-        for (int command : commands)
-            QVERIFY2(inMenus.contains(command), qPrintable(QString::number(command)));
+        using C = CommandId;
+        QList<C> commands = {C::New,   C::OpenProject, C::SaveProject,  C::Language,
+                             C::About, C::InitSave,    C::ToolBarShown, C::StatusBarShown,
+                             C::Exit,  C::Connect};
+        for (const CWindowInfo& window : Windows()) {
+            if (window.menu != WindowMenu::None)
+                commands.append(window.command);
+        }
+        for (C command : commands)
+            QVERIFY2(inMenus.contains(int(command)), qPrintable(QString::number(int(command))));
 
         // A page's command raises the page when it is open.
-        CChildFrame* velocity = frame.OpenPage(1217);
-        CChildFrame* position = frame.OpenPage(1215);
+        CChildFrame* velocity = frame.OpenPage(C::VelocityLoop);
+        CChildFrame* position = frame.OpenPage(C::PositionLoop);
         QVERIFY(velocity && position && velocity != position);
         QCOMPARE(frame.mdiArea()->activeSubWindow(), position);
-        frame.action(1217)->trigger();
+        frame.action(C::VelocityLoop)->trigger();
         QCOMPARE(frame.mdiArea()->activeSubWindow(), velocity);
         QCOMPARE(frame.mdiArea()->subWindowList().size(), 2);
 
         // The window takes its size and keeps it: no sizing border, no maximise.
-        const QSize size = PageWindowSize(*FindPageCommand(1217), *bench.sys);
+        const CSysData& sys = *bench.sys;
+        const QSize size = FindWindow(C::VelocityLoop)
+                               ->WindowSize(sys.dotsPerInch, sys.programLanguage, sys.columnWidths);
         QCOMPARE(velocity->size(), size);
         QVERIFY(!(velocity->windowFlags() & Qt::WindowMaximizeButtonHint));
         velocity->resize(size + QSize(100, 100));
@@ -455,8 +462,8 @@ private slots:
 
         // A closed page is created anew by its command.
         velocity->close();
-        QTRY_VERIFY(!frame.page(1217));
-        QVERIFY(frame.OpenPage(1217));
+        QTRY_VERIFY(!frame.page(C::VelocityLoop));
+        QVERIFY(frame.OpenPage(C::VelocityLoop));
         QCOMPARE(frame.pages().size(), 2);
 
         // The state icons differ from each other even in grey-scale.
@@ -470,15 +477,15 @@ private slots:
     void pageWindowSizes()
     {
         // clang-format off
-        const std::tuple<int, int, int, QSize> cases[] = {
+        const std::tuple<CommandId, int, int, QSize> cases[] = {
             // Formula: B + w1 + w2 + w3 + 5 % of w5 by B + w4 + 3 % of w5.
-            {1217, 96, 2, QSize(86 + 257 + 115 + 105 + 2, 86 + 244 + 1)}, // formula 96
-            {1217, 144, 2, QSize(110 + 385 + 172 + 158 + 3, 110 + 367 + 2)}, // formula 144
-            {1234, 96, 2, QSize(570, 240)}, // fixed 96
-            {1234, 144, 1, QSize(710, 280)}, // fixed 144
-            {1247, 96, 1, QSize(912, 615)}, // scope Chinese
-            {1247, 96, 2, QSize(1010, 640)}, // scope English
-            {1235, 144, 2, QSize(920, 680)}, // errors English 144
+            {CommandId::VelocityLoop, 96, 2, QSize(86 + 257 + 115 + 105 + 2, 86 + 244 + 1)}, // formula 96
+            {CommandId::VelocityLoop, 144, 2, QSize(110 + 385 + 172 + 158 + 3, 110 + 367 + 2)}, // formula 144
+            {CommandId::DriverProperty, 96, 2, QSize(570, 240)}, // fixed 96
+            {CommandId::DriverProperty, 144, 1, QSize(710, 280)}, // fixed 144
+            {CommandId::Oscilloscope, 96, 1, QSize(912, 615)}, // scope Chinese
+            {CommandId::Oscilloscope, 96, 2, QSize(1010, 640)}, // scope English
+            {CommandId::RealTimeError, 144, 2, QSize(920, 680)}, // errors English 144
         };
         // clang-format on
         CGuiBench bench;
@@ -486,10 +493,84 @@ private slots:
         for (const auto& [command, dpi, language, size] : cases) {
             bench.sys->SetLanguage(uint8_t(language));
             bench.sys->SetListColumns(dpi);
-            const CPageCommand* page = FindPageCommand(command);
-            QVERIFY(page);
-            QCOMPARE(PageWindowSize(*page, *bench.sys), size);
+            const CWindowInfo* window = FindWindow(command);
+            QVERIFY(window);
+            const CSysData& sys = *bench.sys;
+            QCOMPARE(window->WindowSize(sys.dotsPerInch, sys.programLanguage, sys.columnWidths),
+                     size);
         }
+    }
+
+    void windowsWithoutCreator_data()
+    {
+        QTest::addColumn<CommandId>("command");
+        QTest::addColumn<bool>("exists");
+        using C = CommandId;
+        QTest::newRow("velocity loop") << C::VelocityLoop << true;
+        QTest::newRow("serial settings") << C::CommSettings << true;
+        QTest::newRow("EtherCAT panel") << C::EtherCat << true;
+        QTest::newRow("oscilloscope") << C::Oscilloscope << false;
+        QTest::newRow("oscilloscope button") << C::ToolOscilloscope << false;
+        QTest::newRow("state button") << C::ToolRealTimeError << false;
+        QTest::newRow("dictionary") << C::ObjectDictionary << false;
+        QTest::newRow("receive PDOs") << C::RpdoTabs << false;
+    }
+
+    // A window this version does not have is disabled in menu and toolbar and says so in its
+    // tooltip; it opens nothing.
+    void windowsWithoutCreator()
+    {
+        QFETCH(CommandId, command);
+        QFETCH(bool, exists);
+        CGuiBench bench;
+        QVERIFY(bench.MakeSysData());
+        CMainFrame frame(*bench.sys);
+        const CWindowInfo* byButton = FindWindowByToolButton(command);
+        const CWindowInfo& window = byButton ? *byButton : *FindWindow(command);
+        QAction* action = frame.action(command);
+        QVERIFY(action);
+        QCOMPARE(action->isEnabled(), exists);
+        const QString title = window.Title(bench.sys->programLanguage);
+        const QString missing = CMainFrame::tr("%1：此版本尚未提供").arg(title);
+        QCOMPARE(action->toolTip() == missing, !exists);
+        QCOMPARE(frame.windowFactory().CanCreate(window), exists);
+        QCOMPARE(frame.OpenPage(window.command) != nullptr, exists);
+        // The drive-state button keeps its colours while it cannot open its window.
+        if (command == CommandId::ToolRealTimeError)
+            QCOMPARE(action->icon().pixmap(25, QIcon::Disabled).toImage(),
+                     action->icon().pixmap(25).toImage());
+    }
+
+    void movePage_data()
+    {
+        QTest::addColumn<CommandId>("command");
+        QTest::addColumn<QPoint>("target");
+        QTest::addColumn<bool>("moves");
+        QTest::newRow("page") << CommandId::VelocityLoop << QPoint(120, 70) << true;
+        QTest::newRow("left of the area") << CommandId::VelocityLoop << QPoint(-10, 30) << true;
+        QTest::newRow("no project page") << CommandId::CommSettings << QPoint(120, 70) << false;
+    }
+
+    // WM_MOVE_PAGE places an open page (the project file's restore): it moves, is called up
+    // again and becomes the active window; a window without a project page number ignores it.
+    void movePage()
+    {
+        QFETCH(CommandId, command);
+        QFETCH(QPoint, target);
+        QFETCH(bool, moves);
+        CGuiBench bench;
+        QVERIFY(bench.MakeSysData());
+        CMainFrame frame(*bench.sys);
+        frame.show();
+        CChildFrame* child = frame.OpenPage(command);
+        QVERIFY(child && frame.OpenPage(CommandId::PositionLoop));
+        const QPoint before = child->pos();
+        child->SendPageControl(1);
+        SendMessage(child->hwnd(), WM_MOVE_PAGE, uint32_t(target.x()), uint32_t(target.y()));
+        QCOMPARE(child->pos(), moves ? target : before);
+        QCOMPARE(frame.mdiArea()->activeSubWindow() == child, moves);
+        if (CParamPage* page = PageViewLogic(child->view()))
+            QCOMPARE(page->active(), moves);
     }
 
     void canSettingsShowTheLibraryVersion()
@@ -501,7 +582,7 @@ private slots:
                                 .arg(QLatin1String(rate)));
             QVERIFY(bench.Ready());
             bench.sys->commMode = 5;
-            CChildFrame* child = bench.frame->OpenPage(1213);
+            CChildFrame* child = bench.frame->OpenPage(CommandId::CommSettings);
             auto* view = child ? qobject_cast<CCommCan*>(child->view()) : nullptr;
             QVERIFY(view);
             auto* bitRate = view->findChild<QComboBox*>(QStringLiteral("bitRate"));

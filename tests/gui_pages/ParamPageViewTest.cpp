@@ -89,7 +89,7 @@ private:
     // Opened, shown and every row read.
     View* OpenFilled(const char* className)
     {
-        const CPageSpec* spec = FindPageSpec(QLatin1String(className));
+        const CWindowInfo* spec = FindWindow(QLatin1String(className));
         if (!spec)
             return nullptr;
         views.emplace_back(CreateParamPageView(*rig->sys, *spec, nullptr));
@@ -130,14 +130,13 @@ private slots:
     void everyValueIsShownWithItsUnit()
     {
         // clang-format off
-        const std::tuple<QString, QString, QString> cases[] = {
-            {"CSpeedCircle", "", "1"}, // velocity loop
-            {"CDriverProterty", "", "1*"}, // drive properties
-            {"CDrvPanelF002", "RPDO1", "0*"}, // receive PDO 1
+        const std::tuple<QString, QString> cases[] = {
+            {"CSpeedCircle", "1"}, // velocity loop
+            {"CDriverProterty", "1*"}, // drive properties
+            {"RPDO1", "0*"}, // receive PDO 1
         };
         // clang-format on
-        for (const auto& [page, panel, firstLabel] : cases) {
-            rig->sys->busPanelName = panel;
+        for (const auto& [page, firstLabel] : cases) {
             View* view = OpenFilled(qPrintable(page));
             QVERIFY(view && Rows(view).GetItemCount() > 5);
             QCOMPARE(Cell(view, 0, Col::ColLabel), firstLabel);

@@ -7,7 +7,6 @@
 #include "VirtualDrive.h"
 #include "comm/AbortCodes.h"
 #include "comm/CommPort.h"
-#include "pages/PageTable.h"
 #include "pages/ParamPage.h"
 
 #include <deque>
@@ -74,7 +73,7 @@ protected:
     std::unique_ptr<CWatchedPage> OfflinePage(const char* className,
                                               std::initializer_list<uint32_t> keys)
     {
-        const CPageSpec& spec = *FindPageSpec(QLatin1String(className));
+        const CWindowInfo& spec = *FindWindow(QLatin1String(className));
         EXPECT_TRUE(install.WritePage(spec.pageName, keys));
         auto page = std::make_unique<CWatchedPage>(*sys, spec);
         page->Create();

@@ -4,8 +4,10 @@
 #include "PageTestSupport.h"
 
 #include "comm/AbortCodes.h"
-#include "pages/PageTable.h"
 #include "pages/ParamPage.h"
+
+#include <QDir>
+#include <QSet>
 
 #include <gtest/gtest.h>
 #include <tuple>
@@ -24,9 +26,9 @@ protected:
         ASSERT_TRUE(install.WritePage("AnalogInput", {kMaxSpeed, kBusVoltage, kGain, kTag}));
     }
 
-    std::unique_ptr<CParamPage> MakePage(const char* name, const QString& panel = QString())
+    std::unique_ptr<CParamPage> MakePage(const char* name)
     {
-        auto page = std::make_unique<CParamPage>(*sys, *FindPageSpec(QLatin1String(name)), panel);
+        auto page = std::make_unique<CParamPage>(*sys, *FindWindow(QLatin1String(name)));
         page->restoreHook = [this, p = page.get()](CPageListModel& list) {
             ++restores;
             sys->AddPageItem(list, kModeByte, 0, p->hwnd(), false);
@@ -175,7 +177,7 @@ TEST_F(ParamPageTest, MenuCommands)
     EXPECT_EQ(page->CommandHelp(99), "");
 
     ASSERT_TRUE(install.WritePage("RPDO1", {kMaxSpeed, kBusVoltage, kGain}));
-    auto panel = MakePage("CDrvPanelF002", QStringLiteral("RPDO1"));
+    auto panel = MakePage("RPDO1");
     panel->Create();
     CPageListModel& list = panel->list();
     EXPECT_EQ(Labels(list), QStringList({"0", "1*", "2"}));
@@ -224,7 +226,7 @@ TEST_F(ParamPageTest, UnitsOfARow)
 }
 
 // The page's right-click menu: shown, add, delete and help by page kind and selection.
-TEST(PageTable, MenuStateByPageAndSelection)
+TEST(PageMenu, StateByPageAndSelection)
 {
     // page, selection, shown, add, del, help
     // clang-format off
@@ -234,13 +236,85 @@ TEST(PageTable, MenuStateByPageAndSelection)
         {"CSpeedCircle", true, false, false, false, false}};
     // clang-format on
     for (const auto& [name, selected, shown, add, del, help] : menus) {
-        const CPageMenuState state = PageMenuState(*FindPageSpec(QLatin1String(name)), selected);
+        const CPageMenuState state = PageMenuState(*FindWindow(QLatin1String(name)), selected);
         EXPECT_EQ(
             std::make_tuple(state.shown, state.addEnabled, state.deleteEnabled, state.helpEnabled),
             std::make_tuple(shown, add, del, help))
             << name << selected;
     }
-    EXPECT_EQ(BusPanelTitle(QStringLiteral("PdoOther"), 1), QString::fromUtf8("配置"));
-    EXPECT_EQ(BusPanelTitle(QStringLiteral("PdoOther"), 2), "Configure");
-    EXPECT_EQ(BusPanelTitle(QStringLiteral("RPDO3"), 1), "RPDO3");
+}
+
+// One row per window: no command, project page number, name or toolbar button twice; the
+// project numbers are exactly 2 to 20 and 46 to 49; every file under sys/ but sys.ini is a
+// window's, and every parameter page has its file.
+TEST(WindowRegistry, EachFactOnce)
+{
+    QSet<int> commands, projectPages, buttons;
+    QSet<QString> names;
+    int rows = 0;
+    for (const CWindowInfo& window : Windows()) {
+        SCOPED_TRACE(window.pageName.toStdString());
+        ++rows;
+        commands.insert(int(window.command));
+        names.insert(window.pageName);
+        EXPECT_TRUE(window.projectPage == 0 || !projectPages.contains(window.projectPage));
+        projectPages.insert(window.projectPage);
+        EXPECT_TRUE(window.toolButton == CommandId::None ||
+                    !buttons.contains(int(window.toolButton)));
+        buttons.insert(int(window.toolButton));
+        EXPECT_FALSE(window.title.isEmpty() || window.englishTitle.isEmpty());
+        EXPECT_TRUE(!window.IsParameterPage() ||
+                    QFile::exists(TestSupport::SourceDir() + "/sys/" + window.pageName + ".ini"));
+    }
+    EXPECT_EQ(commands.size(), rows);
+    EXPECT_EQ(names.size(), rows);
+    QSet<int> expectedPages{0, 46, 47, 48, 49};
+    for (int page = 2; page <= 20; ++page)
+        expectedPages.insert(page);
+    EXPECT_EQ(projectPages, expectedPages);
+    for (const QString& file :
+         QDir(TestSupport::SourceDir() + "/sys").entryList({"*.ini"}, QDir::Files)) {
+        EXPECT_TRUE(file == "sys.ini" || names.contains(file.chopped(4))) << file.toStdString();
+    }
+}
+
+TEST(WindowRegistry, Lookups)
+{
+    using C = CommandId;
+    // By command, toolbar button, project page number, and by name: page name, class name (the
+    // first window of a class shared by the bus panels) or the command number as text.
+    EXPECT_EQ(FindWindow(C::VelocityLoop)->pageName, "VelocityLoop");
+    EXPECT_EQ(FindWindow(C::Tile), nullptr);
+    EXPECT_EQ(FindWindowByToolButton(C::ToolDigitalIo)->command, C::DigitalIo);
+    EXPECT_EQ(FindWindowByToolButton(C::Connect), nullptr);
+    EXPECT_EQ(FindWindowByProjectPage(48)->command, C::TpdoTabs);
+    EXPECT_EQ(FindWindowByProjectPage(0), nullptr);
+    EXPECT_EQ(FindWindowByProjectPage(21), nullptr);
+    // clang-format off
+    const std::tuple<const char*, C, C> byName[] = {
+        // name, window (None: unknown), parameter page (None: not one)
+        {"VelocityLoop", C::VelocityLoop, C::VelocityLoop},
+        {"CSpeedCircle", C::VelocityLoop, C::None},
+        {"1217", C::VelocityLoop, C::None},
+        {"RPDO3", C::Rpdo3, C::Rpdo3},
+        {"CDrvPanelF002", C::EtherCat, C::None},
+        {"CommSettings", C::CommSettings, C::None},
+        {"Oscilloscope", C::Oscilloscope, C::None},
+        {"velocityloop", C::None, C::None},
+        {"1128", C::None, C::None},
+        {"", C::None, C::None},
+    };
+    // clang-format on
+    for (const auto& [name, window, page] : byName) {
+        const CWindowInfo* found = FindWindow(QLatin1String(name));
+        const CWindowInfo* foundPage = FindParameterPage(QLatin1String(name));
+        EXPECT_EQ(found ? found->command : C::None, window) << name;
+        EXPECT_EQ(foundPage ? foundPage->command : C::None, page) << name;
+    }
+    // A panel's title and menu text in both languages.
+    const CWindowInfo& other = *FindWindow(C::PdoOther);
+    EXPECT_EQ(std::make_tuple(other.Title(1), other.Title(2), other.MenuText(1), other.MenuText(2)),
+              std::make_tuple(QString::fromUtf8("配置"), QString("Configure"),
+                              QString::fromUtf8("其它"), QString("Other")));
+    EXPECT_EQ(FindWindow(C::Rpdo3)->MenuText(2), "RPDO3");
 }

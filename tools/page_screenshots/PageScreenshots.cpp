@@ -65,29 +65,27 @@ int main(int argc, char** argv)
     SetListColumnsForScreen(*rig.sys);
     QDir().mkpath(folder);
 
-    // Page class, bus panel, file name, and whether the drive falls silent before the picture
-    // (last: the connection stays closed).
+    // Page class (or a bus panel's page name), file name, and whether the drive falls silent
+    // before the picture (last: the connection stays closed).
     struct Shot
     {
         const char* className;
-        const char* panel;
         const char* file;
         bool silent;
     };
-    const Shot shots[] = {{"CSpeedCircle", "", "VelocityLoop", false},
-                          {"CMotorParam", "", "MotorConfig", false},
-                          {"CDriverProterty", "", "DriverProperty", false},
-                          {"CDrvPanelF002", "RPDO1", "RPDO1", false},
-                          {"CSpeedCircle", "", "VelocityLoop-stale", true}};
+    const Shot shots[] = {{"CSpeedCircle", "VelocityLoop", false},
+                          {"CMotorParam", "MotorConfig", false},
+                          {"CDriverProterty", "DriverProperty", false},
+                          {"RPDO1", "RPDO1", false},
+                          {"CSpeedCircle", "VelocityLoop-stale", true}};
     int failures = 0;
-    for (const auto& [className, panel, file, silent] : shots) {
-        rig.sys->busPanelName = QLatin1String(panel);
+    for (const auto& [className, file, silent] : shots) {
         // A caption above the page stands in for the child window's title bar.
         QWidget frame;
         auto* layout = new QVBoxLayout(&frame);
         layout->setContentsMargins(6, 6, 6, 6);
         auto* view = static_cast<CParamPageView*>(
-            CreateParamPageView(*rig.sys, *FindPageSpec(QLatin1String(className)), &frame));
+            CreateParamPageView(*rig.sys, *FindWindow(QLatin1String(className)), &frame));
         auto* caption = new QLabel(PageViewTitle(view), &frame);
         QFont bold = caption->font();
         bold.setBold(true);

@@ -51,5 +51,4 @@ public:
     QString projectOpenStamp;
     HWND currentPageWnd = kNoWindow;
     HWND browserRequesterWnd = kNoWindow;
-    QString busPanelName;
 };

@@ -12,8 +12,33 @@ using Col = CPageListModel::Column;
 
 } // namespace
 
-CParamPage::CParamPage(CPageHost& sys, const CPageSpec& spec, const QString& panelName)
-    : m_sys(sys), m_spec(spec), m_panelName(panelName), m_handle(this)
+ProjectSave ProjectSaveFor(const CWindowInfo& page)
+{
+    switch (page.variant) {
+    case PageVariant::Standard:
+    case PageVariant::FuncConfig:
+    case PageVariant::TorqueMode:
+        return ProjectSave::ListAndPlacement;
+    default:
+        return ProjectSave::PlacementOnly;
+    }
+}
+
+CPageMenuState PageMenuState(const CWindowInfo& page, bool anyRowSelected)
+{
+    CPageMenuState state;
+    state.shown = page.rightClickMenu;
+    if (!state.shown)
+        return state;
+    state.addEnabled = true;
+    state.deleteEnabled = anyRowSelected;
+    // The error history only switches "del"; its other items stay as they are.
+    state.helpEnabled = page.variant == PageVariant::ErrorGroup ? true : anyRowSelected;
+    return state;
+}
+
+CParamPage::CParamPage(CPageHost& sys, const CWindowInfo& page)
+    : m_sys(sys), m_spec(page), m_handle(this)
 {
     m_list.SetChoicesSource([this](int row) { return GetUnitChoices(row); });
 }
@@ -26,19 +51,12 @@ CParamPage::~CParamPage()
 
 QString CParamPage::pageName() const
 {
-    return m_spec.variant == PageVariant::BusPanel ? m_panelName : m_spec.pageName;
+    return m_spec.pageName;
 }
 
 bool CParamPage::KeepsListInProject() const
 {
-    switch (m_spec.variant) {
-    case PageVariant::Standard:
-    case PageVariant::FuncConfig:
-    case PageVariant::TorqueMode:
-        return true;
-    default:
-        return false;
-    }
+    return projectSave() == ProjectSave::ListAndPlacement;
 }
 
 void CParamPage::Create(const std::function<bool(CPageListModel&)>& restore)

@@ -2,9 +2,9 @@
 
 #include "PageHost.h"
 #include "PageListModel.h"
-#include "PageTable.h"
 #include "comm/MessageLayer.h"
 #include "units/UnitTable.h"
+#include "windows/WindowRegistry.h"
 
 #include <QByteArray>
 #include <QSet>
@@ -13,6 +13,24 @@
 #include <QVector>
 
 #include <functional>
+
+// What a page writes into the project when the project is saved.
+enum class ProjectSave
+{
+    ListAndPlacement, // its rows and its window placement
+    PlacementOnly,    // the window placement alone
+};
+ProjectSave ProjectSaveFor(const CWindowInfo& page);
+
+// The right-click menu of a page ("add", "del", "help") for the current selection.
+struct CPageMenuState
+{
+    bool shown = false; // whether the page has the menu at all
+    bool addEnabled = false;
+    bool deleteEnabled = false;
+    bool helpEnabled = false;
+};
+CPageMenuState PageMenuState(const CWindowInfo& page, bool anyRowSelected);
 
 // The behaviour shared by the parameter pages, without any widget: owns the page's list model
 // and window handle, runs read passes (one read outstanding, the next sent on the answer),
@@ -33,7 +51,8 @@ public:
         ActionLinkState = 6 // the connection opened or closed; the page looks at connected
     };
 
-    CParamPage(CPageHost& sys, const CPageSpec& spec, const QString& panelName = QString());
+    // page is a parameter page or bus panel of the window registry.
+    CParamPage(CPageHost& sys, const CWindowInfo& page);
     ~CParamPage() override;
 
     // Builds the list and starts the first read pass. restoreHook, when set, may fill the list
@@ -62,7 +81,7 @@ public:
 
     HWND hwnd() const { return m_handle.hwnd(); }
     CPageListModel& list() { return m_list; }
-    const CPageSpec& spec() const { return m_spec; }
+    const CWindowInfo& spec() const { return m_spec; }
     QString pageName() const;
     int readCursor() const { return m_readCursor; }
     bool active() const { return m_active != 0; }
@@ -94,8 +113,7 @@ private:
     void Relabel();
 
     CPageHost& m_sys;
-    CPageSpec m_spec;
-    QString m_panelName;
+    CWindowInfo m_spec;
     CPageListModel m_list;
     CWindowHandle m_handle;
     int m_readCursor = 0;

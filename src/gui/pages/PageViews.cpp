@@ -12,9 +12,9 @@
 #include <QScreen>
 #include <QTranslator>
 
-QWidget* CreateParamPageView(CSysData& sys, const CPageSpec& spec, QWidget* parent)
+QWidget* CreateParamPageView(CSysData& sys, const CWindowInfo& page, QWidget* parent)
 {
-    return new CParamPageView(sys, spec, parent);
+    return new CParamPageView(sys, page, parent);
 }
 
 HWND PageViewWindow(const QWidget* view)

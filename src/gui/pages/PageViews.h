@@ -3,7 +3,7 @@
 // What the main window needs from the parameter page views.
 
 #include "comm/Messages.h"
-#include "pages/PageTable.h"
+#include "windows/WindowRegistry.h"
 
 #include <QSize>
 #include <QString>
@@ -12,9 +12,9 @@ class CParamPage;
 class CSysData;
 class QWidget;
 
-// Creates the view of a page of the page table, builds its rows and starts its first read pass.
-// A bus panel (CDrvPanelF002) takes sys.busPanelName as its page name, so set that first.
-QWidget* CreateParamPageView(CSysData& sys, const CPageSpec& spec, QWidget* parent);
+// Creates the view of a parameter page or bus panel of the window registry, builds its rows and
+// starts its first read pass.
+QWidget* CreateParamPageView(CSysData& sys, const CWindowInfo& page, QWidget* parent);
 
 // The following take a widget made by CreateParamPageView; other widgets give the empty answer.
 // The page's message window (for WM_PAGE_CONTROL, WM_ADD_OBJECT and the link's answers).

@@ -26,13 +26,11 @@ constexpr int kMaxRowsShown = 18;
 constexpr int kMinRowsShown = 4;
 } // namespace
 
-CParamPageView::CParamPageView(CSysData& sys, const CPageSpec& spec, QWidget* parent)
-    : QWidget(parent), m_sys(sys), m_spec(spec),
-      m_page(std::make_unique<CParamPage>(
-          sys, spec, spec.variant == PageVariant::BusPanel ? sys.busPanelName : QString())),
+CParamPageView::CParamPageView(CSysData& sys, const CWindowInfo& page, QWidget* parent)
+    : QWidget(parent), m_sys(sys), m_spec(page), m_page(std::make_unique<CParamPage>(sys, page)),
       m_list(new CEditListCtrl(this)), m_help(new QPlainTextEdit(this))
 {
-    setObjectName(spec.className);
+    setObjectName(page.className);
     m_list->setObjectName(QStringLiteral("pageList"));
     m_help->setObjectName(QStringLiteral("helpPane"));
     m_help->setReadOnly(true);
@@ -84,9 +82,7 @@ CParamPageView::~CParamPageView()
 
 QString CParamPageView::title() const
 {
-    if (m_spec.variant == PageVariant::BusPanel)
-        return BusPanelTitle(m_page->pageName(), m_sys.programLanguage);
-    return m_sys.programLanguage == 1 ? m_spec.title : m_spec.englishTitle;
+    return m_spec.Title(m_sys.programLanguage);
 }
 
 void CParamPageView::SendPageControl(int action)

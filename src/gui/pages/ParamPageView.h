@@ -1,6 +1,5 @@
 #pragma once
 
-#include "pages/PageTable.h"
 #include "pages/ParamPage.h"
 
 #include <QWidget>
@@ -12,15 +11,15 @@ class CSysData;
 class QMenu;
 class QPlainTextEdit;
 
-// The window of one parameter page: the page logic of the page table entry, its list in an
-// editable table, the right-click menu where the page has one, and a help pane. Every page of
-// the table, bus panels included, is this one class driven by its table entry.
+// The window of one parameter page: the page logic of its window registry entry, its list in an
+// editable table, the right-click menu where the page has one, and a help pane. Every parameter
+// page, bus panels included, is this one class driven by its registry entry.
 class CParamPageView : public QWidget
 {
     Q_OBJECT
 
 public:
-    CParamPageView(CSysData& sys, const CPageSpec& spec, QWidget* parent = nullptr);
+    CParamPageView(CSysData& sys, const CWindowInfo& page, QWidget* parent = nullptr);
     ~CParamPageView() override;
 
     CParamPage& page() { return *m_page; }
@@ -49,7 +48,7 @@ private:
     void ShowContextMenu(const QPoint& position);
 
     CSysData& m_sys;
-    CPageSpec m_spec;
+    CWindowInfo m_spec;
     std::unique_ptr<CParamPage> m_page;
     CEditListCtrl* m_list;
     QPlainTextEdit* m_help;
