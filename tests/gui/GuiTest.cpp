@@ -330,7 +330,7 @@ private slots:
         QHash<int, QSet<qint64>> pictures;
         QObject receiver;
         connect(&frame, &CMainFrame::stateIconChanged, &receiver,
-                [&](int icon) { pictures[icon].insert(frame.action(1130)->icon().cacheKey()); });
+                [&](int icon) { pictures[icon].insert(frame.action(CommandId::ToolRealTimeError)->icon().cacheKey()); });
         QCOMPARE(frame.statusText(), kClosed);
         CChildFrame* settings = frame.OpenPage(CommandId::CommSettings);
         auto* view = settings ? qobject_cast<CCommRs232*>(settings->view()) : nullptr;
