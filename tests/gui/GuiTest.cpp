@@ -6,6 +6,7 @@
 #include "CommCan.h"
 #include "CommRs232.h"
 #include "DrivaraApp.h"
+#include "EditListCtrl.h"
 #include "GuiPageSupport.h"
 #include "Icons.h"
 #include "InitSaveDialog.h"
@@ -26,6 +27,9 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
+#include <QScreen>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QtTest>
@@ -432,9 +436,10 @@ private slots:
         QCOMPARE(frame.mdiArea()->activeSubWindow(), velocity);
         QCOMPARE(frame.mdiArea()->subWindowList().size(), 2);
 
-        // The window takes its size and keeps it: no sizing border, no maximise.
-        const QSize size = PageWindowSize(*FindPageCommand(1217), *bench.sys);
-        QCOMPARE(velocity->size(), size);
+        // The window takes its size (the table's, fitted to whole rows) and keeps it: no sizing
+        // border, no maximise.
+        const QSize size = velocity->size();
+        QVERIFY(size.height() <= PageWindowSize(*FindPageCommand(1217), *bench.sys).height());
         QVERIFY(!(velocity->windowFlags() & Qt::WindowMaximizeButtonHint));
         velocity->resize(size + QSize(100, 100));
         QCOMPARE(velocity->size(), size);
@@ -481,6 +486,87 @@ private slots:
             QVERIFY(page);
             QCOMPARE(PageWindowSize(*page, *bench.sys), size);
         }
+    }
+
+    void pageFramesShowWholeRowsAndEveryColumn_data()
+    {
+        QTest::addColumn<int>("command");
+        QTest::addColumn<int>("dpi");
+        QTest::newRow("velocity loop 96") << 1217 << 96;
+        QTest::newRow("velocity loop 144") << 1217 << 144;
+        QTest::newRow("motor 96") << 1229 << 96;
+        QTest::newRow("drive properties 96") << 1234 << 96;
+        QTest::newRow("drive properties 144") << 1234 << 144;
+    }
+
+    void pageFramesShowWholeRowsAndEveryColumn()
+    {
+        QFETCH(int, command);
+        QFETCH(int, dpi);
+        // The texts as large as the density makes them; the list columns of that density.
+        const QFont font = QApplication::font();
+        QFont scaled = font;
+        scaled.setPointSizeF(font.pointSizeF() * dpi / 96.0);
+        QApplication::setFont(scaled);
+        const auto restore = qScopeGuard([&font] { QApplication::setFont(font); });
+        CGuiBench bench;
+        QVERIFY(bench.Ready());
+        bench.sys->SetListColumns(dpi);
+        CChildFrame* child = bench.frame->OpenPage(command);
+        auto* list = child ? child->view()->findChild<CEditListCtrl*>("pageList") : nullptr;
+        QVERIFY(list);
+        QTRY_VERIFY(list->isVisible() && list->viewport()->height() > 0);
+        QCOMPARE(list->viewport()->height() % list->RowHeight(), 0);
+        QVERIFY(!list->horizontalScrollBar()->isVisible());
+        QVERIFY(list->VisibleColumnsWidth() <= list->viewport()->width());
+    }
+
+    void tileAndCascadeKeepTheMainWindowSize_data()
+    {
+        QTest::addColumn<int>("command");
+        QTest::newRow("tile") << 1133;
+        QTest::newRow("cascade") << 1134;
+    }
+
+    void tileAndCascadeKeepTheMainWindowSize()
+    {
+        QFETCH(int, command);
+        CGuiBench bench;
+        QVERIFY(bench.Ready());
+        CMainFrame& frame = *bench.frame;
+        for (int page : {1217, 1215, 1248, 1229, 1234})
+            QVERIFY(frame.OpenPage(page));
+        const QSize size = frame.size();
+        frame.OnCommand(command);
+        QCOMPARE(frame.size(), size);
+        QVERIFY(frame.width() <= frame.screen()->availableGeometry().width());
+        // Every page window can be scrolled to.
+        CMdiArea* area = frame.mdiArea();
+        const auto reachable = [area] {
+            const QScrollBar* h = area->horizontalScrollBar();
+            const QScrollBar* v = area->verticalScrollBar();
+            const QRect extent(-h->value(), -v->value(), area->viewport()->width() + h->maximum(),
+                               area->viewport()->height() + v->maximum());
+            for (const QMdiSubWindow* child : area->subWindowList()) {
+                if (!extent.contains(child->geometry()))
+                    return false;
+            }
+            return true;
+        };
+        QTRY_VERIFY(reachable());
+    }
+
+    void fileNewClosesTheLinkFirst()
+    {
+        CGuiBench bench;
+        QVERIFY(bench.Ready());
+        CMainFrame& frame = *bench.frame;
+        QVERIFY(frame.OpenPage(1217));
+        QVERIFY(bench.ConnectAndWait());
+        frame.action(57600)->trigger();
+        QCOMPARE(bench.State(), kClosedState);
+        QCOMPARE(frame.pages().size(), 1);
+        QVERIFY(frame.page(1212));
     }
 
     void canSettingsShowTheLibraryVersion()
