@@ -199,6 +199,7 @@ private slots:
         const std::tuple<QStringList, QStringList, bool, QString, bool> cases[] = {
             {none, none, false, "", false}, // nothing
             {QStringList{"--open", "VelocityLoop", "CSpeedCircle", "CommSettings", "--screenshot", "a.png", "--connect"}, QStringList{"VelocityLoop", "CSpeedCircle", "CommSettings"}, true, "a.png", false}, // pages and screenshot
+            {QStringList{"--open", "VelocityLoop", "--tile"}, QStringList{"VelocityLoop"}, false, "", false}, // tiled
             {QStringList{"--open", "NoSuchPage"}, none, false, "", true}, // unknown page
             {QStringList{"--screenshot"}, none, false, "", true}, // missing value
             {QStringList{"--fast"}, none, false, "", true}, // unknown option
@@ -212,6 +213,7 @@ private slots:
             QCOMPARE(options.openPages, pages);
             QCOMPARE(options.connect, connect);
             QCOMPARE(options.screenshotPath, screenshot);
+            QCOMPARE(options.tile, arguments.contains("--tile"));
         }
     }
 
