@@ -10,4 +10,5 @@ if(TARGET drivara_gui AND TARGET drivara_simcore AND TARGET drivara_transport_se
     drivara_warnings(drivara_soak_bench)
     add_dependencies(drivara_soak_bench drivara_transport_serial drivara_dictionary_data
         drivara_sys_files drivara_translations)
+    set_property(GLOBAL APPEND PROPERTY DRIVARA_BENCHES drivara_soak_bench)
 endif()

@@ -16,6 +16,13 @@ install(DIRECTORY ${PROJECT_SOURCE_DIR}/sys/ DESTINATION ${DRIVARA_INSTALL_BASE}
 # COM.so, CAN.so, EN.qm.
 install(DIRECTORY ${DRIVARA_DATA_DIR}/ DESTINATION ${DRIVARA_INSTALL_BASE}/data
         USE_SOURCE_PERMISSIONS)
+# The transports once more by target: an installation or package made before they were built
+# fails instead of shipping without them.
+foreach(transport drivara_transport_serial drivara_transport_can)
+    if(TARGET ${transport})
+        install(TARGETS ${transport} LIBRARY DESTINATION ${DRIVARA_INSTALL_BASE}/data)
+    endif()
+endforeach()
 install(DIRECTORY DESTINATION ${DRIVARA_INSTALL_BASE}/user)
 install(FILES ${PROJECT_SOURCE_DIR}/src/gui/resources/drivara.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)

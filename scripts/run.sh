@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"${JOBS:-2}" --target drivara drivara-sim drivactl drivara_dictionary_data \
-    drivara_sys_files drivara_transport_serial
+    drivara_sys_files drivara_transport_serial drivara_transport_can
 cd build/dist
 
 BAUD="${DRIVARA_BAUD:-115200}"

@@ -14,6 +14,7 @@
 // growth per 100,000 exchanges and what that gives over a day. DRIVARA_SOAK_SECONDS (default
 // 120) sets the measured time, DRIVARA_SOAK_EXCHANGES ends it after that many exchanges instead
 // (3888000 for a whole day).
+#include "../BenchTiming.h"
 #include "ChildFrame.h"
 #include "DrivaraApp.h"
 #include "MainFrame.h"
@@ -21,6 +22,7 @@
 #include "SimSerialServer.h"
 #include "VirtualDrive.h"
 #include "app/SysData.h"
+#include "base/EventDispatcher.h"
 #include "base/IniFile.h"
 #include "base/Report.h"
 #include "base/TextNumbers.h"
@@ -47,11 +49,14 @@ namespace {
 const QString kDist = QStringLiteral(DRIVARA_DIST_DIR);
 constexpr double kDayExchanges = 45.0 * 24 * 3600;
 constexpr int kExchangesPerBlink = 54; // 45 exchanges/s for the 1.2 s of one blink
-constexpr int kWarmUpMs = 15000;
+const int kWarmUpMs = int(BenchSeconds(15.0) * 1000);
 constexpr int kReportEveryMs = 20000;
 // The ten pages of the polled-pages figures: speed, current and position loops, motor, drive
 // properties, analogue input, basic operation, drive configuration, homing, analogue torque.
-constexpr int kPageCommands[] = {1217, 1248, 1215, 1229, 1234, 1219, 1227, 1233, 1253, 1222};
+using C = CommandId;
+constexpr CommandId kPageCommands[] = {
+    C::VelocityLoop, C::CurrentLoop,  C::PositionLoop, C::MotorConfig, C::DriverProperty,
+    C::AnalogInput,  C::BasicOperate, C::DriverConfig, C::HomingMode,  C::AnalogTorqueMode};
 
 // A copy of the installation's sys/ (settings are written) beside its data/, set to connect
 // to the port in English.
@@ -157,13 +162,14 @@ long EnvNumber(const char* name, long fallback)
 
 int main(int argc, char** argv)
 {
+    PreferQtEventDispatcher();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QStandardPaths::setTestModeEnabled(true);
     long messages = 0;
     SetMessageSink([&messages](const QString&, MessageKind) { ++messages; });
-    const long runMs = 1000 * EnvNumber("DRIVARA_SOAK_SECONDS", 120);
+    const long runMs = long(1000 * BenchSeconds(double(EnvNumber("DRIVARA_SOAK_SECONDS", 120))));
     const long exchangeGoal = EnvNumber("DRIVARA_SOAK_EXCHANGES", 0);
 
     CVirtualDrive drive;
@@ -193,11 +199,11 @@ int main(int argc, char** argv)
         return 1;
     }
     std::vector<CParamPageView*> views;
-    for (int command : kPageCommands) {
+    for (CommandId command : kPageCommands) {
         CChildFrame* child = frame.OpenPage(command);
         auto* view = child ? qobject_cast<CParamPageView*>(child->view()) : nullptr;
         if (!view) {
-            std::fprintf(stderr, "page %d did not open\n", command);
+            std::fprintf(stderr, "page %d did not open\n", int(command));
             return 1;
         }
         views.push_back(view);

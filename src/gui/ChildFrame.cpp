@@ -2,6 +2,8 @@
 
 #include "Icons.h"
 #include "PageFactory.h"
+#include "PageViews.h"
+#include "comm/MessageLayer.h"
 
 #include <QCloseEvent>
 #include <QMdiArea>
@@ -28,11 +30,14 @@ CChildFrame::CChildFrame(const CWindowInfo& window, QWidget* view, const QString
     menu->addAction(tr("关闭"), this, [this] { close(); });
     setSystemMenu(menu);
 
-    // The registry sizes the whole window; a fixed size leaves no border to drag.
+    // The registry sizes the whole window; a parameter page fits it to whole rows and all of its
+    // columns. A fixed size leaves no border to drag.
     const int frame = style()->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth, nullptr, this);
     const int caption = style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this);
-    view->setFixedSize(qMax(1, size.width() - 2 * frame), qMax(1, size.height() - caption - frame));
-    setFixedSize(size);
+    const QSize room(qMax(1, size.width() - 2 * frame), qMax(1, size.height() - caption - frame));
+    const QSize fitted = PageViewFitSize(view, room);
+    view->setFixedSize(fitted);
+    setFixedSize(fitted + QSize(2 * frame, caption + frame));
 }
 
 HWND CChildFrame::viewHandle() const

@@ -51,6 +51,8 @@ CDrivaraOptions ParseDrivaraOptions(const QStringList& arguments)
                 break;
         } else if (arg == QLatin1String("--connect")) {
             options.connect = true;
+        } else if (arg == QLatin1String("--tile")) {
+            options.tile = true;
         } else if (arg == QLatin1String("--open")) {
             while (i + 1 < arguments.size() && !arguments[i + 1].startsWith(QLatin1String("--")))
                 options.openPages.append(arguments[++i]);
@@ -160,6 +162,11 @@ void CDrivaraApp::RunOptions(const CDrivaraOptions& options)
         child->move(next);
         next.rx() += child->width();
         rowHeight = qMax(rowHeight, child->height());
+    }
+    if (options.tile) {
+        // Once the window has its final size, as the menu command would find it.
+        QMdiArea* area = m_mainFrame->mdiArea();
+        QTimer::singleShot(0, area, [area] { area->tileSubWindows(); });
     }
     if (options.connect)
         m_mainFrame->ConnectButton();

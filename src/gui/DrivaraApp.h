@@ -16,6 +16,7 @@ struct CDrivaraOptions
     QString baseDir;       // --base DIR: the installation folder (default: found)
     QStringList openPages; // --open PAGE...: pages opened after start-up
     bool connect = false;  // --connect: press the connect button after start-up
+    bool tile = false;     // --tile: Window > Tile once the pages are open
     QString serialPort;    // --serial PORT: save these serial settings (mode RS232) first
     QString baud = QStringLiteral("115200"); // --baud N
     QString node = QStringLiteral("1");      // --node N

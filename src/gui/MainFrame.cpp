@@ -19,6 +19,7 @@
 #include <QCloseEvent>
 #include <QLabel>
 #include <QMenuBar>
+#include <QScreen>
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
@@ -40,7 +41,15 @@ CMainFrame::CMainFrame(CSysData& sys, QWidget* parent)
     setWindowIcon(Icons::AppIcon());
     // 1331 x 844 at 96 dots per inch, grown with the density so that the pages fit.
     const double scale = ScreenDpi(this) / 96.0;
-    setGeometry(100, 100, int(1331 * scale), int(844 * scale));
+    QRect placed(100, 100, int(1331 * scale), int(844 * scale));
+    // Never larger than the screen's free area, nor off it: the status bar stays in sight.
+    if (const QScreen* shown = screen()) {
+        const QRect free = shown->availableGeometry();
+        placed.setSize(placed.size().boundedTo(free.size()));
+        placed.moveRight(qMin(placed.right(), free.right()));
+        placed.moveBottom(qMin(placed.bottom(), free.bottom()));
+    }
+    setGeometry(placed);
 
     m_mdi = new CMdiArea(this);
     setCentralWidget(m_mdi);
@@ -243,6 +252,9 @@ void CMainFrame::OnCommand(CommandId command)
     using C = CommandId;
     switch (command) {
     case C::New:
+        // A new start: the link goes first, so the closing pages ask nothing more of the drive.
+        if (m_sys.connected == 1)
+            m_logic.CloseConnection();
         CloseAllPages();
         OpenPage(C::CommMode);
         return;

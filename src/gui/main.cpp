@@ -19,7 +19,7 @@ int main(int argc, char** argv)
         std::fprintf(
             stderr,
             "drivara: %s\nusage: drivara [--base DIR] [--serial PORT [--baud N] [--node N]] "
-            "[--connect] [--open PAGE...] [--screenshot FILE]\n",
+            "[--connect] [--open PAGE...] [--tile] [--screenshot FILE]\n",
             qPrintable(options.error));
         return 2;
     }

@@ -7,6 +7,7 @@
 #include "CommCan.h"
 #include "CommRs232.h"
 #include "DrivaraApp.h"
+#include "EditListCtrl.h"
 #include "GuiPageSupport.h"
 #include "Icons.h"
 #include "InitSaveDialog.h"
@@ -26,6 +27,9 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
+#include <QScreen>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QtTest>
@@ -195,6 +199,7 @@ private slots:
         const std::tuple<QStringList, QStringList, bool, QString, bool> cases[] = {
             {none, none, false, "", false}, // nothing
             {QStringList{"--open", "VelocityLoop", "CSpeedCircle", "CommSettings", "--screenshot", "a.png", "--connect"}, QStringList{"VelocityLoop", "CSpeedCircle", "CommSettings"}, true, "a.png", false}, // pages and screenshot
+            {QStringList{"--open", "VelocityLoop", "--tile"}, QStringList{"VelocityLoop"}, false, "", false}, // tiled
             {QStringList{"--open", "NoSuchPage"}, none, false, "", true}, // unknown page
             {QStringList{"--screenshot"}, none, false, "", true}, // missing value
             {QStringList{"--fast"}, none, false, "", true}, // unknown option
@@ -208,6 +213,7 @@ private slots:
             QCOMPARE(options.openPages, pages);
             QCOMPARE(options.connect, connect);
             QCOMPARE(options.screenshotPath, screenshot);
+            QCOMPARE(options.tile, arguments.contains("--tile"));
         }
     }
 
@@ -329,8 +335,9 @@ private slots:
         // The pictures the indicator shows, each time it changes.
         QHash<int, QSet<qint64>> pictures;
         QObject receiver;
-        connect(&frame, &CMainFrame::stateIconChanged, &receiver,
-                [&](int icon) { pictures[icon].insert(frame.action(CommandId::ToolRealTimeError)->icon().cacheKey()); });
+        connect(&frame, &CMainFrame::stateIconChanged, &receiver, [&](int icon) {
+            pictures[icon].insert(frame.action(CommandId::ToolRealTimeError)->icon().cacheKey());
+        });
         QCOMPARE(frame.statusText(), kClosed);
         CChildFrame* settings = frame.OpenPage(CommandId::CommSettings);
         auto* view = settings ? qobject_cast<CCommRs232*>(settings->view()) : nullptr;
@@ -446,11 +453,14 @@ private slots:
         QCOMPARE(frame.mdiArea()->activeSubWindow(), velocity);
         QCOMPARE(frame.mdiArea()->subWindowList().size(), 2);
 
-        // The window takes its size and keeps it: no sizing border, no maximise.
+        // The window takes its size (the registry's, fitted to whole rows) and keeps it: no
+        // sizing border, no maximise.
         const CSysData& sys = *bench.sys;
-        const QSize size = FindWindow(C::VelocityLoop)
-                               ->WindowSize(sys.dotsPerInch, sys.programLanguage, sys.columnWidths);
-        QCOMPARE(velocity->size(), size);
+        const QSize size = velocity->size();
+        QVERIFY(size.height() <=
+                FindWindow(C::VelocityLoop)
+                    ->WindowSize(sys.dotsPerInch, sys.programLanguage, sys.columnWidths)
+                    .height());
         QVERIFY(!(velocity->windowFlags() & Qt::WindowMaximizeButtonHint));
         velocity->resize(size + QSize(100, 100));
         QCOMPARE(velocity->size(), size);
@@ -571,6 +581,89 @@ private slots:
         QCOMPARE(frame.mdiArea()->activeSubWindow() == child, moves);
         if (CParamPage* page = PageViewLogic(child->view()))
             QCOMPARE(page->active(), moves);
+    }
+
+    void pageFramesShowWholeRowsAndEveryColumn_data()
+    {
+        QTest::addColumn<CommandId>("command");
+        QTest::addColumn<int>("dpi");
+        QTest::newRow("velocity loop 96") << CommandId::VelocityLoop << 96;
+        QTest::newRow("velocity loop 144") << CommandId::VelocityLoop << 144;
+        QTest::newRow("motor 96") << CommandId::MotorConfig << 96;
+        QTest::newRow("drive properties 96") << CommandId::DriverProperty << 96;
+        QTest::newRow("drive properties 144") << CommandId::DriverProperty << 144;
+    }
+
+    void pageFramesShowWholeRowsAndEveryColumn()
+    {
+        QFETCH(CommandId, command);
+        QFETCH(int, dpi);
+        // The texts as large as the density makes them; the list columns of that density.
+        const QFont font = QApplication::font();
+        QFont scaled = font;
+        scaled.setPointSizeF(font.pointSizeF() * dpi / 96.0);
+        QApplication::setFont(scaled);
+        const auto restore = qScopeGuard([&font] { QApplication::setFont(font); });
+        CGuiBench bench;
+        QVERIFY(bench.Ready());
+        bench.sys->SetListColumns(dpi);
+        CChildFrame* child = bench.frame->OpenPage(command);
+        auto* list = child ? child->view()->findChild<CEditListCtrl*>("pageList") : nullptr;
+        QVERIFY(list);
+        QTRY_VERIFY(list->isVisible() && list->viewport()->height() > 0);
+        QCOMPARE(list->viewport()->height() % list->RowHeight(), 0);
+        QVERIFY(!list->horizontalScrollBar()->isVisible());
+        QVERIFY(list->VisibleColumnsWidth() <= list->viewport()->width());
+    }
+
+    void tileAndCascadeKeepTheMainWindowSize_data()
+    {
+        QTest::addColumn<CommandId>("command");
+        QTest::newRow("tile") << CommandId::Tile;
+        QTest::newRow("cascade") << CommandId::Cascade;
+    }
+
+    void tileAndCascadeKeepTheMainWindowSize()
+    {
+        QFETCH(CommandId, command);
+        CGuiBench bench;
+        QVERIFY(bench.Ready());
+        CMainFrame& frame = *bench.frame;
+        for (CommandId page :
+             {CommandId::VelocityLoop, CommandId::PositionLoop, CommandId::CurrentLoop,
+              CommandId::MotorConfig, CommandId::DriverProperty})
+            QVERIFY(frame.OpenPage(page));
+        const QSize size = frame.size();
+        frame.OnCommand(command);
+        QCOMPARE(frame.size(), size);
+        QVERIFY(frame.width() <= frame.screen()->availableGeometry().width());
+        // Every page window can be scrolled to.
+        CMdiArea* area = frame.mdiArea();
+        const auto reachable = [area] {
+            const QScrollBar* h = area->horizontalScrollBar();
+            const QScrollBar* v = area->verticalScrollBar();
+            const QRect extent(-h->value(), -v->value(), area->viewport()->width() + h->maximum(),
+                               area->viewport()->height() + v->maximum());
+            for (const QMdiSubWindow* child : area->subWindowList()) {
+                if (!extent.contains(child->geometry()))
+                    return false;
+            }
+            return true;
+        };
+        QTRY_VERIFY(reachable());
+    }
+
+    void fileNewClosesTheLinkFirst()
+    {
+        CGuiBench bench;
+        QVERIFY(bench.Ready());
+        CMainFrame& frame = *bench.frame;
+        QVERIFY(frame.OpenPage(CommandId::VelocityLoop));
+        QVERIFY(bench.ConnectAndWait());
+        frame.action(CommandId::New)->trigger();
+        QCOMPARE(bench.State(), kClosedState);
+        QCOMPARE(frame.pages().size(), 1);
+        QVERIFY(frame.page(CommandId::CommMode));
     }
 
     void canSettingsShowTheLibraryVersion()

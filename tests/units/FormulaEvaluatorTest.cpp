@@ -238,6 +238,8 @@ TEST(UnitTable, UnitChoices)
         {"[HEX HEX]N*1,[DEC DEC]N*1", {}}, // format keywords are not units
         {"[c A]N/1000,[A DEC]N*1000,[mA mA]N*1,[mA mA]N*2", {"A|N/1000|N*1000", "mA|N*1|N*1"}},
         {"[x y]N*2", {"y|N*2|"}}, // no record named y converts back
+        // Named after itself with a display formula: typed 1.5 V would be written as 0.0015.
+        {"[V V]N/1000,[mA mA]N*1", {"V|N/1000|", "mA|N*1|N*1"}},
         {"rpm", {}}};
     for (const auto& [text, expected] : cases) {
         QStringList got;

@@ -122,8 +122,10 @@ QVector<CUnitChoice> CUnitTable::UnitChoices(const QVector<CUnitRecord>& records
         for (const CUnitRecord& writer : records) {
             if (writer.name != shown)
                 continue;
-            if (writer.label == shown || writer.label == dec ||
-                (writer.label.isEmpty() && writer.formula == identity)) {
+            // The write side applies a record's formula as it stands, not its inverse: only
+            // the inverse record (labelled DEC) or an identity converts a typed value back.
+            if (writer.label == dec ||
+                ((writer.label.isEmpty() || writer.label == shown) && writer.formula == identity)) {
                 choice.writeFormula = writer.formula;
                 break;
             }

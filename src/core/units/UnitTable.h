@@ -63,7 +63,8 @@ public:
     // The units of an object, each display name once in text order. A record labelled "DEC"
     // under another name is the inverse of a shown unit, kept for writing only, and is not
     // shown. A unit is writable when a record carries its name and converts back: labelled
-    // with the same name or "DEC", or unlabelled with the formula N*1. The format keywords
+    // "DEC" (the inverse), or with the formula N*1 (unlabelled or labelled with its own name; a
+    // converting record named after itself is shown only). The format keywords
     // DEC, HEX and ASCII are not included.
     static QVector<CUnitChoice> UnitChoices(const QVector<CUnitRecord>& records);
 

@@ -252,7 +252,10 @@ bool CEditListCtrl::ShowInPlaceEdit(int row, int column)
         column >= model()->columnCount())
         return false;
     const QModelIndex index = model()->index(row, column);
-    scrollTo(index);
+    // A row that shows in part is edited where it stands: scrolling it into full view would
+    // move another row under the pointer before the button is even released.
+    if (!viewport()->rect().intersects(visualRect(index)))
+        scrollTo(index);
     return edit(index, QAbstractItemView::AllEditTriggers, nullptr);
 }
 
@@ -313,7 +316,11 @@ void CEditListCtrl::mousePressEvent(QMouseEvent* event)
         event->accept();
         return;
     }
+    // The click makes the row current without scrolling it: the row stays under the pointer.
+    const bool scrolls = hasAutoScroll();
+    setAutoScroll(false);
     QTableView::mousePressEvent(event);
+    setAutoScroll(scrolls);
     m_currentRow = index.row();
     if (event->button() == Qt::LeftButton && currentIndex().row() == index.row())
         StartEdit(index.row(), index.column());

@@ -82,6 +82,7 @@ public:
     bool committed() const { return m_committed != 0; }
     // Repaints requested by arriving values (one per coalescing period at most).
     int coalescedRepaints() const { return m_coalescedRepaints; }
+    bool repaintPending() const { return m_repaintTimer.isActive(); }
 
 protected:
     void changeEvent(QEvent* event) override;

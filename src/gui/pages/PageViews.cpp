@@ -37,6 +37,12 @@ QSize PageViewSize(const QWidget* view)
     return view ? view->sizeHint() : QSize();
 }
 
+QSize PageViewFitSize(const QWidget* view, const QSize& room)
+{
+    auto* page = qobject_cast<const CParamPageView*>(view);
+    return page ? page->FitSize(room) : room;
+}
+
 QString PageViewTitle(const QWidget* view)
 {
     auto* page = qobject_cast<const CParamPageView*>(view);

@@ -10,7 +10,6 @@
 #include <QEvent>
 #include <QHeaderView>
 #include <QMenu>
-#include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QShortcut>
 #include <QVBoxLayout>
@@ -28,20 +27,14 @@ constexpr int kMinRowsShown = 4;
 
 CParamPageView::CParamPageView(CSysData& sys, const CWindowInfo& page, QWidget* parent)
     : QWidget(parent), m_sys(sys), m_spec(page), m_page(std::make_unique<CParamPage>(sys, page)),
-      m_list(new CEditListCtrl(this)), m_help(new QPlainTextEdit(this))
+      m_list(new CEditListCtrl(this))
 {
     setObjectName(page.className);
     m_list->setObjectName(QStringLiteral("pageList"));
-    m_help->setObjectName(QStringLiteral("helpPane"));
-    m_help->setReadOnly(true);
-    m_help->hide();
-    m_help->setMaximumHeight(fontMetrics().height() * 8);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(2);
     layout->addWidget(m_list, 1);
-    layout->addWidget(m_help);
 
     CPageListModel& model = m_page->list();
     model.SetReadOnlyForeground(kReadOnlyColour);
@@ -90,18 +83,32 @@ void CParamPageView::SendPageControl(int action)
     SendMessage(m_page->hwnd(), WM_PAGE_CONTROL, uint32_t(action), 0);
 }
 
-QSize CParamPageView::sizeHint() const
+QSize CParamPageView::SizeForRows(int rows, bool scrollBar) const
 {
     const int frame = 2 * m_list->frameWidth();
-    const int count = m_page->list().GetItemCount();
-    const int rows = qBound(kMinRowsShown, count, kMaxRowsShown);
-    // Room for the scroll bar only when the rows do not all fit.
-    const int scrollBar =
-        count > kMaxRowsShown ? m_list->verticalScrollBar()->sizeHint().width() : 0;
+    const int bar = scrollBar ? m_list->verticalScrollBar()->sizeHint().width() : 0;
     // Two pixels for the grid line that closes the last column.
-    const int width = m_list->VisibleColumnsWidth() + frame + scrollBar + 2;
+    const int width = m_list->VisibleColumnsWidth() + frame + bar + 2;
     const int height = m_list->HeaderHeight() + rows * m_list->RowHeight() + frame;
     return {width, height};
+}
+
+QSize CParamPageView::sizeHint() const
+{
+    const int count = m_page->list().GetItemCount();
+    // Room for the scroll bar only when the rows do not all fit.
+    return SizeForRows(qBound(kMinRowsShown, count, kMaxRowsShown), count > kMaxRowsShown);
+}
+
+QSize CParamPageView::FitSize(const QSize& room) const
+{
+    // Whole rows only, so that no row shows in part, and no more rows than the page has; the
+    // width takes every column and the scroll bar that rows added later bring.
+    const QSize bare = SizeForRows(0, true);
+    const int fitting = (room.height() - bare.height()) / qMax(1, m_list->RowHeight());
+    const int count = qMax(m_page->list().GetItemCount(), kMinRowsShown);
+    const int rows = qBound(kMinRowsShown, fitting, count);
+    return {qMax(room.width(), bare.width()), SizeForRows(rows, true).height()};
 }
 
 void CParamPageView::changeEvent(QEvent* event)
@@ -180,11 +187,9 @@ void CParamPageView::CommandDelete()
 
 void CParamPageView::CommandHelp()
 {
+    // A message box of its own: the help belongs to the row asked about and goes with its OK,
+    // so it never outlives the row nor takes room from the list.
     const QString text = m_page->CommandHelp(TakeFocusedSelection());
-    if (text.isEmpty())
-        return;
-    QString shown = text;
-    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    m_help->setPlainText(shown);
-    m_help->show();
+    if (!text.isEmpty())
+        ReportMessage(text, MessageKind::Information);
 }
