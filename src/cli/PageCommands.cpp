@@ -217,7 +217,7 @@ int RunPage(CCliSession& session, const CliOptions& options)
     if (session.deadlinePassed())
         return ExitCommFailure;
     if (session.commFailed()) {
-        Err() << "communication with the drive failed (Comm Status: Closed)\n";
+        Err() << "communication with the drive failed (" << CommText::Closed() << ")\n";
         return ExitCommFailure;
     }
     const bool stalled = page.readCursor() != 0;

@@ -2,6 +2,7 @@
 
 #include "VirtualDrive.h"
 #include "comm/BlockingCall.h"
+#include "comm/ConnectionFacts.h"
 
 #include <QObject>
 
@@ -69,7 +70,7 @@ void Serve(CVirtualDrive& drive, QCanBusDevice* device, uint32_t nodeId)
         const QCanBusFrame frame = device->readFrame();
         const QByteArray payload = frame.payload();
         if (frame.frameType() != QCanBusFrame::DataFrame || frame.hasExtendedFrameFormat() ||
-            frame.frameId() != 0x600 + nodeId || payload.size() != 8)
+            frame.frameId() != kSdoRequestBaseId + nodeId || payload.size() != 8)
             continue;
         uint8_t request[8];
         uint8_t reply[8];
@@ -79,7 +80,7 @@ void Serve(CVirtualDrive& drive, QCanBusDevice* device, uint32_t nodeId)
         // The bus drops a frame that fails its CRC; what can still arrive damaged is a frame cut
         // short, which is what a damaged reply looks like here.
         const int length = drive.faults().TakeCorrupt() ? 4 : 8;
-        const QCanBusFrame answer(0x580 + nodeId,
+        const QCanBusFrame answer(kSdoReplyBaseId + nodeId,
                                   QByteArray(reinterpret_cast<const char*>(reply), length));
         const int delayMs = drive.faults().ReplyDelayMs();
         if (delayMs > 0)
