@@ -103,7 +103,7 @@ CDrivaraOptions ParseDrivaraOptions(const QStringList& arguments)
     }
     if (parser.isSet(version)) {
         options.request = CDrivaraOptions::Version;
-        options.output = QStringLiteral("drivara %1\n").arg(QCoreApplication::applicationVersion());
+        options.output = QStringLiteral("drivara %1\n").arg(QLatin1String(kDrivaraVersion));
         return options;
     }
     if (!parser.positionalArguments().isEmpty())

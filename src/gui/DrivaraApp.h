@@ -37,6 +37,7 @@ struct CDrivaraOptions
 };
 
 constexpr int kExitBadArguments = 3;
+constexpr char kDrivaraVersion[] = "1.6";
 
 // Reads the arguments (argv[0] first) with the connection checks drivactl applies. Needs an
 // application object for the help text, never a display.

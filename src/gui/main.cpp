@@ -12,7 +12,7 @@ namespace {
 void NameTheProgram()
 {
     QCoreApplication::setApplicationName(QStringLiteral("drivara"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("1.6"));
+    QCoreApplication::setApplicationVersion(QLatin1String(kDrivaraVersion));
 }
 } // namespace
 
