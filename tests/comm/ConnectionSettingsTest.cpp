@@ -49,27 +49,29 @@ TEST(ConnectionSettings, LoadsAndValidates)
         const char* validate; // a text Validate's answer holds; "" for none
     } cases[] = {
         {"[sys]\ncomm=2\n[com]\ncomid=/dev/ttyUSB0\nbuadrate=115200\ndriverid=010\ntimeout=200\n",
-         "2|ttyUSB0 115200 10 200|: 0 0 0", ""},
+         "2|ttyUSB0 115200 10 200|socketcan:can0 0 0 0", ""},
         {"[sys]\ncomm=5\n[can]\nbuadrate=0x1C\ndriverid=4\nbackend=virtualcan\ninterface=can0\n",
          "5| 0 0 0|virtualcan:can0 28 4 0", ""},
         // Keys missing, then values that are not what the key takes: each left not chosen, and
         // the first one of the mode named.
-        {"[sys]\ncomm=2\n", "2| 0 0 0|: 0 0 0", "no serial port chosen"},
-        {"[sys]\ncomm=2\n[com]\ncomid=ttyS0\nbuadrate=fast\ndriverid=1\n", "2|ttyS0 0 1 0|: 0 0 0",
+        {"[sys]\ncomm=2\n", "2| 0 0 0|socketcan:can0 0 0 0", "no serial port chosen"},
+        {"[sys]\ncomm=2\n[com]\ncomid=ttyS0\nbuadrate=fast\ndriverid=1\n",
+         "2|ttyS0 0 1 0|socketcan:can0 0 0 0",
          "buadrate=fast in section [com] is not a baud rate of 1 to 4000000"},
         {"[sys]\ncomm=2\n[com]\ncomid=ttyS0\nbuadrate=9600\ndriverid=0\n",
-         "2|ttyS0 9600 0 0|: 0 0 0", "driverid=0 in section [com] is not a driver id of 1 to 127"},
+         "2|ttyS0 9600 0 0|socketcan:can0 0 0 0",
+         "driverid=0 in section [com] is not a driver id of 1 to 127"},
         {"[sys]\ncomm=2\n[com]\ncomid=ttyS0\nbuadrate=9600\ndriverid=1\ntimeout=5\n",
-         "2|ttyS0 9600 1 0|: 0 0 0", "timeout=5 in section [com] is not a reply timeout of 10 to"},
+         "2|ttyS0 9600 1 0|socketcan:can0 0 0 0",
+         "timeout=5 in section [com] is not a reply timeout of 10 to"},
         {"[sys]\ncomm=2\n[com]\ncomid=ttyUSB12345\nbuadrate=9600\ndriverid=1\n",
-         "2|ttyUSB12345 9600 1 0|: 0 0 0", "longer than 7 characters"},
+         "2|ttyUSB12345 9600 1 0|socketcan:can0 0 0 0", "longer than 7 characters"},
         {"[sys]\ncomm=5\n[can]\nbuadrate=28\ndriverid=128\nbackend=socketcan\ninterface=can0\n",
          "5| 0 0 0|socketcan:can0 28 0 0", "driverid=128 in section [can]"},
-        {"[sys]\ncomm=5\n[can]\nbuadrate=28\ndriverid=1\n", "5| 0 0 0|: 28 1 0",
-         "no CAN plugin and interface chosen"},
+        {"[sys]\ncomm=5\n[can]\nbuadrate=28\ndriverid=1\n", "5| 0 0 0|socketcan:can0 28 1 0", ""},
         // The mode: anything but 2 and 5 is offline (the rest is SysDataTest's).
-        {"[sys]\ncomm=7\n", "1| 0 0 0|: 0 0 0", "The connecting mode is Offline!!"},
-        {"", "1| 0 0 0|: 0 0 0", "The connecting mode is Offline!!"},
+        {"[sys]\ncomm=7\n", "1| 0 0 0|socketcan:can0 0 0 0", "The connecting mode is Offline!!"},
+        {"", "1| 0 0 0|socketcan:can0 0 0 0", "The connecting mode is Offline!!"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.ini);

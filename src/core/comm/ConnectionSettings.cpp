@@ -114,8 +114,13 @@ CConnectionSettings CConnectionSettings::Load(const QString& sysIniPath)
     number(kCom, "driverid", kDriverIdRule, settings.serial.driverId);
     number(kCom, "timeout", kTimeoutRule, settings.serial.timeoutMs);
 
+    // A CAN line named nowhere is the PCAN-USB adapter as Linux offers it.
     settings.can.backend = text(kCan, "backend");
     settings.can.interfaceName = text(kCan, "interface");
+    if (settings.can.backend.isEmpty())
+        settings.can.backend = QStringLiteral("socketcan");
+    if (settings.can.interfaceName.isEmpty())
+        settings.can.interfaceName = QStringLiteral("can0");
     number(kCan, "buadrate", kBitrateRule, settings.can.bitrateCode);
     number(kCan, "driverid", kDriverIdRule, settings.can.driverId);
     number(kCan, "timeout", kTimeoutRule, settings.can.timeoutMs);

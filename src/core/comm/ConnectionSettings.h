@@ -45,8 +45,9 @@ public:
         CanPart = 4
     };
 
-    // Reads sys.ini. A missing key leaves its value not chosen; so does a value that is not what
-    // the key takes, which Validate names when the value is still not chosen then.
+    // Reads sys.ini. A missing key leaves its value not chosen (the CAN line is socketcan:can0
+    // unless named); so does a value that is not what the key takes, which Validate names when
+    // the value is still not chosen then.
     static CConnectionSettings Load(const QString& sysIniPath);
     // Only the mode ("comm" of section "sys"; anything but 2 and 5 is offline).
     static CommMode LoadMode(const QString& sysIniPath);
