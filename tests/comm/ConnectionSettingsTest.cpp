@@ -24,18 +24,14 @@ struct CIniFile : TestSupport::TempInstall
     const QString path = TempInstall::path(QStringLiteral("sys/sys.ini"));
 };
 
+// "mode|port baud id timeout|backend:interface code id timeout"
 QString Fields(const CConnectionSettings& s)
 {
-    return QStringLiteral("%1|%2 %3 %4 %5|%6:%7 %8 %9 %10")
-        .arg(CommModeNumber(s.mode))
-        .arg(s.serial.port)
-        .arg(s.serial.baud)
-        .arg(s.serial.driverId)
-        .arg(s.serial.timeoutMs)
-        .arg(s.can.backend, s.can.interfaceName)
-        .arg(s.can.bitrateCode)
-        .arg(s.can.driverId)
-        .arg(s.can.timeoutMs);
+    const auto n = [](uint32_t v) { return QString::number(v); };
+    return n(CommModeNumber(s.mode)) + '|' + s.serial.port + ' ' + n(s.serial.baud) + ' ' +
+           n(s.serial.driverId) + ' ' + n(s.serial.timeoutMs) + '|' + s.can.backend + ':' +
+           s.can.interfaceName + ' ' + n(s.can.bitrateCode) + ' ' + n(s.can.driverId) + ' ' +
+           n(s.can.timeoutMs);
 }
 
 } // namespace
