@@ -12,6 +12,7 @@
 #include "base/EventDispatcher.h"
 #include "base/IniFile.h"
 #include "base/Report.h"
+#include "comm/ConnectionSettings.h"
 
 #include <QApplication>
 #include <QDir>
@@ -41,15 +42,12 @@ bool MakeInstall(const QTemporaryDir& dir, const QString& port)
     for (const QString& name : sys.entryList({QStringLiteral("*.ini")}, QDir::Files))
         QFile::copy(sys.filePath(name), dir.filePath(QStringLiteral("sys/") + name));
     const QString ini = dir.filePath(QStringLiteral("sys/sys.ini"));
+    CConnectionSettings serial;
+    serial.mode = CommMode::Rs232;
+    serial.serial = {port, 115200, 1, 500};
     return Ini::WriteProfileString(ini, QStringLiteral("sys"), QStringLiteral("lang"),
                                    QStringLiteral("2")) &&
-           Ini::WriteProfileString(ini, QStringLiteral("sys"), QStringLiteral("comm"),
-                                   QStringLiteral("2")) &&
-           Ini::WriteProfileString(ini, QStringLiteral("com"), QStringLiteral("comid"), port) &&
-           Ini::WriteProfileString(ini, QStringLiteral("com"), QStringLiteral("buadrate"),
-                                   QStringLiteral("115200")) &&
-           Ini::WriteProfileString(ini, QStringLiteral("com"), QStringLiteral("timeout"),
-                                   QStringLiteral("500"));
+           serial.Save(ini, CConnectionSettings::ModePart | CConnectionSettings::SerialPart);
 }
 
 long ResidentKb()

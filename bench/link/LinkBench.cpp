@@ -114,7 +114,7 @@ void BM_DumpOverPty(benchmark::State& state)
     CLinkFlags flags;
     CCtrlLink link(flags, DataDir());
     link.SetNodeId(1);
-    if (link.SetMode(2) != 1 || link.Open(settings.data()) != 0) {
+    if (link.SetMode(CommModeNumber(CommMode::Rs232)) != 1 || link.Open(settings.data()) != 0) {
         state.SkipWithError("serial link did not open");
         return;
     }

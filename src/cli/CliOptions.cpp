@@ -1,5 +1,7 @@
 #include "CliOptions.h"
 
+#include "comm/TransportApi.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QRegularExpression>
@@ -113,8 +115,8 @@ QString CommandHelp(const CommandSpec& spec)
     if (spec.usesDrive)
         text += QStringLiteral("\nconnection: --serial PORT [--baud N] | --can BACKEND:INTERFACE "
                                "[--bitrate CODE] | --sim; [--node 1-127] [--timeout %1-%2 ms]\n")
-                    .arg(kMinTimeoutMs)
-                    .arg(kMaxTimeoutMs);
+                    .arg(kMinReplyTimeoutMs)
+                    .arg(kMaxReplyTimeoutMs);
     if (QLatin1String(spec.name) == QLatin1String("set"))
         text += QStringLiteral("\nTEXT is decimal (a fraction in units with a formula) or 0x "
                                "hexadecimal; HEX takes hexadecimal digits, ASCII one character "
@@ -225,10 +227,11 @@ CliRequest ParseCliOptions(const QStringList& arguments, CliOptions& options, QS
         {QStringLiteral("node"), QStringLiteral("Drive node id, 1 to 127 (default 1)."),
          QStringLiteral("N")},
         {QStringLiteral("timeout"),
-         QStringLiteral("Reply timeout in ms, %1 to %2 (default: sys.ini [com] timeout, else %3).")
-             .arg(kMinTimeoutMs)
-             .arg(kMaxTimeoutMs)
-             .arg(kDefaultTimeoutMs),
+         QStringLiteral("Reply timeout in ms, %1 to %2 (default: sys.ini's timeout in [com] or "
+                        "[can], else %3).")
+             .arg(kMinReplyTimeoutMs)
+             .arg(kMaxReplyTimeoutMs)
+             .arg(kDefaultReplyTimeoutMs),
          QStringLiteral("MS")},
         {QStringLiteral("sim"), QStringLiteral("Start drivara-sim for the command.")},
         {QStringLiteral("deadline"),
@@ -290,33 +293,32 @@ CliRequest ParseCliOptions(const QStringList& arguments, CliOptions& options, QS
 
     int64_t number = 0;
     QString& error = output;
-    options.serialPort = parser.value(QStringLiteral("serial"));
     options.baseDir = parser.value(QStringLiteral("base"));
     options.find = parser.value(QStringLiteral("find"));
     options.unit = parser.value(QStringLiteral("unit"));
     options.startSim = parser.isSet(QStringLiteral("sim"));
     options.watch = parser.isSet(QStringLiteral("watch"));
     options.tsv = parser.isSet(QStringLiteral("tsv"));
-    if (parser.isSet(QStringLiteral("baud"))) {
-        if (!NumberOption(parser, QStringLiteral("baud"), 0, 4000000, number, error))
-            return CliRequest::Error;
-        options.baud = uint32_t(number);
+    if (parser.isSet(QStringLiteral("serial")) && parser.isSet(QStringLiteral("can"))) {
+        error = QStringLiteral("choose either --serial or --can");
+        return CliRequest::Error;
     }
-    if (parser.isSet(QStringLiteral("bitrate"))) {
-        if (!NumberOption(parser, QStringLiteral("bitrate"), 0, 0xFFFF, number, error))
+    // The connection options are checked as drivara and the settings windows check theirs.
+    CConnectionSettings& connection = options.connection;
+    connection.mode = CommMode::Rs232;
+    connection.serial.baud = 115200;
+    connection.can.bitrateCode = 28;
+    connection.serial.driverId = connection.can.driverId = 1;
+    for (const QString& name : CConnectionSettings::OptionNames()) {
+        if (!parser.isSet(name))
+            continue;
+        const QString value = parser.value(name).remove(kNegativeMark);
+        if (name == QLatin1String("baud") && value == QLatin1String("0")) {
+            options.unpaced = true;
+            continue;
+        }
+        if (!connection.ApplyOption(name, value, error))
             return CliRequest::Error;
-        options.bitrate = uint32_t(number);
-    }
-    if (parser.isSet(QStringLiteral("node"))) {
-        if (!NumberOption(parser, QStringLiteral("node"), 1, 127, number, error))
-            return CliRequest::Error;
-        options.node = uint32_t(number);
-    }
-    if (parser.isSet(QStringLiteral("timeout"))) {
-        if (!NumberOption(parser, QStringLiteral("timeout"), kMinTimeoutMs, kMaxTimeoutMs, number,
-                          error))
-            return CliRequest::Error;
-        options.timeoutMs = uint32_t(number);
     }
     if (parser.isSet(QStringLiteral("deadline"))) {
         if (!NumberOption(parser, QStringLiteral("deadline"), 1, 1000000, number, error))
@@ -336,29 +338,18 @@ CliRequest ParseCliOptions(const QStringList& arguments, CliOptions& options, QS
             return CliRequest::Error;
         }
     }
-    if (parser.isSet(QStringLiteral("can"))) {
-        const QString text = parser.value(QStringLiteral("can"));
-        const int colon = text.indexOf(QLatin1Char(':'));
-        if (colon <= 0 || colon == text.size() - 1) {
-            error = QStringLiteral("--can takes BACKEND:INTERFACE, e.g. socketcan:can0");
-            return CliRequest::Error;
-        }
-        options.canBackend = text.left(colon);
-        options.canInterface = text.mid(colon + 1);
-    }
-    if (spec->usesDrive && !options.startSim && options.serialPort.isEmpty() &&
+    if (spec->usesDrive && !options.startSim && connection.serial.port.isEmpty() &&
         !options.usesCan()) {
         error = QStringLiteral("%1 needs a drive: --serial PORT, --can BACKEND:INTERFACE or --sim")
                     .arg(options.command);
         return CliRequest::Error;
     }
-    if (options.baud == 0 && !options.startSim) {
+    if (options.unpaced && !options.startSim) {
         error = QStringLiteral("--baud 0 (no pacing) is only for the virtual drive (--sim)");
         return CliRequest::Error;
     }
-    if (!options.serialPort.isEmpty() && options.usesCan()) {
-        error = QStringLiteral("choose either --serial or --can");
-        return CliRequest::Error;
-    }
-    return CliRequest::Run;
+    // The virtual drive names its port once started.
+    if (spec->usesDrive && !options.startSim)
+        error = connection.Validate();
+    return error.isEmpty() ? CliRequest::Run : CliRequest::Error;
 }

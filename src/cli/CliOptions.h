@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/TextNumbers.h"
+#include "comm/ConnectionSettings.h"
 
 #include <QString>
 #include <QStringList>
@@ -20,14 +21,11 @@ enum CliExit
 // The parsed command line.
 struct CliOptions
 {
-    QString baseDir;        // installation tree; default the current directory
-    QString serialPort;     // --serial
-    uint32_t baud = 115200; // --baud
-    QString canBackend;     // --can BACKEND:INTERFACE
-    QString canInterface;
-    uint32_t bitrate = 28;   // --bitrate (PCAN code), 500 kBit/s
-    uint32_t node = 1;       // --node
-    uint32_t timeoutMs = 0;  // --timeout; 0: sys.ini "timeout" of [com], else 500
+    QString baseDir; // installation tree; default the current directory
+    // --serial PORT or --can BACKEND:INTERFACE (the mode), --baud (115200), --bitrate (28,
+    // 500 kBit/s), --node (1), --timeout (not chosen: the saved one of the line, else 500).
+    CConnectionSettings connection;
+    bool unpaced = false;    // --baud 0 with --sim: the virtual drive answers at once
     bool startSim = false;   // --sim: start drivara-sim for the command
     int deadlineSeconds = 0; // --deadline: the whole command ends by then (0: none)
     int count = 0;           // --count for watch, page --watch and info; 0: the command's default
@@ -40,7 +38,7 @@ struct CliOptions
     QStringList args;
 
     bool usesDrive() const;
-    bool usesCan() const { return !canBackend.isEmpty(); }
+    bool usesCan() const { return connection.mode == CommMode::Can; }
 };
 
 // What the command line asks for.
@@ -54,11 +52,6 @@ enum class CliRequest
 
 // Parses the arguments (argv[0] first). Options may stand before or after the command.
 CliRequest ParseCliOptions(const QStringList& arguments, CliOptions& options, QString& output);
-
-// Reply timeouts that the link accepts, in milliseconds.
-constexpr int64_t kMinTimeoutMs = 10;
-constexpr int64_t kMaxTimeoutMs = 10000;
-constexpr int64_t kDefaultTimeoutMs = 500;
 
 // Object key from "604100", "0x604100", "6041:00", "0x6041:0" or "6041.0" (hexadecimal).
 bool ParseObjectKey(const QString& text, uint32_t& key);

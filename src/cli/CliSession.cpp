@@ -1,7 +1,6 @@
 #include "CliSession.h"
 #include "Output.h"
 
-#include "base/IniFile.h"
 #include "base/Report.h"
 #include "comm/AbortCodes.h"
 #include "comm/SdoFrame.h"
@@ -124,7 +123,8 @@ int CCliSession::LoadDictionary(QString& error)
 int CCliSession::exchangeTimeoutMs() const
 {
     // The link itself gives up after four bad replies; this only guards against a lost message.
-    const uint32_t reply = m_options.timeoutMs ? m_options.timeoutMs : kMaxTimeoutMs;
+    const uint32_t chosen = m_options.connection.serial.timeoutMs;
+    const uint32_t reply = chosen ? chosen : kMaxReplyTimeoutMs;
     return static_cast<int>(reply * 8 + 3000);
 }
 
@@ -136,13 +136,16 @@ bool CCliSession::StartSimulator(QString& portOrInterface, QString& error)
         return false;
     }
     QStringList args = {QStringLiteral("--data"), m_sys->dataDir, QStringLiteral("--node"),
-                        QString::number(m_options.node), QStringLiteral("--until-stdin-closes")};
+                        QString::number(m_options.connection.driverId()),
+                        QStringLiteral("--until-stdin-closes")};
+    const CConnectionSettings& connection = m_options.connection;
     if (m_options.usesCan()) {
         args << QStringLiteral("--can")
-             << m_options.canBackend + QLatin1Char(':') + m_options.canInterface;
+             << connection.can.backend + QLatin1Char(':') + connection.can.interfaceName;
     } else {
         args << QStringLiteral("--serial") << QStringLiteral("--baud")
-             << QString::number(m_options.baud) << QStringLiteral("--link")
+             << QString::number(m_options.unpaced ? 0 : connection.serial.baud)
+             << QStringLiteral("--link")
              << QDir::tempPath() +
                     QStringLiteral("/drivactl-sim-%1").arg(QCoreApplication::applicationPid());
     }
@@ -180,41 +183,16 @@ bool CCliSession::StartSimulator(QString& portOrInterface, QString& error)
 
 int CCliSession::Connect(QString& error)
 {
-    QString port = m_options.serialPort;
-    if (port.startsWith(QLatin1String("/dev/")))
-        port = port.mid(5);
-    if (m_options.startSim && !StartSimulator(port, error))
+    CConnectionSettings given = m_options.connection;
+    if (m_options.startSim && !StartSimulator(given.serial.port, error))
         return ExitCommFailure;
-
-    uint32_t timeout = m_options.timeoutMs;
-    if (timeout == 0) {
-        const QString text = Ini::GetProfileString(m_sys->sysIniPath, QStringLiteral("com"),
-                                                   QStringLiteral("timeout"), QString(), 16);
-        int64_t value = kDefaultTimeoutMs;
-        if (!text.isEmpty() &&
-            (!ParseTypedInteger(text, value) || value < kMinTimeoutMs || value > kMaxTimeoutMs)) {
-            error = QStringLiteral("%1: timeout=%2 in section [com] is not a reply timeout of %3 "
-                                   "to %4 ms")
-                        .arg(m_sys->sysIniPath, text)
-                        .arg(kMinTimeoutMs)
-                        .arg(kMaxTimeoutMs);
-            return ExitDataProblem;
-        }
-        timeout = uint32_t(value);
-    }
-    bool opened = false;
-    if (m_options.usesCan()) {
-        opened = m_mainFrame->OpenCan(m_options.canBackend, m_options.canInterface,
-                                      m_options.bitrate, m_options.node, timeout, error);
-    } else {
-        if (port.size() > 7) {
-            error = QStringLiteral("port name %1 is longer than 7 characters").arg(port);
-            return ExitBadArguments;
-        }
-        // --baud 0 asks the virtual drive not to pace its replies; the port itself keeps a rate.
-        const uint32_t baud = m_options.baud ? m_options.baud : 115200;
-        opened = m_mainFrame->OpenSerial(port, baud, m_options.node, timeout, error);
-    }
+    // The saved settings give what the command line leaves open: the line's reply timeout.
+    CConnectionSettings settings = CConnectionSettings::Load(m_sys->sysIniPath);
+    settings.Override(given);
+    error = settings.Validate();
+    if (!error.isEmpty())
+        return ExitDataProblem;
+    const bool opened = m_mainFrame->Open(settings, error);
     m_commFailed = false;
     return opened ? ExitOk : ExitCommFailure;
 }
@@ -367,7 +345,7 @@ int ReportNoAnswer(CCliSession& session, uint32_t key, const CCliSession::Answer
         if (answer.kind == CCliSession::Answer::CommFailed && answer.value != 0)
             Err() << ": " << SdoFailureText(answer.value);
         if (session.sys().connected != 1)
-            Err() << " (Comm Status: Closed)";
+            Err() << " (" << CommText::Closed() << ")";
         Err() << '\n';
     }
     return ExitCommFailure;

@@ -181,16 +181,19 @@ int RunPage(CCliSession& session, const CliOptions& options)
     const int nameWidth = NameWidth(list);
     int printed = 0;
     CProgress progress(page.pageName(), list.GetItemCount());
-    const auto printAnswered = [&](int upTo) {
-        for (; printed < std::min(upTo, list.GetItemCount()); ++printed)
+    // Rows are printed in order as each shows what the drive said (a value, or "????" for a
+    // refusal); whatever is still blank when the link falls idle is printed then, and named.
+    const auto printAnswered = [&](bool all) {
+        for (; printed < list.GetItemCount(); ++printed) {
+            if (!all && list.GetItemText(printed, Col::ColValue).isEmpty())
+                break;
             PrintRow(list, printed, options.tsv, nameWidth);
+        }
         progress.Show(printed);
     };
-    // The pass asks for row k once row k-1 is answered; the cursor then stands at k+2.
     session.WaitUntil(
         [&] {
-            const int cursor = page.readCursor();
-            printAnswered(cursor == 0 ? list.GetItemCount() : cursor - 2);
+            printAnswered(false);
             return !sys.link.HasPendingRequests();
         },
         -1);
@@ -198,11 +201,11 @@ int RunPage(CCliSession& session, const CliOptions& options)
     if (session.deadlinePassed())
         return ExitCommFailure;
     if (session.commFailed()) {
-        Err() << "communication with the drive failed (Comm Status: Closed)\n";
+        Err() << "communication with the drive failed (" << CommText::Closed() << ")\n";
         return ExitCommFailure;
     }
     const bool stalled = page.readCursor() != 0;
-    printAnswered(list.GetItemCount());
+    printAnswered(true);
 
     bool live = false;
     for (int r = 0; r < list.GetItemCount(); ++r) {

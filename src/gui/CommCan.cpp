@@ -4,8 +4,9 @@
 #include "PageFactory.h"
 #include "app/MainFrameLogic.h"
 #include "app/SysData.h"
-#include "base/IniFile.h"
 #include "base/Report.h"
+#include "comm/CanBitRates.h"
+#include "comm/ConnectionSettings.h"
 
 #include <QComboBox>
 #include <QFormLayout>
@@ -19,21 +20,16 @@
 #include <QCanBus>
 #endif
 
-namespace {
-const QString kCan = QStringLiteral("can");
-
-QString ReadCan(const QString& ini, const char* key)
-{
-    return Ini::GetProfileString(ini, kCan, QLatin1String(key), QString(), 256);
-}
-} // namespace
-
 const QVector<CCommCan::BitRate>& CCommCan::BitRates()
 {
-    // "20 KBit/s" has no PCAN code: choosing it keeps the code chosen before.
-    static const QVector<BitRate> rates = {
-        {"1 MBit/s", 20},      {"500 KBit/s", 28},   {"250 KBit/s", 284}, {"125 KBit/s", 796},
-        {"100 KBit/s", 17199}, {"50 KBit/s", 18223}, {"20 KBit/s", 0}};
+    static const QVector<BitRate> rates = [] {
+        QVector<BitRate> list;
+        for (const CanBitRates::Rate& rate : CanBitRates::kRates)
+            list.append({rate.text, rate.code});
+        // "20 KBit/s" has no PCAN code: choosing it keeps the code chosen before.
+        list.append({"20 KBit/s", 0});
+        return list;
+    }();
     return rates;
 }
 
@@ -68,7 +64,7 @@ CCommCan::CCommCan(CSysData& sys, CMainFrameLogic& frame, QWidget* parent)
 #endif
     m_driverId = new QSpinBox(this);
     m_driverId->setObjectName(QStringLiteral("driverId"));
-    m_driverId->setRange(0, 127);
+    m_driverId->setRange(int(kMinDriverId), int(kMaxDriverId));
     m_driverId->setValue(1);
     m_version = new QLabel(this);
     m_version->setObjectName(QStringLiteral("version"));
@@ -95,7 +91,7 @@ CCommCan::CCommCan(CSysData& sys, CMainFrameLogic& frame, QWidget* parent)
     layout->addLayout(buttons);
 
     LoadSettings();
-    m_sys.link.SetMode(5);
+    m_sys.link.SetMode(CommModeNumber(CommMode::Can));
     m_sys.link.SetNodeId(uint32_t(m_driverId->value()));
     ApplyDevice();
     m_versionShown = ShowVersion();
@@ -143,43 +139,40 @@ void CCommCan::FillInterfaces()
 void CCommCan::LoadSettings()
 {
     m_loading = true;
-    const QString ini = m_sys.sysIniPath;
-    const int index = BitRateIndex(ReadCan(ini, "buadrate").toUInt());
+    const CConnectionSettings::Can saved = CConnectionSettings::Load(m_sys.sysIniPath).can;
+    // A code that is none of the six leaves the list and the driver id as they start.
+    const int index = BitRateIndex(saved.bitrateCode);
     m_bitRate->setCurrentIndex(index);
     if (index >= 0) {
-        m_code = BitRates()[index].code;
-        const int id = ReadCan(ini, "driverid").toInt();
-        m_driverId->setValue(id);
+        m_code = saved.bitrateCode;
+        if (saved.driverId != 0)
+            m_driverId->setValue(int(saved.driverId));
     }
-    const QString plugin = ReadCan(ini, "backend");
-    if (!plugin.isEmpty() && m_plugin->findText(plugin) >= 0)
-        m_plugin->setCurrentText(plugin);
+    if (!saved.backend.isEmpty() && m_plugin->findText(saved.backend) >= 0)
+        m_plugin->setCurrentText(saved.backend);
     else if (m_plugin->findText(QStringLiteral("socketcan")) >= 0)
         m_plugin->setCurrentText(QStringLiteral("socketcan"));
     m_loading = false;
     FillInterfaces();
-    const QString interfaceName = ReadCan(ini, "interface");
-    if (!interfaceName.isEmpty()) {
+    if (!saved.interfaceName.isEmpty()) {
         m_loading = true;
-        if (m_interface->findText(interfaceName) < 0)
-            m_interface->addItem(interfaceName);
-        m_interface->setCurrentText(interfaceName);
+        if (m_interface->findText(saved.interfaceName) < 0)
+            m_interface->addItem(saved.interfaceName);
+        m_interface->setCurrentText(saved.interfaceName);
         m_loading = false;
     }
 }
 
-void CCommCan::SaveSettings()
+CConnectionSettings CCommCan::ChosenSettings() const
 {
-    const QString ini = m_sys.sysIniPath;
-    if (m_bitRate->currentIndex() >= 0 && m_code != 0)
-        Ini::WriteProfileString(ini, kCan, QStringLiteral("buadrate"), QString::number(m_code));
-    if (m_driverId->value() != 0)
-        Ini::WriteProfileString(ini, kCan, QStringLiteral("driverid"),
-                                QString::number(m_driverId->value()));
-    if (!m_plugin->currentText().isEmpty())
-        Ini::WriteProfileString(ini, kCan, QStringLiteral("backend"), m_plugin->currentText());
-    if (!m_interface->currentText().isEmpty())
-        Ini::WriteProfileString(ini, kCan, QStringLiteral("interface"), m_interface->currentText());
+    // The reply timeout is sys.ini's; the window does not offer it.
+    CConnectionSettings settings = CConnectionSettings::Load(m_sys.sysIniPath);
+    settings.mode = CommMode::Can;
+    settings.can.backend = m_plugin->currentText();
+    settings.can.interfaceName = m_interface->currentText();
+    settings.can.bitrateCode = m_bitRate->currentIndex() >= 0 ? m_code : 0;
+    settings.can.driverId = uint32_t(m_driverId->value());
+    return settings;
 }
 
 void CCommCan::ApplyDevice()
@@ -222,22 +215,19 @@ void CCommCan::CloseConnection()
 
 void CCommCan::Connect()
 {
-    const uint32_t id = uint32_t(m_driverId->value());
-    m_sys.link.SetNodeId(id);
+    m_sys.link.SetNodeId(uint32_t(m_driverId->value()));
     if (m_bitRate->currentIndex() < 0 || m_code == 0 || m_sys.portOpened)
         return;
+    const CConnectionSettings settings = ChosenSettings();
     if (m_sys.connected == 1) {
         CloseConnection();
     } else {
-        const QString timeout = Ini::GetProfileString(
-            m_sys.sysIniPath, kCan, QStringLiteral("timeout"), QStringLiteral("500"), 16);
         QString error;
-        if (m_frame.OpenCan(m_plugin->currentText(), m_interface->currentText(), m_code, id,
-                            timeout.toUInt(), error)) {
+        if (m_frame.Open(settings, error)) {
             SendMessage(m_sys.mainFrameWnd, WM_LINK_OPENED, 0, 0);
             m_sys.openedFromView = 1;
             m_storedByOpen = true;
-            m_sys.statusText = QStringLiteral("Comm Status: Open %1").arg(m_bitRate->currentText());
+            m_sys.statusText = CommText::CanOpen(m_bitRate->currentText());
         } else {
             ReportMessage(error);
         }
@@ -245,7 +235,7 @@ void CCommCan::Connect()
         if (!m_versionShown)
             m_versionShown = ShowVersion();
     }
-    SaveSettings();
+    settings.Save(m_sys.sysIniPath, CConnectionSettings::CanPart);
 }
 
 void CCommCan::BitRateChanged(int index)

@@ -4,6 +4,7 @@
 
 #include <QWidget>
 
+class CConnectionSettings;
 class CMainFrameLogic;
 class CSysData;
 class QComboBox;
@@ -41,7 +42,8 @@ signals:
 
 private:
     void LoadSettings();
-    void SaveSettings();
+    // What the window shows, as settings to open with and save.
+    CConnectionSettings ChosenSettings() const;
     void FillInterfaces();
     void ApplyDevice();
     bool ShowVersion();

@@ -2,8 +2,8 @@
 
 #include "PageFactory.h"
 #include "app/SysData.h"
-#include "base/IniFile.h"
 #include "base/Report.h"
+#include "comm/ConnectionSettings.h"
 
 #include <QButtonGroup>
 #include <QGroupBox>
@@ -56,10 +56,10 @@ CCommMode::CCommMode(CSysData& sys, QWidget* parent) : QWidget(parent), m_sys(sy
 
     // CAN stays chosen once it was; otherwise the window starts offline.
     if (!m_sys.canChosen)
-        m_sys.commMode = 1;
-    if (m_sys.commMode == 2)
+        m_sys.commMode = CommMode::Offline;
+    if (m_sys.commMode == CommMode::Rs232)
         ApplySerial();
-    else if (m_sys.commMode == 5)
+    else if (m_sys.commMode == CommMode::Can)
         ApplyCan();
     else
         ApplyOffline();
@@ -67,13 +67,18 @@ CCommMode::CCommMode(CSysData& sys, QWidget* parent) : QWidget(parent), m_sys(sy
 
 void CCommMode::OnMessage(unsigned, uint32_t, uint32_t) {}
 
+void CCommMode::Choose(CommMode mode)
+{
+    m_mode = mode;
+    m_sys.commMode = mode;
+}
+
 void CCommMode::ApplyCan()
 {
     m_can->setChecked(true);
     m_next->setEnabled(true);
-    m_mode = 5;
-    m_sys.commMode = 5;
-    if (m_sys.link.SetMode(5) != 1) {
+    Choose(CommMode::Can);
+    if (m_sys.link.SetMode(CommModeNumber(CommMode::Can)) != 1) {
         ReportMessage(QStringLiteral("Open PCAN_USB failure!!"));
         ApplyOffline();
     }
@@ -82,26 +87,24 @@ void CCommMode::ApplyCan()
 void CCommMode::ApplySerial()
 {
     m_rs232->setChecked(true);
-    m_mode = 2;
-    m_sys.commMode = 2;
-    m_sys.link.SetMode(2);
+    Choose(CommMode::Rs232);
+    m_sys.link.SetMode(CommModeNumber(CommMode::Rs232));
 }
 
 void CCommMode::ApplyOffline()
 {
     m_offline->setChecked(true);
-    m_mode = 1;
-    m_sys.commMode = 1;
-    m_sys.link.SetMode(1);
+    Choose(CommMode::Offline);
+    m_sys.link.SetMode(CommModeNumber(CommMode::Offline));
 }
 
 void CCommMode::Next()
 {
     emit closeConnectionRequested();
-    const int mode = (m_mode == 2 || m_mode == 5) ? m_mode : 1;
-    Ini::WriteProfileString(m_sys.sysIniPath, QStringLiteral("sys"), QStringLiteral("comm"),
-                            QString::number(mode));
-    if (mode != 1)
-        emit settingsRequested(mode);
+    CConnectionSettings settings;
+    settings.mode = m_mode;
+    settings.Save(m_sys.sysIniPath, CConnectionSettings::ModePart);
+    if (m_mode != CommMode::Offline)
+        emit settingsRequested(m_mode);
     emit closeRequested();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "comm/ConnectionFacts.h"
 #include "comm/MessageLayer.h"
 
 #include <QWidget>
@@ -18,22 +19,23 @@ public:
     explicit CCommMode(CSysData& sys, QWidget* parent = nullptr);
 
     void OnMessage(unsigned message, uint32_t wParam, uint32_t lParam) override;
-    int mode() const { return m_mode; }
+    CommMode mode() const { return m_mode; }
 
 signals:
     // Next: the connection is to be closed, then the settings window of the mode opened.
     void closeConnectionRequested();
-    void settingsRequested(int mode); // 2 serial, 5 CAN
+    void settingsRequested(CommMode mode);
     void closeRequested();
 
 private:
+    void Choose(CommMode mode);
     void ApplyCan();
     void ApplySerial();
     void ApplyOffline();
     void Next();
 
     CSysData& m_sys;
-    int m_mode = 1;
+    CommMode m_mode = CommMode::Offline;
     QRadioButton* m_can = nullptr;
     QRadioButton* m_rs232 = nullptr;
     QRadioButton* m_offline = nullptr;

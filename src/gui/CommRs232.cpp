@@ -5,8 +5,8 @@
 #include "SerialPorts.h"
 #include "app/MainFrameLogic.h"
 #include "app/SysData.h"
-#include "base/IniFile.h"
 #include "base/Report.h"
+#include "comm/ConnectionSettings.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -16,15 +16,6 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
-
-namespace {
-const QString kCom = QStringLiteral("com");
-
-QString ReadCom(const QString& ini, const char* key)
-{
-    return Ini::GetProfileString(ini, kCom, QLatin1String(key), QString(), 64);
-}
-} // namespace
 
 const QVector<uint32_t>& CCommRs232::BaudRates()
 {
@@ -47,7 +38,7 @@ CCommRs232::CCommRs232(CSysData& sys, CMainFrameLogic& frame, QWidget* parent)
     m_baud->setCurrentIndex(-1);
     m_driverId = new QSpinBox(this);
     m_driverId->setObjectName(QStringLiteral("driverId"));
-    m_driverId->setRange(0, 127);
+    m_driverId->setRange(int(kMinDriverId), int(kMaxDriverId));
     m_driverId->setValue(1);
     m_connect = new QPushButton(this);
     m_connect->setObjectName(QStringLiteral("connect"));
@@ -122,28 +113,25 @@ void CCommRs232::FillPorts()
 
 void CCommRs232::LoadSettings()
 {
-    m_savedPort = ReadCom(m_sys.sysIniPath, "comid");
-    if (m_savedPort.startsWith(QLatin1String("/dev/")))
-        m_savedPort = m_savedPort.mid(5);
+    const CConnectionSettings::Serial saved = CConnectionSettings::Load(m_sys.sysIniPath).serial;
+    m_savedPort = saved.port;
     FillPorts();
     m_filling = true;
-    m_baud->setCurrentIndex(m_baud->findText(ReadCom(m_sys.sysIniPath, "buadrate")));
+    m_baud->setCurrentIndex(saved.baud != 0 ? m_baud->findData(saved.baud) : -1);
     m_filling = false;
-    const int id = ReadCom(m_sys.sysIniPath, "driverid").toInt();
-    if (id > 0)
-        m_driverId->setValue(id);
+    if (saved.driverId != 0)
+        m_driverId->setValue(int(saved.driverId));
 }
 
-void CCommRs232::SaveSettings()
+CConnectionSettings CCommRs232::ChosenSettings() const
 {
-    const QString& ini = m_sys.sysIniPath;
-    if (m_port->currentIndex() >= 0)
-        Ini::WriteProfileString(ini, kCom, QStringLiteral("comid"), selectedPort());
-    if (m_baud->currentIndex() >= 0)
-        Ini::WriteProfileString(ini, kCom, QStringLiteral("buadrate"), m_baud->currentText());
-    if (m_driverId->value() != 0)
-        Ini::WriteProfileString(ini, kCom, QStringLiteral("driverid"),
-                                QString::number(m_driverId->value()));
+    // The reply timeout is sys.ini's; the window does not offer it.
+    CConnectionSettings settings = CConnectionSettings::Load(m_sys.sysIniPath);
+    settings.mode = CommMode::Rs232;
+    settings.serial.port = selectedPort();
+    settings.serial.baud = selectedBaud();
+    settings.serial.driverId = uint32_t(m_driverId->value());
+    return settings;
 }
 
 void CCommRs232::CloseConnection()
@@ -154,18 +142,16 @@ void CCommRs232::CloseConnection()
 
 void CCommRs232::Connect()
 {
-    const uint32_t id = uint32_t(m_driverId->value());
-    m_sys.link.SetNodeId(id);
+    m_sys.link.SetNodeId(uint32_t(m_driverId->value()));
     if (m_port->currentIndex() < 0 || m_baud->currentIndex() < 0 || m_sys.portOpened)
         return;
+    const CConnectionSettings settings = ChosenSettings();
     if (m_sys.connected == 1) {
         CloseConnection();
     } else {
-        const QString timeout = Ini::GetProfileString(
-            m_sys.sysIniPath, kCom, QStringLiteral("timeout"), QStringLiteral("500"), 16);
         QString error;
-        if (!m_frame.OpenSerial(selectedPort(), selectedBaud(), id, timeout.toUInt(), error)) {
-            ReportMessage(QStringLiteral("open COM port failure!! \n"));
+        if (!m_frame.Open(settings, error, QStringLiteral("open COM port failure!! \n"))) {
+            ReportMessage(error);
             CloseConnection();
         } else {
             SendMessage(m_sys.mainFrameWnd, WM_LINK_OPENED, 0, 0);
@@ -174,7 +160,8 @@ void CCommRs232::Connect()
             UpdateConnectIcon();
         }
     }
-    SaveSettings();
+    // Only what is chosen is saved: an empty list or a driver id of 0 leaves the file's value.
+    settings.Save(m_sys.sysIniPath, CConnectionSettings::SerialPart);
 }
 
 void CCommRs232::SelectionChanged()

@@ -4,6 +4,7 @@
 
 #include <QWidget>
 
+class CConnectionSettings;
 class CMainFrameLogic;
 class CSysData;
 class QComboBox;
@@ -37,7 +38,8 @@ signals:
 
 private:
     void LoadSettings();
-    void SaveSettings();
+    // What the window shows, as settings to open with and save.
+    CConnectionSettings ChosenSettings() const;
     void CloseConnection();
     void UpdateConnectIcon();
     void SelectionChanged();

@@ -6,12 +6,12 @@
 #include "MdiArea.h"
 #include "PageViews.h"
 #include "app/SysData.h"
-#include "base/IniFile.h"
 #include "base/Language.h"
 #include "base/Report.h"
 #include "pages/ParamPage.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
@@ -21,53 +21,131 @@
 
 #include <cstdio>
 
+namespace {
+const char kUsage[] = "usage: drivara [--base DIR] [--serial PORT [--baud N] [--node N]] "
+                      "[--connect] [--open PAGE...] [--tile] [--screenshot FILE]\n";
+
+// "--open A B C" names three pages: each word after --open up to the next option gets its own
+// --open, so that the parser takes them all.
+QStringList SplitOpenPages(const QStringList& arguments)
+{
+    QStringList split;
+    for (int i = 0; i < arguments.size(); ++i) {
+        split << arguments[i];
+        if (i == 0 || arguments[i] != QLatin1String("--open"))
+            continue;
+        bool first = true;
+        while (i + 1 < arguments.size() && !arguments[i + 1].startsWith(QLatin1Char('-'))) {
+            if (!first)
+                split << QStringLiteral("--open");
+            split << arguments[++i];
+            first = false;
+        }
+    }
+    return split;
+}
+
+CDrivaraOptions Refused(const QString& message)
+{
+    CDrivaraOptions refused;
+    refused.request = CDrivaraOptions::Error;
+    refused.output = message;
+    return refused;
+}
+} // namespace
+
 CDrivaraOptions ParseDrivaraOptions(const QStringList& arguments)
 {
+    QCommandLineParser parser;
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Show this help."));
+    const QCommandLineOption version(QStringLiteral("version"),
+                                     QStringLiteral("Show the program's version."));
+    parser.addOption(help);
+    parser.addOption(version);
+    parser.addOptions({
+        {QStringLiteral("base"),
+         QStringLiteral("Installation folder (default: found from the program's folder)."),
+         QStringLiteral("DIR")},
+        {QStringLiteral("serial"),
+         QStringLiteral("Save RS232 with this port (as under /dev: ttyUSB0, pts/3) to sys.ini "
+                        "first."),
+         QStringLiteral("PORT")},
+        {QStringLiteral("baud"), QStringLiteral("With --serial: baud rate (default 115200)."),
+         QStringLiteral("N")},
+        {QStringLiteral("node"), QStringLiteral("With --serial: driver id, 1 to 127 (default 1)."),
+         QStringLiteral("N")},
+        {QStringLiteral("connect"), QStringLiteral("Press the connect button after start-up.")},
+        {QStringLiteral("tile"), QStringLiteral("Tile the open pages as Window > Tile does.")},
+        {QStringLiteral("open"),
+         QStringLiteral("Open windows by name (VelocityLoop, CSpeedCircle, a menu command "
+                        "number, CommSettings, CommMode)."),
+         QStringLiteral("PAGE...")},
+        {QStringLiteral("screenshot"),
+         QStringLiteral("Save the main window once the pages show values, print its path and "
+                        "end."),
+         QStringLiteral("FILE")},
+    });
+    if (!parser.parse(SplitOpenPages(arguments)))
+        return Refused(parser.errorText());
+
     CDrivaraOptions options;
-    for (int i = 1; i < arguments.size(); ++i) {
-        const QString& arg = arguments[i];
-        auto value = [&](QString& out) {
-            if (i + 1 >= arguments.size()) {
-                options.error = QStringLiteral("%1 needs a value").arg(arg);
-                return false;
-            }
-            out = arguments[++i];
-            return true;
-        };
-        if (arg == QLatin1String("--base")) {
-            if (!value(options.baseDir))
-                break;
-        } else if (arg == QLatin1String("--screenshot")) {
-            if (!value(options.screenshotPath))
-                break;
-        } else if (arg == QLatin1String("--serial")) {
-            if (!value(options.serialPort))
-                break;
-        } else if (arg == QLatin1String("--baud")) {
-            if (!value(options.baud))
-                break;
-        } else if (arg == QLatin1String("--node")) {
-            if (!value(options.node))
-                break;
-        } else if (arg == QLatin1String("--connect")) {
-            options.connect = true;
-        } else if (arg == QLatin1String("--tile")) {
-            options.tile = true;
-        } else if (arg == QLatin1String("--open")) {
-            while (i + 1 < arguments.size() && !arguments[i + 1].startsWith(QLatin1String("--")))
-                options.openPages.append(arguments[++i]);
-        } else {
-            options.error = QStringLiteral("unknown option %1").arg(arg);
-            break;
-        }
+    if (parser.isSet(help)) {
+        const QString text = parser.helpText();
+        const int start = text.indexOf(QStringLiteral("Options:"));
+        options.request = CDrivaraOptions::Help;
+        options.output = QLatin1String(kUsage) + QLatin1Char('\n') +
+                         (start >= 0 ? text.mid(start) : text) +
+                         QStringLiteral("\nexit codes: 0 normal end, %1 bad arguments (nothing is "
+                                        "written to sys.ini)\n")
+                             .arg(kExitBadArguments);
+        return options;
     }
-    for (const QString& name : options.openPages) {
-        if (!FindWindow(name)) {
-            options.error = QStringLiteral("unknown page %1").arg(name);
-            break;
+    if (parser.isSet(version)) {
+        options.request = CDrivaraOptions::Version;
+        options.output = QStringLiteral("drivara %1\n").arg(QLatin1String(kDrivaraVersion));
+        return options;
+    }
+    if (!parser.positionalArguments().isEmpty())
+        return Refused(
+            QStringLiteral("unexpected argument %1").arg(parser.positionalArguments().first()));
+
+    // The serial settings are checked as drivactl checks its own, before anything is saved.
+    const QString serial = QStringLiteral("serial");
+    options.saveSerial = parser.isSet(serial);
+    for (const QString& name : {QStringLiteral("baud"), QStringLiteral("node")}) {
+        if (parser.isSet(name) && !options.saveSerial)
+            return Refused(QStringLiteral("--%1 goes with --serial PORT").arg(name));
+    }
+    if (options.saveSerial) {
+        CConnectionSettings& connection = options.connection;
+        connection.serial.baud = 115200;
+        connection.serial.driverId = 1;
+        QString error;
+        for (const QString& name : {serial, QStringLiteral("baud"), QStringLiteral("node")}) {
+            if (parser.isSet(name) && !connection.ApplyOption(name, parser.value(name), error))
+                return Refused(error);
         }
+        error = connection.Validate();
+        if (!error.isEmpty())
+            return Refused(error);
+    }
+
+    options.baseDir = parser.value(QStringLiteral("base"));
+    options.connect = parser.isSet(QStringLiteral("connect"));
+    options.tile = parser.isSet(QStringLiteral("tile"));
+    options.screenshotPath = parser.value(QStringLiteral("screenshot"));
+    options.openPages = parser.values(QStringLiteral("open"));
+    for (const QString& name : options.openPages) {
+        if (!FindWindow(name))
+            return Refused(QStringLiteral("unknown page %1").arg(name));
     }
     return options;
+}
+
+QString DrivaraUsage()
+{
+    return QLatin1String(kUsage);
 }
 
 CDrivaraApp::CDrivaraApp(CSysData& sys) : m_sys(sys) {}
@@ -134,19 +212,12 @@ bool CDrivaraApp::InitInstance(int& exitCode)
 
 void CDrivaraApp::RunOptions(const CDrivaraOptions& options)
 {
-    if (!options.serialPort.isEmpty()) {
+    if (options.saveSerial) {
         // As if chosen in the settings windows: RS232 with this port, rate and driver id.
-        QString port = options.serialPort;
-        if (port.startsWith(QLatin1String("/dev/")))
-            port = port.mid(5);
-        const QString& ini = m_sys.sysIniPath;
-        const QString com = QStringLiteral("com");
-        Ini::WriteProfileString(ini, QStringLiteral("sys"), QStringLiteral("comm"),
-                                QStringLiteral("2"));
-        Ini::WriteProfileString(ini, com, QStringLiteral("comid"), port);
-        Ini::WriteProfileString(ini, com, QStringLiteral("buadrate"), options.baud);
-        Ini::WriteProfileString(ini, com, QStringLiteral("driverid"), options.node);
-        m_sys.commMode = 2;
+        if (!options.connection.Save(m_sys.sysIniPath, CConnectionSettings::ModePart |
+                                                           CConnectionSettings::SerialPart))
+            std::fprintf(stderr, "drivara: cannot write %s\n", qPrintable(m_sys.sysIniPath));
+        m_sys.commMode = CommMode::Rs232;
     }
     // Pages asked for on the command line side by side, so that a screenshot shows them all.
     QPoint next(0, 0);

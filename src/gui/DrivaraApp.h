@@ -1,5 +1,7 @@
 #pragma once
 
+#include "comm/ConnectionSettings.h"
+
 #include <QDeadlineTimer>
 #include <QString>
 #include <QStringList>
@@ -13,19 +15,36 @@ class QTranslator;
 // Command-line options of the program (all optional).
 struct CDrivaraOptions
 {
+    // What the command line asks for: a run, or a text to print and end with (exit 0 for help
+    // and version, kExitBadArguments for an error, before anything is written).
+    enum Request
+    {
+        Run,
+        Help,
+        Version,
+        Error
+    } request = Run;
+    QString output; // the help or version text, or the error message
+
     QString baseDir;       // --base DIR: the installation folder (default: found)
     QStringList openPages; // --open PAGE...: pages opened after start-up
     bool connect = false;  // --connect: press the connect button after start-up
     bool tile = false;     // --tile: Window > Tile once the pages are open
-    QString serialPort;    // --serial PORT: save these serial settings (mode RS232) first
-    QString baud = QStringLiteral("115200"); // --baud N
-    QString node = QStringLiteral("1");      // --node N
+    // --serial PORT [--baud N] [--node N]: RS232 with these settings, saved to sys.ini first.
+    bool saveSerial = false;
+    CConnectionSettings connection;
     QString screenshotPath; // --screenshot FILE: save the window once values arrived, then quit
     int screenshotWaitMs = 15000;
-    QString error; // a bad command line
 };
 
+constexpr int kExitBadArguments = 3;
+constexpr char kDrivaraVersion[] = "1.6";
+
+// Reads the arguments (argv[0] first) with the connection checks drivactl applies. Needs an
+// application object for the help text, never a display.
 CDrivaraOptions ParseDrivaraOptions(const QStringList& arguments);
+// The usage line, for a message about a bad command line.
+QString DrivaraUsage();
 
 // The application: settles the language, loads the English texts, creates the main window and
 // sets the list columns for the screen.

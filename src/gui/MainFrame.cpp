@@ -11,8 +11,8 @@
 #include "MdiArea.h"
 #include "PageFactory.h"
 #include "app/SysData.h"
-#include "base/IniFile.h"
 #include "base/Report.h"
+#include "comm/ConnectionSettings.h"
 #include "pages/ParamPage.h"
 
 #include <QApplication>
@@ -25,7 +25,6 @@
 #include <QToolBar>
 
 namespace {
-const QString kClosedText = QStringLiteral("Comm Status: Closed");
 
 int ScreenDpi(const QWidget* widget)
 {
@@ -57,7 +56,7 @@ CMainFrame::CMainFrame(CSysData& sys, QWidget* parent)
     BuildMenus();
     BuildToolBar();
 
-    m_statusLabel = new QLabel(kClosedText, this);
+    m_statusLabel = new QLabel(CommText::Closed(), this);
     m_statusLabel->setObjectName(QStringLiteral("commStatus"));
     statusBar()->setObjectName(QStringLiteral("statusBar"));
     statusBar()->addPermanentWidget(m_statusLabel);
@@ -329,7 +328,7 @@ QWidget* CMainFrame::CreateCommMode()
     connect(view, &CCommMode::closeConnectionRequested, this,
             [this] { m_logic.CloseConnection(); });
     connect(view, &CCommMode::settingsRequested, this,
-            [this](int mode) { OpenSettingsWindow(mode == 5 ? 1 : 0); });
+            [this](CommMode mode) { OpenSettingsWindow(mode == CommMode::Can ? 1 : 0); });
     connect(view, &CCommMode::closeRequested, this, [this] {
         if (CChildFrame* child = this->page(CommandId::CommMode))
             child->close();
@@ -340,14 +339,14 @@ QWidget* CMainFrame::CreateCommMode()
 QWidget* CMainFrame::CreateCommSettings()
 {
     QWidget* view = nullptr;
-    if (m_sys.commMode == 2) {
+    if (m_sys.commMode == CommMode::Rs232) {
         auto* serial = new CCommRs232(m_sys, m_logic);
         connect(serial, &CCommRs232::closeRequested, this, [this] {
             if (CChildFrame* child = this->page(CommandId::CommSettings))
                 child->close();
         });
         view = serial;
-    } else if (m_sys.commMode == 5) {
+    } else if (m_sys.commMode == CommMode::Can) {
         auto* can = new CCommCan(m_sys, m_logic);
         connect(can, &CCommCan::closeRequested, this, [this] {
             if (CChildFrame* child = this->page(CommandId::CommSettings))
@@ -355,7 +354,7 @@ QWidget* CMainFrame::CreateCommSettings()
         });
         view = can;
     } else {
-        ReportMessage(QStringLiteral("The connecting mode is Offline!!"));
+        ReportMessage(CommText::OfflineMode());
     }
     return view;
 }
@@ -399,7 +398,7 @@ CChildFrame* CMainFrame::OpenPage(CommandId command)
 
 void CMainFrame::OpenSettingsWindow(int kind)
 {
-    m_sys.commMode = kind == 1 ? 5 : 2;
+    m_sys.commMode = kind == 1 ? CommMode::Can : CommMode::Rs232;
     // A settings window of the other kind makes way for the one asked for.
     if (CChildFrame* open = page(CommandId::CommSettings)) {
         const bool isCan = qobject_cast<CCommCan*>(open->view()) != nullptr;
@@ -480,49 +479,16 @@ void CMainFrame::ConnectButton()
 
 bool CMainFrame::ReopenFromSettings(QString& error)
 {
-    const QString& ini = m_sys.sysIniPath;
-    auto read = [&ini](const char* section, const char* key, const char* fallback = "") {
-        return Ini::GetProfileString(ini, QLatin1String(section), QLatin1String(key),
-                                     QLatin1String(fallback), 256);
-    };
-    if (m_sys.commMode == 2) {
-        auto* view = page(CommandId::CommSettings)
-                         ? qobject_cast<CCommRs232*>(page(CommandId::CommSettings)->view())
-                         : nullptr;
-        QString port = read("com", "comid");
-        uint32_t baud = read("com", "buadrate").toUInt();
-        uint32_t id = read("com", "driverid").toUInt();
-        if (view && view->storedByOpen()) {
-            port = m_sys.serialPortName;
-            baud = m_sys.baudOrBitrate;
-            id = m_sys.driverId;
-        }
-        if (port.startsWith(QLatin1String("/dev/")))
-            port = port.mid(5);
-        if (m_logic.OpenSerial(port, baud, id, read("com", "timeout", "500").toUInt(), error))
-            return true;
-        error = QStringLiteral("open COM port failure! comm setting might wrong! \n");
-        return false;
-    }
-    if (m_sys.commMode == 5) {
-        auto* view = page(CommandId::CommSettings)
-                         ? qobject_cast<CCommCan*>(page(CommandId::CommSettings)->view())
-                         : nullptr;
-        uint32_t code = read("can", "buadrate").toUInt();
-        uint32_t id = read("can", "driverid").toUInt();
-        if (view && view->storedByOpen()) {
-            code = m_sys.baudOrBitrate;
-            id = m_sys.driverId;
-        }
-        if (m_logic.OpenCan(read("can", "backend", "socketcan"), read("can", "interface", "can0"),
-                            code, id, read("can", "timeout", "500").toUInt(), error))
-            return true;
-        if (error == QLatin1String("The connecting mode is Offline!!"))
-            m_sys.commMode = 1;
-        return false;
-    }
-    error = QStringLiteral("The connecting mode is Offline!!");
-    return false;
+    // The settings the open settings window last connected with, else those of sys.ini.
+    CConnectionSettings settings = CConnectionSettings::Load(m_sys.sysIniPath);
+    settings.mode = m_sys.commMode;
+    QWidget* view = page(CommandId::CommSettings) ? page(CommandId::CommSettings)->view() : nullptr;
+    const auto* serial = qobject_cast<CCommRs232*>(view);
+    const auto* can = qobject_cast<CCommCan*>(view);
+    if (((serial && serial->storedByOpen()) || (can && can->storedByOpen())) &&
+        m_sys.openedSettings.mode == settings.mode)
+        settings = m_sys.openedSettings;
+    return m_logic.Open(settings, error);
 }
 
 void CMainFrame::ShowLanguageDialog()

@@ -8,21 +8,40 @@
 
 #include <cstdio>
 
+namespace {
+void NameTheProgram()
+{
+    QCoreApplication::setApplicationName(QStringLiteral("drivara"));
+    QCoreApplication::setApplicationVersion(QLatin1String(kDrivaraVersion));
+}
+} // namespace
+
 int main(int argc, char** argv)
 {
     PreferQtEventDispatcher();
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("drivara"));
-    QApplication::setApplicationVersion(QStringLiteral("1.6"));
-    const CDrivaraOptions options = ParseDrivaraOptions(QApplication::arguments());
-    if (!options.error.isEmpty()) {
-        std::fprintf(
-            stderr,
-            "drivara: %s\nusage: drivara [--base DIR] [--serial PORT [--baud N] [--node N]] "
-            "[--connect] [--open PAGE...] [--tile] [--screenshot FILE]\n",
-            qPrintable(options.error));
-        return 2;
+    CDrivaraOptions options;
+    {
+        // The command line is read before the windowing system is asked for anything: help,
+        // the version and a refused option need no display.
+        QCoreApplication commandLine(argc, argv);
+        NameTheProgram();
+        options = ParseDrivaraOptions(QCoreApplication::arguments());
     }
+    switch (options.request) {
+    case CDrivaraOptions::Help:
+    case CDrivaraOptions::Version:
+        std::fputs(qPrintable(options.output), stdout);
+        return 0;
+    case CDrivaraOptions::Error:
+        std::fprintf(stderr, "drivara: %s\n%s(drivara --help lists the options)\n",
+                     qPrintable(options.output.trimmed()), qPrintable(DrivaraUsage()));
+        return kExitBadArguments;
+    case CDrivaraOptions::Run:
+        break;
+    }
+
+    QApplication app(argc, argv);
+    NameTheProgram();
     InstallMessageBoxSink();
 
     int exitCode = 0;

@@ -2,6 +2,7 @@
 
 #include "VirtualDrive.h"
 #include "comm/BlockingCall.h"
+#include "comm/ConnectionFacts.h"
 
 #include <QObject>
 
@@ -71,7 +72,7 @@ void Serve(CVirtualDrive& drive, QCanBusDevice* device, uint32_t nodeId,
         const QCanBusFrame frame = device->readFrame();
         const QByteArray payload = frame.payload();
         if (frame.frameType() != QCanBusFrame::DataFrame || frame.hasExtendedFrameFormat() ||
-            frame.frameId() != 0x600 + nodeId || payload.size() != 8)
+            frame.frameId() != kSdoRequestBaseId + nodeId || payload.size() != 8)
             continue;
         uint8_t request[8];
         uint8_t reply[8];
@@ -90,7 +91,7 @@ void Serve(CVirtualDrive& drive, QCanBusDevice* device, uint32_t nodeId,
         // more: part of its value).
         CSimFaults& faults = drive.faults();
         const int length = faults.TakeCorrupt() ? 4 : faults.TakeTruncate() ? 6 : 8;
-        const QCanBusFrame answer(0x580 + nodeId,
+        const QCanBusFrame answer(kSdoReplyBaseId + nodeId,
                                   QByteArray(reinterpret_cast<const char*>(reply), length));
         const int copies = faults.TakeDuplicate() ? 2 : 1;
         const int delayMs = faults.TakeReplyDelayMs();

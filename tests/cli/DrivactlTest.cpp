@@ -154,6 +154,9 @@ TEST_F(DrivactlTest, AnswersAgainstTheVirtualDrive)
          ""},
         {"--unit rpm read 604100", 3, "^$", "does not apply", ""},
         {"read 60G100", 3, "^$", "not an object key", ""},
+        // Connection options are checked as drivara and the settings windows check theirs.
+        {"--node 0 read 604100", 3, "^$", "--node takes a whole number from 1 to 127", ""},
+        {"--serial /dev/ttyUSB12345 read 604100", 3, "^$", "ttyUSB12345 is longer than 7", ""},
         {"frobnicate", 3, "^$", "unknown command", ""},
         {"--version", 0, "^drivactl 1\\.", "", ""},
         // A pseudo-terminal nobody answers on is a communication failure.
@@ -207,7 +210,9 @@ TEST_F(DrivactlTest, DataProblemsExitWithFour)
         {"no language on a Chinese system", file("sys/sys.ini", "[sys]\ncomm=2\n"), {"dict"},
          {"LC_ALL=zh_CN.UTF-8", "LANG=zh_CN.UTF-8"}, "names no language"},
         {"bad timeout", file("sys/sys.ini", "[sys]\nlang=2\n[com]\ntimeout=5\n"), Args("--sim read 604100"),
-         {}, "timeout=5"},
+         {}, "timeout=5 in section [com]"},
+        {"bad CAN timeout", file("sys/sys.ini", "[sys]\nlang=2\n[com]\ntimeout=50\n[can]\ntimeout=x\n"),
+         {"--sim", "--can", "virtualcan:" + CommTest::BusUrl(), "read", "604100"}, {}, "timeout=x in section [can]"},
         // A page file that cannot make its page is refused before the port is opened: a port
         // nobody answers on would otherwise fail first, with exit 2.
         {"page key not in the dictionary", file("sys/VelocityLoop.ini", "[VelocityLoop]\nnum=2\n1=222001\n2=ABCD00\n"),

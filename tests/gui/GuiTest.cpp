@@ -23,8 +23,10 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QCryptographicHash>
 #include <QFile>
 #include <QMenuBar>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScopeGuard>
@@ -192,29 +194,95 @@ private slots:
         }
     }
 
+    void commandLine_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("request");
+        QTest::addColumn<QString>("result"); // pages, screenshot and settings, or the message
+        const auto row = [](const char* name, const char* arguments, int request,
+                            const char* result) {
+            QTest::newRow(name) << QString::fromLatin1(arguments).split(' ', Qt::SkipEmptyParts)
+                                << request << QString::fromUtf8(result);
+        };
+        using O = CDrivaraOptions;
+        row("nothing", "", O::Run, "| |");
+        row("pages, screenshot",
+            "--open VelocityLoop CSpeedCircle 1213 --screenshot a.png --connect", O::Run,
+            "VelocityLoop,CSpeedCircle,1213|a.png connect|");
+        row("serial settings", "--serial /dev/pts/3 --baud 9600 --node 0x7F", O::Run,
+            "| |pts/3 9600 127");
+        row("help", "--version --help", O::Help, "usage: drivara [--base DIR] [--serial PORT");
+        row("version", "--version", O::Version, "drivara 1.6\n");
+        row("tiled", "--open VelocityLoop --tile", O::Run, "VelocityLoop| |");
+        row("unknown page", "--open NoSuchPage", O::Error, "unknown page NoSuchPage");
+        row("missing value", "--screenshot", O::Error, "Missing value after '--screenshot'");
+        row("unknown option", "--fast", O::Error, "Unknown option 'fast'");
+        row("bad baud", "--serial pts/3 --baud 12x", O::Error, "--baud takes a whole number");
+        row("node alone", "--node 5", O::Error, "--node goes with --serial PORT");
+    }
     void commandLine()
     {
-        const QStringList none;
-        // clang-format off
-        const std::tuple<QStringList, QStringList, bool, QString, bool> cases[] = {
-            {none, none, false, "", false}, // nothing
-            {QStringList{"--open", "VelocityLoop", "CSpeedCircle", "CommSettings", "--screenshot", "a.png", "--connect"}, QStringList{"VelocityLoop", "CSpeedCircle", "CommSettings"}, true, "a.png", false}, // pages and screenshot
-            {QStringList{"--open", "VelocityLoop", "--tile"}, QStringList{"VelocityLoop"}, false, "", false}, // tiled
-            {QStringList{"--open", "NoSuchPage"}, none, false, "", true}, // unknown page
-            {QStringList{"--screenshot"}, none, false, "", true}, // missing value
-            {QStringList{"--fast"}, none, false, "", true}, // unknown option
-        };
-        // clang-format on
-        for (const auto& [arguments, pages, connect, screenshot, bad] : cases) {
-            const CDrivaraOptions options = ParseDrivaraOptions(QStringList{"drivara"} + arguments);
-            QCOMPARE(!options.error.isEmpty(), bad);
-            if (bad)
-                continue;
-            QCOMPARE(options.openPages, pages);
-            QCOMPARE(options.connect, connect);
-            QCOMPARE(options.screenshotPath, screenshot);
-            QCOMPARE(options.tile, arguments.contains("--tile"));
+        QFETCH(QStringList, arguments);
+        QFETCH(int, request);
+        QFETCH(QString, result);
+        const CDrivaraOptions options = ParseDrivaraOptions(QStringList{"drivara"} + arguments);
+        QCOMPARE(int(options.request), request);
+        QCOMPARE(options.tile, arguments.contains("--tile"));
+        if (options.request != CDrivaraOptions::Run) {
+            QVERIFY2(options.output.contains(result), qPrintable(options.output));
+            return;
         }
+        const CConnectionSettings::Serial& s = options.connection.serial;
+        const QString serial = QStringLiteral("%1 %2 %3").arg(s.port).arg(s.baud).arg(s.driverId);
+        QCOMPARE(options.openPages.join(',') + '|' + options.screenshotPath +
+                     (options.connect ? " connect|" : " |") + (options.saveSerial ? serial : ""),
+                 result);
+    }
+
+    // The program itself: help and version answer without a display; a bad option ends with
+    // exit 3 before sys.ini is touched (run where a program that took it would start, save it,
+    // take its picture and end).
+    void programWithoutDisplay_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("output"); // the start of stdout, or a text stderr holds
+        QTest::newRow("help") << QStringList{"--help"} << 0 << "usage: drivara";
+        QTest::newRow("version") << QStringList{"--version"} << 0 << "drivara 1.6\n";
+        QTest::newRow("bad baud") << QStringList{"--serial", "pts/3", "--baud", "-1"} << 3
+                                  << "drivara: --baud takes a whole number from 1 to 4000000";
+        QTest::newRow("bad port") << QStringList{"--serial", "ttyUSB12345", "--connect"} << 3
+                                  << "ttyUSB12345 is longer";
+    }
+    void programWithoutDisplay()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QString, output);
+        TestSupport::TempInstall install;
+        const auto sysIni = [&install] {
+            QFile file(install.path("sys/sys.ini")); // by name: a save replaces the file
+            file.open(QIODevice::ReadOnly);
+            return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
+        };
+        const QByteArray before = sysIni();
+        QProcess drivara;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            environment.remove(QLatin1String(name));
+        if (exitCode != 0) {
+            environment.insert("QT_QPA_PLATFORM", "offscreen");
+            arguments << "--screenshot" << install.path("user/shot.png");
+        }
+        drivara.setProcessEnvironment(environment);
+        drivara.start(TestSupport::DistDir() + "/drivara",
+                      QStringList{"--base", install.base()} + arguments);
+        QVERIFY(drivara.waitForFinished(20000) && drivara.exitStatus() == QProcess::NormalExit);
+        const QString out = drivara.readAllStandardOutput(), err = drivara.readAllStandardError();
+        QVERIFY2(drivara.exitCode() == exitCode, qPrintable(out + err));
+        QVERIFY2(exitCode == 0 ? out.startsWith(output) : err.contains(output),
+                 qPrintable(out + err));
+        QCOMPARE(sysIni(), before);
     }
 
     void initSaveDialog()
@@ -666,33 +734,94 @@ private slots:
         QVERIFY(frame.page(CommandId::CommMode));
     }
 
+    void canSettingsShowTheLibraryVersion_data()
+    {
+        QTest::addColumn<QString>("saved"); // buadrate and driverid of [can]
+        QTest::addColumn<QString>("rate");
+        QTest::addColumn<int>("driverId");
+        QTest::newRow("known code") << "buadrate=28\ndriverid=3"
+                                    << "500 KBit/s" << 3;
+        // A code that is none of the six leaves the list and the driver id alone.
+        QTest::newRow("unknown code") << "buadrate=29\ndriverid=3"
+                                      << "" << 1;
+        // Driver id 0 is no drive's: the field keeps its first value.
+        QTest::newRow("driver id 0") << "buadrate=28\ndriverid=0"
+                                     << "500 KBit/s" << 1;
+    }
     void canSettingsShowTheLibraryVersion()
     {
-        // A code that is none of the six leaves the list and the driver id alone.
-        for (const char* rate : {"28", "29"}) {
-            CGuiBench bench(QStringLiteral("[sys]\nlang=2\ncomm=5\n[can]\nbuadrate=%1\ndriverid=3\n"
-                                           "backend=virtualcan\ninterface=can0\n")
-                                .arg(QLatin1String(rate)));
-            QVERIFY(bench.Ready());
-            bench.sys->commMode = 5;
-            CChildFrame* child = bench.frame->OpenPage(CommandId::CommSettings);
-            auto* view = child ? qobject_cast<CCommCan*>(child->view()) : nullptr;
-            QVERIFY(view);
-            auto* bitRate = view->findChild<QComboBox*>(QStringLiteral("bitRate"));
-            const bool known = rate == QLatin1String("28");
-            QCOMPARE(bitRate->currentText(), known ? QStringLiteral("500 KBit/s") : QString());
-            QCOMPARE(view->findChild<QSpinBox*>(QStringLiteral("driverId"))->value(),
-                     known ? 3 : 1);
-            if (!known)
-                continue;
-            QVERIFY2(view->versionText().startsWith(QLatin1String("CAN Ver")),
-                     qPrintable(view->versionText()));
-            // An interface the plugin does not have: no driver to talk to.
-            view->findChild<QComboBox*>(QStringLiteral("plugin"))->setCurrentText("virtualcan");
-            view->findChild<QComboBox*>(QStringLiteral("interface"))->setCurrentText(QString());
-            QCOMPARE(view->versionText(),
-                     QStringLiteral("Your PC doesn't have Peak CAN-USB driver!! "));
+        QFETCH(QString, saved);
+        QFETCH(QString, rate);
+        QFETCH(int, driverId);
+        CGuiBench bench("[sys]\nlang=2\ncomm=5\n[can]\nbackend=virtualcan\ninterface=can0\n" +
+                        saved + "\n");
+        QVERIFY(bench.Ready());
+        bench.sys->commMode = CommMode::Can;
+        CChildFrame* child = bench.frame->OpenPage(CommandId::CommSettings);
+        auto* view = child ? qobject_cast<CCommCan*>(child->view()) : nullptr;
+        QVERIFY(view);
+        QCOMPARE(view->findChild<QComboBox*>(QStringLiteral("bitRate"))->currentText(), rate);
+        auto* id = view->findChild<QSpinBox*>(QStringLiteral("driverId"));
+        QCOMPARE(id->value(), driverId);
+        QCOMPARE(id->minimum(), 1);
+        if (rate.isEmpty())
+            return;
+        QVERIFY2(view->versionText().startsWith(QLatin1String("CAN Ver")),
+                 qPrintable(view->versionText()));
+        // An interface the plugin does not have: no driver to talk to.
+        view->findChild<QComboBox*>(QStringLiteral("plugin"))->setCurrentText("virtualcan");
+        view->findChild<QComboBox*>(QStringLiteral("interface"))->setCurrentText(QString());
+        QCOMPARE(view->versionText(),
+                 QStringLiteral("Your PC doesn't have Peak CAN-USB driver!! "));
+    }
+
+    // The connect button opens with sys.ini's settings, checked first: a value the file holds
+    // that no drive takes is named and nothing is opened.
+    void connectButtonChecksTheSavedSettings_data()
+    {
+        QTest::addColumn<QString>("section");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("message"); // "" when the drive answers
+        QTest::newRow("as saved") << "com"
+                                  << "driverid"
+                                  << "1"
+                                  << "";
+        QTest::newRow("driver id 0")
+            << "com"
+            << "driverid"
+            << "0"
+            << "driverid=0 in section [com] is not a driver id of 1 to 127";
+        QTest::newRow("timeout 5") << "com"
+                                   << "timeout"
+                                   << "5"
+                                   << "timeout=5 in section [com] is not a reply timeout";
+        QTest::newRow("offline") << "sys"
+                                 << "comm"
+                                 << "1"
+                                 << "The connecting mode is Offline!!";
+    }
+    void connectButtonChecksTheSavedSettings()
+    {
+        QFETCH(QString, section);
+        QFETCH(QString, key);
+        QFETCH(QString, value);
+        QFETCH(QString, message);
+        CGuiBench bench;
+        QVERIFY(bench.StartDrive());
+        QVERIFY(Ini::WriteProfileString(bench.install.path("sys/sys.ini"), section, key, value));
+        QVERIFY(bench.MakeSysData());
+        bench.frame = std::make_unique<CMainFrame>(*bench.sys);
+        if (message.isEmpty()) {
+            QVERIFY(bench.ConnectAndWait());
+            QVERIFY(bench.messages.Take().isEmpty());
+            return;
         }
+        bench.frame->ConnectButton();
+        QCOMPARE(bench.State(), kClosedState);
+        const QStringList messages = bench.messages.Take();
+        QCOMPARE(messages.size(), 1);
+        QVERIFY2(messages[0].contains(message), qPrintable(messages[0]));
     }
 };
 

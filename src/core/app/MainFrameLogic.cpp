@@ -2,14 +2,9 @@
 
 #include "SysData.h"
 #include "base/Report.h"
-#include "comm/CanBitRates.h"
+#include "comm/ConnectionSettings.h"
 #include "comm/OpenSettings.h"
 #include "units/ConstantArrival.h"
-
-namespace {
-const QString kClosedText = QStringLiteral("Comm Status: Closed");
-
-} // namespace
 
 CMainFrameLogic::CMainFrameLogic(CSysData& sys, bool pollStatusword) : m_sys(sys), m_handle(this)
 {
@@ -24,23 +19,59 @@ CMainFrameLogic::~CMainFrameLogic()
         m_sys.mainFrameWnd = kNoWindow;
 }
 
-QString CMainFrameLogic::CanStatusText(uint32_t bitrateCode)
+bool CMainFrameLogic::Fail(const QString& text, QString& error)
 {
-    if (const CanBitRates::Rate* rate = CanBitRates::Find(bitrateCode))
-        return QStringLiteral("Comm Status: Open %1").arg(QLatin1String(rate->text));
-    return kClosedText;
+    m_sys.link.Close();
+    m_sys.connected = 2;
+    error = text;
+    ConnectionChange(0);
+    return false;
 }
 
-bool CMainFrameLogic::FinishOpen(int result, const QString& failureText, QString& error)
+bool CMainFrameLogic::Open(const CConnectionSettings& settings, QString& error,
+                           const QString& failureText)
 {
-    if (result != 0) {
+    const bool can = settings.mode == CommMode::Can;
+    const QString failure =
+        !failureText.isEmpty() ? failureText
+        : can ? QStringLiteral("open CAN port failure! comm setting might wrong! \n")
+              : QStringLiteral("open COM port failure! comm setting might wrong! \n");
+    if (settings.mode == CommMode::Offline)
+        return Fail(CommText::OfflineMode(), error);
+    // Without its library CAN falls back to offline before any setting matters.
+    if (can && !m_sys.link.SetMode(CommModeNumber(CommMode::Can))) {
+        m_sys.link.SetMode(CommModeNumber(CommMode::Offline));
+        m_sys.commMode = CommMode::Offline;
+        return Fail(CommText::OfflineMode(), error);
+    }
+    const QString problem = settings.Validate();
+    if (!problem.isEmpty())
+        return Fail(failure + problem, error);
+
+    OpenSettings words{};
+    if (can) {
+        m_sys.link.SetCanDevice(settings.can.backend, settings.can.interfaceName);
+        words =
+            CanOpenSettings(settings.can.driverId, settings.can.bitrateCode, settings.timeoutMs());
+    } else {
+        SerialOpenSettings(settings.serial.port, settings.serial.driverId, settings.serial.baud,
+                           settings.timeoutMs(), words);
+        m_sys.link.SetMode(CommModeNumber(CommMode::Rs232));
+    }
+    m_sys.link.SetNodeId(settings.driverId());
+    if (m_sys.link.Open(words.data()) != 0) {
         // The transport's own words say which port failed and why.
-        const QString cause = m_sys.link.LastOpenError();
-        m_sys.link.Close();
-        m_sys.connected = 2;
-        error = cause.isEmpty() ? failureText : failureText + cause;
-        ConnectionChange(0);
-        return false;
+        return Fail(failure + m_sys.link.LastOpenError(), error);
+    }
+    m_sys.openedSettings = settings;
+    m_sys.statusText = settings.OpenStatusText();
+    if (can) {
+        // A bit rate the interface could not be given is said, not shown as if it ran at it.
+        const QString warning = m_sys.link.LastOpenError();
+        if (!warning.isEmpty()) {
+            m_sys.statusText = QStringLiteral("Comm Status: Open");
+            ReportMessage(warning, MessageKind::Warning);
+        }
     }
     m_sys.portOpened = 1;
     m_waitingFirstAnswer = true;
@@ -53,49 +84,10 @@ bool CMainFrameLogic::FinishOpen(int result, const QString& failureText, QString
 bool CMainFrameLogic::OpenSerial(const QString& portName, uint32_t baud, uint32_t nodeId,
                                  uint32_t timeoutMs, QString& error)
 {
-    OpenSettings settings{};
-    if (!SerialOpenSettings(portName, nodeId, baud, timeoutMs, settings)) {
-        error = QStringLiteral("open COM port failure!! \n");
-        return false;
-    }
-    m_sys.link.SetMode(2);
-    m_sys.link.SetNodeId(nodeId);
-    const int result = m_sys.link.Open(settings.data());
-    if (result == 0) {
-        m_sys.serialPortName = portName;
-        m_sys.baudOrBitrate = baud;
-        m_sys.driverId = static_cast<uint8_t>(nodeId);
-        m_sys.statusText = QStringLiteral("Comm Status: Open  %1  %2").arg(portName).arg(baud);
-    }
-    return FinishOpen(result, QStringLiteral("open COM port failure! comm setting might wrong! \n"),
-                      error);
-}
-
-bool CMainFrameLogic::OpenCan(const QString& plugin, const QString& interfaceName,
-                              uint32_t bitrateCode, uint32_t nodeId, uint32_t timeoutMs,
-                              QString& error)
-{
-    if (!m_sys.link.SetMode(5)) {
-        m_sys.link.SetMode(1);
-        error = QStringLiteral("The connecting mode is Offline!!");
-        return false;
-    }
-    m_sys.link.SetNodeId(nodeId);
-    m_sys.link.SetCanDevice(plugin, interfaceName);
-    const OpenSettings settings = CanOpenSettings(nodeId, bitrateCode, timeoutMs);
-    const int result = m_sys.link.Open(settings.data());
-    if (result == 0) {
-        m_sys.baudOrBitrate = bitrateCode;
-        m_sys.driverId = static_cast<uint8_t>(nodeId);
-        // A bit rate the interface could not be given is said, not shown as if it ran at it.
-        const QString warning = m_sys.link.LastOpenError();
-        m_sys.statusText =
-            warning.isEmpty() ? CanStatusText(bitrateCode) : QStringLiteral("Comm Status: Open");
-        if (!warning.isEmpty())
-            ReportMessage(warning, MessageKind::Warning);
-    }
-    return FinishOpen(result, QStringLiteral("open CAN port failure! comm setting might wrong! \n"),
-                      error);
+    CConnectionSettings settings;
+    settings.mode = CommMode::Rs232;
+    settings.serial = {portName, baud, nodeId, timeoutMs};
+    return Open(settings, error);
 }
 
 void CMainFrameLogic::CloseConnection()
@@ -152,7 +144,7 @@ void CMainFrameLogic::ConnectionChange(uint32_t wParam)
         SetStateIcon(IconNoDrive);
         m_sys.connected = 2;
         if (onStatusText)
-            onStatusText(kClosedText);
+            onStatusText(CommText::Closed());
         m_sys.link.Close();
     }
     if (onConnectionChanged)

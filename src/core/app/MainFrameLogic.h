@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 
+class CConnectionSettings;
 class CSysData;
 
 // The main frame's share of the drive logic, apart from any window: it owns the main frame's
@@ -29,12 +30,16 @@ public:
 
     HWND hwnd() const { return m_handle.hwnd(); }
 
-    // Opens the link (SetMode, SetNodeId, Open) and starts waiting for the first answer.
-    // On failure the link is closed, connected = 2 and error holds the operator's text.
+    // Opens the link with the settings of their mode (SetMode, SetNodeId, Open), keeps them as
+    // the opened settings and starts waiting for the first answer. Settings that do not
+    // validate open nothing. On failure the link is closed, connected = 2 and error holds
+    // failureText (by default the connect button's text for the mode) and the cause; a CAN
+    // library that cannot be loaded makes the mode offline.
+    bool Open(const CConnectionSettings& settings, QString& error,
+              const QString& failureText = QString());
+    // Open on a serial line given outright.
     bool OpenSerial(const QString& portName, uint32_t baud, uint32_t nodeId, uint32_t timeoutMs,
                     QString& error);
-    bool OpenCan(const QString& plugin, const QString& interfaceName, uint32_t bitrateCode,
-                 uint32_t nodeId, uint32_t timeoutMs, QString& error);
     // Closes the connection as the connect button does (connected = 2, closed indicators).
     void CloseConnection();
 
@@ -60,13 +65,11 @@ public:
     // WM_USER+2: 0 or 1 the settings window of the communication mode, 2 the dictionary browser.
     std::function<void(uint32_t which)> onOpenWindow;
 
-    static QString CanStatusText(uint32_t bitrateCode);
-
 private:
     void ConnectionChange(uint32_t wParam);
     void DriveStateUpdate(uint32_t statusword);
     void SetStateIcon(int icon);
-    bool FinishOpen(int result, const QString& failureText, QString& error);
+    bool Fail(const QString& text, QString& error);
 
     CSysData& m_sys;
     CWindowHandle m_handle;

@@ -144,5 +144,5 @@ uint8_t CSysData::ReadLanguage()
 
 void CSysData::ReadCommMode()
 {
-    commMode = static_cast<uint8_t>(TextToLong(ReadSysKey(sysIniPath, "comm")) & 0xFF);
+    commMode = CConnectionSettings::LoadMode(sysIniPath);
 }

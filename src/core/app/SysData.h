@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/Language.h"
+#include "comm/ConnectionSettings.h"
 #include "comm/CtrlLink.h"
 #include "comm/LinkFlags.h"
 #include "dictionary/SdoDatabase.h"
@@ -148,11 +149,10 @@ public:
     uint8_t systemLanguage = 1;
     int systemLcid = kChineseLcid;
 
-    // Connection data of the settings views.
+    // The settings of the last successful open; the connect button reopens with them while
+    // the settings window that opened is still there.
     int openedFromView = 0;
-    QString serialPortName;
-    uint32_t baudOrBitrate = 0;
-    uint8_t driverId = 0;
+    CConnectionSettings openedSettings;
 
     QString sysIniPath;
     QString enTranslationPath;
@@ -162,7 +162,7 @@ public:
     QString sysDir;
     QString dataDir;
 
-    uint8_t commMode = 0;
+    CommMode commMode = CommMode::Offline;
 
 private:
     CSysData(const CSysDataOptions& options, const CInstallation& where);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ConnectionFacts.h"
 #include "TransportApi.h"
 
 #include <QString>
@@ -15,8 +16,8 @@ class CCommPort
 public:
     enum Mode
     {
-        ModeSerial = 2,
-        ModeCan = 5,
+        ModeSerial = CommModeNumber(CommMode::Rs232),
+        ModeCan = CommModeNumber(CommMode::Can),
         ModeNone = 6
     };
 

@@ -20,23 +20,3 @@ OpenSettings CanOpenSettings(uint32_t nodeId, uint32_t bitrateCode, uint32_t tim
 {
     return {0, 0, 0, 0, nodeId, bitrateCode, timeoutMs};
 }
-
-bool ParseReplyTimeout(const QString& text, uint32_t& timeoutMs, QString& error)
-{
-    const QString trimmed = text.trimmed();
-    if (trimmed.isEmpty()) {
-        timeoutMs = kDefaultReplyTimeoutMs;
-        return true;
-    }
-    bool ok = false;
-    const qlonglong value = trimmed.toLongLong(&ok, 10);
-    if (!ok || value < kMinReplyTimeoutMs || value > kMaxReplyTimeoutMs) {
-        error = QStringLiteral("reply timeout \"%1\" must be %2 to %3 ms")
-                    .arg(trimmed)
-                    .arg(kMinReplyTimeoutMs)
-                    .arg(kMaxReplyTimeoutMs);
-        return false;
-    }
-    timeoutMs = static_cast<uint32_t>(value);
-    return true;
-}

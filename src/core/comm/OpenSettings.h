@@ -7,10 +7,6 @@
 #include <array>
 #include <cstdint>
 
-// A timeout taken from sys.ini or the command line. False (with the operator's text) outside
-// the range; empty text gives the default.
-bool ParseReplyTimeout(const QString& text, uint32_t& timeoutMs, QString& error);
-
 // The seven 32-bit words that open a connection.
 using OpenSettings = std::array<uint32_t, 7>;
 

@@ -1,5 +1,6 @@
 #include "SdoFrame.h"
 
+#include "ConnectionFacts.h"
 #include "LittleEndian.h"
 
 #include <cstring>
@@ -96,7 +97,7 @@ bool ChecksumHolds(const Serial& frame)
 Can BuildCan(uint32_t nodeId, uint8_t command, uint32_t key, uint32_t value)
 {
     Can frame{};
-    LittleEndian::Write32(frame.data(), 0x600 + nodeId);
+    LittleEndian::Write32(frame.data(), kSdoRequestBaseId + nodeId);
     frame[4] = 0; // standard frame
     frame[5] = 8;
     PutKeyAndValue(&frame[kCanSdoOffset], command, key, value);

@@ -4,6 +4,7 @@
 
 #include "comm/BlockingCall.h"
 #include "comm/CanBitRates.h"
+#include "comm/ConnectionFacts.h"
 #include "comm/LittleEndian.h"
 #include "comm/TransportApi.h"
 
@@ -36,7 +37,6 @@ constexpr int kFrameBytes = 16;
 constexpr int kConnectTimeoutMs = 2000;
 constexpr int kTaskTimeoutMs = 2000;
 constexpr size_t kMaxQueuedReplies = 64;
-constexpr uint32_t kReplyBaseId = 0x580;
 const char kVersionText[] = "Drivara CAN library 1.0";
 
 // Plugin and interface for the next open, chosen by SetCanDevice for every instance, and the
@@ -126,7 +126,7 @@ private:
     std::mutex m_mutex; // guards the members below
     std::condition_variable m_changed;
     Link m_link = Link::Down;
-    uint32_t m_replyId = kReplyBaseId;
+    uint32_t m_replyId = kSdoReplyBaseId;
     int m_timeoutMs = int(kDefaultReplyTimeoutMs);
     std::deque<Reply> m_replies;
 };
@@ -162,7 +162,7 @@ int CCanTransport::Open(const uint32_t* settings)
     const uint32_t bitRate = PluginTakesBitRate(plugin) ? BitRateForCode(settings[5]) : 0;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_replyId = kReplyBaseId + settings[4];
+        m_replyId = kSdoReplyBaseId + settings[4];
         m_timeoutMs = static_cast<int>(EffectiveReplyTimeout(settings[6]));
         m_replies.clear();
         m_link = Link::Connecting;
