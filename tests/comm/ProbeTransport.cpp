@@ -43,8 +43,7 @@ public:
         std::strcpy(buffer, "probe");
         return 1;
     }
-    int Reserved3() override { return 0; }
-    void Reserved4() override {}
+    void CancelReceive() override {}
     void Close() override {}
     void Release() override
     {
