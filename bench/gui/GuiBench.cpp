@@ -1,6 +1,7 @@
 // Figures of the drivara program, printed (no pass or fail): start-up to a shown main window with
 // the whole dictionary loaded, resident memory with pages open on a polled drive, and the longest
-// stall of the user-interface thread while the drive is polled and while a slow drive times out.
+// stall of the user-interface thread while the drive is polled, while a slow drive times out and
+// while the link of a silent drive is closed.
 
 #include "../BenchTiming.h"
 #include "ChildFrame.h"
@@ -13,6 +14,7 @@
 #include "base/IniFile.h"
 #include "base/Report.h"
 #include "comm/ConnectionSettings.h"
+#include "comm/SdoFrame.h"
 
 #include <QApplication>
 #include <QDir>
@@ -172,6 +174,35 @@ int main(int argc, char** argv)
     std::printf("longest UI stall while a silent drive times out: %.1f ms "
                 "(connection closed after %.0f ms)\n",
                 timeoutStall, double(silentClock.elapsed()));
+    drive.faults().SetSilent(false);
+
+    // Closing the connection while the drive is silent and an exchange waits for its reply with
+    // the longest reply timeout: the window thread does not wait for that reply.
+    if (!Ini::WriteProfileString(sys.sysIniPath, QStringLiteral("com"), QStringLiteral("timeout"),
+                                 QStringLiteral("10000")))
+        return 1;
+    frame.ConnectButton();
+    LongestStallMs([&] { return frame.logic().lastDriveState() != -1; }, 5000);
+    if (sys.connected != 1 || frame.logic().lastDriveState() == -1) {
+        std::fprintf(stderr, "the drive did not answer again\n");
+        return 1;
+    }
+    drive.faults().SetSilent(true);
+    sys.link.Request(sys.mainFrameWnd, SdoFrame::kRead, kStatuswordKey, 0);
+    double closeCallMs = -1;
+    QElapsedTimer sinceClose;
+    QTimer::singleShot(300, [&] {
+        QElapsedTimer call;
+        call.start();
+        frame.ConnectButton(); // connected: closes
+        closeCallMs = call.nsecsElapsed() / 1e6;
+        sinceClose.start();
+    });
+    const double closeStall =
+        LongestStallMs([&] { return sinceClose.isValid() && sinceClose.elapsed() > 300; }, 15000);
+    std::printf("longest UI stall while closing a link whose drive is silent (10 s reply "
+                "timeout): %.1f ms (the close itself: %.1f ms; connection %s)\n",
+                closeStall, closeCallMs, sys.connected == 1 ? "still open" : "closed");
     drive.faults().SetSilent(false);
     std::printf("operator messages: %lld\n", static_cast<long long>(messages.size()));
     server.Stop();

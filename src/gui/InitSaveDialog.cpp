@@ -12,9 +12,9 @@ CInitSaveDialog::CInitSaveDialog(CSysData& sys, QWidget* parent) : QDialog(paren
 {
     setObjectName(QStringLiteral("CInitSaveDialog"));
     setWindowTitle(tr("参数初始化 / 保存"));
-    // A drive that restarts is not asked again, and polling would only get in the way.
-    m_sys.pollingEnabled = 0;
-    m_sys.retryOnSendFailure = 0;
+    // The link alone; a drive that restarts is not asked again, and polling would only get in
+    // the way.
+    m_hold.emplace(m_sys, m_handle.hwnd(), CLinkHold::kPausePolling | CLinkHold::kNoRetries);
     m_pollStep = 0;
 
     auto make = [this](const QString& text, const char* name) {
@@ -50,8 +50,6 @@ CInitSaveDialog::CInitSaveDialog(CSysData& sys, QWidget* parent) : QDialog(paren
     m_pause.setInterval(kPollPauseMs);
     connect(&m_pause, &QTimer::timeout, this, &CInitSaveDialog::ReadNextState);
 
-    m_sys.exclusiveMode = 1;
-    m_sys.exclusiveOwner = m_handle.hwnd();
     SetButtonsEnabled(true);
     m_pollStep = 1;
 }
@@ -59,8 +57,7 @@ CInitSaveDialog::CInitSaveDialog(CSysData& sys, QWidget* parent) : QDialog(paren
 CInitSaveDialog::~CInitSaveDialog()
 {
     Release();
-    m_sys.exclusiveMode = 0;
-    m_sys.exclusiveOwner = kNoWindow;
+    m_hold->Release();
     SendMessage(m_sys.mainFrameWnd, WM_ALL_PAGES, 0, 0);
 }
 
@@ -121,11 +118,24 @@ void CInitSaveDialog::OnAnswer(uint32_t value, uint32_t key)
         return;
     }
     SetButtonsEnabled(false);
-    m_pause.start();
+    OweRead();
+}
+
+// Every answer that finds the drive busy is followed by its own state read; answers that come
+// closer together than the pause queue their reads instead of sharing one.
+void CInitSaveDialog::OweRead()
+{
+    ++m_readsOwed;
+    if (!m_pause.isActive())
+        m_pause.start();
 }
 
 void CInitSaveDialog::ReadNextState()
 {
+    if (m_readsOwed == 0)
+        return;
+    if (--m_readsOwed > 0)
+        m_pause.start();
     if (m_pollStep == 1) {
         m_sys.link.Request(m_handle.hwnd(), SdoFrame::kRead, kStoreControlKey, 0);
         m_pollStep = 2;
@@ -149,8 +159,8 @@ void CInitSaveDialog::Release()
         return;
     m_released = true;
     m_pause.stop();
-    m_sys.pollingEnabled = 1;
-    m_sys.retryOnSendFailure = 1;
+    m_readsOwed = 0;
+    m_hold->EndQuiet();
 }
 
 void CInitSaveDialog::done(int result)

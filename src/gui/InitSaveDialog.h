@@ -1,9 +1,12 @@
 #pragma once
 
+#include "comm/LinkHold.h"
 #include "comm/MessageLayer.h"
 
 #include <QDialog>
 #include <QTimer>
+
+#include <optional>
 
 class CSysData;
 class QPushButton;
@@ -30,6 +33,8 @@ public:
     HWND hwnd() const { return m_handle.hwnd(); }
     bool buttonsEnabled() const;
     int pollStep() const { return m_pollStep; }
+    // State reads decided on but not sent yet (each goes one pause after the one before).
+    int readsOwed() const { return m_readsOwed; }
 
     void StoreControl();
     void StoreMotor();
@@ -44,6 +49,7 @@ private:
     void Send(uint8_t command, uint32_t key, uint32_t value);
     void OnAnswer(uint32_t value, uint32_t key);
     void ReadNextState();
+    void OweRead();
     void SetButtonsEnabled(bool enabled);
     void Release();
 
@@ -51,6 +57,7 @@ private:
     int m_pollStep = 0;
     bool m_controlReady = true;
     bool m_motorReady = true;
+    int m_readsOwed = 0;
     bool m_released = false;
     QPushButton* m_storeControl = nullptr;
     QPushButton* m_storeMotor = nullptr;
@@ -58,4 +65,6 @@ private:
     QPushButton* m_restart = nullptr;
     QTimer m_pause;
     CWindowHandle m_handle{this};
+    // Made once the window has its handle; given back before the pages are told to read again.
+    std::optional<CLinkHold> m_hold;
 };

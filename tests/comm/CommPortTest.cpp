@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 using namespace CommTest;
 
 namespace {
@@ -85,6 +87,33 @@ TEST_F(CommPortTest, LibraryOfAnotherInterfaceVersionIsRefusedByName)
         << error.toStdString();
     EXPECT_TRUE(m_messages.Take().isEmpty());
     EXPECT_EQ(m_probe->live, 0);
+}
+
+// A library one version older is still taken; only the cancel it lacks is never called. One
+// older than that is refused.
+TEST_F(CommPortTest, AnOlderLibraryIsTakenWithoutTheCancel)
+{
+    InstallProbe();
+    const std::tuple<uint32_t, int, int> cases[] = {
+        // version, loads (of two), cancels reaching an instance
+        {kOldestTransportInterfaceVersion - 1, 0, 0},
+        {kOldestTransportInterfaceVersion, 2, 0},
+        {kTransportInterfaceVersion, 2, 2},
+    };
+    for (const auto& [version, loads, cancels] : cases) {
+        SCOPED_TRACE(version);
+        m_probe->version = version;
+        m_probe->cancels = 0;
+        CCommPort port(m_dir.path());
+        QString error;
+        int loaded = 0;
+        for (int mode : {CCommPort::ModeSerial, CCommPort::ModeCan}) {
+            loaded += port.Load(mode, &error);
+            port.CancelReceive();
+        }
+        EXPECT_EQ(loaded, loads);
+        EXPECT_EQ(m_probe->cancels, cancels);
+    }
 }
 
 // The serial open block is what a replacement library reads: its layout may not move. With both

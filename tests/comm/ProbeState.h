@@ -9,4 +9,5 @@ struct ProbeState
     uint32_t version;                                 // the interface version the library claims
     int live;                                         // instances not yet released
     unsigned char openBlock[sizeof(SerialOpenBlock)]; // the last serial open block
+    int cancels;                                      // CancelReceive calls
 };

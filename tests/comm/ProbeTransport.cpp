@@ -10,7 +10,7 @@
 
 // A variable of the global namespace: its symbol name is not mangled.
 __attribute__((visibility("default")))
-ProbeState probeState{false, kTransportInterfaceVersion, 0, {}};
+ProbeState probeState{false, kTransportInterfaceVersion, 0, {}, 0};
 
 namespace {
 
@@ -43,8 +43,7 @@ public:
         std::strcpy(buffer, "probe");
         return 1;
     }
-    int Reserved3() override { return 0; }
-    void Reserved4() override {}
+    void CancelReceive() override { ++probeState.cancels; }
     void Close() override {}
     void Release() override
     {

@@ -337,6 +337,17 @@ private slots:
                                       kWaitMs);
             QVERIFY(dialog.buttonsEnabled());
             QVERIFY(bench.messages.Take().isEmpty());
+            // Two busy answers closer together than the pause each get their own state read:
+            // control, motor, and control once more, as the first read still found the motor
+            // busy.
+            const int requests = bench.drive.RequestCount();
+            dialog.OnMessage(WM_SDO_VALUE, 1, CInitSaveDialog::kStoreControlKey);
+            dialog.OnMessage(WM_SDO_VALUE, 1, CInitSaveDialog::kStoreMotorKey);
+            QCOMPARE(dialog.readsOwed(), 2);
+            QTRY_VERIFY_WITH_TIMEOUT(dialog.readsOwed() == 0 && dialog.buttonsEnabled() &&
+                                         !sys.link.HasPendingRequests(),
+                                     kWaitMs);
+            QCOMPARE(bench.drive.RequestCount() - requests, 3);
             // Closing gives polling and retries back; the window's end gives the link back.
             dialog.reject();
             QCOMPARE(linkUse(), QList<int>({1, 1, 1}));

@@ -5,7 +5,10 @@
 // object, no write frame reaches the drive twice, and every failure reaches the requester.
 #include "LinkTestSupport.h"
 
+#include <chrono>
+#include <cstdio>
 #include <map>
+#include <tuple>
 
 using namespace LinkTest;
 
@@ -169,6 +172,106 @@ TEST_P(Link, SegmentedUpload)
     EXPECT_EQ(r.last, Failed(kSdoLengthMismatch));
     EXPECT_TRUE(r.text.isEmpty());
     EXPECT_EQ(bench.mainFrame.Count(WM_COMM_FAILED), 0);
+}
+
+// An ordered batch of writes: each goes out once, the batch stops at the first write that the
+// drive refuses or the link cannot vouch for, and one message says how far it got and why.
+TEST_P(Link, WriteBatchStopsAtTheFirstRefusalOrFailure)
+{
+    constexpr uint32_t kTag = 77;
+    // total, confirmed, the write that ended it, refused, abort code, failure
+    using Result = std::tuple<int, int, uint32_t, bool, uint32_t, uint32_t>;
+    const std::vector<SdoWrite> three = {
+        {kObject8, kWrite1, 0x11}, {kObject16, kWrite2, 0x2222}, {kObject32, kWrite4, 0x33333333}};
+    const std::vector<SdoWrite> refusedSecond = {three[0], {kReadOnly16, kWrite2, 1}, three[2]};
+    struct BatchCase
+    {
+        const char* name;
+        Arm arm;
+        std::vector<SdoWrite> writes;
+        Result expected;
+        bool failsConnection;
+    };
+    // clang-format off
+    const BatchCase cases[] = {
+        {"all confirmed", {}, three, {3, 3, 0, false, 0, 0}, false},
+        {"refused in the middle", {}, refusedSecond,
+         {3, 1, kReadOnly16, true, CVirtualDrive::kAbortReadOnly, 0}, false},
+        {"first write lost", [](CSimFaults& f) { f.DropNext(1); }, three,
+         {3, 0, kObject8, false, 0, kSdoUnconfirmed}, false},
+        {"silent drive", [](CSimFaults& f) { f.SetSilent(true); }, three,
+         {3, 0, kObject8, false, 0, kSdoNoAnswer}, true},
+        {"empty", {}, {}, {0, 0, 0, false, 0, 0}, false},
+    };
+    // clang-format on
+    for (const BatchCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        Reset(c.arm);
+        std::optional<Result> got;
+        bench.page.onMessage = [&](const Message& m) {
+            SdoWriteResult r;
+            if (m.message == WM_SDO_WRITTEN && m.lParam == kTag &&
+                bench.link->TakeWrites(bench.page.hwnd(), kTag, r)) {
+                EXPECT_EQ(m.wParam, uint32_t(r.confirmed));
+                got = Result{r.total, r.confirmed, r.key, r.refused, r.abortCode, r.failure};
+            }
+        };
+        ASSERT_EQ(bench.link->RequestWrites(bench.page.hwnd(), c.writes, kTag),
+                  CCtrlLink::kRequestQueued);
+        ASSERT_TRUE(Until([&] { return got.has_value() && !bench.link->HasPendingRequests(); }));
+        bench.page.onMessage = nullptr;
+        EXPECT_EQ(got, c.expected);
+        EXPECT_EQ(bench.page.messages.size(), 1u); // nothing per write
+        // The confirmed writes took effect; those after the one that ended it never went out.
+        const int confirmed = std::get<1>(c.expected);
+        for (int i = 0; i < int(c.writes.size()); ++i) {
+            const SdoWrite& w = c.writes[size_t(i)];
+            if (i < confirmed) {
+                EXPECT_EQ(bench.drive.Value(w.key), w.value);
+            }
+            if (i > confirmed) {
+                EXPECT_EQ(bench.drive.FrameCount(BuildSdo(w.command, w.key, w.value).data()), 0);
+            }
+        }
+        Check({c.name, c.arm, false, c.failsConnection});
+    }
+    // A batch holds writes only.
+    EXPECT_EQ(bench.link->RequestWrites(bench.page.hwnd(), {{kObject8, kRead, 0}}, kTag),
+              CCtrlLink::kRequestInvalid);
+}
+
+// A connection change does not wait for the reply of a drive that stays silent, however long
+// the reply timeout: the exchange waiting for it is cut short and ends as closed.
+TEST_P(Link, ConnectionChangesCutASilentExchangeShort)
+{
+    constexpr uint32_t kLongTimeoutMs = 10000;
+    constexpr double kBoundMs = 200; // asked for: 50 ms; the rest is room for a loaded machine
+    const int mode = GetParam() == Transport::Serial ? CCommPort::ModeSerial : CCommPort::ModeCan;
+    const std::pair<const char*, std::function<void()>> operations[] = {
+        {"Close", [&] { bench.link->Close(); }},
+        {"Open", [&] { bench.Reconnect(); }},
+        {"SetMode", [&] { bench.link->SetMode(mode); }},
+        {"SetNodeId", [&] { bench.link->SetNodeId(kNodeId); }},
+    };
+    const auto frame = BuildSdo(kRead, kObject16, 0);
+    for (const auto& [name, operation] : operations) {
+        SCOPED_TRACE(name);
+        Reset([](CSimFaults& f) { f.SetSilent(true); });
+        ASSERT_TRUE(bench.Reconnect(kLongTimeoutMs));
+        ASSERT_EQ(bench.link->Request(bench.page.hwnd(), kRead, kObject16, 0),
+                  CCtrlLink::kRequestQueued);
+        ASSERT_TRUE(Until([&] { return bench.drive.FrameCount(frame.data()) >= 1; }));
+        const auto start = std::chrono::steady_clock::now();
+        operation();
+        const std::chrono::duration<double, std::milli> took =
+            std::chrono::steady_clock::now() - start;
+        std::printf("%s while the drive is silent (reply timeout %u ms): %.1f ms\n", name,
+                    kLongTimeoutMs, took.count());
+        EXPECT_LT(took.count(), kBoundMs);
+        EXPECT_EQ(bench.page.WaitFor(kObject16), Failed(kSdoClosed));
+        EXPECT_EQ(bench.drive.FrameCount(frame.data()), 1);
+        EXPECT_EQ(bench.mainFrame.Count(WM_COMM_FAILED), 0);
+    }
 }
 
 // A poll runs the exchange of a read (its faults are ReadAndWriteUnderFaults' cases): here only

@@ -66,7 +66,7 @@ using Outcomes = std::vector<Outcome>;
 inline bool IsResult(const Message& m)
 {
     return m.message == WM_SDO_VALUE || m.message == WM_SDO_SEGMENT || m.message == WM_SDO_ABORT ||
-           m.message == WM_SDO_FAILED || m.message == WM_SDO_UPLOAD;
+           m.message == WM_SDO_FAILED || m.message == WM_SDO_UPLOAD || m.message == WM_SDO_WRITTEN;
 }
 
 // A window on the test's main thread: records every message and can act while the worker is
@@ -153,7 +153,7 @@ public:
     }
 
     // Loads the drive, starts its server, opens the link and lets the worker take requests.
-    void Start()
+    void Start(uint32_t replyTimeoutMs = kReplyTimeoutMs)
     {
         QString error;
         ASSERT_TRUE(drive.Load(DataDir(), &error)) << error.toStdString();
@@ -162,22 +162,25 @@ public:
             ASSERT_TRUE(serialServer.Start(kNodeId, 0)) << serialServer.ErrorString().toStdString();
             ASSERT_EQ(link->SetMode(CCommPort::ModeSerial), 1);
             m_settings =
-                CommTest::SerialSettings(serialServer.PortName(), 0, kReplyTimeoutMs, kNodeId);
+                CommTest::SerialSettings(serialServer.PortName(), 0, replyTimeoutMs, kNodeId);
         } else {
             const QString plugin = QStringLiteral("virtualcan"), url = CommTest::BusUrl();
             ASSERT_TRUE(canServer.Start(kNodeId, plugin, url))
                 << canServer.ErrorString().toStdString();
             ASSERT_EQ(link->SetMode(CCommPort::ModeCan), 1);
             link->SetCanDevice(plugin, url);
-            m_settings = CanOpenSettings(kNodeId, 0x001C, kReplyTimeoutMs);
+            m_settings = CanOpenSettings(kNodeId, 0x001C, replyTimeoutMs);
         }
         link->SetNodeId(kNodeId);
         ASSERT_EQ(link->Open(m_settings.data()), 0);
         flags.connected.store(1);
     }
-    // Opens the link again after the main frame closed it, as the connect button does.
-    bool Reconnect()
+    // Opens the link again after the main frame closed it, as the connect button does; with a
+    // reply timeout, that one from now on.
+    bool Reconnect(uint32_t replyTimeoutMs = 0)
     {
+        if (replyTimeoutMs != 0)
+            m_settings[6] = replyTimeoutMs;
         const bool opened = link->Open(m_settings.data()) == 0;
         flags.connected.store(1);
         return opened;

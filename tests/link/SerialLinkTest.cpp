@@ -2,11 +2,15 @@
 // a transfer and shutting down while the worker waits for a window: over a pseudo-terminal
 // against the virtual drive.
 #include "LinkTestSupport.h"
+#include "comm/LinkHold.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QThread>
+
+#include <stdexcept>
+#include <tuple>
 
 using namespace LinkTest;
 
@@ -43,8 +47,7 @@ TEST_F(SerialLink, RequestsQueuedTogetherRunNewestFirstThenInOrder)
 
 TEST_F(SerialLink, ExclusiveModeReplacesThePendingRequest)
 {
-    bench.flags.exclusiveOwner.store(page.hwnd());
-    bench.flags.exclusiveMode.store(1);
+    CLinkHold hold(bench.flags, page.hwnd());
     // Other windows are refused while an owner holds the link, and told so.
     EXPECT_EQ(Ask(other, kObject8), CCtrlLink::kRequestNotOwner);
     page.OnFirstResult(kObject16, [&] {
@@ -64,82 +67,84 @@ TEST_F(SerialLink, ExclusiveModeReplacesThePendingRequest)
     EXPECT_EQ(Ask(other, kObject8), CCtrlLink::kRequestQueued);
 }
 
-TEST_F(SerialLink, DeferredRequestsWaitUntilOthersAreReleased)
+// A hold gives back exactly the flags it found, whichever way its owner leaves; a link that
+// another window holds is not taken from it.
+TEST(LinkHold, GivesBackWhatItFoundOnEveryWayOut)
 {
-    CProbe scope;
-    bench.flags.deferOwner.store(scope.hwnd());
-    bench.flags.othersReleased.store(0);
-    EXPECT_EQ(Ask(page, kObject16), CCtrlLink::kRequestDeferred);
-    EXPECT_EQ(Ask(page, kObject32), CCtrlLink::kRequestDeferred);
-
-    // The owner's own requests still run; the others stay held.
-    EXPECT_EQ(Ask(scope, kObject8), CCtrlLink::kRequestQueued);
-    ASSERT_TRUE(scope.WaitFor(kObject8));
-    EXPECT_FALSE(bench.link->IsDeferredQueueEmpty());
-
-    bench.flags.othersReleased.store(1);
-    ASSERT_TRUE(Until([&] { return page.ResultKeys().size() >= 2; }));
-    EXPECT_EQ(page.ResultKeys(), (Keys{kObject16, kObject32}));
-}
-
-// A group 2 item is read only after a group 1 step that found something; a group 1 walk that
-// runs off the end finds nothing once and starts again at the head.
-TEST_F(SerialLink, PollingAlternatesGroupsWithTheirOwnCursors)
-{
-    bench.flags.pollingEnabled.store(0);
-    // A disabled item is skipped like one of the other group.
-    ASSERT_TRUE(bench.link->AddLoop(other.hwnd(), kReadOnly16, 1));
-    ASSERT_TRUE(bench.link->DisableLoop(other.hwnd()));
-    ASSERT_TRUE(bench.link->AddLoop(page.hwnd(), kObject8, 1));
-    ASSERT_TRUE(bench.link->AddLoop(page.hwnd(), kObject16, 2));
-    ASSERT_TRUE(bench.link->AddLoop(page.hwnd(), kObject32, 2));
-
-    // Stopped from inside the eighth delivery, so nothing is in flight afterwards.
-    page.onMessage = [&](const Message&) {
-        if (page.ResultKeys().size() == 8)
-            bench.link->DisableLoop(page.hwnd());
+    constexpr HWND kOwner = 11, kOther = 12;
+    // exclusiveMode, exclusiveOwner, pollingEnabled, retryOnSendFailure
+    using Flags = std::tuple<int, HWND, int, int>;
+    const auto read = [](const CLinkFlags& f) {
+        return Flags{f.exclusiveMode.load(), f.exclusiveOwner.load(), f.pollingEnabled.load(),
+                     f.retryOnSendFailure.load()};
     };
-    bench.flags.pollingEnabled.store(1);
-    ASSERT_TRUE(Until([&] { return page.ResultKeys().size() >= 8; }));
-    EXPECT_EQ(page.ResultKeys(), (Keys{kObject8, kObject16, kObject8, kObject32, kObject8,
-                                       kObject16, kObject8, kObject32}));
-    EXPECT_TRUE(other.messages.empty());
-
-    // Only the other window's item is enabled now: its answer comes after nothing more of page's.
-    page.onMessage = nullptr;
-    ASSERT_TRUE(bench.link->EnableLoop(other.hwnd()));
-    ASSERT_TRUE(other.WaitFor(kReadOnly16));
-    EXPECT_EQ(page.ResultKeys().size(), 8u);
-}
-
-// A list holding only writable (group 2) objects is polled too, one item a step.
-TEST_F(SerialLink, PollingReachesAListOfGroupTwoAlone)
-{
-    ASSERT_TRUE(bench.link->AddLoop(page.hwnd(), kObject16, 2));
-    ASSERT_TRUE(bench.link->AddLoop(page.hwnd(), kObject32, 2));
-    page.onMessage = [&](const Message&) {
-        if (page.ResultKeys().size() == 4)
-            bench.link->DisableLoop(page.hwnd());
+    const auto set = [](CLinkFlags& f, const Flags& v) {
+        f.exclusiveMode.store(std::get<0>(v));
+        f.exclusiveOwner.store(std::get<1>(v));
+        f.pollingEnabled.store(std::get<2>(v));
+        f.retryOnSendFailure.store(std::get<3>(v));
     };
-    ASSERT_TRUE(Until([&] { return page.ResultKeys().size() >= 4; }));
-    EXPECT_EQ(page.ResultKeys(), (Keys{kObject16, kObject32, kObject16, kObject32}));
+    const unsigned quiet = CLinkHold::kPausePolling | CLinkHold::kNoRetries;
+    // clang-format off
+    const std::tuple<const char*, Flags, unsigned, Flags> cases[] = {
+        // name, flags before, quiet, flags while held
+        {"free link", {0, kNoWindow, 1, 1}, quiet, {1, kOwner, 0, 0}},
+        {"polling kept", {0, kNoWindow, 1, 1}, CLinkHold::kKeepPolling, {1, kOwner, 1, 1}},
+        {"polling already off", {0, kNoWindow, 0, 1}, CLinkHold::kNoRetries, {1, kOwner, 0, 0}},
+        {"held by the owner already", {1, kOwner, 0, 0}, quiet, {1, kOwner, 0, 0}},
+        {"held by another window", {1, kOther, 1, 1}, quiet, {1, kOther, 1, 1}},
+    };
+    // clang-format on
+    for (const auto& [name, before, options, held] : cases) {
+        SCOPED_TRACE(name);
+        CLinkFlags flags;
+        set(flags, before);
+        {
+            CLinkHold hold(flags, kOwner, options);
+            EXPECT_EQ(hold.held(), std::get<1>(before) != kOther);
+            EXPECT_EQ(read(flags), held);
+        }
+        EXPECT_EQ(read(flags), before);
+        // Left by an exception.
+        try {
+            CLinkHold hold(flags, kOwner, options);
+            throw std::runtime_error("away");
+        } catch (const std::runtime_error&) {
+        }
+        EXPECT_EQ(read(flags), before);
+        // Quiet ended early (a closing dialog), then given back early; the end adds nothing.
+        {
+            CLinkHold hold(flags, kOwner, options);
+            hold.EndQuiet();
+            EXPECT_EQ(std::get<2>(read(flags)), std::get<2>(before));
+            EXPECT_EQ(std::get<3>(read(flags)), std::get<3>(before));
+            hold.Release();
+            EXPECT_EQ(read(flags), before);
+            set(flags, {0, kOther, 1, 1}); // what someone did afterwards stays
+        }
+        EXPECT_EQ(read(flags), Flags(0, kOther, 1, 1));
+    }
 }
 
-TEST_F(SerialLink, RequestsGoBeforePolling)
+// Raw segment requests pass through one at a time; each segment's bytes are copied into the
+// window's buffer while it handles the message.
+TEST_F(SerialLink, RawSegmentsAreCopiedOut)
 {
-    ASSERT_TRUE(bench.link->AddLoop(other.hwnd(), kObject8, 1));
-    ASSERT_TRUE(other.WaitFor(kObject8));
-    // Asked from inside a poll result: the pass ends and the request runs next.
-    size_t pollsAtRequest = 0;
-    size_t pollsAtAnswer = 0;
-    other.OnFirstResult(kObject8, [&] {
-        pollsAtRequest = other.ResultKeys().size();
-        Ask(page, kObject32);
-    });
-    page.onMessage = [&](const Message&) { pollsAtAnswer = other.ResultKeys().size(); };
-    ASSERT_TRUE(page.WaitFor(kObject32));
-    EXPECT_GT(pollsAtRequest, 0u);
-    EXPECT_EQ(pollsAtAnswer, pollsAtRequest);
+    bench.drive.SetStringValue(kTextObject, "Velmor VX-2000 drive");
+    std::vector<std::pair<QByteArray, bool>> segments;
+    page.onMessage = [&](const Message& m) {
+        if (m.message != WM_SDO_SEGMENT)
+            return;
+        uint8_t data[7] = {};
+        int length = 0;
+        const bool last = bench.link->GetSegment(data, length);
+        segments.emplace_back(QByteArray(reinterpret_cast<const char*>(data), length), last);
+    };
+    EXPECT_EQ(bench.AskAll(kRead, kTextObject).size(), 1u);
+    for (uint8_t toggle : {kSegment0, kSegment1, kSegment0})
+        EXPECT_EQ(bench.AskAll(toggle, kTextObject).size(), 1u);
+    EXPECT_EQ(segments, (std::vector<std::pair<QByteArray, bool>>{
+                            {"Velmor ", false}, {"VX-2000", false}, {" drive", true}}));
 }
 
 // Without a port every request fails the connection (checked first); a list of polled items

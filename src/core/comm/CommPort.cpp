@@ -66,7 +66,8 @@ QFunctionPointer CCommPort::ResolveOptional(const QString& fileName, const char*
 }
 
 QFunctionPointer CCommPort::Resolve(const QString& fileName, const char* factory,
-                                    const QString& noFactory, QString& error) const
+                                    const QString& noFactory, QString& error,
+                                    uint32_t& version) const
 {
     const QFunctionPointer create = ResolveOptional(fileName, factory);
     if (!create) {
@@ -74,10 +75,11 @@ QFunctionPointer CCommPort::Resolve(const QString& fileName, const char* factory
         return nullptr;
     }
     // A library built for another layout would load and then misbehave: refuse it by name.
-    const auto version = reinterpret_cast<TransportInterfaceVersionFn>(
+    const auto versionOf = reinterpret_cast<TransportInterfaceVersionFn>(
         ResolveOptional(fileName, "TransportInterfaceVersion"));
-    const uint32_t found = version ? version() : 0;
-    if (found != kTransportInterfaceVersion) {
+    const uint32_t found = versionOf ? versionOf() : 0;
+    // An older library lacks only the later slots, which are then left alone.
+    if (found < kOldestTransportInterfaceVersion || found > kTransportInterfaceVersion) {
         error = QStringLiteral("%1 is built for transport interface version %2; this program "
                                "needs version %3")
                     .arg(m_dataDir + QLatin1Char('/') + fileName)
@@ -85,6 +87,7 @@ QFunctionPointer CCommPort::Resolve(const QString& fileName, const char* factory
                     .arg(kTransportInterfaceVersion);
         return nullptr;
     }
+    version = found;
     return create;
 }
 
@@ -95,7 +98,7 @@ int CCommPort::Load(int mode, QString* error)
     if (mode == ModeSerial) {
         const auto create = reinterpret_cast<CreateObjectFn>(
             Resolve(SerialLibraryName(), "CreateObject",
-                    QStringLiteral("get Comm interface failure"), text));
+                    QStringLiteral("get Comm interface failure"), text, m_serialVersion));
         if (!create) {
             Deliver(text, error);
             return 0;
@@ -114,7 +117,7 @@ int CCommPort::Load(int mode, QString* error)
     if (mode == ModeCan) {
         const auto create = reinterpret_cast<CreateCanObjectFn>(
             Resolve(CanLibraryName(), "CreateCanObject",
-                    QStringLiteral("get CAN interface failure"), text));
+                    QStringLiteral("get CAN interface failure"), text, m_canVersion));
         if (!create) {
             Deliver(text, error);
             return 0;
@@ -199,6 +202,14 @@ int CCommPort::Receive(uint8_t* bytes, int* length)
     if (length)
         *length = 0;
     return -1;
+}
+
+void CCommPort::CancelReceive()
+{
+    if (m_mode == ModeSerial && m_serial && m_serialVersion >= kCancelReceiveSinceVersion)
+        m_serial->CancelReceive();
+    else if (m_mode == ModeCan && m_can && m_canVersion >= kCancelReceiveSinceVersion)
+        m_can->CancelReceive();
 }
 
 void CCommPort::Close()

@@ -33,6 +33,10 @@ public:
     int Open(const uint32_t* settings, QString* error = nullptr);
     int Send(const uint8_t* bytes, int length);
     int Receive(uint8_t* bytes, int* length);
+    // May be called from another thread while Send or Receive run (not while Load replaces the
+    // instance): cuts a waiting Receive short. Does nothing with a library older than the
+    // cancel.
+    void CancelReceive();
     void Close();
     int GetVersion(char* buffer256);
 
@@ -61,7 +65,7 @@ private:
 
     // The factory of a library whose interface version matches; null (message in error) else.
     QFunctionPointer Resolve(const QString& fileName, const char* factory, const QString& noFactory,
-                             QString& error) const;
+                             QString& error, uint32_t& version) const;
     QFunctionPointer ResolveOptional(const QString& fileName, const char* symbol) const;
     void ApplyCanDevice() const;
     void ApplyDeviceFolder() const;
@@ -72,6 +76,8 @@ private:
     int m_mode = ModeNone;
     uint32_t m_settings[7] = {};
     bool m_serialLoaded = false; // COM library found with its factory
+    uint32_t m_serialVersion = 0;
+    uint32_t m_canVersion = 0;
     std::unique_ptr<ISerialTransport, Releaser> m_serial;
     std::unique_ptr<ICanTransport, Releaser> m_can;
     QString m_canPlugin;

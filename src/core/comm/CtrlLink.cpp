@@ -14,6 +14,8 @@ namespace {
 // page's items leave with the page) and requests waiting behind the slot.
 constexpr size_t kMaxLoopItems = 4096;
 constexpr size_t kMaxQueuedRequests = 4096;
+// A batch as long as a whole configuration written back; more is a runaway caller.
+constexpr size_t kMaxBatchWrites = 65536;
 // The most an upload may announce: the largest object a drive holds is its recorder's record
 // of a few kilobytes; a larger length is a damaged reply, not a reason to hold the line.
 constexpr uint32_t kMaxUploadBytes = 1u << 20;
@@ -79,6 +81,29 @@ bool CCtrlLink::TakeUpload(HWND hwnd, uint32_t key, QByteArray& bytes)
     if (it == m_finishedUploads.end())
         return false;
     bytes = it->second;
+    return true;
+}
+
+int CCtrlLink::RequestWrites(HWND hwnd, std::vector<SdoWrite> writes, uint32_t tag)
+{
+    if (writes.size() > kMaxBatchWrites)
+        return kRequestInvalid;
+    for (const SdoWrite& write : writes) {
+        if (!SdoFrame::IsWrite(write.command))
+            return kRequestInvalid;
+    }
+    SdoRequest request{hwnd, tag, 0, 0, SdoRequest::Writes};
+    request.writes = std::make_shared<const std::vector<SdoWrite>>(std::move(writes));
+    return Enqueue(request);
+}
+
+bool CCtrlLink::TakeWrites(HWND hwnd, uint32_t tag, SdoWriteResult& result)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const auto it = m_finishedWrites.find({hwnd, tag});
+    if (it == m_finishedWrites.end())
+        return false;
+    result = it->second;
     return true;
 }
 
@@ -232,10 +257,10 @@ int CCtrlLink::LoopCount()
     return static_cast<int>(m_loopItems.size());
 }
 
-bool CCtrlLink::GetSegment(const uint8_t*& data, int& length)
+bool CCtrlLink::GetSegment(uint8_t* data7, int& length)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    data = m_segment;
+    std::memcpy(data7, m_segment, sizeof m_segment);
     length = m_segmentLength;
     return m_segmentLast;
 }
@@ -396,6 +421,8 @@ bool CCtrlLink::TakeNextRequest(SdoRequest& out)
 
 bool CCtrlLink::RunRequest(const SdoRequest& request)
 {
+    if (request.job == SdoRequest::Writes)
+        return RunWrites(request);
     if (request.job != SdoRequest::Exchange)
         return RunUpload(request);
     const CSdoChannel::Outcome outcome =
@@ -500,6 +527,63 @@ bool CCtrlLink::DeliverUpload(const SdoRequest& request, const QByteArray& bytes
     return goOn;
 }
 
+// Each write is one transfer, so it goes out once: a missing confirmation is settled by reading
+// the object back, never by writing again, and it ends the batch like a refusal does.
+bool CCtrlLink::RunWrites(const SdoRequest& request)
+{
+    SdoWriteResult result;
+    const std::vector<SdoWrite>& writes = *request.writes;
+    result.total = int(writes.size());
+    for (const SdoWrite& write : writes) {
+        if (Stopping())
+            return false;
+        // A window that went away is told nothing and gets nothing more written.
+        if (!CMessageLayer::Instance().IsWindow(request.hwnd))
+            return true;
+        const CSdoChannel::Outcome outcome =
+            m_channel.Transfer(write.key, write.command, write.value);
+        const bool linkFailed = outcome.result != CSdoChannel::Ok &&
+                                outcome.result != CSdoChannel::NotSent &&
+                                outcome.result != CSdoChannel::Interrupted;
+        if (linkFailed && !ReportLinkFailure(outcome.result))
+            return false;
+        if (outcome.result == CSdoChannel::Ok && !outcome.writeRefused &&
+            !outcome.writeUnconfirmed) {
+            ++result.confirmed;
+            continue;
+        }
+        result.key = write.key;
+        if (outcome.writeRefused) {
+            result.refused = true;
+            result.abortCode = outcome.writeAbortCode;
+        } else if (outcome.result == CSdoChannel::NotSent) {
+            result.failure = kSdoNotSent;
+        } else if (outcome.result == CSdoChannel::Interrupted) {
+            result.failure = kSdoClosed;
+        } else if (linkFailed) {
+            result.failure = kSdoNoAnswer;
+        } else {
+            result.failure = kSdoUnconfirmed;
+        }
+        break;
+    }
+    return DeliverWrites(request, result);
+}
+
+bool CCtrlLink::DeliverWrites(const SdoRequest& request, const SdoWriteResult& result)
+{
+    const std::pair<HWND, uint32_t> id{request.hwnd, request.key};
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_finishedWrites[id] = result;
+    }
+    const bool goOn =
+        Deliver(request.hwnd, WM_SDO_WRITTEN, uint32_t(result.confirmed), request.key);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_finishedWrites.erase(id);
+    return goOn;
+}
+
 void CCtrlLink::SetSegment(const uint8_t* data7, int length, bool last)
 {
     // The GUI thread reads the copy with GetSegment while it handles WM_SDO_SEGMENT.
@@ -517,17 +601,22 @@ bool CCtrlLink::DeliverFailure(HWND hwnd, uint32_t key, int result)
     case CSdoChannel::Interrupted:
         return Deliver(hwnd, WM_SDO_FAILED, kSdoClosed, key);
     default:
-        // A device that went away (a CAN bus gone off) says why in its own words.
-        if (result == CSdoChannel::TooManyFailedSends) {
-            const QString cause = m_channel.LastError();
-            if (!cause.isEmpty())
-                ReportMessage(cause);
-        }
         // The main frame closes the connection; then the requester learns it got no answer.
-        if (!Deliver(m_flags.mainFrameWnd.load(), WM_COMM_FAILED, 0, 0))
+        if (!ReportLinkFailure(result))
             return false;
         return Deliver(hwnd, WM_SDO_FAILED, kSdoNoAnswer, key);
     }
+}
+
+bool CCtrlLink::ReportLinkFailure(int result)
+{
+    // A device that went away (a CAN bus gone off) says why in its own words.
+    if (result == CSdoChannel::TooManyFailedSends) {
+        const QString cause = m_channel.LastError();
+        if (!cause.isEmpty())
+            ReportMessage(cause);
+    }
+    return Deliver(m_flags.mainFrameWnd.load(), WM_COMM_FAILED, 0, 0);
 }
 
 // One pass over the registered objects, alternating between the two groups. It ends when a

@@ -17,6 +17,29 @@
 #include <mutex>
 #include <thread>
 #include <utility>
+#include <vector>
+
+// One write of a batch: an SDO write command (0x2F, 0x2B, 0x23), its object and value.
+struct SdoWrite
+{
+    uint32_t key = 0;
+    uint8_t command = 0;
+    uint32_t value = 0;
+};
+
+// How a batch of writes ended, as TakeWrites hands it out.
+struct SdoWriteResult
+{
+    int total = 0;     // writes in the batch
+    int confirmed = 0; // writes the drive confirmed, from the first one on
+    // When confirmed < total, the write at index confirmed ended the batch: the drive refused it
+    // (refused, abortCode) or the link could not vouch for it (failure, an SdoFailure). The
+    // writes after it were never sent.
+    uint32_t key = 0;
+    bool refused = false;
+    uint32_t abortCode = 0;
+    uint32_t failure = 0;
+};
 
 // One queued exchange.
 struct SdoRequest
@@ -26,12 +49,14 @@ struct SdoRequest
         Exchange = 0,           // one request and its reply
         Upload = 1,             // a whole segmented read, delivered once
         UploadWithProgress = 2, // the same, with WM_SDO_SEGMENT after every segment
+        Writes = 3,             // an ordered batch of writes (key holds the caller's tag)
     };
     HWND hwnd = kNoWindow;
     uint32_t key = 0;
     uint32_t value = 0;
     uint8_t command = 0;
     uint8_t job = Exchange;
+    std::shared_ptr<const std::vector<SdoWrite>> writes{}; // job Writes only
 };
 
 // One polled object. A page disables its items while it is closed and removes them when it is
@@ -66,6 +91,13 @@ struct LoopItem
 // WM_SDO_FAILED: kSdoLengthMismatch when the segments ended before, or ran past, the length the
 // first reply announced, the transfer failures as above otherwise. Nothing short of the
 // announced bytes with the drive's last segment counts as the object's text.
+// An ordered batch of writes is queued with RequestWrites: the worker sends them one after the
+// other and stops at the first one the drive refuses or the link cannot vouch for; no write is
+// sent twice. It ends in one message, WM_SDO_WRITTEN (wParam the number of writes confirmed,
+// lParam the caller's tag; TakeWrites while it is handled says which write ended the batch and
+// why), or, when a newer request of the link's exclusive owner took its place before it started,
+// WM_SDO_FAILED (kSdoReplaced, lParam tag). A silent drive also fails the connection first, as
+// above.
 // Raw segment requests (0x60/0x70) are passed through one at a time: WM_SDO_SEGMENT, then
 // GetSegment.
 class CCtrlLink
@@ -78,6 +110,7 @@ public:
         kRequestNotConnected = -1,
         kRequestNotOwner = -2, // another window holds the link exclusively
         kRequestQueueFull = -3,
+        kRequestInvalid = -4, // a batch entry that is not a write, or too many of them
     };
 
     CCtrlLink(CLinkFlags& flags, const QString& dataDir);
@@ -91,6 +124,11 @@ public:
     int RequestUpload(HWND hwnd, uint32_t key, bool progress = false);
     // While WM_SDO_UPLOAD is handled: a copy of the bytes of that upload.
     bool TakeUpload(HWND hwnd, uint32_t key, QByteArray& bytes);
+    // Queues an ordered batch of writes, held back and replaced like one request; tag comes
+    // back as lParam of WM_SDO_WRITTEN.
+    int RequestWrites(HWND hwnd, std::vector<SdoWrite> writes, uint32_t tag);
+    // While WM_SDO_WRITTEN is handled: how that batch ended.
+    bool TakeWrites(HWND hwnd, uint32_t tag, SdoWriteResult& result);
     // A window that is posted WM_LINK_IDLE whenever the worker has run every queued request and
     // its answers were handled (kNoWindow: none). A client that waits for the link to fall idle
     // blocks on its event loop instead of asking again and again.
@@ -102,17 +140,18 @@ public:
     bool RemoveLoop(HWND hwnd);
     bool FindLoop(HWND hwnd, uint32_t key);
     int LoopCount();
-    // While WM_SDO_SEGMENT of a raw segment request is handled: the seven bytes after the reply's
-    // command byte (a copy that stays until the next segment) and their length. True when the
-    // drive marked the segment its last.
-    bool GetSegment(const uint8_t*& data, int& length);
+    // While WM_SDO_SEGMENT of a raw segment request is handled: copies the seven bytes after the
+    // reply's command byte into data7 and gives the number that count. True when the drive
+    // marked the segment its last.
+    bool GetSegment(uint8_t* data7, int& length);
     bool IsDeferredQueueEmpty();
     // Whether any request is queued or still being exchanged and answered. A client that issues
     // many requests at once (a page being built) waits for this to see every answer.
     bool HasPendingRequests();
 
-    // Connection operations. They take effect between exchanges: each waits at most for the
-    // one exchange that is running, and a transfer they interrupt ends as kSdoClosed.
+    // Connection operations. They cut the running exchange short instead of waiting for its reply
+    // (a silent drive does not hold the caller for the reply timeout), and a transfer they
+    // interrupt ends as kSdoClosed.
     int SetMode(int mode);
     void SetNodeId(uint32_t id);
     int Open(const uint32_t* settings);
@@ -131,6 +170,10 @@ private:
     int Enqueue(const SdoRequest& request);
     bool RunUpload(const SdoRequest& request);
     bool DeliverUpload(const SdoRequest& request, const QByteArray& bytes);
+    bool RunWrites(const SdoRequest& request);
+    bool DeliverWrites(const SdoRequest& request, const SdoWriteResult& result);
+    // A transfer that ended the connection: the transport's reason, then the main frame.
+    bool ReportLinkFailure(int result);
     void NotifyIfIdle();
     bool WaitUntilConnected();
     void PromoteQueued();
@@ -174,7 +217,8 @@ private:
     uint8_t m_segment[7] = {};
     int m_segmentLength = 0;
     bool m_segmentLast = false;
-    std::map<std::pair<HWND, uint32_t>, QByteArray> m_finishedUploads; // while delivered
+    std::map<std::pair<HWND, uint32_t>, QByteArray> m_finishedUploads;    // while delivered
+    std::map<std::pair<HWND, uint32_t>, SdoWriteResult> m_finishedWrites; // while delivered
     std::atomic<HWND> m_idleWindow{kNoWindow};
     // Worker thread only.
     uint32_t m_decodedValue = 0; // kept between exchanges, as the segment message carries it

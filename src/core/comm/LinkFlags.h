@@ -20,5 +20,4 @@ struct CLinkFlags
     std::atomic<HWND> mainFrameWnd{kNoWindow};
     std::atomic<int> canChosen{0};
     std::atomic<int> portOpened{0};
-    std::atomic<int> scopeTransferBusy{0};
 };

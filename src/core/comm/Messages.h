@@ -24,6 +24,8 @@ constexpr unsigned WM_LINK_OPENED = WM_USER + 11; // connection indicator on
 constexpr unsigned WM_SDO_FAILED = WM_USER + 12;  // wParam SdoFailure, lParam key
 constexpr unsigned WM_SDO_UPLOAD = WM_USER + 13;  // wParam length, lParam key (then TakeUpload)
 constexpr unsigned WM_LINK_IDLE = WM_USER + 14;   // posted: nothing left queued or running
+constexpr unsigned WM_SDO_WRITTEN =
+    WM_USER + 15; // wParam writes confirmed, lParam tag (TakeWrites)
 
 // Why an exchange a window asked for ended without an answer (wParam of WM_SDO_FAILED).
 enum SdoFailure : uint32_t

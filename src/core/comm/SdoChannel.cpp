@@ -20,9 +20,18 @@ CSdoChannel::CSdoChannel(CLinkFlags& flags, const QString& dataDir)
 {
 }
 
+void CSdoChannel::Interrupt()
+{
+    // Counted first: an exchange that has not begun to wait yet sees the change instead of the
+    // cancel, which its send forgets.
+    ++m_generation;
+    m_port.CancelReceive();
+}
+
 int CSdoChannel::SetMode(int mode, QString& error)
 {
-    ++m_generation;
+    std::lock_guard<std::mutex> connection(m_connectionMutex);
+    Interrupt();
     std::lock_guard<std::mutex> lock(m_portMutex);
     m_mode = mode;
     return m_port.Load(mode, &error);
@@ -30,14 +39,16 @@ int CSdoChannel::SetMode(int mode, QString& error)
 
 void CSdoChannel::SetNodeId(uint32_t id)
 {
-    ++m_generation;
+    std::lock_guard<std::mutex> connection(m_connectionMutex);
+    Interrupt();
     std::lock_guard<std::mutex> lock(m_portMutex);
     m_nodeId = id;
 }
 
 int CSdoChannel::Open(const uint32_t* settings, QString& error)
 {
-    ++m_generation;
+    std::lock_guard<std::mutex> connection(m_connectionMutex);
+    Interrupt();
     std::lock_guard<std::mutex> lock(m_portMutex);
     m_closeAsked = false;
     return m_port.Open(settings, &error);
@@ -45,10 +56,9 @@ int CSdoChannel::Open(const uint32_t* settings, QString& error)
 
 void CSdoChannel::Close()
 {
-    // The running exchange sees the request when it ends and closes the port itself; waiting
-    // for the lock is then at most the rest of that one exchange.
-    ++m_generation;
+    std::lock_guard<std::mutex> connection(m_connectionMutex);
     m_closeAsked = true;
+    Interrupt();
     std::lock_guard<std::mutex> lock(m_portMutex);
     CloseIfAsked();
 }
@@ -59,28 +69,30 @@ void CSdoChannel::CloseIfAsked()
         m_port.Close();
 }
 
+// The library calls below do not touch the exchange's state, so they need not wait for it.
 int CSdoChannel::GetVersion(char* buffer256)
 {
-    std::lock_guard<std::mutex> lock(m_portMutex);
+    std::lock_guard<std::mutex> connection(m_connectionMutex);
     return m_port.GetVersion(buffer256);
 }
 
 void CSdoChannel::SetCanDevice(const QString& plugin, const QString& interfaceName)
 {
-    ++m_generation;
+    std::lock_guard<std::mutex> connection(m_connectionMutex);
+    Interrupt();
     std::lock_guard<std::mutex> lock(m_portMutex);
     m_port.SetCanDevice(plugin, interfaceName);
 }
 
 void CSdoChannel::SetDeviceFolder(const QString& folder)
 {
-    std::lock_guard<std::mutex> lock(m_portMutex);
+    std::lock_guard<std::mutex> connection(m_connectionMutex);
     m_port.SetDeviceFolder(folder);
 }
 
 QString CSdoChannel::LastError()
 {
-    std::lock_guard<std::mutex> lock(m_portMutex);
+    std::lock_guard<std::mutex> connection(m_connectionMutex);
     return m_port.LastError();
 }
 
@@ -196,12 +208,19 @@ CSdoChannel::Attempt CSdoChannel::Exchange(uint32_t generation, uint8_t command,
         const SdoFrame::Serial frame = SdoFrame::BuildSerial(m_nodeId, command, key, value);
         sent = m_port.Send(frame.data(), int(frame.size()));
     }
-    const Attempt attempt = sent == 0 ? AwaitReply(request.data(), reply) : Attempt::SendRefused;
+    Attempt attempt = Attempt::SendRefused;
+    if (sent == 0) {
+        // A change that came while the frame went out may have cancelled before the send
+        // forgot it: the frame is out, but its reply is no longer awaited.
+        attempt = generation != m_generation.load() ? Attempt::Interrupted
+                                                    : AwaitReply(generation, request.data(), reply);
+    }
     CloseIfAsked();
     return attempt;
 }
 
-CSdoChannel::Attempt CSdoChannel::AwaitReply(const uint8_t* request8, SdoFrame::Sdo& reply)
+CSdoChannel::Attempt CSdoChannel::AwaitReply(uint32_t generation, const uint8_t* request8,
+                                             SdoFrame::Sdo& reply)
 {
     const Clock::time_point deadline =
         Clock::now() + std::chrono::milliseconds(m_port.replyTimeoutMs());
@@ -211,6 +230,9 @@ CSdoChannel::Attempt CSdoChannel::AwaitReply(const uint8_t* request8, SdoFrame::
         SdoFrame::Can frame{}; // large enough for either
         int length = can ? int(sizeof(SdoFrame::Can)) : int(sizeof(SdoFrame::Serial));
         const int received = m_port.Receive(frame.data(), &length);
+        // A connection change cancels the wait; nothing received then is no lost reply.
+        if (generation != m_generation.load())
+            return Attempt::Interrupted;
         if (can ? received != 0 : length < int(sizeof(SdoFrame::Serial)))
             return Attempt::NoAnswer; // the reply timeout ran out
         // A CAN reply always carries eight data bytes; fewer is a damaged frame.

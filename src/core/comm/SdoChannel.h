@@ -13,8 +13,9 @@
 // Carries one exchange at a time over the port: builds the frame, sends it, waits for the reply
 // that belongs to it and decides what may be tried again. Transfer runs on the link's worker;
 // the connection operations come from the GUI thread. The port is held only for one request
-// and its reply at a time, so a connection operation waits for at most one exchange, and it
-// ends the transfer it interrupted.
+// and its reply at a time; a connection operation first cuts the waiting exchange short (the
+// transport's CancelReceive), so it never waits out a reply timeout, and it ends the transfer
+// it interrupted.
 class CSdoChannel
 {
 public:
@@ -52,12 +53,12 @@ public:
     // damaged; a write never does once its frame went out: its object is read back instead.
     Outcome Transfer(uint32_t key, uint8_t command, uint32_t value);
 
-    // Connection operations (GUI thread). Messages go to error, never reported from here.
+    // Connection operations (GUI thread). Messages go to error, never reported from here. Each
+    // returns within the time the running exchange takes to notice the cancel, not its timeout.
     int SetMode(int mode, QString& error);
     void SetNodeId(uint32_t id);
     int Open(const uint32_t* settings, QString& error);
-    // Takes effect at once when no exchange runs, else as soon as the running one ends; never
-    // waits for it.
+    // Takes effect at once; an exchange that waits for its reply is cut short.
     void Close();
     int GetVersion(char* buffer256);
     void SetCanDevice(const QString& plugin, const QString& interfaceName);
@@ -81,14 +82,20 @@ private:
     Attempt Exchange(uint32_t generation, uint8_t command, uint32_t key, uint32_t value,
                      SdoFrame::Sdo& reply);
     // Receives until a reply that answers the request or the deadline; port lock held.
-    Attempt AwaitReply(const uint8_t* request8, SdoFrame::Sdo& reply);
+    Attempt AwaitReply(uint32_t generation, const uint8_t* request8, SdoFrame::Sdo& reply);
     // Repeats a read or segment request until answered; missing counts the replies already
     // missed in this transfer.
     int Repeat(uint32_t generation, uint8_t command, uint32_t key, uint32_t value, int& missing,
                SdoFrame::Sdo& reply);
     void CloseIfAsked(); // port lock held
+    // Marks a connection change and cuts the waiting exchange short; connection lock held.
+    void Interrupt();
 
     CLinkFlags& m_flags;
+    // Connection operations one at a time; taken before the port lock, never by an exchange.
+    // The transport instances change only under both, so a cancel under this one alone reaches
+    // a live instance.
+    std::mutex m_connectionMutex;
     std::mutex m_portMutex; // the port and everything below
     int m_mode = 1;
     uint32_t m_nodeId = 0;

@@ -11,7 +11,11 @@
 // The layout and behaviour of this boundary. A library exports it as TransportInterfaceVersion;
 // the loader refuses a library of another version (its slots or frames may differ). Raised when
 // the slots, the frames or the meaning of a settings word change.
-constexpr uint32_t kTransportInterfaceVersion = 2;
+// Version 3 gives the reserved slots a meaning: CancelReceive (serial slot 3, CAN slot 4). A
+// version 2 library is still taken; it only cannot have a waiting Receive cut short.
+constexpr uint32_t kTransportInterfaceVersion = 3;
+constexpr uint32_t kOldestTransportInterfaceVersion = 2;
+constexpr uint32_t kCancelReceiveSinceVersion = 3;
 
 // The reply timeout (settings word 6): how long Receive waits for the drive's answer.
 constexpr uint32_t kDefaultReplyTimeoutMs = 500;
@@ -43,13 +47,17 @@ static_assert(sizeof(SerialOpenBlock) == 48, "serial open block is 48 bytes");
 
 // Send discards whatever input is already waiting before it sends, so that a reply that came too
 // late for the previous request is not read as the answer to this one.
+// CancelReceive is the one operation that may be called from another thread while Send or Receive
+// run: the Receive that is waiting returns at once with nothing, and so does every Receive after
+// it until the next Send (which forgets the cancel, as a new exchange starts). A connection change
+// uses it so as not to wait out the reply timeout of a drive that stays silent.
 class ISerialTransport
 {
 public:
     virtual int Open(const SerialOpenBlock* block) = 0;     // 0: 0 success
     virtual int Send(const uint8_t* bytes, int length) = 0; // 1: 0 sent
     virtual int Receive(uint8_t* bytes, int* length) = 0;   // 2: fills up to 10 bytes
-    virtual int Reserved3() = 0;                            // 3: not used
+    virtual void CancelReceive() = 0;                       // 3: since version 3
     virtual void Close() = 0;                               // 4
     virtual void Release() = 0;                             // 5: deletes the instance
 
@@ -64,7 +72,7 @@ public:
     virtual int Send(const uint8_t* frame) = 0;     // 1: 16-byte frame, 0 sent
     virtual int Receive(uint8_t* frame) = 0;        // 2: fills the 16-byte reply, 0 received
     virtual int GetVersion(char* buffer) = 0;       // 3: 256 bytes, nonzero on success
-    virtual void Reserved4() = 0;                   // 4: not used
+    virtual void CancelReceive() = 0;               // 4: since version 3
     virtual void Close() = 0;                       // 5
     virtual void Release() = 0;                     // 6: deletes the instance
 

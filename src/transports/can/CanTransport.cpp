@@ -92,7 +92,7 @@ public:
     int Send(const uint8_t* frame) override;
     int Receive(uint8_t* frame) override;
     int GetVersion(char* buffer) override;
-    void Reserved4() override {}
+    void CancelReceive() override;
     void Close() override;
     void Release() override { delete this; }
 
@@ -129,6 +129,7 @@ private:
     uint32_t m_replyId = kSdoReplyBaseId;
     int m_timeoutMs = int(kDefaultReplyTimeoutMs);
     std::deque<Reply> m_replies;
+    bool m_cancelled = false; // until the next Send
 };
 
 CCanTransport::CCanTransport() : m_context(new QObject)
@@ -312,8 +313,10 @@ int CCanTransport::Send(const uint8_t* frame)
         std::lock_guard<std::mutex> lock(m_mutex);
         if (m_link != Link::Up)
             return 1;
-        // An answer that came too late for the previous request must not pass for this one.
+        // An answer that came too late for the previous request must not pass for this one, and
+        // a cancel meant for the previous exchange must not cut this one short.
         m_replies.clear();
+        m_cancelled = false;
     }
     const uint32_t id = LittleEndian::Read32(frame);
     const int length = frame[5] < 8 ? frame[5] : 8;
@@ -336,12 +339,21 @@ int CCanTransport::Receive(uint8_t* frame)
     std::unique_lock<std::mutex> lock(m_mutex);
     // A link that went down ends the wait at once instead of running out the timeout.
     m_changed.wait_for(lock, std::chrono::milliseconds(m_timeoutMs),
-                       [this] { return !m_replies.empty() || m_link != Link::Up; });
-    if (m_replies.empty())
+                       [this] { return !m_replies.empty() || m_link != Link::Up || m_cancelled; });
+    if (m_replies.empty() || m_cancelled)
         return 1;
     std::memcpy(frame, m_replies.front().data(), kFrameBytes);
     m_replies.pop_front();
     return 0;
+}
+
+void CCanTransport::CancelReceive()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_cancelled = true;
+    }
+    m_changed.notify_all();
 }
 
 int CCanTransport::GetVersion(char* buffer)

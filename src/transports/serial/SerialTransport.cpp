@@ -14,6 +14,7 @@
 #include <new>
 #include <poll.h>
 #include <string>
+#include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -170,17 +171,46 @@ public:
     int Open(const SerialOpenBlock* block) override;
     int Send(const uint8_t* bytes, int length) override;
     int Receive(uint8_t* bytes, int* length) override;
-    int Reserved3() override { return 0; }
+    void CancelReceive() override;
     void Close() override;
     void Release() override { delete this; }
 
 private:
-    ~CSerialTransport() { Close(); }
+    ~CSerialTransport();
     bool Configure(const std::string& path, uint32_t rate);
+    void ForgetCancel();
 
     int m_fd = -1;
+    // Readable while a cancel is pending; lives as long as the instance, so that a cancel from
+    // another thread never meets a closed descriptor.
+    const int m_cancelFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     int m_timeoutMs = int(kDefaultReplyTimeoutMs);
 };
+
+CSerialTransport::~CSerialTransport()
+{
+    Close();
+    if (m_cancelFd >= 0)
+        ::close(m_cancelFd);
+}
+
+void CSerialTransport::CancelReceive()
+{
+    if (m_cancelFd < 0)
+        return;
+    const uint64_t one = 1;
+    // Only a full counter refuses, and then a cancel is pending anyway.
+    [[maybe_unused]] const ssize_t n = ::write(m_cancelFd, &one, sizeof one);
+}
+
+void CSerialTransport::ForgetCancel()
+{
+    if (m_cancelFd < 0)
+        return;
+    uint64_t count = 0;
+    // Empty (EAGAIN) when no cancel is pending.
+    [[maybe_unused]] const ssize_t n = ::read(m_cancelFd, &count, sizeof count);
+}
 
 int CSerialTransport::Open(const SerialOpenBlock* block)
 {
@@ -253,8 +283,10 @@ int CSerialTransport::Send(const uint8_t* bytes, int length)
 {
     if (m_fd < 0 || !bytes || length <= 0)
         return 1;
-    // A reply that came too late for the previous request must not pass for the next one.
+    // A reply that came too late for the previous request must not pass for the next one, and a
+    // cancel meant for the previous exchange must not cut this one short.
     tcflush(m_fd, TCIFLUSH);
+    ForgetCancel();
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(m_timeoutMs);
     int written = 0;
     while (written < length) {
@@ -287,12 +319,17 @@ int CSerialTransport::Receive(uint8_t* bytes, int* length)
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(m_timeoutMs);
     int count = 0;
     while (count < kFrameBytes) {
-        pollfd pfd{m_fd, POLLIN, 0};
-        const int ready = poll(&pfd, 1, RemainingMs(deadline));
+        pollfd pfds[2] = {{m_fd, POLLIN, 0}, {m_cancelFd, POLLIN, 0}};
+        const int ready = poll(pfds, m_cancelFd >= 0 ? 2 : 1, RemainingMs(deadline));
+        const pollfd& pfd = pfds[0];
         if (ready < 0 && errno == EINTR)
             continue;
         if (ready <= 0)
             break; // timeout
+        if (pfds[1].revents & POLLIN) {
+            count = 0; // cancelled: a part of a frame is no reply
+            break;
+        }
         if (pfd.revents & POLLIN) {
             const ssize_t n = ::read(m_fd, bytes + count, static_cast<size_t>(kFrameBytes - count));
             if (n > 0) {
