@@ -5,11 +5,7 @@
 include(GNUInstallDirs)
 set(DRIVARA_INSTALL_BASE lib/drivara)
 
-foreach(program drivara drivactl drivara-sim)
-    if(TARGET ${program})
-        install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-    endif()
-endforeach()
+install(TARGETS drivara drivactl drivara-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/sys/ DESTINATION ${DRIVARA_INSTALL_BASE}/sys
         FILES_MATCHING PATTERN "*.ini")
 # data/ as the build left it: velmor.dat with its check velmor.dat.sum, the drive defaults,
@@ -18,11 +14,8 @@ install(DIRECTORY ${DRIVARA_DATA_DIR}/ DESTINATION ${DRIVARA_INSTALL_BASE}/data
         USE_SOURCE_PERMISSIONS)
 # The transports once more by target: an installation or package made before they were built
 # fails instead of shipping without them.
-foreach(transport drivara_transport_serial drivara_transport_can)
-    if(TARGET ${transport})
-        install(TARGETS ${transport} LIBRARY DESTINATION ${DRIVARA_INSTALL_BASE}/data)
-    endif()
-endforeach()
+install(TARGETS drivara_transport_serial drivara_transport_can
+        LIBRARY DESTINATION ${DRIVARA_INSTALL_BASE}/data)
 install(DIRECTORY DESTINATION ${DRIVARA_INSTALL_BASE}/user)
 install(FILES ${PROJECT_SOURCE_DIR}/src/gui/resources/drivara.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
