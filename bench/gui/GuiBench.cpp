@@ -188,7 +188,7 @@ int main(int argc, char** argv)
         return 1;
     }
     drive.faults().SetSilent(true);
-    sys.link.Request(sys.mainFrameWnd, SdoFrame::kRead, kStatuswordKey, 0);
+    sys.link.Request(sys.mainFrameWnd, SdoFrame::kRead, DriveObject::kStatusword, 0);
     double closeCallMs = -1;
     QElapsedTimer sinceClose;
     QTimer::singleShot(300, [&] {

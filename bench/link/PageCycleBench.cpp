@@ -29,7 +29,7 @@ void BM_PageOpenCloseCycles(benchmark::State& state)
         return;
     }
     // The main frame's own polled object, which stays for the whole run.
-    sys.link.AddLoop(1, kStatuswordKey, 1);
+    sys.link.AddLoop(1, DriveObject::kStatusword, 1);
     QVector<const CWindowInfo*> pages;
     for (const CWindowInfo& window : Windows()) {
         if (window.kind == WindowKind::ParameterPage)

@@ -78,7 +78,7 @@ public:
     explicit CMainFrameStandIn(CSysData& sys) : m_sys(sys), m_handle(this) {}
     void OnMessage(unsigned message, uint32_t wParam, uint32_t lParam) override
     {
-        if (message == WM_SDO_VALUE && lParam != kStatuswordKey) {
+        if (message == WM_SDO_VALUE && lParam != DriveObject::kStatusword) {
             OnConstantArrived(m_sys.evaluator, lParam, wParam);
         } else if (message == WM_COMM_FAILED && wParam == 0) {
             m_sys.connected = 2;

@@ -205,7 +205,7 @@ int RunInfo(CCliSession& session, const CliOptions& options)
         else
             return ReportNoAnswer(session, key, answer);
     }
-    const CCliSession::Answer status = session.Exchange(SdoFrame::kRead, kStatuswordKey, 0);
+    const CCliSession::Answer status = session.Exchange(SdoFrame::kRead, DriveObject::kStatusword, 0);
     if (status.kind == CCliSession::Answer::Value) {
         Out() << "  " << QStringLiteral("Drive state").leftJustified(32)
               << DriveStateText(static_cast<uint16_t>(status.value))
@@ -215,7 +215,7 @@ int RunInfo(CCliSession& session, const CliOptions& options)
         record.name = QStringLiteral("Drive state");
         refused(record, status.value);
     } else {
-        return ReportNoAnswer(session, kStatuswordKey, status);
+        return ReportNoAnswer(session, DriveObject::kStatusword, status);
     }
     const int rounds = options.count > 0 ? options.count : 3;
     for (int round = 1; round <= rounds; ++round) {

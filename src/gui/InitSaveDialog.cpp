@@ -92,7 +92,7 @@ void CInitSaveDialog::InitialiseControl()
 
 void CInitSaveDialog::Restart()
 {
-    Send(SdoFrame::kWrite2, kRestartKey, 0xAA55);
+    Send(SdoFrame::kWrite2, kRestartKey, DriveObject::kRestartSignature);
 }
 
 void CInitSaveDialog::OnMessage(unsigned message, uint32_t wParam, uint32_t lParam)

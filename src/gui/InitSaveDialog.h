@@ -1,5 +1,6 @@
 #pragma once
 
+#include "comm/DriveObjects.h"
 #include "comm/LinkHold.h"
 #include "comm/MessageLayer.h"
 
@@ -19,9 +20,9 @@ class CInitSaveDialog : public QDialog, public CMessageReceiver
     Q_OBJECT
 
 public:
-    static constexpr uint32_t kStoreControlKey = 0x2FF001;
-    static constexpr uint32_t kStoreMotorKey = 0x2FF003;
-    static constexpr uint32_t kRestartKey = 0x2FFF00;
+    static constexpr uint32_t kStoreControlKey = DriveObject::kStoreControl;
+    static constexpr uint32_t kStoreMotorKey = DriveObject::kStoreMotor;
+    static constexpr uint32_t kRestartKey = DriveObject::kRestart;
     // The pause between one state answer and the next state read.
     static constexpr int kPollPauseMs = 100;
 

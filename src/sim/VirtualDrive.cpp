@@ -1,5 +1,7 @@
 #include "VirtualDrive.h"
 
+#include "base/TextNumbers.h"
+
 #include "comm/LittleEndian.h"
 #include "comm/SdoFrame.h"
 #include "dictionary/SdoDatabase.h"
@@ -52,17 +54,6 @@ void CopyAddress(const uint8_t* request, uint8_t* reply)
 uint32_t WireMask(int width)
 {
     return width >= 32 ? 0xFFFFFFFFu : ((1u << width) - 1u);
-}
-
-// Width in bits from the decimal digits of a type name ("UNSIGNED16", "I32"); 0 without digits.
-int TypeWidth(const QString& type)
-{
-    int width = 0;
-    for (const QChar c : type) {
-        if (c.isDigit() && width < 1000)
-            width = width * 10 + c.digitValue();
-    }
-    return width;
 }
 
 QByteArray Unescape(const QString& text)
@@ -156,24 +147,27 @@ bool CVirtualDrive::Load(const QString& dataDir, QString* error)
     for (const uint32_t key : order) {
         const Entry& entry = entries[key];
         Object object;
-        const QString type = entry.type.trimmed().toUpper();
-        const int width = TypeWidth(type);
-        object.numeric =
-            type != QStringLiteral("VISIBLE STRING") && (width == 8 || width == 16 || width == 32);
-        object.width = object.numeric ? width : 0;
-        object.isSigned = object.numeric && !type.startsWith(QLatin1Char('U'));
+        // Types and numbers as the program reads them.
+        const TypeWidth type = TypeWidthOf(entry.type.trimmed());
+        object.numeric = type.valid();
+        object.width = object.numeric ? type.bits : 0;
+        object.isSigned = object.numeric && type.isSigned;
         const QString attribute = entry.attribute.toUpper();
         // Access letters: R read, W write (L polled, S stored, M mappable); "W" alone is
         // write-only.
         object.writable = attribute.contains(QLatin1Char('W'));
         object.readable = attribute.contains(QLatin1Char('R')) || !object.writable;
         if (object.numeric) {
-            bool ok = false;
+            int64_t number = 0;
             const QString text = entry.value.trimmed();
-            qlonglong number = text.toLongLong(&ok, 10);
-            if (!ok)
-                number = text.toLongLong(&ok, 0);
-            object.defaultValue = Normalise(object, ok ? static_cast<uint32_t>(number) : 0);
+            if (!text.isEmpty() && !ParseTypedInteger(text, number)) {
+                if (error)
+                    *error = QStringLiteral("%1: the default value \"%2\" of %3 is not a number")
+                                 .arg(defaultsPath, text)
+                                 .arg(key, 6, 16, QLatin1Char('0'));
+                return false;
+            }
+            object.defaultValue = Normalise(object, static_cast<uint32_t>(number));
             object.value = object.defaultValue;
         } else {
             object.defaultBytes = Unescape(entry.value);
@@ -394,7 +388,7 @@ uint32_t CVirtualDrive::Command(uint32_t key, uint32_t value, Clock::time_point 
         }
         return 0;
     case kRestart:
-        if (value != 0xAA55)
+        if (value != DriveObject::kRestartSignature)
             return kAbortValue;
         ApplySnapshot(m_stored ? &*m_stored : nullptr, now);
         for (const uint32_t command : {kStoreControl, kStoreMotor, kRecorderState}) {

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "SimFaults.h"
+#include "comm/AbortCodes.h"
+#include "comm/DriveObjects.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -26,25 +28,31 @@ public:
     using Clock = std::chrono::steady_clock;
 
     // Abort codes (CiA 301) of the drive's refusals.
-    static constexpr uint32_t kAbortToggle = 0x05030000;    // segment toggle bit not alternated
-    static constexpr uint32_t kAbortCommand = 0x05040001;   // unknown command; segment request
-                                                            // without an upload (also after the
-                                                            // last segment was sent)
-    static constexpr uint32_t kAbortWriteOnly = 0x06010001; // read of a write-only object
-    static constexpr uint32_t kAbortReadOnly = 0x06010002;  // write of an object without "W"
-    static constexpr uint32_t kAbortNoObject = 0x06020000;  // object not in the dictionary
-    static constexpr uint32_t kAbortLength = 0x06070010;    // write width does not fit the type
-    static constexpr uint32_t kAbortValue = 0x06090030;     // value not accepted by a command
+    static constexpr uint32_t kAbortToggle =
+        AbortCode::kToggle; // segment toggle bit not alternated
+    static constexpr uint32_t kAbortCommand =
+        AbortCode::kCommand; // unknown command; segment request
+                             // without an upload (also after the
+                             // last segment was sent)
+    static constexpr uint32_t kAbortWriteOnly =
+        AbortCode::kWriteOnly; // read of a write-only object
+    static constexpr uint32_t kAbortReadOnly =
+        AbortCode::kReadOnly; // write of an object without "W"
+    static constexpr uint32_t kAbortNoObject = AbortCode::kNoObject; // object not in the dictionary
+    static constexpr uint32_t kAbortLength =
+        AbortCode::kLength;                                    // write width does not fit the type
+    static constexpr uint32_t kAbortValue = AbortCode::kValue; // value not accepted by a command
 
     // Objects with a behaviour of their own.
-    static constexpr uint32_t kStatusword = 0x604100;
+    static constexpr uint32_t kStatusword = DriveObject::kStatusword;
     static constexpr uint32_t kErrorMaskLow = 0x260001;
     static constexpr uint32_t kErrorMaskHigh = 0x260002;
     static constexpr uint32_t kErrorStatusLow = 0x260100;
     static constexpr uint32_t kErrorStatusHigh = 0x260200;
-    static constexpr uint32_t kStoreControl = 0x2FF001;  // 1 store, 10 initialise, 0 acknowledge
-    static constexpr uint32_t kStoreMotor = 0x2FF003;    // 1 store
-    static constexpr uint32_t kRestart = 0x2FFF00;       // 0xAA55 restarts
+    static constexpr uint32_t kStoreControl =
+        DriveObject::kStoreControl; // 1 store, 10 initialise, 0 acknowledge
+    static constexpr uint32_t kStoreMotor = DriveObject::kStoreMotor; // 1 store
+    static constexpr uint32_t kRestart = DriveObject::kRestart;       // 0xAA55 restarts
     static constexpr uint32_t kRecorderState = 0x230007; // write 1 starts, reads 0 when done
     static constexpr uint32_t kRecord = 0x230010;        // the record, uploaded by segments
 

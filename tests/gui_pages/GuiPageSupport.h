@@ -28,7 +28,7 @@ public:
     }
     void OnMessage(unsigned message, uint32_t wParam, uint32_t lParam) override
     {
-        if (message == WM_SDO_VALUE && lParam != kStatuswordKey)
+        if (message == WM_SDO_VALUE && lParam != DriveObject::kStatusword)
             OnConstantArrived(m_sys.evaluator, lParam, wParam);
     }
 

@@ -109,8 +109,8 @@ TEST_F(MainFrameLogicTest, ConstantsArriveOnceAndAreForgottenWhileDisconnected)
     SendMessage(frame->hwnd(), WM_SDO_VALUE, 5, 0x609101);
     EXPECT_EQ(sys->evaluator.GetConst(0x609101), -2);
     // The statusword is never a constant.
-    SendMessage(frame->hwnd(), WM_SDO_VALUE, 0x0237, kStatuswordKey);
-    EXPECT_FALSE(sys->evaluator.ConstExists(kStatuswordKey));
+    SendMessage(frame->hwnd(), WM_SDO_VALUE, 0x0237, DriveObject::kStatusword);
+    EXPECT_FALSE(sys->evaluator.ConstExists(DriveObject::kStatusword));
 
     // (a statusword counts as the drive answering: the connection is taken as open)
     EXPECT_EQ(sys->connected.load(), 1);

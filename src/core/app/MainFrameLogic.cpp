@@ -10,7 +10,7 @@ CMainFrameLogic::CMainFrameLogic(CSysData& sys, bool pollStatusword) : m_sys(sys
 {
     m_sys.mainFrameWnd = m_handle.hwnd();
     if (pollStatusword)
-        m_sys.link.AddLoop(m_handle.hwnd(), kStatuswordKey, 1);
+        m_sys.link.AddLoop(m_handle.hwnd(), DriveObject::kStatusword, 1);
 }
 
 CMainFrameLogic::~CMainFrameLogic()
@@ -101,7 +101,7 @@ void CMainFrameLogic::OnMessage(unsigned message, uint32_t wParam, uint32_t lPar
     switch (message) {
     case WM_SDO_VALUE:
         DriveAnswered();
-        if (lParam == kStatuswordKey)
+        if (lParam == DriveObject::kStatusword)
             DriveStateUpdate(wParam);
         else
             OnConstantArrived(m_sys.evaluator, lParam, wParam);

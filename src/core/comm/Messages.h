@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DriveObjects.h"
 #include "base/Handle.h"
 
 #include <cstdint>
@@ -40,5 +41,3 @@ enum SdoFailure : uint32_t
                             // reading the object back follows
     kSdoBadReply = 7,       // a reply the link cannot use (an upload of an impossible length)
 };
-
-constexpr uint32_t kStatuswordKey = 0x604100;
