@@ -4,6 +4,7 @@
 
 #include "comm/SdoFrame.h"
 #include "pages/ParamPage.h"
+#include "units/FormatKeywords.h"
 #include "windows/WindowRegistry.h"
 
 namespace {
@@ -117,7 +118,8 @@ int RunUnits(CCliSession& session, const CliOptions& options)
         Out() << '\n';
     }
     if (type.valid()) {
-        for (const char* keyword : {"DEC", "HEX", "ASCII"})
+        for (const QLatin1String keyword :
+             {FormatKeyword::kDec, FormatKeyword::kHex, FormatKeyword::kAscii})
             Out() << (writable ? "* " : "  ") << keyword << '\n';
     }
     Out().flush();

@@ -4,14 +4,9 @@
 
 #include "comm/DriveState.h"
 #include "comm/SdoFrame.h"
+#include "units/FormatKeywords.h"
 
 namespace {
-
-bool IsFormatKeyword(const QString& unit)
-{
-    return unit == QLatin1String("DEC") || unit == QLatin1String("HEX") ||
-           unit == QLatin1String("ASCII");
-}
 
 // Converts a raw value for display in the given unit as a page row does. A conversion that waits
 // for a drive constant is finished by the parked read, whose answer comes back to this window.
@@ -122,7 +117,7 @@ int RunSet(CCliSession& session, const CliOptions& options)
 
     const QString unit =
         options.unit.isEmpty() ? list.GetItemText(0, CPageListModel::ColUnit) : options.unit;
-    if (!IsFormatKeyword(unit)) {
+    if (!FormatKeyword::Is(unit)) {
         const int fetched = FetchUnitConstants(session, key, unit);
         if (fetched != ExitOk)
             return fetched;
@@ -205,7 +200,8 @@ int RunInfo(CCliSession& session, const CliOptions& options)
         else
             return ReportNoAnswer(session, key, answer);
     }
-    const CCliSession::Answer status = session.Exchange(SdoFrame::kRead, DriveObject::kStatusword, 0);
+    const CCliSession::Answer status =
+        session.Exchange(SdoFrame::kRead, DriveObject::kStatusword, 0);
     if (status.kind == CCliSession::Answer::Value) {
         Out() << "  " << QStringLiteral("Drive state").leftJustified(32)
               << DriveStateText(static_cast<uint16_t>(status.value))

@@ -8,6 +8,7 @@
 #include "base/TextNumbers.h"
 #include "comm/SdoFrame.h"
 #include "pages/ValueFormat.h"
+#include "units/FormatKeywords.h"
 #include "units/FormulaText.h"
 
 #include <algorithm>
@@ -16,9 +17,9 @@
 namespace {
 using Col = CPageListModel::Column;
 
-const QString kDec = QStringLiteral("DEC");
-const QString kHex = QStringLiteral("HEX");
-const QString kAscii = QStringLiteral("ASCII");
+const QString kDec = FormatKeyword::kDec;
+const QString kHex = FormatKeyword::kHex;
+const QString kAscii = FormatKeyword::kAscii;
 
 bool IsWritable(const QString& attribute)
 {

@@ -2,6 +2,7 @@
 #include "base/TextNumbers.h"
 #include "comm/SdoFrame.h"
 #include "units/ConstantArrival.h"
+#include "units/FormatKeywords.h"
 #include "units/FormulaText.h"
 
 #include <algorithm>
@@ -12,8 +13,7 @@ namespace {
 // Format keywords need no formula: FormatValue shows the raw value itself.
 bool IsFormatKeyword(const QString& unit)
 {
-    return unit.isEmpty() || unit == QLatin1String("DEC") || unit == QLatin1String("ASCII") ||
-           unit == QLatin1String("HEX");
+    return unit.isEmpty() || FormatKeyword::Is(unit);
 }
 } // namespace
 
@@ -90,7 +90,7 @@ CRawWrite CSysData::PrepareWrite(HWND window, uint32_t key, const QString& unit,
         return write;
     }
 
-    if (unit == QLatin1String("ASCII")) {
+    if (unit == FormatKeyword::kAscii) {
         bool oneByte = text.size() == width.bytes();
         uint32_t raw = 0;
         for (int i = 0; oneByte && i < text.size(); ++i) {
@@ -104,7 +104,7 @@ CRawWrite CSysData::PrepareWrite(HWND window, uint32_t key, const QString& unit,
             return write;
         }
         write.raw = raw;
-    } else if (unit.isEmpty() || unit == QLatin1String("DEC")) {
+    } else if (unit.isEmpty() || unit == FormatKeyword::kDec) {
         int64_t value = 0;
         if (!ParseTypedInteger(text, value) || !width.fits(value)) {
             write.error =
@@ -114,7 +114,7 @@ CRawWrite CSysData::PrepareWrite(HWND window, uint32_t key, const QString& unit,
             return write;
         }
         write.raw = static_cast<uint32_t>(value);
-    } else if (unit == QLatin1String("HEX")) {
+    } else if (unit == FormatKeyword::kHex) {
         uint64_t value = 0;
         if (!ParseTypedHex(text, value) || value > width.mask(0xFFFFFFFFu)) {
             write.error = QStringLiteral("%1 is not a hexadecimal number from 0 to %2")
@@ -133,7 +133,7 @@ CRawWrite CSysData::PrepareWrite(HWND window, uint32_t key, const QString& unit,
             for (const CUnitChoice& c : choices)
                 if (c.writable())
                     writable.append(c.name);
-            writable << QStringLiteral("DEC") << QStringLiteral("HEX");
+            writable << QString(FormatKeyword::kDec) << QString(FormatKeyword::kHex);
             write.error = QStringLiteral("unit %1 cannot be written; it can be written in %2")
                               .arg(unit, writable.join(QStringLiteral(", ")));
             return write;

@@ -4,6 +4,7 @@
 #include "ValueFormat.h"
 #include "base/TextNumbers.h"
 #include "comm/AbortCodes.h"
+#include "units/FormatKeywords.h"
 
 #include <cmath>
 
@@ -353,7 +354,7 @@ QString CParamPage::CommandHelp(int focusedSelectedRow) const
 
 QStringList CParamPage::UnitChoices(const QVector<CUnitRecord>* records)
 {
-    const QString dec = QStringLiteral("DEC");
+    const QString dec = FormatKeyword::kDec;
     if (records == nullptr || records->isEmpty())
         return {dec};
     QStringList choices;

@@ -5,14 +5,15 @@
 #include "comm/SdoFrame.h"
 
 #include "base/TextNumbers.h"
+#include "units/FormatKeywords.h"
 #include "units/FormulaText.h"
 
 #include <cmath>
 
 namespace {
-const QString kDec = QStringLiteral("DEC");
-const QString kHex = QStringLiteral("HEX");
-const QString kAscii = QStringLiteral("ASCII");
+const QString kDec = FormatKeyword::kDec;
+const QString kHex = FormatKeyword::kHex;
+const QString kAscii = FormatKeyword::kAscii;
 
 // The value truncated toward zero and wrapped to 32 bits, as the integer displays take it; a
 // value beyond any integer (infinity, NaN) shows as 0 rather than being undefined.

@@ -1,5 +1,6 @@
 #include "UnitTable.h"
 
+#include "FormatKeywords.h"
 #include "base/Report.h"
 
 #include <algorithm>
@@ -85,7 +86,7 @@ bool CUnitTable::GetDefaultUnit(uint32_t key, const QString& unitText, QString& 
     // A later registration reuses the entry, so an object keeps the answer it got first.
     const Entry& entry = it->second;
     if (entry.shortText)
-        name = QStringLiteral("DEC");
+        name = FormatKeyword::kDec;
     else if (entry.records.isEmpty())
         ReportMessage(QStringLiteral("Add default unit failure \n"));
     else
@@ -101,14 +102,13 @@ const QVector<CUnitRecord>* CUnitTable::LookupUnits(uint32_t key) const
 
 QVector<CUnitChoice> CUnitTable::UnitChoices(const QVector<CUnitRecord>& records)
 {
-    const QString dec = QStringLiteral("DEC");
+    const QString dec = FormatKeyword::kDec;
     const QString identity = QStringLiteral("N*1");
     QVector<CUnitChoice> choices;
     for (const CUnitRecord& record : records) {
         const bool inverse = record.label == dec && record.name != dec;
         const QString shown = record.DisplayName();
-        const bool keyword =
-            shown == dec || shown == QLatin1String("HEX") || shown == QLatin1String("ASCII");
+        const bool keyword = FormatKeyword::Is(shown);
         if (inverse || keyword || shown.isEmpty())
             continue;
         if (std::any_of(choices.cbegin(), choices.cend(),
