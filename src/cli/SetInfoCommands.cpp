@@ -216,7 +216,7 @@ int RunInfo(CCliSession& session, const CliOptions& options)
     const int rounds = options.count > 0 ? options.count : 3;
     for (int round = 1; round <= rounds; ++round) {
         Out() << "Live values (" << round << '/' << rounds << ")\n";
-        for (uint32_t key : {0x604100u, 0x606C00u, 0x606400u, 0x607800u, 0x60FD00u})
+        for (uint32_t key : {DriveObject::kStatusword, 0x606C00u, 0x606400u, 0x607800u, 0x60FD00u})
             if (!ShowLive(session, key))
                 result = ExitAbort;
         Out().flush();

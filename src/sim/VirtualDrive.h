@@ -47,8 +47,8 @@ public:
     static constexpr uint32_t kStatusword = DriveObject::kStatusword;
     static constexpr uint32_t kErrorMaskLow = 0x260001;
     static constexpr uint32_t kErrorMaskHigh = 0x260002;
-    static constexpr uint32_t kErrorStatusLow = 0x260100;
-    static constexpr uint32_t kErrorStatusHigh = 0x260200;
+    static constexpr uint32_t kErrorStatusLow = DriveObject::kErrorStatusLow;
+    static constexpr uint32_t kErrorStatusHigh = DriveObject::kErrorStatusHigh;
     static constexpr uint32_t kStoreControl =
         DriveObject::kStoreControl; // 1 store, 10 initialise, 0 acknowledge
     static constexpr uint32_t kStoreMotor = DriveObject::kStoreMotor; // 1 store
@@ -84,7 +84,7 @@ public:
     void SetStringValue(uint32_t key, const QByteArray& value);
     bool HasObject(uint32_t key) const;
     int ObjectCount() const;
-    // The 32-bit error status: low word 0x260100, high word 0x260200.
+    // The 32-bit error status: its low and high word objects.
     void SetErrorStatus(uint32_t bits);
 
     CSimFaults& faults() { return m_faults; }

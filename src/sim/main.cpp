@@ -232,7 +232,7 @@ void AddOptions(QCommandLineParser& parser)
                   "the planned faults that never came.");
     add("silent", "Answer nothing at all.");
     add("silent-for", "Answer nothing for MS, then come back.", "MS");
-    add("error", "Error status bits (0x260100/0x260200).", "BITS");
+    add("error", "Error status bits (objects 2601:00 and 2602:00).", "BITS");
     add("until-stdin-closes", "End when standard input closes.");
 }
 

@@ -18,4 +18,10 @@ constexpr uint32_t kInitialiseCommand = 10;
 constexpr uint32_t kRestart = 0x2FFF00;
 constexpr uint32_t kRestartSignature = 0xAA55;
 
+// The drive's 32-bit error status (low and high word) and the masks that switch its bits.
+constexpr uint32_t kErrorMaskLow = 0x260001;
+constexpr uint32_t kErrorMaskHigh = 0x260002;
+constexpr uint32_t kErrorStatusLow = 0x260100;
+constexpr uint32_t kErrorStatusHigh = 0x260200;
+
 } // namespace DriveObject
