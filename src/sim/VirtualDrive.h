@@ -45,8 +45,8 @@ public:
 
     // Objects with a behaviour of their own.
     static constexpr uint32_t kStatusword = DriveObject::kStatusword;
-    static constexpr uint32_t kErrorMaskLow = 0x260001;
-    static constexpr uint32_t kErrorMaskHigh = 0x260002;
+    static constexpr uint32_t kErrorMaskLow = DriveObject::kErrorMaskLow;
+    static constexpr uint32_t kErrorMaskHigh = DriveObject::kErrorMaskHigh;
     static constexpr uint32_t kErrorStatusLow = DriveObject::kErrorStatusLow;
     static constexpr uint32_t kErrorStatusHigh = DriveObject::kErrorStatusHigh;
     static constexpr uint32_t kStoreControl =
