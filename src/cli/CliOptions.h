@@ -53,5 +53,5 @@ enum class CliRequest
 // Parses the arguments (argv[0] first). Options may stand before or after the command.
 CliRequest ParseCliOptions(const QStringList& arguments, CliOptions& options, QString& output);
 
-// Object key from "604100", "0x604100", "6041:00", "0x6041:0" or "6041.0" (hexadecimal).
+// Object key from "606000", "0x606000", "6060:00", "0x6060:0" or "6060.0" (hexadecimal).
 bool ParseObjectKey(const QString& text, uint32_t& key);
