@@ -6,6 +6,7 @@
 #include "../BenchTiming.h"
 #include "ChildFrame.h"
 #include "DrivaraApp.h"
+#include "GuiBenchSupport.h"
 #include "MainFrame.h"
 #include "SimSerialServer.h"
 #include "VirtualDrive.h"
@@ -30,39 +31,9 @@
 #include <vector>
 
 namespace {
-const QString kDist = QStringLiteral(DRIVARA_DIST_DIR);
-
-// A copy of the installation's sys/ (settings are written) beside its data/.
-bool MakeInstall(const QTemporaryDir& dir, const QString& port)
-{
-    QDir base(dir.path());
-    base.mkpath(QStringLiteral("sys"));
-    base.mkpath(QStringLiteral("user"));
-    if (!QFile::link(kDist + QStringLiteral("/data"), dir.filePath(QStringLiteral("data"))))
-        return false;
-    const QDir sys(kDist + QStringLiteral("/sys"));
-    for (const QString& name : sys.entryList({QStringLiteral("*.ini")}, QDir::Files))
-        QFile::copy(sys.filePath(name), dir.filePath(QStringLiteral("sys/") + name));
-    const QString ini = dir.filePath(QStringLiteral("sys/sys.ini"));
-    CConnectionSettings serial;
-    serial.mode = CommMode::Rs232;
-    serial.serial = {port, 115200, 1, 500};
-    return Ini::WriteProfileString(ini, QStringLiteral("sys"), QStringLiteral("lang"),
-                                   QStringLiteral("2")) &&
-           serial.Save(ini, CConnectionSettings::ModePart | CConnectionSettings::SerialPart);
-}
-
-long ResidentKb()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
-    }
-    return -1;
-}
+using GuiBench::MakeInstall;
+using GuiBench::ResidentKb;
+const QString kDist = GuiBench::DistDir();
 
 // Runs the event loop until done() or the time is up; returns the longest gap between two
 // ticks of a 2 ms timer beyond its interval: how long the thread was away from its events.

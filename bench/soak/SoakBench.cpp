@@ -17,6 +17,7 @@
 #include "../BenchTiming.h"
 #include "ChildFrame.h"
 #include "DrivaraApp.h"
+#include "GuiPageSupport.h"
 #include "MainFrame.h"
 #include "ParamPageView.h"
 #include "SimSerialServer.h"
@@ -26,6 +27,7 @@
 #include "base/IniFile.h"
 #include "base/Report.h"
 #include "base/TextNumbers.h"
+#include "gui/GuiBenchSupport.h"
 
 #include <QApplication>
 #include <QDir>
@@ -46,7 +48,10 @@
 
 namespace {
 
-const QString kDist = QStringLiteral(DRIVARA_DIST_DIR);
+using GuiBench::MakeInstall;
+using GuiBench::ResidentKb;
+using GuiPageTest::PageFilled;
+const QString kDist = GuiBench::DistDir();
 constexpr double kDayExchanges = 45.0 * 24 * 3600;
 constexpr int kExchangesPerBlink = 54; // 45 exchanges/s for the 1.2 s of one blink
 const int kWarmUpMs = int(BenchSeconds(15.0) * 1000);
@@ -57,53 +62,6 @@ using C = CommandId;
 constexpr CommandId kPageCommands[] = {
     C::VelocityLoop, C::CurrentLoop,  C::PositionLoop, C::MotorConfig, C::DriverProperty,
     C::AnalogInput,  C::BasicOperate, C::DriverConfig, C::HomingMode,  C::AnalogTorqueMode};
-
-// A copy of the installation's sys/ (settings are written) beside its data/, set to connect
-// to the port in English.
-bool MakeInstall(const QTemporaryDir& dir, const QString& port)
-{
-    QDir base(dir.path());
-    base.mkpath(QStringLiteral("sys"));
-    base.mkpath(QStringLiteral("user"));
-    if (!QFile::link(kDist + QStringLiteral("/data"), dir.filePath(QStringLiteral("data"))))
-        return false;
-    const QDir sys(kDist + QStringLiteral("/sys"));
-    for (const QString& name : sys.entryList({QStringLiteral("*.ini")}, QDir::Files))
-        QFile::copy(sys.filePath(name), dir.filePath(QStringLiteral("sys/") + name));
-    const QString ini = dir.filePath(QStringLiteral("sys/sys.ini"));
-    const QString com = QStringLiteral("com");
-    return Ini::WriteProfileString(ini, QStringLiteral("sys"), QStringLiteral("lang"),
-                                   QStringLiteral("2")) &&
-           Ini::WriteProfileString(ini, QStringLiteral("sys"), QStringLiteral("comm"),
-                                   QStringLiteral("2")) &&
-           Ini::WriteProfileString(ini, com, QStringLiteral("comid"), port) &&
-           Ini::WriteProfileString(ini, com, QStringLiteral("buadrate"),
-                                   QStringLiteral("115200")) &&
-           Ini::WriteProfileString(ini, com, QStringLiteral("timeout"), QStringLiteral("500"));
-}
-
-// Every row shows a value and the page's read pass is over.
-bool PageFilled(CParamPage& page)
-{
-    const CPageListModel& rows = page.list();
-    for (int row = 0; row < rows.GetItemCount(); ++row) {
-        if (rows.GetItemText(row, CPageListModel::ColValue).isEmpty())
-            return false;
-    }
-    return rows.GetItemCount() > 0 && page.readCursor() == 0;
-}
-
-long ResidentKb()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
-    }
-    return -1;
-}
 
 // Bytes the program holds from the allocator: unlike resident memory it does not depend on how
 // the allocator returns freed pages, so it shows growth of a few bytes per exchange.
