@@ -200,8 +200,11 @@ private slots:
             QCOMPARE(sys.columnWidths[0], int(app.mainFrame()->logicalDpiX() * 2.68));
         QVERIFY(bench.messages.Take().isEmpty());
         // The dictionary of the language in use, also when the operator chose it.
+        CSdoRecord statusword;
         if (language != 3)
-            QVERIFY(sys.dictionary.WaitUntilLoaded(10000) && sys.dictionary.GetCount() > 0);
+            QVERIFY(sys.dictionary.WaitUntilLoaded(10000) &&
+                    sys.dictionary.Lookup(0x604100, statusword) &&
+                    statusword.name == (language == 1 ? "状态字" : "Statusword"));
     }
 
     void commandLine_data()

@@ -238,7 +238,6 @@ TEST(SimProgram, CommandLine)
         {"--help", 0, "--silent-for <MS>"},
         {"--serial --node 200", 2, "--node: bad value \"200\""},
         {"--abort x --serial", 2, "--abort wants N:CODE"},
-        {"--delay-next 1 --serial", 2, "--delay-next wants N:MS"},
         {"--set 604100 --serial", 2, "--set wants KEY=VALUE"},
         {"", 2, "nothing to serve"},
     };
