@@ -610,8 +610,6 @@ private slots:
         QTest::newRow("oscilloscope") << C::Oscilloscope << false;
         QTest::newRow("oscilloscope button") << C::ToolOscilloscope << false;
         QTest::newRow("state button") << C::ToolRealTimeError << false;
-        QTest::newRow("dictionary") << C::ObjectDictionary << false;
-        QTest::newRow("receive PDOs") << C::RpdoTabs << false;
     }
 
     // A window this version does not have is disabled in menu and toolbar and says so in its

@@ -251,7 +251,7 @@ TEST_F(VirtualDriveTest, StoreRestartAndInitialise)
     EXPECT_EQ(Exchange(Request(0x2F, 0x2FF001, 0)), Reply(0x60, 0x2FF001, 0));
 }
 
-TEST_F(VirtualDriveTest, MeasuredValuesMoveUntilPinned)
+TEST_F(VirtualDriveTest, MeasuredValuesMove)
 {
     // The velocity ripples around its target of 1000, so the position only ever grows.
     const uint32_t velocity = m_drive.Value(0x606C00);
@@ -260,10 +260,8 @@ TEST_F(VirtualDriveTest, MeasuredValuesMoveUntilPinned)
     EXPECT_TRUE(TestSupport::WaitFor([&] { return m_drive.Value(0x606C00) != velocity; }));
     EXPECT_TRUE(
         TestSupport::WaitFor([&] { return int32_t(m_drive.Value(0x606400)) - position > 50; }));
-
-    m_drive.SetValue(0x606C00, 321);
-    TestSupport::Pump(30);
-    EXPECT_EQ(Exchange(Request(0x40, 0x606C00)), Reply(0x43, 0x606C00, 321));
+    // (A value set stays put: FaultMatrixTest sets both and compares whole outputs of info and
+    // dump.)
 }
 
 TEST_F(VirtualDriveTest, RecorderRecordsTheConfiguredChannels)
