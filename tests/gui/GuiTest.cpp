@@ -576,10 +576,8 @@ private slots:
         // clang-format off
         QTest::newRow("formula 96") << C::VelocityLoop << 96 << 2 << QSize(86 + 257 + 115 + 105 + 2, 86 + 244 + 1);
         QTest::newRow("formula 144") << C::VelocityLoop << 144 << 2 << QSize(110 + 385 + 172 + 158 + 3, 110 + 367 + 2);
-        QTest::newRow("fixed 96") << C::DriverProperty << 96 << 2 << QSize(570, 240);
         QTest::newRow("fixed 144") << C::DriverProperty << 144 << 1 << QSize(710, 280);
         QTest::newRow("scope Chinese") << C::Oscilloscope << 96 << 1 << QSize(912, 615);
-        QTest::newRow("scope English") << C::Oscilloscope << 96 << 2 << QSize(1010, 640);
         QTest::newRow("errors English 144") << C::RealTimeError << 144 << 2 << QSize(920, 680);
         // clang-format on
     }

@@ -161,15 +161,15 @@ TEST_F(VirtualDriveTest, AnswersByteForByte)
 
 TEST_F(VirtualDriveTest, StringsComeInSegmentsWithToggleAndUnusedCount)
 {
+    // (An empty text, one segment with seven unused bytes, crosses the link in
+    // FaultTableTest.SegmentedUpload, which fails on any other count.)
     Run({
-        // Fourteen bytes: two full segments, the second toggled and last; nothing after it.
+        // Fourteen bytes: two full segments, the second toggled and marked last (which the link
+        // does not need to see the end); nothing after it.
         {Request(0x40, 0x100900), Reply(0x41, 0x100900, 14)},
         {Request(0x60, 0), kSegmentAbcdefg},
         {Request(0x70, 0), {0x11, 'H', 'I', 'J', 'K', 'L', 'M', 'N'}},
         {Request(0x60, 0), Reply(0x80, 0, 0x05040001)},
-        // Empty: a single segment with seven unused bytes.
-        {Request(0x40, 0x100B00), Reply(0x41, 0x100B00, 0)},
-        {Request(0x60, 0), {0x0F, 0, 0, 0, 0, 0, 0, 0}},
         // Out of turn: the first segment must not be toggled; polling between segments leaves
         // the upload alone; a repeated request (a retry after a damaged reply) gets the same
         // segment again.
