@@ -16,7 +16,6 @@ TEST(SysData, ReadsItsInstallation)
 {
     // sys.ini, system language, language, communication mode (any number but 2 and 5: offline)
     const std::tuple<const char*, int, uint8_t, CommMode> cases[] = {
-        {"[sys]\nlang=1\ncomm=2\n", 1033, 2, CommMode::Rs232},           // no Chinese here
         {"[sys]\nlang=1\ncomm=258\n", kChineseLcid, 1, CommMode::Rs232}, // the low byte
         {"[sys]\nlang=2\ncomm=2611\n", kChineseLcid, 2, CommMode::Can},  // three characters
         {"[SYS]\nLANG=12345\nCOMM=x\n", kChineseLcid, 123, CommMode::Offline}};

@@ -6,10 +6,9 @@
 // does not add up, a write nobody confirmed), named on stderr.
 
 #include "../comm/CommTestUtil.h"
-#include "TestSupport.h"
+#include "CliTestSupport.h"
 
 #include <QFile>
-#include <QProcess>
 #include <QRegularExpression>
 #include <gtest/gtest.h>
 
@@ -63,7 +62,7 @@ const Operation kOperations[] = {
     {"watchWritable", "watch 100C00 --count 3", 1, false, "",
      "^(100C00 .* = 8738 \\(0x2222\\)\n){3}$"},
     {"info", "info --count 1", 2, true, "",
-     "VELMOR-MATRIX-TEXT-1\n(.*\n)*Live values \\(1/1\\)\n  Statusword +237 HEX\n"},
+     "VELMOR-MATRIX-TEXT-1\n(.*\n)*  Drive state +Operation enabled\nLive values \\(1/1\\)\n  Statusword +237 HEX\n"},
     // clang-format on
 };
 
@@ -99,10 +98,8 @@ const FaultColumn kFaults[] = {
     // clang-format on
 };
 
-struct CliRun
+struct CliRun : CliTest::CliRun
 {
-    int exitCode = -1;
-    QString out, err;
     int mostWriteFrames = -1; // the most arrivals of one write frame, as the drive counted them
     int unusedFaults = -1;    // planned faults that never came
 };
@@ -115,13 +112,11 @@ enum class Transport
 
 std::string Show(const CliRun& run)
 {
-    return QStringLiteral("exit %1 (the drive: a write frame at most %2 times, %3 faults unused)"
-                          "\n--- out\n%4--- err\n%5")
-        .arg(run.exitCode)
-        .arg(run.mostWriteFrames)
-        .arg(run.unusedFaults)
-        .arg(run.out, run.err)
-        .toStdString();
+    return CliTest::Show(run,
+                         QStringLiteral(" (the drive: a write frame at most %1 times, %2 faults "
+                                        "unused)")
+                             .arg(run.mostWriteFrames)
+                             .arg(run.unusedFaults));
 }
 
 // The value lines of read, write, upload, watch and dump ("KEY name = value"), refusals left out.
@@ -143,10 +138,7 @@ protected:
         QFile::remove(install.path(QStringLiteral("sys/VelocityLoop.ini")));
         ASSERT_TRUE(install.writeFile(QStringLiteral("sys/VelocityLoop.ini"), kPageIni));
         // The guard of drivactl itself, where it has one, ends a cell before the kill does.
-        QProcess help;
-        help.start(TestSupport::DistDir() + QStringLiteral("/drivactl"), {"--help"});
-        help.waitForFinished();
-        if (help.readAllStandardOutput().contains("--deadline"))
+        if (CliTest::RunDrivactl({"--help"}).out.contains("--deadline"))
             m_deadline = {"--deadline", "4"};
     }
 
@@ -155,38 +147,24 @@ protected:
     {
         const bool can = std::get<0>(GetParam()) == Transport::Can;
         const QString bus = QStringLiteral("virtualcan:") + CommTest::BusUrl();
-        QProcess sim;
-        QStringList simArgs{"--data", install.path("data"), "--until-stdin-closes", "--report"};
+        QStringList simArgs{"--data", install.path("data"), "--report"};
         simArgs += can ? QStringList{"--can", bus}
                        : QStringList{"--serial", "--link", install.path("dev/ttySIM0")};
         for (const QString& value : QString::fromLatin1(kValues).split(QLatin1Char(' ')))
             simArgs += {"--set", value};
         simArgs += {"--after", QString::number(op.after)};
         simArgs += arm.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-        sim.start(TestSupport::DistDir() + QStringLiteral("/drivara-sim"), simArgs);
-        TestSupport::WaitFor([&] { return sim.canReadLine() || sim.waitForReadyRead(50); }, 10000);
-        const QString line = QString::fromUtf8(sim.readLine()).trimmed();
-        EXPECT_TRUE(line.startsWith(can ? "can: " : "serial: /dev/")) << line.toStdString();
+        CliTest::CSimProcess sim(simArgs);
+        EXPECT_TRUE(sim.line.startsWith(can ? "can: " : "serial: /dev/")) << sim.line.toStdString();
         QStringList args{"--base", install.base(), "--timeout", QString::number(kTimeoutMs)};
-        args += can ? QStringList{"--can", bus} : QStringList{"--serial", line.mid(13)};
+        args += can ? QStringList{"--can", bus} : QStringList{"--serial", sim.port};
         args += m_deadline + QString::fromLatin1(op.args).split(QLatin1Char(' '));
 
         CliRun run;
-        QProcess drivactl;
-        drivactl.start(TestSupport::DistDir() + QStringLiteral("/drivactl"), args);
-        if (!drivactl.waitForFinished(kKillGuardMs))
-            drivactl.kill(); // a hung command shows as one that crashed
-        drivactl.waitForFinished();
-        run.exitCode = drivactl.exitStatus() == QProcess::NormalExit ? drivactl.exitCode() : -2;
-        run.out = QString::fromUtf8(drivactl.readAllStandardOutput());
-        run.err = QString::fromUtf8(drivactl.readAllStandardError());
-
-        sim.closeWriteChannel();
-        if (!sim.waitForFinished(5000))
-            sim.kill();
+        static_cast<CliTest::CliRun&>(run) = CliTest::RunDrivactl(args, {}, {}, kKillGuardMs);
         static const QRegularExpression reportLine(
             QStringLiteral("a write frame at most (\\d+) times, (\\d+) planned faults unused"));
-        const auto report = reportLine.match(QString::fromUtf8(sim.readAllStandardOutput()));
+        const auto report = reportLine.match(sim.Finish());
         if (report.hasMatch()) {
             run.mostWriteFrames = report.captured(1).toInt();
             run.unusedFaults = report.captured(2).toInt();

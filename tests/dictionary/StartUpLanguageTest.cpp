@@ -64,6 +64,9 @@ TEST_F(StartUpLanguage, SystemLanguageAndLangDecide)
         // 3 keeps the built-in texts and the byte as read; only language 1 keeps the Chinese
         // dictionary texts.
         {true, "[sys]\nlang=3\n", 3, "Statusword"},
+        // Without a language a Chinese system waits for the operator's choice (GuiTest's
+        // languageAtStartUp shows the dialog and what its choice loads; drivactl, with nobody to
+        // ask, stops: DrivactlTest).
         {true, "[sys]\ncomm=2\n", 0, "<none>"},
     };
     for (const auto& c : cases) {
@@ -75,20 +78,4 @@ TEST_F(StartUpLanguage, SystemLanguageAndLangDecide)
         // The loader leaves the language as start-up settled it.
         EXPECT_EQ(sys.programLanguage.load(), c.language);
     }
-}
-
-// A Chinese system without a language asks the operator (without anyone to ask, drivactl stops
-// with a configuration error: see DrivactlTest).
-TEST_F(StartUpLanguage, ChineseSystemWithoutLanguageAsksTheDialog)
-{
-    Install("[sys]\ncomm=2\n");
-    CSysData asked({install->base(), kChineseLcid});
-    int shown = 0;
-    const LanguageDecision decision = asked.SettleLanguage([&] {
-        ++shown;
-        install->writeFile(QStringLiteral("sys/sys.ini"), "[sys]\ncomm=2\nlang=1\n");
-    });
-    EXPECT_EQ(decision.outcome, LanguageDecision::Chinese);
-    EXPECT_EQ(shown, 1);
-    EXPECT_EQ(StatuswordName(asked), QStringLiteral("状态字"));
 }

@@ -129,69 +129,82 @@ class CGuiTest : public QObject
     Q_OBJECT
 
 private slots:
+    // sys.ini's language; the operator's choice in the dialog that a Chinese system without one
+    // shows (at most twice); the language then in use, the File menu and the list's name title
+    // ("wait", 3, keeps the built-in texts, no list columns); or the message with which the
+    // program ends. (Which outcome each sys.ini and system get is LanguageTest's.)
+    void languageAtStartUp_data()
+    {
+        QTest::addColumn<int>("lcid");
+        QTest::addColumn<QString>("lang");
+        QTest::addColumn<QString>("choice");
+        QTest::addColumn<int>("language");
+        QTest::addColumn<QString>("fileMenu");
+        QTest::addColumn<QString>("nameTitle");
+        QTest::addColumn<QString>("ending");
+        const int zh = kChineseLcid, en = kEnglishLcid;
+        // clang-format off
+        QTest::newRow("English") << zh << "2" << "" << 2 << "&File" << "name" << "";
+        QTest::newRow("wait") << zh << "3" << "" << 3 << "文件(&F)" << "" << "";
+        QTest::newRow("asked, Chinese chosen") << zh << "" << "chinese" << 1 << "文件(&F)" << "名称" << "";
+        QTest::newRow("asked twice, no choice") << zh << "" << "cancel" << 0 << "" << ""
+            << "System config file error.\n Exit!! ";
+        QTest::newRow("English texts missing") << en << "2" << "" << 0 << "" << ""
+            << "Load EN.dll resource failure!\n  System exit!\n";
+        // clang-format on
+    }
     void languageAtStartUp()
     {
-        const int zh = kChineseLcid, en = kEnglishLcid;
-        // sys.ini's language; the operator's choice in the dialog that a Chinese system without
-        // one shows (at most twice); the language then in use, the File menu and the list's name
-        // title ("wait", 3, keeps the built-in texts, no list columns); or the message with
-        // which the program ends.
-        const QString configError = "System config file error.\n Exit!! ";
-        const QString noEnglish = "Load EN.dll resource failure!\n  System exit!\n";
-        // clang-format off
-        const std::tuple<int, QString, QString, int, QString, QString, QString> cases[] = {
-            {en, "1", "", 2, "&File", "name", ""}, // English system ignores Chinese
-            {zh, "2", "", 2, "&File", "name", ""}, // Chinese system, English
-            {zh, "3", "", 3, "文件(&F)", "", ""}, // Chinese system, wait
-            {zh, "", "chinese", 1, "文件(&F)", "名称", ""}, // asked first, Chinese chosen
-            {zh, "", "cancel", 0, "", "", configError}, // asked twice, no choice
-            {en, "2", "", 0, "", "", noEnglish}, // English texts missing
-        };
-        // clang-format on
-        for (const auto& [lcid, lang, choice, language, fileMenu, nameTitle, ending] : cases) {
-            CGuiBench bench(lang.isEmpty() ? QStringLiteral("[sys]\ncomm=2\n")
-                                           : QStringLiteral("[sys]\nlang=%1\ncomm=2\n").arg(lang),
-                            lcid);
-            if (ending == noEnglish)
-                QVERIFY(QFile::remove(bench.install.path(QStringLiteral("data/EN.qm"))));
-            CSysData& sys = bench.NewSysData();
-            int dialogs = 0;
-            QTimer operatorAtTheScreen;
-            QObject::connect(&operatorAtTheScreen, &QTimer::timeout, [&, choice = choice] {
-                auto* dialog = qobject_cast<CLanguageDialog*>(QApplication::activeModalWidget());
-                if (!dialog)
-                    return;
-                ++dialogs;
-                if (choice == "cancel")
-                    return dialog->reject();
-                dialog->chineseButton()->setChecked(true);
-                dialog->Ok();
-            });
-            operatorAtTheScreen.start(10);
-            {
-                CDrivaraApp app(sys);
-                int exitCode = -1;
-                QCOMPARE(app.InitInstance(exitCode), ending.isEmpty());
-                QCOMPARE(exitCode, 0);
-                QCOMPARE(dialogs, choice.isEmpty() ? 0 : choice == "cancel" ? 2 : 1);
-                if (!ending.isEmpty()) {
-                    QVERIFY(!app.mainFrame());
-                    QCOMPARE(bench.messages.Take(), QStringList{ending});
-                } else {
-                    QVERIFY(app.mainFrame()->isVisible());
-                    QCOMPARE(int(sys.programLanguage), language);
-                    QCOMPARE(app.mainFrame()->menuBar()->actions().first()->text(), fileMenu);
-                    QCOMPARE(sys.titleName, nameTitle);
-                    // The list columns take the main window's screen density.
-                    if (!nameTitle.isEmpty())
-                        QCOMPARE(sys.columnWidths[0], int(app.mainFrame()->logicalDpiX() * 2.68));
-                    QVERIFY(bench.messages.Take().isEmpty());
-                }
-                // The dictionary of the language in use, also when the operator chose it.
-                if (language == 1 || language == 2)
-                    QVERIFY(sys.dictionary.WaitUntilLoaded(10000) && sys.dictionary.GetCount() > 0);
-            }
+        QFETCH(int, lcid);
+        QFETCH(QString, lang);
+        QFETCH(QString, choice);
+        QFETCH(int, language);
+        QFETCH(QString, fileMenu);
+        QFETCH(QString, nameTitle);
+        QFETCH(QString, ending);
+        CGuiBench bench(lang.isEmpty() ? QStringLiteral("[sys]\ncomm=2\n")
+                                       : QStringLiteral("[sys]\nlang=%1\ncomm=2\n").arg(lang),
+                        lcid);
+        if (ending.startsWith("Load EN.dll"))
+            QVERIFY(QFile::remove(bench.install.path(QStringLiteral("data/EN.qm"))));
+        CSysData& sys = bench.NewSysData();
+        int dialogs = 0;
+        QTimer operatorAtTheScreen;
+        QObject::connect(&operatorAtTheScreen, &QTimer::timeout, [&] {
+            auto* dialog = qobject_cast<CLanguageDialog*>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
+            ++dialogs;
+            if (choice == "cancel")
+                return dialog->reject();
+            dialog->chineseButton()->setChecked(true);
+            dialog->Ok();
+        });
+        operatorAtTheScreen.start(10);
+        CDrivaraApp app(sys);
+        int exitCode = -1;
+        QCOMPARE(app.InitInstance(exitCode), ending.isEmpty());
+        QCOMPARE(exitCode, 0);
+        QCOMPARE(dialogs, choice.isEmpty() ? 0 : choice == "cancel" ? 2 : 1);
+        if (!ending.isEmpty()) {
+            QVERIFY(!app.mainFrame());
+            QCOMPARE(bench.messages.Take(), QStringList{ending});
+            return;
         }
+        QVERIFY(app.mainFrame()->isVisible());
+        QCOMPARE(int(sys.programLanguage), language);
+        QCOMPARE(app.mainFrame()->menuBar()->actions().first()->text(), fileMenu);
+        QCOMPARE(sys.titleName, nameTitle);
+        // The list columns take the main window's screen density.
+        if (!nameTitle.isEmpty())
+            QCOMPARE(sys.columnWidths[0], int(app.mainFrame()->logicalDpiX() * 2.68));
+        QVERIFY(bench.messages.Take().isEmpty());
+        // The dictionary of the language in use, also when the operator chose it.
+        CSdoRecord statusword;
+        if (language != 3)
+            QVERIFY(sys.dictionary.WaitUntilLoaded(10000) &&
+                    sys.dictionary.Lookup(0x604100, statusword) &&
+                    statusword.name == (language == 1 ? "状态字" : "Statusword"));
     }
 
     void commandLine_data()
@@ -212,12 +225,10 @@ private slots:
         row("serial settings", "--serial /dev/pts/3 --baud 9600 --node 0x7F", O::Run,
             "| |pts/3 9600 127");
         row("help", "--version --help", O::Help, "usage: drivara [--base DIR] [--serial PORT");
-        row("version", "--version", O::Version, "drivara 1.6\n");
         row("tiled", "--open VelocityLoop --tile", O::Run, "VelocityLoop| |");
         row("unknown page", "--open NoSuchPage", O::Error, "unknown page NoSuchPage");
         row("missing value", "--screenshot", O::Error, "Missing value after '--screenshot'");
         row("unknown option", "--fast", O::Error, "Unknown option 'fast'");
-        row("bad baud", "--serial pts/3 --baud 12x", O::Error, "--baud takes a whole number");
         row("node alone", "--node 5", O::Error, "--node goes with --serial PORT");
     }
     void commandLine()
@@ -356,52 +367,56 @@ private slots:
         QCOMPARE(sys.exclusiveOwner.load(), kNoWindow);
     }
 
-    void languageDialog()
+    void languageDialog_data()
     {
+        QTest::addColumn<int>("lcid");
+        QTest::addColumn<QString>("langBefore");    // "": sys.ini without lang
+        QTest::addColumn<QString>("langOnOpening"); // what the dialog has written on opening
+        QTest::addColumn<QString>("choice");
+        QTest::addColumn<QString>("langAfter");
         const int zh = kChineseLcid, en = kEnglishLcid;
         // clang-format off
-        const std::tuple<int, QString, QString, QString, QString> cases[] = {
-            {en, "1", "2", "chinese", "2"}, // non-Chinese refuses Chinese
-            {zh, "", "", "chinese", "1"}, // Chinese chooses Chinese
-            {zh, "1", "1", "english", "2"}, // Chinese chooses English
-            {zh, "2", "2", "cancel", "2"}, // cancel writes nothing
-        };
+        QTest::newRow("non-Chinese refuses Chinese") << en << "1" << "2" << "chinese" << "2";
+        QTest::newRow("Chinese chooses Chinese") << zh << "" << "" << "chinese" << "1";
+        QTest::newRow("Chinese chooses English") << zh << "1" << "1" << "english" << "2";
+        QTest::newRow("cancel writes nothing") << zh << "2" << "2" << "cancel" << "2";
         // clang-format on
-        for (const auto& [lcid, langBefore, langOnOpening, choice, langAfter] : cases) {
-            const bool refused = lcid != kChineseLcid && choice == "chinese";
-            // "wait" (3) would hold the dictionary back; this test needs none.
-            CGuiBench bench(langBefore.isEmpty()
-                                ? QStringLiteral("[sys]\ncomm=2\n")
-                                : QStringLiteral("[sys]\nlang=%1\n").arg(langBefore),
-                            lcid);
-            CSysData& sys = bench.NewSysData();
-            sys.systemLanguage = sys.IsChineseSystem() ? 1 : 2;
-            auto lang = [&sys] {
-                return Ini::GetProfileString(sys.sysIniPath, "sys", "lang", {}, 4);
-            };
-            CLanguageDialog dialog(sys);
-            QCOMPARE(lang(), langOnOpening);
-            QCOMPARE(dialog.chineseButton()->isChecked(), langOnOpening == "1");
-            QCOMPARE(dialog.englishButton()->isChecked(), langOnOpening == "2");
-            dialog.show();
+    }
+    void languageDialog()
+    {
+        QFETCH(int, lcid);
+        QFETCH(QString, langBefore);
+        QFETCH(QString, langOnOpening);
+        QFETCH(QString, choice);
+        QFETCH(QString, langAfter);
+        const bool refused = lcid != kChineseLcid && choice == "chinese";
+        // "wait" (3) would hold the dictionary back; this test needs none.
+        CGuiBench bench(langBefore.isEmpty() ? QStringLiteral("[sys]\ncomm=2\n")
+                                             : QStringLiteral("[sys]\nlang=%1\n").arg(langBefore),
+                        lcid);
+        CSysData& sys = bench.NewSysData();
+        sys.systemLanguage = sys.IsChineseSystem() ? 1 : 2;
+        auto lang = [&sys] { return Ini::GetProfileString(sys.sysIniPath, "sys", "lang", {}, 4); };
+        CLanguageDialog dialog(sys);
+        QCOMPARE(lang(), langOnOpening);
+        QCOMPARE(dialog.chineseButton()->isChecked(), langOnOpening == "1");
+        QCOMPARE(dialog.englishButton()->isChecked(), langOnOpening == "2");
+        dialog.show();
 
-            const bool cancel = choice == "cancel";
-            (choice == "english" ? dialog.englishButton() : dialog.chineseButton())
-                ->setChecked(true);
-            QTest::mouseClick(dialog.findChild<QPushButton*>(cancel ? "cancel" : "ok"),
-                              Qt::LeftButton);
-            // A refusal keeps the dialog open for another choice.
-            QCOMPARE(dialog.isVisible(), refused);
-            QCOMPARE(dialog.result(), cancel || refused ? QDialog::Rejected : QDialog::Accepted);
-            QCOMPARE(lang(), langAfter);
-            QCOMPARE(bench.messages.Take(),
-                     refused ? QStringList{"Your computer OS doesn't support the "
-                                           "Chinese version. \r\n Seting is "
-                                           "non-effective!!"}
-                             : QStringList{});
-            if (refused)
-                QVERIFY(dialog.englishButton()->isChecked());
-        }
+        const bool cancel = choice == "cancel";
+        (choice == "english" ? dialog.englishButton() : dialog.chineseButton())->setChecked(true);
+        QTest::mouseClick(dialog.findChild<QPushButton*>(cancel ? "cancel" : "ok"), Qt::LeftButton);
+        // A refusal keeps the dialog open for another choice.
+        QCOMPARE(dialog.isVisible(), refused);
+        QCOMPARE(dialog.result(), cancel || refused ? QDialog::Rejected : QDialog::Accepted);
+        QCOMPARE(lang(), langAfter);
+        QCOMPARE(bench.messages.Take(), refused
+                                            ? QStringList{"Your computer OS doesn't support the "
+                                                          "Chinese version. \r\n Seting is "
+                                                          "non-effective!!"}
+                                            : QStringList{});
+        if (refused)
+            QVERIFY(dialog.englishButton()->isChecked());
     }
 
     void connectThroughSerialSettings()
@@ -468,36 +483,23 @@ private slots:
         QCOMPARE(bench.State(), kClosedState);
     }
 
-    void connectionLossAndReconnection()
+    // Pages open before the connection are read once the drive answers. (Their going stale when
+    // it falls silent and their reading again after a reconnect are ParamPageViewTest's; the
+    // status and indicator of a lost connection MainFrameLogicTest's.)
+    void pagesOpenBeforeConnectingAreRead()
     {
         CGuiBench bench;
         QVERIFY(bench.Ready());
-        CMainFrame& frame = *bench.frame;
-        QList<CParamPage*> pages;
-        for (CommandId command : {CommandId::VelocityLoop, CommandId::PositionLoop}) {
-            CChildFrame* child = frame.OpenPage(command);
-            pages.append(child ? PageViewLogic(child->view()) : nullptr);
-            QVERIFY(pages.last());
-        }
+        for (CommandId command : {CommandId::VelocityLoop, CommandId::PositionLoop})
+            QVERIFY(bench.frame->OpenPage(command));
         QVERIFY(bench.ConnectAndWait());
-        for (CParamPage* page : pages)
-            QTRY_VERIFY_WITH_TIMEOUT(GuiPageTest::PageFilled(*page), kWaitMs);
-
-        // A drive that falls silent closes the connection; meanwhile the first rows change.
-        bench.drive.faults().SetSilent(true);
-        QTRY_COMPARE_WITH_TIMEOUT(bench.sys->connected.load(), 2, kWaitMs);
-        QCOMPARE(bench.State(), kClosedState);
-        QStringList before;
-        for (CParamPage* page : pages) {
-            before << page->list().GetItemText(0, CPageListModel::ColValue);
-            const uint32_t key = page->list().RowKey(0);
-            bench.drive.SetValue(key, bench.drive.Value(key) + 7);
+        int filled = 0;
+        for (CChildFrame* child : bench.frame->pages()) {
+            CParamPage* page = PageViewLogic(child->view());
+            QTRY_VERIFY_WITH_TIMEOUT(page && GuiPageTest::PageFilled(*page), kWaitMs);
+            ++filled;
         }
-        bench.drive.faults().SetSilent(false);
-        QVERIFY(bench.ConnectAndWait());
-        for (int i = 0; i < 2; ++i)
-            QTRY_VERIFY_WITH_TIMEOUT(
-                pages[i]->list().GetItemText(0, CPageListModel::ColValue) != before[i], kWaitMs);
+        QCOMPARE(filled, 2);
     }
 
     void pageWindowsAndMenus()
@@ -563,31 +565,36 @@ private slots:
         QVERIFY(grey(205) != grey(211) && grey(211) != grey(210) && grey(205) != grey(210));
     }
 
+    // Formula: B + w1 + w2 + w3 + 5 % of w5 by B + w4 + 3 % of w5.
+    void pageWindowSizes_data()
+    {
+        QTest::addColumn<CommandId>("command");
+        QTest::addColumn<int>("dpi");
+        QTest::addColumn<int>("language");
+        QTest::addColumn<QSize>("size");
+        using C = CommandId;
+        // clang-format off
+        QTest::newRow("formula 96") << C::VelocityLoop << 96 << 2 << QSize(86 + 257 + 115 + 105 + 2, 86 + 244 + 1);
+        QTest::newRow("formula 144") << C::VelocityLoop << 144 << 2 << QSize(110 + 385 + 172 + 158 + 3, 110 + 367 + 2);
+        QTest::newRow("fixed 144") << C::DriverProperty << 144 << 1 << QSize(710, 280);
+        QTest::newRow("scope Chinese") << C::Oscilloscope << 96 << 1 << QSize(912, 615);
+        QTest::newRow("errors English 144") << C::RealTimeError << 144 << 2 << QSize(920, 680);
+        // clang-format on
+    }
     void pageWindowSizes()
     {
-        // clang-format off
-        const std::tuple<CommandId, int, int, QSize> cases[] = {
-            // Formula: B + w1 + w2 + w3 + 5 % of w5 by B + w4 + 3 % of w5.
-            {CommandId::VelocityLoop, 96, 2, QSize(86 + 257 + 115 + 105 + 2, 86 + 244 + 1)}, // formula 96
-            {CommandId::VelocityLoop, 144, 2, QSize(110 + 385 + 172 + 158 + 3, 110 + 367 + 2)}, // formula 144
-            {CommandId::DriverProperty, 96, 2, QSize(570, 240)}, // fixed 96
-            {CommandId::DriverProperty, 144, 1, QSize(710, 280)}, // fixed 144
-            {CommandId::Oscilloscope, 96, 1, QSize(912, 615)}, // scope Chinese
-            {CommandId::Oscilloscope, 96, 2, QSize(1010, 640)}, // scope English
-            {CommandId::RealTimeError, 144, 2, QSize(920, 680)}, // errors English 144
-        };
-        // clang-format on
+        QFETCH(CommandId, command);
+        QFETCH(int, dpi);
+        QFETCH(int, language);
+        QFETCH(QSize, size);
         CGuiBench bench;
         QVERIFY(bench.MakeSysData());
-        for (const auto& [command, dpi, language, size] : cases) {
-            bench.sys->SetLanguage(uint8_t(language));
-            bench.sys->SetListColumns(dpi);
-            const CWindowInfo* window = FindWindow(command);
-            QVERIFY(window);
-            const CSysData& sys = *bench.sys;
-            QCOMPARE(window->WindowSize(sys.dotsPerInch, sys.programLanguage, sys.columnWidths),
-                     size);
-        }
+        CSysData& sys = *bench.sys;
+        sys.SetLanguage(uint8_t(language));
+        sys.SetListColumns(dpi);
+        const CWindowInfo* window = FindWindow(command);
+        QVERIFY(window);
+        QCOMPARE(window->WindowSize(sys.dotsPerInch, sys.programLanguage, sys.columnWidths), size);
     }
 
     void windowsWithoutCreator_data()
@@ -601,8 +608,6 @@ private slots:
         QTest::newRow("oscilloscope") << C::Oscilloscope << false;
         QTest::newRow("oscilloscope button") << C::ToolOscilloscope << false;
         QTest::newRow("state button") << C::ToolRealTimeError << false;
-        QTest::newRow("dictionary") << C::ObjectDictionary << false;
-        QTest::newRow("receive PDOs") << C::RpdoTabs << false;
     }
 
     // A window this version does not have is disabled in menu and toolbar and says so in its
@@ -750,14 +755,13 @@ private slots:
         QTest::addColumn<QString>("saved"); // buadrate and driverid of [can]
         QTest::addColumn<QString>("rate");
         QTest::addColumn<int>("driverId");
-        QTest::newRow("known code") << "buadrate=28\ndriverid=3"
-                                    << "500 KBit/s" << 3;
+        // clang-format off
+        QTest::newRow("known code") << "buadrate=28\ndriverid=3" << "500 KBit/s" << 3;
         // A code that is none of the six leaves the list and the driver id alone.
-        QTest::newRow("unknown code") << "buadrate=29\ndriverid=3"
-                                      << "" << 1;
+        QTest::newRow("unknown code") << "buadrate=29\ndriverid=3" << "" << 1;
         // Driver id 0 is no drive's: the field keeps its first value.
-        QTest::newRow("driver id 0") << "buadrate=28\ndriverid=0"
-                                     << "500 KBit/s" << 1;
+        QTest::newRow("driver id 0") << "buadrate=28\ndriverid=0" << "500 KBit/s" << 1;
+        // clang-format on
     }
     void canSettingsShowTheLibraryVersion()
     {
@@ -794,23 +798,12 @@ private slots:
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("message"); // "" when the drive answers
-        QTest::newRow("as saved") << "com"
-                                  << "driverid"
-                                  << "1"
-                                  << "";
-        QTest::newRow("driver id 0")
-            << "com"
-            << "driverid"
-            << "0"
+        // clang-format off
+        QTest::newRow("as saved") << "com" << "driverid" << "1" << "";
+        QTest::newRow("driver id 0") << "com" << "driverid" << "0"
             << "driverid=0 in section [com] is not a driver id of 1 to 127";
-        QTest::newRow("timeout 5") << "com"
-                                   << "timeout"
-                                   << "5"
-                                   << "timeout=5 in section [com] is not a reply timeout";
-        QTest::newRow("offline") << "sys"
-                                 << "comm"
-                                 << "1"
-                                 << "The connecting mode is Offline!!";
+        QTest::newRow("offline") << "sys" << "comm" << "1" << "The connecting mode is Offline!!";
+        // clang-format on
     }
     void connectButtonChecksTheSavedSettings()
     {

@@ -1,4 +1,5 @@
 #include "GuiPageSupport.h"
+#include "../comm/CommTestUtil.h"
 
 #include "comm/CommPort.h"
 #include "pages/ParamPage.h"
@@ -31,14 +32,9 @@ CDriveRig::CDriveRig(int language, const std::function<void(TestSupport::TempIns
         error = QStringLiteral("serial mode refused");
         return;
     }
-    // Words 0-3: the port name in UTF-16; then node id, baud rate and reply timeout.
-    uint32_t settings[7] = {0, 0, 0, 0, 1, 115200, 100};
-    const QString port = server->PortName();
-    for (int i = 0; i < port.size() && i < 7; ++i)
-        settings[i / 2] |= uint32_t(port.at(i).unicode()) << (16 * (i % 2));
     sys->link.SetNodeId(1);
-    if (sys->link.Open(settings) != 0) {
-        error = QStringLiteral("cannot open ") + port;
+    if (sys->link.Open(CommTest::SerialSettings(server->PortName(), 115200, 100).data()) != 0) {
+        error = QStringLiteral("cannot open ") + server->PortName();
         return;
     }
     sys->connected = 1;

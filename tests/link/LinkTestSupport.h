@@ -31,7 +31,6 @@ constexpr uint32_t kObject16 = 0x100C00;   // U16, read and write
 constexpr uint32_t kObject32 = 0x100600;   // U32, read and write
 constexpr uint32_t kReadOnly16 = 0x200006; // U16, read only
 constexpr uint32_t kTextObject = 0x100800; // VISIBLE STRING, read by segments
-constexpr uint32_t kMissingObject = 0x5FFF00;
 constexpr uint32_t kNodeId = 1;
 constexpr uint32_t kReplyTimeoutMs = 100;
 constexpr int kWaitMs = 10000; // only guards against a hang

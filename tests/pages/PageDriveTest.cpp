@@ -1,6 +1,7 @@
 // Pages and writes against the virtual drive, through the real link, serial library and
 // pseudo-terminal.
 
+#include "../comm/CommTestUtil.h"
 #include "PageTestSupport.h"
 
 #include "SimSerialServer.h"
@@ -61,13 +62,9 @@ protected:
         sys = MakeSysData(install);
         ASSERT_EQ(sys->link.SetMode(CCommPort::ModeSerial), 1);
 
-        // Words 0-3: the port name in UTF-16; then node id, baud rate and reply timeout.
-        uint32_t settings[7] = {0, 0, 0, 0, 1, 115200, 100};
-        const QString port = server->PortName();
-        for (int i = 0; i < port.size() && i < 7; ++i)
-            settings[i / 2] |= uint32_t(port.at(i).unicode()) << (16 * (i % 2));
         sys->link.SetNodeId(1);
-        ASSERT_EQ(sys->link.Open(settings), 0);
+        ASSERT_EQ(sys->link.Open(CommTest::SerialSettings(server->PortName(), 115200, 100).data()),
+                  0);
     }
 
     std::unique_ptr<CWatchedPage> OfflinePage(const char* className,

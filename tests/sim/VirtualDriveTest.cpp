@@ -132,14 +132,11 @@ TEST_F(VirtualDriveTest, AnswersByteForByte)
         // A write confirmation carries the value now held, only as wide as the command.
         {0x2F, 0x200200, 0x1FF, 0x60, 0xFF},
         {0x2B, 0x200100, 0xABCDFFFE, 0x60, 0xFFFE},
-        // Unknown object; no "W"; a width that does not fit the type (the value stays).
-        {0x40, 0x700000, 0, 0x80, 0x06020000},
-        {0x2B, 0x700000, 1, 0x80, 0x06020000},
-        {0x2B, 0x604100, 1, 0x80, 0x06010002},
+        // A width that does not fit the type (the value stays); an unknown command; values
+        // command objects do not know. (An unknown object, a write without "W" and a read of a
+        // write-only object are refused as FaultTableTest and DrivactlTest see through the link.)
         {0x23, 0x200200, 1, 0x80, 0x06070010},
         {0x40, 0x200200, 0, 0x4F, 0xFF},
-        // A write-only object read; an unknown command; values command objects do not know.
-        {0x40, 0x2FFF00, 0, 0x80, 0x06010001},
         {0x22, 0x608100, 1, 0x80, 0x05040001},
         {0x2F, 0x2FF001, 3, 0x80, 0x06090030},
         {0x2B, 0x2FFF00, 0x1234, 0x80, 0x06090030},
@@ -164,15 +161,15 @@ TEST_F(VirtualDriveTest, AnswersByteForByte)
 
 TEST_F(VirtualDriveTest, StringsComeInSegmentsWithToggleAndUnusedCount)
 {
+    // (An empty text, one segment with seven unused bytes, crosses the link in
+    // FaultTableTest.SegmentedUpload, which fails on any other count.)
     Run({
-        // Fourteen bytes: two full segments, the second toggled and last; nothing after it.
+        // Fourteen bytes: two full segments, the second toggled and marked last (which the link
+        // does not need to see the end); nothing after it.
         {Request(0x40, 0x100900), Reply(0x41, 0x100900, 14)},
         {Request(0x60, 0), kSegmentAbcdefg},
         {Request(0x70, 0), {0x11, 'H', 'I', 'J', 'K', 'L', 'M', 'N'}},
         {Request(0x60, 0), Reply(0x80, 0, 0x05040001)},
-        // Empty: a single segment with seven unused bytes.
-        {Request(0x40, 0x100B00), Reply(0x41, 0x100B00, 0)},
-        {Request(0x60, 0), {0x0F, 0, 0, 0, 0, 0, 0, 0}},
         // Out of turn: the first segment must not be toggled; polling between segments leaves
         // the upload alone; a repeated request (a retry after a damaged reply) gets the same
         // segment again.
@@ -185,15 +182,12 @@ TEST_F(VirtualDriveTest, StringsComeInSegmentsWithToggleAndUnusedCount)
     });
 }
 
-// Misaddressed replies and repeated writes: FaultTableTest passes whether or not these take
-// effect. (Echoes, drops and short uploads change its outcomes, and it counts each write frame.)
+// Repeated writes counted and a segment misaddressed by its toggle: FaultMatrixTest passes
+// whether or not these work. (A misaddressed plain reply fails its "misaddressed" write cells.)
 TEST_F(VirtualDriveTest, MisaddressedRepliesAndRepeatedWrites)
 {
     const Sdo write = Request(0x2F, 0x200200, 9);
-    m_drive.faults().MisaddressNext(1);
-    EXPECT_EQ(Exchange(write), Reply(0x60, 0x200201, 9)); // taken, reply names subindex 1
-    EXPECT_EQ(m_drive.Value(0x200200), 9u);
-    ASSERT_TRUE(Exchange(write));
+    ASSERT_TRUE(Exchange(write) && Exchange(write));
     EXPECT_EQ(m_drive.MaxWriteFrameCount(), 2);
     // A segment of the other toggle.
     EXPECT_EQ(Exchange(Request(0x40, 0x100800)), Reply(0x41, 0x100800, 7));
@@ -201,38 +195,27 @@ TEST_F(VirtualDriveTest, MisaddressedRepliesAndRepeatedWrites)
     EXPECT_EQ(Exchange(Request(0x60, 0)), (Sdo{0x11, 'A', 'B', 'C', 'D', 'E', 'F', 'G'}));
 }
 
-// Faults planned for requests and uploads, each used up where it applies: a replay sends the
-// previous reply although the request took effect; an upload cut off by an abort or by a segment
-// marked last too early; a line that goes away for good. Passed requests come first.
-TEST_F(VirtualDriveTest, PlannedFaultsOfRequestsAndUploads)
+// Planned faults wait for the requests passed first and are counted until used (FaultMatrixTest
+// places its faults by this and trusts the count; what each fault does to drivactl it shows
+// itself). A replay sends the previous reply although the write took effect; a line gone stays
+// gone.
+TEST_F(VirtualDriveTest, PlannedFaultsComeAfterThePassedRequests)
 {
     CSimFaults& faults = m_drive.faults();
     faults.PassNext(1);
     faults.ReplayNext(1);
-    faults.EndUploadAt(1);
-    faults.AbortUploadAfter(1, 0x08000024);
-    faults.UnplugAfter(12);
-    EXPECT_EQ(faults.Unused(), 4);
+    faults.UnplugAfter(1);
+    EXPECT_EQ(faults.Unused(), 2);
     Run({
         {Request(0x40, 0x200200), Reply(0x4F, 0x200200, 7)},
         {Request(0x2F, 0x200200, 9), Reply(0x4F, 0x200200, 7)},
-        {Request(0x40, 0x200200), Reply(0x4F, 0x200200, 9)},
-        {Request(0x40, 0x100900), Reply(0x41, 0x100900, 14)},
-        {Request(0x60, 0), {0x01, 'A', 'B', 'C', 'D', 'E', 'F', 'G'}},
-        {Request(0x70, 0), Reply(0x80, 0, 0x05040001)},
-        {Request(0x40, 0x100900), Reply(0x41, 0x100900, 14)},
-        {Request(0x60, 0), kSegmentAbcdefg},
-        {Request(0x70, 0), Reply(0x80, 0, 0x08000024)},
-        {Request(0x70, 0), Reply(0x80, 0, 0x05040001)},
-        {Request(0x40, 0x100900), Reply(0x41, 0x100900, 14)},
-        {Request(0x60, 0), kSegmentAbcdefg},
-        {Request(0x70, 0), {0x11, 'H', 'I', 'J', 'K', 'L', 'M', 'N'}},
     });
+    EXPECT_EQ(m_drive.Value(0x200200), 9u);
     EXPECT_FALSE(faults.Unplugged());
     EXPECT_FALSE(Exchange(Request(0x40, 0x200200)));
     EXPECT_TRUE(faults.Unplugged());
     EXPECT_EQ(faults.Unused(), 0);
-    faults.PassNext(1); // gone is gone
+    faults.PassNext(1);
     EXPECT_FALSE(Exchange(Request(0x40, 0x200200)));
 }
 
@@ -268,7 +251,7 @@ TEST_F(VirtualDriveTest, StoreRestartAndInitialise)
     EXPECT_EQ(Exchange(Request(0x2F, 0x2FF001, 0)), Reply(0x60, 0x2FF001, 0));
 }
 
-TEST_F(VirtualDriveTest, MeasuredValuesMoveUntilPinned)
+TEST_F(VirtualDriveTest, MeasuredValuesMove)
 {
     // The velocity ripples around its target of 1000, so the position only ever grows.
     const uint32_t velocity = m_drive.Value(0x606C00);
@@ -277,10 +260,8 @@ TEST_F(VirtualDriveTest, MeasuredValuesMoveUntilPinned)
     EXPECT_TRUE(TestSupport::WaitFor([&] { return m_drive.Value(0x606C00) != velocity; }));
     EXPECT_TRUE(
         TestSupport::WaitFor([&] { return int32_t(m_drive.Value(0x606400)) - position > 50; }));
-
-    m_drive.SetValue(0x606C00, 321);
-    TestSupport::Pump(30);
-    EXPECT_EQ(Exchange(Request(0x40, 0x606C00)), Reply(0x43, 0x606C00, 321));
+    // (A value set stays put: FaultMatrixTest sets both and compares whole outputs of info and
+    // dump.)
 }
 
 TEST_F(VirtualDriveTest, RecorderRecordsTheConfiguredChannels)
