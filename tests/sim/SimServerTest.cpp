@@ -150,17 +150,6 @@ TEST_F(SimSerialServerTest, PortNameAndLinkNameTheTerminal)
     EXPECT_FALSE(QFileInfo(link).isSymLink());
 }
 
-TEST_F(SimSerialServerTest, PacingAtTheBaudRate)
-{
-    StartServer(9600);
-    // Request and reply each take 10 x 10 bits at 9600 baud: over 20 ms per exchange, 40 for two.
-    QElapsedTimer timer;
-    timer.start();
-    ASSERT_TRUE(m_client->Exchange(kRead));
-    ASSERT_TRUE(m_client->Exchange(kRead));
-    EXPECT_GE(timer.nsecsElapsed(), 40000000LL);
-}
-
 // A doubled reply comes twice. (Late, cut short and unplugged replies change what drivactl says
 // in FaultMatrixTest, over both transports; a doubled one does not.)
 TEST_F(SimSerialServerTest, DoubledOnTheWire)

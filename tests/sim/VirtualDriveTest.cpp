@@ -264,25 +264,4 @@ TEST_F(VirtualDriveTest, MeasuredValuesMove)
     // dump.)
 }
 
-TEST_F(VirtualDriveTest, RecorderRecordsTheConfiguredChannels)
-{
-    m_drive.SetValue(0x201001, 0x1234);
-    // Slot 1: 16-bit 0x201001; slot 5: 32-bit 0x608100; three samples.
-    ASSERT_TRUE(Exchange(Request(0x23, 0x230001, 0x20100110)));
-    ASSERT_TRUE(Exchange(Request(0x23, 0x230005, 0x60810020)));
-    ASSERT_TRUE(Exchange(Request(0x2B, 0x23000A, 3)));
-    EXPECT_EQ(Exchange(Request(0x2F, 0x230007, 1)), Reply(0x60, 0x230007, 1));
-    EXPECT_TRUE(TestSupport::WaitFor(
-        [&] { return Exchange(Request(0x40, 0x230007)) == Reply(0x4F, 0x230007, 0); }));
-
-    // Samples of 34 12 88 13 00 00 (0x1234, then 5000), 18 bytes in three segments.
-    Run({
-        {Request(0x40, 0x230010), Reply(0x41, 0x230010, 18)},
-        {Request(0x60, 0), {0x00, 0x34, 0x12, 0x88, 0x13, 0x00, 0x00, 0x34}},
-        {Request(0x70, 0), {0x10, 0x12, 0x88, 0x13, 0x00, 0x00, 0x34, 0x12}},
-        {Request(0x60, 0), {0x07, 0x88, 0x13, 0x00, 0x00, 0, 0, 0}},
-        {Request(0x40, 0x230010), Reply(0x41, 0x230010, 18)}, // the record stays for a re-read
-    });
-}
-
 } // namespace
