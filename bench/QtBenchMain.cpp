@@ -1,7 +1,6 @@
 // The main of the benchmarks that need Qt's event loop: message receivers and the CAN plugins
 // run on the thread of the application. Benchmarks of windows build it with
 // DRIVARA_BENCH_WIDGETS and run offscreen unless a platform is set.
-#include "base/EventDispatcher.h"
 
 #include <benchmark/benchmark.h>
 
@@ -19,7 +18,6 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
 #endif
-    PreferQtEventDispatcher();
     BenchApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))

@@ -11,7 +11,6 @@
 #include "SimSerialServer.h"
 #include "VirtualDrive.h"
 #include "app/SysData.h"
-#include "base/EventDispatcher.h"
 #include "base/IniFile.h"
 #include "base/Report.h"
 #include "comm/ConnectionSettings.h"
@@ -66,7 +65,6 @@ double Median(std::vector<double> values)
 
 int main(int argc, char** argv)
 {
-    PreferQtEventDispatcher();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QElapsedTimer appClock;

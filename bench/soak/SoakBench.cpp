@@ -23,7 +23,6 @@
 #include "SimSerialServer.h"
 #include "VirtualDrive.h"
 #include "app/SysData.h"
-#include "base/EventDispatcher.h"
 #include "base/IniFile.h"
 #include "base/Report.h"
 #include "base/TextNumbers.h"
@@ -120,7 +119,6 @@ long EnvNumber(const char* name, long fallback)
 
 int main(int argc, char** argv)
 {
-    PreferQtEventDispatcher();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);

@@ -7,7 +7,6 @@
 #include "Commands.h"
 #include "Output.h"
 
-#include "base/EventDispatcher.h"
 #include "base/Report.h"
 
 #include <QCoreApplication>
@@ -34,7 +33,6 @@ const QHash<QString, Command>& Commands()
 
 int main(int argc, char** argv)
 {
-    PreferQtEventDispatcher();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("drivactl"));
     QCoreApplication::setApplicationVersion(QStringLiteral(DRIVARA_VERSION));

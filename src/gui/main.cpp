@@ -1,7 +1,6 @@
 #include "DrivaraApp.h"
 #include "GuiReport.h"
 #include "app/SysData.h"
-#include "base/EventDispatcher.h"
 #include "comm/MessageLayer.h"
 
 #include <QApplication>
@@ -18,7 +17,6 @@ void NameTheProgram()
 
 int main(int argc, char** argv)
 {
-    PreferQtEventDispatcher();
     CDrivaraOptions options;
     {
         // The command line is read before the windowing system is asked for anything: help,

@@ -5,7 +5,6 @@
 #include "SimSerialServer.h"
 #include "VirtualDrive.h"
 #include "base/BaseFolder.h"
-#include "base/EventDispatcher.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -240,7 +239,6 @@ void AddOptions(QCommandLineParser& parser)
 
 int main(int argc, char** argv)
 {
-    PreferQtEventDispatcher();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("drivara-sim"));
     QCoreApplication::setApplicationVersion(QStringLiteral(DRIVARA_VERSION));

@@ -1,5 +1,3 @@
-#include "base/EventDispatcher.h"
-
 #include <QCoreApplication>
 #include <gtest/gtest.h>
 
@@ -7,7 +5,6 @@
 // there get their queued messages while a test waits.
 int main(int argc, char** argv)
 {
-    PreferQtEventDispatcher();
     QCoreApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
