@@ -32,7 +32,6 @@
 namespace {
 using GuiBench::MakeInstall;
 using GuiBench::ResidentKb;
-const QString kDist = GuiBench::DistDir();
 
 // Runs the event loop until done() or the time is up; returns the longest gap between two
 // ticks of a 2 ms timer beyond its interval: how long the thread was away from its events.
@@ -76,16 +75,9 @@ int main(int argc, char** argv)
     SetMessageSink([&messages](const QString& text, MessageKind) { messages.append(text); });
 
     CVirtualDrive drive;
-    QString error;
-    if (!drive.Load(kDist + QStringLiteral("/data"), &error)) {
-        std::fprintf(stderr, "virtual drive: %s\n", qPrintable(error));
-        return 1;
-    }
     CSimSerialServer server(drive);
-    if (!server.Start(1, 115200)) {
-        std::fprintf(stderr, "serial server: %s\n", qPrintable(server.ErrorString()));
+    if (!GuiBench::StartDrive(drive, server, 115200))
         return 1;
-    }
 
     // Start-up: the data object (dictionary loading thread, link worker), the language, the
     // main window shown and painted, the dictionary complete.

@@ -3,6 +3,8 @@
 // What the benchmarks of the whole program share: an installation to run drivara in, and the
 // process's resident memory.
 
+#include "SimSerialServer.h"
+#include "VirtualDrive.h"
 #include "base/IniFile.h"
 #include "comm/ConnectionSettings.h"
 
@@ -11,6 +13,8 @@
 #include <QFile>
 #include <QString>
 #include <QTemporaryDir>
+
+#include <cstdio>
 
 namespace GuiBench {
 
@@ -38,6 +42,22 @@ inline bool MakeInstall(const QTemporaryDir& dir, const QString& port)
     return Ini::WriteProfileString(ini, QStringLiteral("sys"), QStringLiteral("lang"),
                                    QStringLiteral("2")) &&
            serial.Save(ini, CConnectionSettings::ModePart | CConnectionSettings::SerialPart);
+}
+
+// The virtual drive with the shipped dictionary on a pseudo-terminal paced at baud (0: unpaced);
+// false, with why on standard error, when it cannot be had.
+inline bool StartDrive(CVirtualDrive& drive, CSimSerialServer& server, int baud)
+{
+    QString error;
+    if (!drive.Load(DistDir() + QStringLiteral("/data"), &error)) {
+        std::fprintf(stderr, "virtual drive: %s\n", qPrintable(error));
+        return false;
+    }
+    if (!server.Start(1, baud)) {
+        std::fprintf(stderr, "serial server: %s\n", qPrintable(server.ErrorString()));
+        return false;
+    }
+    return true;
 }
 
 inline long ResidentKb()

@@ -50,7 +50,6 @@ namespace {
 using GuiBench::MakeInstall;
 using GuiBench::ResidentKb;
 using GuiPageTest::PageFilled;
-const QString kDist = GuiBench::DistDir();
 constexpr double kDayExchanges = 45.0 * 24 * 3600;
 constexpr int kExchangesPerBlink = 54; // 45 exchanges/s for the 1.2 s of one blink
 const int kWarmUpMs = int(BenchSeconds(15.0) * 1000);
@@ -129,16 +128,9 @@ int main(int argc, char** argv)
     const long exchangeGoal = EnvNumber("DRIVARA_SOAK_EXCHANGES", 0);
 
     CVirtualDrive drive;
-    QString error;
-    if (!drive.Load(kDist + QStringLiteral("/data"), &error)) {
-        std::fprintf(stderr, "virtual drive: %s\n", qPrintable(error));
-        return 1;
-    }
     CSimSerialServer server(drive);
-    if (!server.Start(1, 0)) {
-        std::fprintf(stderr, "serial server: %s\n", qPrintable(server.ErrorString()));
+    if (!GuiBench::StartDrive(drive, server, 0))
         return 1;
-    }
     QTemporaryDir install;
     if (!MakeInstall(install, server.PortName()))
         return 1;
