@@ -227,8 +227,6 @@ private slots:
         row("help", "--version --help", O::Help, "usage: drivara [--base DIR] [--serial PORT");
         row("tiled", "--open VelocityLoop --tile", O::Run, "VelocityLoop| |");
         row("unknown page", "--open NoSuchPage", O::Error, "unknown page NoSuchPage");
-        row("missing value", "--screenshot", O::Error, "Missing value after '--screenshot'");
-        row("unknown option", "--fast", O::Error, "Unknown option 'fast'");
         row("node alone", "--node 5", O::Error, "--node goes with --serial PORT");
     }
     void commandLine()
