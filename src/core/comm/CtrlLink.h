@@ -7,7 +7,6 @@
 #include <QString>
 
 #include <atomic>
-
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
