@@ -76,12 +76,7 @@ int CCtrlLink::RequestUpload(HWND hwnd, uint32_t key, bool progress)
 
 bool CCtrlLink::TakeUpload(HWND hwnd, uint32_t key, QByteArray& bytes)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    const auto it = m_finishedUploads.find({hwnd, key});
-    if (it == m_finishedUploads.end())
-        return false;
-    bytes = it->second;
-    return true;
+    return TakeHandedOver(m_finishedUploads, hwnd, key, bytes);
 }
 
 int CCtrlLink::RequestWrites(HWND hwnd, std::vector<SdoWrite> writes, uint32_t tag)
@@ -99,11 +94,34 @@ int CCtrlLink::RequestWrites(HWND hwnd, std::vector<SdoWrite> writes, uint32_t t
 
 bool CCtrlLink::TakeWrites(HWND hwnd, uint32_t tag, SdoWriteResult& result)
 {
+    return TakeHandedOver(m_finishedWrites, hwnd, tag, result);
+}
+
+// A job's result waits in its box, under the lock, only while its message is handled: the window
+// copies it out with the matching Take call, and nothing is left behind for a window that went.
+template <class T>
+bool CCtrlLink::HandOver(HandOverBox<T>& box, const SdoRequest& request, unsigned message,
+                         uint32_t wParam, const T& result)
+{
+    const std::pair<HWND, uint32_t> id{request.hwnd, request.key};
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        box[id] = result;
+    }
+    const bool goOn = Deliver(request.hwnd, message, wParam, request.key);
     std::lock_guard<std::mutex> lock(m_mutex);
-    const auto it = m_finishedWrites.find({hwnd, tag});
-    if (it == m_finishedWrites.end())
+    box.erase(id);
+    return goOn;
+}
+
+template <class T>
+bool CCtrlLink::TakeHandedOver(const HandOverBox<T>& box, HWND hwnd, uint32_t key, T& out)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const auto it = box.find({hwnd, key});
+    if (it == box.end())
         return false;
-    result = it->second;
+    out = it->second;
     return true;
 }
 
@@ -516,15 +534,7 @@ bool CCtrlLink::RunUpload(const SdoRequest& request)
 
 bool CCtrlLink::DeliverUpload(const SdoRequest& request, const QByteArray& bytes)
 {
-    const std::pair<HWND, uint32_t> id{request.hwnd, request.key};
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_finishedUploads[id] = bytes;
-    }
-    const bool goOn = Deliver(request.hwnd, WM_SDO_UPLOAD, uint32_t(bytes.size()), request.key);
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_finishedUploads.erase(id);
-    return goOn;
+    return HandOver(m_finishedUploads, request, WM_SDO_UPLOAD, uint32_t(bytes.size()), bytes);
 }
 
 // Each write is one transfer, so it goes out once: a missing confirmation is settled by reading
@@ -572,16 +582,7 @@ bool CCtrlLink::RunWrites(const SdoRequest& request)
 
 bool CCtrlLink::DeliverWrites(const SdoRequest& request, const SdoWriteResult& result)
 {
-    const std::pair<HWND, uint32_t> id{request.hwnd, request.key};
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_finishedWrites[id] = result;
-    }
-    const bool goOn =
-        Deliver(request.hwnd, WM_SDO_WRITTEN, uint32_t(result.confirmed), request.key);
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_finishedWrites.erase(id);
-    return goOn;
+    return HandOver(m_finishedWrites, request, WM_SDO_WRITTEN, uint32_t(result.confirmed), result);
 }
 
 void CCtrlLink::SetSegment(const uint8_t* data7, int length, bool last)

@@ -169,6 +169,12 @@ private:
     int Enqueue(const SdoRequest& request);
     bool RunUpload(const SdoRequest& request);
     bool DeliverUpload(const SdoRequest& request, const QByteArray& bytes);
+    template <class T>
+    bool HandOver(std::map<std::pair<HWND, uint32_t>, T>& box, const SdoRequest& request,
+                  unsigned message, uint32_t wParam, const T& result);
+    template <class T>
+    bool TakeHandedOver(const std::map<std::pair<HWND, uint32_t>, T>& box, HWND hwnd, uint32_t key,
+                        T& out);
     bool RunWrites(const SdoRequest& request);
     bool DeliverWrites(const SdoRequest& request, const SdoWriteResult& result);
     // A transfer that ended the connection: the transport's reason, then the main frame.
@@ -216,8 +222,10 @@ private:
     uint8_t m_segment[7] = {};
     int m_segmentLength = 0;
     bool m_segmentLast = false;
-    std::map<std::pair<HWND, uint32_t>, QByteArray> m_finishedUploads;    // while delivered
-    std::map<std::pair<HWND, uint32_t>, SdoWriteResult> m_finishedWrites; // while delivered
+    // Results of whole jobs by window and key (or tag), kept while their message is handled.
+    template <class T> using HandOverBox = std::map<std::pair<HWND, uint32_t>, T>;
+    HandOverBox<QByteArray> m_finishedUploads;
+    HandOverBox<SdoWriteResult> m_finishedWrites;
     std::atomic<HWND> m_idleWindow{kNoWindow};
     // Worker thread only.
     uint32_t m_decodedValue = 0; // kept between exchanges, as the segment message carries it
