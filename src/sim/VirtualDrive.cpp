@@ -294,6 +294,23 @@ bool CVirtualDrive::Read(uint32_t key, const uint8_t* request, uint8_t* reply,
 bool CVirtualDrive::Write(uint32_t key, uint8_t command, uint32_t value, const uint8_t* request,
                           uint8_t* reply, Clock::time_point now)
 {
+    if (key == kRaiseErrorBit || key == kClearErrorBit) {
+        if (value > 31) {
+            Abort(request, reply, kAbortValue);
+            return true;
+        }
+        // The status words are read-only to a client: only these objects move them.
+        const uint32_t wordKey = value < 16 ? kErrorStatusLow : kErrorStatusHigh;
+        const auto word = m_objects.find(wordKey);
+        if (word != m_objects.end()) {
+            const uint32_t bit = 1u << (value % 16);
+            word->value = key == kRaiseErrorBit ? (word->value | bit) : (word->value & ~bit);
+        }
+        reply[0] = SdoFrame::kWriteReply;
+        CopyAddress(request, reply);
+        Write32(reply + 4, value);
+        return true;
+    }
     const auto it = m_objects.find(key);
     if (it == m_objects.end()) {
         Abort(request, reply, kAbortNoObject);

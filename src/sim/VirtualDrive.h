@@ -61,6 +61,10 @@ public:
     static constexpr int kRestartSilenceMs = 1000;
     static constexpr int kRecorderBusyMs = 200;
     static constexpr int kMaxRecordBytes = 65536;
+    // The virtual drive's own test objects, outside the dictionary: writing a bit number (0 to
+    // 31) raises or clears that error bit, as a fault in a real drive would.
+    static constexpr uint32_t kRaiseErrorBit = 0x5FFF01;
+    static constexpr uint32_t kClearErrorBit = 0x5FFF02;
 
     CVirtualDrive();
     virtual ~CVirtualDrive() = default;
