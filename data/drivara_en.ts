@@ -276,4 +276,46 @@
         <translation>OK</translation>
     </message>
 </context>
+<context>
+    <name>CRealtimeError</name>
+    <message>
+        <source>错误状态字低16位</source>
+        <translation>Error status word, low 16 bits</translation>
+    </message>
+    <message>
+        <source>错误状态字高16位</source>
+        <translation>Error status word, high 16 bits</translation>
+    </message>
+</context>
+<context>
+    <name>CSdoList</name>
+    <message>
+        <source>对象索引</source>
+        <translation>Object Index</translation>
+    </message>
+    <message>
+        <source>对象名字</source>
+        <translation>Object Name</translation>
+    </message>
+    <message>
+        <source>查找下一个</source>
+        <translation>Find Next</translation>
+    </message>
+    <message>
+        <source>只显示可映射对象</source>
+        <translation>Mappable only</translation>
+    </message>
+    <message>
+        <source>排列方式</source>
+        <translation>Order</translation>
+    </message>
+    <message>
+        <source>查找条件</source>
+        <translation>Search</translation>
+    </message>
+    <message>
+        <source>筛选</source>
+        <translation>Filter</translation>
+    </message>
+</context>
 </TS>

@@ -150,6 +150,12 @@ void CMainFrame::RegisterCreators()
                        [this](const CWindowInfo&) { return CreateCommMode(); });
     m_factory.Register(WindowKind::CommSettings,
                        [this](const CWindowInfo&) { return CreateCommSettings(); });
+    m_factory.Register(WindowKind::ObjectDictionary, [this](const CWindowInfo&) {
+        m_sys.dictionary.WaitUntilLoaded(10000);
+        return CreateDictionaryBrowser(m_sys);
+    });
+    m_factory.Register(WindowKind::RealTimeError,
+                       [this](const CWindowInfo&) { return CreateRealtimeErrorPage(m_sys); });
 }
 
 void CMainFrame::BuildMenus()

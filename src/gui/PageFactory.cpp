@@ -1,6 +1,9 @@
 #include "PageFactory.h"
 
 #include "PageViews.h"
+#include "app/SysData.h"
+#include "browser/SdoList.h"
+#include "rterror/RealtimeError.h"
 
 #include <QVariant>
 #include <QWidget>
@@ -25,6 +28,18 @@ QWidget* CreatePageWidget(CSysData& sys, const CWindowInfo& page, QWidget* paren
 {
     QWidget* view = CreateParamPageView(sys, page, parent);
     SetPageViewHandle(view, PageViewWindow(view));
+    return view;
+}
+
+QWidget* CreateDictionaryBrowser(CSysData& sys)
+{
+    return new CSdoList(sys);
+}
+
+QWidget* CreateRealtimeErrorPage(CSysData& sys)
+{
+    auto* view = new CRealtimeError(sys);
+    SetPageViewHandle(view, view->page().hwnd());
     return view;
 }
 

@@ -29,6 +29,11 @@ private:
 // Builds the view of a parameter page or bus panel.
 QWidget* CreatePageWidget(CSysData& sys, const CWindowInfo& page, QWidget* parent);
 
+// Builds the object dictionary browser (the dictionary must have loaded).
+QWidget* CreateDictionaryBrowser(CSysData& sys);
+// Builds the real-time error page, which starts reading the drive's error objects at once.
+QWidget* CreateRealtimeErrorPage(CSysData& sys);
+
 // A page view tells the main frame where it receives WM_PAGE_CONTROL: the handle is kept as the
 // view's "drivaraHwnd" property. kNoWindow for a view without one.
 void SetPageViewHandle(QWidget* view, HWND hwnd);

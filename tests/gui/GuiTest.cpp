@@ -19,12 +19,19 @@
 #include "SerialPorts.h"
 #include "base/IniFile.h"
 #include "base/Report.h"
+#include "browser/BrowseModel.h"
+#include "browser/SdoList.h"
+#include "comm/SdoFrame.h"
 #include "pages/ParamPage.h"
+#include "rterror/RealtimeError.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QCryptographicHash>
 #include <QFile>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QProcess>
 #include <QPushButton>
@@ -500,6 +507,105 @@ private slots:
         QCOMPARE(filled, 2);
     }
 
+    // Error bits raised and cleared in the drive (by its test objects, over the wire) reach the
+    // lamp and the toolbar's drive-state icon; a masked error lights its lamp but is no fault;
+    // unchecking a box writes its group's mask.
+    void realTimeErrorPage_data()
+    {
+        QTest::addColumn<int>("bit");
+        QTest::addColumn<bool>("masked");
+        QTest::addColumn<uint32_t>("maskKey");
+        QTest::addColumn<uint32_t>("maskAfter");
+        QTest::newRow("row 3") << 2 << false << DriveObject::kErrorMaskLow << 0xFFFBu;
+        QTest::newRow("row 18 masked") << 17 << true << DriveObject::kErrorMaskHigh << 0xFFFDu;
+    }
+    void realTimeErrorPage()
+    {
+        QFETCH(int, bit);
+        QFETCH(bool, masked);
+        QFETCH(uint32_t, maskKey);
+        QFETCH(uint32_t, maskAfter);
+        CGuiBench bench;
+        QVERIFY(bench.Ready());
+        QVERIFY(bench.ConnectAndWait());
+        CChildFrame* child = bench.frame->OpenPage(CommandId::RealTimeError);
+        auto* view = qobject_cast<CRealtimeError*>(child ? child->view() : nullptr);
+        QVERIFY(view);
+        QTRY_COMPARE_WITH_TIMEOUT(view->page().initStep(), 0, kWaitMs);
+        QCOMPARE(view->findChild<QLabel*>(QStringLiteral("name1"))->text(),
+                 QStringLiteral("Over-current"));
+        if (masked) {
+            QTest::mouseClick(view->check(bit), Qt::LeftButton);
+            QTRY_COMPARE_WITH_TIMEOUT(bench.drive.Value(maskKey), maskAfter, kWaitMs);
+            QTRY_VERIFY_WITH_TIMEOUT(!view->check(bit)->isChecked(), kWaitMs);
+        }
+        CCtrlLink& link = bench.sys->link;
+        const HWND hwnd = view->page().hwnd();
+        QCOMPARE(link.Request(hwnd, SdoFrame::kWrite1, CVirtualDrive::kRaiseErrorBit, bit), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(view->lampLit(bit), kWaitMs);
+        const int fault = masked ? 211 : 210;
+        QTRY_COMPARE_WITH_TIMEOUT(bench.frame->logic().lastDriveState(), masked ? 0 : 1, kWaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(bench.frame->stateIcon(), fault, kWaitMs);
+        for (int other = 0; other < 32; ++other)
+            QCOMPARE(view->lampLit(other), other == bit);
+        QCOMPARE(link.Request(hwnd, SdoFrame::kWrite1, CVirtualDrive::kClearErrorBit, bit), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(!view->lampLit(bit), kWaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(bench.frame->stateIcon(), 211, kWaitMs);
+        if (!masked) {
+            QTest::mouseClick(view->check(bit), Qt::LeftButton);
+            QTRY_COMPARE_WITH_TIMEOUT(bench.drive.Value(maskKey), maskAfter, kWaitMs);
+            QCOMPARE(view->page().lastWritten(), maskAfter);
+        }
+    }
+
+    // A page asks the main frame for an object; the browser it opens finds, filters and, on a
+    // double-click, hands the object to the page and closes.
+    void dictionaryBrowserAddsToThePage()
+    {
+        CGuiBench bench;
+        QVERIFY(bench.Ready());
+        QVERIFY(bench.ConnectAndWait());
+        CChildFrame* motor = bench.frame->OpenPage(CommandId::MotorConfig);
+        CParamPage* page = motor ? PageViewLogic(motor->view()) : nullptr;
+        QVERIFY(page);
+        page->CommandAdd();
+        CChildFrame* child = bench.frame->page(CommandId::ObjectDictionary);
+        auto* browser = qobject_cast<CSdoList*>(child ? child->view() : nullptr);
+        QVERIFY(browser);
+        const CSdoBrowseList& list = browser->model()->list();
+        QCOMPARE(list.RowCount(), bench.sys->dictionary.GetCount());
+        QVERIFY(browser->description().contains(QStringLiteral("Index: 0x")));
+
+        // Every name holding "speed" in any case, in row order, then the first again.
+        QList<int> matches;
+        for (int row = 0; row < list.RowCount(); ++row) {
+            if (list.At(row).name.contains(QStringLiteral("speed"), Qt::CaseInsensitive))
+                matches.append(row);
+        }
+        QVERIFY(matches.size() >= 2);
+        browser->findChild<QLineEdit*>(QStringLiteral("search"))->setText(QStringLiteral("SPEED"));
+        auto* findNext = browser->findChild<QPushButton*>(QStringLiteral("findNext"));
+        QList<int> found;
+        for (int i = 0; i <= matches.size(); ++i) {
+            QTest::mouseClick(findNext, Qt::LeftButton);
+            found.append(browser->SelectedRow());
+        }
+        QCOMPARE(found, matches + QList<int>{matches.first()});
+
+        QTest::keyClicks(browser->findChild<QLineEdit*>(QStringLiteral("filter")),
+                         QStringLiteral("6041:0"));
+        QCOMPARE(list.RowCount(), 1);
+        const int rows = page->list().GetItemCount();
+        browser->Choose(0);
+        QTRY_VERIFY(!bench.frame->page(CommandId::ObjectDictionary));
+        QCOMPARE(page->list().GetItemCount(), rows + 1);
+        bool added = false;
+        for (int row = 0; row < page->list().GetItemCount(); ++row)
+            added |= page->list().GetItemText(row, CPageListModel::ColKey).toUInt() ==
+                     DriveObject::kStatusword;
+        QVERIFY(added);
+    }
+
     void pageWindowsAndMenus()
     {
         CGuiBench bench;
@@ -595,7 +701,7 @@ private slots:
         QTest::newRow("EtherCAT panel") << C::EtherCat << true;
         QTest::newRow("oscilloscope") << C::Oscilloscope << false;
         QTest::newRow("oscilloscope button") << C::ToolOscilloscope << false;
-        QTest::newRow("state button") << C::ToolRealTimeError << false;
+        QTest::newRow("state button") << C::ToolRealTimeError << true;
     }
 
     // A window this version does not have is disabled in menu and toolbar and says so in its

@@ -1,7 +1,6 @@
 #include "PageViews.h"
 
 #include "EditListCtrl.h"
-#include "ObjectPickerDialog.h"
 #include "ParamPageView.h"
 #include "app/SysData.h"
 #include "comm/MessageLayer.h"
@@ -53,19 +52,6 @@ CParamPage* PageViewLogic(QWidget* view)
 {
     auto* page = qobject_cast<CParamPageView*>(view);
     return page ? &page->page() : nullptr;
-}
-
-void OpenObjectPicker(CSysData& sys, HWND requester, QWidget* parent)
-{
-    auto* dialog = new CObjectPickerDialog(sys.dictionary, parent);
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->setWindowModality(Qt::WindowModal);
-    QObject::connect(dialog, &QDialog::accepted, dialog, [dialog, requester] {
-        // A requester that closed meanwhile is gone from the message layer: the send is dropped.
-        if (const uint32_t key = dialog->SelectedKey())
-            SendMessage(requester, WM_ADD_OBJECT, 0, key);
-    });
-    dialog->open();
 }
 
 void SetListColumnsForScreen(CSysData& sys, const QWidget* widget)

@@ -32,10 +32,6 @@ QString PageViewTitle(const QWidget* view);
 // The page logic, for the project hooks (saveHook, restoreHook) and what it saves.
 CParamPage* PageViewLogic(QWidget* view);
 
-// Opens the object picker over the dictionary; the chosen object goes to the requester as
-// WM_ADD_OBJECT. Non-modal to the caller's code: returns at once.
-void OpenObjectPicker(CSysData& sys, HWND requester, QWidget* parent);
-
 // Sets the list column titles and widths for the screen the widget is on (or the primary one).
 void SetListColumnsForScreen(CSysData& sys, const QWidget* widget = nullptr);
 

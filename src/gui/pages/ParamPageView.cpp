@@ -1,7 +1,6 @@
 #include "ParamPageView.h"
 
 #include "EditListCtrl.h"
-#include "ObjectPickerDialog.h"
 #include "PageViews.h"
 #include "app/SysData.h"
 #include "base/Report.h"
@@ -174,8 +173,8 @@ void CParamPageView::ShowContextMenu(const QPoint& position)
 
 void CParamPageView::CommandAdd()
 {
-    m_sys.browserRequesterWnd = m_page->hwnd();
-    OpenObjectPicker(m_sys, m_page->hwnd(), this);
+    // The main frame opens the dictionary browser, whose double-click answers this page.
+    m_page->CommandAdd();
 }
 
 void CParamPageView::CommandDelete()

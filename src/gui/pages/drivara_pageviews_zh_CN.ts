@@ -2,41 +2,6 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_CN">
 <context>
-    <name>CObjectPickerDialog</name>
-    <message>
-        <source>Add object</source>
-        <translation>添加对象</translation>
-    </message>
-    <message>
-        <source>Index or name</source>
-        <translation>索引或名称</translation>
-    </message>
-    <message>
-        <source>Index</source>
-        <translation>索引</translation>
-    </message>
-    <message>
-        <source>Name</source>
-        <translation>名称</translation>
-    </message>
-    <message>
-        <source>Type</source>
-        <translation>类型</translation>
-    </message>
-    <message>
-        <source>Access</source>
-        <translation>属性</translation>
-    </message>
-    <message>
-        <source>Add</source>
-        <translation>添加</translation>
-    </message>
-    <message>
-        <source>Cancel</source>
-        <translation>取消</translation>
-    </message>
-</context>
-<context>
     <name>CParamPageView</name>
     <message>
         <source>&quot;%1&quot; is not a number.</source>
