@@ -62,6 +62,12 @@ const QVector<CommandSpec>& CommandSpecs()
          "the drive's identity and --count rounds of live values (default 3)",
          {QStringLiteral("count")},
          true},
+        {"errors", "", "the drive's raised error bits by name, and its error mask", {}, true},
+        {"mask",
+         "BIT on|off",
+         "report (on) or ignore (off) error bit 0-31, as the error page's check box does",
+         {},
+         true},
     };
     return specs;
 }

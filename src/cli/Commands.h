@@ -17,3 +17,6 @@ int RunPage(CCliSession& session, const CliOptions& options);
 int CheckPage(CCliSession& session, const CliOptions& options);
 int RunSet(CCliSession& session, const CliOptions& options);
 int RunInfo(CCliSession& session, const CliOptions& options);
+// The real-time error page without a window: errors prints the raised bits, mask switches one.
+int RunErrors(CCliSession& session, const CliOptions& options);
+int RunMask(CCliSession& session, const CliOptions& options);

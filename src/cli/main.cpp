@@ -26,6 +26,7 @@ const QHash<QString, Command>& Commands()
         {QStringLiteral("upload"), RunUpload}, {QStringLiteral("watch"), RunWatch},
         {QStringLiteral("dump"), RunDump},     {QStringLiteral("page"), RunPage},
         {QStringLiteral("set"), RunSet},       {QStringLiteral("info"), RunInfo},
+        {QStringLiteral("errors"), RunErrors}, {QStringLiteral("mask"), RunMask},
     };
     return commands;
 }

@@ -96,6 +96,12 @@ TEST_F(DrivactlTest, AnswersAgainstTheVirtualDrive)
          "\n[^\t\n]+ = [^\n]+\n[^\t\n]+ = [^\n]+\n[^\t\n]+ = ", "", ""},
         // Whole-drive commands: dump leaves out the write-only object, info answers in full.
         {"dump", 0, "^100000 .*\n(.*\n){300,}", "1 object left out (not readable)", ""},
+        // Error bits raised in the drive by name; a bit masked as the error page's box does.
+        {"write 5FFF01 17 --type u8", 0, "", "", "260200 2"},
+        {"errors", 0, "^status 0x00020000, mask 0xFFFFFFFF\nbit 17\tNegative limit switch\n$", "",
+         ""},
+        {"mask 17 off", 0, "^mask 0xFFFDFFFF \\(Negative", "", "260002 65533"},
+        {"mask 32 on", 3, "^$", "BIT (0 to 31)", ""},
         // Arguments that are no good never reach the drive.
         {"--count 0 watch 604100", 3, "^$", "--count takes a whole number from 1 to 1000000000",
          ""},

@@ -51,24 +51,20 @@ void CRealtimeErrorPage::OnMessage(unsigned message, uint32_t wParam, uint32_t l
         return;
     if (message != WM_SDO_VALUE) {
         // A refusal or failure during the first read ends it; polling fills the page instead.
-        if (message == WM_SDO_ABORT || message == WM_SDO_FAILED)
+        if (message == WM_SDO_ABORT || message == WM_SDO_FAILED) {
             m_initStep = 0;
+            if (onChanged)
+                onChanged(lParam);
+        }
         return;
     }
     const uint32_t word = wParam & 0xFFFF;
-    switch (lParam) {
-    case kErrorMaskLow:
-        m_maskLow = word;
-        break;
-    case kErrorMaskHigh:
-        m_maskHigh = word;
-        break;
-    case kErrorStatusLow:
-        m_statusLow = word;
-        break;
-    default:
-        m_statusHigh = word;
-        break;
+    uint32_t* const words[] = {&m_maskLow, &m_maskHigh, &m_statusLow, &m_statusHigh};
+    for (int i = 0; i < 4; ++i) {
+        if (kInitKeys[i] == lParam) {
+            *words[i] = word;
+            m_known |= 1u << i;
+        }
     }
     if (onChanged)
         onChanged(lParam);

@@ -37,9 +37,12 @@ public:
     uint32_t lastWritten() const { return m_lastWritten; }
     // 1 to 4 while the first read runs (the step to send next), 0 once it is over.
     int initStep() const { return m_initStep; }
+    // Whether a value of each of the four objects has arrived.
+    bool allKnown() const { return m_known == 0xF; }
     const QStringList& names() const { return m_names; }
 
-    // Called after an answer for one of the four objects was taken (key says which).
+    // Called after any answer about one of the four objects (key says which): a value taken, or
+    // a refusal or failure that left the value as it was.
     std::function<void(uint32_t key)> onChanged;
 
 private:
@@ -55,6 +58,7 @@ private:
     uint32_t m_statusHigh = 0;
     uint32_t m_lastWritten = 0;
     int m_initStep = 0;
+    uint32_t m_known = 0; // one bit per object, in the order of the first read
 };
 
 namespace RealtimeError {
