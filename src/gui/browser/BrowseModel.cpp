@@ -7,6 +7,13 @@ void CBrowseModel::Fill(const CSdoDatabase& dictionary)
     endResetModel();
 }
 
+void CBrowseModel::SetEntries(std::vector<CBrowseEntry> entries)
+{
+    beginResetModel();
+    m_list.SetEntries(std::move(entries));
+    endResetModel();
+}
+
 void CBrowseModel::SetOrder(BrowseOrder order)
 {
     if (order == m_list.order())

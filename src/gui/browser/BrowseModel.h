@@ -24,6 +24,7 @@ public:
     explicit CBrowseModel(QObject* parent = nullptr) : QAbstractTableModel(parent) {}
 
     void Fill(const CSdoDatabase& dictionary);
+    void SetEntries(std::vector<CBrowseEntry> entries);
     void SetOrder(BrowseOrder order);
     void SetFilter(const QString& text, bool mappableOnly);
     const CSdoBrowseList& list() const { return m_list; }
