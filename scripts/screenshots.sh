@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Takes the main window pictures in docs/: drivara connected to the virtual drive, in Chinese and
 # English, at 96 and 144 dots per inch, on a 1600x1000 screen (Xvfb): the serial settings window
-# with two parameter pages, and five parameter pages tiled (Window > Tile).
+# with two parameter pages, five parameter pages tiled (Window > Tile), the dictionary browser, and
+# the real-time error page of a drive with three errors raised (one of them masked).
 # Needs a built tree (build/dist).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -33,3 +34,22 @@ TILED=(--open VelocityLoop PositionLoop CurrentLoop MotorConfig DriverProperty -
 shoot zh 96 drivara-tiled-zh-96.png "${TILED[@]}"
 shoot en 96 drivara-tiled-en-96.png "${TILED[@]}"
 shoot en 144 drivara-tiled-en-144.png "${TILED[@]}"
+for lang in zh en; do
+  for dpi in 96 144; do
+    shoot $lang $dpi "browser-$lang-$dpi.png" --open ObjectDictionary
+  done
+done
+# The drive again with over-current, under-voltage and the negative limit switch raised, the
+# last of them masked (ignored).
+eval "exec ${SIM[1]}>&-"
+wait "${SIM_PID:-}" 2>/dev/null || true
+coproc SIM { exec ./drivara-sim --data data --serial --baud 115200 --node 1 --error 0x20005 \
+  --set 260002=0xFFFD --until-stdin-closes; }
+LINE=""
+read -r -t 10 LINE <&"${SIM[0]}" || true
+PORT="${LINE#serial: /dev/}"
+for lang in zh en; do
+  for dpi in 96 144; do
+    shoot $lang $dpi "rterror-$lang-$dpi.png" --open RealTimeError
+  done
+done

@@ -49,6 +49,9 @@ QVariant CBrowseModel::data(const QModelIndex& index, int role) const
     const CBrowseEntry& entry = m_list.At(index.row());
     if (role == KeyRole)
         return QVariant::fromValue<uint>(entry.key);
+    // A name wider than its column is elided; the tooltip shows it whole.
+    if (role == Qt::ToolTipRole && index.column() == ColName)
+        return entry.name;
     if (role != Qt::DisplayRole)
         return {};
     switch (index.column()) {

@@ -14,6 +14,7 @@
 #include <QMdiSubWindow>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSplitter>
 #include <QTableView>
 
 CBrowseFind& CSdoList::findState()
@@ -51,14 +52,13 @@ CSdoList::CSdoList(CSysData& sys, QWidget* parent)
     m_table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     m_table->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     m_table->horizontalHeader()->setStretchLastSection(true);
-    // Column widths for the screen's density, as the list columns of the pages.
-    const bool at96 = m_sys.dotsPerInch <= 96;
-    m_table->setColumnWidth(
-        CBrowseModel::ColIndex,
-        qMax(at96 ? 60 : 80, fontMetrics().horizontalAdvance(QStringLiteral("index0000"))));
-    m_table->setColumnWidth(
-        CBrowseModel::ColSubindex,
-        qMax(at96 ? 40 : 60, fontMetrics().horizontalAdvance(QStringLiteral("sub000"))));
+    // Index and subindex as narrow as their headings allow, so that names get the room.
+    const QFontMetrics heading(m_table->horizontalHeader()->font());
+    const int padding = 3 * fontMetrics().averageCharWidth();
+    m_table->setColumnWidth(CBrowseModel::ColIndex,
+                            heading.horizontalAdvance(QStringLiteral("index")) + 2 * padding);
+    m_table->setColumnWidth(CBrowseModel::ColSubindex,
+                            heading.horizontalAdvance(QStringLiteral("sub")) + 2 * padding);
 
     m_description = new QPlainTextEdit(this);
     m_description->setObjectName(QStringLiteral("description"));
@@ -73,8 +73,14 @@ CSdoList::CSdoList(CSysData& sys, QWidget* parent)
     grid->addWidget(new QLabel(tr("筛选"), this), 1, 0);
     grid->addWidget(m_filter, 1, 1, 1, 3);
     grid->addWidget(m_mappable, 1, 4);
-    grid->addWidget(m_table, 2, 0, 1, 3);
-    grid->addWidget(m_description, 2, 3, 1, 2);
+    // The list takes three fifths of the width; the operator may move the border.
+    auto* panes = new QSplitter(this);
+    panes->addWidget(m_table);
+    panes->addWidget(m_description);
+    panes->setStretchFactor(0, 3);
+    panes->setStretchFactor(1, 2);
+    panes->setChildrenCollapsible(false);
+    grid->addWidget(panes, 2, 0, 1, 5);
     grid->setColumnStretch(1, 1);
     grid->setColumnStretch(3, 1);
     grid->setRowStretch(2, 1);
@@ -90,8 +96,10 @@ CSdoList::CSdoList(CSysData& sys, QWidget* parent)
             [this](const QModelIndex& current) { ShowDescription(current.row()); });
     connect(m_table, &QTableView::doubleClicked, this,
             [this](const QModelIndex& index) { Choose(index.row()); });
-    // A reset (order, filter) drops the selection model's current row; the pane keeps its text.
-    ShowDescription(0);
+    // The first object is selected and described; a reset (order, filter) drops the selection
+    // model's current row, and the pane keeps its text.
+    if (m_model->list().RowCount() > 0)
+        SelectRow(0, false);
 }
 
 int CSdoList::SelectedRow() const
