@@ -3,7 +3,6 @@
 #include "EditListCtrl.h"
 #include "ParamPageView.h"
 #include "app/SysData.h"
-#include "comm/MessageLayer.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
