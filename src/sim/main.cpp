@@ -231,7 +231,10 @@ void AddOptions(QCommandLineParser& parser)
                   "the planned faults that never came.");
     add("silent", "Answer nothing at all.");
     add("silent-for", "Answer nothing for MS, then come back.", "MS");
-    add("error", "Error status bits (objects 2601:00 and 2602:00).", "BITS");
+    add("error",
+        "Error status bits (objects 2601:00 and 2602:00). While serving, writing a bit number "
+        "(0-31) to 5FFF01 raises that bit, to 5FFF02 clears it.",
+        "BITS");
     add("until-stdin-closes", "End when standard input closes.");
 }
 
