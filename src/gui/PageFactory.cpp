@@ -1,6 +1,9 @@
 #include "PageFactory.h"
 
 #include "PageViews.h"
+#include "app/SysData.h"
+#include "dio/DataInOut.h"
+#include "pdo/PdoTabs.h"
 
 #include <QVariant>
 #include <QWidget>
@@ -25,6 +28,24 @@ QWidget* CreatePageWidget(CSysData& sys, const CWindowInfo& page, QWidget* paren
 {
     QWidget* view = CreateParamPageView(sys, page, parent);
     SetPageViewHandle(view, PageViewWindow(view));
+    return view;
+}
+
+QWidget* CreateDigitalIoWidget(CSysData& sys, const CWindowInfo&, QWidget* parent)
+{
+    // Names and units come from the dictionary, which may still be loading at start-up.
+    sys.dictionary.WaitUntilLoaded(10000);
+    auto* view = new CDataInOut(sys, parent);
+    SetPageViewHandle(view, view->page().hwnd());
+    return view;
+}
+
+QWidget* CreatePdoTabsWidget(CSysData& sys, const CWindowInfo& window, QWidget* parent)
+{
+    CPdoTabsView* view = window.command == CommandId::TpdoTabs
+                             ? static_cast<CPdoTabsView*>(new CTagFormView(sys, parent))
+                             : new CTagFormViewRPD(sys, parent);
+    SetPageViewHandle(view, view->hwnd());
     return view;
 }
 

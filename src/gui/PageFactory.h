@@ -29,6 +29,11 @@ private:
 // Builds the view of a parameter page or bus panel.
 QWidget* CreatePageWidget(CSysData& sys, const CWindowInfo& page, QWidget* parent);
 
+// Builds the I/O page (CDataInOut) and starts its first reads.
+QWidget* CreateDigitalIoWidget(CSysData& sys, const CWindowInfo& window, QWidget* parent);
+// Builds the receive (CTagFormViewRPD) or transmit (CTagFormView) PDO window.
+QWidget* CreatePdoTabsWidget(CSysData& sys, const CWindowInfo& window, QWidget* parent);
+
 // A page view tells the main frame where it receives WM_PAGE_CONTROL: the handle is kept as the
 // view's "drivaraHwnd" property. kNoWindow for a view without one.
 void SetPageViewHandle(QWidget* view, HWND hwnd);
