@@ -20,6 +20,13 @@ bool CPdoApply::busy() const
            m_state == State::ReadingBack || m_state == State::Storing;
 }
 
+namespace {
+QString Hex8(uint32_t value)
+{
+    return QStringLiteral("%1").arg(value, 8, 16, QLatin1Char('0')).toUpper();
+}
+} // namespace
+
 QString CPdoApply::KeyText(uint32_t key)
 {
     return QStringLiteral("%1:%2")
@@ -142,9 +149,7 @@ void CPdoApply::OnMessage(unsigned message, uint32_t wParam, uint32_t lParam)
         const QString step = QStringLiteral("%1/%2 write %3 = %4")
                                  .arg(m_nextWrite + 1)
                                  .arg(m_writes.size())
-                                 .arg(KeyText(write.key))
-                                 .arg(write.value, 0, 16)
-                                 .toUpper();
+                                 .arg(KeyText(write.key), Hex8(write.value));
         if (result.confirmed == result.total && result.total == 1) {
             Log(step + QStringLiteral(": ok"));
             ++m_nextWrite;
@@ -180,10 +185,7 @@ void CPdoApply::ReadAnswered(uint32_t key, uint32_t value)
 {
     if (m_state == State::ReadingCobId) {
         m_startCobId = value;
-        Log(QStringLiteral("%1 COB-ID %2 = %3")
-                .arg(m_pdo.Name(), KeyText(key))
-                .arg(value, 8, 16, QLatin1Char('0'))
-                .toUpper());
+        Log(QStringLiteral("%1 COB-ID %2 = %3").arg(m_pdo.Name(), KeyText(key), Hex8(value)));
         m_writes = Pdo::ApplyWrites(m_pdo, value, m_wanted);
         m_nextWrite = 0;
         SetState(State::Writing);
@@ -211,12 +213,11 @@ void CPdoApply::FinishReadBack()
 {
     QStringList entries;
     for (uint32_t entry : m_readEntries)
-        entries.append(QStringLiteral("%1").arg(entry, 8, 16, QLatin1Char('0')).toUpper());
+        entries.append(Hex8(entry));
     Log(QStringLiteral("read back: COB-ID %1, %2 entries %3")
-            .arg(m_readCobId, 8, 16, QLatin1Char('0'))
+            .arg(Hex8(m_readCobId))
             .arg(m_readEntries.size())
-            .arg(entries.join(QLatin1Char(' ')))
-            .toUpper());
+            .arg(entries.join(QLatin1Char(' '))));
     if (m_refused) {
         const bool disabled = (m_readCobId & Pdo::kCobIdInvalid) != 0;
         Fail(m_reason + (disabled ? QStringLiteral("; the PDO is disabled")

@@ -75,7 +75,8 @@ void CDataInOut::BuildRows()
         Lamp2
     };
     auto caption = [&](const QString& text, int row, int column) {
-        auto* label = new QLabel(text, this);
+        // A caption of two words takes two lines, so that the columns stay as narrow as a word.
+        auto* label = new QLabel(QString(text).replace(QLatin1Char(' '), QLatin1Char('\n')), this);
         label->setAlignment(Qt::AlignCenter);
         grid->addWidget(label, row, column);
     };
@@ -118,11 +119,12 @@ void CDataInOut::BuildRows()
             r.function = new QLineEdit(QStringLiteral("NULL"), this);
             r.function->setObjectName(name + QStringLiteral("_function"));
             r.function->setReadOnly(true);
-            r.function->setMinimumWidth(fontMetrics().horizontalAdvance(QLatin1Char('M')) * 14);
+            r.function->setMinimumWidth(fontMetrics().horizontalAdvance(QLatin1Char('M')) * 8);
             grid->addWidget(r.function, row, Function);
             r.more = new QToolButton(this);
             r.more->setObjectName(name + QStringLiteral("_more"));
             r.more->setText(QStringLiteral("..."));
+            r.more->setFixedWidth(fontMetrics().horizontalAdvance(QStringLiteral("...")) + 14);
             grid->addWidget(r.more, row, More);
             connect(r.more, &QToolButton::clicked, this,
                     [this, channel] { OpenFunctionDialog(channel); });

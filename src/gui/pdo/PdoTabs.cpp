@@ -1,6 +1,7 @@
 #include "PdoTabs.h"
 
 #include "PageFactory.h"
+#include "PageViews.h"
 #include "PdoMappingEditor.h"
 #include "app/SysData.h"
 
@@ -78,6 +79,16 @@ void CPdoTabsDialog::ShowPanel(int n)
     slot.page->show();
 }
 
+void CPdoTabsDialog::ForwardPageControl(unsigned action)
+{
+    for (const Slot& slot : m_slots) {
+        if (slot.panel)
+            SendPageControl(slot.panel, int(action));
+        if (slot.editor && action == 2)
+            slot.editor->ReadFromDrive();
+    }
+}
+
 void CPdoTabsDialog::TabChanged(int index)
 {
     if (index < 0 || index >= Pdo::kPdosPerDirection)
@@ -121,6 +132,10 @@ void CPdoTabsView::OnMessage(unsigned message, uint32_t wParam, uint32_t)
         return;
     case 1:
         m_active = false;
+        return;
+    case 2:
+    case 6:
+        m_dialog->ForwardPageControl(wParam);
         return;
     case 3:
         if (saveHook)

@@ -31,6 +31,9 @@ public:
     int panelsCreated() const;
     // Shows tab n's panel, creating it on first use.
     void ShowPanel(int n);
+    // The connection came back (2) or changed (6): the panels made so far hear it as every
+    // page does, and the editors read their mapping again.
+    void ForwardPageControl(unsigned action);
 
 private:
     void TabChanged(int index);
@@ -65,7 +68,8 @@ public:
 };
 
 // The window around the tabs: owns the inner dialog and an active flag; WM_PAGE_CONTROL 0 and
-// 1 set and clear it, 3 hands the window to the project store under the project page number.
+// 1 set and clear it, 3 hands the window to the project store under the project page number;
+// 2 and 6 go on to the panels already made.
 class CPdoTabsView : public QWidget, public CMessageReceiver
 {
     Q_OBJECT
