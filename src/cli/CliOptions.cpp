@@ -62,6 +62,12 @@ const QVector<CommandSpec>& CommandSpecs()
          "the drive's identity and --count rounds of live values (default 3)",
          {QStringLiteral("count")},
          true},
+        {"pdo",
+         "show|map NAME [KEY...]",
+         "a PDO's mapping (NAME RPDO1-8, TPDO1-8); map writes the objects in the order CANopen "
+         "devices require, logs each step and reads the mapping back",
+         {},
+         true},
     };
     return specs;
 }

@@ -17,3 +17,6 @@ int RunPage(CCliSession& session, const CliOptions& options);
 int CheckPage(CCliSession& session, const CliOptions& options);
 int RunSet(CCliSession& session, const CliOptions& options);
 int RunInfo(CCliSession& session, const CliOptions& options);
+int RunPdo(CCliSession& session, const CliOptions& options);
+// The pdo command's PDO and objects, checked before the drive is connected.
+int CheckPdo(CCliSession& session, const CliOptions& options);

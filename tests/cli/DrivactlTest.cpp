@@ -96,6 +96,13 @@ TEST_F(DrivactlTest, AnswersAgainstTheVirtualDrive)
          "\n[^\t\n]+ = [^\n]+\n[^\t\n]+ = [^\n]+\n[^\t\n]+ = ", "", ""},
         // Whole-drive commands: dump leaves out the write-only object, info answers in full.
         {"dump", 0, "^100000 .*\n(.*\n){300,}", "1 object left out (not readable)", ""},
+        // PDO mappings: written and read back; one that no drive takes is refused unsent.
+        {"pdo map TPDO3 6041:00 606400", 0,
+         "6/6 write 1802:01 = 00000381: ok\n.*\nTPDO3 "
+         "COB-ID 00000381 \\(valid\\), 48 bits\n1 604100 16 Statusword\n2 606400 32 ",
+         "", "1A0200 2"},
+        {"pdo map RPDO1 6040:00 60FF:00 607A:00", 3, "^$", "80 bits, more than", "160000 1"},
+        {"pdo map RPDO1 2220:01", 3, "^$", "2220:01 cannot be mapped", "160001 1614807056"},
         // Arguments that are no good never reach the drive.
         {"--count 0 watch 604100", 3, "^$", "--count takes a whole number from 1 to 1000000000",
          ""},
