@@ -68,7 +68,7 @@ TEST_F(PdoApplyTest, WritesInTheOrderDevicesRequireAndReadsBack)
                        "4/6 write 1A01:02 = 60640020: ok",
                        "5/6 write 1A01:00 = 00000002: ok",
                        "6/6 write 1801:01 = 00000281: ok", // valid again
-                       "read back: COB-ID 00000281, 2 entries 60410010 60640020",
+                       "read back: COB-ID 00000281, mapping 60410010 60640020",
                    }));
     EXPECT_TRUE(apply->Store());
     ASSERT_TRUE(Finished());

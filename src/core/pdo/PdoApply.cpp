@@ -214,10 +214,9 @@ void CPdoApply::FinishReadBack()
     QStringList entries;
     for (uint32_t entry : m_readEntries)
         entries.append(Hex8(entry));
-    Log(QStringLiteral("read back: COB-ID %1, %2 entries %3")
-            .arg(Hex8(m_readCobId))
-            .arg(m_readEntries.size())
-            .arg(entries.join(QLatin1Char(' '))));
+    Log(QStringLiteral("read back: COB-ID %1, mapping %2")
+            .arg(Hex8(m_readCobId),
+                 entries.isEmpty() ? QStringLiteral("empty") : entries.join(QLatin1Char(' '))));
     if (m_refused) {
         const bool disabled = (m_readCobId & Pdo::kCobIdInvalid) != 0;
         Fail(m_reason + (disabled ? QStringLiteral("; the PDO is disabled")
