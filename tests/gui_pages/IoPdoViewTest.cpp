@@ -62,11 +62,30 @@ private slots:
         QVERIFY(TestSupport::WaitFor([&] { return view.page().readStep() == 0; }, kWaitMs));
         QCOMPARE(view.findChild<QLineEdit*>("din1_function")->text(), QStringLiteral("Enable"));
 
-        // DIN3's polarity with the word at 0: 0004h, one frame.
-        view.findChild<QToolButton*>("din3_polarity")->click();
-        QVERIFY(Settled());
-        QCOMPARE(Frames(rig->drive, 0x2B, 0x201001, 0x0004), 1);
-        QCOMPARE(rig->drive.Value(0x201001), 0x0004u);
+        // Each switch writes its whole word once, and the drive's lamps follow: DIN3 (low)
+        // inverted is on for the functions, DOUT1 (Ready) inverted is off, DIN1 (high) simulated
+        // takes the simulated level 0.
+        const struct
+        {
+            const char* button;
+            uint32_t key;
+            uint32_t word;
+            const char* lamp;
+            bool lampOn;
+        } switches[] = {
+            {"din3_polarity", 0x201001, 0x0004, "din3_virtual", true},
+            {"dout1_polarity", 0x20100E, 0x0001, "dout1_actual", false},
+            {"din1_simulation", 0x201002, 0x0001, "din1_virtual", false},
+        };
+        for (const auto& toggle : switches) {
+            QLabel* lamp = view.findChild<QLabel*>(toggle.lamp);
+            QTRY_COMPARE(lamp->property("on").toBool(), !toggle.lampOn);
+            view.findChild<QToolButton*>(toggle.button)->click();
+            QVERIFY(Settled());
+            QCOMPARE(Frames(rig->drive, 0x2B, toggle.key, toggle.word), 1);
+            QCOMPARE(rig->drive.Value(toggle.key), toggle.word);
+            QTRY_COMPARE(lamp->property("on").toBool(), toggle.lampOn);
+        }
 
         // Rows 2 and 15 mix both kinds of function: refused, nothing written, the dialog stays.
         const struct
