@@ -318,4 +318,89 @@
         <translation>Filter</translation>
     </message>
 </context>
+<context>
+    <name>CDataInOut</name>
+    <message>
+        <source>功能</source>
+        <translation>Function</translation>
+    </message>
+    <message>
+        <source>仿真</source>
+        <translation>Simulation</translation>
+    </message>
+    <message>
+        <source>极性</source>
+        <translation>Polarity</translation>
+    </message>
+    <message>
+        <source>实际输入</source>
+        <translation>Actual Input</translation>
+    </message>
+    <message>
+        <source>虚拟状态</source>
+        <translation>Virtual State</translation>
+    </message>
+    <message>
+        <source>实际输出</source>
+        <translation>Actual Output</translation>
+    </message>
+</context>
+<context>
+    <name>CFunctionDialog</name>
+    <message>
+        <source>列表</source>
+        <translation>List</translation>
+    </message>
+    <message>
+        <source>确定</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>退出</source>
+        <translation>Exit</translation>
+    </message>
+</context>
+<context>
+    <name>CPdoMappingEditor</name>
+    <message>
+        <source>添加</source>
+        <translation>Add</translation>
+    </message>
+    <message>
+        <source>删除</source>
+        <translation>Delete</translation>
+    </message>
+    <message>
+        <source>读取</source>
+        <translation>Read</translation>
+    </message>
+    <message>
+        <source>应用</source>
+        <translation>Apply</translation>
+    </message>
+    <message>
+        <source>保存</source>
+        <translation>Store</translation>
+    </message>
+    <message>
+        <source>映射</source>
+        <translation>Mapping</translation>
+    </message>
+    <message>
+        <source>名称</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>位</source>
+        <translation>Bits</translation>
+    </message>
+    <message>
+        <source>%v / 64 位</source>
+        <translation>%v / 64 bits</translation>
+    </message>
+    <message>
+        <source>%1 / 64 位</source>
+        <translation>%1 / 64 bits</translation>
+    </message>
+</context>
 </TS>

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Takes the main window pictures in docs/: drivara connected to the virtual drive, in Chinese and
 # English, at 96 and 144 dots per inch, on a 1600x1000 screen (Xvfb): the serial settings window
-# with two parameter pages, five parameter pages tiled (Window > Tile), the dictionary browser, and
-# the real-time error page of a drive with three errors raised (one of them masked).
+# with two parameter pages, five parameter pages tiled (Window > Tile), the dictionary browser, the
+# I/O page and the PDO windows (RPDO1 mapped to a full 64 bits, so that its mapping editor shows a
+# full budget bar), and the real-time error page of a drive with three errors raised (one masked).
 # Needs a built tree (build/dist).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -12,7 +13,15 @@ WORK=$(mktemp -d)
 trap 'kill "${SIM_PID:-}" 2>/dev/null || true; rm -rf "$WORK"' EXIT
 cp -r "$DIST"/. "$WORK"/
 cd "$WORK"
-coproc SIM { exec ./drivara-sim --data data --serial --baud 115200 --node 1 --until-stdin-closes; }
+# Controlword, target velocity and target torque: 16 + 32 + 16 bits. DIN3 simulated high, DIN1
+# inverted, DOUT2 simulated; DIN1 with two functions, DOUT1 with three.
+FULL_RPDO1=(--set 160000=3 --set 160001=0x60400010 --set 160002=0x60FF0020 --set 160003=0x60710010)
+IO=(--set 201001=1 --set 201002=4 --set 201015=4 --set 20100F=2 --set 201016=2 --set 201003=0x401
+  --set 201010=0x15)
+coproc SIM {
+  exec ./drivara-sim --data data --serial --baud 115200 --node 1 "${FULL_RPDO1[@]}" "${IO[@]}" \
+    --until-stdin-closes
+}
 LINE=""
 read -r -t 10 LINE <&"${SIM[0]}" || true
 PORT="${LINE#serial: /dev/}"
@@ -37,6 +46,9 @@ shoot en 144 drivara-tiled-en-144.png "${TILED[@]}"
 for lang in zh en; do
   for dpi in 96 144; do
     shoot $lang $dpi "browser-$lang-$dpi.png" --open ObjectDictionary
+    shoot $lang $dpi "drivara-io-$lang-$dpi.png" --open DataInOut
+    shoot $lang $dpi "drivara-rpdo-$lang-$dpi.png" --open RPDO
+    shoot $lang $dpi "drivara-tpdo-$lang-$dpi.png" --open TPDO
   done
 done
 # The drive again with over-current, under-voltage and the negative limit switch raised, the

@@ -68,6 +68,12 @@ const QVector<CommandSpec>& CommandSpecs()
          "report (on) or ignore (off) error bit 0-31, as the error page's check box does",
          {},
          true},
+        {"pdo",
+         "show|map NAME [KEY...]",
+         "a PDO's mapping (NAME RPDO1-8, TPDO1-8); map writes the objects in the order CANopen "
+         "devices require, logs each step and reads the mapping back",
+         {},
+         true},
     };
     return specs;
 }

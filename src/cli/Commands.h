@@ -20,3 +20,6 @@ int RunInfo(CCliSession& session, const CliOptions& options);
 // The real-time error page without a window: errors prints the raised bits, mask switches one.
 int RunErrors(CCliSession& session, const CliOptions& options);
 int RunMask(CCliSession& session, const CliOptions& options);
+int RunPdo(CCliSession& session, const CliOptions& options);
+// The pdo command's PDO and objects, checked before the drive is connected.
+int CheckPdo(CCliSession& session, const CliOptions& options);

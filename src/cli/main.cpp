@@ -27,6 +27,7 @@ const QHash<QString, Command>& Commands()
         {QStringLiteral("dump"), RunDump},     {QStringLiteral("page"), RunPage},
         {QStringLiteral("set"), RunSet},       {QStringLiteral("info"), RunInfo},
         {QStringLiteral("errors"), RunErrors}, {QStringLiteral("mask"), RunMask},
+        {QStringLiteral("pdo"), RunPdo},
     };
     return commands;
 }
@@ -81,6 +82,12 @@ int main(int argc, char** argv)
         // A page file that cannot make its page is refused before the port is even opened.
         if (options.command == QLatin1String("page")) {
             result = CheckPage(session, options);
+            if (result != ExitOk)
+                return result;
+        }
+        // So is a mapping that no drive would take.
+        if (options.command == QLatin1String("pdo")) {
+            result = CheckPdo(session, options);
             if (result != ExitOk)
                 return result;
         }

@@ -35,7 +35,9 @@ CChildFrame::CChildFrame(const CWindowInfo& window, QWidget* view, const QString
     const int frame = style()->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth, nullptr, this);
     const int caption = style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this);
     const QSize room(qMax(1, size.width() - 2 * frame), qMax(1, size.height() - caption - frame));
-    const QSize fitted = PageViewFitSize(view, room);
+    // A view whose texts need more room at this density and in this language gets it: a window
+    // grows rather than clip them.
+    const QSize fitted = PageViewFitSize(view, room).expandedTo(view->minimumSizeHint());
     view->setFixedSize(fitted);
     setFixedSize(fitted + QSize(2 * frame, caption + frame));
 }

@@ -269,6 +269,19 @@ QIcon ConnectIcon(bool connected)
     return Draw([connected](QPainter& p) { Plug(p, connected, connected ? kGreen : kGrey); });
 }
 
+QIcon SwitchIcon(bool on)
+{
+    return Draw(
+        [on](QPainter& p) {
+            p.setPen(Pen(kInk, 5));
+            p.setBrush(on ? QColor(0x3c, 0xa8, 0x4c) : QColor(0xc8, 0xcc, 0xd2));
+            p.drawRoundedRect(QRectF(8, 28, 84, 44), 22, 22);
+            p.setBrush(QColor(0xfa, 0xfa, 0xfa));
+            p.drawEllipse(QPointF(on ? 70 : 30, 50), 17, 17);
+        },
+        true);
+}
+
 QIcon AppIcon()
 {
     return Draw(Motor);

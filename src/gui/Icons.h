@@ -27,6 +27,8 @@ QIcon StateIcon(int id);
 QIcon ToolIcon(Tool tool);
 // The connect button of the settings windows: plug joined (connected) or apart.
 QIcon ConnectIcon(bool connected);
+// A switch of the I/O page (simulation, polarity): lever to the right and green when on.
+QIcon SwitchIcon(bool on);
 QIcon AppIcon();
 // The picture stretched over the window area behind the pages.
 QPixmap BackgroundPicture(const QSize& size);

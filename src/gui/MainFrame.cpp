@@ -146,6 +146,12 @@ void CMainFrame::RegisterCreators()
     };
     m_factory.Register(WindowKind::ParameterPage, page);
     m_factory.Register(WindowKind::BusPanel, page);
+    m_factory.Register(WindowKind::DigitalIo, [this](const CWindowInfo& window) {
+        return CreateDigitalIoWidget(m_sys, window, nullptr);
+    });
+    m_factory.Register(WindowKind::PdoTabs, [this](const CWindowInfo& window) {
+        return CreatePdoTabsWidget(m_sys, window, nullptr);
+    });
     m_factory.Register(WindowKind::CommMode,
                        [this](const CWindowInfo&) { return CreateCommMode(); });
     m_factory.Register(WindowKind::CommSettings,

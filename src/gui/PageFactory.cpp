@@ -3,6 +3,8 @@
 #include "PageViews.h"
 #include "app/SysData.h"
 #include "browser/SdoList.h"
+#include "dio/DataInOut.h"
+#include "pdo/PdoTabs.h"
 #include "rterror/RealtimeError.h"
 
 #include <QVariant>
@@ -40,6 +42,24 @@ QWidget* CreateRealtimeErrorPage(CSysData& sys)
 {
     auto* view = new CRealtimeError(sys);
     SetPageViewHandle(view, view->page().hwnd());
+    return view;
+}
+
+QWidget* CreateDigitalIoWidget(CSysData& sys, const CWindowInfo&, QWidget* parent)
+{
+    // Names and units come from the dictionary, which may still be loading at start-up.
+    sys.dictionary.WaitUntilLoaded(10000);
+    auto* view = new CDataInOut(sys, parent);
+    SetPageViewHandle(view, view->page().hwnd());
+    return view;
+}
+
+QWidget* CreatePdoTabsWidget(CSysData& sys, const CWindowInfo& window, QWidget* parent)
+{
+    CPdoTabsView* view = window.command == CommandId::TpdoTabs
+                             ? static_cast<CPdoTabsView*>(new CTagFormView(sys, parent))
+                             : new CTagFormViewRPD(sys, parent);
+    SetPageViewHandle(view, view->hwnd());
     return view;
 }
 

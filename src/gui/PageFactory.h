@@ -33,6 +33,10 @@ QWidget* CreatePageWidget(CSysData& sys, const CWindowInfo& page, QWidget* paren
 QWidget* CreateDictionaryBrowser(CSysData& sys);
 // Builds the real-time error page, which starts reading the drive's error objects at once.
 QWidget* CreateRealtimeErrorPage(CSysData& sys);
+// Builds the I/O page (CDataInOut) and starts its first reads.
+QWidget* CreateDigitalIoWidget(CSysData& sys, const CWindowInfo& window, QWidget* parent);
+// Builds the receive (CTagFormViewRPD) or transmit (CTagFormView) PDO window.
+QWidget* CreatePdoTabsWidget(CSysData& sys, const CWindowInfo& window, QWidget* parent);
 
 // A page view tells the main frame where it receives WM_PAGE_CONTROL: the handle is kept as the
 // view's "drivaraHwnd" property. kNoWindow for a view without one.

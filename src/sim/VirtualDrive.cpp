@@ -5,12 +5,15 @@
 #include "comm/LittleEndian.h"
 #include "comm/SdoFrame.h"
 #include "dictionary/SdoDatabase.h"
+#include "dio/IoBits.h"
+#include "pdo/PdoMapping.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QTextStream>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 
@@ -27,11 +30,16 @@ constexpr uint32_t kDcBusVoltage = 0x225001;
 constexpr uint32_t kDriveTemperature = 0x225002;
 constexpr uint32_t kMotorTemperature = 0x225003;
 constexpr uint32_t kDigitalInputs = 0x60FD00;
-constexpr uint32_t kInputPolarity = 0x201001;
-constexpr uint32_t kInputSimulation = 0x201002;
-constexpr uint32_t kInputState = 0x20100B;
-constexpr uint32_t kVirtualInputState = 0x20100C;
-constexpr uint32_t kSimulatedInputLevel = 0x201015;
+constexpr uint32_t kInputState = Dio::kInputState;
+constexpr uint32_t kVirtualInputState = Dio::kVirtualInputState;
+constexpr uint32_t kActiveInputFunctions = Dio::kActiveInputFunctions;
+constexpr uint32_t kOutputState = Dio::kOutputState;
+// Output functions the drive drives itself (bits of the output function masks).
+constexpr uint32_t kOutputReady = 0x1;
+constexpr uint32_t kOutputFault = 0x2;
+constexpr uint32_t kOutputEnabled = 0x4;
+constexpr uint32_t kOutputZeroSpeed = 0x20;
+constexpr uint32_t kInputEnable = 0x1; // input function "Enable"
 
 constexpr double kPi = 3.14159265358979323846;
 // The velocity ripples around its target; the position integrates it.
@@ -157,6 +165,7 @@ bool CVirtualDrive::Load(const QString& dataDir, QString* error)
         // write-only.
         object.writable = attribute.contains(QLatin1Char('W'));
         object.readable = attribute.contains(QLatin1Char('R')) || !object.writable;
+        object.mappable = attribute.contains(QLatin1Char('M'));
         if (object.numeric) {
             int64_t number = 0;
             const QString text = entry.value.trimmed();
@@ -326,6 +335,10 @@ bool CVirtualDrive::Write(uint32_t key, uint8_t command, uint32_t value, const u
         return true;
     }
     const uint32_t held = Normalise(*it, value);
+    if (const uint32_t refused = SettingRefusal(key, held)) {
+        Abort(request, reply, refused);
+        return true;
+    }
     if (IsCommandObject(key)) {
         const uint32_t refused = Command(key, held, now);
         if (refused != 0) {
@@ -564,6 +577,8 @@ bool CVirtualDrive::IsMoving(uint32_t key) const
     case kDigitalInputs:
     case kInputState:
     case kVirtualInputState:
+    case kActiveInputFunctions:
+    case kOutputState:
         return !m_pinned.contains(key);
     default:
         return false;
@@ -613,13 +628,28 @@ uint32_t CVirtualDrive::MovingValue(uint32_t key, Clock::time_point when) const
         return object.value ^ (inputHigh ? kToggledInput << 16 : 0u);
     case kInputState:
         return object.value ^ (inputHigh ? kToggledInput : 0u);
-    case kVirtualInputState: {
-        // The inputs as the drive uses them: polarity applied, simulated ones replaced.
-        const uint32_t actual =
-            m_objects.contains(kInputState) ? ValueLocked(kInputState, when) : object.value;
-        const uint32_t simulated = stored(kInputSimulation);
-        return ((actual ^ stored(kInputPolarity)) & ~simulated) |
-               (stored(kSimulatedInputLevel) & simulated);
+    case kVirtualInputState:
+        return Dio::InputVirtualState(ValueLocked(kInputState, when), stored(Dio::kInputPolarity),
+                                      stored(Dio::kInputSimulation),
+                                      stored(Dio::kSimulatedInputLevel));
+    case kActiveInputFunctions: {
+        std::array<uint32_t, Dio::kInputs> masks{};
+        for (int input = 0; input < Dio::kInputs; ++input)
+            masks[size_t(input)] = stored(Dio::kInputFunction1 + uint32_t(input));
+        return Dio::ActiveInputFunctions(ValueLocked(kVirtualInputState, when), masks);
+    }
+    case kOutputState: {
+        const bool fault = (ValueLocked(kStatusword, when) & 0x08) != 0;
+        uint32_t functions = fault ? kOutputFault : kOutputReady;
+        if ((ValueLocked(kActiveInputFunctions, when) & kInputEnable) != 0 && !fault)
+            functions |= kOutputEnabled;
+        if (stored(kTargetVelocity) == 0)
+            functions |= kOutputZeroSpeed;
+        std::array<uint32_t, Dio::kOutputs> masks{};
+        for (int output = 0; output < Dio::kOutputs; ++output)
+            masks[size_t(output)] = stored(Dio::kOutputFunction1 + uint32_t(output));
+        return Dio::OutputState(functions, masks, stored(Dio::kOutputPolarity),
+                                stored(Dio::kOutputSimulation), stored(Dio::kSimulatedOutputLevel));
     }
     default:
         return object.value;
@@ -636,6 +666,60 @@ void CVirtualDrive::SetTargetVelocity(uint32_t value, Clock::time_point now)
     m_positionBase += double(int32_t(it->value)) * (t - m_targetSince);
     m_targetSince = t;
     it->value = value;
+}
+
+uint32_t CVirtualDrive::SettingRefusal(uint32_t key, uint32_t value) const
+{
+    // An input takes either combinable functions or one of the others, never both.
+    if (key >= Dio::kInputFunction1 && key < Dio::kInputFunction1 + Dio::kInputs)
+        return Dio::IsMixedFunctionMask(value) ? kAbortValue : 0;
+    Pdo::Address pdo;
+    bool mapping = false;
+    if (!Pdo::AddressOfKey(key, pdo, mapping))
+        return 0;
+    const auto held = [&](uint32_t other) {
+        const auto it = m_objects.constFind(other);
+        return it == m_objects.constEnd() ? 0u : it->value;
+    };
+    const bool valid = (held(pdo.CobIdKey()) & Pdo::kCobIdInvalid) == 0;
+    if (!mapping) {
+        // A valid PDO keeps its identifier; it is changed while the PDO is not valid.
+        const bool stillValid = (value & Pdo::kCobIdInvalid) == 0;
+        const bool idChanged = ((value ^ held(key)) & 0x7FF) != 0;
+        return key == pdo.CobIdKey() && valid && stillValid && idChanged ? Pdo::kAbortValueRange
+                                                                         : 0;
+    }
+    // The mapping changes only while the PDO is not valid, the entries only while the count is 0.
+    if (valid)
+        return Pdo::kAbortDeviceState;
+    const auto facts = [&](uint32_t entry) {
+        Pdo::ObjectFacts object;
+        const auto it = m_objects.constFind(Pdo::EntryKey(entry));
+        if (it != m_objects.constEnd()) {
+            object.exists = true;
+            object.mappable = it->mappable;
+            object.readable = it->readable;
+            object.writable = it->writable;
+            object.bits = it->numeric ? it->width : 0;
+        }
+        return object;
+    };
+    const int subindex = int(key & 0xFF);
+    if (subindex != 0) {
+        if (held(pdo.CountKey()) != 0)
+            return Pdo::kAbortDeviceState;
+        return value == 0 ? 0 : Pdo::EntryRefusal(facts(value), pdo.direction, value);
+    }
+    if (value > uint32_t(Pdo::kMaxEntries))
+        return Pdo::kAbortValueRange;
+    std::vector<uint32_t> entries;
+    for (int entry = 1; entry <= int(value); ++entry) {
+        const uint32_t mapped = held(pdo.EntryKey(entry));
+        if (Pdo::EntryRefusal(facts(mapped), pdo.direction, mapped) != 0)
+            return Pdo::kAbortNotMappable;
+        entries.push_back(mapped);
+    }
+    return Pdo::TotalBits(entries) > Pdo::kMaxBits ? Pdo::kAbortTooLong : 0;
 }
 
 uint32_t CVirtualDrive::Normalise(const Object& object, uint32_t value)

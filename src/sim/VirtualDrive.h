@@ -21,7 +21,9 @@
 // Beyond plain objects it keeps the drive's behaviour that the program relies on: the
 // statusword's fault bit follows the error status and mask, store and initialise commands are
 // busy for a while, a restart makes the drive silent and brings back the stored values, a few
-// measured values move, and the recorder of index 0x2300 produces a record to upload.
+// measured values move, the digital inputs and outputs follow their polarity, simulation and
+// function settings, PDO mappings are checked as CANopen devices check them, and the recorder of
+// index 0x2300 produces a record to upload.
 class CVirtualDrive
 {
 public:
@@ -108,6 +110,7 @@ private:
         bool isSigned = false;
         bool readable = true;
         bool writable = false;
+        bool mappable = false; // "M": may be carried by a PDO
         uint32_t value = 0;
         uint32_t defaultValue = 0;
         QByteArray bytes;
@@ -153,6 +156,10 @@ private:
     uint32_t MovingValue(uint32_t key, Clock::time_point when) const;
     double Seconds(Clock::time_point when) const;
     void SetTargetVelocity(uint32_t value, Clock::time_point now);
+    // Why the drive refuses a setting, as a CANopen device would (0: it takes it): a PDO's
+    // mapping changed while the PDO is valid, an object that cannot be mapped, more than 64
+    // bits, an input given both kinds of function.
+    uint32_t SettingRefusal(uint32_t key, uint32_t value) const;
     static uint32_t Normalise(const Object& object, uint32_t value);
     static bool IsCommandObject(uint32_t key);
     static void Abort(const uint8_t* request, uint8_t* reply, uint32_t code);

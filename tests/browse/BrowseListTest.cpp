@@ -130,17 +130,15 @@ TEST(BrowseList, DescriptionAndAttributeWords)
     EXPECT_TRUE(DescribeObject(record).contains(QStringLiteral("\nModbus address: none\n")));
 }
 
-TEST(BrowseList, MappableObjectsOfTheShippedDictionary)
+TEST(BrowseList, MappableOnlyFilterOfTheShippedDictionary)
 {
     CSdoDatabase dictionary;
     ASSERT_TRUE(dictionary.LoadFile(QStringLiteral(DRIVARA_DIST_DIR "/data/velmor.dat"), 2));
-    const QVector<CSdoRecord> mappable = MappableObjects(dictionary);
-    ASSERT_FALSE(mappable.isEmpty());
     int expected = 0;
     CSdoRecord record;
     for (int i = 0; dictionary.GetAt(i, record); ++i)
         expected += record.attribute.contains(QLatin1Char('M')) ? 1 : 0;
-    EXPECT_EQ(mappable.size(), expected);
+    ASSERT_GT(expected, 0);
     CSdoBrowseList list;
     list.Fill(dictionary);
     EXPECT_EQ(list.EntryCount(), dictionary.GetCount());

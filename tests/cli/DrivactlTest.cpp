@@ -102,6 +102,13 @@ TEST_F(DrivactlTest, AnswersAgainstTheVirtualDrive)
          ""},
         {"mask 17 off", 0, "^mask 0xFFFDFFFF \\(Negative", "", "260002 65533"},
         {"mask 32 on", 3, "^$", "BIT (0 to 31)", ""},
+        // PDO mappings: written and read back; one that no drive takes is refused unsent.
+        {"pdo map TPDO3 6041:00 606400", 0,
+         "6/6 write 1802:01 = 00000381: ok\n.*\nTPDO3 "
+         "COB-ID 00000381 \\(valid\\), 48 bits\n1 604100 16 Statusword\n2 606400 32 ",
+         "", "1A0200 2"},
+        {"pdo map RPDO1 6040:00 60FF:00 607A:00", 3, "^$", "80 bits, more than", "160000 1"},
+        {"pdo map RPDO1 2220:01", 3, "^$", "2220:01 cannot be mapped", "160001 1614807056"},
         // Arguments that are no good never reach the drive.
         {"--count 0 watch 604100", 3, "^$", "--count takes a whole number from 1 to 1000000000",
          ""},

@@ -45,6 +45,12 @@ const char kDefaults[] = "# key\ttype\tattribute\tvalue\n"
                          "230008\tUNSIGNED16\tRW\t16\n"
                          "23000A\tUNSIGNED16\tRW\t100\n"
                          "230010\tDOMAIN\tR\t\n"
+                         "201003\tU32\tRWS\t1\n"
+                         "140001\tU32\tRWS\t0x201\n" // RPDO1, valid, mapping empty
+                         "160000\tU8\tRWS\t0\n"
+                         "160001\tU32\tRWS\t0\n"
+                         "160002\tU32\tRWS\t0\n"
+                         "160003\tU32\tRWS\t0\n"
                          "not a line\n\nZZZZZZ\tUNSIGNED8\tRW\t1\n";
 
 Sdo Request(uint8_t command, uint32_t key, uint32_t value = 0)
@@ -102,7 +108,7 @@ protected:
 
 TEST_F(VirtualDriveTest, LoadsBothFilesAndSkipsBadLines)
 {
-    EXPECT_EQ(m_drive.ObjectCount(), 25);
+    EXPECT_EQ(m_drive.ObjectCount(), 31);
     EXPECT_TRUE(m_drive.HasObject(kDictionaryOnly));
     EXPECT_EQ(m_drive.Value(kDictionaryOnly), 0u);
     EXPECT_EQ(m_drive.Value(0x200100), uint32_t(-5)); // signed defaults keep their sign
@@ -157,6 +163,47 @@ TEST_F(VirtualDriveTest, AnswersByteForByte)
                   Reply(c.replyCommand, c.key, c.replyValue));
     }
     EXPECT_EQ(int32_t(m_drive.Value(0x200100)), -2);
+}
+
+TEST_F(VirtualDriveTest, RefusesMappingsAndFunctionsAsADeviceWould)
+{
+    struct Case
+    {
+        uint8_t command;
+        uint32_t key;
+        uint32_t value;
+        uint32_t abortCode; // 0: taken
+    };
+    // In order: each step meets what the ones before left.
+    const Case cases[] = {
+        {0x23, 0x160001, 0x60810020, 0x08000022}, // the PDO is valid
+        {0x2F, 0x160000, 0, 0x08000022},
+        {0x23, 0x140001, 0x301, 0x06090030}, // a valid PDO keeps its identifier
+        {0x23, 0x140001, 0x80000201, 0},
+        {0x23, 0x160001, 0x20010010, 0x06040041}, // 2001:00 is not mappable
+        {0x23, 0x160001, 0x60810010, 0x06040041}, // 6081:00 is 32 bits wide
+        {0x23, 0x160001, 0x60810020, 0},
+        {0x23, 0x160002, 0x60810020, 0},
+        {0x23, 0x160003, 0x60810020, 0},
+        {0x2F, 0x160000, 3, 0x06040042}, // 96 bits
+        {0x2F, 0x160000, 9, 0x06090030},
+        {0x2F, 0x160000, 2, 0},
+        {0x23, 0x160003, 0, 0x08000022}, // entries only while the count is 0
+        {0x23, 0x140001, 0x201, 0},
+        {0x23, 0x201003, 0x8004, 0x06090030}, // combinable and single functions mixed
+        {0x23, 0x201003, 0x18000, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << std::hex << c.key << "=" << c.value);
+        const auto reply = Exchange(Request(c.command, c.key, c.value));
+        ASSERT_TRUE(reply);
+        if (c.abortCode != 0)
+            EXPECT_EQ(reply, Reply(0x80, c.key, c.abortCode));
+        else
+            EXPECT_EQ((*reply)[0], 0x60);
+    }
+    EXPECT_EQ(m_drive.Value(0x160000), 2u);
+    EXPECT_EQ(m_drive.Value(0x201003), 0x18000u);
 }
 
 TEST_F(VirtualDriveTest, StringsComeInSegmentsWithToggleAndUnusedCount)

@@ -177,14 +177,3 @@ QString DescribeObject(const CSdoRecord& record)
              AttributeWords(record.attribute), modbus, help);
 }
 
-QVector<CSdoRecord> MappableObjects(const CSdoDatabase& dictionary)
-{
-    QVector<CSdoRecord> objects;
-    CSdoRecord record;
-    for (int position = 0; position < dictionary.GetCount() && dictionary.GetAt(position, record);
-         ++position) {
-        if (IsMappable(record.attribute))
-            objects.append(record);
-    }
-    return objects;
-}

@@ -99,5 +99,3 @@ QString AttributeWords(const QString& attribute);
 QString DescribeObject(const CSdoRecord& record);
 // Whether the object may be mapped into a PDO ("M" among its attribute letters).
 bool IsMappable(const QString& attribute);
-// Every mappable object of the dictionary, in dictionary order (what a PDO mapping offers).
-QVector<CSdoRecord> MappableObjects(const CSdoDatabase& dictionary);

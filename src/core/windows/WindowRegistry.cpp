@@ -165,10 +165,11 @@ QVector<CWindowInfo> Build()
         Page(C::ErrorHistory, "CErrorGroup", "ErrorHistory", "历史错误", "Error History", 20)
             .In(M::Errors).RightClickMenu().Variant(PageVariant::ErrorGroup),
 
+        // The tabs hold a bus panel beside its mapping editor.
         Row(C::TpdoTabs, K::PdoTabs, "CTagFormView", "TPDO", "TPDO", "TPDO")
-            .In(M::BusConfiguration).Project(48).NoPageControl(),
+            .In(M::BusConfiguration).Project(48).NoPageControl().Fixed({1040, 560}, {1500, 820}),
         Row(C::RpdoTabs, K::PdoTabs, "CTagFormViewRPD", "RPDO", "RPDO", "RPDO")
-            .In(M::BusConfiguration).Project(49).NoPageControl(),
+            .In(M::BusConfiguration).Project(49).NoPageControl().Fixed({1040, 560}, {1500, 820}),
         Panel(C::EtherCat, "EtherCAT").In(M::BusConfiguration),
         // Titled after what it configures.
         Panel(C::PdoOther, "PdoOther").Titled("配置", "Configure")
