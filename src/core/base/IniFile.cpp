@@ -53,7 +53,12 @@ bool CIniDocument::Load(const QString& path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return false;
-    const QByteArray bytes = file.readAll();
+    SetBytes(file.readAll());
+    return true;
+}
+
+void CIniDocument::SetBytes(const QByteArray& bytes)
+{
     QString text;
     if (bytes.startsWith("\xFF\xFE")) {
         auto decode = QStringDecoder(QStringDecoder::Utf16LE);
@@ -62,7 +67,6 @@ bool CIniDocument::Load(const QString& path)
         text = QString::fromUtf8(bytes.startsWith("\xEF\xBB\xBF") ? bytes.mid(3) : bytes);
     }
     SetText(text);
-    return true;
 }
 
 void CIniDocument::SetText(const QString& text)

@@ -34,6 +34,8 @@ public:
 
     bool Load(const QString& path);
     void SetText(const QString& text);
+    // The bytes of a file: UTF-8, or UTF-16 little-endian after its byte order mark.
+    void SetBytes(const QByteArray& bytes);
     QString Text() const;
     bool Save(const QString& path) const;
 
