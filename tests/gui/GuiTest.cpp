@@ -24,6 +24,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
 #include <QMenuBar>
 #include <QProcess>
@@ -114,6 +115,26 @@ struct CGuiBench
     std::unique_ptr<CMainFrame> frame;
     int lcid;
 };
+
+// A page's rows as "label|key|value|unit".
+QStringList PageRows(CChildFrame* child)
+{
+    const CPageListModel& list = PageViewLogic(child->view())->list();
+    QStringList rows;
+    for (int r = 0; r < list.GetItemCount(); ++r) {
+        QStringList cells;
+        for (int column : {0, 1, 4, 6})
+            cells << list.GetItemText(r, column);
+        rows << cells.join(QLatin1Char('|'));
+    }
+    return rows;
+}
+
+QByteArray FileBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
 
 void Press(QWidget* dialog, const char* name)
 {
@@ -736,6 +757,87 @@ private slots:
         QCOMPARE(bench.State(), kClosedState);
         QCOMPARE(frame.pages().size(), 1);
         QVERIFY(frame.page(CommandId::CommMode));
+    }
+
+    // A project brings back the pages that were open where their windows stood, with the rows
+    // and values they had rather than their page files'; pages it does not list close, and a page
+    // opened by hand later restores its rows as well.
+    void projectSaveAndOpen()
+    {
+        CGuiBench bench;
+        QVERIFY(bench.Ready());
+        CMainFrame& frame = *bench.frame;
+        using C = CommandId;
+        QVERIFY(frame.action(C::ToolOpenProject)->isEnabled());
+        const QMap<C, QPoint> placed{{C::VelocityLoop, {130, 40}}, {C::MotorConfig, {-20, 90}}};
+        QMap<C, QStringList> rows;
+        for (auto at = placed.begin(); at != placed.end(); ++at) {
+            CChildFrame* child = frame.OpenPage(at.key());
+            QVERIFY(child);
+            child->move(at.value());
+            CParamPage* page = PageViewLogic(child->view());
+            page->CommandDelete({0});
+            page->list().SetItemText(1, CPageListModel::ColValue, QStringLiteral("12.5"));
+            rows[at.key()] = PageRows(child);
+        }
+        const QString dir = bench.install.path(QStringLiteral("user/a.b"));
+        QVERIFY(QDir().mkpath(dir) && frame.project().SaveTo(dir + "/proj.old.txt"));
+        frame.page(C::VelocityLoop)->close();
+        QVERIFY(frame.OpenPage(C::CurrentLoop));
+
+        QVERIFY(frame.project().OpenFrom(dir + "/proj.old.dvp"));
+        QCOMPARE(frame.pages().size(), placed.size());
+        for (auto at = placed.begin(); at != placed.end(); ++at) {
+            CChildFrame* child = frame.page(at.key());
+            QVERIFY(child);
+            QCOMPARE(child->pos(), at.value());
+            QCOMPARE(PageRows(child), rows[at.key()]);
+        }
+        frame.page(C::VelocityLoop)->close();
+        QCOMPARE(PageRows(frame.OpenPage(C::VelocityLoop)), rows[C::VelocityLoop]);
+        QVERIFY(bench.messages.Take().isEmpty());
+    }
+
+    // A save that cannot be written keeps the old file and says so; a project that cannot be
+    // read is refused before any page closes.
+    void projectNothingLost()
+    {
+        CGuiBench bench;
+        QVERIFY(bench.Ready());
+        CMainFrame& frame = *bench.frame;
+        CChildFrame* velocity = frame.OpenPage(CommandId::VelocityLoop);
+        const QString dir = bench.install.path(QStringLiteral("user/locked"));
+        const QString path = dir + "/p.dvp";
+        QVERIFY(velocity && QDir().mkpath(dir) && frame.project().SaveTo(path));
+        const QByteArray old = FileBytes(path);
+        PageViewLogic(velocity->view())->list().DeleteItem(0);
+        {
+            // Root writes into any folder: the save runs as nobody.
+            const auto writable = QFile::permissions(dir);
+            QVERIFY(QFile::setPermissions(dir, QFile::ReadOwner | QFile::ExeOwner));
+            const bool root = geteuid() == 0;
+            const auto back = qScopeGuard([&] {
+                QVERIFY(!root || seteuid(0) == 0);
+                QFile::setPermissions(dir, writable);
+            });
+            QVERIFY(!root || seteuid(65534) == 0);
+            QVERIFY(!frame.project().SaveTo(path));
+        }
+        QCOMPARE(FileBytes(path), old);
+        QCOMPARE(QDir(dir).entryList(QDir::Files | QDir::Hidden), QStringList{"p.dvp"});
+        QStringList messages = bench.messages.Take();
+        QVERIFY(messages.size() == 1 && messages[0].contains(path) &&
+                messages[0].contains(QStringLiteral("unchanged")));
+
+        QVERIFY(bench.install.writeFile(QStringLiteral("user/binary.dvp"), QByteArray("\0\1", 2)));
+        for (const QString& bad :
+             {dir, bench.install.path(QStringLiteral("user/binary.dvp")), dir + "/none.dvp"}) {
+            QVERIFY(!frame.project().OpenFrom(bad));
+            QCOMPARE(frame.pages(), QList<CChildFrame*>{velocity});
+            QVERIFY(bench.sys->projectOpenStamp.isEmpty());
+            messages = bench.messages.Take();
+            QVERIFY(messages.size() == 1 && messages[0].contains(bad));
+        }
     }
 
     void canSettingsShowTheLibraryVersion_data()

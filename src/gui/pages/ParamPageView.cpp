@@ -3,6 +3,7 @@
 #include "EditListCtrl.h"
 #include "ObjectPickerDialog.h"
 #include "PageViews.h"
+#include "ProjectPlacement.h"
 #include "app/SysData.h"
 #include "base/Report.h"
 
@@ -60,6 +61,7 @@ CParamPageView::CParamPageView(CSysData& sys, const CWindowInfo& page, QWidget* 
         CommandHelp();
     });
 
+    SetProjectHooks(sys, *m_page, this);
     m_page->Create();
     setWindowTitle(title());
 }
