@@ -37,8 +37,12 @@
 #include <QSpinBox>
 #include <QtTest>
 
+#include <csignal>
+#include <functional>
+
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
@@ -798,8 +802,10 @@ private slots:
         QVERIFY(bench.messages.Take().isEmpty());
     }
 
-    // A save that cannot be written keeps the old file and says so; a project that cannot be
-    // read is refused before any page closes.
+    // A save that cannot be written keeps the old file and says so: into a read-only folder (as
+    // nobody, since root writes into any folder), and one that runs out of room half-way (a file
+    // size limit below the project's size). A project that cannot be read is refused before any
+    // page closes.
     void projectNothingLost()
     {
         CGuiBench bench;
@@ -811,23 +817,33 @@ private slots:
         QVERIFY(velocity && QDir().mkpath(dir) && frame.project().SaveTo(path));
         const QByteArray old = FileBytes(path);
         PageViewLogic(velocity->view())->list().DeleteItem(0);
-        {
-            // Root writes into any folder: the save runs as nobody.
-            const auto writable = QFile::permissions(dir);
-            QVERIFY(QFile::setPermissions(dir, QFile::ReadOwner | QFile::ExeOwner));
-            const bool root = geteuid() == 0;
-            const auto back = qScopeGuard([&] {
-                QVERIFY(!root || seteuid(0) == 0);
-                QFile::setPermissions(dir, writable);
-            });
-            QVERIFY(!root || seteuid(65534) == 0);
-            QVERIFY(!frame.project().SaveTo(path));
+        const bool root = geteuid() == 0;
+        const auto writable = QFile::permissions(dir);
+        rlimit size{};
+        getrlimit(RLIMIT_FSIZE, &size);
+        const std::function<void(bool)> failures[] = {
+            [&](bool on) {
+                QFile::setPermissions(dir, on ? QFile::ReadOwner | QFile::ExeOwner : writable);
+                QVERIFY(!root || seteuid(on ? 65534 : 0) == 0);
+            },
+            [&](bool on) {
+                rlimit limit = size;
+                limit.rlim_cur = on ? 64 : size.rlim_cur;
+                signal(SIGXFSZ, on ? SIG_IGN : SIG_DFL);
+                QVERIFY(setrlimit(RLIMIT_FSIZE, &limit) == 0);
+            }};
+        for (const auto& failure : failures) {
+            {
+                failure(true);
+                const auto back = qScopeGuard([&] { failure(false); });
+                QVERIFY(!frame.project().SaveTo(path));
+            }
+            QCOMPARE(FileBytes(path), old);
+            QCOMPARE(QDir(dir).entryList(QDir::Files | QDir::Hidden), QStringList{"p.dvp"});
+            const QStringList messages = bench.messages.Take();
+            QVERIFY(messages.size() == 1 && messages[0].contains(path) &&
+                    messages[0].contains(QStringLiteral("unchanged")));
         }
-        QCOMPARE(FileBytes(path), old);
-        QCOMPARE(QDir(dir).entryList(QDir::Files | QDir::Hidden), QStringList{"p.dvp"});
-        QStringList messages = bench.messages.Take();
-        QVERIFY(messages.size() == 1 && messages[0].contains(path) &&
-                messages[0].contains(QStringLiteral("unchanged")));
 
         QVERIFY(bench.install.writeFile(QStringLiteral("user/binary.dvp"), QByteArray("\0\1", 2)));
         for (const QString& bad :
@@ -835,7 +851,7 @@ private slots:
             QVERIFY(!frame.project().OpenFrom(bad));
             QCOMPARE(frame.pages(), QList<CChildFrame*>{velocity});
             QVERIFY(bench.sys->projectOpenStamp.isEmpty());
-            messages = bench.messages.Take();
+            const QStringList messages = bench.messages.Take();
             QVERIFY(messages.size() == 1 && messages[0].contains(bad));
         }
     }

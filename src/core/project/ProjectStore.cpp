@@ -141,9 +141,14 @@ bool CProjectStore::CommitSave(QString& error)
     // whole, and a write that fails leaves it as it was.
     QSaveFile file(path);
     const QByteArray bytes = written.Text().toUtf8();
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+    // A short write (a full disk, a file size limit) shows only when the buffer is flushed, and
+    // commit would still rename what reached the disk: the file is checked whole before.
+    const bool whole = file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() &&
+                       file.flush() && file.size() == bytes.size();
+    if (!whole || !file.commit()) {
         error = QStringLiteral("The project %1 was not saved (%2); the file there is unchanged")
                     .arg(path, file.errorString());
+        file.cancelWriting();
         return false;
     }
     return true;
