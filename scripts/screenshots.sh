@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Takes the main window pictures in docs/: drivara connected to the virtual drive, in Chinese and
 # English, at 96 and 144 dots per inch, on a 1600x1000 screen (Xvfb): the serial settings window
-# with two parameter pages, and five parameter pages tiled (Window > Tile).
+# with two parameter pages, five parameter pages tiled (Window > Tile), and a project opened.
 # Needs a built tree (build/dist).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -33,3 +33,18 @@ TILED=(--open VelocityLoop PositionLoop CurrentLoop MotorConfig DriverProperty -
 shoot zh 96 drivara-tiled-zh-96.png "${TILED[@]}"
 shoot en 96 drivara-tiled-en-96.png "${TILED[@]}"
 shoot en 144 drivara-tiled-en-144.png "${TILED[@]}"
+# A project: three pages where it placed them, the velocity loop with the rows it was saved with.
+cat > user/demo.dvp <<'DVP'
+[Drivara:1]
+4=1,10,110
+5=1,10,440
+47=1,560,110
+[Drivara:4]
+num=5
+0=2236417,,DEC
+1=2236418,,ms
+2=2236421,,rpm
+3=6319104,,rpm
+4=6318848,,rpm
+DVP
+shoot en 96 drivara-project-en-96.png --project user/demo.dvp

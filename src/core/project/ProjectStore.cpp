@@ -18,12 +18,14 @@ using Col = CPageListModel::Column;
 const QString kNum = QStringLiteral("num");
 const QChar kComma = QLatin1Char(',');
 
-// A cell text as one line of the file: a line break in a value would end the line and start a
-// stray one.
+// A cell text as one line of text: a line break in a value would end the line and start a
+// stray one, and a control character (a NUL from a drive's text) would make it no text file.
 QString OneLine(QString text)
 {
-    text.replace(QLatin1Char('\r'), QLatin1Char(' '));
-    text.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    for (QChar& c : text) {
+        if (c.unicode() < 0x20 && c != QLatin1Char('\t'))
+            c = QLatin1Char(' ');
+    }
     return text;
 }
 
