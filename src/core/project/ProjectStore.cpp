@@ -86,11 +86,6 @@ QString CProjectStore::projectWritePath() const
     return m_dictionary.projectWritePath;
 }
 
-QString CProjectStore::projectReadPath() const
-{
-    return m_dictionary.projectReadPath;
-}
-
 QString CProjectStore::Section(int page) const
 {
     return m_dictionary.sectionPrefix + QString::number(page);
@@ -211,16 +206,6 @@ CProjectPlacement CProjectStore::ReadPlacement(int page, int captionHeight) cons
     placement.left = Less(DecTextToInt(leftText), kLeftOffset);
     placement.top = Less(DecTextToInt(topText), qint64(kTopOffset) + captionHeight);
     return placement;
-}
-
-bool CProjectStore::ReadPlacement(int page, int& left, int& top, int captionHeight) const
-{
-    const CProjectPlacement placement = ReadPlacement(page, captionHeight);
-    if (placement.found) {
-        left = placement.left;
-        top = placement.top;
-    }
-    return placement.found;
 }
 
 int CProjectStore::RestorePageList(CPageListModel& list, int page, HWND window) const

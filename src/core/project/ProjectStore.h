@@ -53,13 +53,11 @@ public:
     void SetProjectWritePath(const QString& path);
     void SetProjectReadPath(const QString& path);
     QString projectWritePath() const;
-    QString projectReadPath() const;
 
     // Saving: BeginSave starts an empty project for the write path, the pages write their
     // sections, CommitSave writes it beside the old file and renames it into place. False with
     // the reason when it cannot be written; the old file is then as it was.
     void BeginSave();
-    bool saving() const { return m_writing.has_value(); }
     // The page's list section: "num" and one "key,value,unit" line per row. False outside a save.
     bool SavePageList(const CPageListModel& list, int page);
     // The page's entry of the placement section: "active,left,top" with left and top the
@@ -67,8 +65,6 @@ public:
     bool SavePlacement(int page, const QPoint& window, const QPoint& mainFrame, int captionHeight,
                        bool active);
     bool CommitSave(QString& error);
-    // Ends a save without writing anything.
-    void CancelSave() { m_writing.reset(); }
 
     // Reads the whole project at path and makes it the one pages restore from. A file that is
     // missing, not a file, too large or not text is refused with the reason and nothing changes.
@@ -79,7 +75,6 @@ public:
     // The page's placement: found when its entry exists and does not start with "0"; left and
     // top are the saved numbers less kLeftOffset and kTopOffset plus the caption height.
     CProjectPlacement ReadPlacement(int page, int captionHeight) const;
-    bool ReadPlacement(int page, int& left, int& top, int captionHeight) const;
     // Refills the list from the page's section: every row up to "num" whose key the dictionary
     // knows, in order, stopping at the first it does not; polled objects are registered for the
     // window. Returns the rows restored.
