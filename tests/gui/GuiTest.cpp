@@ -797,6 +797,9 @@ private slots:
             QCOMPARE(frame.page(at.key())->pos(), at.value());
             QCOMPARE(PageRows(frame.page(at.key())), rows[at.key()]);
         }
+        frame.SetRestorePlacement({200, 60}); // a project page still open moves there
+        QCOMPARE(frame.OpenPage(C::MotorConfig)->pos(), QPoint(200, 60));
+        frame.ClearRestorePlacement();
         frame.page(C::VelocityLoop)->close();
         QCOMPARE(PageRows(frame.OpenPage(C::VelocityLoop)), rows[C::VelocityLoop]);
         QVERIFY(bench.messages.Take().isEmpty());

@@ -86,14 +86,21 @@ QString CIniDocument::Text() const
     return text;
 }
 
-bool CIniDocument::Save(const QString& path) const
+bool CIniDocument::Save(const QString& path, QString* error) const
 {
-    // Written to a temporary file and renamed, so a failed write never leaves half a file.
+    // Written to a temporary file and renamed, so a failed write never leaves half a file. A
+    // short write (a full disk, a file size limit) shows only when the buffer is flushed, and
+    // commit would still rename what reached the disk: the file is checked whole before.
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    file.write(Text().toUtf8());
-    return file.commit();
+    const QByteArray bytes = Text().toUtf8();
+    const bool whole = file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() &&
+                       file.flush() && file.size() == bytes.size();
+    if (whole && file.commit())
+        return true;
+    if (error)
+        *error = file.errorString();
+    file.cancelWriting();
+    return false;
 }
 
 int CIniDocument::FindSection(const QString& section) const

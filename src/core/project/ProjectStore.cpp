@@ -7,7 +7,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <climits>
@@ -134,18 +133,12 @@ bool CProjectStore::CommitSave(QString& error)
     const CIniDocument written = std::move(*m_writing);
     m_writing.reset();
     const QString path = projectWritePath();
-    // Written beside the old file and renamed over it: until the rename the old project stays
-    // whole, and a write that fails leaves it as it was.
-    QSaveFile file(path);
-    const QByteArray bytes = written.Text().toUtf8();
-    // A short write (a full disk, a file size limit) shows only when the buffer is flushed, and
-    // commit would still rename what reached the disk: the file is checked whole before.
-    const bool whole = file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() &&
-                       file.flush() && file.size() == bytes.size();
-    if (!whole || !file.commit()) {
+    // Written beside the old file and renamed over it once whole: until then the old project
+    // stays as it was, and a write that fails leaves it so.
+    QString reason;
+    if (!written.Save(path, &reason)) {
         error = QStringLiteral("The project %1 was not saved (%2); the file there is unchanged")
-                    .arg(path, file.errorString());
-        file.cancelWriting();
+                    .arg(path, reason);
         return false;
     }
     return true;
