@@ -59,7 +59,7 @@ struct Rig
     QTemporaryDir folder{QStringLiteral("/dev/shm/project_file_fuzz-XXXXXX")};
 };
 
-// The rows as a save writes them (a control character inside a line becomes a blank), and
+// The rows as a save writes them (a control character becomes the replacement character), and
 // whether every row's line fits what the reader takes of a line.
 QStringList Rows(const CPageListModel& list, bool* fits = nullptr)
 {
@@ -67,9 +67,11 @@ QStringList Rows(const CPageListModel& list, bool* fits = nullptr)
     for (int r = 0; r < list.GetItemCount(); ++r) {
         int length = 2;
         for (int column : {Col::ColLabel, Col::ColKey, Col::ColValue, Col::ColUnit}) {
-            QString text = list.GetItemText(r, column);
+            // Through UTF-8 as the file holds it: half a surrogate pair cut off a long line
+            // cannot be written.
+            QString text = QString::fromUtf8(list.GetItemText(r, column).toUtf8());
             for (QChar& c : text)
-                c = c.unicode() < 0x20 && c != QLatin1Char('\t') ? QLatin1Char(' ') : c;
+                c = c.unicode() < 0x20 && c != QLatin1Char('\t') ? QChar::ReplacementCharacter : c;
             rows << text;
             length += column == Col::ColLabel ? 0 : int(rows.back().size());
         }

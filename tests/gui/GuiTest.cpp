@@ -131,12 +131,6 @@ QStringList PageRows(CChildFrame* child)
     return texts;
 }
 
-QByteArray FileBytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 void Press(QWidget* dialog, const char* name)
 {
     auto* button = dialog->findChild<QPushButton*>(QLatin1String(name));
@@ -804,7 +798,8 @@ private slots:
         QCOMPARE(PageRows(frame.OpenPage(C::VelocityLoop)), rows[C::VelocityLoop]);
         QVERIFY(bench.messages.Take().isEmpty());
 
-        const QByteArray old = FileBytes(path);
+        QFile file(path);
+        const QByteArray old = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
         PageViewLogic(frame.page(C::VelocityLoop)->view())->list().DeleteItem(0);
         const bool root = geteuid() == 0;
         const auto writable = QFile::permissions(dir);
@@ -826,22 +821,19 @@ private slots:
                 const auto back = qScopeGuard([&] { failure(false); });
                 QVERIFY(!frame.project().SaveTo(path));
             }
-            QCOMPARE(FileBytes(path), old);
+            file.close(); // the file at the path now, not the one opened before
+            QVERIFY(file.open(QIODevice::ReadOnly) && file.readAll() == old);
             QCOMPARE(QDir(dir).entryList(QDir::Files | QDir::Hidden), QStringList{"proj.old.dvp"});
-            const QStringList messages = bench.messages.Take();
-            QVERIFY(messages.size() == 1 && messages[0].contains(path + " was not saved"));
+            QCOMPARE(bench.messages.Take().filter(path + " was not saved").size(), 1);
         }
 
         const QList<CChildFrame*> open = frame.pages();
         QVERIFY(bench.install.writeFile(QStringLiteral("user/binary.dvp"), QByteArray("\0\1", 2)));
         for (const QString& bad :
              {dir, bench.install.path(QStringLiteral("user/binary.dvp")), dir + "/none.dvp"}) {
-            bench.sys->projectOpenStamp.clear();
             QVERIFY(!frame.project().OpenFrom(bad));
             QCOMPARE(frame.pages(), open);
-            QVERIFY(bench.sys->projectOpenStamp.isEmpty());
-            const QStringList messages = bench.messages.Take();
-            QVERIFY(messages.size() == 1 && messages[0].contains(bad));
+            QCOMPARE(bench.messages.Take().filter(bad + " cannot be read").size(), 1);
         }
     }
 

@@ -19,11 +19,12 @@ const QChar kComma = QLatin1Char(',');
 
 // A cell text as one line of text: a line break in a value would end the line and start a
 // stray one, and a control character (a NUL from a drive's text) would make it no text file.
+// Each becomes the replacement character, which, unlike a blank, the line's end keeps.
 QString OneLine(QString text)
 {
     for (QChar& c : text) {
         if (c.unicode() < 0x20 && c != QLatin1Char('\t'))
-            c = QLatin1Char(' ');
+            c = QChar::ReplacementCharacter;
     }
     return text;
 }
