@@ -3,7 +3,8 @@
 # English, at 96 and 144 dots per inch, on a 1600x1000 screen (Xvfb): the serial settings window
 # with two parameter pages, five parameter pages tiled (Window > Tile), the dictionary browser, the
 # I/O page and the PDO windows (RPDO1 mapped to a full 64 bits, so that its mapping editor shows a
-# full budget bar), and the real-time error page of a drive with three errors raised (one masked).
+# full budget bar), the real-time error page of a drive with three errors raised (one masked),
+# and a project opened.
 # Needs a built tree (build/dist).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -51,6 +52,21 @@ for lang in zh en; do
     shoot $lang $dpi "drivara-tpdo-$lang-$dpi.png" --open TPDO
   done
 done
+# A project: three pages where it placed them, the velocity loop with the rows it was saved with.
+cat > user/demo.dvp <<'DVP'
+[Drivara:1]
+4=1,10,110
+5=1,10,440
+47=1,590,110
+[Drivara:4]
+num=5
+0=2236417,,DEC
+1=2236418,,ms
+2=2236421,,rpm
+3=6319104,,rpm
+4=6318848,,rpm
+DVP
+shoot en 96 drivara-project-en-96.png --project user/demo.dvp
 # The drive again with over-current, under-voltage and the negative limit switch raised, the
 # last of them masked (ignored).
 eval "exec ${SIM[1]}>&-"

@@ -23,7 +23,8 @@
 
 namespace {
 const char kUsage[] = "usage: drivara [--base DIR] [--serial PORT [--baud N] [--node N]] "
-                      "[--connect] [--open PAGE...] [--tile] [--screenshot FILE]\n";
+                      "[--connect] [--open PAGE...] [--tile] [--project FILE] "
+                      "[--screenshot FILE]\n";
 
 // "--open A B C" names three pages: each word after --open up to the next option gets its own
 // --open, so that the parser takes them all.
@@ -81,6 +82,10 @@ CDrivaraOptions ParseDrivaraOptions(const QStringList& arguments)
          QStringLiteral("Open windows by name (VelocityLoop, CSpeedCircle, a menu command "
                         "number, CommSettings, CommMode)."),
          QStringLiteral("PAGE...")},
+        {QStringLiteral("project"),
+         QStringLiteral("Open a project file (.dvp) as File > Open does, after the pages of "
+                        "--open."),
+         QStringLiteral("FILE")},
         {QStringLiteral("screenshot"),
          QStringLiteral("Save the main window once the pages show values, print its path and "
                         "end."),
@@ -136,6 +141,7 @@ CDrivaraOptions ParseDrivaraOptions(const QStringList& arguments)
     options.tile = parser.isSet(QStringLiteral("tile"));
     options.screenshotPath = parser.value(QStringLiteral("screenshot"));
     options.openPages = parser.values(QStringLiteral("open"));
+    options.projectPath = parser.value(QStringLiteral("project"));
     for (const QString& name : options.openPages) {
         if (!FindWindow(name))
             return Refused(QStringLiteral("unknown page %1").arg(name));
@@ -234,6 +240,9 @@ void CDrivaraApp::RunOptions(const CDrivaraOptions& options)
         next.rx() += child->width();
         rowHeight = qMax(rowHeight, child->height());
     }
+    // A project that cannot be read is named and changes nothing; the program goes on.
+    if (!options.projectPath.isEmpty())
+        m_mainFrame->project().OpenFrom(options.projectPath);
     if (options.tile) {
         // Once the window has its final size, as the menu command would find it.
         QMdiArea* area = m_mainFrame->mdiArea();

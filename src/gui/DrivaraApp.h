@@ -28,6 +28,7 @@ struct CDrivaraOptions
 
     QString baseDir;       // --base DIR: the installation folder (default: found)
     QStringList openPages; // --open PAGE...: pages opened after start-up
+    QString projectPath;   // --project FILE: a project opened after them
     bool connect = false;  // --connect: press the connect button after start-up
     bool tile = false;     // --tile: Window > Tile once the pages are open
     // --serial PORT [--baud N] [--node N]: RS232 with these settings, saved to sys.ini first.

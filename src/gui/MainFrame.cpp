@@ -177,9 +177,6 @@ void CMainFrame::BuildMenus()
     Command(file, C::Exit, tr("退出"));
     // Ctrl+S has always been taken and does nothing.
     Command(nullptr, C::CtrlS, QString(), QKeySequence(Qt::CTRL | Qt::Key_S));
-    // Saving and opening projects come with the project store.
-    for (C command : {C::OpenProject, C::SaveProject})
-        m_actions.value(command)->setEnabled(false);
 
     QMenu* comm = menuBar()->addMenu(tr("通讯(&C)"));
     AddWindows(comm, WindowMenu::Communication);
@@ -240,8 +237,8 @@ void CMainFrame::BuildToolBar()
     auto windowButton = [this](C command) {
         return WindowCommand(m_toolBar, command, *FindWindowByToolButton(command));
     };
-    button(C::ToolOpenProject, Tool::ProjectOpen, tr("打开工程"))->setEnabled(false);
-    button(C::ToolSaveProject, Tool::ProjectSave, tr("保存工程"))->setEnabled(false);
+    button(C::ToolOpenProject, Tool::ProjectOpen, tr("打开工程"));
+    button(C::ToolSaveProject, Tool::ProjectSave, tr("保存工程"));
     m_toolBar->addSeparator();
     // The menu's connect entry and this button are one command.
     m_actions.value(C::Connect)->setIcon(Icons::ToolIcon(Tool::Connect));
@@ -270,10 +267,14 @@ void CMainFrame::OnCommand(CommandId command)
         OpenPage(C::CommMode);
         return;
     case C::CtrlS:
+        return;
     case C::OpenProject:
-    case C::SaveProject:
     case C::ToolOpenProject:
+        m_project.Open();
+        return;
+    case C::SaveProject:
     case C::ToolSaveProject:
+        m_project.Save();
         return;
     case C::Exit:
         close();
@@ -376,7 +377,13 @@ CChildFrame* CMainFrame::OpenPage(CommandId command)
     const CWindowInfo* entry = FindWindow(command);
     if (!entry)
         return nullptr;
+    const bool restoring = m_restoreAt && entry->projectPage != 0;
     if (CChildFrame* open = page(command)) {
+        if (restoring) {
+            SendMessage(open->hwnd(), WM_MOVE_PAGE, uint32_t(m_restoreAt->x()),
+                        uint32_t(m_restoreAt->y()));
+            return open;
+        }
         if (open->isMinimized())
             open->showNormal();
         open->show();
@@ -397,7 +404,7 @@ CChildFrame* CMainFrame::OpenPage(CommandId command)
         new CChildFrame(*entry, view, entry->Title(m_sys.programLanguage),
                         QSize(qRound(size.width() / ratio), qRound(size.height() / ratio)));
     m_mdi->addSubWindow(child);
-    child->move(entry->position);
+    child->move(restoring ? *m_restoreAt : entry->position);
     m_pages.insert(command, child);
     connect(child, &CChildFrame::closing, this,
             [this](CommandId closed) { m_pages.remove(closed); });

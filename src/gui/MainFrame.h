@@ -1,6 +1,7 @@
 #pragma once
 
 #include "PageFactory.h"
+#include "ProjectCommands.h"
 #include "app/MainFrameLogic.h"
 #include "windows/WindowRegistry.h"
 
@@ -9,6 +10,8 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <QTimer>
+
+#include <optional>
 
 class CChildFrame;
 class CMdiArea;
@@ -42,6 +45,11 @@ public:
     void OpenSettingsWindow(int kind);
     void SendToAllPages(unsigned code);
     void CloseAllPages();
+    // Where the next project page opens (a point of the window area) while a project is opened;
+    // a page still open is moved there with WM_MOVE_PAGE.
+    void SetRestorePlacement(const QPoint& position) { m_restoreAt = position; }
+    void ClearRestorePlacement() { m_restoreAt.reset(); }
+    CProjectCommands& project() { return m_project; }
 
     CMainFrameLogic& logic() { return m_logic; }
     CMdiArea* mdiArea() const { return m_mdi; }
@@ -87,6 +95,8 @@ private:
     CWindowFactory m_factory;
     QHash<CommandId, QAction*> m_actions;
     QHash<CommandId, QPointer<CChildFrame>> m_pages;
+    CProjectCommands m_project{*this, m_sys};
+    std::optional<QPoint> m_restoreAt;
     QTimer m_blink;
     int m_stateIcon = 0;
     // The indicator's pictures, drawn once: it blinks all session long, and Qt's pixmap cache

@@ -29,6 +29,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -43,8 +44,12 @@
 #include <QSpinBox>
 #include <QtTest>
 
+#include <csignal>
+#include <functional>
+
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
@@ -121,6 +126,17 @@ struct CGuiBench
     std::unique_ptr<CMainFrame> frame;
     int lcid;
 };
+
+// A page's label, key, value and unit texts, row by row.
+QStringList PageRows(CChildFrame* child)
+{
+    const CPageListModel& list = PageViewLogic(child->view())->list();
+    QStringList texts;
+    for (int r = 0; r < list.GetItemCount(); ++r)
+        texts << list.GetItemText(r, 0) << list.GetItemText(r, 1) << list.GetItemText(r, 4)
+              << list.GetItemText(r, 6);
+    return texts;
+}
 
 void Press(QWidget* dialog, const char* name)
 {
@@ -842,6 +858,89 @@ private slots:
         QCOMPARE(bench.State(), kClosedState);
         QCOMPARE(frame.pages().size(), 1);
         QVERIFY(frame.page(CommandId::CommMode));
+    }
+
+    // A project brings back the pages that were open where their windows stood, with the rows
+    // and values they had rather than their page files'; pages it does not list close, and a page
+    // opened by hand later restores its rows as well. A save that cannot be written keeps the old
+    // file and says so: into a read-only folder (as nobody, since root writes into any folder),
+    // and one that runs out of room half-way (a file size limit below the project's size). A
+    // project that cannot be read is refused before any page closes.
+    void projectSaveAndOpen()
+    {
+        CGuiBench bench;
+        QVERIFY(bench.Ready());
+        CMainFrame& frame = *bench.frame;
+        using C = CommandId;
+        QVERIFY(frame.action(C::ToolOpenProject)->isEnabled());
+        const QMap<C, QPoint> placed{{C::VelocityLoop, {130, 40}}, {C::MotorConfig, {-20, 90}}};
+        QMap<C, QStringList> rows;
+        for (auto at = placed.begin(); at != placed.end(); ++at) {
+            CChildFrame* child = frame.OpenPage(at.key());
+            QVERIFY(child);
+            child->move(at.value());
+            CParamPage* page = PageViewLogic(child->view());
+            page->CommandDelete({0});
+            page->list().SetItemText(1, CPageListModel::ColValue, QStringLiteral("12.5"));
+            rows[at.key()] = PageRows(child);
+        }
+        const QString dir = bench.install.path(QStringLiteral("user/a.b"));
+        const QString path = dir + "/proj.old.dvp";
+        QVERIFY(QDir().mkpath(dir) && frame.project().SaveTo(dir + "/proj.old.txt"));
+        frame.page(C::VelocityLoop)->close();
+        QVERIFY(frame.OpenPage(C::CurrentLoop));
+
+        QVERIFY(frame.project().OpenFrom(path));
+        QCOMPARE(frame.pages().size(), placed.size());
+        for (auto at = placed.begin(); at != placed.end(); ++at) {
+            QVERIFY(frame.page(at.key()));
+            QCOMPARE(frame.page(at.key())->pos(), at.value());
+            QCOMPARE(PageRows(frame.page(at.key())), rows[at.key()]);
+        }
+        frame.SetRestorePlacement({200, 60}); // a project page still open moves there
+        QCOMPARE(frame.OpenPage(C::MotorConfig)->pos(), QPoint(200, 60));
+        frame.ClearRestorePlacement();
+        frame.page(C::VelocityLoop)->close();
+        QCOMPARE(PageRows(frame.OpenPage(C::VelocityLoop)), rows[C::VelocityLoop]);
+        QVERIFY(bench.messages.Take().isEmpty());
+
+        QFile file(path);
+        const QByteArray old = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        PageViewLogic(frame.page(C::VelocityLoop)->view())->list().DeleteItem(0);
+        const bool root = geteuid() == 0;
+        const auto writable = QFile::permissions(dir);
+        rlimit size{};
+        getrlimit(RLIMIT_FSIZE, &size);
+        const std::function<void(bool)> failures[] = {
+            [&](bool on) {
+                QFile::setPermissions(dir, on ? QFile::ReadOwner | QFile::ExeOwner : writable);
+                QVERIFY(!root || seteuid(on ? 65534 : 0) == 0);
+            },
+            [&](bool on) {
+                rlimit limit{on ? 64 : size.rlim_cur, size.rlim_max};
+                signal(SIGXFSZ, on ? SIG_IGN : SIG_DFL);
+                QVERIFY(setrlimit(RLIMIT_FSIZE, &limit) == 0);
+            }};
+        for (const auto& failure : failures) {
+            {
+                failure(true);
+                const auto back = qScopeGuard([&] { failure(false); });
+                QVERIFY(!frame.project().SaveTo(path));
+            }
+            file.close(); // the file at the path now, not the one opened before
+            QVERIFY(file.open(QIODevice::ReadOnly) && file.readAll() == old);
+            QCOMPARE(QDir(dir).entryList(QDir::Files | QDir::Hidden), QStringList{"proj.old.dvp"});
+            QCOMPARE(bench.messages.Take().filter(path + " was not saved").size(), 1);
+        }
+
+        const QList<CChildFrame*> open = frame.pages();
+        QVERIFY(bench.install.writeFile(QStringLiteral("user/binary.dvp"), QByteArray("\0\1", 2)));
+        for (const QString& bad :
+             {dir, bench.install.path(QStringLiteral("user/binary.dvp")), dir + "/none.dvp"}) {
+            QVERIFY(!frame.project().OpenFrom(bad));
+            QCOMPARE(frame.pages(), open);
+            QCOMPARE(bench.messages.Take().filter(bad + " cannot be read").size(), 1);
+        }
     }
 
     void canSettingsShowTheLibraryVersion_data()

@@ -7,6 +7,7 @@
 #include "dictionary/SdoDatabase.h"
 #include "pages/PageHost.h"
 #include "pages/ValueFormat.h"
+#include "project/ProjectStore.h"
 #include "units/FormulaEvaluator.h"
 #include "units/UnitTable.h"
 
@@ -141,6 +142,8 @@ public:
     CFormulaEvaluator evaluator;
     CCtrlLink link;
     CUnitTable unitTable;
+    // The project file's store (section prefix and paths are the dictionary's).
+    CProjectStore project{dictionary, unitTable, link};
 
     QString databasePath;
     QString statusText;

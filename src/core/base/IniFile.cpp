@@ -53,7 +53,12 @@ bool CIniDocument::Load(const QString& path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return false;
-    const QByteArray bytes = file.readAll();
+    SetBytes(file.readAll());
+    return true;
+}
+
+void CIniDocument::SetBytes(const QByteArray& bytes)
+{
     QString text;
     if (bytes.startsWith("\xFF\xFE")) {
         auto decode = QStringDecoder(QStringDecoder::Utf16LE);
@@ -62,7 +67,6 @@ bool CIniDocument::Load(const QString& path)
         text = QString::fromUtf8(bytes.startsWith("\xEF\xBB\xBF") ? bytes.mid(3) : bytes);
     }
     SetText(text);
-    return true;
 }
 
 void CIniDocument::SetText(const QString& text)
@@ -82,14 +86,21 @@ QString CIniDocument::Text() const
     return text;
 }
 
-bool CIniDocument::Save(const QString& path) const
+bool CIniDocument::Save(const QString& path, QString* error) const
 {
-    // Written to a temporary file and renamed, so a failed write never leaves half a file.
+    // Written to a temporary file and renamed, so a failed write never leaves half a file. A
+    // short write (a full disk, a file size limit) shows only when the buffer is flushed, and
+    // commit would still rename what reached the disk: the file is checked whole before.
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    file.write(Text().toUtf8());
-    return file.commit();
+    const QByteArray bytes = Text().toUtf8();
+    const bool whole = file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() &&
+                       file.flush() && file.size() == bytes.size();
+    if (whole && file.commit())
+        return true;
+    if (error)
+        *error = file.errorString();
+    file.cancelWriting();
+    return false;
 }
 
 int CIniDocument::FindSection(const QString& section) const

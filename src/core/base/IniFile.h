@@ -34,8 +34,11 @@ public:
 
     bool Load(const QString& path);
     void SetText(const QString& text);
+    // The bytes of a file: UTF-8, or UTF-16 little-endian after its byte order mark.
+    void SetBytes(const QByteArray& bytes);
     QString Text() const;
-    bool Save(const QString& path) const;
+    // Replaces the file at path in one step; false (with the reason in error) leaves it as it was.
+    bool Save(const QString& path, QString* error = nullptr) const;
 
     bool Value(const QString& section, const QString& key, QString& out) const;
     QString Get(const QString& section, const QString& key, const QString& defaultValue,

@@ -2,6 +2,7 @@
 
 #include "EditListCtrl.h"
 #include "PageViews.h"
+#include "ProjectPlacement.h"
 #include "app/SysData.h"
 #include "base/Report.h"
 
@@ -59,6 +60,7 @@ CParamPageView::CParamPageView(CSysData& sys, const CWindowInfo& page, QWidget* 
         CommandHelp();
     });
 
+    SetProjectHooks(sys, *m_page, this);
     m_page->Create();
     setWindowTitle(title());
 }
