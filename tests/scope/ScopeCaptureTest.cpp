@@ -8,9 +8,11 @@
 #include "SimSerialServer.h"
 #include "VirtualDrive.h"
 #include "app/SysData.h"
+#include "base/IniFile.h"
 #include "comm/CommPort.h"
 #include "scope/ScopeCapture.h"
 #include "scope/ScopeFiles.h"
+#include "scope/ScopeFormat.h"
 #include "scope/ScopeItems.h"
 
 #include <gtest/gtest.h>
@@ -197,6 +199,85 @@ TEST_F(ScopeCaptureTest, EveryWayOutGivesTheFlagsBack)
         ExpectFlagsBack(c.name);
         EXPECT_TRUE(capture->idle()) << c.name;
     }
+}
+
+// The shipped Oscilloscope.ini names only objects the dictionary can offer, and reading stops
+// at the first key that gives 0.
+TEST_F(ScopeCaptureTest, OscilloscopeIniLoadsUntilTheFirstGap)
+{
+    const QString shipped = TestSupport::DistDir() + QStringLiteral("/sys/Oscilloscope.ini");
+    const int keys = CIniDocument(shipped).Keys(QStringLiteral("trigger")).size() +
+                     CIniDocument(shipped).Keys(QStringLiteral("channel")).size();
+    EXPECT_EQ(items->LoadConfig(shipped), keys);
+    EXPECT_EQ(items->TriggerEntry(1)->key(), 0x604100u); // the last trigger line comes first
+    EXPECT_EQ(items->ChannelEntry(2, 0)->descriptor, 0x606C0021u);
+    ASSERT_TRUE(install.writeFile(QStringLiteral("sys/gap.ini"),
+                                  "[trigger]\n1=606C00\n3=604100\n[channel]\n1=0\n2=606C00\n"));
+    CScopeItemLists gap(sys->dictionary);
+    EXPECT_EQ(gap.LoadConfig(install.path(QStringLiteral("sys/gap.ini"))), 1);
+    EXPECT_EQ(gap.ChannelEntryCount(1), 0);
+}
+
+// Settings texts: the 1-2-5 scale notation, the period, the offset edits and raw values in an
+// object's units.
+TEST_F(ScopeCaptureTest, SettingTextsFollowTheirRules)
+{
+    using namespace ScopeFormat;
+    double value = 0;
+    const struct
+    {
+        const char* text;
+        bool up;
+        const char* stepped;
+        double value;
+    } steps[] = {{"5e-1", true, "1e0", 1},      {"5e-1", false, "2e-1", 0.2},
+                 {"1e-6", false, "1e-6", 1e-6}, {"1e2", false, "5e1", 50},
+                 {"x", true, "x", 1e-6},        {"2e3", true, "5e3", 5000}};
+    for (const auto& s : steps) {
+        EXPECT_EQ(StepScale(QLatin1String(s.text), s.up, value), QLatin1String(s.stepped))
+            << s.text;
+        EXPECT_DOUBLE_EQ(value, s.value) << s.text;
+    }
+    EXPECT_EQ(ScaleToText(0.0000001), QString());
+    EXPECT_EQ(ScaleToText(0.02), QStringLiteral("2e-2"));
+    EXPECT_EQ(ScaleToText(500), QStringLiteral("5e2"));
+    EXPECT_EQ(QStringList({PeriodText(15), PeriodText(16), PeriodText(16000)}),
+              QStringList({"937.5us", "1.00ms", "1.00s"}));
+    for (const char* text : {"-0.", "12345678901"}) {
+        QString edit = QLatin1String(text);
+        EXPECT_TRUE(SanitiseOffset(edit, value, false));
+        EXPECT_EQ(edit, QStringLiteral("0.000"));
+    }
+    QString kept = QStringLiteral("-0.5");
+    EXPECT_FALSE(SanitiseOffset(kept, value, true));
+
+    const HWND window = capture->hwnd();
+    const uint32_t ain = 0x202005; // I16, [mV mV]N*1, [V V]N/1000
+    EXPECT_EQ(UnitEntries(*sys, sys->dictionary, ain), QStringList({"mV", "V"}));
+    EXPECT_EQ(UnitEntries(*sys, sys->dictionary, 0x230008), QStringList({"ms", "DEC"}));
+    EXPECT_EQ(FormatRaw(*sys, window, sys->dictionary, ain, "mV", uint32_t(-5), true), "-5");
+    EXPECT_EQ(FormatRaw(*sys, window, sys->dictionary, ain, "V", 1500, true), "1.500000");
+    EXPECT_EQ(FormatRaw(*sys, window, sys->dictionary, 0x604100, "DEC", 0xFFFF, true), "65535");
+    EXPECT_EQ(FormatRaw(*sys, window, sys->dictionary, 0x607700, "", uint32_t(-1), true), "-1");
+    EXPECT_EQ(FormatRaw(*sys, window, sys->dictionary, 0x607700, "HEX", 255, true), "ff");
+    EXPECT_DOUBLE_EQ(UnitCoefficient(*sys, window, sys->dictionary, ain, "V"), 0.001);
+    EXPECT_EQ(TriggerLevel(*sys, window, ain, "HEX", "1F").raw, 31u);
+}
+
+// A 32-bit object clicked onto channel 2 after channel 1 held slot 5 moves there: the drive's
+// slot is shown and decoded on channel 2, channel 1 keeps only its 16-bit slot.
+TEST_F(ScopeCaptureTest, SharedSlotFollowsTheChannelThatClaimedIt)
+{
+    capture->SetChannel(1, true, kVelocity | 1);
+    capture->SetChannel(1, true, kBusVoltage);
+    capture->SetChannel(2, true, 0x60FF0021);
+    ASSERT_TRUE(WaitFor([&] { return capture->pendingRequests() == 0; }, kWaitMs));
+    UseSlots({kBusVoltage, 0, 0, 0, 0x60FF0020, 0});
+    EXPECT_EQ(capture->channelKey(1), 0x225001u);
+    EXPECT_EQ(capture->channelKey(2), 0x60FF00u);
+    ASSERT_EQ(Reread(QByteArray::fromHex("0100FEFFFFFF")), Outcome::Done);
+    EXPECT_EQ(capture->record().samples[0], Samples{1});
+    EXPECT_EQ(capture->record().samples[1], Samples{-2});
 }
 
 // A capture written as TXT loads back the same settings and samples; the files have the layout
