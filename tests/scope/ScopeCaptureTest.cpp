@@ -201,6 +201,28 @@ TEST_F(ScopeCaptureTest, EveryWayOutGivesTheFlagsBack)
     }
 }
 
+// Continuous capture starts the recorder again after each record, holding the busy flag between
+// them, until it is cancelled.
+TEST_F(ScopeCaptureTest, ContinuousCaptureRepeatsUntilCancelled)
+{
+    UseSlots({kStatusword, 0, 0, 0, 0, 0});
+    drive.SetValue(DriveObject::kRecorderCount, 10);
+    drive.SetValue(DriveObject::kRecorderTrigger, 0);
+    int records = 0;
+    QObject::connect(capture.get(), &CScopeCapture::recordReady, [&] {
+        ++records;
+        EXPECT_EQ(sys->scopeTransferBusy, 1);
+    });
+    capture->SetTickInterval(10);
+    capture->SetContinuous(true);
+    ASSERT_TRUE(capture->Start());
+    ASSERT_TRUE(WaitFor([&] { return records >= 3; }, kWaitMs));
+    EXPECT_EQ(capture->record().samples[0].size(), 10u);
+    EXPECT_TRUE(capture->Start()); // pressed while running: cancels
+    EXPECT_EQ(outcome, Outcome::Cancelled);
+    ExpectFlagsBack("continuous");
+}
+
 // The shipped Oscilloscope.ini names only objects the dictionary can offer, and reading stops
 // at the first key that gives 0.
 TEST_F(ScopeCaptureTest, OscilloscopeIniLoadsUntilTheFirstGap)
