@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds an optimised tree and prints the benchmark figures: dictionary load and lookup, link
-# exchanges per second over a pseudo-terminal, a page read pass, the dictionary browser's sort and
-# filter over 10,000 objects, and drivactl's memory for a dump.
+# exchanges per second over a pseudo-terminal, a page read pass, the oscilloscope's 8 KiB record
+# upload against its wire time, the dictionary browser's sort and filter over 10,000 objects, and
+# drivactl's memory for a dump.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh

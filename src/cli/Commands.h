@@ -23,3 +23,4 @@ int RunMask(CCliSession& session, const CliOptions& options);
 int RunPdo(CCliSession& session, const CliOptions& options);
 // The pdo command's PDO and objects, checked before the drive is connected.
 int CheckPdo(CCliSession& session, const CliOptions& options);
+int RunScope(CCliSession& session, const CliOptions& options);

@@ -27,7 +27,7 @@ const QHash<QString, Command>& Commands()
         {QStringLiteral("dump"), RunDump},     {QStringLiteral("page"), RunPage},
         {QStringLiteral("set"), RunSet},       {QStringLiteral("info"), RunInfo},
         {QStringLiteral("errors"), RunErrors}, {QStringLiteral("mask"), RunMask},
-        {QStringLiteral("pdo"), RunPdo},
+        {QStringLiteral("pdo"), RunPdo},       {QStringLiteral("scope"), RunScope},
     };
     return commands;
 }
