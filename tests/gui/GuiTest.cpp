@@ -1,7 +1,7 @@
 // The drivara program's windows against the virtual drive over a pseudo-terminal: start-up and
 // its language, the command line, the dialogs, connecting, connection loss and reconnection, the
-// page windows (those this version does not have, the project file's moves) and the settings
-// windows.
+// page windows (those this version does not have, the project file's moves), the settings
+// windows and the main window's desktop habits (its place kept, Ctrl+Q, F1 and the manual).
 
 #include "ChildFrame.h"
 #include "CommCan.h"
@@ -969,8 +969,7 @@ private slots:
         frame.show();
         QVERIFY(QTest::qWaitForWindowActive(&frame));
         for (const QAction* action : frame.findChildren<QAction*>())
-            QVERIFY2(action->isEnabled() || action->shortcut().isEmpty(),
-                     qPrintable(action->text()));
+            QVERIFY(action->isEnabled() || action->shortcut().isEmpty());
         QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "openUrl");
         auto restore =
             qScopeGuard([] { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); });
@@ -978,10 +977,9 @@ private slots:
         QCOMPARE(m_opened, QList<QUrl>{QUrl::fromLocalFile(bench.install.path("README.md"))});
         CChildFrame* child = frame.OpenPage(CommandId::VelocityLoop);
         auto* list = child ? child->view()->findChild<CEditListCtrl*>("pageList") : nullptr;
-        QVERIFY(list);
+        QVERIFY(list && list->model()->rowCount() > 0);
         list->setCurrentIndex(list->model()->index(0, 0));
         list->setFocus();
-        QTRY_COMPARE(QApplication::focusWidget(), list);
         QTest::keyClick(list, Qt::Key_F1);
         QCOMPARE(bench.messages.Take().size(), 1);
         QCOMPARE(m_opened.size(), 1);
