@@ -59,9 +59,9 @@ QString PlaceFile(const QString& baseDir, const QString& programDir, const QStri
 {
     const QString base = QFileInfo(baseDir).canonicalFilePath();
     if (!base.isEmpty() && base == QFileInfo(programDir).canonicalFilePath())
-        return QFileInfo(sysIniPath).absolutePath() + QStringLiteral("/window.ini");
+        return QFileInfo(sysIniPath).absolutePath() + QStringLiteral("/window.conf");
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-           QStringLiteral("/drivara/window.ini");
+           QStringLiteral("/drivara/window.conf");
 }
 
 QString ManualPath(const QString& baseDir)

@@ -14,7 +14,7 @@ namespace DesktopHabits {
 
 // The settings file that keeps the main window's place: beside sys.ini when the program runs
 // from its own base folder (the build tree), else in the XDG config folder, so that an
-// installation prefix is never written to.
+// installation prefix is never written to. Not an .ini: the page files are the .ini files of sys/.
 QString PlaceFile(const QString& baseDir, const QString& programDir, const QString& sysIniPath);
 
 // The README shipped with the program: in the build tree's base folder, or in share/doc/drivara
