@@ -21,6 +21,7 @@ install(FILES ${PROJECT_SOURCE_DIR}/src/gui/resources/drivara.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${PROJECT_SOURCE_DIR}/src/gui/resources/drivara.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/drivara)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME drivara)

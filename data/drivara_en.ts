@@ -403,4 +403,23 @@
         <translation>%1 / 64 bits</translation>
     </message>
 </context>
+<context>
+    <name>DesktopHabits</name>
+    <message>
+        <source>使用说明</source>
+        <translation>User Manual</translation>
+    </message>
+    <message>
+        <source>找不到使用说明：%1</source>
+        <translation>The manual is not there: %1</translation>
+    </message>
+    <message>
+        <source>、</source>
+        <translation> or </translation>
+    </message>
+    <message>
+        <source>桌面没有能打开 %1 的程序</source>
+        <translation>The desktop has no program that opens %1</translation>
+    </message>
+</context>
 </TS>

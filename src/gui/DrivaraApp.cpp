@@ -1,6 +1,7 @@
 #include "DrivaraApp.h"
 
 #include "ChildFrame.h"
+#include "DesktopHabits.h"
 #include "LanguageDialog.h"
 #include "MainFrame.h"
 #include "MdiArea.h"
@@ -154,7 +155,10 @@ QString DrivaraUsage()
     return QLatin1String(kUsage);
 }
 
-CDrivaraApp::CDrivaraApp(CSysData& sys) : m_sys(sys) {}
+CDrivaraApp::CDrivaraApp(CSysData& sys, bool rememberPlace)
+    : m_sys(sys), m_rememberPlace(rememberPlace)
+{
+}
 
 CDrivaraApp::~CDrivaraApp()
 {
@@ -211,6 +215,10 @@ bool CDrivaraApp::InitInstance(int& exitCode)
     // The page views carry their own Chinese texts.
     InstallPageViewTranslator(m_sys.programLanguage);
     m_mainFrame = std::make_unique<CMainFrame>(m_sys);
+    if (m_rememberPlace)
+        new CWindowPlace(*m_mainFrame, DesktopHabits::PlaceFile(
+                                           m_sys.baseDir, QCoreApplication::applicationDirPath(),
+                                           m_sys.sysIniPath));
     m_mainFrame->show();
     SetListColumnsForScreen(m_sys, m_mainFrame.get());
     return true;

@@ -52,7 +52,9 @@ QString DrivaraUsage();
 class CDrivaraApp
 {
 public:
-    explicit CDrivaraApp(CSysData& sys);
+    // rememberPlace: the main window opens where the last run left it and keeps its place for
+    // the next; without it (tests, screenshots) it takes the default place and leaves none.
+    explicit CDrivaraApp(CSysData& sys, bool rememberPlace = false);
     ~CDrivaraApp();
 
     // False when the program is to end without a main window (no language chosen, no English
@@ -72,6 +74,7 @@ private:
     void Shoot(const QString& path);
 
     CSysData& m_sys;
+    bool m_rememberPlace;
     std::unique_ptr<QTranslator> m_translator;
     std::unique_ptr<CMainFrame> m_mainFrame;
 };

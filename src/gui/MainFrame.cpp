@@ -5,6 +5,7 @@
 #include "CommCan.h"
 #include "CommMode.h"
 #include "CommRs232.h"
+#include "DesktopHabits.h"
 #include "Icons.h"
 #include "InitSaveDialog.h"
 #include "LanguageDialog.h"
@@ -55,6 +56,7 @@ CMainFrame::CMainFrame(CSysData& sys, QWidget* parent)
     RegisterCreators();
     BuildMenus();
     BuildToolBar();
+    DesktopHabits::HideShortcutsWhileDisabled(*this);
 
     m_statusLabel = new QLabel(CommText::Closed(), this);
     m_statusLabel->setObjectName(QStringLiteral("commStatus"));
@@ -174,7 +176,7 @@ void CMainFrame::BuildMenus()
     file->addSeparator();
     AddWindows(file, WindowMenu::File);
     file->addSeparator();
-    Command(file, C::Exit, tr("退出"));
+    Command(file, C::Exit, tr("退出"), QKeySequence(Qt::CTRL | Qt::Key_Q));
     // Ctrl+S has always been taken and does nothing.
     Command(nullptr, C::CtrlS, QString(), QKeySequence(Qt::CTRL | Qt::Key_S));
 
@@ -212,6 +214,7 @@ void CMainFrame::BuildMenus()
 
     QMenu* help = menuBar()->addMenu(tr("帮助(&H)"));
     Command(help, C::About, tr("关于 Drivara"));
+    DesktopHabits::AddManual(*this, *help, m_sys.baseDir);
 }
 
 void CMainFrame::BuildToolBar()

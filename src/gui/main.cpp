@@ -45,7 +45,8 @@ int main(int argc, char** argv)
     int exitCode = 0;
     {
         CSysData sys(CSysDataOptions{options.baseDir, -1});
-        CDrivaraApp drivara(sys);
+        // A screenshot shows the window at its default place and size.
+        CDrivaraApp drivara(sys, options.screenshotPath.isEmpty());
         if (drivara.InitInstance(exitCode)) {
             drivara.RunOptions(options);
             exitCode = app.exec();

@@ -1,11 +1,12 @@
 // The drivara program's windows against the virtual drive over a pseudo-terminal: start-up and
 // its language, the command line, the dialogs, connecting, connection loss and reconnection, the
-// page windows (those this version does not have, the project file's moves) and the settings
-// windows.
+// page windows (those this version does not have, the project file's moves), the settings
+// windows and the main window's desktop habits (its place kept, Ctrl+Q, F1 and the manual).
 
 #include "ChildFrame.h"
 #include "CommCan.h"
 #include "CommRs232.h"
+#include "DesktopHabits.h"
 #include "DrivaraApp.h"
 #include "EditListCtrl.h"
 #include "GuiPageSupport.h"
@@ -29,6 +30,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCryptographicHash>
+#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -150,6 +152,11 @@ void Press(QWidget* dialog, const char* name)
 class CGuiTest : public QObject
 {
     Q_OBJECT
+
+public:
+    // The desktop's URL opener while a test replaces it: records instead of starting a viewer.
+    Q_INVOKABLE void openUrl(const QUrl& url) { m_opened << url; }
+    QList<QUrl> m_opened;
 
 private slots:
     // sys.ini's language; the operator's choice in the dialog that a Chinese system without one
@@ -1019,6 +1026,62 @@ private slots:
         const QStringList messages = bench.messages.Take();
         QCOMPARE(messages.size(), 1);
         QVERIFY2(messages[0].contains(message), qPrintable(messages[0]));
+    }
+
+    // Ctrl+Q closes the main window; the next start puts it back as it was (maximised, and its
+    // place before), never writing to the installation.
+    void mainWindowKeepsItsPlace()
+    {
+        CGuiBench bench;
+        const QString file =
+            DesktopHabits::PlaceFile(bench.install.base(), QCoreApplication::applicationDirPath(),
+                                     bench.install.path("sys/sys.ini"));
+        QVERIFY(!file.startsWith(bench.install.base()));
+        auto forget = qScopeGuard([file] { QFile::remove(file); });
+        const QRect placed(40, 30, 600, 400);
+        for (int run = 0; run < 2; ++run) {
+            CDrivaraApp app(bench.NewSysData(), true);
+            int exitCode = -1;
+            QVERIFY(app.InitInstance(exitCode));
+            CMainFrame& frame = *app.mainFrame();
+            if (run == 1) {
+                QVERIFY(frame.isMaximized());
+                QCOMPARE(frame.normalGeometry(), placed);
+                break;
+            }
+            frame.setGeometry(placed);
+            frame.showMaximized();
+            QVERIFY(QTest::qWaitForWindowActive(&frame));
+            QTest::keyClick(&frame, Qt::Key_Q, Qt::ControlModifier);
+            QVERIFY(!frame.isVisible());
+        }
+    }
+
+    // F1 opens the shipped manual, but the help of the row in a parameter page; no menu shows a
+    // key for a disabled command.
+    void helpKey()
+    {
+        CGuiBench bench;
+        QVERIFY(bench.install.writeFile(QStringLiteral("README.md"), "# Drivara\n"));
+        QVERIFY(bench.MakeSysData());
+        CMainFrame frame(*bench.sys);
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowActive(&frame));
+        for (const QAction* action : frame.findChildren<QAction*>())
+            QVERIFY(action->isEnabled() || action->shortcut().isEmpty());
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "openUrl");
+        auto restore =
+            qScopeGuard([] { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); });
+        QTest::keyClick(&frame, Qt::Key_F1);
+        QCOMPARE(m_opened, QList<QUrl>{QUrl::fromLocalFile(bench.install.path("README.md"))});
+        CChildFrame* child = frame.OpenPage(CommandId::VelocityLoop);
+        auto* list = child ? child->view()->findChild<CEditListCtrl*>("pageList") : nullptr;
+        QVERIFY(list && list->model()->rowCount() > 0);
+        list->setCurrentIndex(list->model()->index(0, 0));
+        list->setFocus();
+        QTest::keyClick(list, Qt::Key_F1);
+        QCOMPARE(bench.messages.Take().size(), 1);
+        QCOMPARE(m_opened.size(), 1);
     }
 };
 
