@@ -87,7 +87,7 @@ for lang in en zh; do
     $EXEC --serial ttyS9 --screenshot "$SHOTS/drivara-package-$lang.png" >/dev/null
   test -s "$SHOTS/drivara-package-$lang.png"
 done
-grep -q '^comid=ttyS9$' "$XDG_CONFIG_HOME/drivara/sys.ini"
+grep -q '^comid=ttyS9' "$XDG_CONFIG_HOME/drivara/sys.ini"
 
 sums >"$ROOT/after"
 if ! diff "$ROOT/before" "$ROOT/after"; then
