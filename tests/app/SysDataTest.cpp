@@ -88,4 +88,3 @@ TEST(SysData, LocatesTheInstallationFromTheProgram)
     qunsetenv("XDG_CONFIG_HOME");
     qunsetenv("XDG_DATA_HOME");
 }
-}
