@@ -68,11 +68,12 @@ QVector<CSerialPortEntry> ListSerialPorts(const QString& devRoot)
     const QDir byId(devRoot + QLatin1Char('/') + byIdFolder);
     QVector<CSerialPortEntry> stable;
     for (const QFileInfo& link : byId.entryInfoList(QDir::System | QDir::Files, QDir::Name)) {
-        const QString target = link.canonicalFilePath();
+        // udev links each name to the device node (../../ttyUSB0).
+        const QString target = link.symLinkTarget();
         if (target.isEmpty() || !Accessible(target))
             continue;
         stable.append({byIdFolder + QLatin1Char('/') + link.fileName(), SerialPortInUse(target),
-                       QFileInfo(target).fileName()});
+                       QDir(devRoot).relativeFilePath(target)});
     }
     return ports + stable;
 }
