@@ -243,4 +243,57 @@ TEST(SimProgram, CommandLine)
     }
 }
 
+// Installed (PREFIX/bin beside PREFIX/share/drivara), started from a folder of its own: the drive
+// finds its data as the other programs do and links its terminal in the user's runtime folder,
+// never in the installation, under a name of its own, so that two run side by side.
+TEST(SimProgram, InstalledRunsFromAnywhereSideBySide)
+{
+    QTemporaryDir root;
+    const QString prefix = root.filePath(QStringLiteral("usr"));
+    ASSERT_TRUE(QDir().mkpath(prefix + "/bin") && QDir().mkpath(prefix + "/share/drivara/data") &&
+                QDir().mkpath(root.filePath("run")) && QDir().mkpath(root.filePath("cwd")));
+    for (const char* file : {"/bin/drivara-sim", "/share/drivara/data/velmor.dat",
+                             "/share/drivara/data/velmor-defaults.tsv"}) {
+        const QString from =
+            TestSupport::DistDir() +
+            QString::fromLatin1(file).replace("/share/drivara", "").replace("/bin", "");
+        ASSERT_TRUE(QFile::copy(from, prefix + QLatin1String(file))) << file;
+    }
+    QFile(prefix + "/bin/drivara-sim").setPermissions(QFile::ExeOwner | QFile::ReadOwner);
+    // A runtime folder is the user's alone, or it is not taken.
+    QFile(root.filePath("run"))
+        .setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), root.filePath("run"));
+    QProcess sims[2];
+    QStringList links;
+    for (QProcess& sim : sims) {
+        sim.setProcessEnvironment(environment);
+        sim.setWorkingDirectory(root.filePath("cwd"));
+        sim.start(prefix + "/bin/drivara-sim", {"--serial", "--node", "5"});
+        while (sim.canReadLine() || sim.waitForReadyRead(kReplyTimeoutMs)) {
+            const QString line = QString::fromUtf8(sim.readLine()).trimmed();
+            if (line.startsWith(QLatin1String("link: "))) {
+                links << line.mid(6);
+                break;
+            }
+        }
+    }
+    ASSERT_EQ(links.size(), 2) << sims[0].readAllStandardError().toStdString();
+    EXPECT_NE(links[0], links[1]);
+    for (const QString& link : links) {
+        EXPECT_TRUE(link.startsWith(root.filePath("run") + '/')) << link.toStdString();
+        RawClient client(link);
+        ASSERT_TRUE(client.isOpen());
+        EXPECT_EQ(client.Exchange(SdoFrame::BuildSerial(kNode, SdoFrame::kRead, 0x604100, 0)),
+                  SdoFrame::BuildSerial(kNode, 0x4B, 0x604100, 0x237)); // the statusword
+    }
+    for (QProcess& sim : sims) {
+        sim.terminate();
+        EXPECT_TRUE(sim.waitForFinished(kReplyTimeoutMs));
+    }
+    EXPECT_EQ(QDir(root.filePath("cwd")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+              QStringList());
+}
+
 } // namespace
