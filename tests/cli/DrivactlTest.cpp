@@ -15,6 +15,8 @@ using namespace CliTest;
 namespace {
 
 const char kSysIni[] = "[sys]\nlang=2\ncomm=2\n[com]\ntimeout=500\n";
+// The drive's terminal by a long path, as a /dev/serial/by-id name would be.
+const char kLink[] = "/serial/by-id/usb-Drivara-Virtual-Drive-if00-port0";
 
 // drivactl on the base folder (--base, unless the arguments name one), started from the folder
 // cwd (the base folder when empty).
@@ -36,15 +38,9 @@ QStringList Args(const char* text)
 struct CSimulator : CSimProcess
 {
     CSimulator(const QString& base, const QStringList& extra = {})
-        : CSimProcess(QStringList{"--base", base, "--serial", "--link", Link(base)} + extra),
-          link(Link(base))
+        : CSimProcess(QStringList{"--base", base, "--serial", "--link", base + kLink} + extra)
     {
     }
-    static QString Link(const QString& base)
-    {
-        return base + QStringLiteral("/serial/by-id/usb-Drivara-Virtual-Drive-if00-port0");
-    }
-    const QString link;
 };
 
 class DrivactlTest : public ::testing::Test
@@ -108,7 +104,6 @@ TEST_F(DrivactlTest, AnswersAgainstTheVirtualDrive)
         {"--unit rpm read 604100", 3, "^$", "does not apply", ""},
         {"read 60G100", 3, "^$", "not an object key", ""},
         // Connection options are checked as drivara and the settings windows check theirs.
-        // The drive's terminal by a long path, as a /dev/serial/by-id name would be.
         {"--serial LINK read 604100", 0, "^604100 Statusword = 567 ", "", ""},
         {"frobnicate", 3, "^$", "unknown command", ""},
         {"--version", 0, "^drivactl 1\\.", "", ""},
@@ -119,7 +114,7 @@ TEST_F(DrivactlTest, AnswersAgainstTheVirtualDrive)
         SCOPED_TRACE(c.args);
         QStringList args = Args(c.args);
         args.replaceInStrings(QStringLiteral("_"), QStringLiteral(" ")); // a blank in a value
-        args.replaceInStrings(QStringLiteral("LINK"), sim.link);
+        args.replaceInStrings(QStringLiteral("LINK"), install.base() + kLink);
         if (!QStringList{"units", "--version", "--serial"}.contains(args.first()))
             args = QStringList{"--serial", sim.port} + args;
         const CliRun run = Drivactl(install.base(), args);

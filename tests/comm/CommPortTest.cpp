@@ -10,7 +10,6 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <tuple>
 
 using namespace CommTest;
@@ -109,7 +108,6 @@ TEST_F(CommPortTest, AnOlderLibraryIsTakenWithoutTheLaterSlots)
         SCOPED_TRACE(version);
         m_probe->version = version;
         m_probe->cancels = 0;
-        std::memset(m_probe->portName, 0, sizeof m_probe->portName);
         CCommPort port(m_dir.path());
         QString error;
         int loaded = 0;

@@ -210,11 +210,10 @@ TEST_F(SerialTransportTest, PortNamesResolveBelowDevOrTheBaseFolder)
     ASSERT_EQ(Send(QByteArray(kStatusRead).replace(0, 1, "\x07")), 0);
     EXPECT_EQ(DriveRead().left(1).toHex(), "07");
 
-    // Names longer than the open block holds, below dev/ and as an absolute path (the stable
-    // /dev/serial/by-id names are both long and nested).
+    // Long nested names (as under /dev/serial/by-id), below dev/ and as an absolute path.
     const QString stable = QStringLiteral("serial/by-id/usb-Drivara_Drive_0001-if00-port0");
-    ASSERT_TRUE(QDir(base.path()).mkpath(QStringLiteral("dev/serial/by-id")));
-    ASSERT_TRUE(QFile::link(m_slavePath, base.filePath(QStringLiteral("dev/") + stable)));
+    ASSERT_TRUE(QDir(base.path()).mkpath(QStringLiteral("dev/serial/by-id")) &&
+                QFile::link(m_slavePath, base.filePath(QStringLiteral("dev/") + stable)));
     for (const QString& name : {stable, base.filePath(QStringLiteral("dev/") + stable)}) {
         ASSERT_EQ(Open(500, 115200, name.toLatin1().constData()), 0) << name.toStdString();
         ASSERT_EQ(Send(QByteArray(kStatusRead).replace(0, 1, "\x09")), 0);

@@ -96,12 +96,6 @@ TEST_F(MainFrameLogicTest, OpenFailureLeavesTheLinkClosed)
     EXPECT_TRUE(error.contains(QStringLiteral("serial port pts/999 (/dev/pts/999): no such port")))
         << error.toStdString();
     EXPECT_EQ(sys->connected.load(), 2);
-    // A name longer than the open block holds reaches the transport whole.
-    EXPECT_FALSE(frame->OpenSerial(QStringLiteral("serial/by-id/usb-none-if00-port0"), 115200, 1,
-                                   100, error));
-    EXPECT_TRUE(error.contains(QStringLiteral(
-        "serial/by-id/usb-none-if00-port0 (/dev/serial/by-id/usb-none-if00-port0): no such port")))
-        << error.toStdString();
 }
 
 TEST_F(MainFrameLogicTest, ConstantsArriveOnceAndAreForgottenWhileDisconnected)
