@@ -216,7 +216,8 @@ CliRequest ParseCliOptions(const QStringList& arguments, CliOptions& options, QS
     parser.addOption(help);
     parser.addOption(version);
     parser.addOptions({
-        {QStringLiteral("serial"), QStringLiteral("Serial port as under /dev (ttyUSB0, pts/3, serial/by-id/...) or a path."),
+        {QStringLiteral("serial"),
+         QStringLiteral("Serial port as under /dev (ttyUSB0, pts/3, serial/by-id/...) or a path."),
          QStringLiteral("PORT")},
         {QStringLiteral("baud"), QStringLiteral("Serial baud rate (default 115200)."),
          QStringLiteral("N")},
