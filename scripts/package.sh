@@ -28,7 +28,7 @@ rm -f "$WORK"/drivara*_"$VERSION"_*.deb "$WORK"/drivara*_"$VERSION"_*.ddeb "$WOR
 DEB=$(ls "$WORK"/drivara_"$VERSION"_*.deb)
 echo "Package: $DEB"
 ls "$WORK"/drivara-dbgsym_"$VERSION"_*.*deb >/dev/null || { echo "no debug symbol package" >&2; exit 1; }
-lintian --fail-on error,warning --no-tag-display-limit "$WORK"/drivara_"$VERSION"_*.changes
+lintian --fail-on error,warning --tag-display-limit 0 "$WORK"/drivara_"$VERSION"_*.changes
 
 ROOT=$(mktemp -d)
 trap 'kill ${SIM_PIDS:-} 2>/dev/null || true; rm -rf "$ROOT"' EXIT
