@@ -1,36 +1,56 @@
-# Installation and the Debian package. Programs go to bin/; the base folder the programs find
-# from their own location (sys/ with the page files and default settings, data/ with the
-# dictionary, transport libraries and English texts, user/) goes to lib/drivara/. A read-only
-# installation keeps the operator's sys.ini and user/ under the XDG folders instead.
+# Installation (the Debian package in debian/ builds on it). Programs go to bin/; the files the
+# programs read (sys/ with the page files and default settings, data/ with the dictionary and the
+# English texts) to share/drivara/, the transport libraries to lib/<multiarch>/drivara/, where an
+# installed program finds them (src/core/base/BaseFolder.cpp). An installation is never written
+# to: the operator's sys.ini and user/ live under the XDG folders.
 include(GNUInstallDirs)
-set(DRIVARA_INSTALL_BASE lib/drivara)
+set(DRIVARA_INSTALL_BASE ${CMAKE_INSTALL_DATADIR}/drivara)
 
 install(TARGETS drivara drivactl drivara-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/sys/ DESTINATION ${DRIVARA_INSTALL_BASE}/sys
         FILES_MATCHING PATTERN "*.ini")
-# data/ as the build left it: velmor.dat with its check velmor.dat.sum, the drive defaults,
-# COM.so, CAN.so, EN.qm.
-install(DIRECTORY ${DRIVARA_DATA_DIR}/ DESTINATION ${DRIVARA_INSTALL_BASE}/data
-        USE_SOURCE_PERMISSIONS)
-# The transports once more by target: an installation or package made before they were built
-# fails instead of shipping without them.
+# The files of data/ by name, as the build made them: the dictionary with its check, the virtual
+# drive's defaults, the English texts.
+install(FILES ${DRIVARA_DATA_DIR}/velmor.dat ${DRIVARA_DATA_DIR}/velmor.dat.sum
+              ${DRIVARA_DATA_DIR}/velmor-defaults.tsv ${DRIVARA_DATA_DIR}/EN.qm
+        DESTINATION ${DRIVARA_INSTALL_BASE}/data)
+# The transports by target: shared libraries get their ordinary modes (0644).
 install(TARGETS drivara_transport_serial drivara_transport_can
-        LIBRARY DESTINATION ${DRIVARA_INSTALL_BASE}/data)
-install(DIRECTORY DESTINATION ${DRIVARA_INSTALL_BASE}/user)
-install(FILES ${PROJECT_SOURCE_DIR}/src/gui/resources/drivara.desktop
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-install(FILES ${PROJECT_SOURCE_DIR}/src/gui/resources/drivara.svg
+        LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/drivara)
+
+set(resources ${PROJECT_SOURCE_DIR}/src/gui/resources)
+install(FILES ${resources}/drivara.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${resources}/drivara.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+install(FILES ${resources}/org.drivara.Drivara.metainfo.xml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+install(FILES ${PROJECT_SOURCE_DIR}/src/cli/drivactl.bash-completion
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME drivactl)
+# The manual that Help > User Manual and F1 open.
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/drivara)
 
-set(CPACK_GENERATOR DEB)
-set(CPACK_PACKAGE_NAME drivara)
-set(CPACK_PACKAGE_VENDOR "Drivara")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Commissioning tool for digital servo drives")
-set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
-set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Drivara developers <drivara@localhost>")
-set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
-set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-include(CPack)
+# Manual pages from the programs' own --help and --version, when help2man is there (the package
+# requires it).
+find_program(HELP2MAN help2man)
+if(HELP2MAN)
+    set(man_pages)
+    foreach(program_and_name
+            "drivara|commissioning tool for digital servo drives"
+            "drivactl|command-line client of the Drivara servo drive tool"
+            "drivara-sim|virtual servo drive for trying Drivara without hardware")
+        string(REPLACE "|" ";" parts "${program_and_name}")
+        list(GET parts 0 program)
+        list(GET parts 1 name)
+        set(page ${CMAKE_BINARY_DIR}/man/${program}.1)
+        add_custom_command(OUTPUT ${page}
+            COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man
+            COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen
+                    ${HELP2MAN} --no-info --no-discard-stderr --section=1 --name=${name}
+                    --source=Drivara --output=${page} $<TARGET_FILE:${program}>
+            DEPENDS ${program}
+            COMMENT "Writing the manual page of ${program}")
+        list(APPEND man_pages ${page})
+    endforeach()
+    add_custom_target(drivara_man_pages ALL DEPENDS ${man_pages})
+    install(FILES ${man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()

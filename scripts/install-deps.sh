@@ -10,6 +10,7 @@ PKGS=(
   libqt6serialbus6-bin qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
   libgtest-dev googletest libgmock-dev libbenchmark-dev
   fonts-wqy-microhei xvfb xauth time
+  debhelper dpkg-dev lintian help2man
 )
 missing=()
 for p in "${PKGS[@]}"; do

@@ -306,7 +306,8 @@ CliRequest ParseCliOptions(const QStringList& arguments, CliOptions& options, QS
     parser.addOption(help);
     parser.addOption(version);
     parser.addOptions({
-        {QStringLiteral("serial"), QStringLiteral("Serial port as under /dev (ttyUSB0, pts/3)."),
+        {QStringLiteral("serial"),
+         QStringLiteral("Serial port as under /dev (ttyUSB0, pts/3, serial/by-id/...) or a path."),
          QStringLiteral("PORT")},
         {QStringLiteral("baud"), QStringLiteral("Serial baud rate (default 115200)."),
          QStringLiteral("N")},
@@ -329,7 +330,7 @@ CliRequest ParseCliOptions(const QStringList& arguments, CliOptions& options, QS
                         "had so far."),
          QStringLiteral("SECONDS")},
         {QStringLiteral("base"),
-         QStringLiteral("Installation folder (default the current directory)."),
+         QStringLiteral("Installation folder (default: found from the program's folder)."),
          QStringLiteral("DIR")},
         {QStringLiteral("find"), QStringLiteral("dict: only names that contain TEXT."),
          QStringLiteral("TEXT")},

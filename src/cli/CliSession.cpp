@@ -37,7 +37,7 @@ int CheckInstallation(const CliOptions& options, QString& error)
             ? LocateInstallation(QCoreApplication::applicationDirPath())
             : CInstallation{options.baseDir,
                             QDir(options.baseDir).filePath(QStringLiteral("sys/sys.ini")),
-                            QString()};
+                            QString(), QString()};
     if (!QFileInfo(where.baseDir).isDir()) {
         error = QStringLiteral("the installation folder %1 does not exist").arg(where.baseDir);
         return ExitDataProblem;

@@ -97,8 +97,8 @@ void CCommRs232::FillPorts()
     }
     // The saved port stays choosable even when it is not a listed device (a pseudo-terminal of a
     // virtual drive, a link under /dev/).
-    // Links in dev/ of the base folder name ports whose own names are too long (and the virtual
-    // drive's terminal); the serial library looks there after /dev/.
+    // Links in dev/ of the base folder (the virtual drive's terminal in a build tree); the
+    // serial library looks there after /dev/.
     const QDir links(m_sys.baseDir + QStringLiteral("/dev"));
     for (const QString& name : links.entryList(QDir::System | QDir::Files, QDir::Name)) {
         if (m_port->findData(name) < 0)

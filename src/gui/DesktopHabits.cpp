@@ -23,10 +23,12 @@ QString Text(const char* source)
     return QCoreApplication::translate("DesktopHabits", source);
 }
 
+// The build tree keeps the manual in its base folder; an installation's base is
+// PREFIX/share/drivara, with the manual in PREFIX/share/doc/drivara.
 QStringList ManualCandidates(const QString& baseDir)
 {
     return {QDir::cleanPath(baseDir + QStringLiteral("/README.md")),
-            QDir::cleanPath(baseDir + QStringLiteral("/../../share/doc/drivara/README.md"))};
+            QDir::cleanPath(baseDir + QStringLiteral("/../doc/drivara/README.md"))};
 }
 
 // F1 that no page took opens the manual.

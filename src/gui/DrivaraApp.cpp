@@ -70,8 +70,8 @@ CDrivaraOptions ParseDrivaraOptions(const QStringList& arguments)
          QStringLiteral("Installation folder (default: found from the program's folder)."),
          QStringLiteral("DIR")},
         {QStringLiteral("serial"),
-         QStringLiteral("Save RS232 with this port (as under /dev: ttyUSB0, pts/3) to sys.ini "
-                        "first."),
+         QStringLiteral("Save RS232 with this port (as under /dev: ttyUSB0, pts/3, "
+                        "serial/by-id/...; or a path) to sys.ini first."),
          QStringLiteral("PORT")},
         {QStringLiteral("baud"), QStringLiteral("With --serial: baud rate (default 115200)."),
          QStringLiteral("N")},

@@ -36,14 +36,16 @@ bool SerialPortInUse(const QString& devicePath)
     return locked;
 }
 
-QVector<CSerialPortEntry> ListSerialPorts()
+QVector<CSerialPortEntry> ListSerialPorts(const QString& devRoot)
 {
     QStringList names;
-    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
-        if (!info.portName().isEmpty())
-            names.append(info.portName());
+    if (devRoot == QLatin1String("/dev")) {
+        for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
+            if (!info.portName().isEmpty())
+                names.append(info.portName());
+        }
     }
-    QDir dev(QStringLiteral("/dev"));
+    QDir dev(devRoot);
     for (const char* pattern : kSerialPatterns) {
         for (const QString& name : dev.entryList({QLatin1String(pattern)}, QDir::System))
             names.append(name);
@@ -52,19 +54,36 @@ QVector<CSerialPortEntry> ListSerialPorts()
 
     QVector<CSerialPortEntry> ports;
     for (const QString& name : names) {
-        const QString path = QStringLiteral("/dev/") + name;
+        const QString path = devRoot + QLatin1Char('/') + name;
         if (!QFileInfo::exists(path) || !Accessible(path))
             continue;
-        ports.append({name, SerialPortInUse(path)});
+        ports.append({name, SerialPortInUse(path), {}});
     }
-    std::sort(ports.begin(), ports.end(),
-              [](const CSerialPortEntry& a, const CSerialPortEntry& b) { return a.name < b.name; });
-    return ports;
+    const auto byName = [](const CSerialPortEntry& a, const CSerialPortEntry& b) {
+        return a.name < b.name;
+    };
+    std::sort(ports.begin(), ports.end(), byName);
+
+    const QString byIdFolder = QStringLiteral("serial/by-id");
+    const QDir byId(devRoot + QLatin1Char('/') + byIdFolder);
+    QVector<CSerialPortEntry> stable;
+    for (const QFileInfo& link : byId.entryInfoList(QDir::System | QDir::Files, QDir::Name)) {
+        // udev links each name to the device node (../../ttyUSB0).
+        const QString target = link.symLinkTarget();
+        if (target.isEmpty() || !Accessible(target))
+            continue;
+        stable.append({byIdFolder + QLatin1Char('/') + link.fileName(), SerialPortInUse(target),
+                       QDir(devRoot).relativeFilePath(target)});
+    }
+    return ports + stable;
 }
 
 QString SerialPortText(const CSerialPortEntry& entry)
 {
+    const QString name = entry.kernelName.isEmpty()
+                             ? entry.name
+                             : QStringLiteral("%1 → %2").arg(entry.name, entry.kernelName);
     if (!entry.inUse)
-        return entry.name;
-    return QCoreApplication::translate("CCommRs232", "%1 (占用)").arg(entry.name);
+        return name;
+    return QCoreApplication::translate("CCommRs232", "%1 (占用)").arg(name);
 }

@@ -9,9 +9,11 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QLoggingCategory>
 #include <QPair>
 #include <QSocketNotifier>
+#include <QStandardPaths>
 #include <QStringList>
 
 #include <cerrno>
@@ -109,13 +111,21 @@ bool TakeOptions(const QCommandLineParser& parser, Options* options, QString* er
         return true;
     };
     // Never the current directory: the base folder is named or found from the program.
-    const QString base = parser.isSet(QStringLiteral("base"))
-                             ? QDir(parser.value(QStringLiteral("base"))).absolutePath()
-                             : FindBaseFolder(QCoreApplication::applicationDirPath());
+    const CBaseFolder found =
+        parser.isSet(QStringLiteral("base"))
+            ? CBaseFolder{QDir(parser.value(QStringLiteral("base"))).absolutePath(), {}, false}
+            : FindBaseFolder(QCoreApplication::applicationDirPath());
     options->dataDir = parser.isSet(QStringLiteral("data")) ? parser.value(QStringLiteral("data"))
-                                                            : base + QStringLiteral("/data");
-    options->link = parser.isSet(QStringLiteral("link")) ? parser.value(QStringLiteral("link"))
-                                                         : base + QStringLiteral("/dev/ttySIM0");
+                                                            : found.base + QStringLiteral("/data");
+    // An installation is shared and never written to: each drive links its terminal in the
+    // user's runtime folder under a name of its own, so that several run side by side.
+    const QString defaultLink =
+        found.installed
+            ? QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) +
+                  QStringLiteral("/drivara-sim/ttySIM-%1").arg(QCoreApplication::applicationPid())
+            : found.base + QStringLiteral("/dev/ttySIM0");
+    options->link =
+        parser.isSet(QStringLiteral("link")) ? parser.value(QStringLiteral("link")) : defaultLink;
     options->serial = parser.isSet(QStringLiteral("serial"));
     options->silent = parser.isSet(QStringLiteral("silent"));
     options->untilStdinCloses = parser.isSet(QStringLiteral("until-stdin-closes"));
@@ -224,7 +234,10 @@ void AddOptions(QCommandLineParser& parser)
     add("serial", "Serve a pseudo-terminal.");
     add("baud", "Keep the pace of a line at this rate (0: answer at once).", "N",
         QStringLiteral("0"));
-    add("link", "Symbolic link to the terminal (default: BASE/dev/ttySIM0).", "PATH");
+    add("link",
+        "Symbolic link to the terminal, none when empty (default: BASE/dev/ttySIM0 in a build "
+        "tree, $XDG_RUNTIME_DIR/drivara-sim/ttySIM-PID when installed).",
+        "PATH");
     add("can", "Serve a CAN bus through a QtSerialBus plugin.", "PLUGIN:INTERFACE");
     add("drop", "Answer nothing to the next N requests.", "N");
     add("corrupt", "Damage the next N replies.", "N");
@@ -355,6 +368,8 @@ int main(int argc, char** argv)
             return 1;
         }
         std::printf("serial: %s\n", qPrintable(serial.SlavePath()));
+        if (!options.link.isEmpty())
+            std::printf("link: %s\n", qPrintable(QFileInfo(options.link).absoluteFilePath()));
     }
     if (!options.canPlugin.isEmpty()) {
         if (!can.Start(options.node, options.canPlugin, options.canInterface)) {

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -35,37 +36,47 @@ TEST(SysData, ReadsItsInstallation)
     }
 }
 
-// Where the programs find their base folder when none is named: the program's own folder when it
-// holds the dictionary or settings, else ../lib/drivara beside the program. The current directory
-// plays no part (drivactl's test shows it from outside).
+// Where the programs find their files when none are named: the program's own folder when it
+// holds the dictionary or settings, else PREFIX/share/drivara with the transports in
+// PREFIX/lib/<multiarch>/drivara. An installation keeps the operator's files in the XDG folders
+// even when whoever runs it could write there (root). The current directory plays no part
+// (drivactl's test shows it from outside).
 TEST(SysData, LocatesTheInstallationFromTheProgram)
 {
     QTemporaryDir root;
     ASSERT_TRUE(root.isValid());
     const QString r = root.path();
+    // The XDG folders of this test process (only this test locates an installation).
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(r + "/config"));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(r + "/home"));
     // A dictionary (and a writable sys/) in each base; settings without a dictionary beside a
     // program whose installed base is whole: the program's folder must report its own problem.
     for (const char* path :
-         {"/dist/data/velmor.dat", "/dist/sys/", "/prefix/lib/drivara/data/velmor.dat",
-          "/prefix/lib/drivara/sys/", "/prefix/bin/", "/empty/", "/opt/bin/sys/sys.ini",
-          "/opt/lib/drivara/data/velmor.dat"}) {
+         {"/dist/data/velmor.dat", "/dist/sys/", "/prefix/share/drivara/data/velmor.dat",
+          "/prefix/share/drivara/sys/sys.ini", "/prefix/bin/", "/empty/", "/opt/bin/sys/sys.ini",
+          "/opt/share/drivara/data/velmor.dat"}) {
         const QFileInfo info(r + QLatin1String(path));
         ASSERT_TRUE(QDir().mkpath(info.path()));
         QFile file(info.filePath());
         ASSERT_TRUE(info.fileName().isEmpty() || file.open(QIODevice::WriteOnly)) << path;
     }
 
-    // program folder, the base folder found
-    const std::pair<const char*, const char*> cases[] = {
-        {"/dist", "/dist"},                     // the build tree
-        {"/prefix/bin", "/prefix/lib/drivara"}, // an installation
-        {"/empty", "/empty"},                   // nothing found: reported as missing there
-        {"/opt/bin", "/opt/bin"}};              // its own settings, its own problem
-    for (const auto& [program, found] : cases) {
+    // program folder, the base folder found, its sys.ini and user folder
+    const std::tuple<const char*, const char*, const char*, const char*> cases[] = {
+        {"/dist", "/dist", "/dist/sys/sys.ini", "/dist/user/"}, // the build tree
+        {"/prefix/bin", "/prefix/share/drivara", "/config/drivara/sys.ini",
+         "/home/drivara/user/"},                                    // an installation
+        {"/empty", "/empty", "/empty/sys/sys.ini", "/empty/user/"}, // reported missing there
+        {"/opt/bin", "/opt/bin", "/opt/bin/sys/sys.ini", "/opt/bin/user/"}}; // its own problem
+    for (const auto& [program, found, ini, user] : cases) {
         SCOPED_TRACE(program);
         const CInstallation where = LocateInstallation(r + QLatin1String(program));
-        const QString base = QDir(r + QLatin1String(found)).absolutePath();
-        EXPECT_EQ(where.baseDir, base);
-        EXPECT_EQ(where.sysIniPath, base + QStringLiteral("/sys/sys.ini"));
+        EXPECT_EQ(where.baseDir, QDir(r + QLatin1String(found)).absolutePath());
+        EXPECT_EQ(where.sysIniPath, r + QLatin1String(ini));
+        EXPECT_EQ(where.userDir, r + QLatin1String(user));
+        EXPECT_TRUE(where.transportDir.contains(
+            QRegularExpression("^" + QRegularExpression::escape(r) +
+                               "/(prefix/lib/(.+/)?drivara|dist/data|empty/data|opt/bin/data)$")))
+            << where.transportDir.toStdString();
     }
 }

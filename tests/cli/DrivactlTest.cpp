@@ -15,6 +15,8 @@ using namespace CliTest;
 namespace {
 
 const char kSysIni[] = "[sys]\nlang=2\ncomm=2\n[com]\ntimeout=500\n";
+// The drive's terminal by a long path, as a /dev/serial/by-id name would be.
+const char kLink[] = "/serial/by-id/usb-Drivara-Virtual-Drive-if00-port0";
 
 // drivactl on the base folder (--base, unless the arguments name one), started from the folder
 // cwd (the base folder when empty).
@@ -36,7 +38,7 @@ QStringList Args(const char* text)
 struct CSimulator : CSimProcess
 {
     CSimulator(const QString& base, const QStringList& extra = {})
-        : CSimProcess(QStringList{"--base", base, "--serial", "--link", base + "/sim-link"} + extra)
+        : CSimProcess(QStringList{"--base", base, "--serial", "--link", base + kLink} + extra)
     {
     }
 };
@@ -115,7 +117,7 @@ TEST_F(DrivactlTest, AnswersAgainstTheVirtualDrive)
         {"--unit rpm read 604100", 3, "^$", "does not apply", ""},
         {"read 60G100", 3, "^$", "not an object key", ""},
         // Connection options are checked as drivara and the settings windows check theirs.
-        {"--serial /dev/ttyUSB12345 read 604100", 3, "^$", "ttyUSB12345 is longer than 7", ""},
+        {"--serial LINK read 604100", 0, "^604100 Statusword = 567 ", "", ""},
         {"frobnicate", 3, "^$", "unknown command", ""},
         {"--version", 0, "^drivactl 1\\.", "", ""},
         // A pseudo-terminal nobody answers on is a communication failure.
@@ -125,6 +127,7 @@ TEST_F(DrivactlTest, AnswersAgainstTheVirtualDrive)
         SCOPED_TRACE(c.args);
         QStringList args = Args(c.args);
         args.replaceInStrings(QStringLiteral("_"), QStringLiteral(" ")); // a blank in a value
+        args.replaceInStrings(QStringLiteral("LINK"), install.base() + kLink);
         if (!QStringList{"units", "--version", "--serial"}.contains(args.first()))
             args = QStringList{"--serial", sim.port} + args;
         const CliRun run = Drivactl(install.base(), args);

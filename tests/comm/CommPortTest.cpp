@@ -89,30 +89,36 @@ TEST_F(CommPortTest, LibraryOfAnotherInterfaceVersionIsRefusedByName)
     EXPECT_EQ(m_probe->live, 0);
 }
 
-// A library one version older is still taken; only the cancel it lacks is never called. One
-// older than that is refused.
-TEST_F(CommPortTest, AnOlderLibraryIsTakenWithoutTheCancel)
+// An older library is still taken; only the slots it lacks are never called: the cancel, and
+// the open by a name longer than the open block holds, which is refused instead. One older than
+// the oldest is refused.
+TEST_F(CommPortTest, AnOlderLibraryIsTakenWithoutTheLaterSlots)
 {
     InstallProbe();
-    const std::tuple<uint32_t, int, int> cases[] = {
-        // version, loads (of two), cancels reaching an instance
-        {kOldestTransportInterfaceVersion - 1, 0, 0},
-        {kOldestTransportInterfaceVersion, 2, 0},
-        {kTransportInterfaceVersion, 2, 2},
+    const QString longName = QStringLiteral("serial/by-id/usb-FTDI_FT232R_A1-if00-port0");
+    const OpenSettings settings = SerialSettings(longName, 115200, 500);
+    const std::tuple<uint32_t, int, int, int> cases[] = {
+        // version, loads (of two), cancels reaching an instance, the long name's open
+        {kOldestTransportInterfaceVersion - 1, 0, 0, -1},
+        {kOldestTransportInterfaceVersion, 2, 0, -1},
+        {kOpenPortSinceVersion - 1, 2, 2, -1},
+        {kTransportInterfaceVersion, 2, 2, 0},
     };
-    for (const auto& [version, loads, cancels] : cases) {
+    for (const auto& [version, loads, cancels, opened] : cases) {
         SCOPED_TRACE(version);
         m_probe->version = version;
         m_probe->cancels = 0;
         CCommPort port(m_dir.path());
         QString error;
         int loaded = 0;
-        for (int mode : {CCommPort::ModeSerial, CCommPort::ModeCan}) {
+        for (int mode : {CCommPort::ModeCan, CCommPort::ModeSerial}) {
             loaded += port.Load(mode, &error);
             port.CancelReceive();
         }
         EXPECT_EQ(loaded, loads);
         EXPECT_EQ(m_probe->cancels, cancels);
+        EXPECT_EQ(port.Open(settings.data(), &error, settings.portName), opened);
+        EXPECT_EQ(QString::fromLatin1(m_probe->portName), opened == 0 ? longName : QString());
     }
 }
 

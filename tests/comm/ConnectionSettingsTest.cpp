@@ -60,8 +60,8 @@ TEST(ConnectionSettings, LoadsAndValidates)
         {"[sys]\ncomm=2\n[com]\ncomid=ttyS0\nbuadrate=9600\ndriverid=1\ntimeout=5\n",
          "2|ttyS0 9600 1 0|socketcan:can0 0 0 0",
          "timeout=5 in section [com] is not a reply timeout of 10 to"},
-        {"[sys]\ncomm=2\n[com]\ncomid=ttyUSB12345\nbuadrate=9600\ndriverid=1\n",
-         "2|ttyUSB12345 9600 1 0|socketcan:can0 0 0 0", "longer than 7 characters"},
+        {"[sys]\ncomm=2\n[com]\ncomid=/dev/ttyUSB10\nbuadrate=9600\ndriverid=1\n",
+         "2|ttyUSB10 9600 1 0|socketcan:can0 0 0 0", ""}, // names of any length
         {"[sys]\ncomm=5\n[can]\nbuadrate=28\ndriverid=128\nbackend=socketcan\ninterface=can0\n",
          "5| 0 0 0|socketcan:can0 28 0 0", "driverid=128 in section [can]"},
         {"[sys]\ncomm=5\n[can]\nbuadrate=28\ndriverid=1\n", "5| 0 0 0|socketcan:can0 28 1 0", ""},
@@ -119,7 +119,8 @@ TEST(ConnectionSettings, CommandLineOptions)
         const char* error;
     } cases[] = {
         {"serial", "/dev/pts/3", "2|pts/3 0 0 0|: 0 0 0", ""},
-        {"serial", "ttyUSB12345", "", "port name ttyUSB12345 is longer than 7 characters"},
+        {"serial", "/dev/serial/by-id/usb-FTDI_FT232R_A1-if00-port0",
+         "2|serial/by-id/usb-FTDI_FT232R_A1-if00-port0 0 0 0|: 0 0 0", ""},
         {"can", "virtualcan:can0", "5| 0 0 0|virtualcan:can0 0 0 0", ""},
         {"can", "can0", "", "--can takes BACKEND:INTERFACE"},
         {"node", "0x7F", "1| 0 127 0|: 0 127 0", ""},

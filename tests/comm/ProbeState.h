@@ -10,4 +10,5 @@ struct ProbeState
     int live;                                         // instances not yet released
     unsigned char openBlock[sizeof(SerialOpenBlock)]; // the last serial open block
     int cancels;                                      // CancelReceive calls
+    char portName[64];                                // the last name OpenPort was given
 };

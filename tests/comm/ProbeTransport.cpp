@@ -10,7 +10,7 @@
 
 // A variable of the global namespace: its symbol name is not mangled.
 __attribute__((visibility("default")))
-ProbeState probeState{false, kTransportInterfaceVersion, 0, {}, 0};
+ProbeState probeState{false, kTransportInterfaceVersion, 0, {}, 0, {}};
 
 namespace {
 
@@ -23,6 +23,11 @@ public:
     {
         std::memcpy(probeState.openBlock, block, sizeof(probeState.openBlock));
         return 0;
+    }
+    int OpenPort(const char* name, const SerialOpenBlock* block) override
+    {
+        std::strncpy(probeState.portName, name, sizeof(probeState.portName) - 1);
+        return Open(block);
     }
     int Open(const uint32_t*) override { return 7; } // handed back unchanged
     int Send(const uint8_t*, int length) override { return length == 10 ? 0 : 1; }

@@ -45,7 +45,8 @@ protected:
     int Open(uint32_t timeoutMs = 500, uint32_t baudRate = 115200, const char* name = nullptr)
     {
         const QString port = name ? QString::fromLatin1(name) : m_slavePath.mid(5);
-        return m_port.Open(SerialSettings(port, baudRate, timeoutMs).data());
+        const OpenSettings settings = SerialSettings(port, baudRate, timeoutMs);
+        return m_port.Open(settings.data(), nullptr, settings.portName);
     }
     int Send(const QByteArray& bytes)
     {
@@ -208,6 +209,16 @@ TEST_F(SerialTransportTest, PortNamesResolveBelowDevOrTheBaseFolder)
     ASSERT_EQ(Open(500, 115200, "ttyDRV0"), 0);
     ASSERT_EQ(Send(QByteArray(kStatusRead).replace(0, 1, "\x07")), 0);
     EXPECT_EQ(DriveRead().left(1).toHex(), "07");
+
+    // Long nested names (as under /dev/serial/by-id), below dev/ and as an absolute path.
+    const QString stable = QStringLiteral("serial/by-id/usb-Drivara_Drive_0001-if00-port0");
+    ASSERT_TRUE(QDir(base.path()).mkpath(QStringLiteral("dev/serial/by-id")) &&
+                QFile::link(m_slavePath, base.filePath(QStringLiteral("dev/") + stable)));
+    for (const QString& name : {stable, base.filePath(QStringLiteral("dev/") + stable)}) {
+        ASSERT_EQ(Open(500, 115200, name.toLatin1().constData()), 0) << name.toStdString();
+        ASSERT_EQ(Send(QByteArray(kStatusRead).replace(0, 1, "\x09")), 0);
+        EXPECT_EQ(DriveRead().left(1).toHex(), "09");
+    }
 
     // A second program on the same line is refused.
     CCommPort second(TestSupport::DistDir() + QStringLiteral("/data"));

@@ -290,8 +290,8 @@ private slots:
         QTest::newRow("version") << QStringList{"--version"} << 0 << "drivara 1.6\n";
         QTest::newRow("bad baud") << QStringList{"--serial", "pts/3", "--baud", "-1"} << 3
                                   << "drivara: --baud takes a whole number from 1 to 4000000";
-        QTest::newRow("bad port") << QStringList{"--serial", "ttyUSB12345", "--connect"} << 3
-                                  << "ttyUSB12345 is longer";
+        QTest::newRow("bad port") << QStringList{"--serial", "", "--connect"} << 3
+                                  << "--serial takes a port name";
     }
     void programWithoutDisplay()
     {
@@ -475,10 +475,22 @@ private slots:
         QVERIFY(fd >= 0);
         QCOMPARE(::flock(fd, LOCK_EX | LOCK_NB), 0);
         QVERIFY(SerialPortInUse(path));
-        QCOMPARE(SerialPortText({QStringLiteral("ttyUSB0"), true}),
+        QCOMPARE(SerialPortText({QStringLiteral("ttyUSB0"), true, {}}),
                  QStringLiteral("ttyUSB0 (占用)"));
         ::close(fd);
         QVERIFY(!SerialPortInUse(path));
+        // An adapter's stable name is offered beside the kernel's, and says which port it is.
+        QTemporaryDir dev;
+        QVERIFY(QDir(dev.path()).mkpath(QStringLiteral("serial/by-id")) &&
+                QFile::link(path, dev.filePath(QStringLiteral("ttyUSB7"))) &&
+                QFile::link(QStringLiteral("../../ttyUSB7"),
+                            dev.filePath(QStringLiteral("serial/by-id/usb-Drive-if00-port0"))));
+        QStringList listed;
+        for (const CSerialPortEntry& entry : ListSerialPorts(dev.path()))
+            listed << SerialPortText(entry);
+        QCOMPARE(listed,
+                 QStringList({QStringLiteral("ttyUSB7"),
+                              QStringLiteral("serial/by-id/usb-Drive-if00-port0 → ttyUSB7")}));
 
         auto* button = view->findChild<QPushButton*>(QStringLiteral("connect"));
         QVERIFY(button);

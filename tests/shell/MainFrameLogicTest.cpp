@@ -96,8 +96,6 @@ TEST_F(MainFrameLogicTest, OpenFailureLeavesTheLinkClosed)
     EXPECT_TRUE(error.contains(QStringLiteral("serial port pts/999 (/dev/pts/999): no such port")))
         << error.toStdString();
     EXPECT_EQ(sys->connected.load(), 2);
-    EXPECT_FALSE(frame->OpenSerial(QStringLiteral("ttyUSB12345"), 115200, 1, 100,
-                                   error)); // over 7 characters
 }
 
 TEST_F(MainFrameLogicTest, ConstantsArriveOnceAndAreForgottenWhileDisconnected)

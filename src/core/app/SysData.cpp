@@ -22,7 +22,8 @@ CInstallation Locate(const CSysDataOptions& options)
 {
     if (!options.baseDir.isEmpty()) {
         const QString base = QDir(options.baseDir).absolutePath();
-        return {base, base + QStringLiteral("/sys/sys.ini"), base + QStringLiteral("/user/")};
+        return {base, base + QStringLiteral("/sys/sys.ini"), base + QStringLiteral("/user/"),
+                base + QStringLiteral("/data")};
     }
     const QString programDir =
         QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QString();
@@ -32,14 +33,16 @@ CInstallation Locate(const CSysDataOptions& options)
 
 CInstallation LocateInstallation(const QString& programDir)
 {
-    const QString base = FindBaseFolder(programDir);
+    const CBaseFolder found = FindBaseFolder(programDir);
+    const QString& base = found.base;
     CInstallation where{base, base + QStringLiteral("/sys/sys.ini"),
-                        base + QStringLiteral("/user/")};
-    if (!HoldsDatabase(base) || QFileInfo(base + QStringLiteral("/sys")).isWritable())
+                        base + QStringLiteral("/user/"), found.transportDir};
+    if (!found.installed)
         return where;
 
-    // A read-only installation: the operator's settings and files go to the XDG folders, the
-    // settings starting as a copy of the installed defaults.
+    // An installation is never written to, whoever runs it (root included, who could): the
+    // operator's settings and files go to the XDG folders, the settings starting as a copy of
+    // the installed defaults.
     const QString configDir =
         QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
         QStringLiteral("/drivara");
@@ -60,8 +63,10 @@ CInstallation LocateInstallation(const QString& programDir)
 CSysData::CSysData(const CSysDataOptions& options) : CSysData(options, Locate(options)) {}
 
 CSysData::CSysData(const CSysDataOptions& options, const CInstallation& where)
-    : link(*this, where.baseDir + QStringLiteral("/data"))
+    : link(*this, where.transportDir)
 {
+    // Links to ports (the virtual drive's dev/ttySIM0) are looked up in the base folder.
+    link.SetDeviceFolder(where.baseDir);
     evaluator.SetRequester(
         [this](HWND hwnd, uint8_t command, uint32_t key, uint32_t value) {
             return link.Request(hwnd, command, key, value);

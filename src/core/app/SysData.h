@@ -39,19 +39,20 @@ struct CSysDataOptions
     int systemLcid = -1; // -1: taken from the system locale
 };
 
-// Where the program's files are: the base folder (sys/, data/) and the operator's writable
-// sys.ini and user folder, which sit in the base folder unless it is read-only (an installed
-// package), in which case they live under the XDG config and data folders.
+// Where the program's files are: the base folder (sys/, data/), the transport libraries and the
+// operator's sys.ini and user folder, which sit in the base folder of a build tree (or a --base
+// folder) and under the XDG config and data folders for an installation.
 struct CInstallation
 {
     QString baseDir;
     QString sysIniPath;
     QString userDir;
+    QString transportDir;
 };
 
-// The installation when --base names none: the base folder FindBaseFolder finds from the
-// program's own folder (never the current directory). A read-only base gets its sys.ini copied to
-// the XDG config folder on first run.
+// The installation when --base names none: the folders FindBaseFolder finds from the program's
+// own folder (never the current directory). An installation gets its sys.ini copied to the XDG
+// config folder on first run and is never written to.
 CInstallation LocateInstallation(const QString& programDir);
 
 // The program-wide data object: installation paths, languages, the dictionary, the unit table

@@ -135,7 +135,7 @@ int CCommPort::Load(int mode, QString* error)
     return 1;
 }
 
-int CCommPort::Open(const uint32_t* settings, QString* error)
+int CCommPort::Open(const uint32_t* settings, QString* error, const QString& portName)
 {
     if (!settings || (m_mode != ModeSerial && m_mode != ModeCan))
         return -1;
@@ -171,6 +171,19 @@ int CCommPort::Open(const uint32_t* settings, QString* error)
         block.rtsControl = 0;
         block.replyTimeoutMs = m_settings[kSettingsWords - 1];
         ApplyDeviceFolder();
+        if (portName.isEmpty())
+            return m_serial->Open(&block);
+        if (m_serialVersion >= kOpenPortSinceVersion)
+            return m_serial->OpenPort(portName.toUtf8().constData(), &block);
+        if (portName.size() > kBlockPortChars) {
+            Deliver(QStringLiteral("%1 opens no port name longer than %2 characters (%3); "
+                                   "it is older than this program")
+                        .arg(SerialLibraryName())
+                        .arg(kBlockPortChars)
+                        .arg(portName),
+                    error);
+            return -1;
+        }
         return m_serial->Open(&block);
     }
 

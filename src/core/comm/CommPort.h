@@ -30,7 +30,8 @@ public:
     // lock reports them once it let go), else straight to ReportMessage.
     int Load(int mode, QString* error = nullptr); // 1 success, 0 failure
     // -1 without settings or instance, or for a reply timeout (word 6) outside 10 ms to 10 s.
-    int Open(const uint32_t* settings, QString* error = nullptr);
+    // portName, when given, names the serial port in place of words 0-3, at any length.
+    int Open(const uint32_t* settings, QString* error = nullptr, const QString& portName = {});
     int Send(const uint8_t* bytes, int length);
     int Receive(uint8_t* bytes, int* length);
     // May be called from another thread while Send or Receive run (not while Load replaces the

@@ -13,9 +13,6 @@ const QString kSys = QStringLiteral("sys");
 const QString kCom = QStringLiteral("com");
 const QString kCan = QStringLiteral("can");
 
-// The longest port name the serial open settings carry (four words of two UTF-16 characters,
-// one of them the terminating NUL).
-constexpr int kMaxPortChars = 7;
 // Longer texts than a file's values ever need are cut there, as the profile functions do.
 constexpr int kValueChars = 256;
 
@@ -58,17 +55,8 @@ QString RangeProblem(uint32_t value, const NumberRule& rule)
         .arg(value);
 }
 
-QString PortProblem(const QString& port)
-{
-    if (port.size() <= kMaxPortChars)
-        return {};
-    return QStringLiteral("port name %1 is longer than %2 characters (a link in the base "
-                          "folder's dev/ gives it a shorter name)")
-        .arg(port)
-        .arg(kMaxPortChars);
-}
-
-// Ports are named as under /dev; a full device path names the same port.
+// Ports are named as under /dev ("ttyS9", "serial/by-id/..."); a full device path names the same
+// port, other absolute paths (a link elsewhere) stay as they are.
 QString PortName(const QString& text)
 {
     return text.startsWith(QLatin1String("/dev/")) ? text.mid(5) : text;
@@ -181,7 +169,6 @@ QString CConnectionSettings::Validate() const
     QStringList problems;
     if (mode == CommMode::Rs232) {
         problems << required(!serial.port.isEmpty(), "com", "comid", "no serial port chosen")
-                 << PortProblem(serial.port)
                  << required(serial.baud != 0, "com", "buadrate", "no baud rate chosen")
                  << RangeProblem(serial.baud, kBaudRule)
                  << required(serial.driverId != 0, "com", "driverid", "no driver id chosen")
@@ -247,10 +234,10 @@ bool CConnectionSettings::ApplyOption(const QString& name, const QString& text, 
     };
     if (name == QLatin1String("serial")) {
         const QString port = PortName(text);
-        error = port.isEmpty() ? QStringLiteral("--serial takes a port name, e.g. ttyUSB0")
-                               : PortProblem(port);
-        if (!error.isEmpty())
+        if (port.isEmpty()) {
+            error = QStringLiteral("--serial takes a port name, e.g. ttyUSB0");
             return false;
+        }
         mode = CommMode::Rs232;
         serial.port = port;
         return true;

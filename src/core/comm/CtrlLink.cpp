@@ -314,8 +314,18 @@ void CCtrlLink::SetNodeId(uint32_t id)
 
 int CCtrlLink::Open(const uint32_t* settings)
 {
+    return Open(settings, QString());
+}
+
+int CCtrlLink::Open(const OpenSettings& settings)
+{
+    return Open(settings.data(), settings.portName);
+}
+
+int CCtrlLink::Open(const uint32_t* settings, const QString& portName)
+{
     QString error;
-    const int result = m_channel.Open(settings, error);
+    const int result = m_channel.Open(settings, error, portName);
     if (!error.isEmpty())
         ReportMessage(error);
     Wake();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "LinkFlags.h"
+#include "OpenSettings.h"
 #include "SdoChannel.h"
 
 #include <QByteArray>
@@ -154,6 +155,8 @@ public:
     int SetMode(int mode);
     void SetNodeId(uint32_t id);
     int Open(const uint32_t* settings);
+    // The same with the serial port's whole name, which the words hold only up to 7 characters.
+    int Open(const OpenSettings& settings);
     void Close();
     int GetCanVersion(char* buffer256);
     void SetCanDevice(const QString& plugin, const QString& interfaceName);
@@ -165,6 +168,7 @@ public:
     int StaleReplies() const { return m_channel.staleReplies(); }
 
 private:
+    int Open(const uint32_t* settings, const QString& portName);
     void Run();
     int Enqueue(const SdoRequest& request);
     bool RunUpload(const SdoRequest& request);

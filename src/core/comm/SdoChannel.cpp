@@ -45,13 +45,13 @@ void CSdoChannel::SetNodeId(uint32_t id)
     m_nodeId = id;
 }
 
-int CSdoChannel::Open(const uint32_t* settings, QString& error)
+int CSdoChannel::Open(const uint32_t* settings, QString& error, const QString& portName)
 {
     std::lock_guard<std::mutex> connection(m_connectionMutex);
     Interrupt();
     std::lock_guard<std::mutex> lock(m_portMutex);
     m_closeAsked = false;
-    return m_port.Open(settings, &error);
+    return m_port.Open(settings, &error, portName);
 }
 
 void CSdoChannel::Close()

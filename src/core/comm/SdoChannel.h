@@ -57,7 +57,7 @@ public:
     // returns within the time the running exchange takes to notice the cancel, not its timeout.
     int SetMode(int mode, QString& error);
     void SetNodeId(uint32_t id);
-    int Open(const uint32_t* settings, QString& error);
+    int Open(const uint32_t* settings, QString& error, const QString& portName = {});
     // Takes effect at once; an exchange that waits for its reply is cut short.
     void Close();
     int GetVersion(char* buffer256);

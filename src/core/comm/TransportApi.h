@@ -13,9 +13,14 @@
 // the slots, the frames or the meaning of a settings word change.
 // Version 3 gives the reserved slots a meaning: CancelReceive (serial slot 3, CAN slot 4). A
 // version 2 library is still taken; it only cannot have a waiting Receive cut short.
-constexpr uint32_t kTransportInterfaceVersion = 3;
+// Version 4 adds OpenPort (serial slot 6), which takes the port's whole name: the open block holds
+// seven characters, too few for "ttyUSB10" or "/dev/serial/by-id/usb-FTDI_...-if00-port0".
+constexpr uint32_t kTransportInterfaceVersion = 4;
 constexpr uint32_t kOldestTransportInterfaceVersion = 2;
 constexpr uint32_t kCancelReceiveSinceVersion = 3;
+constexpr uint32_t kOpenPortSinceVersion = 4;
+// The longest port name the open block itself carries.
+constexpr int kBlockPortChars = 7;
 
 // The reply timeout (settings word 6): how long Receive waits for the drive's answer.
 constexpr uint32_t kDefaultReplyTimeoutMs = 500;
@@ -32,7 +37,8 @@ inline uint32_t EffectiveReplyTimeout(uint32_t settingsWord)
 // 48-byte serial open block.
 struct SerialOpenBlock
 {
-    char16_t portName[8];    // bytes 0-15: port name, NUL-padded ("ttyUSB0", "pts/3")
+    char16_t portName[8];    // bytes 0-15: port name, NUL-padded ("ttyUSB0", "pts/3"); empty
+                             // when it is longer (OpenPort carries it)
     uint32_t dcbLength;      // 16: always 28
     uint32_t baudRate;       // 20: settings word 5
     uint8_t byteSize;        // 24: 8
@@ -60,6 +66,9 @@ public:
     virtual void CancelReceive() = 0;                       // 3: since version 3
     virtual void Close() = 0;                               // 4
     virtual void Release() = 0;                             // 5: deletes the instance
+    // 6, since version 4: Open with the port named by name (UTF-8, any length: "ttyS9", "pts/3",
+    // "serial/by-id/...", or an absolute path taken as it is) instead of the block's name.
+    virtual int OpenPort(const char* name, const SerialOpenBlock* block) = 0;
 
 protected:
     ~ISerialTransport() = default;

@@ -81,19 +81,28 @@ int RemainingMs(Clock::time_point deadline)
     return left > 0 ? static_cast<int>(left < INT_MAX ? left : INT_MAX) : 0;
 }
 
-// Port names are short device names below /dev ("ttyUSB0", "pts/3"); anything that could leave
-// that folder is refused.
-bool PortNameFromBlock(const SerialOpenBlock& block, std::string& name)
+// A port is named below /dev ("ttyUSB0", "pts/3", "serial/by-id/usb-...") or by an absolute
+// path taken as it is; a relative name that could leave /dev is refused.
+bool GoodPortName(const std::string& name)
 {
-    name.clear();
+    for (const char c : name) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            return false;
+    }
+    return !name.empty() && (name[0] == '/' || name.find("..") == std::string::npos);
+}
+
+std::string PortNameFromBlock(const SerialOpenBlock& block)
+{
+    std::string name;
     for (char16_t c : block.portName) {
         if (c == 0)
             break;
         if (c < 0x21 || c > 0x7E)
-            return false;
+            return {};
         name.push_back(static_cast<char>(c));
     }
-    return !name.empty() && name.find("..") == std::string::npos && name[0] != '/';
+    return name;
 }
 
 bool Exists(const std::string& path)
@@ -106,6 +115,8 @@ bool Exists(const std::string& path)
 // the virtual drive keeps a stable link to its pseudo-terminal.
 std::string ResolvePortPath(const std::string& name)
 {
+    if (name[0] == '/')
+        return name;
     const std::string system = "/dev/" + name;
     if (Exists(system))
         return system;
@@ -169,6 +180,7 @@ class CSerialTransport final : public ISerialTransport
 {
 public:
     int Open(const SerialOpenBlock* block) override;
+    int OpenPort(const char* name, const SerialOpenBlock* block) override;
     int Send(const uint8_t* bytes, int length) override;
     int Receive(uint8_t* bytes, int* length) override;
     void CancelReceive() override;
@@ -214,9 +226,14 @@ void CSerialTransport::ForgetCancel()
 
 int CSerialTransport::Open(const SerialOpenBlock* block)
 {
+    return OpenPort(block ? PortNameFromBlock(*block).c_str() : nullptr, block);
+}
+
+int CSerialTransport::OpenPort(const char* portName, const SerialOpenBlock* block)
+{
     Close();
-    std::string name;
-    if (!block || !PortNameFromBlock(*block, name)) {
+    const std::string name = portName ? portName : "";
+    if (!block || !GoodPortName(name)) {
         SetLastError("serial port name is empty or not a device name");
         return 1;
     }
