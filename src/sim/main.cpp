@@ -233,6 +233,7 @@ void AddOptions(QCommandLineParser& parser)
     add("silent-for", "Answer nothing for MS, then come back.", "MS");
     add("error", "Error status bits (objects 2601:00 and 2602:00).", "BITS");
     add("until-stdin-closes", "End when standard input closes.");
+    add("nvram", "Keep what the drive stores in FILE, and start with what it holds.", "FILE");
 }
 
 } // namespace
@@ -255,6 +256,7 @@ int main(int argc, char** argv)
     }
 
     CVirtualDrive drive;
+    drive.SetStoreFile(parser.value(QStringLiteral("nvram")));
     if (!drive.Load(options.dataDir, &error)) {
         std::fprintf(stderr, "drivara-sim: %s\n", qPrintable(error));
         return 1;
