@@ -111,7 +111,8 @@ const char kExitCodes[] =
     "exit codes: 0 every object answered as asked, 1 the drive refused something with an abort "
     "code (or a value could not be shown), 2 communication failure (no answer, an answer the "
     "link could not vouch for, a write not confirmed, the --deadline passed), 3 bad arguments, "
-    "4 local data problem (dictionary, sys.ini, page file)\n";
+    "4 local data problem (dictionary, sys.ini, page file, a transfer file that cannot be read or "
+    "saved)\n";
 
 QString GeneralHelp(const QCommandLineParser& parser)
 {
@@ -157,7 +158,9 @@ QString CommandHelp(const CommandSpec& spec)
     if (spec.options.contains(QStringLiteral("nodes")))
         text += QStringLiteral("\n--nodes 1,2,3 runs the command on each drive of the bus in "
                                "turn (one summary line per node); export then writes OUT-nodeN "
-                               "per node.\n");
+                               "per node. Every row ends True, Alarm (the drive holds another "
+                               "value) or Fail (named on stderr): exit 0 when every row is True, "
+                               "1 when any is Alarm or Fail, 2 when the link failed.\n");
     text += QLatin1Char('\n') + QLatin1String(kExitCodes);
     return text;
 }
