@@ -8,7 +8,7 @@ set(DRIVARA_INSTALL_BASE ${CMAKE_INSTALL_DATADIR}/drivara)
 
 install(TARGETS drivara drivactl drivara-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/sys/ DESTINATION ${DRIVARA_INSTALL_BASE}/sys
-        FILES_MATCHING PATTERN "*.ini")
+        FILES_MATCHING PATTERN "*.ini" PATTERN "*.cdo")
 # The files of data/ by name, as the build made them: the dictionary with its check, the virtual
 # drive's defaults, the English texts.
 install(FILES ${DRIVARA_DATA_DIR}/velmor.dat ${DRIVARA_DATA_DIR}/velmor.dat.sum

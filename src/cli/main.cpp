@@ -28,6 +28,8 @@ const QHash<QString, Command>& Commands()
         {QStringLiteral("set"), RunSet},       {QStringLiteral("info"), RunInfo},
         {QStringLiteral("errors"), RunErrors}, {QStringLiteral("mask"), RunMask},
         {QStringLiteral("pdo"), RunPdo},       {QStringLiteral("scope"), RunScope},
+        {QStringLiteral("export"), RunExport}, {QStringLiteral("import"), RunImport},
+        {QStringLiteral("diff"), RunDiff},     {QStringLiteral("store"), RunStore},
     };
     return commands;
 }
@@ -88,6 +90,12 @@ int main(int argc, char** argv)
         // So is a mapping that no drive would take.
         if (options.command == QLatin1String("pdo")) {
             result = CheckPdo(session, options);
+            if (result != ExitOk)
+                return result;
+        }
+        // So is a transfer file that cannot be read.
+        if (QStringList{"export", "import", "diff", "store"}.contains(options.command)) {
+            result = CheckTransfer(session, options);
             if (result != ExitOk)
                 return result;
         }

@@ -10,6 +10,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 #include <QTextStream>
 
 #include <algorithm>
@@ -164,6 +165,7 @@ bool CVirtualDrive::Load(const QString& dataDir, QString* error)
         // Access letters: R read, W write (L polled, S stored, M mappable); "W" alone is
         // write-only.
         object.writable = attribute.contains(QLatin1Char('W'));
+        object.stored = object.writable && attribute.contains(QLatin1Char('S'));
         object.readable = attribute.contains(QLatin1Char('R')) || !object.writable;
         object.mappable = attribute.contains(QLatin1Char('M'));
         if (object.numeric) {
@@ -188,6 +190,10 @@ bool CVirtualDrive::Load(const QString& dataDir, QString* error)
     std::lock_guard<std::mutex> lock(m_mutex);
     m_objects = std::move(objects);
     m_stored.reset();
+    // A drive with a memory file starts with what was stored in it.
+    Snapshot fromFile;
+    if (!m_storeFile.isEmpty() && ReadSnapshot(m_storeFile, fromFile))
+        m_stored = fromFile;
     m_upload = Upload();
     m_haveLastReply = false;
     m_record.clear();
@@ -198,6 +204,8 @@ bool CVirtualDrive::Load(const QString& dataDir, QString* error)
     m_restartUntil = {};
     m_positionBase = 0;
     m_targetSince = 0;
+    if (m_stored)
+        ApplySnapshot(&*m_stored, m_epoch);
     return true;
 }
 
@@ -411,6 +419,7 @@ uint32_t CVirtualDrive::Command(uint32_t key, uint32_t value, Clock::time_point 
     case kStoreMotor:
         if (value == 1) {
             m_stored = TakeSnapshot();
+            SaveSnapshot(*m_stored);
             busy(1, kStoreBusyMs);
         } else if (value == 10 && key == kStoreControl) {
             // Initialised: reads 10 until the program acknowledges with 0.
@@ -463,7 +472,7 @@ CVirtualDrive::Snapshot CVirtualDrive::TakeSnapshot() const
 {
     Snapshot snapshot;
     for (auto it = m_objects.constBegin(); it != m_objects.constEnd(); ++it) {
-        if (!it->writable || IsCommandObject(it.key()))
+        if (!it->stored || IsCommandObject(it.key()))
             continue;
         if (it->numeric)
             snapshot.values.insert(it.key(), it->value);
@@ -478,19 +487,70 @@ void CVirtualDrive::ApplySnapshot(const Snapshot* snapshot, Clock::time_point no
     for (auto it = m_objects.begin(); it != m_objects.end(); ++it) {
         if (!it->writable || IsCommandObject(it.key()))
             continue;
+        // What is not stored starts from its default again.
+        const Snapshot* from = it->stored ? snapshot : nullptr;
         if (!it->numeric) {
-            it->bytes =
-                snapshot ? snapshot->bytes.value(it.key(), it->defaultBytes) : it->defaultBytes;
+            it->bytes = from ? from->bytes.value(it.key(), it->defaultBytes) : it->defaultBytes;
             continue;
         }
-        const uint32_t value =
-            snapshot ? snapshot->values.value(it.key(), it->defaultValue) : it->defaultValue;
+        const uint32_t value = from ? Normalise(*it, from->values.value(it.key(), it->defaultValue))
+                                    : it->defaultValue;
         it->reverting = false;
         if (it.key() == kTargetVelocity)
             SetTargetVelocity(value, now);
         else
             it->value = value;
     }
+}
+
+void CVirtualDrive::SetStoreFile(const QString& path)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_storeFile = path;
+}
+
+QString CVirtualDrive::StoreFileProblem() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_storeFileProblem;
+}
+
+// One line per stored object: key, then "=" and the number, or ":" and the bytes in hexadecimal.
+void CVirtualDrive::SaveSnapshot(const Snapshot& snapshot)
+{
+    if (m_storeFile.isEmpty())
+        return;
+    QByteArray text;
+    for (auto it = snapshot.values.constBegin(); it != snapshot.values.constEnd(); ++it)
+        text += QByteArray::number(it.key(), 16) + '=' + QByteArray::number(it.value()) + '\n';
+    for (auto it = snapshot.bytes.constBegin(); it != snapshot.bytes.constEnd(); ++it)
+        text += QByteArray::number(it.key(), 16) + ':' + it.value().toHex() + '\n';
+    QSaveFile file(m_storeFile);
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit())
+        m_storeFileProblem = QStringLiteral("%1: %2").arg(m_storeFile, file.errorString());
+}
+
+bool CVirtualDrive::ReadSnapshot(const QString& path, Snapshot& snapshot)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        const int equals = line.indexOf('=');
+        const int colon = line.indexOf(':');
+        bool ok = false;
+        if (equals > 0) {
+            const uint32_t key = line.left(equals).toUInt(&ok, 16);
+            const uint32_t value = line.mid(equals + 1).toUInt(&ok);
+            if (ok)
+                snapshot.values.insert(key, value);
+        } else if (colon > 0) {
+            const uint32_t key = line.left(colon).toUInt(&ok, 16);
+            if (ok)
+                snapshot.bytes.insert(key, QByteArray::fromHex(line.mid(colon + 1)));
+        }
+    }
+    return true;
 }
 
 uint32_t CVirtualDrive::Setting(uint32_t key, uint32_t fallback) const

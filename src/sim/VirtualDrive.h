@@ -96,6 +96,12 @@ public:
     // The 32-bit error status: its low and high word objects.
     void SetErrorStatus(uint32_t bits);
 
+    // Where the drive keeps what it stores (its non-volatile memory), so that a drive started
+    // again over the same file comes up with the stored values; empty: memory only. Set before
+    // Load, which reads it. False (with a reason) when a store cannot write it.
+    void SetStoreFile(const QString& path);
+    QString StoreFileProblem() const;
+
     CSimFaults& faults() { return m_faults; }
     int RequestCount() const;
     // Every request frame that arrived is counted by its eight bytes, answered or not: a test
@@ -119,6 +125,7 @@ private:
         bool readable = true;
         bool writable = false;
         bool mappable = false; // "M": may be carried by a PDO
+        bool stored = false;   // attribute S: kept by a store, across a restart
         uint32_t value = 0;
         uint32_t defaultValue = 0;
         QByteArray bytes;
@@ -155,6 +162,8 @@ private:
     // Store, initialise, restart and recorder start; the abort code when refused, else 0.
     uint32_t Command(uint32_t key, uint32_t value, Clock::time_point now);
     Snapshot TakeSnapshot() const;
+    void SaveSnapshot(const Snapshot& snapshot);
+    static bool ReadSnapshot(const QString& path, Snapshot& snapshot);
     void ApplySnapshot(const Snapshot* snapshot, Clock::time_point now); // null: the defaults
     // The recorder and the motor behind it, stepped up to now while the recorder runs.
     void StartRecorder(Clock::time_point now);
@@ -183,6 +192,8 @@ private:
     mutable std::mutex m_mutex;
     QHash<uint32_t, Object> m_objects;
     std::optional<Snapshot> m_stored;
+    QString m_storeFile;
+    QString m_storeFileProblem;
     Upload m_upload;
     QByteArray m_record;
     QSet<uint32_t> m_pinned;

@@ -268,6 +268,7 @@ void AddOptions(QCommandLineParser& parser)
         "(0-31) to 5FFF01 raises that bit, to 5FFF02 clears it.",
         "BITS");
     add("until-stdin-closes", "End when standard input closes.");
+    add("nvram", "Keep what the drive stores in FILE, and start with what it holds.", "FILE");
 }
 
 } // namespace
@@ -290,6 +291,7 @@ int main(int argc, char** argv)
     }
 
     CVirtualDrive drive;
+    drive.SetStoreFile(parser.value(QStringLiteral("nvram")));
     if (!drive.Load(options.dataDir, &error)) {
         std::fprintf(stderr, "drivara-sim: %s\n", qPrintable(error));
         return 1;

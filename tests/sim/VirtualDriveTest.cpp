@@ -271,12 +271,21 @@ TEST_F(VirtualDriveTest, PlannedFaultsComeAfterThePassedRequests)
 // init/save dialog waits out, is GuiTest's.)
 TEST_F(VirtualDriveTest, StoreRestartAndInitialise)
 {
-    ASSERT_TRUE(Exchange(Request(0x2F, 0x200200, 42)));
+    // Its memory file gives a drive started again over it what was stored.
+    const QString memory = m_dir.filePath(QStringLiteral("nvram"));
+    m_drive.SetStoreFile(memory);
+    ASSERT_TRUE(Exchange(Request(0x2B, 0x200100, 42)));
+    ASSERT_TRUE(Exchange(Request(0x2F, 0x200200, 42))); // not an S object: never stored
     EXPECT_EQ(Exchange(Request(0x2F, 0x2FF001, 1)), Reply(0x60, 0x2FF001, 1));
     EXPECT_TRUE(TestSupport::WaitFor(
         [&] { return Exchange(Request(0x40, 0x2FF001)) == Reply(0x4F, 0x2FF001, 0); }));
-    ASSERT_TRUE(Exchange(Request(0x2F, 0x200200, 99)));
+    ASSERT_TRUE(Exchange(Request(0x2B, 0x200100, 99)));
     ASSERT_TRUE(Exchange(Request(0x23, 0x608100, 1234))); // never stored: default comes back
+    CVirtualDrive again;
+    again.SetStoreFile(memory);
+    ASSERT_TRUE(again.Load(m_dir.path()));
+    EXPECT_EQ(again.Value(0x200100), 42u);
+    EXPECT_EQ(again.Value(0x200200), 7u);
 
     EXPECT_EQ(Exchange(Request(0x2B, 0x2FFF00, 0xAA55)), Reply(0x60, 0x2FFF00, 0xAA55));
     QElapsedTimer timer;
@@ -285,7 +294,8 @@ TEST_F(VirtualDriveTest, StoreRestartAndInitialise)
     ASSERT_TRUE(
         TestSupport::WaitFor([&] { return Exchange(Request(0x40, 0x200200)).has_value(); }, 5000));
     EXPECT_GE(timer.elapsed(), CVirtualDrive::kRestartSilenceMs - 100);
-    EXPECT_EQ(Exchange(Request(0x40, 0x200200)), Reply(0x4F, 0x200200, 42));
+    EXPECT_EQ(Exchange(Request(0x40, 0x200100)), Reply(0x4B, 0x200100, 42));
+    EXPECT_EQ(Exchange(Request(0x40, 0x200200)), Reply(0x4F, 0x200200, 7));
     EXPECT_EQ(Exchange(Request(0x40, 0x608100)), Reply(0x43, 0x608100, 5000));
     EXPECT_EQ(Exchange(Request(0x40, 0x2FF001)), Reply(0x4F, 0x2FF001, 0));
 
