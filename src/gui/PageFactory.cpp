@@ -1,5 +1,7 @@
 #include "PageFactory.h"
 
+#include "ExportDrvData.h"
+#include "ImportDrvData.h"
 #include "PageViews.h"
 
 #include <QVariant>
@@ -25,6 +27,18 @@ QWidget* CreatePageWidget(CSysData& sys, const CWindowInfo& page, QWidget* paren
 {
     QWidget* view = CreateParamPageView(sys, page, parent);
     SetPageViewHandle(view, PageViewWindow(view));
+    return view;
+}
+
+QWidget* CreateTransferView(CSysData& sys, const CWindowInfo& window, QWidget* parent)
+{
+    CTransferView* view = nullptr;
+    if (window.kind == WindowKind::ConfigExport)
+        view = new CExportDrvData(sys, parent);
+    else if (window.kind == WindowKind::ConfigImport)
+        view = new CImportDrvData(sys, parent);
+    if (view)
+        SetPageViewHandle(view, view->hwnd());
     return view;
 }
 
