@@ -29,6 +29,7 @@ CExportDrvData::CExportDrvData(CSysData& sys, QWidget* parent)
     m_save = AddButton(tr("保存结果"), "save");
     m_cancel = AddButton(tr("取消"), "cancel");
     m_cancel->setEnabled(false);
+    ShowRows();
     m_loadStatus = AddStatusLine("loadStatus");
     m_runStatus = AddStatusLine("runStatus");
     m_saveStatus = AddStatusLine("saveStatus");

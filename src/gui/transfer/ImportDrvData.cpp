@@ -37,6 +37,7 @@ CImportDrvData::CImportDrvData(CSysData& sys, QWidget* parent)
     m_saveLog = AddButton(tr("保存结果"), "saveLog");
     m_saveLog->setEnabled(false);
     m_saveLog->hide();
+    ShowRows();
     m_loadStatus = AddStatusLine("loadStatus");
     m_runStatus = AddStatusLine("runStatus");
     m_storeStatus = AddStatusLine("storeStatus");

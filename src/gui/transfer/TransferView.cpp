@@ -24,7 +24,6 @@ CTransferView::CTransferView(CSysData& sys, const QVector<Column>& columns,
     m_model = new CTransferRowModel(fields, std::move(rows), this);
 
     m_list->setObjectName(QStringLiteral("transferList"));
-    m_list->setModel(m_model);
     m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_list->setShowGrid(true);
@@ -33,7 +32,6 @@ CTransferView::CTransferView(CSysData& sys, const QVector<Column>& columns,
     m_list->verticalHeader()->setDefaultSectionSize(m_list->fontMetrics().height() + 6);
     m_list->horizontalHeader()->setHighlightSections(false);
     m_list->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    SetColumnWidths();
 
     m_statusLines->setSpacing(2);
     auto* layout = new QVBoxLayout(this);
@@ -64,6 +62,12 @@ QLabel* CTransferView::AddStatusLine(const char* name)
     line->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_statusLines->addWidget(line);
     return line;
+}
+
+void CTransferView::ShowRows()
+{
+    m_list->setModel(m_model);
+    SetColumnWidths();
 }
 
 void CTransferView::SetColumnWidths()

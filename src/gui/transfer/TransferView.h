@@ -63,6 +63,8 @@ protected:
     // Whether the window may close now; a view that must ask first asks and answers false.
     virtual bool MayClose() { return true; }
 
+    // The list shows the rows; called once the rows' owner (the run) exists.
+    void ShowRows();
     QPushButton* AddButton(const QString& text, const char* name);
     QLabel* AddStatusLine(const char* name);
 
