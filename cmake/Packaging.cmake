@@ -7,7 +7,7 @@ set(DRIVARA_INSTALL_BASE lib/drivara)
 
 install(TARGETS drivara drivactl drivara-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/sys/ DESTINATION ${DRIVARA_INSTALL_BASE}/sys
-        FILES_MATCHING PATTERN "*.ini")
+        FILES_MATCHING PATTERN "*.ini" PATTERN "*.cdo")
 # data/ as the build left it: velmor.dat with its check velmor.dat.sum, the drive defaults,
 # COM.so, CAN.so, EN.qm.
 install(DIRECTORY ${DRIVARA_DATA_DIR}/ DESTINATION ${DRIVARA_INSTALL_BASE}/data

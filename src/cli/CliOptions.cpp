@@ -62,6 +62,29 @@ const QVector<CommandSpec>& CommandSpecs()
          "the drive's identity and --count rounds of live values (default 3)",
          {QStringLiteral("count")},
          true},
+        {"export",
+         "[LIST.cdo] OUT.cdi",
+         "read every object of the list (default sys/default.cdo) into a configuration file; "
+         "--dcf writes a CiA 306 device configuration file instead",
+         {QStringLiteral("nodes"), QStringLiteral("dcf")},
+         true},
+        {"import",
+         "IN.cdi",
+         "write a configuration (.cdi, .txt or .dcf) into the drive and read every value back; "
+         "--store stores it when every row took, --restart restarts the drive at the end",
+         {QStringLiteral("nodes"), QStringLiteral("store"), QStringLiteral("restart"),
+          QStringLiteral("force")},
+         true},
+        {"diff",
+         "IN.cdi",
+         "the objects whose value in the drive differs from the file, both in the object's unit",
+         {QStringLiteral("nodes")},
+         true},
+        {"store",
+         "",
+         "store the motor and control parameters in the drive's non-volatile memory",
+         {QStringLiteral("nodes")},
+         true},
     };
     return specs;
 }
@@ -74,9 +97,15 @@ const CommandSpec* FindCommand(const QString& name)
     return nullptr;
 }
 
-const QStringList kCommandOptions = {QStringLiteral("find"),  QStringLiteral("unit"),
-                                     QStringLiteral("type"),  QStringLiteral("count"),
-                                     QStringLiteral("watch"), QStringLiteral("tsv")};
+const QStringList kCommandOptions = {
+    QStringLiteral("find"),    QStringLiteral("unit"),  QStringLiteral("type"),
+    QStringLiteral("count"),   QStringLiteral("watch"), QStringLiteral("tsv"),
+    QStringLiteral("nodes"),   QStringLiteral("dcf"),   QStringLiteral("store"),
+    QStringLiteral("restart"), QStringLiteral("force")};
+// Command options that take no value.
+const QStringList kSwitches = {QStringLiteral("watch"),   QStringLiteral("tsv"),
+                               QStringLiteral("dcf"),     QStringLiteral("store"),
+                               QStringLiteral("restart"), QStringLiteral("force")};
 
 const char kExitCodes[] =
     "exit codes: 0 every object answered as asked, 1 the drive refused something with an abort "
@@ -107,10 +136,10 @@ QString CommandHelp(const CommandSpec& spec)
     QString text = QStringLiteral("usage: drivactl [connection] %1 %2")
                        .arg(QLatin1String(spec.name), QLatin1String(spec.arguments));
     for (const QString& option : spec.options)
-        text += QStringLiteral(" [--%1%2]")
-                    .arg(option, option == QLatin1String("watch") || option == QLatin1String("tsv")
-                                     ? QString()
-                                     : QStringLiteral(" ") + option.toUpper());
+        text +=
+            QStringLiteral(" [--%1%2]")
+                .arg(option, kSwitches.contains(option) ? QString()
+                                                        : QStringLiteral(" ") + option.toUpper());
     text += QStringLiteral("\n\n%1\n").arg(QLatin1String(spec.summary));
     if (spec.usesDrive)
         text += QStringLiteral("\nconnection: --serial PORT [--baud N] | --can BACKEND:INTERFACE "
@@ -125,6 +154,10 @@ QString CommandHelp(const CommandSpec& spec)
     if (QLatin1String(spec.name) == QLatin1String("write"))
         text += QStringLiteral("\n--type u8|u16|u32|i8|i16|i32 gives the width of an object that "
                                "the dictionary lacks (another drive model, newer firmware).\n");
+    if (spec.options.contains(QStringLiteral("nodes")))
+        text += QStringLiteral("\n--nodes 1,2,3 runs the command on each drive of the bus in "
+                               "turn (one summary line per node); export then writes OUT-nodeN "
+                               "per node.\n");
     text += QLatin1Char('\n') + QLatin1String(kExitCodes);
     return text;
 }
@@ -251,6 +284,15 @@ CliRequest ParseCliOptions(const QStringList& arguments, CliOptions& options, QS
          QStringLiteral("N")},
         {QStringLiteral("watch"), QStringLiteral("page: print the changes of live rows.")},
         {QStringLiteral("tsv"), QStringLiteral("page: tab-separated rows for scripts.")},
+        {QStringLiteral("nodes"),
+         QStringLiteral("export, import, diff, store: the node ids of the drives to run on, in "
+                        "turn."),
+         QStringLiteral("N,N...")},
+        {QStringLiteral("dcf"), QStringLiteral("export: a CiA 306 device configuration file.")},
+        {QStringLiteral("store"), QStringLiteral("import: store the parameters afterwards.")},
+        {QStringLiteral("restart"), QStringLiteral("import: restart the drive at the end.")},
+        {QStringLiteral("force"),
+         QStringLiteral("import: write a .dcf made for another vendor or product.")},
     });
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("The command to run."));
 
@@ -299,6 +341,29 @@ CliRequest ParseCliOptions(const QStringList& arguments, CliOptions& options, QS
     options.startSim = parser.isSet(QStringLiteral("sim"));
     options.watch = parser.isSet(QStringLiteral("watch"));
     options.tsv = parser.isSet(QStringLiteral("tsv"));
+    options.dcf = parser.isSet(QStringLiteral("dcf"));
+    options.store = parser.isSet(QStringLiteral("store"));
+    options.restart = parser.isSet(QStringLiteral("restart"));
+    options.force = parser.isSet(QStringLiteral("force"));
+    if (parser.isSet(QStringLiteral("nodes"))) {
+        const QString text = parser.value(QStringLiteral("nodes"));
+        for (const QString& part : text.split(QLatin1Char(','))) {
+            int64_t node = 0;
+            if (!ParseTypedInteger(part, node) || node < 1 || node > 127 ||
+                options.nodes.contains(uint32_t(node))) {
+                output = QStringLiteral("--nodes takes different node ids from 1 to 127 separated "
+                                        "by commas, not \"%1\"")
+                             .arg(text);
+                return CliRequest::Error;
+            }
+            options.nodes.append(uint32_t(node));
+        }
+        if (options.startSim) {
+            output = QStringLiteral("--nodes runs on drives of one bus: give --can or --serial, "
+                                    "not --sim");
+            return CliRequest::Error;
+        }
+    }
     if (parser.isSet(QStringLiteral("serial")) && parser.isSet(QStringLiteral("can"))) {
         error = QStringLiteral("choose either --serial or --can");
         return CliRequest::Error;

@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QVector>
 
 #include <cstdint>
 
@@ -34,6 +35,11 @@ struct CliOptions
     TypeWidth type;          // write --type
     bool watch = false;      // page --watch
     bool tsv = false;        // page --tsv: tab-separated rows for scripts
+    QVector<uint32_t> nodes; // --nodes 1,2,3: export, import, diff, store on each drive in turn
+    bool dcf = false;        // export --dcf: a CiA 306 device configuration file
+    bool store = false;      // import --store: store the parameters when every row took
+    bool restart = false;    // import --restart: restart the drive at the end
+    bool force = false;      // import --force: a .dcf of another vendor or product all the same
     QString command;
     QStringList args;
 

@@ -268,7 +268,7 @@ bool CCliSession::WaitUntil(const std::function<bool()>& predicate, qint64 timeo
             held = true;
             break;
         }
-        if (m_commFailed || until.hasExpired() || m_deadline.hasExpired())
+        if ((m_commFailed && m_stopOnFailure) || until.hasExpired() || m_deadline.hasExpired())
             break;
         const QDeadlineTimer first = std::min(until, m_deadline);
         if (!first.isForever())
@@ -276,6 +276,14 @@ bool CCliSession::WaitUntil(const std::function<bool()>& predicate, qint64 timeo
         loop.exec();
     }
     m_loop = outer;
+    return held;
+}
+
+bool CCliSession::WaitThroughFailure(const std::function<bool()>& predicate)
+{
+    const bool outer = std::exchange(m_stopOnFailure, false);
+    const bool held = WaitUntil(predicate, -1);
+    m_stopOnFailure = outer;
     return held;
 }
 

@@ -65,6 +65,9 @@ public:
     // message for this session arrives, so it must depend on those messages or on the link's
     // idle notice.
     bool WaitUntil(const std::function<bool()>& predicate, qint64 timeoutMs);
+    // As WaitUntil, but a failed link does not end the wait: for a job that reports every
+    // outcome itself (a transfer run fails its remaining rows at once), so it is seen through.
+    bool WaitThroughFailure(const std::function<bool()>& predicate);
     // Until every queued request has been exchanged and its answers handled.
     bool WaitUntilLinkIdle();
     bool commFailed() const { return m_commFailed; }
@@ -95,6 +98,7 @@ private:
     std::unique_ptr<CWindowHandle> m_handle;
     std::unique_ptr<QProcess> m_sim;
     bool m_commFailed = false;
+    bool m_stopOnFailure = true; // the innermost wait ends when the link fails
     QDeadlineTimer m_deadline;
     QEventLoop* m_loop = nullptr; // the innermost wait, woken by every message
     QByteArray m_uploaded;
@@ -112,6 +116,14 @@ int ReportNoAnswer(CCliSession& session, uint32_t key, const CCliSession::Answer
 // read-back found; the exit code, 2.
 int ReportUnconfirmed(uint32_t key, const TypeWidth& type, uint32_t written,
                       const CCliSession::Answer& answer);
+
+// A raw value in a unit as a page row shows it (constants the unit needs are read on the way);
+// false when it cannot be shown.
+bool DisplayValue(CCliSession& session, uint32_t key, const QString& dataType, const QString& unit,
+                  CCliSession::Answer answer, QString& text);
+
+// Reads every constant that the unit's formulas need and has not been read yet; an exit code.
+int FetchUnitConstants(CCliSession& session, uint32_t key, const QString& unit);
 
 // The installation folder and its sys.ini, checked before anything waits on them: an exit code
 // and the operator's message.

@@ -17,3 +17,10 @@ int RunPage(CCliSession& session, const CliOptions& options);
 int CheckPage(CCliSession& session, const CliOptions& options);
 int RunSet(CCliSession& session, const CliOptions& options);
 int RunInfo(CCliSession& session, const CliOptions& options);
+int RunExport(CCliSession& session, const CliOptions& options);
+int RunImport(CCliSession& session, const CliOptions& options);
+int RunDiff(CCliSession& session, const CliOptions& options);
+int RunStore(CCliSession& session, const CliOptions& options);
+// The files of export, import and diff, read before the drive is connected: a file that cannot
+// be read is refused with its message before anything goes to the drive.
+int CheckTransfer(CCliSession& session, const CliOptions& options);

@@ -60,8 +60,9 @@ QString AbortText(uint32_t code)
         .arg(AbortCodeText(code));
 }
 
-CProgress::CProgress(const QString& what, int total)
-    : m_what(what), m_total(total), m_enabled(isatty(STDERR_FILENO) && !isatty(STDOUT_FILENO))
+CProgress::CProgress(const QString& what, int total, bool rowsOnStdout)
+    : m_what(what), m_total(total),
+      m_enabled(isatty(STDERR_FILENO) && (!rowsOnStdout || !isatty(STDOUT_FILENO)))
 {
 }
 

@@ -37,7 +37,9 @@ QString AbortText(uint32_t code);
 class CProgress
 {
 public:
-    CProgress(const QString& what, int total);
+    // rowsOnStdout false: the rows go to a file, so the line shows whenever standard error is a
+    // terminal.
+    CProgress(const QString& what, int total, bool rowsOnStdout = true);
     ~CProgress() { Done(); }
     CProgress(const CProgress&) = delete;
     CProgress& operator=(const CProgress&) = delete;

@@ -6,8 +6,6 @@
 #include "comm/SdoFrame.h"
 #include "units/FormatKeywords.h"
 
-namespace {
-
 // Converts a raw value for display in the given unit as a page row does. A conversion that waits
 // for a drive constant is finished by the parked read, whose answer comes back to this window.
 bool DisplayValue(CCliSession& session, uint32_t key, const QString& dataType, const QString& unit,
@@ -63,6 +61,8 @@ int FetchUnitConstants(CCliSession& session, uint32_t key, const QString& unit)
     }
     return ExitOk;
 }
+
+namespace {
 
 // Shows one object in its default unit; false when its value cannot be shown.
 bool ShowLive(CCliSession& session, uint32_t key)

@@ -26,6 +26,8 @@ const QHash<QString, Command>& Commands()
         {QStringLiteral("upload"), RunUpload}, {QStringLiteral("watch"), RunWatch},
         {QStringLiteral("dump"), RunDump},     {QStringLiteral("page"), RunPage},
         {QStringLiteral("set"), RunSet},       {QStringLiteral("info"), RunInfo},
+        {QStringLiteral("export"), RunExport}, {QStringLiteral("import"), RunImport},
+        {QStringLiteral("diff"), RunDiff},     {QStringLiteral("store"), RunStore},
     };
     return commands;
 }
@@ -80,6 +82,12 @@ int main(int argc, char** argv)
         // A page file that cannot make its page is refused before the port is even opened.
         if (options.command == QLatin1String("page")) {
             result = CheckPage(session, options);
+            if (result != ExitOk)
+                return result;
+        }
+        // So is a transfer file that cannot be read.
+        if (QStringList{"export", "import", "diff", "store"}.contains(options.command)) {
+            result = CheckTransfer(session, options);
             if (result != ExitOk)
                 return result;
         }

@@ -11,6 +11,7 @@
 #include "base/TextNumbers.h"
 #include "dictionary/DatabaseCheck.h"
 #include "dictionary/DatabaseLayout.h"
+#include "transfer/TransferFormats.h"
 #include "units/UnitTable.h"
 
 #include <QByteArray>
@@ -387,6 +388,18 @@ QByteArray BuildDefaults(const QVector<Entry>& entries)
     return out;
 }
 
+// The object list a configuration export reads by default: every object that is written and
+// stored (attributes W and S), in dictionary order. Text objects are left out: a configuration
+// carries numbers only.
+QByteArray BuildObjectList(const QVector<Entry>& entries)
+{
+    QVector<uint32_t> descriptors;
+    for (const Entry& e : entries)
+        if (e.attr.contains('W') && e.attr.contains('S') && e.type.width.valid())
+            descriptors.append(MakeDescriptor(e.key(), e.type.width.bits));
+    return FormatObjectList(descriptors);
+}
+
 bool WriteAtomically(QSaveFile& file, const QByteArray& bytes)
 {
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {
@@ -403,9 +416,13 @@ bool WriteAtomically(QSaveFile& file, const QByteArray& bytes)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    const QStringList args = QCoreApplication::arguments();
-    if (args.size() != 4) {
-        std::fprintf(stderr, "usage: mkdict <velmor.tsv> <velmor.dat> <velmor-defaults.tsv>\n");
+    QStringList args = QCoreApplication::arguments();
+    const bool objectList = args.value(1) == QLatin1String("--object-list");
+    if (objectList)
+        args.removeAt(1);
+    if (args.size() != (objectList ? 3 : 4)) {
+        std::fprintf(stderr, "usage: mkdict <velmor.tsv> <velmor.dat> <velmor-defaults.tsv>\n"
+                             "       mkdict --object-list <velmor.tsv> <default.cdo>\n");
         return 2;
     }
 
@@ -413,6 +430,11 @@ int main(int argc, char** argv)
     QVector<Entry> entries;
     if (!ReadSource(args[1], errors, entries))
         return 1;
+
+    if (objectList) {
+        QSaveFile list(args[2]);
+        return WriteAtomically(list, BuildObjectList(entries)) && list.commit() ? 0 : 1;
+    }
 
     // All files are prepared completely before any replaces the old one.
     const QByteArray databaseBytes = BuildDatabase(entries);

@@ -49,7 +49,8 @@ TempInstall::TempInstall(const QString& sysIni)
             QFile::link(dist.filePath(name), path(QStringLiteral("data/") + name));
     }
     const QDir sys(DistDir() + QStringLiteral("/sys"));
-    for (const QString& name : sys.entryList({QStringLiteral("*.ini")}, QDir::Files)) {
+    for (const QString& name :
+         sys.entryList({QStringLiteral("*.ini"), QStringLiteral("*.cdo")}, QDir::Files)) {
         if (name.compare(QStringLiteral("sys.ini"), Qt::CaseInsensitive) != 0)
             QFile::link(sys.filePath(name), path(QStringLiteral("sys/") + name));
     }

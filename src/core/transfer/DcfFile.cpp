@@ -272,7 +272,10 @@ QVector<CTransferRow> DcfImportRows(const CDcfDocument& document, const CSdoData
 {
     QVector<CTransferRow> rows;
     for (const CDcfObject& object : document.objects) {
-        if (object.value.isEmpty())
+        // Read-only entries (the identity among them) describe the drive; they are not written.
+        const QString access = object.access.toLower();
+        if (object.value.isEmpty() ||
+            !(access.startsWith(QLatin1String("rw")) || access == QLatin1String("wo")))
             continue;
         // The width the file gives; the import refuses any other than 8, 16, 32.
         CTransferRow row;
@@ -283,7 +286,8 @@ QVector<CTransferRow> DcfImportRows(const CDcfDocument& document, const CSdoData
         QString text;
         // The value in the text the import compares with: the dictionary's decimal form.
         if (ParseDcfValue(object.value, raw) &&
-            FormatTransferValue(dictionary, row.descriptor, raw, text))
+            FormatTransferValue(dictionary, row.descriptor,
+                                TypeWidth{object.bits(), false}.mask(raw), text))
             row.loadValue = text;
         rows.append(row);
     }

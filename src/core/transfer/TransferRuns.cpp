@@ -32,10 +32,12 @@ uint8_t WriteCommandOfWidth(int width)
     }
 }
 
-// Failures after which the drive cannot be reached any more in this run.
-bool LinkGone(uint32_t failure)
+// "abort 0x06090030 <text>": the code in full, so that it can be looked up.
+QString AbortReason(uint32_t code)
 {
-    return failure == kSdoNoAnswer || failure == kSdoClosed || failure == kSdoNotSent;
+    return QStringLiteral("abort 0x%1 %2")
+        .arg(code, 8, 16, QLatin1Char('0'))
+        .arg(AbortCodeText(code));
 }
 
 } // namespace
@@ -145,7 +147,7 @@ bool CTransferRun::RequestRead(uint32_t key)
 {
     const int queued = m_link.Request(hwnd(), SdoFrame::kRead, key, 0);
     if (queued < 0) {
-        m_linkFailed = m_linkFailed || queued == CCtrlLink::kRequestNotConnected;
+        m_linkFailed = true;
         Complete(QString(), TransferOutcome::Fail, NotQueuedReason(queued));
         return false;
     }
@@ -156,7 +158,8 @@ bool CTransferRun::RequestRead(uint32_t key)
 
 void CTransferRun::FailForLink(uint32_t failure, const QString& value)
 {
-    m_linkFailed = m_linkFailed || LinkGone(failure);
+    // Whatever the link could not vouch for counts against the link, never against the drive.
+    m_linkFailed = true;
     Complete(value, TransferOutcome::Fail, SdoFailureText(failure));
 }
 
@@ -220,7 +223,7 @@ void CExportRun::Answer(unsigned message, uint32_t wParam, uint32_t)
         FormatTransferValue(m_dictionary, row.descriptor, wParam, text);
         Complete(text, TransferOutcome::True, QString());
     } else if (message == WM_SDO_ABORT) {
-        Complete(ExportFailureText(wParam), TransferOutcome::Fail, AbortCodeText(wParam));
+        Complete(ExportFailureText(wParam), TransferOutcome::Fail, AbortReason(wParam));
     } else if (message == WM_SDO_FAILED) {
         FailForLink(wParam, QString());
     }
@@ -253,7 +256,7 @@ bool CImportRun::Issue()
     // A batch of one: the link sends it once and settles a missing confirmation by itself.
     const int queued = m_link.RequestWrites(hwnd(), {SdoWrite{row.key(), command, raw}}, row.key());
     if (queued < 0) {
-        m_linkFailed = m_linkFailed || queued == CCtrlLink::kRequestNotConnected;
+        m_linkFailed = true;
         Complete(QString(), TransferOutcome::Fail, NotQueuedReason(queued));
         return false;
     }
@@ -262,9 +265,10 @@ bool CImportRun::Issue()
     return true;
 }
 
-void CImportRun::ReadBack(const CTransferRow& row)
+void CImportRun::ReadBack(const CTransferRow& row, bool unconfirmed)
 {
     m_phase = ReadingBack;
+    m_unconfirmed = unconfirmed;
     RequestRead(row.key());
 }
 
@@ -280,10 +284,14 @@ void CImportRun::Answer(unsigned message, uint32_t wParam, uint32_t lParam)
         if (message != WM_SDO_WRITTEN || !m_link.TakeWrites(hwnd(), lParam, result))
             return;
         if (result.confirmed == result.total) {
-            ReadBack(row);
+            ReadBack(row, false);
         } else if (result.refused) {
             Complete(ImportFailureText(result.abortCode), TransferOutcome::Fail,
-                     AbortCodeText(result.abortCode));
+                     AbortReason(result.abortCode));
+        } else if (result.failure == kSdoUnconfirmed) {
+            // Sent once and never confirmed: what the drive holds now is all that can be said.
+            m_linkFailed = true;
+            ReadBack(row, true);
         } else {
             FailForLink(result.failure, QString());
         }
@@ -291,8 +299,7 @@ void CImportRun::Answer(unsigned message, uint32_t wParam, uint32_t lParam)
     }
     if (message == WM_SDO_ABORT) {
         Complete(ImportFailureText(wParam), TransferOutcome::Fail,
-                 QStringLiteral("written, but the read-back was refused: ") +
-                     AbortCodeText(wParam));
+                 QStringLiteral("written, but the read-back was refused: ") + AbortReason(wParam));
         return;
     }
     if (message == WM_SDO_FAILED) {
@@ -311,7 +318,10 @@ void CImportRun::Answer(unsigned message, uint32_t wParam, uint32_t lParam)
         ParseLoadValue(row.loadValue, raw);
         FormatTransferValue(m_dictionary, row.descriptor, raw, expected);
     }
-    if (read == expected)
+    if (m_unconfirmed)
+        Complete(read, TransferOutcome::Fail,
+                 QStringLiteral("the write was not confirmed; the drive holds %1").arg(read));
+    else if (read == expected)
         Complete(read, TransferOutcome::True, QString());
     else
         Complete(read, TransferOutcome::Alarm,
@@ -365,7 +375,7 @@ void CStoreRun::Write(int step)
     const int queued = m_link.RequestWrites(
         hwnd(), {SdoWrite{key, SdoFrame::kWrite1, DriveObject::kStoreCommand}}, key);
     if (queued < 0) {
-        m_linkFailed = m_linkFailed || queued == CCtrlLink::kRequestNotConnected;
+        m_linkFailed = true;
         StepEnded(false, QStringLiteral("not sent: the link refused the request"));
     }
 }
@@ -376,7 +386,7 @@ void CStoreRun::OnMessage(unsigned message, uint32_t wParam, uint32_t lParam)
     if (!m_running || lParam != key || m_step < 1 || m_step > 2)
         return;
     if (message == WM_SDO_FAILED) {
-        m_linkFailed = m_linkFailed || LinkGone(wParam);
+        m_linkFailed = true;
         StepEnded(false, SdoFailureText(wParam));
         return;
     }
@@ -386,9 +396,9 @@ void CStoreRun::OnMessage(unsigned message, uint32_t wParam, uint32_t lParam)
     if (result.confirmed == result.total)
         StepEnded(true, QString());
     else if (result.refused)
-        StepEnded(false, AbortCodeText(result.abortCode));
+        StepEnded(false, AbortReason(result.abortCode));
     else {
-        m_linkFailed = m_linkFailed || LinkGone(result.failure);
+        m_linkFailed = true;
         StepEnded(false, SdoFailureText(result.failure));
     }
 }
@@ -486,7 +496,7 @@ void CRestartRun::OnMessage(unsigned message, uint32_t wParam, uint32_t lParam)
         // A drive that fell silent at once has restarted all the same.
         m_sent = result.confirmed == result.total || !result.refused;
         if (result.refused)
-            m_reason = AbortCodeText(result.abortCode);
+            m_reason = AbortReason(result.abortCode);
     } else if (message == WM_SDO_FAILED) {
         m_sent = wParam != kSdoReplaced;
         m_reason = SdoFailureText(wParam);

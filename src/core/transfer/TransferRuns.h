@@ -55,7 +55,8 @@ public:
     bool Start(QString& refusal);
     // Ends the run after the outstanding answer; rows not reached stay empty.
     void Cancel();
-    // A row failed because the link had no answer or the connection was gone.
+    // A row failed for the link's own reasons (no answer, a write not confirmed, the connection
+    // gone), not because the drive refused it.
     bool linkFailed() const { return m_linkFailed; }
     CTransferCounts counts() const { return CountOutcomes(m_rows); }
     HWND hwnd() const { return m_handle.hwnd(); }
@@ -75,7 +76,7 @@ protected:
     void Complete(const QString& value, TransferOutcome outcome, const QString& reason);
     // A read of the row's object; false (the row failed) when the link took nothing.
     bool RequestRead(uint32_t key);
-    // Fails the row with the link's reason; true when the link failed for good (no drive).
+    // Fails the row with the link's reason and marks the run as one the link failed.
     void FailForLink(uint32_t failure, const QString& value);
     // The refusal of the link as words ("not connected", ...).
     static QString NotQueuedReason(int result);
@@ -135,8 +136,9 @@ private:
     };
     bool Issue() override;
     void Answer(unsigned message, uint32_t wParam, uint32_t lParam) override;
-    void ReadBack(const CTransferRow& row);
+    void ReadBack(const CTransferRow& row, bool unconfirmed);
     Phase m_phase = Writing;
+    bool m_unconfirmed = false; // the read-back follows a write nobody confirmed
     uint32_t m_tag = 0;
 };
 
