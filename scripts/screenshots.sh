@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Takes the main window pictures in docs/: drivara connected to the virtual drive, in Chinese and
 # English, at 96 and 144 dots per inch, on a 1600x1000 screen (Xvfb): the serial settings window
-# with two parameter pages, and five parameter pages tiled (Window > Tile).
-# Needs a built tree (build/dist).
+# with two parameter pages, and five parameter pages tiled (Window > Tile); and the export and
+# import windows after a run with some alarms and failures (transfer-*.png).
+# Needs a built tree (build/dist) and build/tools/drivara_transfer_screenshots.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$PWD
@@ -33,3 +34,11 @@ TILED=(--open VelocityLoop PositionLoop CurrentLoop MotorConfig DriverProperty -
 shoot zh 96 drivara-tiled-zh-96.png "${TILED[@]}"
 shoot en 96 drivara-tiled-en-96.png "${TILED[@]}"
 shoot en 144 drivara-tiled-en-144.png "${TILED[@]}"
+# The transfer windows run against a virtual drive of their own, in the same languages and densities.
+for lang in zh en; do
+  for dpi in 96 144; do
+    if [ "$lang" = zh ]; then code=1; locale=zh_CN.UTF-8; else code=2; locale=C.UTF-8; fi
+    QT_FONT_DPI=$dpi LANG=$locale LC_ALL=$locale xvfb-run -a -s "-screen 0 1600x1000x24" \
+      "$ROOT/build/tools/drivara_transfer_screenshots" "$ROOT/docs" $code
+  done
+done

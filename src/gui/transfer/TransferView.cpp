@@ -33,6 +33,16 @@ CTransferView::CTransferView(CSysData& sys, const QVector<Column>& columns,
     m_list->horizontalHeader()->setHighlightSections(false);
     m_list->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
+    // Columns follow their text once after a burst of rows, not once per row.
+    m_fit.setSingleShot(true);
+    m_fit.setInterval(100);
+    connect(&m_fit, &QTimer::timeout, this, &CTransferView::FitColumns);
+    connect(m_model, &QAbstractItemModel::modelReset, &m_fit, qOverload<>(&QTimer::start));
+    connect(m_model, &QAbstractItemModel::dataChanged, this, [this] {
+        if (!m_fit.isActive())
+            m_fit.start();
+    });
+
     m_statusLines->setSpacing(2);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(m_buttons);
@@ -82,6 +92,18 @@ void CTransferView::SetColumnWidths()
     }
 }
 
+void CTransferView::FitColumns()
+{
+    // A column is widened beyond its width only where its text would otherwise be cut (a font
+    // larger than the widths were made for); it never shrinks below it.
+    SetColumnWidths();
+    for (int column = 0; column < m_columns.size(); ++column) {
+        const int needed = static_cast<QAbstractItemView*>(m_list)->sizeHintForColumn(column);
+        if (needed > m_list->columnWidth(column))
+            m_list->setColumnWidth(column, needed);
+    }
+}
+
 bool CTransferView::Claim()
 {
     if (!m_hold)
@@ -120,6 +142,8 @@ bool CTransferView::StartJob(const std::function<bool(QString& refusal)>& start)
 
 void CTransferView::JobEnded(bool givesLinkBack)
 {
+    m_fit.stop();
+    FitColumns();
     if (givesLinkBack)
         GiveBack();
     else if (m_wantsLink)

@@ -6,6 +6,7 @@
 
 #include <QMdiSubWindow>
 #include <QPointer>
+#include <QTimer>
 #include <QWidget>
 
 #include <functional>
@@ -90,6 +91,7 @@ private:
     bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void SetColumnWidths();
+    void FitColumns();
     bool Claim();
     void GiveBack();
 
@@ -104,4 +106,5 @@ private:
     bool m_lent = false;
     bool m_left = false;
     QPointer<QMdiSubWindow> m_watchedFrame;
+    QTimer m_fit;
 };
