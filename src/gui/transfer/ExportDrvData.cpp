@@ -46,7 +46,7 @@ CExportDrvData::CExportDrvData(CSysData& sys, QWidget* parent)
 
 CExportDrvData::~CExportDrvData()
 {
-    Leave();
+    Leave(false);
 }
 
 bool CExportDrvData::running() const

@@ -75,7 +75,7 @@ CImportDrvData::CImportDrvData(CSysData& sys, QWidget* parent)
 
 CImportDrvData::~CImportDrvData()
 {
-    Leave();
+    Leave(false);
 }
 
 bool CImportDrvData::running() const

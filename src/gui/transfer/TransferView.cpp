@@ -151,13 +151,18 @@ void CTransferView::JobEnded(bool givesLinkBack)
     emit jobEnded();
 }
 
-void CTransferView::Leave()
+void CTransferView::Leave(bool tellPages)
 {
     if (m_left)
         return;
     m_left = true;
     StopForClose();
-    GiveBack();
+    if (tellPages) {
+        GiveBack();
+    } else {
+        m_hold.reset();
+        m_lent = false;
+    }
 }
 
 void CTransferView::CloseWindow()
@@ -176,7 +181,11 @@ void CTransferView::OnMessage(unsigned message, uint32_t wParam, uint32_t)
         m_wantsLink = true;
         Claim();
     } else if (wParam == 1) {
-        Leave();
+        Leave(true);
+    } else if (wParam == 6 && m_sys.connected != 1) {
+        // The line is gone: nothing to hold it for; the pages read when it comes back.
+        m_wantsLink = false;
+        m_hold.reset();
     }
 }
 

@@ -48,7 +48,8 @@ public:
     QTableView* list() const { return m_list; }
     CTransferRowModel* model() const { return m_model; }
 
-    // WM_PAGE_CONTROL: 0 takes the link, 1 (the window closes) stops and gives it back.
+    // WM_PAGE_CONTROL: 0 takes the link, 1 (the window closes) stops and gives it back, 6 with
+    // the connection closed gives it back.
     void OnMessage(unsigned message, uint32_t wParam, uint32_t lParam) override;
 
 signals:
@@ -75,8 +76,9 @@ protected:
     // The job ended: the view takes the link back, unless the job was cancelled or lost the
     // drive, when it goes to the other windows.
     void JobEnded(bool givesLinkBack);
-    // Stops and gives the link back, once; derived views call it from their destructors too.
-    void Leave();
+    // Stops and gives the link back, once. The window's close tells the pages to read again; a
+    // view destroyed without closing (its main window goes) tells nobody.
+    void Leave(bool tellPages);
     // Closes the page window that hosts the view (or the view where it has none).
     void CloseWindow();
 
