@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
+#include <vector>
 
 using namespace CliTest;
 
@@ -158,6 +160,10 @@ TEST_F(DrivactlTest, DataProblemsExitWithFour)
         // is PageListTest's; drivactl takes them all from one check.)
         {"page key not in the dictionary", file("sys/VelocityLoop.ini", "[VelocityLoop]\nnum=2\n1=222001\n2=ABCD00\n"),
          Args("--serial pts/999 page VelocityLoop"), {}, "not in the dictionary: ABCD00 (item 2)"},
+        // So is a transfer file that cannot be read.
+        {"configuration missing", {}, Args("--serial pts/999 import no/such.cdi"), {}, "File open failure!"},
+        {"object list missing", file("sys/default.cdo", QByteArray()), Args("--serial pts/999 export out.cdi"), {},
+         "default.cdo: No such file"},
         // A dictionary with its check: cut at a record boundary, it is refused whole.
         {"dictionary cut at a record boundary", [](TestSupport::TempInstall& at) {
              QFile shipped(TestSupport::DistDir() + QStringLiteral("/data/velmor.dat"));
@@ -231,8 +237,8 @@ TEST_F(DrivactlTest, RefusedUnitConstantIsNamed)
 
 TEST_F(DrivactlTest, HelpNamesArgumentsAndExitCodes)
 {
-    for (const char* command :
-         {"dict", "units", "read", "write", "upload", "watch", "dump", "page", "set", "info"}) {
+    for (const char* command : {"dict", "units", "read", "write", "upload", "watch", "dump", "page",
+                                "set", "info", "export", "import", "diff", "store"}) {
         const CliRun help = Drivactl(install.base(), {QLatin1String(command), "--help"});
         EXPECT_EQ(help.exitCode, 0) << command;
         EXPECT_TRUE(help.out.startsWith("usage: drivactl [connection] " + QLatin1String(command)))
@@ -248,4 +254,106 @@ TEST_F(DrivactlTest, SilentDriveIsACommunicationFailure)
     const CliRun run = Drivactl(install.base(), {"--serial", silent.port, "read", "604100"});
     EXPECT_EQ(run.exitCode, 2) << Show(run);
     EXPECT_TRUE(run.err.contains(QStringLiteral("Not Find Driver! Please Check..."))) << Show(run);
+}
+
+// A whole configuration there and back: exported with the shipped list, changed, imported (every
+// row True), stored, the drive restarted, exported again: the changed file comes back. The same
+// on two drives of one virtualcan bus in turn, and as a device configuration file.
+TEST_F(DrivactlTest, ConfigurationRoundTrip)
+{
+    const QString bus = QStringLiteral("virtualcan:") + CommTest::BusUrl();
+    const struct
+    {
+        const char* what;
+        QVector<int> nodes; // drives on virtualcan; empty: one on a pseudo-terminal
+        const char* extension;
+    } cases[] = {{"serial", {}, "cdi"}, {"two drives", {1, 2}, "cdi"}, {"dcf", {3}, "dcf"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<std::unique_ptr<CSimProcess>> drives;
+        QStringList connection;
+        if (c.nodes.isEmpty()) {
+            drives.push_back(std::make_unique<CSimulator>(install.base()));
+            connection = {"--serial", drives.back()->port};
+        } else {
+            QStringList nodes;
+            for (int node : c.nodes) {
+                drives.push_back(std::make_unique<CSimProcess>(
+                    QStringList{"--data", install.path("data"), "--can", bus, "--node",
+                                QString::number(node)}));
+                nodes << QString::number(node);
+            }
+            connection = {"--can", bus, "--nodes", nodes.join(QLatin1Char(','))};
+        }
+        const QString ext = QLatin1String(c.extension);
+        const bool dcf = ext == QLatin1String("dcf");
+        const auto path = [&](const QString& name, int node) {
+            return install.path(
+                c.nodes.size() > 1
+                    ? QStringLiteral("user/%1-node%2.%3").arg(name).arg(node).arg(ext)
+                    : QStringLiteral("user/%1.%2").arg(name, ext));
+        };
+        const auto read = [](const QString& file) {
+            QFile f(file);
+            // The creation time and the file's own name are the only lines that may differ.
+            return f.open(QIODevice::ReadOnly)
+                       ? QString::fromUtf8(f.readAll())
+                             .remove(QRegularExpression("(File|Creation)\\w+=.*\r\n"))
+                       : QString();
+        };
+        const QStringList dcfFlag = dcf ? QStringList{"--dcf"} : QStringList();
+        CliRun run =
+            Drivactl(install.base(),
+                     connection + dcfFlag + QStringList{"export", install.path("user/cfg." + ext)});
+        EXPECT_EQ(run.exitCode, 0) << Show(run);
+        EXPECT_EQ(run.out.count(QStringLiteral("Error:0, saved")), std::max(1, int(c.nodes.size())))
+            << Show(run);
+        // A 16-bit unsigned and a 16-bit signed object changed.
+        QString changed = read(path("cfg", c.nodes.value(0)));
+        const int before = changed.size();
+        changed.replace(
+            QRegularExpression(dcf ? "(\\[100C\\][^[]*ParameterValue=)0" : "(100C0010,)0,"),
+            dcf ? "\\177" : "\\177,");
+        changed.replace(QRegularExpression(dcf ? "(\\[2040sub5\\][^[]*ParameterValue=)-100"
+                                               : "(20400510,)-100,"),
+                        dcf ? "\\1-7" : "\\1-7,");
+        ASSERT_EQ(changed.size(), before - 1); // both replaced
+        ASSERT_TRUE(install.writeFile("user/in." + ext, changed.toUtf8()));
+        run = Drivactl(install.base(),
+                       connection + QStringList{"import", install.path("user/in." + ext), "--store",
+                                                "--restart"});
+        EXPECT_EQ(run.exitCode, 0) << Show(run);
+        EXPECT_EQ(run.out.count(QRegularExpression(
+                      "Alarm:0  Error:0\n(node .: )?stored\n(node .: )?restarted\n")),
+                  std::max(1, int(c.nodes.size())))
+            << Show(run);
+        if (!dcf) {
+            run = Drivactl(install.base(),
+                           connection + QStringList{"diff", install.path("user/cfg.cdi")});
+            EXPECT_EQ(run.exitCode, 1) << Show(run);
+            EXPECT_TRUE(run.out.contains("100C0010 Guard time: drive 77 ms, file 0 ms\n"))
+                << Show(run);
+        }
+        run =
+            Drivactl(install.base(), connection + dcfFlag +
+                                         QStringList{"export", install.path("user/again." + ext)});
+        EXPECT_EQ(run.exitCode, 0) << Show(run);
+        for (int node : c.nodes.isEmpty() ? QVector<int>{0} : c.nodes)
+            EXPECT_EQ(read(path("again", node)), changed) << node;
+    }
+    // A device configuration file of another product writes nothing.
+    CSimulator sim(install.base());
+    QFile in(install.path("user/in.dcf"));
+    ASSERT_TRUE(in.open(QIODevice::ReadOnly));
+    ASSERT_TRUE(
+        install.writeFile("user/other.dcf", in.readAll().replace("ProductNumber=0x00002000",
+                                                                 "ProductNumber=0x00002001")));
+    const CliRun other =
+        Drivactl(install.base(), {"--serial", sim.port, "import", install.path("user/other.dcf")});
+    EXPECT_EQ(other.exitCode, 1) << Show(other);
+    EXPECT_TRUE(
+        other.err.contains("product 0x00002000 (the file: 0x00002001); nothing was written"))
+        << Show(other);
+    EXPECT_TRUE(
+        Drivactl(install.base(), {"--serial", sim.port, "read", "100C00"}).out.contains(" = 0 ("));
 }

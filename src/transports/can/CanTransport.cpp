@@ -317,6 +317,11 @@ int CCanTransport::Send(const uint8_t* frame)
         // a cancel meant for the previous exchange must not cut this one short.
         m_replies.clear();
         m_cancelled = false;
+        // The answer comes from the drive the request went to: on a bus of several drives the
+        // program addresses each in turn over the same open port.
+        const uint32_t requestId = LittleEndian::Read32(frame);
+        if (requestId > kSdoRequestBaseId && requestId < kSdoRequestBaseId + 0x80)
+            m_replyId = kSdoReplyBaseId + (requestId - kSdoRequestBaseId);
     }
     const uint32_t id = LittleEndian::Read32(frame);
     const int length = frame[5] < 8 ? frame[5] : 8;
