@@ -421,6 +421,11 @@ private slots:
         QCOMPARE(StatusLine(reader, "runStatus"), QStringLiteral("Finish: Total:3  Error:1 "));
         QCOMPARE(RowColours(reader), QStringLiteral("--R"));
         QVERIFY(reader->linkHeld());
+        // An empty list ends at once.
+        QVERIFY(bench.install.writeFile("user/empty.cdo", ""));
+        QVERIFY(reader->LoadObjectList(bench.install.path("user/empty.cdo")));
+        reader->StartRun();
+        QCOMPARE(StatusLine(reader, "runStatus"), QStringLiteral("Finish: Total:0  Error:0 "));
         bench.frame->page(CommandId::ReadDriveConfig)->close();
         QCOMPARE(bench.sys->exclusiveMode.load(), 0);
 

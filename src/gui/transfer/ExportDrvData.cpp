@@ -38,7 +38,12 @@ CExportDrvData::CExportDrvData(CSysData& sys, QWidget* parent)
     connect(m_read, &QPushButton::clicked, this, &CExportDrvData::StartRun);
     connect(m_save, &QPushButton::clicked, this, &CExportDrvData::ChooseResultFile);
     connect(m_cancel, &QPushButton::clicked, this, &CExportDrvData::CancelRun);
-    connect(m_run, &CTransferRun::started, m_model, [this] { m_model->RowsReset(); });
+    // Status and buttons follow the run from its start: a list without rows ends within Start.
+    connect(m_run, &CTransferRun::started, this, [this] {
+        m_model->RowsReset();
+        m_runStatus->setText(QStringLiteral("Start to read data..."));
+        SetRunning(true);
+    });
     connect(m_run, &CTransferRun::rowDone, m_model,
             [this](const CRowResult& result) { m_model->RowChanged(result.row); });
     connect(m_run, &CTransferRun::finished, this, &CExportDrvData::RunFinished);
@@ -94,11 +99,7 @@ bool CExportDrvData::LoadObjectList(const QString& path)
 void CExportDrvData::StartRun()
 {
     m_cancelled = false;
-    if (!StartJob([this](QString& refusal) { return m_run->Start(refusal); }))
-        return;
-    m_runStatus->setText(QStringLiteral("Start to read data..."));
-    // A list without rows has ended already.
-    SetRunning(m_run->running());
+    StartJob([this](QString& refusal) { return m_run->Start(refusal); });
 }
 
 void CExportDrvData::CancelRun()

@@ -48,7 +48,12 @@ CImportDrvData::CImportDrvData(CSysData& sys, QWidget* parent)
     connect(m_restartButton, &QPushButton::clicked, this, &CImportDrvData::Restart);
     connect(m_cancel, &QPushButton::clicked, this, &CImportDrvData::CancelRun);
     connect(m_saveLog, &QPushButton::clicked, this, &CImportDrvData::ChooseLogFile);
-    connect(m_run, &CTransferRun::started, m_model, [this] { m_model->RowsReset(); });
+    // Status and buttons follow the run from its start: a file without rows ends within Start.
+    connect(m_run, &CTransferRun::started, this, [this] {
+        m_model->RowsReset();
+        m_runStatus->setText(QStringLiteral("Start to write data..."));
+        UpdateButtons();
+    });
     connect(m_run, &CTransferRun::rowDone, this, [this](const CRowResult& result) {
         // Alarm too: the drive took the write, it only holds another value than the file's.
         if (result.outcome == TransferOutcome::True || result.outcome == TransferOutcome::Alarm)
@@ -149,10 +154,7 @@ bool CImportDrvData::LoadConfiguration(const QString& path)
 void CImportDrvData::StartRun()
 {
     m_cancelled = false;
-    if (!StartJob([this](QString& refusal) { return m_run->Start(refusal); }))
-        return;
-    m_runStatus->setText(QStringLiteral("Start to write data..."));
-    UpdateButtons();
+    StartJob([this](QString& refusal) { return m_run->Start(refusal); });
 }
 
 void CImportDrvData::CancelRun()
