@@ -422,4 +422,80 @@
         <translation>The desktop has no program that opens %1</translation>
     </message>
 </context>
+<context>
+    <name>CExportDrvData</name>
+    <message>
+        <source>导入数据</source>
+        <translation>Load List</translation>
+    </message>
+    <message>
+        <source>读数据</source>
+        <translation>Read Data</translation>
+    </message>
+    <message>
+        <source>保存结果</source>
+        <translation>Save Result</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>%1（已取消）</source>
+        <translation>%1 (cancelled)</translation>
+    </message>
+    <message>
+        <source>%1（与驱动器的连接中断）</source>
+        <translation>%1 (the link to the drive was lost)</translation>
+    </message>
+</context>
+<context>
+    <name>CImportDrvData</name>
+    <message>
+        <source>导入数据</source>
+        <translation>Load File</translation>
+    </message>
+    <message>
+        <source>写数据</source>
+        <translation>Write Data</translation>
+    </message>
+    <message>
+        <source>保存参数</source>
+        <translation>Store Parameters</translation>
+    </message>
+    <message>
+        <source>驱动器重启</source>
+        <translation>Restart Drive</translation>
+    </message>
+    <message>
+        <source>保存结果</source>
+        <translation>Save Result</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>%1（已取消）</source>
+        <translation>%1 (cancelled)</translation>
+    </message>
+    <message>
+        <source>%1（与驱动器的连接中断）</source>
+        <translation>%1 (the link to the drive was lost)</translation>
+    </message>
+    <message>
+        <source>Finished. 参数未保存：%1</source>
+        <translation>Finished. Not stored: %1</translation>
+    </message>
+    <message>
+        <source>写入的数值尚未保存。未保存的数值在驱动器断电后丢失。
+离开前保存参数吗？</source>
+        <translation>Values written but not stored are lost when the drive is switched off.
+Store the parameters before leaving?</translation>
+    </message>
+    <message>
+        <source>不保存</source>
+        <translation>Don&apos;t Store</translation>
+    </message>
+</context>
 </TS>

@@ -4,8 +4,9 @@
 # with two parameter pages, five parameter pages tiled (Window > Tile), the dictionary browser, the
 # I/O page and the PDO windows (RPDO1 mapped to a full 64 bits, so that its mapping editor shows a
 # full budget bar), the real-time error page of a drive with three errors raised (one masked),
-# and a project opened.
-# Needs a built tree (build/dist).
+# a project opened; and the export and import windows after a run with some alarms and failures
+# (transfer-*.png).
+# Needs a built tree (build/dist) and build/tools/drivara_transfer_screenshots.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$PWD
@@ -79,5 +80,13 @@ PORT="${LINE#serial: /dev/}"
 for lang in zh en; do
   for dpi in 96 144; do
     shoot $lang $dpi "rterror-$lang-$dpi.png" --open RealTimeError
+  done
+done
+# The transfer windows run against a virtual drive of their own, in the same languages and densities.
+for lang in zh en; do
+  for dpi in 96 144; do
+    if [ "$lang" = zh ]; then code=1; locale=zh_CN.UTF-8; else code=2; locale=C.UTF-8; fi
+    QT_FONT_DPI=$dpi LANG=$locale LC_ALL=$locale xvfb-run -a -s "-screen 0 1600x1000x24" \
+      "$ROOT/build/tools/drivara_transfer_screenshots" "$ROOT/docs" $code
   done
 done

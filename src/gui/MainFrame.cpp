@@ -154,6 +154,12 @@ void CMainFrame::RegisterCreators()
     m_factory.Register(WindowKind::PdoTabs, [this](const CWindowInfo& window) {
         return CreatePdoTabsWidget(m_sys, window, nullptr);
     });
+    const auto transfer = [this](const CWindowInfo& window) {
+        m_sys.dictionary.WaitUntilLoaded(10000);
+        return CreateTransferView(m_sys, window, nullptr);
+    };
+    m_factory.Register(WindowKind::ConfigExport, transfer);
+    m_factory.Register(WindowKind::ConfigImport, transfer);
     m_factory.Register(WindowKind::CommMode,
                        [this](const CWindowInfo&) { return CreateCommMode(); });
     m_factory.Register(WindowKind::CommSettings,

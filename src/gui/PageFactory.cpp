@@ -1,5 +1,7 @@
 #include "PageFactory.h"
 
+#include "ExportDrvData.h"
+#include "ImportDrvData.h"
 #include "PageViews.h"
 #include "app/SysData.h"
 #include "browser/SdoList.h"
@@ -60,6 +62,18 @@ QWidget* CreatePdoTabsWidget(CSysData& sys, const CWindowInfo& window, QWidget* 
                              ? static_cast<CPdoTabsView*>(new CTagFormView(sys, parent))
                              : new CTagFormViewRPD(sys, parent);
     SetPageViewHandle(view, view->hwnd());
+    return view;
+}
+
+QWidget* CreateTransferView(CSysData& sys, const CWindowInfo& window, QWidget* parent)
+{
+    CTransferView* view = nullptr;
+    if (window.kind == WindowKind::ConfigExport)
+        view = new CExportDrvData(sys, parent);
+    else if (window.kind == WindowKind::ConfigImport)
+        view = new CImportDrvData(sys, parent);
+    if (view)
+        SetPageViewHandle(view, view->hwnd());
     return view;
 }
 

@@ -37,6 +37,9 @@ QWidget* CreateRealtimeErrorPage(CSysData& sys);
 QWidget* CreateDigitalIoWidget(CSysData& sys, const CWindowInfo& window, QWidget* parent);
 // Builds the receive (CTagFormViewRPD) or transmit (CTagFormView) PDO window.
 QWidget* CreatePdoTabsWidget(CSysData& sys, const CWindowInfo& window, QWidget* parent);
+// Builds the view that reads a drive configuration into a file (ConfigExport) or writes one back
+// (ConfigImport).
+QWidget* CreateTransferView(CSysData& sys, const CWindowInfo& window, QWidget* parent);
 
 // A page view tells the main frame where it receives WM_PAGE_CONTROL: the handle is kept as the
 // view's "drivaraHwnd" property. kNoWindow for a view without one.

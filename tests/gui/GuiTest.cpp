@@ -9,8 +9,10 @@
 #include "DesktopHabits.h"
 #include "DrivaraApp.h"
 #include "EditListCtrl.h"
+#include "ExportDrvData.h"
 #include "GuiPageSupport.h"
 #include "Icons.h"
+#include "ImportDrvData.h"
 #include "InitSaveDialog.h"
 #include "LanguageDialog.h"
 #include "MainFrame.h"
@@ -36,6 +38,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
@@ -138,6 +141,39 @@ QStringList PageRows(CChildFrame* child)
         texts << list.GetItemText(r, 0) << list.GetItemText(r, 1) << list.GetItemText(r, 4)
               << list.GetItemText(r, 6);
     return texts;
+}
+
+// A transfer view of the main frame, opened by its command.
+template <typename View> View* OpenTransfer(CGuiBench& bench, CommandId command)
+{
+    CChildFrame* child = bench.frame->OpenPage(command);
+    return child ? qobject_cast<View*>(child->view()) : nullptr;
+}
+
+QString StatusLine(const QWidget* view, const char* name)
+{
+    const auto* line = view->findChild<QLabel*>(QLatin1String(name));
+    return line ? line->text() : QString();
+}
+
+// Each row's background: "-" none, "R" red, "Y" yellow.
+QString RowColours(const CTransferView* view)
+{
+    QString colours;
+    for (int row = 0; row < view->model()->rowCount(); ++row) {
+        const QVariant colour = view->model()->index(row, 0).data(Qt::BackgroundRole);
+        colours += !colour.isValid()                      ? '-'
+                   : colour.value<QColor>() == Qt::red    ? 'R'
+                   : colour.value<QColor>() == Qt::yellow ? 'Y'
+                                                          : '?';
+    }
+    return colours;
+}
+
+// How often the drive got this write.
+int WritesOf(const CVirtualDrive& drive, uint32_t key, uint8_t command, uint32_t value)
+{
+    return drive.FrameCount(SdoFrame::BuildSdo(command, key, value).data());
 }
 
 void Press(QWidget* dialog, const char* name)
@@ -393,6 +429,130 @@ private slots:
         }
         QCOMPARE(linkUse(), QList<int>({0, 1, 1}));
         QCOMPARE(sys.exclusiveOwner.load(), kNoWindow);
+    }
+
+    // A read and a write run with some alarms and failures: counts, row colours, the prompt to
+    // rewrite once per loaded file, a restart refused while a run goes; a window gives the link
+    // back when it closes and keeps it between runs.
+    void transferRuns()
+    {
+        CGuiBench bench;
+        QVERIFY(bench.Ready() && bench.ConnectAndWait());
+        auto* reader = OpenTransfer<CExportDrvData>(bench, CommandId::ReadDriveConfig);
+        QVERIFY(reader && reader->linkHeld());
+        // Known, read-only, and an object the drive lacks.
+        QVERIFY(bench.install.writeFile("user/list.cdo", "20400110\r\n20200510\r\n12340010\r\n"));
+        QVERIFY(reader->LoadObjectList(bench.install.path("user/list.cdo")));
+        QSignalSpy readEnded(reader, &CTransferView::jobEnded);
+        reader->StartRun();
+        QTRY_COMPARE_WITH_TIMEOUT(readEnded.size(), 1, kWaitMs);
+        QCOMPARE(StatusLine(reader, "runStatus"), QStringLiteral("Finish: Total:3  Error:1 "));
+        QCOMPARE(RowColours(reader), QStringLiteral("--R"));
+        QVERIFY(reader->linkHeld());
+        // An empty list ends at once.
+        QVERIFY(bench.install.writeFile("user/empty.cdo", ""));
+        QVERIFY(reader->LoadObjectList(bench.install.path("user/empty.cdo")));
+        reader->StartRun();
+        QCOMPARE(StatusLine(reader, "runStatus"), QStringLiteral("Finish: Total:0  Error:0 "));
+        bench.frame->page(CommandId::ReadDriveConfig)->close();
+        QCOMPARE(bench.sys->exclusiveMode.load(), 0);
+
+        auto* writer = OpenTransfer<CImportDrvData>(bench, CommandId::WriteDriveConfig);
+        QVERIFY(writer && writer->linkHeld());
+        // True, Alarm (the signed object reads back -2), Fail (read-only), Fail (no value).
+        QVERIFY(bench.install.writeFile(
+            "user/cfg.cdi", "20400110,100,True\r\n20200110,65534,True\r\n20200510,5,True\r\n"
+                            "20400210,,True\r\n12340010,0x0001,Fail\r\n"));
+        const QString summary = QStringLiteral("Finish: Total:4  Alarm:1  Error:2");
+        const QString prompt = summary + QStringLiteral("\n Please rewrite again!\n");
+        QSignalSpy writeEnded(writer, &CTransferView::jobEnded);
+        bench.messages.Take();
+        for (bool reload : {true, false, true}) {
+            if (reload)
+                QVERIFY(writer->LoadConfiguration(bench.install.path("user/cfg.cdi")));
+            writer->StartRun();
+            writer->Restart();
+            QTRY_COMPARE_WITH_TIMEOUT(writeEnded.size(), 1, kWaitMs);
+            writeEnded.clear();
+            QCOMPARE(StatusLine(writer, "runStatus"), summary);
+            QCOMPARE(RowColours(writer), QStringLiteral("-YRR"));
+            const QStringList messages = bench.messages.Take();
+            QCOMPARE(messages.size(), reload ? 2 : 1);
+            QVERIFY(messages.first().startsWith(QLatin1String("A transfer or a store is going")));
+            QCOMPARE(messages.contains(prompt), reload);
+        }
+        QCOMPARE(WritesOf(bench.drive, DriveObject::kRestart, 0x2B, 0xAA55), 0);
+    }
+
+    // Cancelling a run or losing the drive in one gives the link back; the page that could not
+    // read while the window held it reads (after the reconnect, when the drive was lost).
+    void transferGivesTheLinkBack_data()
+    {
+        QTest::addColumn<bool>("lose");
+        QTest::newRow("cancel") << false;
+        QTest::newRow("lost connection") << true;
+    }
+    void transferGivesTheLinkBack()
+    {
+        QFETCH(bool, lose);
+        CGuiBench bench;
+        QVERIFY(bench.Ready() && bench.ConnectAndWait());
+        auto* reader = OpenTransfer<CExportDrvData>(bench, CommandId::ReadDriveConfig);
+        CParamPage* page = PageViewLogic(bench.frame->OpenPage(CommandId::VelocityLoop)->view());
+        QVERIFY(reader && page);
+        QVERIFY(bench.install.writeFile("user/list.cdo", "20400110\n20400210\n20400310\n"));
+        QVERIFY(reader->LoadObjectList(bench.install.path("user/list.cdo")));
+        QTRY_VERIFY(!bench.sys->link.HasPendingRequests());
+        QVERIFY(!GuiPageTest::PageFilled(*page));
+        QSignalSpy ended(reader, &CTransferView::jobEnded);
+        bench.drive.faults().SetSilent(lose);
+        reader->StartRun();
+        if (!lose)
+            QTest::mouseClick(reader->findChild<QPushButton*>("cancel"), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 1, kWaitMs);
+        QCOMPARE(QList<int>({bench.sys->exclusiveMode.load(), bench.sys->pollingEnabled.load()}),
+                 QList<int>({0, 1}));
+        QVERIFY(!reader->linkHeld() && reader->findChild<QPushButton*>("read")->isEnabled());
+        QCOMPARE(RowColours(reader), lose ? QStringLiteral("RRR") : QStringLiteral("---"));
+        if (lose) {
+            bench.drive.faults().SetSilent(false);
+            QVERIFY(bench.ConnectAndWait());
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(GuiPageTest::PageFilled(*page), kWaitMs);
+    }
+
+    // Leaving the import window after writes without a store asks once; the answer stays,
+    // stores first (motor, then control parameters) or leaves.
+    void transferLeaveAsksToStore_data()
+    {
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<int>("stores");
+        QTest::newRow("stay") << "stay" << 0;
+        QTest::newRow("store") << "storeAndLeave" << 1;
+        QTest::newRow("leave") << "leaveWithoutStore" << 0;
+    }
+    void transferLeaveAsksToStore()
+    {
+        QFETCH(QString, answer);
+        QFETCH(int, stores);
+        CGuiBench bench;
+        QVERIFY(bench.Ready() && bench.ConnectAndWait());
+        auto* writer = OpenTransfer<CImportDrvData>(bench, CommandId::WriteDriveConfig);
+        QVERIFY(writer && bench.install.writeFile("user/cfg.cdi", "20400110,100,True\r\n"));
+        QVERIFY(writer->LoadConfiguration(bench.install.path("user/cfg.cdi")));
+        writer->StartRun();
+        QTRY_VERIFY_WITH_TIMEOUT(!writer->running() && writer->unstoredWrites(), kWaitMs);
+        bench.frame->page(CommandId::WriteDriveConfig)->close();
+        auto* question = writer->findChild<QMessageBox*>("leaveQuestion");
+        QVERIFY(question && question->isVisible() &&
+                bench.frame->page(CommandId::WriteDriveConfig));
+        QTest::mouseClick(question->findChild<QPushButton*>(answer), Qt::LeftButton);
+        const bool stays = answer == QLatin1String("stay");
+        QTRY_COMPARE_WITH_TIMEOUT(bench.frame->page(CommandId::WriteDriveConfig) != nullptr, stays,
+                                  kWaitMs);
+        QCOMPARE(WritesOf(bench.drive, DriveObject::kStoreMotor, 0x2F, 1), stores);
+        QCOMPARE(WritesOf(bench.drive, DriveObject::kStoreControl, 0x2F, 1), stores);
+        QCOMPARE(bench.sys->exclusiveMode.load(), stays ? 1 : 0);
     }
 
     void languageDialog_data()
