@@ -61,6 +61,13 @@ void CCurveData::ShowWhole()
     m_lastIndex = m_visibleCount = m_pointCount;
 }
 
+void CCurveData::ShowRange(int first, int count)
+{
+    m_firstIndex = std::max(1, first);
+    m_visibleCount = std::max(0, count);
+    m_lastIndex = m_firstIndex + m_visibleCount - 1;
+}
+
 bool CCurveData::ShowColumns(const Plot::Geometry& g, int x1, int x2)
 {
     const int n = FirstChannelWithPoints();

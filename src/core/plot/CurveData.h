@@ -56,6 +56,9 @@ public:
 
     // The whole record visible.
     void ShowWhole();
+    // The samples first to first + count - 1 visible, whether or not the record holds them all
+    // (another capture's range, to draw this one over it sample by sample).
+    void ShowRange(int first, int count);
     // The samples between two columns of the plot visible (x1 left of x2); fewer than two
     // samples in between keep the range as it was. Returns whether the range changed.
     bool ShowColumns(const Plot::Geometry& g, int x1, int x2);
