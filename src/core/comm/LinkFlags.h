@@ -20,4 +20,6 @@ struct CLinkFlags
     std::atomic<HWND> mainFrameWnd{kNoWindow};
     std::atomic<int> canChosen{0};
     std::atomic<int> portOpened{0};
+    // 1 while the oscilloscope captures or reads its record again; a new one is refused then.
+    std::atomic<int> scopeTransferBusy{0};
 };
