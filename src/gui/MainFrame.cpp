@@ -146,6 +146,10 @@ void CMainFrame::RegisterCreators()
     };
     m_factory.Register(WindowKind::ParameterPage, page);
     m_factory.Register(WindowKind::BusPanel, page);
+    m_factory.Register(WindowKind::Oscilloscope, [this](const CWindowInfo&) {
+        m_sys.dictionary.WaitUntilLoaded(10000);
+        return CreateScopeWidget(m_sys, nullptr);
+    });
     m_factory.Register(WindowKind::CommMode,
                        [this](const CWindowInfo&) { return CreateCommMode(); });
     m_factory.Register(WindowKind::CommSettings,

@@ -1,5 +1,6 @@
 #include "PageFactory.h"
 
+#include "DriverOscillo.h"
 #include "PageViews.h"
 
 #include <QVariant>
@@ -25,6 +26,13 @@ QWidget* CreatePageWidget(CSysData& sys, const CWindowInfo& page, QWidget* paren
 {
     QWidget* view = CreateParamPageView(sys, page, parent);
     SetPageViewHandle(view, PageViewWindow(view));
+    return view;
+}
+
+QWidget* CreateScopeWidget(CSysData& sys, QWidget* parent)
+{
+    auto* view = new CDriverOscillo(sys, parent);
+    SetPageViewHandle(view, view->hwnd());
     return view;
 }
 

@@ -29,6 +29,9 @@ private:
 // Builds the view of a parameter page or bus panel.
 QWidget* CreatePageWidget(CSysData& sys, const CWindowInfo& page, QWidget* parent);
 
+// Builds the oscilloscope page; it reads the recorder's settings at once.
+QWidget* CreateScopeWidget(CSysData& sys, QWidget* parent);
+
 // A page view tells the main frame where it receives WM_PAGE_CONTROL: the handle is kept as the
 // view's "drivaraHwnd" property. kNoWindow for a view without one.
 void SetPageViewHandle(QWidget* view, HWND hwnd);

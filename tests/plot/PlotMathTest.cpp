@@ -1,5 +1,5 @@
-// The arithmetic of the oscilloscope plot: positions and extents, the 1-2-5 series, the scale
-// notation, vertical mapping with clamping, cursor look-up and time units, as tables.
+// The arithmetic of the oscilloscope plot: positions and extents, the 1-2-5 series, vertical
+// mapping with clamping, cursor look-up and time units, as tables.
 
 #include "plot/PlotMath.h"
 #include "plot/CurveData.h"
@@ -101,42 +101,6 @@ TEST(PlotPositions, ThousandSamplesAcrossThePlot)
     EXPECT_EQ(data.pointCount(), 1000);
 }
 
-TEST(PlotScale, NotationReadWriteAndStep)
-{
-    const std::pair<const char*, double> reads[] = {
-        {"1e-6", 0.000001}, {"2e3", 2000},     {"5e0", 5},     {"x", kMinScale},
-        {"", kMinScale},    {"5e", kMinScale}, {"2e-2", 0.02},
-    };
-    for (const auto& [text, value] : reads)
-        EXPECT_NEAR(ScaleFromText(text), value, value * 1e-12) << text;
-
-    const std::pair<double, const char*> writes[] = {
-        {20, "2e1"},        {5, "5e0"},      {0.5, "5e-1"},   {0.02, "2e-2"},
-        {0.000001, "1e-6"}, {0.0000001, ""}, {100000, "1e5"},
-    };
-    for (const auto& [value, text] : writes)
-        EXPECT_EQ(ScaleToText(value), QString::fromLatin1(text)) << value;
-
-    struct Step
-    {
-        const char* from;
-        bool up;
-        const char* to; // nullptr: no change
-        double factor;
-    };
-    const Step steps[] = {
-        {"5e-1", true, "1e0", 2},   {"5e-1", false, "2e-1", 0.4}, {"1e-6", false, nullptr, 1},
-        {"1e2", false, "5e1", 0.5}, {"2e0", true, "5e0", 2.5},    {"x", true, nullptr, 1},
-    };
-    for (const Step& s : steps) {
-        QString text = QString::fromLatin1(s.from);
-        double value = 10;
-        EXPECT_EQ(StepScaleText(text, value, s.up), s.to != nullptr) << s.from;
-        EXPECT_EQ(text, QString::fromLatin1(s.to ? s.to : s.from)) << s.from;
-        EXPECT_DOUBLE_EQ(value, 10 * s.factor) << s.from;
-    }
-}
-
 TEST(PlotMapping, RowsAreClampedAndTheCurveComesBackAtTheEdge)
 {
     const Geometry g = Page96(); // centre row 193, limits 21 and 365, 43 rows a division
@@ -207,11 +171,6 @@ TEST(PlotTime, UnitsAndTexts)
         EXPECT_STREQ(TimeUnitFor(us).name, name) << us;
         EXPECT_EQ(TimeUnitFor(us).divisor, divisor) << us;
     }
-    const std::pair<int, const char*> periods[] = {
-        {15, "937.5us"}, {16, "1.00ms"}, {16000, "1.00s"}, {0, "0.0us"}, {-1, ""},
-    };
-    for (const auto& [v, text] : periods)
-        EXPECT_EQ(PeriodText(v), QString::fromLatin1(text)) << v;
     EXPECT_EQ(TimeLabelText(100, 16), QStringLiteral("100.0000"));
     EXPECT_DOUBLE_EQ(SampleTimeUs(3, 2), 375);
 }

@@ -128,16 +128,6 @@ QRect TimeLabelRect(const Geometry& g, int gridLine);
 QRect TimeUnitRect(const Geometry& g);
 QString TimeLabelText(double sample, uint32_t period);
 
-// Scale notation: a digit 1, 2 or 5, "e", a signed exponent ("1e-6", "2e3").
-double ScaleFromText(const QString& text);
-QString ScaleToText(double value);
-// One step of the scale spin button: up 1→2→5→1e+1, down the reverse; "1e-6" does not step
-// down, a text that does not start with 1, 2 or 5 does not change. Returns whether it changed.
-bool StepScaleText(QString& text, double& value, bool up);
-
-// The period text beside the sampling period (v in steps of 62.5 µs); empty for negative values.
-QString PeriodText(int v);
-
 // "%f" and the other C formats, independent of the locale.
 QString FormatC(const char* format, double value);
 

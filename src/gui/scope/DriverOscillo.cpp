@@ -5,8 +5,11 @@
 #include "ScopePicture.h"
 #include "app/SysData.h"
 #include "base/TextNumbers.h"
+#include "comm/DriveObjects.h"
 #include "plot/PlotMath.h"
-#include "units/FormatKeywords.h"
+#include "scope/ScopeFiles.h"
+#include "scope/ScopeFormat.h"
+#include "scope/ScopeItems.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -17,6 +20,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
@@ -47,15 +51,30 @@ QToolButton* SpinButton(const QString& name, Qt::ArrowType arrow, QWidget* paren
 } // namespace
 
 CDriverOscillo::CDriverOscillo(CSysData& sys, QWidget* parent)
-    : QWidget(parent), m_sys(sys), m_handle(this)
+    : QWidget(parent), m_sys(sys), m_handle(this),
+      m_items(std::make_unique<CScopeItemLists>(sys.dictionary, &sys.unitTable))
 {
     setObjectName(QStringLiteral("oscilloscope"));
     BuildForm();
     Retranslate();
-    for (Channel& c : m_channels)
-        c.autoScale->setChecked(true);
+    m_items->LoadConfig(m_sys.sysDir + QStringLiteral("Oscilloscope.ini"));
+    FillTriggerSelector();
+    for (int n = 0; n < kChannels; ++n) {
+        FillChannelSelector(n);
+        m_channels[size_t(n)].autoScale->setChecked(true);
+    }
     m_status->setText(tr("处理完毕"));
     CursorModeChosen(0);
+
+    m_capture = std::make_unique<CScopeCapture>(m_sys, m_items.get());
+    CScopeCapture* capture = m_capture.get();
+    connect(capture, &CScopeCapture::valueApplied, this, &CDriverOscillo::ValueApplied);
+    connect(capture, &CScopeCapture::channelChanged, this, &CDriverOscillo::ShowChannel);
+    connect(capture, &CScopeCapture::settingsRead, this, [this] { SanitiseOffsets(false); });
+    connect(capture, &CScopeCapture::progress, this, &CDriverOscillo::Progress);
+    connect(capture, &CScopeCapture::recordReady, this, &CDriverOscillo::RecordReady);
+    connect(capture, &CScopeCapture::captureEnded, this, &CDriverOscillo::CaptureEnded);
+    m_capture->ReadSettings(1);
 }
 
 CDriverOscillo::~CDriverOscillo() = default;
@@ -158,6 +177,23 @@ QWidget* CDriverOscillo::BuildRecorderBox()
     grid->addWidget(m_level, 4, 1);
     grid->addWidget(m_levelUnit, 4, 2, 1, 2);
     connect(m_pickTrigger, &QPushButton::clicked, this, [this] { PickObject(0); });
+    using namespace DriveObject;
+    const std::pair<QLineEdit*, uint32_t> settings[] = {
+        {m_period, kRecorderPeriod}, {m_pointerOffset, kRecorderOffset}, {m_count, kRecorderCount}};
+    for (const auto& [field, key] : settings) {
+        connect(field, &QLineEdit::returnPressed, this, [this, e = field, k = key] {
+            m_capture->WriteSetting(k, uint32_t(DecTextToInt(e->text())));
+        });
+    }
+    connect(m_edge, &QToolButton::clicked, this, [this] {
+        m_capture->WriteSetting(kRecorderEdge, m_capture->settings().triggerEdge == 0 ? 1 : 0);
+    });
+    connect(m_trigger, &QComboBox::activated, this, &CDriverOscillo::TriggerChosen);
+    connect(m_level, &QLineEdit::returnPressed, this, &CDriverOscillo::LevelEntered);
+    connect(m_levelUnit, &QComboBox::activated, this, [this] {
+        m_levelUnit->setToolTip(m_levelUnit->currentText());
+        ValueApplied(kRecorderLevel, uint32_t(m_capture->settings().triggerLevel));
+    });
     return box;
 }
 
@@ -240,6 +276,8 @@ void CDriverOscillo::ConnectChannel(int n)
     connect(c.pick, &QPushButton::clicked, this, [this, n] { PickObject(n + 1); });
     connect(c.autoScale, &QCheckBox::toggled, this,
             [this, n](bool on) { m_graph->data().SetAutoScale(n, on); });
+    connect(c.enabled, &QCheckBox::clicked, this, [this, n] { ChannelClicked(n); });
+    connect(c.object, &QComboBox::activated, this, [this, n] { ChannelObjectChosen(n); });
 }
 
 QWidget* CDriverOscillo::BuildCursorBox()
@@ -315,6 +353,10 @@ QWidget* CDriverOscillo::BuildCommandBox()
     m_export = new QPushButton(box);
     m_export->setObjectName(QStringLiteral("export"));
     connect(m_export, &QPushButton::clicked, this, &CDriverOscillo::Export);
+    connect(m_start, &QPushButton::clicked, this, &CDriverOscillo::StartPressed);
+    connect(m_reread, &QPushButton::clicked, this, &CDriverOscillo::RereadPressed);
+    connect(m_continuous, &QCheckBox::toggled, this,
+            [this](bool on) { m_capture->SetContinuous(on); });
     grid->addWidget(m_start, 0, 0);
     grid->addWidget(m_reread, 0, 1);
     grid->addWidget(m_continuous, 1, 0);
@@ -375,9 +417,33 @@ void CDriverOscillo::changeEvent(QEvent* event)
 
 void CDriverOscillo::OnMessage(unsigned message, uint32_t wParam, uint32_t lParam)
 {
-    (void)wParam;
     if (message == WM_ADD_OBJECT) {
-        (void)lParam;
+        ObjectPicked(lParam);
+        return;
+    }
+    if (message != WM_PAGE_CONTROL)
+        return;
+    switch (wParam) {
+    case 0:
+        m_capture->ReadSettings(1);
+        m_refreshOnActivate = true;
+        break;
+    case 1:
+        // The frame closes: every flag the capture took goes back.
+        m_refreshOnActivate = false;
+        m_capture->Close();
+        ShowIdle();
+        break;
+    case 2:
+        if (!m_refreshOnActivate || m_sys.connected != 1)
+            break;
+        [[fallthrough]];
+    case 4:
+        m_sys.currentPageWnd = hwnd();
+        m_capture->ReadSettings(1);
+        break;
+    default:
+        break;
     }
 }
 
@@ -386,13 +452,267 @@ void CDriverOscillo::SendPageControl(int action)
     OnMessage(WM_PAGE_CONTROL, uint32_t(action), 0);
 }
 
+void CDriverOscillo::FillTriggerSelector()
+{
+    m_trigger->clear();
+    m_trigger->addItem(tr("手动触发"));
+    for (const ScopeItem& item : m_items->trigger())
+        m_trigger->addItem(item.name);
+}
+
+void CDriverOscillo::FillChannelSelector(int n)
+{
+    QComboBox* object = m_channels[size_t(n)].object;
+    const int current = object->currentIndex();
+    object->clear();
+    for (int i = 0; i < m_items->ChannelEntryCount(n + 1); ++i)
+        object->addItem(m_items->ChannelEntry(n + 1, i)->name);
+    object->setCurrentIndex(std::min(current, object->count() - 1));
+}
+
+void CDriverOscillo::ValueApplied(uint32_t key, uint32_t value)
+{
+    using namespace DriveObject;
+    const ScopeSettings& settings = m_capture->settings();
+    switch (key) {
+    case kRecorderPeriod:
+        m_period->setText(QString::number(value));
+        if (const QString text = ScopeFormat::PeriodText(int32_t(value)); !text.isEmpty())
+            m_periodText->setText(text);
+        m_graph->data().SetSamplePeriod(value);
+        break;
+    case kRecorderOffset:
+        m_pointerOffset->setText(QString::number(settings.pointerOffset));
+        break;
+    case kRecorderCount:
+        m_count->setText(QString::number(value));
+        if (m_capture->idle())
+            m_status->setText(tr("处理完毕"));
+        break;
+    case kRecorderEdge:
+        m_edge->setArrowType(value & 0xFF ? Qt::UpArrow : Qt::DownArrow);
+        break;
+    case kRecorderTrigger: {
+        const bool manual = value == 0;
+        if (!manual && m_trigger->count() != int(m_items->trigger().size()) + 1)
+            FillTriggerSelector(); // the drive named an object the list did not have
+        m_trigger->setCurrentIndex(manual ? 0 : settings.triggerItem);
+        m_trigger->setToolTip(m_trigger->currentText());
+        m_level->setEnabled(!manual);
+        m_levelUnit->setEnabled(!manual);
+        if (!manual)
+            FillUnits(m_levelUnit, settings.triggerKey);
+        break;
+    }
+    case kRecorderLevel:
+        m_level->setText(FormatInUnit(m_levelUnit, settings.triggerKey, value, false));
+        break;
+    default:
+        // A unit formula may have waited for this drive constant.
+        for (int n = 0; n < kChannels; ++n) {
+            if (m_channels[size_t(n)].key == key)
+                m_graph->data().SetCoefficient(n, UnitCoefficient(n));
+        }
+        break;
+    }
+}
+
+void CDriverOscillo::ShowChannel(int channel)
+{
+    const int n = channel - 1;
+    Channel& c = m_channels[size_t(n)];
+    const int entry = m_capture->channelEntry(channel);
+    c.key = m_capture->channelKey(channel);
+    if (entry < 0) {
+        c.enabled->setChecked(false);
+        m_graph->data().SetEnabled(n, false);
+        m_graph->Redraw();
+        return;
+    }
+    if (c.object->count() != m_items->ChannelEntryCount(channel))
+        FillChannelSelector(n);
+    c.object->setCurrentIndex(entry);
+    c.object->setToolTip(c.object->currentText());
+    c.enabled->setChecked(true);
+    m_graph->data().SetEnabled(n, true);
+    FillUnits(c.unit, c.key);
+    m_graph->data().SetCoefficient(n, UnitCoefficient(n));
+}
+
+void CDriverOscillo::ChannelClicked(int n)
+{
+    Channel& c = m_channels[size_t(n)];
+    const ScopeItem* item = m_items->ChannelEntry(n + 1, c.object->currentIndex());
+    if (!item) {
+        c.enabled->setChecked(false);
+        return;
+    }
+    const bool on = c.enabled->isChecked();
+    m_graph->data().SetEnabled(n, on);
+    if (!on)
+        m_graph->Redraw();
+    m_capture->SetChannel(n + 1, on, item->descriptor);
+}
+
+void CDriverOscillo::ChannelObjectChosen(int n)
+{
+    Channel& c = m_channels[size_t(n)];
+    c.enabled->setChecked(false);
+    if (const ScopeItem* item = m_items->ChannelEntry(n + 1, c.object->currentIndex()))
+        FillUnits(c.unit, item->key());
+    c.object->setToolTip(c.object->currentText());
+}
+
+void CDriverOscillo::TriggerChosen(int index)
+{
+    const ScopeItem* item = m_items->TriggerEntry(index);
+    m_trigger->setToolTip(m_trigger->currentText());
+    m_capture->WriteTrigger(item ? item->descriptor : 0);
+}
+
+void CDriverOscillo::LevelEntered()
+{
+    const QString unit = m_levelUnit->currentText();
+    const ScopeFormat::LevelWrite level = ScopeFormat::TriggerLevel(
+        m_sys, hwnd(), m_capture->settings().triggerKey, unit, m_level->text());
+    if (level.outcome == ScopeFormat::LevelWrite::Ready)
+        m_capture->WriteSetting(DriveObject::kRecorderLevel, level.raw);
+}
+
+void CDriverOscillo::ObjectPicked(uint32_t key)
+{
+    if (m_pickerTarget == 0) {
+        int entry = m_items->FindTriggerEntryByKey(key);
+        if (entry < 0 && m_items->AddTriggerItem(key)) {
+            FillTriggerSelector();
+            entry = 1;
+        }
+        if (entry < 0)
+            return;
+        m_trigger->setCurrentIndex(entry);
+        TriggerChosen(entry);
+        return;
+    }
+    const int n = m_pickerTarget - 1;
+    int entry = m_items->FindChannelEntryByKey(n + 1, key);
+    if (entry < 0 && m_items->AddChannelItem(key, n + 1)) {
+        FillChannelSelector(n);
+        entry = 0;
+    }
+    if (entry < 0)
+        return;
+    Channel& c = m_channels[size_t(n)];
+    c.object->setCurrentIndex(entry);
+    c.enabled->setChecked(true);
+    ChannelClicked(n);
+}
+
+void CDriverOscillo::HandSettingsToGraph()
+{
+    // The channels without automatic scale keep what the operator set.
+    CCurveData& curves = m_graph->data();
+    for (int n = 0; n < kChannels; ++n) {
+        Channel& c = m_channels[size_t(n)];
+        curves.SetEnabled(n, c.enabled->isChecked());
+        curves.SetAutoScale(n, c.autoScale->isChecked());
+        curves.SetCoefficient(n, UnitCoefficient(n));
+        if (!c.autoScale->isChecked()) {
+            c.scale = ScopeFormat::ScaleFromText(c.scaleText->text());
+            curves.SetScale(n, c.scale);
+            curves.MoveOffset(n, c.offset->text().toDouble(), 0);
+        }
+    }
+}
+
+void CDriverOscillo::StartPressed()
+{
+    if (!m_capture->idle()) {
+        m_capture->Cancel();
+        return;
+    }
+    SanitiseOffsets(true);
+    HandSettingsToGraph();
+    m_capture->SetContinuous(m_continuous->isChecked());
+    if (!m_capture->Start())
+        return;
+    m_start->setText(tr("取消采集"));
+    m_reread->setEnabled(false);
+}
+
+void CDriverOscillo::RereadPressed()
+{
+    HandSettingsToGraph();
+    if (!m_capture->Reread())
+        return;
+    CursorModeChosen(0);
+    m_start->setEnabled(false);
+    m_reread->setEnabled(false);
+}
+
+void CDriverOscillo::Progress(CScopeCapture::Progress kind, int dots)
+{
+    const QString points = QStringLiteral(" ") + QString(dots, QLatin1Char('.'));
+    if (kind == CScopeCapture::Progress::Waiting) {
+        m_status->setText(tr("等待采集数据") + points);
+        return;
+    }
+    // The English texts have always skipped the fourth step.
+    if (dots == 4 && m_sys.programLanguage != 1)
+        return;
+    m_status->setText(tr("读取数据") + points);
+    SanitiseOffsets(false);
+}
+
+void CDriverOscillo::RecordReady(const ScopeRecord& record)
+{
+    HandSettingsToGraph();
+    m_graph->data().SetSamplePeriod(m_capture->settings().samplePeriod);
+    m_graph->SetRecord(record.samples);
+    ShowScalesFromGraph();
+    UpdateReadout();
+}
+
+void CDriverOscillo::ShowIdle()
+{
+    m_start->setText(tr("开始采集"));
+    m_status->setText(tr("处理完毕"));
+    m_start->setEnabled(true);
+    m_reread->setEnabled(true);
+}
+
+void CDriverOscillo::CaptureEnded(CScopeCapture::Outcome outcome, uint32_t detail)
+{
+    ShowIdle();
+    QString text;
+    switch (outcome) {
+    case CScopeCapture::Outcome::Refused:
+        text = tr("驱动器拒绝了采集（中止代码 0x%1）。").arg(detail, 8, 16, QLatin1Char('0'));
+        break;
+    case CScopeCapture::Outcome::LinkFailed:
+        text = tr("驱动器没有应答，采集已停止。");
+        break;
+    case CScopeCapture::Outcome::TooLong:
+        text = tr("记录长于 8 KiB（%1 字节），未显示。").arg(detail);
+        break;
+    default:
+        return;
+    }
+    m_status->setText(text);
+    // Not modal to the code: the page and the link go on while the message is open.
+    auto* box = new QMessageBox(QMessageBox::Warning, title(), text, QMessageBox::Ok, this);
+    box->setObjectName(QStringLiteral("scopeMessage"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}
+
 void CDriverOscillo::StepScale(int n, bool up)
 {
     Channel& c = m_channels[size_t(n)];
     if (!c.enabled->isChecked())
         return;
-    QString text = c.scaleText->text();
-    if (!Plot::StepScaleText(text, c.scale, up))
+    const QString before = c.scaleText->text();
+    const QString text = ScopeFormat::StepScale(before, up, c.scale);
+    if (text == before)
         return;
     c.scaleText->setText(text);
     m_graph->data().SetScale(n, c.scale);
@@ -434,17 +754,21 @@ void CDriverOscillo::ShowScalesFromGraph()
         if (!c.enabled->isChecked())
             continue;
         c.scale = curves.channel(n).mapping.scale;
-        c.scaleText->setText(Plot::ScaleToText(c.scale));
+        c.scaleText->setText(ScopeFormat::ScaleToText(c.scale));
         c.offset->setText(Plot::FormatC("%.3f", curves.channel(n).mapping.offset));
     }
 }
 
 void CDriverOscillo::SanitiseOffsets(bool atCaptureStart)
 {
-    for (Channel& c : m_channels) {
-        const QString text = c.offset->text();
-        if (text == QLatin1String("-0") || text == QLatin1String("-0.") || text.size() > 10)
-            c.offset->setText(Plot::FormatC(atCaptureStart ? "%.f" : "%.3f", 0));
+    for (int n = 0; n < kChannels; ++n) {
+        QLineEdit* edit = m_channels[size_t(n)].offset;
+        QString text = edit->text();
+        double value = 0;
+        if (ScopeFormat::SanitiseOffset(text, value, atCaptureStart)) {
+            edit->setText(text);
+            m_graph->data().MoveOffset(n, value, 0);
+        }
     }
 }
 
@@ -490,7 +814,7 @@ void CDriverOscillo::UpdateReadout()
     const Plot::TimeUnit unit = Plot::TimeUnitFor(time[0]);
     m_timeHead->setText(tr("时间(%1)").arg(QLatin1String(unit.name)));
     auto value = [&](double raw, bool allowUnsigned) {
-        return FormatInUnit(c.unit, c.key, int64_t(std::trunc(raw)), allowUnsigned);
+        return FormatInUnit(c.unit, c.key, uint32_t(int32_t(std::trunc(raw))), allowUnsigned);
     };
     for (int i = 0; i < mode; ++i) {
         m_readout[size_t(2 * i)]->setText(Plot::FormatC("%.2f", time[size_t(i)] / unit.divisor));
@@ -508,63 +832,33 @@ void CDriverOscillo::UpdateReadout()
         m_frequency->setText(Plot::FormatC("%.2f Hz", 1e6 / dt));
 }
 
-QString CDriverOscillo::FormatInUnit(QComboBox* unit, uint32_t key, int64_t raw, bool allowUnsigned)
+QString CDriverOscillo::FormatInUnit(QComboBox* unit, uint32_t key, uint32_t raw,
+                                     bool allowUnsigned)
 {
-    CSdoRecord record;
-    int size = 0;
-    if (m_sys.dictionary.Lookup(key, record)) {
-        size = DecTextToInt(record.dataType);
-        if (record.dataType.startsWith(QLatin1Char('I'), Qt::CaseInsensitive))
-            ++size;
-    }
-    if (unit->count() == 0) {
-        unit->addItem(QString(FormatKeyword::kDec));
-        unit->setCurrentIndex(0);
-    }
-    const QString name = unit->currentText();
-    const uint32_t word = uint32_t(raw);
-    const bool asUnsigned = allowUnsigned && (size == 8 || size == 16 || size == 32);
-    auto integer = [&] {
-        return asUnsigned ? QString::number(word) : QString::number(int32_t(word));
-    };
-    if (name == FormatKeyword::kDec)
-        return integer();
-    if (name == FormatKeyword::kHex)
-        return QString::number(word, 16);
-    double value = double(int32_t(word));
-    if (asUnsigned)
-        value = double(word);
-    QString formula;
-    bool done = false;
+    if (unit->count() == 0)
+        unit->addItem(QStringLiteral("DEC"));
+    if (unit->currentIndex() < 0)
+        unit->setCurrentIndex(std::max(0, unit->findText(QStringLiteral("DEC"))));
     m_sys.currentPageWnd = hwnd();
-    if (!m_sys.ConvertForDisplay(hwnd(), key, name, &value, formula, done))
-        return QString();
-    if (formula == QLatin1String("N*1"))
-        return integer();
-    return Plot::FormatC("%0.6f", value);
+    return ScopeFormat::FormatRaw(m_sys, hwnd(), m_sys.dictionary, key, unit->currentText(), raw,
+                                  allowUnsigned);
 }
 
 double CDriverOscillo::UnitCoefficient(int n)
 {
     const Channel& c = m_channels[size_t(n)];
-    return FormatInUnit(c.unit, c.key, 1, true).toDouble();
+    if (c.key == 0)
+        return 1;
+    return ScopeFormat::UnitCoefficient(m_sys, hwnd(), m_sys.dictionary, c.key,
+                                        c.unit->currentText());
 }
 
 void CDriverOscillo::FillUnits(QComboBox* unit, uint32_t key)
 {
     unit->clear();
-    bool dec = false;
-    if (const QVector<CUnitRecord>* records = m_sys.unitTable.LookupUnits(key)) {
-        for (const CUnitRecord& record : *records) {
-            if (record.label == FormatKeyword::kDec)
-                dec = true;
-            else
-                unit->addItem(record.DisplayName());
-        }
-    }
-    if (dec || unit->count() == 0)
-        unit->addItem(QString(FormatKeyword::kDec));
+    unit->addItems(ScopeFormat::UnitEntries(m_sys, m_sys.dictionary, key));
     unit->setCurrentIndex(unit->count() - 1);
+    unit->setToolTip(unit->currentText());
 }
 
 void CDriverOscillo::PickObject(int target)
@@ -576,15 +870,21 @@ void CDriverOscillo::PickObject(int target)
 
 void CDriverOscillo::Export()
 {
-    const QString path = QFileDialog::getSaveFileName(
-        this, QStringLiteral("save data to file"), QString(),
+    const QString chosen = QFileDialog::getSaveFileName(
+        this, tr("save data to file"), m_sys.userDir + QStringLiteral("name"),
         QStringLiteral("File(*.csv);;File(*.txt);;File(*.bmp);;File(*.png)"));
-    if (path.isEmpty())
+    if (chosen.isEmpty())
         return;
     m_export->setEnabled(false);
-    const QString extension = path.mid(path.lastIndexOf(QLatin1Char('.')) + 1);
-    if (extension == QLatin1String("bmp") || extension == QLatin1String("png"))
-        SavePicture(path);
+    ScopeFiles::Kind kind = ScopeFiles::Kind::None;
+    const QString path = ScopeFiles::ExportPath(chosen, kind);
+    const ScopeRecord& record = m_capture->record();
+    if (kind == ScopeFiles::Kind::Csv)
+        ScopeFiles::WriteCsv(path, record);
+    else if (kind == ScopeFiles::Kind::Txt)
+        ScopeFiles::WriteTxt(path, m_capture->settings(), record);
+    else if (kind == ScopeFiles::Kind::Bmp || chosen.endsWith(QLatin1String(".png")))
+        SavePicture(kind == ScopeFiles::Kind::Bmp ? path : chosen);
     m_export->setEnabled(true);
 }
 

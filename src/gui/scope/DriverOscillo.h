@@ -1,14 +1,17 @@
 #pragma once
 
 #include "comm/MessageLayer.h"
+#include "scope/ScopeCapture.h"
 
 #include <QWidget>
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 class CCurveGraph;
+class CScopeItemLists;
 class CSysData;
 class QCheckBox;
 class QComboBox;
@@ -35,6 +38,8 @@ public:
 
     HWND hwnd() const { return m_handle.hwnd(); }
     CCurveGraph* graph() const { return m_graph; }
+    CScopeCapture& capture() { return *m_capture; }
+    CScopeItemLists& items() { return *m_items; }
     QString title() const;
 
     void OnMessage(unsigned message, uint32_t wParam, uint32_t lParam) override;
@@ -87,14 +92,35 @@ private:
     void CursorMoved(int cursor, int position);
     void PickObject(int target);
     void Export();
+    void ObjectPicked(uint32_t key);
+
+    // The capture: the operator's commands and what the scope core reports.
+    void StartPressed();
+    void RereadPressed();
+    void HandSettingsToGraph();
+    void ShowIdle();
+    void ValueApplied(uint32_t key, uint32_t value);
+    void ShowChannel(int channel);
+    void ChannelClicked(int n);
+    void ChannelObjectChosen(int n);
+    void TriggerChosen(int index);
+    void LevelEntered();
+    void RecordReady(const ScopeRecord& record);
+    void CaptureEnded(CScopeCapture::Outcome outcome, uint32_t detail);
+    void Progress(CScopeCapture::Progress kind, int dots);
+    void FillChannelSelector(int n);
+    void FillTriggerSelector();
 
     // A raw value in the unit chosen on a unit selector (DEC, HEX or a unit formula).
-    QString FormatInUnit(QComboBox* unit, uint32_t key, int64_t raw, bool allowUnsigned);
+    QString FormatInUnit(QComboBox* unit, uint32_t key, uint32_t raw, bool allowUnsigned);
     double UnitCoefficient(int n);
     void FillUnits(QComboBox* unit, uint32_t key);
 
     CSysData& m_sys;
     CWindowHandle m_handle;
+    std::unique_ptr<CScopeItemLists> m_items;
+    std::unique_ptr<CScopeCapture> m_capture;
+    bool m_refreshOnActivate = true;
     CCurveGraph* m_graph = nullptr;
     std::array<QSlider*, 2> m_cursorSlider{};
     QLineEdit* m_period = nullptr;
