@@ -113,17 +113,21 @@ void CDriverOscillo::BuildForm()
         m_cursorSlider[size_t(i)] = slider;
     }
 
+    // Below the plot: the recorder, the channels with the capture commands under them, the
+    // cursor read-out.
     auto* lower = new QHBoxLayout;
-    lower->addWidget(BuildRecorderBox());
-    lower->addWidget(BuildChannelBox(), 1);
-    auto* right = new QVBoxLayout;
-    right->addWidget(BuildCursorBox());
-    right->addWidget(BuildCommandBox());
-    lower->addLayout(right);
+    lower->setContentsMargins(4, 0, 4, 0);
+    lower->addWidget(BuildRecorderBox(), 0, Qt::AlignTop);
+    auto* middle = new QVBoxLayout;
+    middle->setSpacing(2);
+    middle->addWidget(BuildChannelBox());
+    middle->addWidget(BuildCommandBox());
+    lower->addLayout(middle, 1);
+    lower->addWidget(BuildCursorBox(), 0, Qt::AlignTop);
 
     auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(4, 2, 4, 4);
-    layout->setSpacing(2);
+    layout->setContentsMargins(0, 0, 0, 2);
+    layout->setSpacing(0);
     layout->addWidget(m_cursorSlider[1]);
     layout->addWidget(m_graph);
     layout->addWidget(m_cursorSlider[0]);
@@ -136,6 +140,7 @@ QWidget* CDriverOscillo::BuildRecorderBox()
     auto* box = new QWidget(this);
     auto* grid = new QGridLayout(box);
     grid->setContentsMargins(0, 0, 0, 0);
+    grid->setVerticalSpacing(4);
     auto label = [this, box](const char* name) {
         auto* l = new QLabel(box);
         l->setObjectName(QLatin1String(name));
@@ -162,6 +167,15 @@ QWidget* CDriverOscillo::BuildRecorderBox()
     m_level = edit("triggerLevel");
     m_levelUnit = new QComboBox(box);
     m_levelUnit->setObjectName(QStringLiteral("triggerLevelUnit"));
+    // Numbers of up to six digits; the object names get the room.
+    const int numberWidth = fontMetrics().horizontalAdvance(QStringLiteral("0000000")) + 10;
+    for (QLineEdit* e : {m_period, m_pointerOffset, m_count, m_level})
+        e->setFixedWidth(numberWidth);
+    m_periodText->setFixedWidth(fontMetrics().horizontalAdvance(QStringLiteral("937.5us")) + 10);
+    m_trigger->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    m_trigger->setMinimumContentsLength(10);
+    m_levelUnit->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    m_levelUnit->setMinimumContentsLength(5);
 
     grid->addWidget(label("periodLabel"), 0, 0);
     grid->addWidget(m_period, 0, 1);
@@ -173,6 +187,7 @@ QWidget* CDriverOscillo::BuildRecorderBox()
     grid->addWidget(label("triggerLabel"), 3, 0);
     grid->addWidget(m_trigger, 3, 1, 1, 2);
     grid->addWidget(m_pickTrigger, 3, 3);
+    m_pickTrigger->setFixedWidth(fontMetrics().horizontalAdvance(QStringLiteral("...")) + 12);
     grid->addWidget(m_edge, 4, 0);
     grid->addWidget(m_level, 4, 1);
     grid->addWidget(m_levelUnit, 4, 2, 1, 2);
@@ -203,14 +218,17 @@ QWidget* CDriverOscillo::BuildChannelBox()
     auto* grid = new QGridLayout(box);
     grid->setContentsMargins(0, 0, 0, 0);
     grid->setHorizontalSpacing(3);
+    grid->setVerticalSpacing(2);
     const char* heads[] = {"channelHead", "objectHead", "scaleHead",
                            "offsetHead",  "unitHead",   "autoHead"};
     const int headColumns[] = {0, 1, 3, 6, 9, 10};
     for (int i = 0; i < 6; ++i) {
+        if (i == 1)
+            continue; // the channel head stands over the object selectors as well
         auto* l = new QLabel(box);
         l->setObjectName(QLatin1String(heads[i]));
         m_labels.push_back(l);
-        grid->addWidget(l, 0, headColumns[i], 1, i == 2 || i == 3 ? 3 : 1);
+        grid->addWidget(l, 0, headColumns[i], 1, i == 0 ? 2 : i == 2 || i == 3 ? 3 : 1);
     }
     for (int n = 0; n < kChannels; ++n) {
         Channel& c = m_channels[size_t(n)];
@@ -244,6 +262,8 @@ QWidget* CDriverOscillo::BuildChannelBox()
         c.offsetDown = SpinButton(QStringLiteral("offsetDown") + suffix, Qt::DownArrow, box);
         c.unit = new QComboBox(box);
         c.unit->setObjectName(QStringLiteral("unit") + suffix);
+        c.unit->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+        c.unit->setMinimumContentsLength(5);
         c.autoScale = new QCheckBox(box);
         c.autoScale->setObjectName(QStringLiteral("auto") + suffix);
         const int row = n + 1;
@@ -357,13 +377,14 @@ QWidget* CDriverOscillo::BuildCommandBox()
     connect(m_reread, &QPushButton::clicked, this, &CDriverOscillo::RereadPressed);
     connect(m_continuous, &QCheckBox::toggled, this,
             [this](bool on) { m_capture->SetContinuous(on); });
+    grid->setVerticalSpacing(2);
     grid->addWidget(m_start, 0, 0);
     grid->addWidget(m_reread, 0, 1);
-    grid->addWidget(m_continuous, 1, 0);
-    grid->addWidget(m_showPrevious, 1, 1);
-    grid->addWidget(m_status, 2, 0, 1, 2);
-    grid->addWidget(m_import, 3, 0);
-    grid->addWidget(m_export, 3, 1);
+    grid->addWidget(m_continuous, 0, 2);
+    grid->addWidget(m_showPrevious, 0, 3);
+    grid->addWidget(m_status, 1, 0, 1, 2);
+    grid->addWidget(m_import, 1, 2);
+    grid->addWidget(m_export, 1, 3);
     return box;
 }
 
@@ -381,8 +402,8 @@ void CDriverOscillo::Retranslate()
         {QStringLiteral("unitHead"), tr("单 位")},
         {QStringLiteral("autoHead"), tr("自动")},
         {QStringLiteral("readChannelLabel"), tr("通道号")},
-        {QStringLiteral("row1Label"), QStringLiteral(" &1 ")},
-        {QStringLiteral("row2Label"), QStringLiteral(" &2")},
+        {QStringLiteral("row1Label"), QStringLiteral(" 1 ")},
+        {QStringLiteral("row2Label"), QStringLiteral(" 2 ")},
         {QStringLiteral("diffLabel"), tr("差值")},
     };
     for (QLabel* label : m_labels) {
@@ -871,7 +892,7 @@ void CDriverOscillo::PickObject(int target)
 void CDriverOscillo::Export()
 {
     const QString chosen = QFileDialog::getSaveFileName(
-        this, tr("save data to file"), m_sys.userDir + QStringLiteral("name"),
+        this, QStringLiteral("save data to file"), m_sys.userDir + QStringLiteral("name"),
         QStringLiteral("File(*.csv);;File(*.txt);;File(*.bmp);;File(*.png)"));
     if (chosen.isEmpty())
         return;

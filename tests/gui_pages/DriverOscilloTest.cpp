@@ -1,0 +1,168 @@
+// The oscilloscope page against the virtual drive over a pseudo-terminal, through the real link
+// and serial library: a capture ends in curves on the plot; cancelling during the upload and a
+// drive that falls silent during it give the link, its polling and the buttons back.
+
+#include "DriverOscillo.h"
+#include "CurveGraph.h"
+#include "GuiPageSupport.h"
+#include "comm/DriveObjects.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTest>
+
+#include <functional>
+#include <memory>
+
+using namespace GuiPageTest;
+
+namespace {
+
+constexpr int kWaitMs = 20000;
+constexpr uint32_t kStatusword = 0x604100;
+constexpr uint32_t kVelocityKp = 0x222001;
+
+// Another window of the program: what it asked for and what polling brought it.
+class CProbe : public CMessageReceiver
+{
+public:
+    CProbe() : m_handle(this) {}
+    HWND hwnd() const { return m_handle.hwnd(); }
+    void OnMessage(unsigned message, uint32_t, uint32_t lParam) override
+    {
+        if (message == WM_SDO_VALUE)
+            (lParam == kStatusword ? polled : answered) += 1;
+    }
+    int polled = 0;
+    int answered = 0;
+
+private:
+    CWindowHandle m_handle;
+};
+
+} // namespace
+
+class DriverOscilloTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<CDriveRig> rig;
+    std::unique_ptr<CDriverOscillo> view;
+
+    template <typename W> W* Child(const char* name)
+    {
+        return view->findChild<W*>(QLatin1String(name));
+    }
+    // The upload hands every segment to the page with a blocking send: the wait keeps the event
+    // loop turning (QTRY's pauses would slow each segment down).
+    static bool Wait(const std::function<bool()>& done)
+    {
+        return TestSupport::WaitFor(done, kWaitMs);
+    }
+    bool LinkGivenBack() const
+    {
+        const CSysData& sys = *rig->sys;
+        return sys.pollingEnabled == 1 && sys.othersReleased == 1 && sys.scopeTransferBusy == 0;
+    }
+
+    // The page with channel 1 on the drive's first shared object (32 bits) and as many samples
+    // as the largest record holds (8 KiB).
+    void OpenWithChannel(int baud)
+    {
+        rig = std::make_unique<CDriveRig>(2, nullptr, baud);
+        QVERIFY2(rig->ok(), qPrintable(rig->error));
+        view = std::make_unique<CDriverOscillo>(*rig->sys);
+        view->capture().SetTickInterval(50);
+        view->show();
+        QTRY_VERIFY_WITH_TIMEOUT(!Child<QLineEdit>("sampleCount")->text().isEmpty(), kWaitMs);
+        auto* object = Child<QComboBox>("object1");
+        QVERIFY(object->count() > 0);
+        object->setCurrentIndex(0);
+        Child<QCheckBox>("channel1")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(view->capture().channelKey(1) != 0, kWaitMs);
+        QLineEdit* count = Child<QLineEdit>("sampleCount");
+        count->setText(QStringLiteral("2048"));
+        QTest::keyClick(count, Qt::Key_Return);
+        QTRY_COMPARE_WITH_TIMEOUT(count->text(), QStringLiteral("2048"), kWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(view->capture().pendingRequests() == 0, kWaitMs);
+    }
+    void StartAndWaitForUpload()
+    {
+        Child<QPushButton>("start")->click();
+        QVERIFY(
+            Wait([this] { return view->capture().state() == CScopeCapture::State::Uploading; }));
+        QVERIFY(rig->sys->othersReleased == 0 && rig->sys->pollingEnabled == 0);
+    }
+
+private slots:
+    void cleanup()
+    {
+        view.reset();
+        rig.reset();
+    }
+
+    void captureShowsCurves()
+    {
+        OpenWithChannel(0);
+        auto* start = Child<QPushButton>("start");
+        start->click();
+        QCOMPARE(start->text(), QStringLiteral("取消采集"));
+        QVERIFY(Wait([this] { return view->capture().idle(); }));
+        const CCurveData& curves = view->graph()->data();
+        QCOMPARE(int(curves.channel(0).values.size()), 2048);
+        QVERIFY(LinkGivenBack());
+        QVERIFY(start->isEnabled() && Child<QPushButton>("reread")->isEnabled());
+        // The curve is on the plot in channel 1's colour.
+        const QImage picture = view->graph()->grab().toImage();
+        const QRgb colour = CCurveGraph::ChannelColour(0).rgb();
+        int pixels = 0;
+        for (int y = 0; y < picture.height(); ++y) {
+            for (int x = 0; x < picture.width(); ++x)
+                pixels += picture.pixel(x, y) == colour;
+        }
+        QVERIFY2(pixels > 100, qPrintable(QString::number(pixels)));
+    }
+
+    void cancelDuringUploadGivesTheLinkBack()
+    {
+        OpenWithChannel(115200);
+        CProbe probe;
+        CCtrlLink& link = rig->sys->link;
+        QVERIFY(link.AddLoop(probe.hwnd(), kStatusword, 1));
+        QVERIFY(link.EnableLoop(probe.hwnd()));
+        StartAndWaitForUpload();
+        Child<QPushButton>("start")->click(); // Cancel
+        QVERIFY(view->capture().idle());
+        QVERIFY(LinkGivenBack());
+        QCOMPARE(Child<QPushButton>("start")->text(), QStringLiteral("开始采集"));
+        // Polling goes on and another page's read is answered.
+        const int polledBefore = probe.polled;
+        link.Request(probe.hwnd(), 0x40, kVelocityKp, 0);
+        QVERIFY(Wait([&] { return probe.answered > 0 && probe.polled > polledBefore; }));
+        QVERIFY(view->graph()->data().channel(0).values.empty());
+        link.RemoveLoop(probe.hwnd());
+    }
+
+    void silentDriveDuringUploadEndsTheCapture()
+    {
+        OpenWithChannel(115200);
+        StartAndWaitForUpload();
+        rig->drive.faults().SetSilent(true);
+        QVERIFY(
+            Wait([this] { return view->findChild<QMessageBox*>(QStringLiteral("scopeMessage")); }));
+        QVERIFY(view->capture().idle());
+        QVERIFY(LinkGivenBack());
+        QVERIFY(Child<QPushButton>("start")->isEnabled());
+        QVERIFY(Child<QPushButton>("reread")->isEnabled());
+        QCOMPARE(Child<QPushButton>("start")->text(), QStringLiteral("开始采集"));
+    }
+};
+
+DRIVARA_GUI_TEST_MAIN(DriverOscilloTest)
+#include "DriverOscilloTest.moc"
