@@ -2,7 +2,7 @@
 # Takes the main window pictures in docs/: drivara connected to the virtual drive, in Chinese and
 # English, at 96 and 144 dots per inch, on a 1600x1000 screen (Xvfb): the serial settings window
 # with two parameter pages, and five parameter pages tiled (Window > Tile).
-# Needs a built tree (build/dist).
+# Needs a built tree (build/dist, and build/tools/drivara_scope_screenshots for the oscilloscope).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$PWD
@@ -33,3 +33,14 @@ TILED=(--open VelocityLoop PositionLoop CurrentLoop MotorConfig DriverProperty -
 shoot zh 96 drivara-tiled-zh-96.png "${TILED[@]}"
 shoot en 96 drivara-tiled-en-96.png "${TILED[@]}"
 shoot en 144 drivara-tiled-en-144.png "${TILED[@]}"
+
+# The oscilloscope page: a velocity step captured twice (the first faintly behind the second) with
+# two cursors, rendered by drivara_scope_screenshots against its own virtual drive.
+SCOPE_SHOTS=$ROOT/build/tools/drivara_scope_screenshots
+for lang in zh en; do
+  for dpi in 96 144; do
+    if [ "$lang" = zh ]; then code=1; locale=zh_CN.UTF-8; else code=2; locale=C.UTF-8; fi
+    QT_QPA_PLATFORM=xcb LANG=$locale LC_ALL=$locale xvfb-run -a -s "-screen 0 1600x1000x24" \
+      "$SCOPE_SHOTS" "$ROOT/docs/drivara-scope-$lang-$dpi.png" $code $dpi
+  done
+done

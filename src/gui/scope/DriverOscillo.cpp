@@ -31,6 +31,16 @@
 
 namespace {
 
+// A column head is never cut: its edit grows with the unit it names.
+void SetHead(QLineEdit* head, const QString& text)
+{
+    head->setText(text);
+    const QFontMetrics metrics = head->fontMetrics();
+    head->setFixedWidth(std::max(metrics.horizontalAdvance(text),
+                                 metrics.horizontalAdvance(QStringLiteral("-00000.00"))) +
+                        12);
+}
+
 QLineEdit* ReadOnlyEdit(const QString& name, QWidget* parent)
 {
     auto* edit = new QLineEdit(parent);
@@ -45,6 +55,7 @@ QToolButton* SpinButton(const QString& name, Qt::ArrowType arrow, QWidget* paren
     button->setObjectName(name);
     button->setArrowType(arrow);
     button->setAutoRepeat(true);
+    button->setFixedWidth(button->fontMetrics().height() + 2);
     return button;
 }
 
@@ -86,12 +97,19 @@ QString CDriverOscillo::title() const
 
 void CDriverOscillo::BuildForm()
 {
-    const int dpi = logicalDpiX() > 0 ? logicalDpiX() : 96;
+    // The plot's rectangles are given in pixels of the screen for its density; where Qt scales
+    // the screen, the widget is laid out in device-independent pixels.
+    const qreal ratio = devicePixelRatioF() > 0 ? devicePixelRatioF() : 1.0;
+    const int dpi = qRound((logicalDpiX() > 0 ? logicalDpiX() : 96) * ratio);
     const Plot::PageRects rects = Plot::RectsForScreen(dpi, m_sys.programLanguage);
     // The graph is its own widget: the page's area and mouse rectangles moved to its corner.
     const QPoint corner = rects.area.topLeft();
-    m_graph =
-        new CCurveGraph(rects.area.translated(-corner), rects.mouse.translated(-corner), this);
+    auto scaled = [ratio, corner](const QRect& r) {
+        const QRect moved = r.translated(-corner);
+        return QRect(qRound(moved.left() / ratio), qRound(moved.top() / ratio),
+                     qRound(moved.width() / ratio), qRound(moved.height() / ratio));
+    };
+    m_graph = new CCurveGraph(scaled(rects.area), scaled(rects.mouse), this);
     connect(m_graph, &CCurveGraph::extentsChanged, this, [this] {
         ShowScalesFromGraph();
         UpdateReadout();
@@ -123,6 +141,7 @@ void CDriverOscillo::BuildForm()
     middle->addWidget(BuildChannelBox());
     middle->addWidget(BuildCommandBox());
     lower->addLayout(middle, 1);
+    lower->addSpacing(6);
     lower->addWidget(BuildCursorBox(), 0, Qt::AlignTop);
 
     auto* layout = new QVBoxLayout(this);
@@ -173,7 +192,7 @@ QWidget* CDriverOscillo::BuildRecorderBox()
         e->setFixedWidth(numberWidth);
     m_periodText->setFixedWidth(fontMetrics().horizontalAdvance(QStringLiteral("937.5us")) + 10);
     m_trigger->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    m_trigger->setMinimumContentsLength(10);
+    m_trigger->setMinimumContentsLength(7);
     m_levelUnit->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     m_levelUnit->setMinimumContentsLength(5);
 
@@ -244,26 +263,26 @@ QWidget* CDriverOscillo::BuildChannelBox()
         c.object = new QComboBox(box);
         c.object->setObjectName(QStringLiteral("object") + suffix);
         c.object->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-        c.object->setMinimumContentsLength(14);
+        c.object->setMinimumContentsLength(5);
         c.pick = new QPushButton(QStringLiteral("..."), box);
         c.pick->setObjectName(QStringLiteral("pickObject") + suffix);
         c.pick->setFixedWidth(c.pick->fontMetrics().horizontalAdvance(QStringLiteral("...")) + 12);
         c.scaleText = ReadOnlyEdit(QStringLiteral("scale") + suffix, box);
         c.scaleText->setText(QStringLiteral("1e-6"));
         c.scaleText->setFixedWidth(
-            c.scaleText->fontMetrics().horizontalAdvance(QStringLiteral("5e-6000")) + 8);
+            c.scaleText->fontMetrics().horizontalAdvance(QStringLiteral("5e-10")) + 8);
         c.scaleUp = SpinButton(QStringLiteral("scaleUp") + suffix, Qt::UpArrow, box);
         c.scaleDown = SpinButton(QStringLiteral("scaleDown") + suffix, Qt::DownArrow, box);
         c.offset = new QLineEdit(QStringLiteral("0"), box);
         c.offset->setObjectName(QStringLiteral("offset") + suffix);
         c.offset->setFixedWidth(
-            c.offset->fontMetrics().horizontalAdvance(QStringLiteral("-00000.000")) + 8);
+            c.offset->fontMetrics().horizontalAdvance(QStringLiteral("-0000.000")) + 8);
         c.offsetUp = SpinButton(QStringLiteral("offsetUp") + suffix, Qt::UpArrow, box);
         c.offsetDown = SpinButton(QStringLiteral("offsetDown") + suffix, Qt::DownArrow, box);
         c.unit = new QComboBox(box);
         c.unit->setObjectName(QStringLiteral("unit") + suffix);
         c.unit->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-        c.unit->setMinimumContentsLength(5);
+        c.unit->setMinimumContentsLength(4);
         c.autoScale = new QCheckBox(box);
         c.autoScale->setObjectName(QStringLiteral("auto") + suffix);
         const int row = n + 1;
@@ -307,15 +326,14 @@ QWidget* CDriverOscillo::BuildCursorBox()
     auto* grid = new QGridLayout(box);
     grid->setContentsMargins(4, 2, 4, 2);
     grid->setVerticalSpacing(1);
-    auto* modes = new QHBoxLayout;
+    // The three modes stand in a column right of the read-out.
     for (int mode = 0; mode < 3; ++mode) {
         auto* radio = new QRadioButton(box);
         radio->setObjectName(QStringLiteral("cursorMode%1").arg(mode));
         connect(radio, &QRadioButton::clicked, this, [this, mode] { CursorModeChosen(mode); });
-        modes->addWidget(radio);
+        grid->addWidget(radio, mode, 3);
         m_cursorMode[size_t(mode)] = radio;
     }
-    grid->addLayout(modes, 0, 0, 1, 4);
     auto* channelLabel = new QLabel(box);
     channelLabel->setObjectName(QStringLiteral("readChannelLabel"));
     m_labels.push_back(channelLabel);
@@ -324,32 +342,32 @@ QWidget* CDriverOscillo::BuildCursorBox()
     m_readChannel->addItems(
         {QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"), QStringLiteral("4")});
     connect(m_readChannel, &QComboBox::activated, this, [this] { UpdateReadout(); });
-    grid->addWidget(channelLabel, 1, 0);
-    grid->addWidget(m_readChannel, 1, 1);
+    grid->addWidget(channelLabel, 0, 0, 1, 2);
+    grid->addWidget(m_readChannel, 0, 2);
     m_timeHead = ReadOnlyEdit(QStringLiteral("timeHead"), box);
     m_valueHead = ReadOnlyEdit(QStringLiteral("valueHead"), box);
-    grid->addWidget(m_timeHead, 2, 1);
-    grid->addWidget(m_valueHead, 2, 2);
+    grid->addWidget(m_timeHead, 1, 1);
+    grid->addWidget(m_valueHead, 1, 2);
     const char* names[] = {"time1", "value1", "time2", "value2", "timeDiff", "valueDiff"};
     const char* rows[] = {"row1Label", "row2Label", "diffLabel"};
     for (int row = 0; row < 3; ++row) {
         auto* l = new QLabel(box);
         l->setObjectName(QLatin1String(rows[row]));
         m_labels.push_back(l);
-        grid->addWidget(l, row + 3, 0);
+        grid->addWidget(l, row + 2, 0);
         for (int col = 0; col < 2; ++col) {
             QLineEdit* edit = ReadOnlyEdit(QLatin1String(names[row * 2 + col]), box);
-            edit->setMinimumWidth(
-                edit->fontMetrics().horizontalAdvance(QStringLiteral("-00000.00")));
+            edit->setFixedWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("-00000.00")) +
+                                12);
             m_readout[size_t(row * 2 + col)] = edit;
-            grid->addWidget(edit, row + 3, col + 1);
+            grid->addWidget(edit, row + 2, col + 1);
         }
     }
     // 1/dt of the two cursors: the period of an oscillation read off as a frequency.
     m_frequency = ReadOnlyEdit(QStringLiteral("frequency"), box);
-    m_frequency->setMinimumWidth(
-        m_frequency->fontMetrics().horizontalAdvance(QStringLiteral("0000.00 Hz")));
-    grid->addWidget(m_frequency, 5, 3);
+    m_frequency->setFixedWidth(
+        m_frequency->fontMetrics().horizontalAdvance(QStringLiteral("00000.00 Hz")) + 12);
+    grid->addWidget(m_frequency, 4, 3);
     return box;
 }
 
@@ -425,8 +443,8 @@ void CDriverOscillo::Retranslate()
     m_showPrevious->setText(tr("显示上次采集"));
     m_import->setText(tr("导入"));
     m_export->setText(tr("导出"));
-    m_timeHead->setText(tr("时间(%1)").arg(QStringLiteral("us")));
-    m_valueHead->setText(tr("数据(%1)").arg(QStringLiteral("DEC")));
+    SetHead(m_timeHead, tr("时间(%1)").arg(QStringLiteral("us")));
+    SetHead(m_valueHead, tr("数据(%1)").arg(QStringLiteral("DEC")));
 }
 
 void CDriverOscillo::changeEvent(QEvent* event)
@@ -821,7 +839,7 @@ void CDriverOscillo::UpdateReadout()
     m_frequency->clear();
     const Channel& c = m_channels[size_t(n)];
     const bool shown = c.enabled->isChecked() && c.key != 0;
-    m_valueHead->setText(tr("数据(%1)").arg(shown ? c.unit->currentText() : QString()));
+    SetHead(m_valueHead, tr("数据(%1)").arg(shown ? c.unit->currentText() : QString()));
     if (!shown)
         return;
     const CCurveData& curves = m_graph->data();
@@ -833,7 +851,7 @@ void CDriverOscillo::UpdateReadout()
         time[size_t(i)] = Plot::SampleTimeUs(at[size_t(i)].sample, period);
     }
     const Plot::TimeUnit unit = Plot::TimeUnitFor(time[0]);
-    m_timeHead->setText(tr("时间(%1)").arg(QLatin1String(unit.name)));
+    SetHead(m_timeHead, tr("时间(%1)").arg(QLatin1String(unit.name)));
     auto value = [&](double raw, bool allowUnsigned) {
         return FormatInUnit(c.unit, c.key, uint32_t(int32_t(std::trunc(raw))), allowUnsigned);
     };
