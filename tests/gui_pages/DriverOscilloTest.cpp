@@ -1,10 +1,12 @@
 // The oscilloscope page against the virtual drive over a pseudo-terminal, through the real link
 // and serial library: a capture ends in curves on the plot; cancelling during the upload and a
-// drive that falls silent during it give the link, its polling and the buttons back.
+// drive that falls silent during it give the link, its polling and the buttons back. Then the
+// plot's mouse zoom and cursor read-out over a captured ramp, and the page picture files.
 
 #include "DriverOscillo.h"
 #include "CurveGraph.h"
 #include "GuiPageSupport.h"
+#include "ScopePicture.h"
 #include "comm/DriveObjects.h"
 
 #include <QApplication>
@@ -13,7 +15,10 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <functional>
@@ -161,6 +166,93 @@ private slots:
         QVERIFY(Child<QPushButton>("start")->isEnabled());
         QVERIFY(Child<QPushButton>("reread")->isEnabled());
         QCOMPARE(Child<QPushButton>("start")->text(), QStringLiteral("开始采集"));
+    }
+
+    void zoomAndCursorReadout()
+    {
+        OpenWithChannel(0);
+        Child<QPushButton>("start")->click();
+        QVERIFY(Wait([this] { return view->capture().idle(); }));
+        CCurveGraph* graph = view->graph();
+        // A known ramp in place of the drive's samples: sample k holds 10 k.
+        std::array<std::vector<double>, CCurveData::kChannels> ramp;
+        for (int k = 1; k <= 1000; ++k)
+            ramp[0].push_back(10.0 * k);
+        graph->SetRecord(ramp);
+        const Plot::Geometry& g = graph->geometry();
+        const int y = g.CentreRow();
+        struct Drag
+        {
+            int from, to; // columns, relative to the plot's left edge
+            bool zoomed;
+        };
+        const Drag drags[] = {{100, 400, true}, {400, 100, false}, {300, 300, false}};
+        for (const Drag& d : drags) {
+            graph->data().ShowWhole();
+            graph->ComputeExtents();
+            QTest::mousePress(graph, Qt::LeftButton, {}, QPoint(g.x0 + d.from, y));
+            QTest::mouseMove(graph, QPoint(g.x0 + d.to, y + 30));
+            QTest::mouseRelease(graph, Qt::LeftButton, {}, QPoint(g.x0 + d.to, y + 30));
+            QTest::mouseClick(graph, Qt::RightButton, {}, QPoint(g.x0 + 50, y));
+            QCOMPARE(graph->data().visibleCount() < 1000, d.zoomed);
+            QVERIFY(graph->zoomRect().isNull());
+        }
+        graph->data().ShowWhole();
+        graph->ComputeExtents();
+        // Two cursors, read out on channel 1 at 1 ms a sample (the drive's period of 16 steps).
+        Child<QRadioButton>("cursorMode2")->click();
+        const int p1 = Plot::PositionOf(99, Plot::PositionStep(g.width, 1000));
+        const int p2 = Plot::PositionOf(599, Plot::PositionStep(g.width, 1000));
+        Child<QSlider>("cursor1Slider")->setValue(p1);
+        Child<QSlider>("cursor2Slider")->setValue(p2);
+        const double t1 = 100 * graph->data().samplePeriod() * 62.5 / 1000;
+        QCOMPARE(Child<QLineEdit>("time1")->text(), QString::asprintf("%.2f", t1));
+        QCOMPARE(Child<QLineEdit>("value1")->text(), QStringLiteral("1000"));
+        QCOMPARE(Child<QLineEdit>("value2")->text(), QStringLiteral("6000"));
+        QCOMPARE(Child<QLineEdit>("valueDiff")->text(), QStringLiteral("5000"));
+        QCOMPARE(Child<QLineEdit>("timeHead")->text(), QStringLiteral("时间(ms)"));
+        const double dt = 500 * graph->data().samplePeriod() * 62.5;
+        QCOMPARE(Child<QLineEdit>("frequency")->text(), QString::asprintf("%.2f Hz", 1e6 / dt));
+        // Cursor 2 left of cursor 1: the difference is still later minus earlier.
+        Child<QSlider>("cursor2Slider")->setValue(p1);
+        Child<QSlider>("cursor1Slider")->setValue(p2);
+        QCOMPARE(Child<QLineEdit>("valueDiff")->text(), QStringLiteral("5000"));
+    }
+
+    void pictureFiles()
+    {
+        // 3 x 2 pixels, 24 bits: 9 bytes a row padded to 12, the bottom row first, blue first.
+        QImage image(3, 2, QImage::Format_RGB32);
+        image.fill(qRgb(1, 2, 3));
+        image.setPixel(0, 1, qRgb(10, 20, 30));
+        const QByteArray bmp = BitmapFile(image, 24);
+        QCOMPARE(bmp.size(), 54 + 24);
+        QCOMPARE(bmp.left(2), QByteArray("BM"));
+        QCOMPARE(quint8(bmp[2]), quint8(78));  // file size
+        QCOMPARE(quint8(bmp[10]), quint8(54)); // pixel offset
+        QCOMPARE(quint8(bmp[28]), quint8(24)); // bits per pixel
+        QCOMPARE(bmp.mid(54, 12), QByteArray::fromHex("1e140a030201030201000000"));
+        QCOMPARE(bmp.mid(66, 12), QByteArray::fromHex("030201030201030201000000"));
+        QCOMPARE(BitmapFile(image, 32).size(), 54 + 24); // 32 bits: 12 bytes a row, no padding
+
+        QTemporaryDir dir;
+        struct Case
+        {
+            const char* name;
+            bool written;
+        };
+        const Case cases[] = {{"page.bmp", true},
+                              {"page.png", true},
+                              {"page.BMP", false},
+                              {"missing/page.png", false}};
+        for (const Case& c : cases) {
+            const QString path = dir.filePath(QLatin1String(c.name));
+            QCOMPARE(WritePagePicture(image, path), c.written);
+            QCOMPARE(QFile::exists(path), c.written);
+        }
+        QCOMPARE(QImage(dir.filePath(QStringLiteral("page.bmp"))).pixel(0, 1), qRgb(10, 20, 30));
+        // Only the picture is left in the folder: nothing half written beside it.
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 2);
     }
 };
 
