@@ -1,7 +1,6 @@
-# The oscilloscope plot: a full redraw of four channels of the largest record (8 KiB) and a
-# cursor move over the cached picture, offscreen.
+# The oscilloscope's record upload at the pace of a 115200 baud line, against the wire time.
 drivara_add_bench(drivara_scope_bench
-    SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/scope/ScopeBench.cpp
+    SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/scope/ScopeUploadBench.cpp
             ${CMAKE_CURRENT_SOURCE_DIR}/QtBenchMain.cpp
-    LIBS drivara_scopeview)
-target_compile_definitions(drivara_scope_bench PRIVATE DRIVARA_BENCH_WIDGETS)
+    LIBS drivara_core drivara_simcore
+    DEPENDS drivara_transport_serial drivara_dictionary_data drivara_sys_files)

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds an optimised tree and prints the benchmark figures: dictionary load and lookup, link
-# exchanges per second over a pseudo-terminal, a page read pass, and drivactl's memory for a dump.
+# exchanges per second over a pseudo-terminal, a page read pass, the oscilloscope's 8 KiB record
+# upload against its wire time, and drivactl's memory for a dump.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh

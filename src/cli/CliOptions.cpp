@@ -62,8 +62,83 @@ const QVector<CommandSpec>& CommandSpecs()
          "the drive's identity and --count rounds of live values (default 3)",
          {QStringLiteral("count")},
          true},
+        {"scope",
+         "",
+         "one capture of the drive's recorder into a CSV file: --channel KEY (up to four, "
+         "16- or 32-bit objects), --trigger KEY (0: at once) --level N --edge rise|fall, "
+         "[--period N (62.5 us)] [--count N] [--offset N (samples before the trigger)] --csv FILE",
+         {QStringLiteral("channel"), QStringLiteral("trigger"), QStringLiteral("level"),
+          QStringLiteral("edge"), QStringLiteral("period"), QStringLiteral("count"),
+          QStringLiteral("offset"), QStringLiteral("csv")},
+         true},
     };
     return specs;
+}
+
+bool NumberOption(const QCommandLineParser& parser, const QString& name, int64_t min, int64_t max,
+                  int64_t& out, QString& error);
+
+// The scope command's options: keys, numbers and the file, all checked before the drive is.
+bool ParseScopeOptions(const QCommandLineParser& parser, CliOptions& options, QString& error)
+{
+    CliOptions::Scope& scope = options.scope;
+    for (const QString& text : parser.values(QStringLiteral("channel"))) {
+        for (const QString& part : text.split(QLatin1Char(','))) {
+            uint32_t key = 0;
+            if (!ParseObjectKey(part, key)) {
+                error =
+                    QStringLiteral("--channel takes object keys (606C00 or 606C:00), not \"%1\"")
+                        .arg(part);
+                return false;
+            }
+            scope.channels.append(key);
+        }
+    }
+    if (scope.channels.isEmpty() || scope.channels.size() > 4) {
+        error = QStringLiteral("scope records one to four --channel objects");
+        return false;
+    }
+    const QString trigger = parser.value(QStringLiteral("trigger"));
+    if (trigger != QLatin1String("0") && !ParseObjectKey(trigger, scope.trigger)) {
+        error = QStringLiteral("--trigger takes an object key or 0, not \"%1\"").arg(trigger);
+        return false;
+    }
+    int64_t number = 0;
+    if (parser.isSet(QStringLiteral("level"))) {
+        if (!NumberOption(parser, QStringLiteral("level"), INT32_MIN, UINT32_MAX, number, error))
+            return false;
+        scope.level = int32_t(uint32_t(number));
+    } else if (scope.trigger != 0) {
+        error = QStringLiteral("scope with a --trigger object needs its --level");
+        return false;
+    }
+    const QString edge = parser.value(QStringLiteral("edge"));
+    if (!edge.isEmpty() && edge != QLatin1String("rise") && edge != QLatin1String("fall")) {
+        error = QStringLiteral("--edge takes rise or fall, not \"%1\"").arg(edge);
+        return false;
+    }
+    scope.rising = edge != QLatin1String("fall");
+    if (parser.isSet(QStringLiteral("period"))) {
+        if (!NumberOption(parser, QStringLiteral("period"), 1, 65535, number, error))
+            return false;
+        scope.period = int(number);
+    }
+    if (parser.isSet(QStringLiteral("offset"))) {
+        if (!NumberOption(parser, QStringLiteral("offset"), -32768, 32767, number, error))
+            return false;
+        scope.offset = int(number);
+        scope.haveOffset = true;
+    }
+    if (parser.isSet(QStringLiteral("count"))) {
+        if (!NumberOption(parser, QStringLiteral("count"), 1, 65535, number, error))
+            return false;
+    }
+    scope.csv = parser.value(QStringLiteral("csv"));
+    if (scope.csv.isEmpty() || !parser.isSet(QStringLiteral("trigger"))) {
+        error = QStringLiteral("scope needs --trigger and --csv FILE");
+        return false;
+    }
+    return true;
 }
 
 const CommandSpec* FindCommand(const QString& name)
@@ -74,9 +149,12 @@ const CommandSpec* FindCommand(const QString& name)
     return nullptr;
 }
 
-const QStringList kCommandOptions = {QStringLiteral("find"),  QStringLiteral("unit"),
-                                     QStringLiteral("type"),  QStringLiteral("count"),
-                                     QStringLiteral("watch"), QStringLiteral("tsv")};
+const QStringList kCommandOptions = {
+    QStringLiteral("find"),    QStringLiteral("unit"),    QStringLiteral("type"),
+    QStringLiteral("count"),   QStringLiteral("watch"),   QStringLiteral("tsv"),
+    QStringLiteral("channel"), QStringLiteral("trigger"), QStringLiteral("level"),
+    QStringLiteral("edge"),    QStringLiteral("period"),  QStringLiteral("offset"),
+    QStringLiteral("csv")};
 
 const char kExitCodes[] =
     "exit codes: 0 every object answered as asked, 1 the drive refused something with an abort "
@@ -251,6 +329,20 @@ CliRequest ParseCliOptions(const QStringList& arguments, CliOptions& options, QS
          QStringLiteral("N")},
         {QStringLiteral("watch"), QStringLiteral("page: print the changes of live rows.")},
         {QStringLiteral("tsv"), QStringLiteral("page: tab-separated rows for scripts.")},
+        {QStringLiteral("channel"), QStringLiteral("scope: a recorded object (up to four)."),
+         QStringLiteral("KEY")},
+        {QStringLiteral("trigger"), QStringLiteral("scope: the trigger object, 0 for at once."),
+         QStringLiteral("KEY")},
+        {QStringLiteral("level"), QStringLiteral("scope: the trigger level, raw."),
+         QStringLiteral("N")},
+        {QStringLiteral("edge"), QStringLiteral("scope: rise or fall."), QStringLiteral("EDGE")},
+        {QStringLiteral("period"), QStringLiteral("scope: sampling period, 1 to 65535 x 62.5 us."),
+         QStringLiteral("N")},
+        {QStringLiteral("offset"),
+         QStringLiteral("scope: samples before the trigger point, -32768 to 32767."),
+         QStringLiteral("N")},
+        {QStringLiteral("csv"), QStringLiteral("scope: the file the samples go to."),
+         QStringLiteral("FILE")},
     });
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("The command to run."));
 
@@ -330,6 +422,8 @@ CliRequest ParseCliOptions(const QStringList& arguments, CliOptions& options, QS
             return CliRequest::Error;
         options.count = int(number);
     }
+    if (options.command == QLatin1String("scope") && !ParseScopeOptions(parser, options, error))
+        return CliRequest::Error;
     if (parser.isSet(QStringLiteral("type"))) {
         options.type = TypeWidthFromName(parser.value(QStringLiteral("type")));
         if (!options.type.valid()) {

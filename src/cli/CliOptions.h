@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QVector>
 
 #include <cstdint>
 
@@ -34,6 +35,18 @@ struct CliOptions
     TypeWidth type;          // write --type
     bool watch = false;      // page --watch
     bool tsv = false;        // page --tsv: tab-separated rows for scripts
+    // scope: the recorder's channels, trigger and settings (-1: leave the drive's), the CSV.
+    struct Scope
+    {
+        QVector<uint32_t> channels;
+        uint32_t trigger = 0; // 0: manual trigger
+        int32_t level = 0;
+        bool rising = true;
+        int period = -1;
+        int offset = -1;
+        bool haveOffset = false;
+        QString csv;
+    } scope;
     QString command;
     QStringList args;
 

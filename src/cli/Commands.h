@@ -17,3 +17,4 @@ int RunPage(CCliSession& session, const CliOptions& options);
 int CheckPage(CCliSession& session, const CliOptions& options);
 int RunSet(CCliSession& session, const CliOptions& options);
 int RunInfo(CCliSession& session, const CliOptions& options);
+int RunScope(CCliSession& session, const CliOptions& options);

@@ -26,6 +26,7 @@ const QHash<QString, Command>& Commands()
         {QStringLiteral("upload"), RunUpload}, {QStringLiteral("watch"), RunWatch},
         {QStringLiteral("dump"), RunDump},     {QStringLiteral("page"), RunPage},
         {QStringLiteral("set"), RunSet},       {QStringLiteral("info"), RunInfo},
+        {QStringLiteral("scope"), RunScope},
     };
     return commands;
 }

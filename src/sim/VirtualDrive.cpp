@@ -182,6 +182,8 @@ bool CVirtualDrive::Load(const QString& dataDir, QString* error)
     m_upload = Upload();
     m_haveLastReply = false;
     m_record.clear();
+    m_recorder = CSimRecorder();
+    m_motor = CMotorModel();
     m_pinned.clear();
     m_epoch = Clock::now();
     m_restartUntil = {};
@@ -198,6 +200,7 @@ bool CVirtualDrive::Handle(const uint8_t request[8], uint8_t reply[8])
     const Clock::time_point now = Clock::now();
     if (now < m_restartUntil)
         return false;
+    Advance(now);
     const auto sent = [&] {
         std::memcpy(m_lastReply, reply, 8);
         m_haveLastReply = true;
@@ -317,6 +320,10 @@ bool CVirtualDrive::Write(uint32_t key, uint8_t command, uint32_t value, const u
         }
     } else if (key == kTargetVelocity) {
         SetTargetVelocity(held, now);
+    } else if (key == DriveObject::kRecorderCount && RecordSampleBytes() > 0) {
+        // The count the slots leave room for in the record.
+        it->value = std::min<uint32_t>(held, uint32_t(kRecordLimit / RecordSampleBytes()));
+        it->reverting = false;
     } else {
         it->value = held;
         it->reverting = false;
@@ -400,15 +407,14 @@ uint32_t CVirtualDrive::Command(uint32_t key, uint32_t value, Clock::time_point 
         }
         object.value = value;
         m_upload = Upload();
+        m_recorder.Stop();
         m_restartUntil = now + std::chrono::milliseconds(kRestartSilenceMs);
         return 0;
     case kRecorderState:
         if (value == 1) {
-            m_record = MakeRecord(now);
-            busy(1, kRecorderBusyMs);
+            StartRecorder(now);
         } else if (value == 0) {
-            object.value = 0;
-            object.reverting = false;
+            m_recorder.Stop();
         } else {
             return kAbortValue;
         }
@@ -457,52 +463,178 @@ void CVirtualDrive::ApplySnapshot(const Snapshot* snapshot, Clock::time_point no
     }
 }
 
-QByteArray CVirtualDrive::MakeRecord(Clock::time_point now) const
+uint32_t CVirtualDrive::Setting(uint32_t key, uint32_t fallback) const
 {
-    // Sample layout: slot 1 (2 bytes), slot 2 (2), slot 5 (4), slot 3 (2), slot 4 (2), slot 6 (4)
-    // for every slot that names an object, little-endian.
-    struct Field
-    {
-        uint32_t key;
-        int bytes;
-    };
-    static const uint8_t slotOrder[6] = {1, 2, 5, 3, 4, 6};
-    std::vector<Field> fields;
-    int sampleSize = 0;
-    for (const uint8_t slot : slotOrder) {
-        const auto it = m_objects.constFind(0x230000u + slot);
-        if (it == m_objects.constEnd())
-            continue;
-        const uint32_t descriptor = StoredValue(*it, now);
-        if (descriptor == 0)
-            continue;
-        const int bytes = slot >= 5 ? 4 : 2;
-        fields.push_back(Field{descriptor >> 8, bytes});
-        sampleSize += bytes;
-    }
-    const auto setting = [&](uint32_t key, uint32_t fallback) {
-        const auto it = m_objects.constFind(key);
-        return it == m_objects.constEnd() ? fallback : (StoredValue(*it, now) & 0xFFFF);
-    };
-    const uint32_t period = std::max<uint32_t>(1, setting(0x230008, 16));
-    uint32_t count = setting(0x23000A, 0);
-    if (sampleSize == 0)
-        return QByteArray();
-    count = std::min<uint32_t>(count, uint32_t(kMaxRecordBytes / sampleSize));
+    const auto it = m_objects.constFind(key);
+    return it == m_objects.constEnd() ? fallback : it->value;
+}
 
-    QByteArray record;
-    record.reserve(int(count) * sampleSize);
-    for (uint32_t i = 0; i < count; ++i) {
-        // The period counts in 62.5 us steps.
-        const Clock::time_point at =
-            now + std::chrono::microseconds(int64_t(i) * period * 625 / 10);
-        for (const Field& field : fields) {
-            const uint32_t value = m_objects.contains(field.key) ? ValueLocked(field.key, at) : 0;
-            for (int b = 0; b < field.bytes; ++b)
-                record.append(static_cast<char>(value >> (8 * b)));
-        }
+int CVirtualDrive::RecordSampleBytes() const
+{
+    int bytes = 0;
+    for (uint32_t slot = 1; slot <= 6; ++slot) {
+        if (Setting(DriveObject::kRecorderSlot1 + slot - 1, 0) != 0)
+            bytes += slot >= 5 ? 4 : 2;
     }
-    return record;
+    return bytes;
+}
+
+CMotorModel::Gains CVirtualDrive::MotorGains() const
+{
+    CMotorModel::Gains gains;
+    gains.currentKp = Setting(0x221001, gains.currentKp);
+    gains.velocityKp = Setting(0x222001, gains.velocityKp);
+    gains.velocityTi = Setting(0x222002, gains.velocityTi);
+    gains.velocityFilterHz = Setting(0x222003, gains.velocityFilterHz);
+    gains.torqueFilter = Setting(0x222004, gains.torqueFilter);
+    gains.positionKp = Setting(0x223001, gains.positionKp);
+    gains.velocityFeedForward = Setting(0x223002, gains.velocityFeedForward);
+    gains.maxTorque = Setting(0x607200, gains.maxTorque);
+    gains.maxProfileVelocity = Setting(0x607F00, gains.maxProfileVelocity);
+    return gains;
+}
+
+CMotorModel::Command CVirtualDrive::MotorCommand() const
+{
+    CMotorModel::Command command;
+    command.enabled = (Setting(DriveObject::kControlword, 0xF) & 0xF) == 0xF;
+    // Profile position (1) and cyclic synchronous position (8) close the position loop; every
+    // other mode follows the target velocity.
+    const int8_t mode = int8_t(Setting(DriveObject::kModeOfOperation, 3));
+    command.positionMode = mode == 1 || mode == 8;
+    command.targetVelocity = double(int32_t(Setting(DriveObject::kTargetVelocity, 0)));
+    command.targetPosition = double(int32_t(Setting(DriveObject::kTargetPosition, 0)));
+    return command;
+}
+
+bool CVirtualDrive::IsModelOutput(uint32_t key) const
+{
+    switch (key) {
+    case kActualVelocity:
+    case kActualPosition:
+    case kPositionInternal:
+    case kActualCurrent:
+    case kActualTorque:
+    case kCurrentIq:
+    case 0x22100B: // iq demand
+    case 0x606B00: // velocity demand
+    case 0x606200: // position demand
+    case 0x607400: // torque demand
+    case 0x60F400: // following error
+    case 0x222006: // velocity loop error
+        return !m_pinned.contains(key);
+    default:
+        return false;
+    }
+}
+
+uint32_t CVirtualDrive::ModelValue(uint32_t key) const
+{
+    // The rated current (mA) turns permil of torque into the current objects.
+    const double ratedCurrent = double(Setting(0x221006, 2800));
+    double value = 0;
+    switch (key) {
+    case kActualVelocity:
+        value = m_motor.velocity();
+        break;
+    case kActualPosition:
+    case kPositionInternal:
+        value = m_motor.position();
+        break;
+    case kActualTorque:
+    case kActualCurrent:
+        value = m_motor.torque();
+        break;
+    case kCurrentIq:
+        value = m_motor.torque() * ratedCurrent / 1000.0;
+        break;
+    case 0x22100B:
+        value = m_motor.torqueDemand() * ratedCurrent / 1000.0;
+        break;
+    case 0x606B00:
+        value = m_motor.velocityDemand();
+        break;
+    case 0x606200:
+        value = m_motor.positionDemand();
+        break;
+    case 0x607400:
+        value = m_motor.torqueDemand();
+        break;
+    case 0x60F400:
+        value = m_motor.positionDemand() - m_motor.position();
+        break;
+    case 0x222006:
+        value = m_motor.velocityError();
+        break;
+    default:
+        break;
+    }
+    const double clamped = std::clamp(value, -2147483648.0, 2147483647.0);
+    return Normalise(m_objects.value(key), uint32_t(int32_t(std::llround(clamped))));
+}
+
+void CVirtualDrive::StartRecorder(Clock::time_point now)
+{
+    CSimRecorder::Setup setup;
+    for (const int slot : {1, 2, 5, 3, 4, 6}) {
+        const uint32_t descriptor = Setting(DriveObject::kRecorderSlot1 + uint32_t(slot - 1), 0);
+        if (descriptor != 0)
+            setup.fields.push_back({descriptor >> 8, slot >= 5 ? 4 : 2});
+    }
+    setup.period = Setting(DriveObject::kRecorderPeriod, 16) & 0xFFFF;
+    setup.offset = int16_t(uint16_t(Setting(DriveObject::kRecorderOffset, 0)));
+    const int sampleBytes = RecordSampleBytes();
+    setup.count = Setting(DriveObject::kRecorderCount, 0) & 0xFFFF;
+    if (sampleBytes > 0)
+        setup.count = std::min<uint32_t>(setup.count, uint32_t(kRecordLimit / sampleBytes));
+    const uint32_t trigger = Setting(DriveObject::kRecorderTrigger, 0);
+    setup.triggerKey = trigger >> 8;
+    if (setup.triggerKey != 0) {
+        const Object object = m_objects.value(setup.triggerKey);
+        setup.triggerSigned = object.isSigned;
+        setup.triggerWidth = object.width > 0 ? object.width : 32;
+    }
+    setup.rising = (Setting(DriveObject::kRecorderEdge, 1) & 0xFF) != 0;
+    setup.level = int32_t(Setting(DriveObject::kRecorderLevel, 0));
+
+    m_motor.Settle(MotorGains(), MotorCommand(),
+                   double(int32_t(ValueLocked(kActualPosition, now))));
+    m_modelTime = now;
+    m_recorder.Arm(setup);
+    if (!m_recorder.running())
+        m_record = m_recorder.record();
+}
+
+void CVirtualDrive::Advance(Clock::time_point now)
+{
+    if (!m_recorder.running())
+        return;
+    const auto step = std::chrono::nanoseconds(62500);
+    const CMotorModel::Gains gains = MotorGains();
+    CMotorModel::Command command = MotorCommand();
+    const auto sampler = [this](uint32_t key) {
+        if (IsModelOutput(key))
+            return ModelValue(key);
+        return m_objects.contains(key) ? ValueLocked(key, m_modelTime) : 0u;
+    };
+    while (m_modelTime + step <= now && m_recorder.running()) {
+        if (m_recorder.TakeArmedEdge() && m_stimulusKey != 0) {
+            const auto it = m_objects.find(m_stimulusKey);
+            if (it != m_objects.end() && it->numeric) {
+                const uint32_t held = Normalise(*it, m_stimulusValue);
+                if (m_stimulusKey == kTargetVelocity)
+                    SetTargetVelocity(held, m_modelTime);
+                else
+                    it->value = held;
+                command = MotorCommand();
+            }
+        }
+        m_motor.Step(gains, command);
+        m_modelTime += step;
+        m_recorder.Step(sampler);
+    }
+    if (!m_recorder.running())
+        m_record = m_recorder.record();
 }
 
 uint32_t CVirtualDrive::StoredValue(const Object& object, Clock::time_point now) const
@@ -527,6 +659,8 @@ uint32_t CVirtualDrive::ValueLocked(uint32_t key, Clock::time_point now) const
         // Fault (bit 3) when an unmasked error is present, else operation enabled.
         return Normalise(*it, (status & mask) != 0 ? 0x0218 : 0x0237);
     }
+    if (key == kRecorderState)
+        return m_recorder.state();
     if (IsMoving(key))
         return Normalise(*it, MovingValue(key, now));
     return StoredValue(*it, now);
@@ -723,6 +857,19 @@ int CVirtualDrive::MaxWriteFrameCount() const
             most = std::max(most, it.value());
     }
     return most;
+}
+
+void CVirtualDrive::SetStimulus(uint32_t key, uint32_t value)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_stimulusKey = key;
+    m_stimulusValue = value;
+}
+
+uint32_t CVirtualDrive::RecorderState() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_recorder.state();
 }
 
 void CVirtualDrive::ResetFrameCounts()

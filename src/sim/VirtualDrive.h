@@ -1,6 +1,8 @@
 #pragma once
 
+#include "MotorModel.h"
 #include "SimFaults.h"
+#include "SimRecorder.h"
 #include "comm/AbortCodes.h"
 #include "comm/DriveObjects.h"
 
@@ -51,15 +53,16 @@ public:
     static constexpr uint32_t kErrorStatusHigh = DriveObject::kErrorStatusHigh;
     static constexpr uint32_t kStoreControl =
         DriveObject::kStoreControl; // 1 store, 10 initialise, 0 acknowledge
-    static constexpr uint32_t kStoreMotor = DriveObject::kStoreMotor; // 1 store
-    static constexpr uint32_t kRestart = DriveObject::kRestart;       // 0xAA55 restarts
-    static constexpr uint32_t kRecorderState = 0x230007; // write 1 starts, reads 0 when done
-    static constexpr uint32_t kRecord = 0x230010;        // the record, uploaded by segments
+    static constexpr uint32_t kStoreMotor = DriveObject::kStoreMotor;       // 1 store
+    static constexpr uint32_t kRestart = DriveObject::kRestart;             // 0xAA55 restarts
+    static constexpr uint32_t kRecorderState = DriveObject::kRecorderState; // 1 starts; 0 done
+    static constexpr uint32_t kRecord = DriveObject::kRecord; // the record, uploaded by segments
 
     // How long the drive is busy (milliseconds).
     static constexpr int kStoreBusyMs = 300;
     static constexpr int kRestartSilenceMs = 1000;
-    static constexpr int kRecorderBusyMs = 200;
+    // The recorder never makes more; a record set from outside may be longer (up to 64 KiB).
+    static constexpr int kRecordLimit = DriveObject::kMaxRecordBytes;
     static constexpr int kMaxRecordBytes = 65536;
 
     CVirtualDrive();
@@ -95,6 +98,11 @@ public:
     // The most times one write frame (command, object and value alike) arrived.
     int MaxWriteFrameCount() const;
     void ResetFrameCounts();
+    // A write the drive makes itself once a started recorder has its samples before the trigger
+    // point: the step a capture is to show (key 0: none).
+    void SetStimulus(uint32_t key, uint32_t value);
+    // The recorder's state: 0 done, 1 filling, 2 waiting for the trigger, 3 recording.
+    uint32_t RecorderState() const;
 
 private:
     struct Object
@@ -141,7 +149,15 @@ private:
     uint32_t Command(uint32_t key, uint32_t value, Clock::time_point now);
     Snapshot TakeSnapshot() const;
     void ApplySnapshot(const Snapshot* snapshot, Clock::time_point now); // null: the defaults
-    QByteArray MakeRecord(Clock::time_point now) const;
+    // The recorder and the motor behind it, stepped up to now while the recorder runs.
+    void StartRecorder(Clock::time_point now);
+    void Advance(Clock::time_point now);
+    uint32_t Setting(uint32_t key, uint32_t fallback) const;
+    CMotorModel::Gains MotorGains() const;
+    CMotorModel::Command MotorCommand() const;
+    bool IsModelOutput(uint32_t key) const;
+    uint32_t ModelValue(uint32_t key) const;
+    int RecordSampleBytes() const;
 
     uint32_t ValueLocked(uint32_t key, Clock::time_point now) const;
     uint32_t StoredValue(const Object& object, Clock::time_point now) const;
@@ -170,4 +186,9 @@ private:
     bool m_haveLastReply = false;
     uint8_t m_lastReply[8] = {};
     CSimFaults m_faults;
+    CMotorModel m_motor;
+    CSimRecorder m_recorder;
+    Clock::time_point m_modelTime{};
+    uint32_t m_stimulusKey = 0;
+    uint32_t m_stimulusValue = 0;
 };

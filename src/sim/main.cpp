@@ -59,6 +59,8 @@ struct Options
     int unplugAfter = -1;
     int pass = 0;
     QList<QPair<uint32_t, QString>> values;
+    uint32_t stepKey = 0;
+    uint32_t stepValue = 0;
     bool report = false;
     bool silent = false;
     int silentForMs = 0;
@@ -176,6 +178,19 @@ bool TakeOptions(const QCommandLineParser& parser, Options* options, QString* er
         }
         options->values.append({uint32_t(key), text.mid(equals + 1)});
     }
+    if (parser.isSet(QStringLiteral("step"))) {
+        const QString text = parser.value(QStringLiteral("step"));
+        const int equals = int(text.indexOf(QLatin1Char('=')));
+        qlonglong key = 0, value = 0;
+        if (equals != 6 || !ToNumber(QStringLiteral("0x") + text.left(6), 1, 0xFFFFFF, &key) ||
+            !ToNumber(text.mid(equals + 1), INT32_MIN, UINT32_MAX, &value)) {
+            *error =
+                QStringLiteral("--step wants KEY=NUMBER (KEY as 60FF00), not \"%1\"").arg(text);
+            return false;
+        }
+        options->stepKey = uint32_t(key);
+        options->stepValue = uint32_t(value);
+    }
     if (!parser.positionalArguments().isEmpty()) {
         *error = QStringLiteral("unexpected argument %1").arg(parser.positionalArguments().first());
         return false;
@@ -227,6 +242,10 @@ void AddOptions(QCommandLineParser& parser)
     add("unplug-after", "Answer N more requests, then close the line and end.", "N");
     add("after", "Serve the first N requests as if no fault were planned.", "N");
     add("set", "Set an object before serving (numbers decimal or 0x, text as it is).", "KEY=VALUE");
+    add("step",
+        "Write VALUE to KEY (60FF00, the target velocity) each time a started recorder has its "
+        "samples before the trigger point, so that a capture shows the step response.",
+        "KEY=VALUE");
     add("report", "On the way out, print the requests, the most arrivals of one write frame and "
                   "the planned faults that never came.");
     add("silent", "Answer nothing at all.");
@@ -271,6 +290,13 @@ int main(int argc, char** argv)
         if (ToNumber(text, INT32_MIN, UINT32_MAX, &number))
             drive.SetValue(key, uint32_t(number));
         drive.SetStringValue(key, text.toUtf8());
+    }
+    if (options.stepKey != 0) {
+        if (!drive.HasObject(options.stepKey)) {
+            std::fprintf(stderr, "drivara-sim: --step: no object %06X\n", options.stepKey);
+            return 2;
+        }
+        drive.SetStimulus(options.stepKey, options.stepValue);
     }
     CSimFaults& faults = drive.faults();
     faults.DropNext(options.drop);

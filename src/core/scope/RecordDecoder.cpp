@@ -11,7 +11,7 @@ RecordLayout MakeRecordLayout(const ScopeSlots& recorder,
         RecordLayout::Field field;
         field.slot = slot;
         field.bytes = RecordFieldBytes(slot);
-        field.channel = ScopeSlots::ChannelDecoding(slot, checked);
+        field.channel = recorder.DecodeChannel(slot, checked);
         field.isSigned = isSigned[size_t(field.channel - 1)];
         layout.fields.push_back(field);
         layout.sampleBytes += field.bytes;

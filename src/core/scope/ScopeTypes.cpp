@@ -38,6 +38,14 @@ int ScopeSlots::ChannelDecoding(int slot, const std::array<bool, kScopeChannels>
     return slot;
 }
 
+int ScopeSlots::DecodeChannel(int slot, const std::array<bool, kScopeChannels>& checked) const
+{
+    if (slot < 5)
+        return slot;
+    const int owner = ChannelShowing(slot);
+    return checked[size_t(owner - 1)] ? owner : ChannelDecoding(slot, checked);
+}
+
 uint32_t ScopeSlots::ChannelDescriptor(int channel) const
 {
     const uint32_t own = value(SixteenBitSlot(channel));

@@ -77,6 +77,10 @@ struct ScopeSlots
     // The channel a slot's samples go to when a record is decoded: slot 5 to channel 1 when its
     // checkbox is set, else channel 2 (6 likewise to 3 or 4).
     static int ChannelDecoding(int slot, const std::array<bool, kScopeChannels>& checked);
+    // The channel a record's slot goes to: a shared slot to the channel that owns it while that
+    // channel's checkbox is set, else by the checkboxes as above. So a 32-bit object moved to
+    // channel 2 is decoded there even while channel 1 still shows its 16-bit slot.
+    int DecodeChannel(int slot, const std::array<bool, kScopeChannels>& checked) const;
     // What a capture file names as channel n's object: its 16-bit slot, or the shared one.
     uint32_t ChannelDescriptor(int channel) const;
 };
