@@ -1,6 +1,6 @@
 // Renders the oscilloscope page for the documentation against the virtual drive: a velocity step
-// captured twice (the first capture shown faintly behind the second), two cursors on the actual
-// velocity.
+// captured with two velocity loop gains (the first capture shown faintly behind the second), two
+// cursors on the actual velocity.
 //   drivara_scope_screenshots <output file> <language 1|2> <dots per inch>
 // The density is the screen's (QT_FONT_DPI).
 #include "CurveGraph.h"
@@ -93,29 +93,29 @@ int main(int argc, char** argv)
     QLineEdit* count = Child<QLineEdit>(view, "sampleCount");
     using namespace DriveObject;
     CCtrlLink& link = rig.sys->link;
-    const bool ready =
-        Wait([count] { return !count->text().isEmpty(); }) &&
-        ShowObject(view, 1, kTargetVelocity) && ShowObject(view, 3, 0x606C00) &&
-        (link.Request(view->hwnd(), SdoFrame::kWrite4, kTargetVelocity, 0), true) &&
-        Capture(view) &&
-        (link.Request(view->hwnd(), SdoFrame::kWrite4, kTargetVelocity, 1500), true) &&
-        Capture(view);
+    // The drive steps its target velocity to 1500 once the recorder has its samples before the
+    // trigger point; the velocity loop's gain is raised between the two captures.
+    rig.drive.SetStimulus(kTargetVelocity, 1500);
+    constexpr uint32_t kVelocityKp = 0x222001;
+    const auto prepare = [&](uint32_t gain) {
+        link.Request(view->hwnd(), SdoFrame::kWrite1, kModeOfOperation, 3); // velocity mode
+        link.Request(view->hwnd(), SdoFrame::kWrite4, kTargetVelocity, 0);
+        link.Request(view->hwnd(), SdoFrame::kWrite2, kVelocityKp, gain);
+        TestSupport::Pump(300);
+        return true;
+    };
+    const bool ready = Wait([count] { return !count->text().isEmpty(); }) &&
+                       ShowObject(view, 1, kTargetVelocity) && ShowObject(view, 3, 0x606C00) &&
+                       prepare(60) && Capture(view) && prepare(240) && Capture(view);
     if (!ready) {
         std::fprintf(stderr, "the captures did not end\n");
         return 1;
     }
-    // One scale for both captures, so that the step shows against the previous one.
-    Child<QCheckBox>(view, "auto3")->click();
-    for (int i = 0; i < 3; ++i)
-        Child<QToolButton>(view, "scaleUp3")->click();
-    QLineEdit* offset = Child<QLineEdit>(view, "offset3");
-    offset->setText(QStringLiteral("-750"));
-    QTest::keyClick(offset, Qt::Key_Return);
     Child<QCheckBox>(view, "showPrevious")->click();
     Child<QRadioButton>(view, "cursorMode2")->click();
     Child<QComboBox>(view, "readChannel")->setCurrentIndex(2);
     const int width = view->graph()->geometry().width;
-    Child<QSlider>(view, "cursor1Slider")->setValue(width / 5);
+    Child<QSlider>(view, "cursor1Slider")->setValue(width * 6 / 25);
     Child<QSlider>(view, "cursor2Slider")->setValue(width * 3 / 5);
     // As small as its controls allow, as the page window shows it where its size is tight.
     view->resize(view->minimumSizeHint());
