@@ -134,18 +134,37 @@ private slots:
         QVERIFY2(pixels > 100, qPrintable(QString::number(pixels)));
     }
 
-    void cancelDuringUploadGivesTheLinkBack()
+    // The ways out of an upload other than a silent drive: the operator's cancel, the page
+    // window closing, the drive refusing a segment.
+    void uploadEndedGivesTheLinkBack_data()
     {
+        QTest::addColumn<int>("way");
+        QTest::newRow("cancel") << 0;
+        QTest::newRow("close") << 1;
+        QTest::newRow("refused") << 2;
+    }
+    void uploadEndedGivesTheLinkBack()
+    {
+        QFETCH(int, way);
         OpenWithChannel(115200);
         CProbe probe;
         CCtrlLink& link = rig->sys->link;
         QVERIFY(link.AddLoop(probe.hwnd(), kStatusword, 1));
         QVERIFY(link.EnableLoop(probe.hwnd()));
+        if (way == 2)
+            rig->drive.faults().AbortUploadAfter(20, 0x08000020);
         StartAndWaitForUpload();
-        Child<QPushButton>("start")->click(); // Cancel
-        QVERIFY(view->capture().idle());
+        if (way == 0)
+            Child<QPushButton>("start")->click(); // Cancel
+        else if (way == 1)
+            view->SendPageControl(1);
+        QVERIFY(Wait([this] { return view->capture().idle(); }));
         QVERIFY(LinkGivenBack());
         QCOMPARE(Child<QPushButton>("start")->text(), QStringLiteral("开始采集"));
+        QVERIFY(Child<QPushButton>("start")->isEnabled() &&
+                Child<QPushButton>("reread")->isEnabled());
+        QCOMPARE(view->findChild<QMessageBox*>(QStringLiteral("scopeMessage")) != nullptr,
+                 way == 2);
         // Polling goes on and another page's read is answered.
         const int polledBefore = probe.polled;
         link.Request(probe.hwnd(), 0x40, kVelocityKp, 0);

@@ -21,6 +21,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
@@ -39,6 +40,21 @@ void SetHead(QLineEdit* head, const QString& text)
     head->setFixedWidth(std::max(metrics.horizontalAdvance(text),
                                  metrics.horizontalAdvance(QStringLiteral("-00000.00"))) +
                         12);
+}
+
+// The trigger edge picture: a red triangle pointing up (rising) or down (falling).
+QIcon EdgeIcon(bool rising)
+{
+    QPixmap picture(16, 16);
+    picture.fill(Qt::transparent);
+    QPainter p(&picture);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(220, 0, 0));
+    const QPolygonF up{{8, 2}, {15, 14}, {1, 14}};
+    const QPolygonF down{{8, 14}, {15, 2}, {1, 2}};
+    p.drawPolygon(rising ? up : down);
+    return QIcon(picture);
 }
 
 QLineEdit* ReadOnlyEdit(const QString& name, QWidget* parent)
@@ -182,7 +198,7 @@ QWidget* CDriverOscillo::BuildRecorderBox()
     m_pickTrigger->setObjectName(QStringLiteral("pickTrigger"));
     m_edge = new QToolButton(box);
     m_edge->setObjectName(QStringLiteral("triggerEdge"));
-    m_edge->setArrowType(Qt::UpArrow);
+    m_edge->setIcon(EdgeIcon(true));
     m_level = edit("triggerLevel");
     m_levelUnit = new QComboBox(box);
     m_levelUnit->setObjectName(QStringLiteral("triggerLevelUnit"));
@@ -529,7 +545,7 @@ void CDriverOscillo::ValueApplied(uint32_t key, uint32_t value)
             m_status->setText(tr("处理完毕"));
         break;
     case kRecorderEdge:
-        m_edge->setArrowType(value & 0xFF ? Qt::UpArrow : Qt::DownArrow);
+        m_edge->setIcon(EdgeIcon((value & 0xFF) != 0));
         break;
     case kRecorderTrigger: {
         const bool manual = value == 0;
@@ -907,6 +923,29 @@ void CDriverOscillo::PickObject(int target)
     OpenObjectPicker(m_sys, hwnd(), this);
 }
 
+ScopeSettings CDriverOscillo::FileSettings() const
+{
+    // The recorder's settings as the drive reported them, the display settings as shown.
+    ScopeSettings settings = m_capture->settings();
+    settings.triggerItem = m_trigger->currentIndex();
+    settings.triggerLevelText = m_level->text();
+    settings.triggerUnitIndex = m_levelUnit->currentIndex();
+    settings.continuous = m_continuous->isChecked();
+    settings.sampleCount = uint32_t(DecTextToInt(m_count->text()));
+    for (int n = 0; n < kChannels; ++n) {
+        const Channel& c = m_channels[size_t(n)];
+        ScopeChannelSettings& out = settings.channels[size_t(n)];
+        const Plot::Mapping& mapping = m_graph->data().channel(n).mapping;
+        out.enabled = c.enabled->isChecked();
+        out.scale = mapping.scale;
+        out.offset = mapping.offset;
+        out.unitCoefficient = mapping.coefficient;
+        out.unitIndex = c.unit->currentIndex();
+        out.autoScale = c.autoScale->isChecked();
+    }
+    return settings;
+}
+
 void CDriverOscillo::Export()
 {
     const QString chosen = QFileDialog::getSaveFileName(
@@ -921,7 +960,7 @@ void CDriverOscillo::Export()
     if (kind == ScopeFiles::Kind::Csv)
         ScopeFiles::WriteCsv(path, record);
     else if (kind == ScopeFiles::Kind::Txt)
-        ScopeFiles::WriteTxt(path, m_capture->settings(), record);
+        ScopeFiles::WriteTxt(path, FileSettings(), record);
     else if (kind == ScopeFiles::Kind::Bmp || chosen.endsWith(QLatin1String(".png")))
         SavePicture(kind == ScopeFiles::Kind::Bmp ? path : chosen);
     m_export->setEnabled(true);

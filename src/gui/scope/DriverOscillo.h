@@ -92,6 +92,7 @@ private:
     void CursorMoved(int cursor, int position);
     void PickObject(int target);
     void Export();
+    ScopeSettings FileSettings() const;
     void ObjectPicked(uint32_t key);
 
     // The capture: the operator's commands and what the scope core reports.
