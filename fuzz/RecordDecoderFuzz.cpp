@@ -19,17 +19,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size < 2)
         return 0;
-    ScopeSlots slots;
+    ScopeSlots recorder;
     std::array<bool, kScopeChannels> checked{}, isSigned{};
     for (int slot = 1; slot <= kScopeSlots; ++slot)
-        slots.setValue(slot, (data[0] >> (slot - 1)) & 1 ? 0x60FF0020u : 0u);
-    slots.slot5IsChannel1 = (data[0] & 0x40) != 0;
-    slots.slot6IsChannel3 = (data[0] & 0x80) != 0;
+        recorder.setValue(slot, (data[0] >> (slot - 1)) & 1 ? 0x60FF0020u : 0u);
+    recorder.slot5IsChannel1 = (data[0] & 0x40) != 0;
+    recorder.slot6IsChannel3 = (data[0] & 0x80) != 0;
     for (size_t c = 0; c < size_t(kScopeChannels); ++c) {
         checked[c] = (data[1] >> c) & 1;
         isSigned[c] = (data[1] >> (c + 4)) & 1;
     }
-    const RecordLayout layout = MakeRecordLayout(slots, checked, isSigned);
+    const RecordLayout layout = MakeRecordLayout(recorder, checked, isSigned);
     const ScopeRecord record = DecodeRecord(data + 2, size - 2, layout);
     const size_t samples = layout.sampleBytes > 0 ? (size - 2) / size_t(layout.sampleBytes) : 0;
     size_t total = 0;

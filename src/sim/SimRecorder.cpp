@@ -16,7 +16,9 @@ void CSimRecorder::Arm(const Setup& setup)
     m_havePrevious = false;
     m_armedEdge = false;
     const int64_t offset = setup.offset;
-    m_before = size_t(std::clamp<int64_t>(offset, 0, setup.count));
+    // The trigger sample itself is part of the record, so at most count - 1 come before it.
+    m_before =
+        size_t(std::clamp<int64_t>(offset, 0, std::max<int64_t>(int64_t(setup.count) - 1, 0)));
     m_delay = offset < 0 ? uint32_t(-offset) : 0;
     if (m_sampleBytes == 0 || setup.count == 0) {
         // Nothing to sample: an empty record at once.

@@ -262,6 +262,14 @@ void CScopeCapture::RestartTick()
 
 void CScopeCapture::OnMessage(unsigned message, uint32_t wParam, uint32_t lParam)
 {
+    if (lParam == kRecord && m_staleUploads > 0) {
+        if (message == WM_SDO_UPLOAD || message == WM_SDO_ABORT ||
+            (message == WM_SDO_FAILED && wParam != kSdoUnconfirmed)) {
+            --m_staleUploads;
+            Answered(lParam, false);
+        }
+        return;
+    }
     switch (message) {
     case WM_SDO_VALUE:
         Answered(lParam, false);
@@ -456,6 +464,10 @@ void CScopeCapture::Decode()
 
 void CScopeCapture::End(Outcome outcome, uint32_t detail)
 {
+    if (m_state == State::Uploading &&
+        std::any_of(m_outstanding.begin(), m_outstanding.end(),
+                    [](const Outstanding& o) { return o.key == kRecord; }))
+        ++m_staleUploads;
     m_tick.stop();
     m_restart.stop();
     m_idle = true;

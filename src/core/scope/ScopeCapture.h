@@ -157,6 +157,9 @@ private:
     int m_readStep = 14;
     bool m_triggerChanged = false;
     std::vector<Outstanding> m_outstanding;
+    // Uploads the link still runs for a capture that was cancelled: their outcome is not the
+    // next capture's.
+    int m_staleUploads = 0;
     int m_waitCounter = 0;
     int m_readCounter = 0;
 };
