@@ -20,6 +20,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
 
 #include <functional>
 #include <memory>
@@ -132,6 +133,27 @@ private slots:
                 pixels += picture.pixel(x, y) == colour;
         }
         QVERIFY2(pixels > 100, qPrintable(QString::number(pixels)));
+
+        // Saved with a scale of its own and loaded again into an empty plot: the same samples,
+        // object, scale and flags; the CSV holds one line per sample.
+        Child<QCheckBox>("auto1")->click();
+        Child<QToolButton>("scaleUp1")->click();
+        const QString scale = Child<QLineEdit>("scale1")->text();
+        QTemporaryDir dir;
+        view->ExportTo(dir.filePath(QStringLiteral("capture.txt")));
+        view->ExportTo(dir.filePath(QStringLiteral("capture.csv")));
+        QFile csv(dir.filePath(QStringLiteral("capture.csv")));
+        QVERIFY(csv.open(QIODevice::ReadOnly));
+        QCOMPARE(csv.readAll().count("\r\n"), 2048);
+        const std::vector<double> samples = curves.channel(0).values;
+        Child<QCheckBox>("auto1")->click();
+        view->graph()->SetRecord({});
+        QVERIFY(view->Import(dir.filePath(QStringLiteral("capture.txt"))));
+        QVERIFY(curves.channel(0).values == samples);
+        QCOMPARE(Child<QLineEdit>("scale1")->text(), scale);
+        QVERIFY(!Child<QCheckBox>("auto1")->isChecked());
+        QVERIFY(Child<QCheckBox>("channel1")->isChecked());
+        QCOMPARE(Child<QComboBox>("object1")->currentIndex(), 0);
     }
 
     // The ways out of an upload other than a silent drive: the operator's cancel, the page

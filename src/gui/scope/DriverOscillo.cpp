@@ -404,6 +404,13 @@ QWidget* CDriverOscillo::BuildCommandBox()
     m_status = ReadOnlyEdit(QStringLiteral("status"), box);
     m_import = new QPushButton(box);
     m_import->setObjectName(QStringLiteral("import"));
+    connect(m_import, &QPushButton::clicked, this, [this] {
+        const QString path = QFileDialog::getOpenFileName(
+            this, QStringLiteral("Choose import to file"), m_sys.userDir + QStringLiteral("name"),
+            QStringLiteral("File(*.txt)"));
+        if (!path.isEmpty())
+            Import(path);
+    });
     m_export = new QPushButton(box);
     m_export->setObjectName(QStringLiteral("export"));
     connect(m_export, &QPushButton::clicked, this, &CDriverOscillo::Export);
@@ -720,6 +727,7 @@ void CDriverOscillo::Progress(CScopeCapture::Progress kind, int dots)
 
 void CDriverOscillo::RecordReady(const ScopeRecord& record)
 {
+    m_shownRecord = record;
     HandSettingsToGraph();
     m_graph->data().SetSamplePeriod(m_capture->settings().samplePeriod);
     m_graph->SetRecord(record.samples);
@@ -923,20 +931,93 @@ void CDriverOscillo::PickObject(int target)
     OpenObjectPicker(m_sys, hwnd(), this);
 }
 
+bool CDriverOscillo::Import(const QString& path)
+{
+    ScopeSettings settings;
+    ScopeRecord record;
+    m_import->setEnabled(false);
+    const bool read = ScopeFiles::ReadTxt(path, settings, record);
+    m_import->setEnabled(true);
+    if (!read)
+        return false;
+    // The form shows the file's settings; nothing is written to the drive.
+    m_period->setText(QString::number(settings.samplePeriod));
+    if (const QString text = ScopeFormat::PeriodText(int32_t(settings.samplePeriod));
+        !text.isEmpty())
+        m_periodText->setText(text);
+    m_pointerOffset->setText(QString::number(settings.pointerOffset));
+    m_count->setText(QString::number(settings.sampleCount));
+    int trigger = 0;
+    if (settings.triggerItem != 0) {
+        trigger = m_items->FindTriggerEntryByKey(settings.triggerKey);
+        if (trigger < 0 && m_items->AddTriggerItem(settings.triggerKey)) {
+            FillTriggerSelector();
+            trigger = 1;
+        }
+    }
+    m_trigger->setCurrentIndex(std::max(trigger, 0));
+    m_level->setEnabled(trigger > 0);
+    m_levelUnit->setEnabled(trigger > 0);
+    if (trigger > 0) {
+        FillUnits(m_levelUnit, settings.triggerKey);
+        m_level->setText(settings.triggerLevelText);
+        m_levelUnit->setCurrentIndex(settings.triggerUnitIndex);
+    }
+    m_continuous->setChecked(settings.continuous);
+
+    CCurveData& curves = m_graph->data();
+    curves.SetSamplePeriod(settings.samplePeriod);
+    m_graph->SetRecord(record.samples);
+    for (int n = 0; n < kChannels; ++n) {
+        const ScopeChannelSettings& in = settings.channels[size_t(n)];
+        Channel& c = m_channels[size_t(n)];
+        c.enabled->setChecked(in.enabled);
+        curves.SetEnabled(n, in.enabled);
+        if (!in.enabled)
+            continue;
+        c.key = ScopeDescriptor::KeyOf(in.descriptor);
+        int entry = m_items->FindChannelEntryByKey(n + 1, c.key);
+        if (entry < 0 && m_items->AddChannelItem(c.key, n + 1)) {
+            FillChannelSelector(n);
+            entry = 0;
+        }
+        c.object->setCurrentIndex(entry);
+        FillUnits(c.unit, c.key);
+        c.unit->setCurrentIndex(in.unitIndex);
+        c.scale = in.scale;
+        curves.SetScale(n, in.scale);
+        curves.MoveOffset(n, in.offset, 0);
+        curves.SetCoefficient(n, in.unitCoefficient);
+        c.autoScale->setChecked(in.autoScale);
+        curves.SetAutoScale(n, in.autoScale);
+    }
+    m_shownRecord = record;
+    ShowScalesFromGraph();
+    m_graph->Redraw();
+    UpdateReadout();
+    return true;
+}
+
 ScopeSettings CDriverOscillo::FileSettings() const
 {
-    // The recorder's settings as the drive reported them, the display settings as shown.
-    ScopeSettings settings = m_capture->settings();
+    // Everything as the form shows it, so that a file loaded and saved again stays the same.
+    ScopeSettings settings;
+    settings.samplePeriod = uint32_t(DecTextToInt(m_period->text()));
+    settings.pointerOffset = DecTextToInt(m_pointerOffset->text());
+    settings.sampleCount = uint32_t(DecTextToInt(m_count->text()));
     settings.triggerItem = m_trigger->currentIndex();
+    if (const ScopeItem* item = m_items->TriggerEntry(settings.triggerItem))
+        settings.triggerKey = item->key();
     settings.triggerLevelText = m_level->text();
     settings.triggerUnitIndex = m_levelUnit->currentIndex();
     settings.continuous = m_continuous->isChecked();
-    settings.sampleCount = uint32_t(DecTextToInt(m_count->text()));
     for (int n = 0; n < kChannels; ++n) {
         const Channel& c = m_channels[size_t(n)];
         ScopeChannelSettings& out = settings.channels[size_t(n)];
         const Plot::Mapping& mapping = m_graph->data().channel(n).mapping;
         out.enabled = c.enabled->isChecked();
+        if (const ScopeItem* item = m_items->ChannelEntry(n + 1, c.object->currentIndex()))
+            out.descriptor = item->descriptor;
         out.scale = mapping.scale;
         out.offset = mapping.offset;
         out.unitCoefficient = mapping.coefficient;
@@ -951,16 +1032,19 @@ void CDriverOscillo::Export()
     const QString chosen = QFileDialog::getSaveFileName(
         this, QStringLiteral("save data to file"), m_sys.userDir + QStringLiteral("name"),
         QStringLiteral("File(*.csv);;File(*.txt);;File(*.bmp);;File(*.png)"));
-    if (chosen.isEmpty())
-        return;
+    if (!chosen.isEmpty())
+        ExportTo(chosen);
+}
+
+void CDriverOscillo::ExportTo(const QString& chosen)
+{
     m_export->setEnabled(false);
     ScopeFiles::Kind kind = ScopeFiles::Kind::None;
     const QString path = ScopeFiles::ExportPath(chosen, kind);
-    const ScopeRecord& record = m_capture->record();
     if (kind == ScopeFiles::Kind::Csv)
-        ScopeFiles::WriteCsv(path, record);
+        ScopeFiles::WriteCsv(path, m_shownRecord);
     else if (kind == ScopeFiles::Kind::Txt)
-        ScopeFiles::WriteTxt(path, FileSettings(), record);
+        ScopeFiles::WriteTxt(path, FileSettings(), m_shownRecord);
     else if (kind == ScopeFiles::Kind::Bmp || chosen.endsWith(QLatin1String(".png")))
         SavePicture(kind == ScopeFiles::Kind::Bmp ? path : chosen);
     m_export->setEnabled(true);

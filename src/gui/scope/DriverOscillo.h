@@ -52,6 +52,10 @@ public:
     // Writes the page as a picture: ".bmp" (the drive tools' bitmap) or ".png", first beside the
     // file and then renamed into place, so that a failed write never leaves half a picture.
     bool SavePicture(const QString& path);
+    // Loads a TXT capture file into the form and the plot; writes nothing to the drive.
+    bool Import(const QString& path);
+    // Writes the capture on screen: ".csv", ".txt", ".bmp" or ".png" by the extension.
+    void ExportTo(const QString& chosen);
 
 protected:
     void changeEvent(QEvent* event) override;
@@ -149,4 +153,5 @@ private:
     QLineEdit* m_frequency = nullptr;
     std::vector<QLabel*> m_labels;
     int m_pickerTarget = 0;
+    ScopeRecord m_shownRecord; // the capture or the file on screen
 };
