@@ -498,4 +498,123 @@ Store the parameters before leaving?</translation>
         <translation>Don&apos;t Store</translation>
     </message>
 </context>
+<context>
+    <name>CDriverOscillo</name>
+    <message>
+        <source>采集周期(ms)</source>
+        <translation>Period</translation>
+    </message>
+    <message>
+        <source>指针偏移</source>
+        <translation>Pointer offset</translation>
+    </message>
+    <message>
+        <source>采集个数</source>
+        <translation>Samples</translation>
+    </message>
+    <message>
+        <source>触发</source>
+        <translation>Trigger</translation>
+    </message>
+    <message>
+        <source>手动触发</source>
+        <translation>manual trigger</translation>
+    </message>
+    <message>
+        <source>通 道</source>
+        <translation>Channel</translation>
+    </message>
+    <message>
+        <source>刻度</source>
+        <translation>Scale</translation>
+    </message>
+    <message>
+        <source>偏移</source>
+        <translation>Offset</translation>
+    </message>
+    <message>
+        <source>单 位</source>
+        <translation>Unit</translation>
+    </message>
+    <message>
+        <source>自动</source>
+        <translation>Auto</translation>
+    </message>
+    <message>
+        <source>游标</source>
+        <translation>Cursor</translation>
+    </message>
+    <message>
+        <source>通道号</source>
+        <translation>Channel</translation>
+    </message>
+    <message>
+        <source>时间(%1)</source>
+        <translation>Time(%1)</translation>
+    </message>
+    <message>
+        <source>数据(%1)</source>
+        <translation>Data(%1)</translation>
+    </message>
+    <message>
+        <source>差值</source>
+        <translation>Diff</translation>
+    </message>
+    <message>
+        <source>开始采集</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>取消采集</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>重读数据</source>
+        <translation>Read again</translation>
+    </message>
+    <message>
+        <source>连续采集</source>
+        <translation>Continuous</translation>
+    </message>
+    <message>
+        <source>显示上次采集</source>
+        <translation>Previous capture</translation>
+    </message>
+    <message>
+        <source>处理完毕</source>
+        <translation>finish</translation>
+    </message>
+    <message>
+        <source>导入</source>
+        <translation>Import</translation>
+    </message>
+    <message>
+        <source>导出</source>
+        <translation>Export</translation>
+    </message>
+    <message>
+        <source>等待采集数据</source>
+        <translation>wait to read data</translation>
+    </message>
+    <message>
+        <source>读取数据</source>
+        <translation>reading data</translation>
+    </message>
+    <message>
+        <source>示波器</source>
+        <translation>Oscilloscope</translation>
+    </message>
+    <message>
+        <source>驱动器拒绝了采集（中止代码 0x%1）。</source>
+        <translation>The drive refused the capture (abort code 0x%1).</translation>
+    </message>
+    <message>
+        <source>驱动器没有应答，采集已停止。</source>
+        <translation>The drive did not answer; the capture stopped.</translation>
+    </message>
+    <message>
+        <source>记录长于 8 KiB（%1 字节），未显示。</source>
+        <translation>The record is longer than 8 KiB (%1 bytes) and is not shown.</translation>
+    </message>
+</context>
 </TS>

@@ -5,8 +5,8 @@
 # I/O page and the PDO windows (RPDO1 mapped to a full 64 bits, so that its mapping editor shows a
 # full budget bar), the real-time error page of a drive with three errors raised (one masked),
 # a project opened; and the export and import windows after a run with some alarms and failures
-# (transfer-*.png).
-# Needs a built tree (build/dist) and build/tools/drivara_transfer_screenshots.
+# (transfer-*.png), and the oscilloscope page.
+# Needs a built tree (build/dist) and build/tools/drivara_{transfer,scope}_screenshots.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$PWD
@@ -88,5 +88,16 @@ for lang in zh en; do
     if [ "$lang" = zh ]; then code=1; locale=zh_CN.UTF-8; else code=2; locale=C.UTF-8; fi
     QT_FONT_DPI=$dpi LANG=$locale LC_ALL=$locale xvfb-run -a -s "-screen 0 1600x1000x24" \
       "$ROOT/build/tools/drivara_transfer_screenshots" "$ROOT/docs" $code
+  done
+done
+
+# The oscilloscope page: a velocity step captured twice (the first faintly behind the second) with
+# two cursors, rendered by drivara_scope_screenshots against its own virtual drive.
+SCOPE_SHOTS=$ROOT/build/tools/drivara_scope_screenshots
+for lang in zh en; do
+  for dpi in 96 144; do
+    if [ "$lang" = zh ]; then code=1; locale=zh_CN.UTF-8; else code=2; locale=C.UTF-8; fi
+    QT_QPA_PLATFORM=xcb LANG=$locale LC_ALL=$locale xvfb-run -a -s "-screen 0 1600x1000x24" \
+      "$SCOPE_SHOTS" "$ROOT/docs/drivara-scope-$lang-$dpi.png" $code $dpi
   done
 done

@@ -160,6 +160,10 @@ void CMainFrame::RegisterCreators()
     };
     m_factory.Register(WindowKind::ConfigExport, transfer);
     m_factory.Register(WindowKind::ConfigImport, transfer);
+    m_factory.Register(WindowKind::Oscilloscope, [this](const CWindowInfo&) {
+        m_sys.dictionary.WaitUntilLoaded(10000);
+        return CreateScopeWidget(m_sys, nullptr);
+    });
     m_factory.Register(WindowKind::CommMode,
                        [this](const CWindowInfo&) { return CreateCommMode(); });
     m_factory.Register(WindowKind::CommSettings,

@@ -1,5 +1,6 @@
 #include "PageFactory.h"
 
+#include "DriverOscillo.h"
 #include "ExportDrvData.h"
 #include "ImportDrvData.h"
 #include "PageViews.h"
@@ -61,6 +62,13 @@ QWidget* CreatePdoTabsWidget(CSysData& sys, const CWindowInfo& window, QWidget* 
     CPdoTabsView* view = window.command == CommandId::TpdoTabs
                              ? static_cast<CPdoTabsView*>(new CTagFormView(sys, parent))
                              : new CTagFormViewRPD(sys, parent);
+    SetPageViewHandle(view, view->hwnd());
+    return view;
+}
+
+QWidget* CreateScopeWidget(CSysData& sys, QWidget* parent)
+{
+    auto* view = new CDriverOscillo(sys, parent);
     SetPageViewHandle(view, view->hwnd());
     return view;
 }

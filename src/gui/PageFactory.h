@@ -40,6 +40,8 @@ QWidget* CreatePdoTabsWidget(CSysData& sys, const CWindowInfo& window, QWidget* 
 // Builds the view that reads a drive configuration into a file (ConfigExport) or writes one back
 // (ConfigImport).
 QWidget* CreateTransferView(CSysData& sys, const CWindowInfo& window, QWidget* parent);
+// Builds the oscilloscope page; it reads the recorder's settings at once.
+QWidget* CreateScopeWidget(CSysData& sys, QWidget* parent);
 
 // A page view tells the main frame where it receives WM_PAGE_CONTROL: the handle is kept as the
 // view's "drivaraHwnd" property. kNoWindow for a view without one.

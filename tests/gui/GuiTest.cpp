@@ -894,8 +894,8 @@ private slots:
         QTest::newRow("velocity loop") << C::VelocityLoop << true;
         QTest::newRow("serial settings") << C::CommSettings << true;
         QTest::newRow("EtherCAT panel") << C::EtherCat << true;
-        QTest::newRow("oscilloscope") << C::Oscilloscope << false;
-        QTest::newRow("oscilloscope button") << C::ToolOscilloscope << false;
+        QTest::newRow("oscilloscope") << C::Oscilloscope << true;
+        QTest::newRow("oscilloscope button") << C::ToolOscilloscope << true;
         QTest::newRow("state button") << C::ToolRealTimeError << true;
     }
 

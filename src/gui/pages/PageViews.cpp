@@ -38,7 +38,11 @@ QSize PageViewSize(const QWidget* view)
 QSize PageViewFitSize(const QWidget* view, const QSize& room)
 {
     auto* page = qobject_cast<const CParamPageView*>(view);
-    return page ? page->FitSize(room) : room;
+    if (page)
+        return page->FitSize(room);
+    // Any other window gets at least the room its controls need in the screen's fonts (the
+    // oscilloscope's form at 144 dpi is wider than its registry size).
+    return view ? room.expandedTo(view->minimumSizeHint()) : room;
 }
 
 QString PageViewTitle(const QWidget* view)

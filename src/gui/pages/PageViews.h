@@ -24,8 +24,8 @@ HWND PageViewWindow(const QWidget* view);
 bool SendPageControl(QWidget* view, int action);
 // The size that shows the page's columns and up to 18 rows without clipping.
 QSize PageViewSize(const QWidget* view);
-// The size within room that shows whole rows and every column of a page; room for any other
-// widget.
+// The size within room that shows whole rows and every column of a page; for any other widget
+// room, grown to what its controls need.
 QSize PageViewFitSize(const QWidget* view, const QSize& room);
 // The window title in the program language.
 QString PageViewTitle(const QWidget* view);
