@@ -370,7 +370,10 @@ private:
                                   .arg(what, entry.value, where));
             return false;
         }
-        if (width.isSigned && number > width.max() && number <= (int64_t(1) << width.bits) - 1)
+        // Only a hexadecimal or octal number may be a bit pattern: a decimal 200 for an
+        // INTEGER8 is a mistake, not -56.
+        if (width.isSigned && entry.value.startsWith(QLatin1Char('0')) && number > width.max() &&
+            number <= (int64_t(1) << width.bits) - 1)
             number -= int64_t(1) << width.bits;
         if (!width.fits(number)) {
             Error(entry.line, QStringLiteral("%1 %2 of %3 does not fit %4 (%5)")
