@@ -17,8 +17,7 @@
 #include "base/TextNumbers.h"
 #include "dictionary/DatabaseCheck.h"
 #include "dictionary/DatabaseLayout.h"
-#include "eds/EdsReader.h"
-#include "eds/ObjectMeanings.h"
+#include "eds/EdsDictionary.h"
 #include "units/UnitTable.h"
 
 #include <QByteArray>
@@ -351,21 +350,8 @@ bool ReadSource(const QString& path, Errors& errors, QVector<Entry>& entries)
     return errors.count() == 0;
 }
 
-// Cuts a text to fit a field, never inside a UTF-8 sequence.
-QByteArray FitText(const QString& text, int width)
-{
-    QByteArray bytes = text.toUtf8();
-    if (bytes.size() < width)
-        return bytes;
-    int end = width - 1;
-    while (end > 0 && (static_cast<unsigned char>(bytes.at(end)) & 0xC0) == 0x80)
-        --end;
-    return bytes.left(end);
-}
-
-// The entries of a device description: names in both languages (a description has one), units
-// and help from the standards' meanings of the objects.
-bool ReadEds(const QString& path, int node, Errors& errors, QVector<Entry>& entries,
+// A device description, checked completely; notes name the objects it leaves out.
+bool ReadEds(const QString& path, int node, Errors& errors, CEdsDictionary& dictionary,
              QByteArray& source)
 {
     QFile file(path);
@@ -382,23 +368,7 @@ bool ReadEds(const QString& path, int node, Errors& errors, QVector<Entry>& entr
     for (const CEdsProblem& note : device.notes)
         std::fprintf(stderr, "%s:%d: note: %s\n", qUtf8Printable(path), note.line,
                      qUtf8Printable(note.reason));
-    const bool drive = ObjectMeanings::IsDriveProfile(device);
-    for (const CEdsObject& object : device.objects) {
-        Entry entry;
-        entry.line = object.line;
-        entry.index = object.index;
-        entry.sub = object.subindex;
-        entry.typeKnown = FindType(object.dataType.toLatin1(), entry.type);
-        entry.attr = object.AttributeLetters().toLatin1();
-        entry.value = object.value;
-        entry.text = object.text;
-        entry.unit = FitText(ObjectMeanings::UnitText(object, drive), Width(UnitText));
-        entry.nameEn = FitText(object.name, Width(NameEnglish));
-        entry.nameZh = entry.nameEn;
-        entry.helpEn = FitText(ObjectMeanings::Help(object, drive), Width(HelpEnglish));
-        entry.helpZh = entry.helpEn;
-        entries.append(entry);
-    }
+    dictionary = Eds::BuildDictionary(device);
     return true;
 }
 
@@ -491,13 +461,16 @@ int main(int argc, char** argv)
 
     Errors errors(args[0]);
     QVector<Entry> entries;
+    CEdsDictionary dictionary;
     QByteArray source;
     if (!(eds.isEmpty() ? ReadSource(args[0], errors, entries)
-                        : ReadEds(args[0], node, errors, entries, source)))
+                        : ReadEds(args[0], node, errors, dictionary, source)))
         return 1;
+    if (eds.isEmpty())
+        dictionary = {BuildDatabase(entries), BuildDefaults(entries)};
 
     // All files are prepared completely before any replaces the old one.
-    const QByteArray databaseBytes = BuildDatabase(entries);
+    const QByteArray& databaseBytes = dictionary.database;
     QSaveFile database(args[1]);
     QSaveFile check(DatabaseCheck::PathFor(args[1]));
     QSaveFile defaults(args[2]);
@@ -506,7 +479,7 @@ int main(int argc, char** argv)
     QSaveFile description(descriptionPath);
     if (!WriteAtomically(database, databaseBytes) ||
         !WriteAtomically(check, DatabaseCheck::Build(databaseBytes)) ||
-        !WriteAtomically(defaults, BuildDefaults(entries)) ||
+        !WriteAtomically(defaults, dictionary.defaults) ||
         (!eds.isEmpty() && !WriteAtomically(description, source))) {
         database.cancelWriting();
         check.cancelWriting();

@@ -192,11 +192,11 @@ QVector<CWindowInfo> Build()
         Panel(C::Tpdo4, "TPDO4"), Panel(C::Tpdo5, "TPDO5"), Panel(C::Tpdo6, "TPDO6"),
         Panel(C::Tpdo7, "TPDO7"), Panel(C::Tpdo8, "TPDO8"),
 
-        Page(C::Cia402Identity, "CCia402Page", "Cia402Identity", "设备标识", "Device Identity", 0).StandardDrive(),
-        Page(C::Cia402Control, "CCia402Page", "Cia402Control", "控制字与状态字", "Control and Status", 0).StandardDrive(),
-        Page(C::Cia402Profile, "CCia402Page", "Cia402Profile", "轮廓参数", "Profile Parameters", 0).StandardDrive(),
-        Page(C::Cia402Homing, "CCia402Page", "Cia402Homing", "回零", "Homing", 0).StandardDrive(),
-        Page(C::Cia402Limits, "CCia402Page", "Cia402Limits", "跟随误差与限值", "Following Error and Limits", 0).StandardDrive(),
+        Page(C::Cia402Identity, "CCia402Page", "Cia402Identity", "设备标识", "Device Identity", 0).In(M::Drive, 9).StandardDrive(),
+        Page(C::Cia402Control, "CCia402Page", "Cia402Control", "控制字与状态字", "Control and Status", 0).In(M::Drive, 9).StandardDrive(),
+        Page(C::Cia402Profile, "CCia402Page", "Cia402Profile", "轮廓参数", "Profile Parameters", 0).In(M::Drive, 9).StandardDrive(),
+        Page(C::Cia402Homing, "CCia402Page", "Cia402Homing", "回零", "Homing", 0).In(M::Drive, 9).StandardDrive(),
+        Page(C::Cia402Limits, "CCia402Page", "Cia402Limits", "跟随误差与限值", "Following Error and Limits", 0).In(M::Drive, 9).StandardDrive(),
     };
     // clang-format on
     QVector<CWindowInfo> windows;
@@ -310,4 +310,11 @@ QStringList ParameterPageNames()
             names.append(window.pageName);
     }
     return names;
+}
+
+bool OfferedForDictionary(const CWindowInfo& window, bool fromDescription)
+{
+    if (window.standardDrive)
+        return fromDescription;
+    return !fromDescription || window.kind != WindowKind::ParameterPage;
 }

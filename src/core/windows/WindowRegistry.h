@@ -188,6 +188,9 @@ struct CWindowInfo
 
 // Every window, in menu order (the windows without a menu entry last).
 const QVector<CWindowInfo>& Windows();
+// Whether the menus offer the window for the dictionary in use: the standard drive pages for a
+// dictionary built from a device description, the pages of the vendor's own objects otherwise.
+bool OfferedForDictionary(const CWindowInfo& window, bool fromDescription);
 
 // Lookups; null when no window matches.
 const CWindowInfo* FindWindow(CommandId command);
