@@ -172,7 +172,7 @@ TEST_F(Mkdict, BuildsTheDictionaryOfADeviceDescription)
         {0x607700, "Torque actual value", "I16", "RLM", "[% %]N/10", "PDO mappable"},
         {0x180001, "COB-ID used by TPDO", "U32", "RW", "[HEX HEX]", "Access: rw"},
         {0x101601, "Consumer heartbeat time1", "U32", "RW", "", ""},
-        {0x210001, "Brake release delay", "U16", "RW", "", "Range: - to 1000"},
+        {0x210001, "Brake release delay", "U16", "RW", "", "Range: at most 1000."},
         {0x100800, "Manufacturer device name", "VISIBLE STRING", "R", "", "Access: const"},
     };
     for (const auto& row : rows) {

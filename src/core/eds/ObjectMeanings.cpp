@@ -216,10 +216,12 @@ QString Help(const CEdsObject& object, bool driveProfile)
     help +=
         QStringLiteral("Access: %1%2.")
             .arg(object.access, object.pdoMapping ? QStringLiteral(", PDO mappable") : QString());
-    if (object.hasLow || object.hasHigh)
-        help += QStringLiteral("\nRange: %1 to %2.")
-                    .arg(object.hasLow ? QString::number(object.low) : QStringLiteral("-"),
-                         object.hasHigh ? QString::number(object.high) : QStringLiteral("-"));
+    if (object.hasLow && object.hasHigh)
+        help += QStringLiteral("\nRange: %1 to %2.").arg(object.low).arg(object.high);
+    else if (object.hasLow || object.hasHigh)
+        help += QStringLiteral("\nRange: at %1 %2.")
+                    .arg(object.hasLow ? QStringLiteral("least") : QStringLiteral("most"))
+                    .arg(object.hasLow ? object.low : object.high);
     return help;
 }
 

@@ -185,18 +185,19 @@ QVector<CWindowInfo> Build()
         Row(C::ObjectDictionary, K::ObjectDictionary, "CSdoList", "ObjectDictionary", "对象字典", "Object Dictionary")
             .In(M::Tools).Fixed({800, 460}, {890, 580}).NoPageControl(),
 
+        // The standard drive pages, offered for a dictionary built from a device description.
+        Page(C::Cia402Identity, "CCia402Page", "Cia402Identity", "设备标识", "Device Identity", 0).In(M::Drive, 9).StandardDrive(),
+        Page(C::Cia402Control, "CCia402Page", "Cia402Control", "控制字与状态字", "Control and Status", 0).In(M::Drive, 9).StandardDrive(),
+        Page(C::Cia402Profile, "CCia402Page", "Cia402Profile", "轮廓参数", "Profile Parameters", 0).In(M::Drive, 9).StandardDrive(),
+        Page(C::Cia402Homing, "CCia402Page", "Cia402Homing", "回零", "Homing", 0).In(M::Drive, 9).StandardDrive(),
+        Page(C::Cia402Limits, "CCia402Page", "Cia402Limits", "跟随误差与限值", "Following Error and Limits", 0).In(M::Drive, 9).StandardDrive(),
+
         Panel(C::Rpdo1, "RPDO1"), Panel(C::Rpdo2, "RPDO2"), Panel(C::Rpdo3, "RPDO3"),
         Panel(C::Rpdo4, "RPDO4"), Panel(C::Rpdo5, "RPDO5"), Panel(C::Rpdo6, "RPDO6"),
         Panel(C::Rpdo7, "RPDO7"), Panel(C::Rpdo8, "RPDO8"),
         Panel(C::Tpdo1, "TPDO1"), Panel(C::Tpdo2, "TPDO2"), Panel(C::Tpdo3, "TPDO3"),
         Panel(C::Tpdo4, "TPDO4"), Panel(C::Tpdo5, "TPDO5"), Panel(C::Tpdo6, "TPDO6"),
         Panel(C::Tpdo7, "TPDO7"), Panel(C::Tpdo8, "TPDO8"),
-
-        Page(C::Cia402Identity, "CCia402Page", "Cia402Identity", "设备标识", "Device Identity", 0).In(M::Drive, 9).StandardDrive(),
-        Page(C::Cia402Control, "CCia402Page", "Cia402Control", "控制字与状态字", "Control and Status", 0).In(M::Drive, 9).StandardDrive(),
-        Page(C::Cia402Profile, "CCia402Page", "Cia402Profile", "轮廓参数", "Profile Parameters", 0).In(M::Drive, 9).StandardDrive(),
-        Page(C::Cia402Homing, "CCia402Page", "Cia402Homing", "回零", "Homing", 0).In(M::Drive, 9).StandardDrive(),
-        Page(C::Cia402Limits, "CCia402Page", "Cia402Limits", "跟随误差与限值", "Following Error and Limits", 0).In(M::Drive, 9).StandardDrive(),
     };
     // clang-format on
     QVector<CWindowInfo> windows;
