@@ -3,7 +3,7 @@
 # src/CMakeLists.txt: a folder may include its own headers and those of the folders before it.
 set -euo pipefail
 cd "$(dirname "$0")/../src/core"
-layers=(base plot windows dictionary comm pdo units pages transfer scope project dio app browse rterror)
+layers=(base plot windows dictionary eds comm pdo units pages transfer scope project dio app browse rterror)
 status=0
 for ((i = 0; i < ${#layers[@]}; i++)); do
   layer=${layers[$i]}

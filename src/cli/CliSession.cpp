@@ -138,6 +138,11 @@ bool CCliSession::StartSimulator(QString& portOrInterface, QString& error)
     QStringList args = {QStringLiteral("--data"), m_sys->dataDir, QStringLiteral("--node"),
                         QString::number(m_options.connection.driverId()),
                         QStringLiteral("--until-stdin-closes")};
+    // A dictionary built from a device description comes with that file: the virtual drive
+    // serves the description itself, limits included.
+    const QString description = m_sys->dataDir + QStringLiteral("/device.eds");
+    if (QFileInfo::exists(description))
+        args << QStringLiteral("--eds") << description;
     const CConnectionSettings& connection = m_options.connection;
     if (m_options.usesCan()) {
         args << QStringLiteral("--can")

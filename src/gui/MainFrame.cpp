@@ -18,6 +18,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMenuBar>
 #include <QScreen>
@@ -128,8 +129,10 @@ void CMainFrame::AddWindows(QMenu* menu, WindowMenu place)
     menu->setToolTipsVisible(true);
     bool first = true;
     int group = 0;
+    // A dictionary built from a device description has data/device.eds beside it.
+    const bool fromDescription = QFileInfo::exists(m_sys.dataDir + QStringLiteral("/device.eds"));
     for (const CWindowInfo& window : Windows()) {
-        if (window.menu != place)
+        if (window.menu != place || !OfferedForDictionary(window, fromDescription))
             continue;
         if (!first && window.menuGroup != group)
             menu->addSeparator();

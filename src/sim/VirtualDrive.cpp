@@ -6,6 +6,7 @@
 #include "comm/SdoFrame.h"
 #include "dictionary/SdoDatabase.h"
 #include "dio/IoBits.h"
+#include "eds/EdsReader.h"
 #include "pdo/PdoMapping.h"
 
 #include <QFile>
@@ -99,13 +100,6 @@ CVirtualDrive::CVirtualDrive() : m_epoch(Clock::now()) {}
 
 bool CVirtualDrive::Load(const QString& dataDir, QString* error)
 {
-    struct Entry
-    {
-        QString type;
-        QString attribute;
-        QString value;
-        bool hasValue = false;
-    };
     QHash<uint32_t, Entry> entries;
     QList<uint32_t> order;
 
@@ -128,7 +122,7 @@ bool CVirtualDrive::Load(const QString& dataDir, QString* error)
         if (!entries.contains(key))
             order.append(key);
         // Anything after the fourth tab belongs to the value (a string with a stray tab).
-        entries[key] = Entry{fields[1], fields[2], fields.mid(3).join(QLatin1Char('\t')), true};
+        entries[key] = Entry{fields[1], fields[2], fields.mid(3).join(QLatin1Char('\t'))};
     }
 
     // The dictionary may name objects that have no default line: they start at zero.
@@ -142,13 +136,53 @@ bool CVirtualDrive::Load(const QString& dataDir, QString* error)
             if (entries.contains(key))
                 continue;
             order.append(key);
-            entries[key] = Entry{record.dataType, record.attribute, QString(), false};
+            entries[key] = Entry{record.dataType, record.attribute, QString()};
         }
     }
+    return Install(order, entries, defaultsPath, error);
+}
 
+bool CVirtualDrive::LoadEds(const QString& path, int nodeId, QString* error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = QStringLiteral("cannot read %1").arg(path);
+        return false;
+    }
+    const CEdsDevice device = Eds::Read(file.readAll(), nodeId);
+    if (!device.ok()) {
+        if (error)
+            *error = QStringLiteral("%1:%2: %3")
+                         .arg(path)
+                         .arg(device.errors.first().line)
+                         .arg(device.errors.first().reason);
+        return false;
+    }
+    QHash<uint32_t, Entry> entries;
+    QList<uint32_t> order;
+    for (const CEdsObject& object : device.objects) {
+        order.append(object.key());
+        // Texts go through the same unescaping as the defaults file's.
+        Entry entry{object.dataType, object.AttributeLetters(),
+                    object.numeric() ? QString::number(object.value)
+                                     : QString::fromUtf8(object.text)
+                                           .replace(QLatin1Char('\\'), QStringLiteral("\\\\"))};
+        if (object.hasLow)
+            entry.low = object.low;
+        if (object.hasHigh)
+            entry.high = object.high;
+        entries.insert(object.key(), entry);
+    }
+    return Install(order, entries, path, error);
+}
+
+bool CVirtualDrive::Install(const QList<uint32_t>& order, const QHash<uint32_t, Entry>& entries,
+                            const QString& source, QString* error)
+{
     if (order.isEmpty()) {
         if (error)
-            *error = QStringLiteral("no object in %1").arg(defaultsPath);
+            *error = QStringLiteral("no object in %1").arg(source);
         return false;
     }
 
@@ -161,6 +195,8 @@ bool CVirtualDrive::Load(const QString& dataDir, QString* error)
         object.numeric = type.valid();
         object.width = object.numeric ? type.bits : 0;
         object.isSigned = object.numeric && type.isSigned;
+        object.low = entry.low;
+        object.high = entry.high;
         const QString attribute = entry.attribute.toUpper();
         // Access letters: R read, W write (L polled, S stored, M mappable); "W" alone is
         // write-only.
@@ -174,7 +210,7 @@ bool CVirtualDrive::Load(const QString& dataDir, QString* error)
             if (!text.isEmpty() && !ParseTypedInteger(text, number)) {
                 if (error)
                     *error = QStringLiteral("%1: the default value \"%2\" of %3 is not a number")
-                                 .arg(defaultsPath, text)
+                                 .arg(source, text)
                                  .arg(key, 6, 16, QLatin1Char('0'));
                 return false;
             }
@@ -346,6 +382,12 @@ bool CVirtualDrive::Write(uint32_t key, uint8_t command, uint32_t value, const u
         return true;
     }
     const uint32_t held = Normalise(*it, value);
+    // A described device refuses values outside the limits its description gives.
+    const int64_t typed = it->isSigned ? int64_t(int32_t(held)) : int64_t(held);
+    if (typed < it->low || typed > it->high) {
+        Abort(request, reply, kAbortValue);
+        return true;
+    }
     if (const uint32_t refused = SettingRefusal(key, held)) {
         Abort(request, reply, refused);
         return true;

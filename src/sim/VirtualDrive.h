@@ -80,6 +80,10 @@ public:
     // defaults file that cannot be read are skipped. False (with a reason) when the defaults file
     // cannot be read or holds no object.
     bool Load(const QString& dataDir, QString* error = nullptr);
+    // Takes the objects of an EDS or DCF file, $NODEID standing for nodeId; writes outside an
+    // object's LowLimit and HighLimit are refused. False (with the file's first fault) when the
+    // file is broken.
+    bool LoadEds(const QString& path, int nodeId, QString* error = nullptr);
 
     // One SDO request (command, index lo, index hi, subindex, value LE) -> the reply's eight
     // bytes. False when the drive sends nothing (fault plan, silence, restart).
@@ -128,12 +132,25 @@ private:
         bool stored = false;   // attribute S: kept by a store, across a restart
         uint32_t value = 0;
         uint32_t defaultValue = 0;
+        int64_t low = INT64_MIN; // limits of the value a write may set
+        int64_t high = INT64_MAX;
         QByteArray bytes;
         QByteArray defaultBytes;
         // A value that falls back by itself (store busy, recorder running).
         bool reverting = false;
         Clock::time_point revertAt{};
         uint32_t revertTo = 0;
+    };
+
+    // An object as a source names it: type and access letters as the dictionary writes them,
+    // the default as text.
+    struct Entry
+    {
+        QString type;
+        QString attribute;
+        QString value;
+        int64_t low = INT64_MIN;
+        int64_t high = INT64_MAX;
     };
 
     struct Snapshot
@@ -155,6 +172,8 @@ private:
         uint8_t lastReply[8] = {};
     };
 
+    bool Install(const QList<uint32_t>& order, const QHash<uint32_t, Entry>& entries,
+                 const QString& source, QString* error);
     bool Read(uint32_t key, const uint8_t* request, uint8_t* reply, Clock::time_point now);
     bool Write(uint32_t key, uint8_t command, uint32_t value, const uint8_t* request,
                uint8_t* reply, Clock::time_point now);

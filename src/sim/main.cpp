@@ -37,6 +37,7 @@ void OnSignal(int)
 struct Options
 {
     QString dataDir;
+    QString eds;
     uint32_t node = 1;
     bool serial = false;
     int baud = 0;
@@ -126,6 +127,7 @@ bool TakeOptions(const QCommandLineParser& parser, Options* options, QString* er
             : found.base + QStringLiteral("/dev/ttySIM0");
     options->link =
         parser.isSet(QStringLiteral("link")) ? parser.value(QStringLiteral("link")) : defaultLink;
+    options->eds = parser.value(QStringLiteral("eds"));
     options->serial = parser.isSet(QStringLiteral("serial"));
     options->silent = parser.isSet(QStringLiteral("silent"));
     options->untilStdinCloses = parser.isSet(QStringLiteral("until-stdin-closes"));
@@ -230,6 +232,10 @@ void AddOptions(QCommandLineParser& parser)
     };
     add("base", "Base folder (default: the program's own folder, or its installation).", "DIR");
     add("data", "Folder with velmor.dat and velmor-defaults.tsv (default: BASE/data).", "DIR");
+    add("eds",
+        "Serve the objects of this EDS or DCF file instead of the data folder's "
+        "dictionary; writes outside an object's limits are refused.",
+        "FILE");
     add("node", "Node id the drive answers (1-127).", "N", QStringLiteral("1"));
     add("serial", "Serve a pseudo-terminal.");
     add("baud", "Keep the pace of a line at this rate (0: answer at once).", "N",
@@ -292,7 +298,8 @@ int main(int argc, char** argv)
 
     CVirtualDrive drive;
     drive.SetStoreFile(parser.value(QStringLiteral("nvram")));
-    if (!drive.Load(options.dataDir, &error)) {
+    if (!(options.eds.isEmpty() ? drive.Load(options.dataDir, &error)
+                                : drive.LoadEds(options.eds, int(options.node), &error))) {
         std::fprintf(stderr, "drivara-sim: %s\n", qPrintable(error));
         return 1;
     }

@@ -1,7 +1,13 @@
 // mkdict: builds the dictionary database (fixed 4514-byte records) and the default values that
-// the virtual drive starts with from the readable dictionary source.
+// the virtual drive starts with from the readable dictionary source, or from a device's EDS or
+// DCF file.
 //
 //   mkdict <velmor.tsv> <velmor.dat> <velmor-defaults.tsv>
+//   mkdict --eds <device.eds> [--node N] <velmor.dat> <velmor-defaults.tsv>
+//
+// From a device description it also keeps a copy of the file as device.eds beside the database:
+// it tells the programs that the dictionary describes a standard drive, and the virtual drive
+// serves it. A build from the dictionary source removes a device.eds left from before.
 //
 // Beside the database it writes its check (velmor.dat.sum: record count, size, BLAKE2b-256 digest),
 // which the programs verify before they accept the database. The source is checked completely
@@ -11,12 +17,15 @@
 #include "base/TextNumbers.h"
 #include "dictionary/DatabaseCheck.h"
 #include "dictionary/DatabaseLayout.h"
+#include "eds/EdsDictionary.h"
 #include "transfer/TransferFormats.h"
 #include "units/UnitTable.h"
 
 #include <QByteArray>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QSaveFile>
 #include <QString>
@@ -342,6 +351,28 @@ bool ReadSource(const QString& path, Errors& errors, QVector<Entry>& entries)
     return errors.count() == 0;
 }
 
+// A device description, checked completely; notes name the objects it leaves out.
+bool ReadEds(const QString& path, int node, Errors& errors, CEdsDictionary& dictionary,
+             QByteArray& source)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        errors.add(0, QStringLiteral("cannot read: %1").arg(file.errorString()));
+        return false;
+    }
+    source = file.readAll();
+    const CEdsDevice device = Eds::Read(source, node);
+    for (const CEdsProblem& problem : device.errors)
+        errors.add(problem.line, problem.reason);
+    if (!device.ok())
+        return false;
+    for (const CEdsProblem& note : device.notes)
+        std::fprintf(stderr, "%s:%d: note: %s\n", qUtf8Printable(path), note.line,
+                     qUtf8Printable(note.reason));
+    dictionary = Eds::BuildDictionary(device);
+    return true;
+}
+
 void AppendField(QByteArray& record, const QByteArray& text, int width)
 {
     record.append(text.left(width));
@@ -416,40 +447,72 @@ bool WriteAtomically(QSaveFile& file, const QByteArray& bytes)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    QStringList args = QCoreApplication::arguments();
-    const bool objectList = args.value(1) == QLatin1String("--object-list");
+    QStringList args = QCoreApplication::arguments().mid(1);
+    const bool objectList = args.value(0) == QLatin1String("--object-list");
     if (objectList)
-        args.removeAt(1);
-    if (args.size() != (objectList ? 3 : 4)) {
+        args.removeAt(0);
+    QString eds;
+    int node = 0;
+    const int edsAt = int(args.indexOf(QStringLiteral("--eds")));
+    if (edsAt >= 0 && edsAt + 1 < args.size()) {
+        eds = args.takeAt(edsAt + 1);
+        args.removeAt(edsAt);
+    }
+    const int nodeAt = int(args.indexOf(QStringLiteral("--node")));
+    if (!eds.isEmpty() && nodeAt >= 0 && nodeAt + 1 < args.size()) {
+        bool ok = false;
+        node = args.takeAt(nodeAt + 1).toInt(&ok);
+        args.removeAt(nodeAt);
+        if (!ok || node < 1 || node > 127)
+            node = -1;
+    }
+    if (args.size() != (objectList || !eds.isEmpty() ? 2 : 3) || node < 0 ||
+        (objectList && !eds.isEmpty())) {
         std::fprintf(stderr, "usage: mkdict <velmor.tsv> <velmor.dat> <velmor-defaults.tsv>\n"
+                             "       mkdict --eds <device.eds> [--node 1-127] <velmor.dat> "
+                             "<velmor-defaults.tsv>\n"
                              "       mkdict --object-list <velmor.tsv> <default.cdo>\n");
         return 2;
     }
+    if (!eds.isEmpty())
+        args.prepend(eds);
 
-    Errors errors(args[1]);
+    Errors errors(args[0]);
     QVector<Entry> entries;
-    if (!ReadSource(args[1], errors, entries))
+    CEdsDictionary dictionary;
+    QByteArray source;
+    if (!(eds.isEmpty() ? ReadSource(args[0], errors, entries)
+                        : ReadEds(args[0], node, errors, dictionary, source)))
         return 1;
+    if (eds.isEmpty())
+        dictionary = {BuildDatabase(entries), BuildDefaults(entries)};
 
     if (objectList) {
-        QSaveFile list(args[2]);
+        QSaveFile list(args[1]);
         return WriteAtomically(list, BuildObjectList(entries)) && list.commit() ? 0 : 1;
     }
 
     // All files are prepared completely before any replaces the old one.
-    const QByteArray databaseBytes = BuildDatabase(entries);
-    QSaveFile database(args[2]);
-    QSaveFile check(DatabaseCheck::PathFor(args[2]));
-    QSaveFile defaults(args[3]);
+    const QByteArray& databaseBytes = dictionary.database;
+    QSaveFile database(args[1]);
+    QSaveFile check(DatabaseCheck::PathFor(args[1]));
+    QSaveFile defaults(args[2]);
+    const QString descriptionPath =
+        QFileInfo(args[1]).absoluteDir().filePath(QStringLiteral("device.eds"));
+    QSaveFile description(descriptionPath);
     if (!WriteAtomically(database, databaseBytes) ||
         !WriteAtomically(check, DatabaseCheck::Build(databaseBytes)) ||
-        !WriteAtomically(defaults, BuildDefaults(entries))) {
+        !WriteAtomically(defaults, dictionary.defaults) ||
+        (!eds.isEmpty() && !WriteAtomically(description, source))) {
         database.cancelWriting();
         check.cancelWriting();
         defaults.cancelWriting();
+        description.cancelWriting();
         return 1;
     }
-    if (!database.commit() || !check.commit() || !defaults.commit()) {
+    if (!database.commit() || !check.commit() || !defaults.commit() ||
+        (!eds.isEmpty() && !description.commit()) ||
+        (eds.isEmpty() && QFileInfo::exists(descriptionPath) && !QFile::remove(descriptionPath))) {
         std::fprintf(stderr, "mkdict: cannot replace the output files\n");
         return 1;
     }

@@ -5,6 +5,7 @@
 #include "CliTestSupport.h"
 
 #include <QFile>
+#include <QProcess>
 #include <QRegularExpression>
 #include <gtest/gtest.h>
 
@@ -249,6 +250,47 @@ TEST_F(DrivactlTest, RefusedUnitConstantIsNamed)
     EXPECT_TRUE(set.err.contains(QStringLiteral("nothing was written"))) << Show(set);
     EXPECT_TRUE(
         Drivactl(install.base(), port + Args("read 60FF00")).out.contains(QStringLiteral("= 0 (")));
+}
+
+// A dictionary built by mkdict --eds from a CiA 402 description, and drivactl --sim, which runs
+// the virtual drive on the same description: objects of each width read and written over the
+// serial transport, the description's limits and $NODEID followed, a text uploaded by segments.
+TEST_F(DrivactlTest, ServesADeviceDescription)
+{
+    const QString eds = TestSupport::SourceDir() + QStringLiteral("/tests/data/Cia402Sample.eds");
+    QFile::remove(install.path(QStringLiteral("data/velmor.dat")));
+    QFile::remove(install.path(QStringLiteral("data/velmor-defaults.tsv")));
+    QProcess mkdict;
+    mkdict.start(QStringLiteral(DRIVARA_MKDICT),
+                 {"--eds", eds, install.path(QStringLiteral("data/velmor.dat")),
+                  install.path(QStringLiteral("data/velmor-defaults.tsv"))});
+    ASSERT_TRUE(mkdict.waitForFinished(60000) && mkdict.exitCode() == 0);
+    const struct
+    {
+        const char* args;
+        int exitCode;
+        const char* out; // a regular expression stdout must match
+    } cases[] = {
+        {"read 606000 604100 607A00", 0,
+         "^606000 Modes of operation = 1 \\(0x01\\)\n604100 Statusword = [0-9]+ "
+         "\\(0x[0-9a-f]{4}\\)\n"
+         "607A00 Target position = 0 \\(0x00000000\\)\n$"},
+        {"write 606000 -3", 0, "= -3 \\(0xfd\\)"},
+        {"write 606000 11", 1, "abort 0x06090030"},
+        {"write 604000 0x0F", 0, "Controlword = 15 \\(0x000f\\)"},
+        {"write 607A00 -100000", 0, "= -100000 \\(0xfffe7960\\)"},
+        {"write 6099:01 4000000000", 0, "= 4000000000 \\(0xee6b2800\\)"},
+        {"write 607100 3001", 1, "abort 0x06090030"},
+        {"--node 5 read 180001 101700", 0, "= 389 \\(0x00000185\\)\n.*= 500 "},
+        {"upload 100800", 0, "HX-402"},
+        {"page Cia402Control --tsv", 0, "\n2\\*\tStatusword\t[0-9a-f]+\tHEX\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args);
+        const CliRun run = Drivactl(install.base(), QStringList{"--sim"} + Args(c.args));
+        EXPECT_EQ(run.exitCode, c.exitCode) << Show(run);
+        EXPECT_TRUE(run.out.contains(QRegularExpression(QString::fromUtf8(c.out)))) << Show(run);
+    }
 }
 
 TEST_F(DrivactlTest, HelpNamesArgumentsAndExitCodes)

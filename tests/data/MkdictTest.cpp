@@ -1,9 +1,14 @@
 // mkdict, run as the build runs it: a good source gives both files, a faulty one gives a
 // "file:line: message" and leaves the previous outputs untouched.
 
+#include "TestSupport.h"
+#include "base/IniFile.h"
+#include "base/TextNumbers.h"
 #include "dictionary/SdoDatabase.h"
+#include "windows/WindowRegistry.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -131,4 +136,81 @@ TEST_F(Mkdict, RejectsFaultySourceAndKeepsOutputs)
         EXPECT_EQ(Read("out.dat.sum"), QByteArray("previous check"));
         EXPECT_EQ(Read("out-defaults.tsv"), QByteArray("previous defaults"));
     }
+}
+
+// A device description gives a dictionary that the program's loader takes whole, with the
+// standard units and help; the standard drive pages find every object in it; a broken
+// description is named by line and replaces nothing.
+TEST_F(Mkdict, BuildsTheDictionaryOfADeviceDescription)
+{
+    const QString eds = TestSupport::SourceDir() + QStringLiteral("/tests/data/Cia402Sample.eds");
+    QProcess process;
+    process.start(QStringLiteral(DRIVARA_MKDICT),
+                  {"--eds", eds, Path("out.dat"), Path("out-defaults.tsv")});
+    ASSERT_TRUE(process.waitForFinished(60000));
+    const QString notes = QString::fromUtf8(process.readAllStandardError());
+    ASSERT_EQ(process.exitCode(), 0) << notes.toStdString();
+    EXPECT_TRUE(notes.contains("1F50:00 is a DOMAIN") && notes.contains("2102:00 has data type"));
+    EXPECT_EQ(Read("device.eds").size(), QFileInfo(eds).size());
+
+    CSdoDatabase db;
+    ASSERT_TRUE(db.LoadFile(Path("out.dat"), 1));
+    EXPECT_TRUE(db.LoadReport().checked && db.LoadReport().clean());
+    const struct
+    {
+        uint32_t key;
+        const char* name;
+        const char* type;
+        const char* attribute;
+        const char* unit; // a part of the unit text
+        const char* help; // a part of the help
+    } rows[] = {
+        {0x604100, "Statusword", "U16", "RLM", "[HEX HEX]", "10 target reached"},
+        {0x604000, "Controlword", "U16", "RWM", "[HEX HEX]", "7 fault reset"},
+        {0x606000, "Modes of operation", "I8", "RWM", "", "6 homing"},
+        {0x607100, "Target torque", "I16", "RWM", "[% DEC]N*10", "Range: -3000 to 3000"},
+        {0x607700, "Torque actual value", "I16", "RLM", "[% %]N/10", "PDO mappable"},
+        {0x180001, "COB-ID used by TPDO", "U32", "RW", "[HEX HEX]", "Access: rw"},
+        {0x101601, "Consumer heartbeat time1", "U32", "RW", "", ""},
+        {0x210001, "Brake release delay", "U16", "RW", "", "Range: at most 1000."},
+        {0x100800, "Manufacturer device name", "VISIBLE STRING", "R", "", "Access: const"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        CSdoRecord r;
+        ASSERT_TRUE(db.Lookup(row.key, r));
+        EXPECT_EQ(QStringList({r.name, r.dataType, r.attribute}),
+                  QStringList({row.name, row.type, row.attribute}));
+        EXPECT_TRUE(r.unitText.contains(QLatin1String(row.unit))) << r.unitText.toStdString();
+        EXPECT_TRUE(r.help.contains(QLatin1String(row.help))) << r.help.toStdString();
+    }
+    // Quirks resolved: $NODEID (node 1), octal, a sub-object before its parent.
+    const QByteArray defaults = Read("out-defaults.tsv");
+    for (const char* line : {"180001\tU32\tRW\t385\n", "101700\tU16\tRW\t500\n",
+                             "606600\tU16\tRW\t100\n", "101801\tU32\tR\t1218\n"})
+        EXPECT_TRUE(defaults.contains(line)) << line;
+
+    for (const CWindowInfo& window : Windows()) {
+        if (!window.standardDrive)
+            continue;
+        const CIniDocument page(TestSupport::SourceDir() + "/sys/" + window.pageName + ".ini");
+        const int num = TextToLong(page.Get(window.pageName, "num", QString(), 32));
+        EXPECT_GT(num, 3) << window.pageName.toStdString();
+        for (int i = 1; i <= num; ++i) {
+            CSdoRecord r;
+            const QString key = page.Get(window.pageName, QString::number(i), QString(), 32);
+            EXPECT_TRUE(db.Lookup(uint32_t(HexTextToInt(key)), r) && r.attribute.contains('R'))
+                << window.pageName.toStdString() << " " << key.toStdString();
+        }
+    }
+
+    Write("broken.eds", "[6040]\nParameterName=Controlword\nDataType=0x0006\nAccessType=rw\n"
+                        "DefaultValue=0x1G\n");
+    process.start(QStringLiteral(DRIVARA_MKDICT),
+                  {"--eds", Path("broken.eds"), Path("out.dat"), Path("out-defaults.tsv")});
+    ASSERT_TRUE(process.waitForFinished(60000));
+    EXPECT_EQ(process.exitCode(), 1);
+    EXPECT_TRUE(QString::fromUtf8(process.readAllStandardError())
+                    .contains(Path("broken.eds") + ":5: default \"0x1G\" of 6040:00"));
+    EXPECT_EQ(Read("out-defaults.tsv"), defaults);
 }

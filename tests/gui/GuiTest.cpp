@@ -818,7 +818,7 @@ private slots:
                              C::About, C::InitSave,    C::ToolBarShown, C::StatusBarShown,
                              C::Exit,  C::Connect};
         for (const CWindowInfo& window : Windows()) {
-            if (window.menu != WindowMenu::None)
+            if (window.menu != WindowMenu::None && OfferedForDictionary(window, false))
                 commands.append(window.command);
         }
         for (C command : commands)

@@ -34,6 +34,11 @@ struct Row
         info.englishTitle = QLatin1String(englishText);
         return *this;
     }
+    Row& StandardDrive()
+    {
+        info.standardDrive = true;
+        return *this;
+    }
     Row& Menu(const char* text, const char* englishText)
     {
         info.menuText = QString::fromUtf8(text);
@@ -181,6 +186,13 @@ QVector<CWindowInfo> Build()
         Row(C::ObjectDictionary, K::ObjectDictionary, "CSdoList", "ObjectDictionary", "对象字典", "Object Dictionary")
             .In(M::Tools).Fixed({800, 460}, {890, 580}).NoPageControl(),
 
+        // The standard drive pages, offered for a dictionary built from a device description.
+        Page(C::Cia402Identity, "CCia402Page", "Cia402Identity", "设备标识", "Device Identity", 0).In(M::Drive, 9).StandardDrive(),
+        Page(C::Cia402Control, "CCia402Page", "Cia402Control", "控制字与状态字", "Control and Status", 0).In(M::Drive, 9).StandardDrive(),
+        Page(C::Cia402Profile, "CCia402Page", "Cia402Profile", "轮廓参数", "Profile Parameters", 0).In(M::Drive, 9).StandardDrive(),
+        Page(C::Cia402Homing, "CCia402Page", "Cia402Homing", "回零", "Homing", 0).In(M::Drive, 9).StandardDrive(),
+        Page(C::Cia402Limits, "CCia402Page", "Cia402Limits", "跟随误差与限值", "Following Error and Limits", 0).In(M::Drive, 9).StandardDrive(),
+
         Panel(C::Rpdo1, "RPDO1"), Panel(C::Rpdo2, "RPDO2"), Panel(C::Rpdo3, "RPDO3"),
         Panel(C::Rpdo4, "RPDO4"), Panel(C::Rpdo5, "RPDO5"), Panel(C::Rpdo6, "RPDO6"),
         Panel(C::Rpdo7, "RPDO7"), Panel(C::Rpdo8, "RPDO8"),
@@ -300,4 +312,11 @@ QStringList ParameterPageNames()
             names.append(window.pageName);
     }
     return names;
+}
+
+bool OfferedForDictionary(const CWindowInfo& window, bool fromDescription)
+{
+    if (window.standardDrive)
+        return fromDescription;
+    return !fromDescription || window.kind != WindowKind::ParameterPage;
 }

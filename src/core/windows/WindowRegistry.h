@@ -84,6 +84,12 @@ enum class CommandId : int
     Tpdo8 = 32847,
     RpdoTabs = 32857,
     TpdoTabs = 32859,
+    // The pages of a standard CiA 402 drive, for a dictionary built from a device description.
+    Cia402Identity = 32880,
+    Cia402Control = 32881,
+    Cia402Profile = 32882,
+    Cia402Homing = 32883,
+    Cia402Limits = 32884,
 };
 
 inline size_t qHash(CommandId command, size_t seed = 0) noexcept
@@ -163,6 +169,9 @@ struct CWindowInfo
     bool sendsPageControl = true;     // false: re-showing sends no WM_PAGE_CONTROL at all
     bool rightClickMenu = false;      // parameter pages: "add", "del", "help"
     PageVariant variant = PageVariant::Standard;
+    // A page of the standard drive objects (CiA 402), whose file names no vendor object: it
+    // serves a dictionary built from a device description (data/device.eds beside it).
+    bool standardDrive = false;
 
     // Whether the window shows a parameter page's list (and so has a page file).
     bool IsParameterPage() const;
@@ -179,6 +188,9 @@ struct CWindowInfo
 
 // Every window, in menu order (the windows without a menu entry last).
 const QVector<CWindowInfo>& Windows();
+// Whether the menus offer the window for the dictionary in use: the standard drive pages for a
+// dictionary built from a device description, the pages of the vendor's own objects otherwise.
+bool OfferedForDictionary(const CWindowInfo& window, bool fromDescription);
 
 // Lookups; null when no window matches.
 const CWindowInfo* FindWindow(CommandId command);
