@@ -91,6 +91,13 @@ TEST(TransferRuns, PdoMappingIsWrittenWhileThePdoIsDisabled)
          1,
          0,
          1},
+        {"no COB-ID in the file: the drive's, read first",
+         {{"16000008", 0x16000008, "0"}},
+         {T},
+         0x80000201,
+         0,
+         0,
+         2},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

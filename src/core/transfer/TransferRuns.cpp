@@ -316,13 +316,21 @@ QVector<int> CImportRun::PlanOrder()
             continue;
         placed[g] = true;
         PdoGroup& group = m_groups[g];
-        // A COB-ID the file saved as not valid disables the PDO itself: no write goes twice.
+        // A COB-ID the file saved as not valid disables the PDO itself, a count of 0 clears the
+        // mapping itself: no write goes twice.
         group.cobIdFirst =
             group.cobIds.size() == 1 && group.haveCobId && (group.cobId & Pdo::kCobIdInvalid);
+        uint32_t count = 1;
+        group.countFirst = group.counts.size() == 1 &&
+                           WriteCommandOfWidth(m_rows[group.counts[0]].width()) != 0 &&
+                           ParseLoadValue(m_rows[group.counts[0]].loadValue, count) && count == 0;
         if (group.cobIdFirst)
             order += group.cobIds;
+        if (group.countFirst)
+            order += group.counts;
         order += group.entries;
-        order += group.counts;
+        if (!group.countFirst)
+            order += group.counts;
         if (!group.cobIdFirst)
             order += group.cobIds;
     }
@@ -349,7 +357,7 @@ bool CImportRun::Issue()
     if (group.stage == 0)
         return SendStep(Disabling, pdo.CobIdKey(), SdoFrame::kWrite4,
                         group.cobId | Pdo::kCobIdInvalid);
-    if (group.stage == 1)
+    if (group.stage == 1 && !group.countFirst)
         return SendStep(ClearingCount, pdo.CountKey(), SdoFrame::kWrite1, 0);
     return WriteRow();
 }
@@ -361,14 +369,19 @@ void CImportRun::RowEnded()
         return;
     PdoGroup& group = m_groups[g];
     const CTransferRow& row = m_rows[m_current];
+    // A row that ends before the mapping is cleared is the file's COB-ID or count 0 doing it.
     if (row.outcome == TransferOutcome::True) {
-        if (group.stage == 0) // the file's COB-ID row disabled the PDO
-            group.stage = 1;
+        if (group.stage < 2)
+            ++group.stage;
         return;
     }
     if (group.stage == 0) {
-        group.failReason = QStringLiteral("not written: %1 was not disabled (%2)")
+        group.failReason = QStringLiteral("not written: %1 could not be disabled (%2)")
                                .arg(group.pdo.Name(), row.reason);
+    } else if (group.stage == 1) {
+        group.failReason =
+            QStringLiteral("not written: %1's count could not be cleared (%2); it stays disabled")
+                .arg(group.pdo.Name(), row.reason);
     } else if (!group.cobIds.contains(m_current)) {
         // The rest would leave a mapping the file does not hold, or make it valid half-written.
         group.failReason = QStringLiteral("not written: %1 ended %2, so %3 stays disabled")
@@ -470,9 +483,11 @@ void CImportRun::StepAnswer(unsigned message, uint32_t wParam, uint32_t lParam)
                               .arg(name, KeyText(lParam))
                               .arg(m_stepValue, 8, 16, QLatin1Char('0'));
     if (result.confirmed == result.total) {
-        emit stepDone(write + (m_phase == Disabling ? QStringLiteral(", disabled to be mapped")
-                                                    : QStringLiteral(", mapping cleared")),
-                      TransferOutcome::True);
+        QString done = m_phase == ClearingCount ? QStringLiteral(", mapping cleared")
+                                                : QStringLiteral(", disabled to be mapped");
+        if (m_phase == Disabling && group.cobIds.isEmpty())
+            done += QStringLiteral("; the file gives no COB-ID to make it valid again");
+        emit stepDone(write + done, TransferOutcome::True);
         ++group.stage;
         Resume();
         return;

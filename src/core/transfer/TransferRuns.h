@@ -135,8 +135,9 @@ private:
 // count is 0, so the mapping rows of a PDO run together, where the first of them or its COB-ID row
 // stands in the file: the COB-ID with bit 31 set (the file's, else the drive's read first), count
 // 0, the entries, the count, then the file's COB-ID. The first two are writes of the run's own,
-// reported by stepDone; when one is refused, or a mapping row does not end True, the group's
-// remaining rows are Fail unwritten and the PDO stays disabled, never half-mapped and valid.
+// reported by stepDone, unless the file's own COB-ID (not valid) or count (0) row does the same;
+// when one is refused, or a mapping row does not end True, the group's remaining rows are Fail
+// unwritten and the PDO stays disabled, never half-mapped and valid.
 class CImportRun final : public CTransferRun
 {
     Q_OBJECT
@@ -165,6 +166,7 @@ private:
         bool haveCobId = false; // cobId holds the COB-ID to disable the PDO with
         uint32_t cobId = 0;
         bool cobIdFirst = false;       // the file's COB-ID is not valid: its row disables the PDO
+        bool countFirst = false;       // the file's count is 0: its row clears the mapping
         int stage = 0;                 // 0: nothing written yet, 1: disabled, 2: count 0
         QString failValue, failReason; // set once the group's rows can no longer be written
     };
