@@ -109,8 +109,9 @@ bool RunToEnd(CCliSession& session, CTransferRun& run, const QString& what)
 {
     CProgress progress(what, run.rows().size(), false);
     bool done = false;
+    int rowsDone = 0; // an import runs a PDO's mapping rows together, out of file order
     QObject::connect(&run, &CTransferRun::rowDone, &run, [&](const CRowResult& result) {
-        progress.Show(result.row + 1);
+        progress.Show(++rowsDone);
         if (result.outcome == TransferOutcome::True)
             return;
         const CTransferRow& row = run.rows().at(result.row);
@@ -119,6 +120,16 @@ bool RunToEnd(CCliSession& session, CTransferRun& run, const QString& what)
               << (result.value.isEmpty() ? QString() : QLatin1Char(' ') + result.value) << " ("
               << result.reason << ")\n";
     });
+    if (auto* import = qobject_cast<CImportRun*>(&run)) {
+        // A write of the run's own that failed explains the rows that fail after it.
+        QObject::connect(import, &CImportRun::stepDone, import,
+                         [&](const QString& line, TransferOutcome outcome) {
+                             if (outcome == TransferOutcome::True)
+                                 return;
+                             progress.Done();
+                             Err() << line << '\n';
+                         });
+    }
     QObject::connect(&run, &CTransferRun::finished, &run, [&] {
         done = true;
         session.Wake();

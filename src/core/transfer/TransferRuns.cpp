@@ -6,6 +6,8 @@
 #include "comm/SdoFrame.h"
 #include "dictionary/SdoDatabase.h"
 
+#include <QHash>
+
 namespace {
 
 // Runs and store sequences going, on the GUI thread that starts them all.
@@ -30,6 +32,15 @@ uint8_t WriteCommandOfWidth(int width)
     default:
         return 0;
     }
+}
+
+// "1400:01"
+QString KeyText(uint32_t key)
+{
+    return QStringLiteral("%1:%2")
+        .arg(key >> 8, 4, 16, QLatin1Char('0'))
+        .arg(key & 0xFF, 2, 16, QLatin1Char('0'))
+        .toUpper();
 }
 
 // "abort 0x06090030 <text>": the code in full, so that it can be looked up.
@@ -90,7 +101,9 @@ bool CTransferRun::Start(QString& refusal)
         row.outcome = TransferOutcome::None;
         row.reason.clear();
     }
-    m_current = 0;
+    m_order = PlanOrder();
+    m_step = 0;
+    m_current = m_order.value(0);
     m_cancel = false;
     m_linkFailed = false;
     m_awaiting = false;
@@ -112,13 +125,28 @@ void CTransferRun::Next()
 {
     // Rows that end without a request end here in turn, never by recursion.
     m_advancing = true;
-    while (m_running && !m_cancel && m_current < m_rows.size()) {
+    while (m_running && !m_cancel && m_step < m_order.size()) {
+        m_current = m_order[m_step];
         if (Issue())
             break;
     }
     m_advancing = false;
-    if (m_running && (m_cancel || m_current >= m_rows.size()) && !m_awaiting)
+    if (m_running && (m_cancel || m_step >= m_order.size()) && !m_awaiting)
         Finish();
+}
+
+QVector<int> CTransferRun::PlanOrder()
+{
+    QVector<int> order(m_rows.size());
+    for (int i = 0; i < order.size(); ++i)
+        order[i] = i;
+    return order;
+}
+
+void CTransferRun::Resume()
+{
+    m_awaiting = false;
+    Next();
 }
 
 void CTransferRun::Finish()
@@ -137,7 +165,8 @@ void CTransferRun::Complete(const QString& value, TransferOutcome outcome, const
     row.reason = reason;
     m_awaiting = false;
     CRowResult result{m_current, row.key(), value, outcome, reason};
-    ++m_current;
+    RowEnded();
+    ++m_step;
     emit rowDone(result);
     if (!m_advancing)
         Next();
@@ -237,7 +266,130 @@ CImportRun::CImportRun(CCtrlLink& link, CLinkFlags& flags, const CSdoDatabase& d
 {
 }
 
+QVector<int> CImportRun::PlanOrder()
+{
+    m_groups.clear();
+    m_groupOf.fill(-1, m_rows.size());
+    QHash<uint32_t, int> groupOfCobId;
+    const auto groupOf = [&](const Pdo::Address& pdo) {
+        const auto it = groupOfCobId.constFind(pdo.CobIdKey());
+        if (it != groupOfCobId.constEnd())
+            return it.value();
+        PdoGroup group;
+        group.pdo = pdo;
+        m_groups.append(group);
+        return groupOfCobId[pdo.CobIdKey()] = int(m_groups.size() - 1);
+    };
+    for (int i = 0; i < m_rows.size(); ++i) {
+        Pdo::Address pdo;
+        bool mapping = false;
+        const uint32_t key = m_rows[i].key();
+        const int subindex = int(key & 0xFF);
+        if (!Pdo::AddressOfKey(key, pdo, mapping) || !mapping || subindex > Pdo::kMaxEntries)
+            continue;
+        const int g = groupOf(pdo);
+        (subindex == 0 ? m_groups[g].counts : m_groups[g].entries).append(i);
+        m_groupOf[i] = g;
+    }
+    for (int i = 0; i < m_rows.size(); ++i) {
+        const auto it = groupOfCobId.constFind(m_rows[i].key());
+        if (it == groupOfCobId.constEnd())
+            continue;
+        PdoGroup& group = m_groups[it.value()];
+        group.cobIds.append(i);
+        m_groupOf[i] = it.value();
+        uint32_t raw = 0;
+        if (m_rows[i].width() == 32 && ParseLoadValue(m_rows[i].loadValue, raw)) {
+            group.haveCobId = true;
+            group.cobId = raw;
+        }
+    }
+    QVector<int> order;
+    QVector<bool> placed(m_groups.size(), false);
+    for (int i = 0; i < m_rows.size(); ++i) {
+        const int g = m_groupOf[i];
+        if (g < 0) {
+            order.append(i);
+            continue;
+        }
+        if (placed[g])
+            continue;
+        placed[g] = true;
+        PdoGroup& group = m_groups[g];
+        // A COB-ID the file saved as not valid disables the PDO itself, a count of 0 clears the
+        // mapping itself: no write goes twice.
+        group.cobIdFirst =
+            group.cobIds.size() == 1 && group.haveCobId && (group.cobId & Pdo::kCobIdInvalid);
+        uint32_t count = 1;
+        group.countFirst = group.counts.size() == 1 &&
+                           WriteCommandOfWidth(m_rows[group.counts[0]].width()) != 0 &&
+                           ParseLoadValue(m_rows[group.counts[0]].loadValue, count) && count == 0;
+        if (group.cobIdFirst)
+            order += group.cobIds;
+        if (group.countFirst)
+            order += group.counts;
+        order += group.entries;
+        if (!group.countFirst)
+            order += group.counts;
+        if (!group.cobIdFirst)
+            order += group.cobIds;
+    }
+    return order;
+}
+
 bool CImportRun::Issue()
+{
+    const int g = m_groupOf.value(m_current, -1);
+    if (g < 0)
+        return WriteRow();
+    PdoGroup& group = m_groups[g];
+    if (!group.failReason.isEmpty()) {
+        Complete(group.failValue, TransferOutcome::Fail, group.failReason);
+        return false;
+    }
+    const Pdo::Address& pdo = group.pdo;
+    if (group.stage == 0 && group.cobIdFirst)
+        return WriteRow();
+    if (group.stage == 0 && !group.haveCobId) {
+        m_phase = ReadingCobId;
+        return RequestRead(pdo.CobIdKey());
+    }
+    if (group.stage == 0)
+        return SendStep(Disabling, pdo.CobIdKey(), SdoFrame::kWrite4,
+                        group.cobId | Pdo::kCobIdInvalid);
+    if (group.stage == 1 && !group.countFirst)
+        return SendStep(ClearingCount, pdo.CountKey(), SdoFrame::kWrite1, 0);
+    return WriteRow();
+}
+
+void CImportRun::RowEnded()
+{
+    const int g = m_groupOf.value(m_current, -1);
+    if (g < 0 || !m_groups[g].failReason.isEmpty())
+        return;
+    PdoGroup& group = m_groups[g];
+    const CTransferRow& row = m_rows[m_current];
+    // A row that ends before the mapping is cleared is the file's COB-ID or count 0 doing it.
+    if (row.outcome == TransferOutcome::True) {
+        if (group.stage < 2)
+            ++group.stage;
+        return;
+    }
+    if (group.stage == 0) {
+        group.failReason = QStringLiteral("not written: %1 could not be disabled (%2)")
+                               .arg(group.pdo.Name(), row.reason);
+    } else if (group.stage == 1) {
+        group.failReason =
+            QStringLiteral("not written: %1's count could not be cleared (%2); it stays disabled")
+                .arg(group.pdo.Name(), row.reason);
+    } else if (!group.cobIds.contains(m_current)) {
+        // The rest would leave a mapping the file does not hold, or make it valid half-written.
+        group.failReason = QStringLiteral("not written: %1 ended %2, so %3 stays disabled")
+                               .arg(KeyText(row.key()), OutcomeText(row.outcome), group.pdo.Name());
+    }
+}
+
+bool CImportRun::WriteRow()
 {
     const CTransferRow& row = m_rows[m_current];
     const uint8_t command = WriteCommandOfWidth(row.width());
@@ -265,6 +417,90 @@ bool CImportRun::Issue()
     return true;
 }
 
+bool CImportRun::SendStep(Phase phase, uint32_t key, uint8_t command, uint32_t value)
+{
+    m_phase = phase;
+    m_stepValue = value;
+    const int queued = m_link.RequestWrites(hwnd(), {SdoWrite{key, command, value}}, key);
+    if (queued < 0) {
+        m_linkFailed = true;
+        StepFailed(m_groups[m_groupOf[m_current]], QString(), NotQueuedReason(queued));
+        return false;
+    }
+    m_awaitedKey = key;
+    m_awaiting = true;
+    return true;
+}
+
+void CImportRun::StepFailed(PdoGroup& group, const QString& value, const QString& reason)
+{
+    const QString name = group.pdo.Name();
+    group.failValue = value;
+    if (m_phase == ReadingCobId)
+        group.failReason = QStringLiteral("not written: %1's COB-ID could not be read (%2)");
+    else if (m_phase == Disabling)
+        group.failReason = QStringLiteral("not written: %1 could not be disabled (%2)");
+    else
+        group.failReason =
+            QStringLiteral("not written: %1's count could not be cleared (%2); it stays disabled");
+    group.failReason = group.failReason.arg(name, reason);
+    Complete(group.failValue, TransferOutcome::Fail, group.failReason);
+}
+
+void CImportRun::StepAnswer(unsigned message, uint32_t wParam, uint32_t lParam)
+{
+    PdoGroup& group = m_groups[m_groupOf[m_current]];
+    const QString name = group.pdo.Name();
+    if (message == WM_SDO_FAILED) {
+        m_linkFailed = true;
+        emit stepDone(
+            QStringLiteral("%1: %2 %3").arg(name, KeyText(lParam), SdoFailureText(wParam)),
+            TransferOutcome::Fail);
+        StepFailed(group, QString(), SdoFailureText(wParam));
+        return;
+    }
+    if (m_phase == ReadingCobId) {
+        if (message == WM_SDO_ABORT) {
+            emit stepDone(QStringLiteral("%1: read %2 refused: %3")
+                              .arg(name, KeyText(lParam), AbortReason(wParam)),
+                          TransferOutcome::Fail);
+            StepFailed(group, ImportFailureText(wParam), AbortReason(wParam));
+        } else if (message == WM_SDO_VALUE) {
+            emit stepDone(QStringLiteral("%1: read %2 = 0x%3")
+                              .arg(name, KeyText(lParam))
+                              .arg(wParam, 8, 16, QLatin1Char('0')),
+                          TransferOutcome::True);
+            group.haveCobId = true;
+            group.cobId = wParam;
+            Resume();
+        }
+        return;
+    }
+    SdoWriteResult result;
+    if (message != WM_SDO_WRITTEN || !m_link.TakeWrites(hwnd(), lParam, result))
+        return;
+    const QString write = QStringLiteral("%1: %2 = 0x%3")
+                              .arg(name, KeyText(lParam))
+                              .arg(m_stepValue, 8, 16, QLatin1Char('0'));
+    if (result.confirmed == result.total) {
+        QString done = m_phase == ClearingCount ? QStringLiteral(", mapping cleared")
+                                                : QStringLiteral(", disabled to be mapped");
+        if (m_phase == Disabling && group.cobIds.isEmpty())
+            done += QStringLiteral("; the file gives no COB-ID to make it valid again");
+        emit stepDone(write + done, TransferOutcome::True);
+        ++group.stage;
+        Resume();
+        return;
+    }
+    // Refused or never confirmed: what the drive holds is not known to allow the mapping.
+    if (!result.refused)
+        m_linkFailed = true;
+    const QString reason =
+        result.refused ? AbortReason(result.abortCode) : SdoFailureText(result.failure);
+    emit stepDone(write + QStringLiteral(": ") + reason, TransferOutcome::Fail);
+    StepFailed(group, result.refused ? ImportFailureText(result.abortCode) : QString(), reason);
+}
+
 void CImportRun::ReadBack(const CTransferRow& row, bool unconfirmed)
 {
     m_phase = ReadingBack;
@@ -274,6 +510,10 @@ void CImportRun::ReadBack(const CTransferRow& row, bool unconfirmed)
 
 void CImportRun::Answer(unsigned message, uint32_t wParam, uint32_t lParam)
 {
+    if (m_phase != Writing && m_phase != ReadingBack) {
+        StepAnswer(message, wParam, lParam);
+        return;
+    }
     const CTransferRow row = m_rows[m_current];
     if (m_phase == Writing) {
         if (message == WM_SDO_FAILED) {

@@ -10,6 +10,7 @@
 #include "comm/LinkFlags.h"
 #include "comm/LinkHold.h"
 #include "comm/MessageLayer.h"
+#include "pdo/PdoMapping.h"
 
 #include <QMetaType>
 #include <QObject>
@@ -82,12 +83,18 @@ protected:
     static QString NotQueuedReason(int result);
     void OnMessage(unsigned message, uint32_t wParam, uint32_t lParam) override;
     virtual void Answer(unsigned message, uint32_t wParam, uint32_t lParam) = 0;
+    // The order the rows run in, as file indices, chosen at the start; file order by default.
+    virtual QVector<int> PlanOrder();
+    // Called as row m_current ends, before the next row is issued.
+    virtual void RowEnded() {}
+    // Issues row m_current again after an answer to a request that did not end it.
+    void Resume();
 
     CCtrlLink& m_link;
     CLinkFlags& m_flags;
     const CSdoDatabase& m_dictionary;
     QVector<CTransferRow> m_rows;
-    int m_current = 0;
+    int m_current = 0; // the file index of the row being run
     uint32_t m_awaitedKey = 0;
     bool m_awaiting = false;
     bool m_linkFailed = false;
@@ -98,6 +105,8 @@ private:
 
     CWindowHandle m_handle;
     std::unique_ptr<CLinkHold> m_hold;
+    QVector<int> m_order;
+    int m_step = 0; // rows of m_order ended
     bool m_running = false;
     bool m_cancel = false;
     bool m_advancing = false;
@@ -121,6 +130,14 @@ private:
 // reads the object back and compares: True when the text is the file's, Alarm otherwise, Fail
 // when the write or the read-back did not go through. A row without a value or of a width
 // other than 8, 16, 32 is Fail without asking the drive.
+//
+// A drive takes a PDO's mapping only while the PDO is not valid and its entries only while the
+// count is 0, so the mapping rows of a PDO run together, where the first of them or its COB-ID row
+// stands in the file: the COB-ID with bit 31 set (the file's, else the drive's read first), count
+// 0, the entries, the count, then the file's COB-ID. The first two are writes of the run's own,
+// reported by stepDone, unless the file's own COB-ID (not valid) or count (0) row does the same;
+// when one is refused, or a mapping row does not end True, the group's remaining rows are Fail
+// unwritten and the PDO stays disabled, never half-mapped and valid.
 class CImportRun final : public CTransferRun
 {
     Q_OBJECT
@@ -128,15 +145,43 @@ public:
     CImportRun(CCtrlLink& link, CLinkFlags& flags, const CSdoDatabase& dictionary,
                QObject* parent = nullptr);
 
+signals:
+    // A request the run makes besides the rows, as a line for the log.
+    void stepDone(const QString& line, TransferOutcome outcome);
+
 private:
     enum Phase
     {
         Writing,
         ReadingBack,
+        ReadingCobId,  // the drive's COB-ID, when the file gives none to disable the PDO with
+        Disabling,     // the COB-ID with bit 31 set
+        ClearingCount, // count 0
     };
+    // The rows of one PDO's mapping and COB-ID, by file index.
+    struct PdoGroup
+    {
+        Pdo::Address pdo;
+        QVector<int> entries, counts, cobIds;
+        bool haveCobId = false; // cobId holds the COB-ID to disable the PDO with
+        uint32_t cobId = 0;
+        bool cobIdFirst = false;       // the file's COB-ID is not valid: its row disables the PDO
+        bool countFirst = false;       // the file's count is 0: its row clears the mapping
+        int stage = 0;                 // 0: nothing written yet, 1: disabled, 2: count 0
+        QString failValue, failReason; // set once the group's rows can no longer be written
+    };
+    QVector<int> PlanOrder() override;
     bool Issue() override;
+    void RowEnded() override;
     void Answer(unsigned message, uint32_t wParam, uint32_t lParam) override;
+    bool WriteRow();
+    bool SendStep(Phase phase, uint32_t key, uint8_t command, uint32_t value);
+    void StepAnswer(unsigned message, uint32_t wParam, uint32_t lParam);
+    void StepFailed(PdoGroup& group, const QString& value, const QString& reason);
     void ReadBack(const CTransferRow& row, bool unconfirmed);
+    QVector<PdoGroup> m_groups;
+    QVector<int> m_groupOf; // per row: its group, or -1
+    uint32_t m_stepValue = 0;
     Phase m_phase = Writing;
     bool m_unconfirmed = false; // the read-back follows a write nobody confirmed
     uint32_t m_tag = 0;
