@@ -52,6 +52,7 @@ CImportDrvData::CImportDrvData(CSysData& sys, QWidget* parent)
     connect(m_run, &CTransferRun::started, this, [this] {
         m_model->RowsReset();
         m_runStatus->setText(QStringLiteral("Start to write data..."));
+        m_runStatus->setToolTip(QString());
         UpdateButtons();
     });
     connect(m_run, &CTransferRun::rowDone, this, [this](const CRowResult& result) {
@@ -60,6 +61,15 @@ CImportDrvData::CImportDrvData(CSysData& sys, QWidget* parent)
             m_unstoredWrites = true;
         m_model->RowChanged(result.row);
     });
+    // The steps a PDO's mapping needs around its rows (disable it, count 0) are writes too; their
+    // lines stay in the status tooltip, since the log keeps the file's rows only.
+    connect(
+        m_run, &CImportRun::stepDone, this, [this](const QString& line, TransferOutcome outcome) {
+            if (outcome == TransferOutcome::True)
+                m_unstoredWrites = true;
+            const QString before = m_runStatus->toolTip();
+            m_runStatus->setToolTip(before.isEmpty() ? line : before + QLatin1Char('\n') + line);
+        });
     connect(m_run, &CTransferRun::finished, this, &CImportDrvData::RunFinished);
     connect(m_store, &CStoreRun::stepDone, this,
             [this](int, uint32_t, TransferOutcome outcome, const QString& reason) {
