@@ -176,4 +176,3 @@ QString DescribeObject(const CSdoRecord& record)
         .arg(Hex(record.index & 0xFFFF, 4), Hex(record.subindex, 2), record.name, record.dataType,
              AttributeWords(record.attribute), modbus, help);
 }
-
