@@ -181,6 +181,28 @@
         <translation>Open Project...</translation>
     </message>
     <message>
+        <source>打开设备描述</source>
+        <translation>Open Device Description...</translation>
+    </message>
+    <message>
+        <source>%1 第 %2 行：%3
+设备描述未转换，未写入任何文件。</source>
+        <translation>%1, line %2: %3
+The device description was not converted; nothing was written.</translation>
+    </message>
+    <message>
+        <source>%1：%2
+字典未更改。</source>
+        <translation>%1: %2
+The dictionary was not changed.</translation>
+    </message>
+    <message>
+        <source>已将 %1 的字典（%2 个对象）写入 %3。
+程序下次启动时使用该字典：请重新启动程序。</source>
+        <translation>The dictionary of %1 (%2 objects) was written to %3.
+Drivara uses it from the next start: please restart the program.</translation>
+    </message>
+    <message>
         <source>保存工程</source>
         <translation>Save Project...</translation>
     </message>

@@ -2,7 +2,8 @@
 # Builds an optimised tree and prints the benchmark figures: dictionary load and lookup, link
 # exchanges per second over a pseudo-terminal, a page read pass, the oscilloscope's 8 KiB record
 # upload against its wire time, the dictionary browser's sort and filter over 10,000 objects,
-# drivactl's memory for a dump and a configuration export paced at 115200 baud.
+# drivactl's memory for a dump and a configuration export paced at 115200 baud, and drivara's
+# resident memory over an accelerated minute of continuous oscilloscope capture (about 60 s).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh

@@ -129,8 +129,9 @@ void CMainFrame::AddWindows(QMenu* menu, WindowMenu place)
     menu->setToolTipsVisible(true);
     bool first = true;
     int group = 0;
-    // A dictionary built from a device description has data/device.eds beside it.
-    const bool fromDescription = QFileInfo::exists(m_sys.dataDir + QStringLiteral("/device.eds"));
+    // A dictionary built from a device description has device.eds beside it.
+    const bool fromDescription =
+        QFileInfo::exists(m_sys.dictionaryDir + QStringLiteral("device.eds"));
     for (const CWindowInfo& window : Windows()) {
         if (window.menu != place || !OfferedForDictionary(window, fromDescription))
             continue;
@@ -186,6 +187,8 @@ void CMainFrame::BuildMenus()
     Command(file, C::New, tr("新建"), QKeySequence(Qt::CTRL | Qt::Key_N));
     Command(file, C::OpenProject, tr("打开工程"), QKeySequence(Qt::CTRL | Qt::Key_O));
     Command(file, C::SaveProject, tr("保存工程"));
+    file->addSeparator();
+    Command(file, C::OpenDeviceDescription, tr("打开设备描述"));
     file->addSeparator();
     AddWindows(file, WindowMenu::File);
     file->addSeparator();
@@ -291,6 +294,9 @@ void CMainFrame::OnCommand(CommandId command)
     case C::SaveProject:
     case C::ToolSaveProject:
         m_project.Save();
+        return;
+    case C::OpenDeviceDescription:
+        m_deviceDescription.Open();
         return;
     case C::Exit:
         close();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DeviceDescription.h"
 #include "PageFactory.h"
 #include "ProjectCommands.h"
 #include "app/MainFrameLogic.h"
@@ -50,6 +51,7 @@ public:
     void SetRestorePlacement(const QPoint& position) { m_restoreAt = position; }
     void ClearRestorePlacement() { m_restoreAt.reset(); }
     CProjectCommands& project() { return m_project; }
+    CDeviceDescriptionCommand& deviceDescription() { return m_deviceDescription; }
 
     CMainFrameLogic& logic() { return m_logic; }
     CMdiArea* mdiArea() const { return m_mdi; }
@@ -96,6 +98,7 @@ private:
     QHash<CommandId, QAction*> m_actions;
     QHash<CommandId, QPointer<CChildFrame>> m_pages;
     CProjectCommands m_project{*this, m_sys};
+    CDeviceDescriptionCommand m_deviceDescription{*this, m_sys};
     std::optional<QPoint> m_restoreAt;
     QTimer m_blink;
     int m_stateIcon = 0;

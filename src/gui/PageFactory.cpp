@@ -4,6 +4,7 @@
 #include "ExportDrvData.h"
 #include "ImportDrvData.h"
 #include "PageViews.h"
+#include "ProjectPlacement.h"
 #include "app/SysData.h"
 #include "browser/SdoList.h"
 #include "dio/DataInOut.h"
@@ -48,12 +49,15 @@ QWidget* CreateRealtimeErrorPage(CSysData& sys)
     return view;
 }
 
-QWidget* CreateDigitalIoWidget(CSysData& sys, const CWindowInfo&, QWidget* parent)
+QWidget* CreateDigitalIoWidget(CSysData& sys, const CWindowInfo& window, QWidget* parent)
 {
     // Names and units come from the dictionary, which may still be loading at start-up.
     sys.dictionary.WaitUntilLoaded(10000);
     auto* view = new CDataInOut(sys, parent);
     SetPageViewHandle(view, view->page().hwnd());
+    view->page().saveHook = [&sys, number = window.projectPage, view](const CDataInOutPage& page) {
+        SaveProjectPlacement(sys, number, view, page.active());
+    };
     return view;
 }
 
@@ -63,6 +67,9 @@ QWidget* CreatePdoTabsWidget(CSysData& sys, const CWindowInfo& window, QWidget* 
                              ? static_cast<CPdoTabsView*>(new CTagFormView(sys, parent))
                              : new CTagFormViewRPD(sys, parent);
     SetPageViewHandle(view, view->hwnd());
+    view->saveHook = [&sys](const CPdoTabsView& saved) {
+        SaveProjectPlacement(sys, saved.projectPage(), &saved, saved.active());
+    };
     return view;
 }
 
@@ -70,6 +77,10 @@ QWidget* CreateScopeWidget(CSysData& sys, QWidget* parent)
 {
     auto* view = new CDriverOscillo(sys, parent);
     SetPageViewHandle(view, view->hwnd());
+    view->saveHook = [&sys](const CDriverOscillo& saved) {
+        if (const CWindowInfo* window = FindWindow(CommandId::Oscilloscope))
+            SaveProjectPlacement(sys, window->projectPage, &saved, saved.refreshOnActivate());
+    };
     return view;
 }
 

@@ -61,19 +61,23 @@ TEST(SysData, LocatesTheInstallationFromTheProgram)
         ASSERT_TRUE(info.fileName().isEmpty() || file.open(QIODevice::WriteOnly)) << path;
     }
 
-    // program folder, the base folder found, its sys.ini and user folder
-    const std::tuple<const char*, const char*, const char*, const char*> cases[] = {
-        {"/dist", "/dist", "/dist/sys/sys.ini", "/dist/user/"}, // the build tree
-        {"/prefix/bin", "/prefix/share/drivara", "/config/drivara/sys.ini",
-         "/home/drivara/user/"},                                    // an installation
-        {"/empty", "/empty", "/empty/sys/sys.ini", "/empty/user/"}, // reported missing there
-        {"/opt/bin", "/opt/bin", "/opt/bin/sys/sys.ini", "/opt/bin/user/"}}; // its own problem
-    for (const auto& [program, found, ini, user] : cases) {
+    // program folder, the base folder found, its sys.ini, user folder and converted dictionary's
+    // folder
+    const std::tuple<const char*, const char*, const char*, const char*, const char*> cases[] = {
+        {"/dist", "/dist", "/dist/sys/sys.ini", "/dist/user/", "/dist/data"}, // the build tree
+        {"/prefix/bin", "/prefix/share/drivara", "/config/drivara/sys.ini", "/home/drivara/user/",
+         "/home/drivara/data"}, // an installation
+        {"/empty", "/empty", "/empty/sys/sys.ini", "/empty/user/",
+         "/empty/data"}, // reported missing there
+        {"/opt/bin", "/opt/bin", "/opt/bin/sys/sys.ini", "/opt/bin/user/",
+         "/opt/bin/data"}}; // its own problem
+    for (const auto& [program, found, ini, user, converted] : cases) {
         SCOPED_TRACE(program);
         const CInstallation where = LocateInstallation(r + QLatin1String(program));
         EXPECT_EQ(where.baseDir, QDir(r + QLatin1String(found)).absolutePath());
         EXPECT_EQ(where.sysIniPath, r + QLatin1String(ini));
         EXPECT_EQ(where.userDir, r + QLatin1String(user));
+        EXPECT_EQ(where.userDataDir, r + QLatin1String(converted));
         EXPECT_TRUE(where.transportDir.contains(
             QRegularExpression("^" + QRegularExpression::escape(r) +
                                "/(prefix/lib/(.+/)?drivara|dist/data|empty/data|opt/bin/data)$")))

@@ -1052,16 +1052,21 @@ private slots:
         CMainFrame& frame = *bench.frame;
         using C = CommandId;
         QVERIFY(frame.action(C::ToolOpenProject)->isEnabled());
-        const QMap<C, QPoint> placed{{C::VelocityLoop, {130, 40}}, {C::MotorConfig, {-20, 90}}};
+        // The I/O page and a PDO window keep only where they stood.
+        const QMap<C, QPoint> placed{{C::VelocityLoop, {130, 40}},
+                                     {C::MotorConfig, {-20, 90}},
+                                     {C::DigitalIo, {310, 70}},
+                                     {C::TpdoTabs, {40, 160}}};
         QMap<C, QStringList> rows;
         for (auto at = placed.begin(); at != placed.end(); ++at) {
             CChildFrame* child = frame.OpenPage(at.key());
             QVERIFY(child);
             child->move(at.value());
-            CParamPage* page = PageViewLogic(child->view());
-            page->CommandDelete({0});
-            page->list().SetItemText(1, CPageListModel::ColValue, QStringLiteral("12.5"));
-            rows[at.key()] = PageRows(child);
+            if (CParamPage* page = PageViewLogic(child->view())) {
+                page->CommandDelete({0});
+                page->list().SetItemText(1, CPageListModel::ColValue, QStringLiteral("12.5"));
+                rows[at.key()] = PageRows(child);
+            }
         }
         const QString dir = bench.install.path(QStringLiteral("user/a.b"));
         const QString path = dir + "/proj.old.dvp";
@@ -1074,7 +1079,8 @@ private slots:
         for (auto at = placed.begin(); at != placed.end(); ++at) {
             QVERIFY(frame.page(at.key()));
             QCOMPARE(frame.page(at.key())->pos(), at.value());
-            QCOMPARE(PageRows(frame.page(at.key())), rows[at.key()]);
+            if (rows.contains(at.key()))
+                QCOMPARE(PageRows(frame.page(at.key())), rows[at.key()]);
         }
         frame.SetRestorePlacement({200, 60}); // a project page still open moves there
         QCOMPARE(frame.OpenPage(C::MotorConfig)->pos(), QPoint(200, 60));
@@ -1120,6 +1126,68 @@ private slots:
             QCOMPARE(frame.pages(), open);
             QCOMPARE(bench.messages.Take().filter(bad + " cannot be read").size(), 1);
         }
+    }
+
+    // File > Open device description converts into the operator's dictionary folder, which the
+    // next start loads. A broken file is refused with its line and reason and writes nothing; a
+    // good one replaces the links to the shipped files with files of its own (never writing
+    // through them into the shipped dictionary).
+    void deviceDescriptionIsConverted_data()
+    {
+        QTest::addColumn<QByteArray>("eds");
+        QTest::addColumn<QString>("told"); // a part of the operator's message
+        QTest::addColumn<bool>("written");
+        QFile sample(TestSupport::SourceDir() + QStringLiteral("/tests/data/Cia402Sample.eds"));
+        QVERIFY(sample.open(QIODevice::ReadOnly));
+        QTest::newRow("broken")
+            << QByteArray("[6040]\nParameterName=Controlword\nDataType=0x0006\nAccessType=rw\n"
+                          "DefaultValue=0x1G\n")
+            << "default \"0x1G\" of 6040:00" << false;
+        QTest::newRow("good") << sample.readAll() << "" << true;
+    }
+    void deviceDescriptionIsConverted()
+    {
+        QFETCH(QByteArray, eds);
+        QFETCH(QString, told);
+        QFETCH(bool, written);
+        CGuiBench bench;
+        QVERIFY(bench.Ready());
+        const QString data = bench.install.path(QStringLiteral("data/"));
+        const QString database = data + "velmor.dat";
+        // The installation's links lead to copies here, so that a write through them harms no
+        // other test.
+        const QString copies = bench.install.path(QStringLiteral("shipped/"));
+        QVERIFY(QDir().mkpath(copies));
+        for (const char* name : {"velmor.dat", "velmor-defaults.tsv"}) {
+            QVERIFY(QFile::copy(data + name, copies + name) && QFile::remove(data + name) &&
+                    QFile::link(copies + name, data + name));
+        }
+        const QByteArray shipped = [&] {
+            QFile file(database);
+            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        }();
+        QVERIFY(bench.install.writeFile(QStringLiteral("user/drive.eds"), eds));
+        const QString path = bench.install.path(QStringLiteral("user/drive.eds"));
+        QCOMPARE(bench.frame->deviceDescription().ConvertFrom(path), written);
+        const QStringList messages = bench.messages.Take();
+        QCOMPARE(messages.size(), 1);
+        QVERIFY2(messages[0].contains(path) == !written && messages[0].contains(told),
+                 qPrintable(messages[0]));
+        QCOMPARE(QFileInfo(database).isSymLink(), !written);
+        QCOMPARE(QFileInfo::exists(data + "device.eds"), written);
+        QCOMPARE(QFileInfo::exists(data + "velmor.dat.sum"), written);
+        // The shipped dictionary the links led to is as it was.
+        QFile original(copies + "velmor.dat");
+        QVERIFY(original.open(QIODevice::ReadOnly) && original.readAll() == shipped);
+
+        // The next start loads what was converted, with the standard drive pages.
+        bench.frame.reset();
+        QVERIFY(bench.MakeSysData());
+        const int records = int(QFileInfo(database).size() / 4514);
+        QCOMPARE(bench.sys->dictionary.GetCount(), records);
+        QCOMPARE(records == shipped.size() / 4514, !written);
+        bench.frame = std::make_unique<CMainFrame>(*bench.sys);
+        QCOMPARE(bench.frame->action(CommandId::Cia402Identity) != nullptr, written);
     }
 
     void canSettingsShowTheLibraryVersion_data()

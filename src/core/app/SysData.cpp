@@ -23,7 +23,7 @@ CInstallation Locate(const CSysDataOptions& options)
     if (!options.baseDir.isEmpty()) {
         const QString base = QDir(options.baseDir).absolutePath();
         return {base, base + QStringLiteral("/sys/sys.ini"), base + QStringLiteral("/user/"),
-                base + QStringLiteral("/data")};
+                base + QStringLiteral("/data"), base + QStringLiteral("/data")};
     }
     const QString programDir =
         QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QString();
@@ -36,7 +36,8 @@ CInstallation LocateInstallation(const QString& programDir)
     const CBaseFolder found = FindBaseFolder(programDir);
     const QString& base = found.base;
     CInstallation where{base, base + QStringLiteral("/sys/sys.ini"),
-                        base + QStringLiteral("/user/"), found.transportDir};
+                        base + QStringLiteral("/user/"), found.transportDir,
+                        base + QStringLiteral("/data")};
     if (!found.installed)
         return where;
 
@@ -57,6 +58,7 @@ CInstallation LocateInstallation(const QString& programDir)
     }
     where.sysIniPath = userIni;
     where.userDir = dataDir + QStringLiteral("/user/");
+    where.userDataDir = dataDir + QStringLiteral("/data");
     return where;
 }
 
@@ -84,7 +86,12 @@ CSysData::CSysData(const CSysDataOptions& options, const CInstallation& where)
         sysIniPath = where.sysIniPath;
         enTranslationPath = dataDir + QStringLiteral("EN.qm");
         pcanLibraryPath = dataDir + QStringLiteral("Pcan_usb.so");
-        databasePath = dataDir + QStringLiteral("velmor.dat");
+        // A dictionary the operator converted from a device description loads in place of
+        // the shipped one.
+        userDataDir = where.userDataDir.isEmpty() ? dataDir : where.userDataDir + QLatin1Char('/');
+        dictionaryDir =
+            QFileInfo::exists(userDataDir + QStringLiteral("velmor.dat")) ? userDataDir : dataDir;
+        databasePath = dictionaryDir + QStringLiteral("velmor.dat");
     }
     ReadCommMode();
     // Only a Chinese system without a language needs the operator (the language dialog).

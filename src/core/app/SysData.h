@@ -48,6 +48,9 @@ struct CInstallation
     QString sysIniPath;
     QString userDir;
     QString transportDir;
+    // Where a dictionary converted from a device description goes: the XDG data folder of an
+    // installation, else the base folder's own data/ (empty: the same).
+    QString userDataDir;
 };
 
 // The installation when --base names none: the folders FindBaseFolder finds from the program's
@@ -165,6 +168,10 @@ public:
     QString userDir;
     QString sysDir;
     QString dataDir;
+    // The folder of the dictionary that loads (with a trailing "/"): userDataDir when a converted
+    // dictionary stands there, else dataDir. A device.eds in it marks a standard drive.
+    QString dictionaryDir;
+    QString userDataDir;
 
     CommMode commMode = CommMode::Offline;
 

@@ -90,6 +90,8 @@ enum class CommandId : int
     Cia402Profile = 32882,
     Cia402Homing = 32883,
     Cia402Limits = 32884,
+    // File: a device description converted into the operator's dictionary.
+    OpenDeviceDescription = 32890,
 };
 
 inline size_t qHash(CommandId command, size_t seed = 0) noexcept

@@ -42,8 +42,6 @@ CDataInOut::CDataInOut(CSysData& sys, QWidget* parent)
             return ShowFunction(channel);
         }
     };
-    // The project file places the page here (page number 6) once the project store has a
-    // hook for it: m_page->saveHook = ...
     m_page->Create();
     for (bool output : {false, true}) {
         auto* dialog = new CFunctionDialog(m_page->names().DialogRows(output), this);

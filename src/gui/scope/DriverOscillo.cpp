@@ -504,6 +504,10 @@ void CDriverOscillo::OnMessage(unsigned message, uint32_t wParam, uint32_t lPara
         m_sys.currentPageWnd = hwnd();
         m_capture->ReadSettings(1);
         break;
+    case 3:
+        if (saveHook)
+            saveHook(*this);
+        break;
     default:
         break;
     }

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -43,8 +44,14 @@ public:
     QString title() const;
 
     void OnMessage(unsigned message, uint32_t wParam, uint32_t lParam) override;
-    // WM_PAGE_CONTROL (0 called up, 1 closing, 2 connection back, 4 restore).
+    // WM_PAGE_CONTROL (0 called up, 1 closing, 2 connection back, 3 project save, 4 restore).
     void SendPageControl(int action);
+    // Whether the window reads the recorder's settings again when the link comes back; the
+    // project keeps it as the window's active flag.
+    bool refreshOnActivate() const { return m_refreshOnActivate; }
+
+    // Action 3: the project store writes the window's placement and refresh flag.
+    std::function<void(const CDriverOscillo& view)> saveHook;
 
     // The cursor read-out of the channel chosen in "通道号" (texts of the six read-out edits and
     // the frequency of the difference row); public for the tests and the benchmark.
