@@ -37,7 +37,7 @@ int CheckInstallation(const CliOptions& options, QString& error)
             ? LocateInstallation(QCoreApplication::applicationDirPath())
             : CInstallation{options.baseDir,
                             QDir(options.baseDir).filePath(QStringLiteral("sys/sys.ini")),
-                            QString(), QString()};
+                            QString(), QString(), QString()};
     if (!QFileInfo(where.baseDir).isDir()) {
         error = QStringLiteral("the installation folder %1 does not exist").arg(where.baseDir);
         return ExitDataProblem;
@@ -135,12 +135,14 @@ bool CCliSession::StartSimulator(QString& portOrInterface, QString& error)
         error = QStringLiteral("drivara-sim not found beside drivactl (%1)").arg(program);
         return false;
     }
-    QStringList args = {QStringLiteral("--data"), m_sys->dataDir, QStringLiteral("--node"),
+    // The drive serves the dictionary drivactl loaded: the shipped one or one converted from a
+    // device description.
+    QStringList args = {QStringLiteral("--data"), m_sys->dictionaryDir, QStringLiteral("--node"),
                         QString::number(m_options.connection.driverId()),
                         QStringLiteral("--until-stdin-closes")};
     // A dictionary built from a device description comes with that file: the virtual drive
     // serves the description itself, limits included.
-    const QString description = m_sys->dataDir + QStringLiteral("/device.eds");
+    const QString description = m_sys->dictionaryDir + QStringLiteral("/device.eds");
     if (QFileInfo::exists(description))
         args << QStringLiteral("--eds") << description;
     const CConnectionSettings& connection = m_options.connection;
