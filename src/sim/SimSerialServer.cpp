@@ -15,6 +15,7 @@
 #include <poll.h>
 #include <sched.h>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/syscall.h>
 #include <termios.h>
 #include <unistd.h>
@@ -52,6 +53,10 @@ void KeepLinePace()
     SliceRequest slice{};
     slice.size = sizeof slice;
     slice.policy = SCHED_OTHER;
+    // The request sets the niceness too: keep the one the program was started with.
+    errno = 0;
+    const int nice = getpriority(PRIO_PROCESS, 0);
+    slice.nice = errno == 0 ? nice : 0;
     slice.runtimeNs = 100000; // the shortest the scheduler grants; ignored by older kernels
     [[maybe_unused]] const long result = syscall(SYS_sched_setattr, 0, &slice, 0U);
 }
