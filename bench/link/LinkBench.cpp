@@ -40,6 +40,13 @@ std::vector<uint32_t> DictionaryKeys()
     return keys;
 }
 
+// The wire time of one exchange against the median time between answers, in percent.
+double MedianPctOfWire(CIntervalMedian& intervals, int baud)
+{
+    const double median = intervals.MedianUs();
+    return median > 0 ? 100.0 * (200.0e6 / baud) / median : 0;
+}
+
 // Reads every key once, asking for the next one as each answer arrives.
 class CDumpClient : public CMessageReceiver
 {
@@ -62,6 +69,7 @@ public:
     }
 
     HWND hwnd() const { return m_handle.hwnd(); }
+    CIntervalMedian& intervals() { return m_intervals; }
 
     void OnMessage(unsigned message, uint32_t, uint32_t) override
     {
@@ -71,6 +79,7 @@ public:
             return;
         }
         ++m_answers;
+        m_intervals.Mark();
         if (m_next < m_keys.size())
             Ask();
         else
@@ -86,6 +95,7 @@ private:
     size_t m_next = 0;
     int m_answers = 0;
     bool m_failed = false;
+    CIntervalMedian m_intervals;
     CWindowHandle m_handle;
 };
 
@@ -141,6 +151,7 @@ void BM_DumpOverPty(benchmark::State& state)
         const double wireLimit = baud / 200.0;
         state.counters["wire_limit_per_s"] = wireLimit;
         state.counters["pct_of_wire"] = 100.0 * rate / wireLimit;
+        state.counters["median_pct_of_wire"] = MedianPctOfWire(client.intervals(), baud);
     }
 }
 
@@ -169,6 +180,7 @@ void BM_TransportOnlyOverPty(benchmark::State& state)
         return;
     }
     int64_t exchanges = 0;
+    CIntervalMedian intervals;
     const auto started = std::chrono::steady_clock::now();
     for (auto _ : state) {
         for (const uint32_t key : keys) {
@@ -181,14 +193,17 @@ void BM_TransportOnlyOverPty(benchmark::State& state)
                 return;
             }
             ++exchanges;
+            intervals.Mark();
         }
     }
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     const double rate = seconds > 0 ? double(exchanges) / seconds : 0;
     state.counters["exchanges_per_s"] = rate;
-    if (baud > 0)
+    if (baud > 0) {
         state.counters["pct_of_wire"] = 100.0 * rate / (baud / 200.0);
+        state.counters["median_pct_of_wire"] = MedianPctOfWire(intervals, baud);
+    }
 }
 
 BENCHMARK(BM_TransportOnlyOverPty)

@@ -56,6 +56,9 @@ void BM_ScopeRecordUpload(benchmark::State& state)
     QObject::connect(&capture, &CScopeCapture::settingsRead, &loop, &QEventLoop::quit);
     loop.exec();
 
+    CIntervalMedian intervals;
+    QObject::connect(&capture, &CScopeCapture::uploadProgress, &loop,
+                     [&intervals](uint32_t) { intervals.Mark(); });
     int uploads = 0;
     const auto started = std::chrono::steady_clock::now();
     for (auto _ : state) {
@@ -64,6 +67,7 @@ void BM_ScopeRecordUpload(benchmark::State& state)
             return;
         }
         loop.exec();
+        intervals.Pause();
         if (outcome != CScopeCapture::Outcome::Done ||
             capture.recordBytes().size() != DriveObject::kMaxRecordBytes) {
             state.SkipWithError("the upload failed");
@@ -82,6 +86,9 @@ void BM_ScopeRecordUpload(benchmark::State& state)
     state.counters["upload_s"] = perUpload;
     state.counters["wire_s"] = wireSeconds;
     state.counters["pct_of_wire"] = perUpload > 0 ? 100.0 * wireSeconds / perUpload : 0;
+    // One segment exchange, typically, against its wire time.
+    const double median = intervals.MedianUs();
+    state.counters["median_pct_of_wire"] = median > 0 ? 100.0 * (200.0e6 / kBaud) / median : 0;
 }
 
 BENCHMARK(BM_ScopeRecordUpload)

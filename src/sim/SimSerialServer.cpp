@@ -13,7 +13,10 @@
 #include <fcntl.h>
 #include <map>
 #include <poll.h>
+#include <sched.h>
 #include <sys/prctl.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
 #include <termios.h>
 #include <unistd.h>
 #include <vector>
@@ -26,6 +29,37 @@ constexpr int kPartialFrameMs = 500;
 constexpr int kWriteTimeoutMs = 1000;
 // A reply cut short: node id, command, object and one data byte of its ten.
 constexpr int kTruncatedBytes = 6;
+
+// The scheduler's request for a short time slice (sched_setattr's runtime for a normal
+// thread); the C library has no wrapper for it.
+struct SliceRequest
+{
+    uint32_t size;
+    uint32_t policy;
+    uint64_t flags;
+    int32_t nice;
+    uint32_t priority;
+    uint64_t runtimeNs;
+    uint64_t deadlineNs;
+    uint64_t periodNs;
+};
+
+// The thread that paces the line wakes for every reply: a timer slack or a long time slice of
+// the scheduler would delay each reply past the moment its last byte is through, and the figures
+// would measure the simulator instead of the program on the other end.
+void KeepLinePace()
+{
+    prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+    SliceRequest slice{};
+    slice.size = sizeof slice;
+    slice.policy = SCHED_OTHER;
+    // The request sets the niceness too: keep the one the program was started with.
+    errno = 0;
+    const int nice = getpriority(PRIO_PROCESS, 0);
+    slice.nice = errno == 0 ? nice : 0;
+    slice.runtimeNs = 100000; // the shortest the scheduler grants; ignored by older kernels
+    [[maybe_unused]] const long result = syscall(SYS_sched_setattr, 0, &slice, 0U);
+}
 
 } // namespace
 
@@ -122,20 +156,10 @@ void CSimSerialServer::Stop()
 
 bool CSimSerialServer::SleepUntil(Clock::time_point when)
 {
-    // A real line delivers the reply when its last bit is through, not a scheduler tick later:
-    // sleep to just short of the moment, then spin the rest so paced figures measure the
-    // program, not the simulator's timer.
-    constexpr auto kSpin = std::chrono::microseconds(150);
-    {
-        std::unique_lock<std::mutex> lock(m_sleepMutex);
-        if (m_sleepCv.wait_until(lock, when - kSpin, [this] { return m_stop.load(); }))
-            return false;
-    }
-    while (Clock::now() < when) {
-        if (m_stop)
-            return false;
-    }
-    return true;
+    // One absolute wait per reply: the line's pace comes from the clock, so late wake-ups never
+    // add up, and the thread holds no processor while the bytes are on the wire.
+    std::unique_lock<std::mutex> lock(m_sleepMutex);
+    return !m_sleepCv.wait_until(lock, when, [this] { return m_stop.load(); });
 }
 
 bool CSimSerialServer::WriteAll(const uint8_t* bytes, int length)
@@ -158,11 +182,12 @@ bool CSimSerialServer::WriteAll(const uint8_t* bytes, int length)
 
 void CSimSerialServer::Serve()
 {
-    // Timed sleeps of this thread pace the line; the default 50 us slack would add to each.
-    prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
-    // Ten bytes of ten bits each way: a request and its reply take this long on the wire.
-    const auto frameTime =
-        m_baud > 0 ? std::chrono::microseconds(100000000LL / m_baud) : std::chrono::microseconds(0);
+    KeepLinePace();
+    // Ten bytes of ten bits each way: a request and its reply take this long on the wire,
+    // rounded up so that no reply comes a fraction early.
+    const auto frameTime = m_baud > 0
+                               ? std::chrono::nanoseconds((100000000000LL + m_baud - 1) / m_baud)
+                               : std::chrono::nanoseconds(0);
     std::vector<uint8_t> buffer;
     std::vector<Clock::time_point> arrived; // when each buffered byte came in
     Clock::time_point lineFree{};
