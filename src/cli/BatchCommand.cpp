@@ -1,0 +1,140 @@
+// drivactl batch: many commands over one connection, one result line each, the way CANopen
+// command-line gateways answer ("[3] OK ..." or "[3] ERROR ..."), so that a script sees every
+// line's outcome and the drive is not reopened per command.
+
+#include "CliSession.h"
+#include "Commands.h"
+#include "Output.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+
+#include <algorithm>
+
+namespace {
+
+// What a failed line's exit code stands for.
+QString FailureKind(int exitCode)
+{
+    switch (exitCode) {
+    case ExitAbort:
+        return QStringLiteral("abort");
+    case ExitCommFailure:
+        return QStringLiteral("communication");
+    case ExitBadArguments:
+        return QStringLiteral("bad line");
+    default:
+        return QStringLiteral("local data");
+    }
+}
+
+// The lines of a command's output as one, for a result line.
+QString OneLine(const QString& text)
+{
+    QStringList lines = text.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    for (QString& line : lines)
+        line = line.trimmed();
+    lines.removeAll(QString());
+    return lines.join(QStringLiteral(" | "));
+}
+
+// The records a line's command printed, each parsed back, for the line's JSON result.
+QJsonArray Records(const QString& text)
+{
+    QJsonArray records;
+    for (const QString& line : text.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        const QJsonDocument document = QJsonDocument::fromJson(line.toUtf8());
+        records.append(document.isObject() ? QJsonValue(document.object()) : QJsonValue(line));
+    }
+    return records;
+}
+
+// Runs one line; prints its result and returns its exit code.
+int RunLine(CCliSession& session, const CliOptions& batch, int number, const QString& line)
+{
+    int exitCode = ExitOk;
+    QString out, err;
+    {
+        COutputCapture capture;
+        CliOptions options;
+        QString text;
+        const QStringList words = QProcess::splitCommand(line);
+        switch (ParseCliOptions(QStringList{"drivactl"} + words, options, text, &batch)) {
+        case CliRequest::Run:
+            exitCode = RunCommand(session, options, false);
+            break;
+        case CliRequest::Help:
+        case CliRequest::Version:
+            Out() << text;
+            break;
+        case CliRequest::Error:
+            Err() << text;
+            exitCode = ExitBadArguments;
+            break;
+        }
+        out = capture.out();
+        err = capture.err();
+    }
+    // A refused read says why on standard output; other failures on standard error.
+    const QString reason = OneLine(err).isEmpty() ? OneLine(out) : OneLine(err);
+    const bool ok = exitCode == ExitOk;
+    if (RecordOutput()) {
+        CRecord record;
+        record.Add("line", number)
+            .Add("result", ok ? QStringLiteral("OK") : QStringLiteral("ERROR"))
+            .Add("exit", exitCode)
+            .Add("reason", ok ? QString() : FailureKind(exitCode) + QStringLiteral(": ") + reason)
+            .Add("output", CurrentOutputFormat() == OutputFormat::Json ? QJsonValue(Records(out))
+                                                                       : QJsonValue(OneLine(out)));
+        record.Print();
+    } else if (ok) {
+        const QString shown = OneLine(out);
+        Out() << '[' << number << "] OK" << (shown.isEmpty() ? QString() : QLatin1Char(' ') + shown)
+              << '\n';
+    } else {
+        Out() << '[' << number << "] ERROR " << FailureKind(exitCode) << ": " << reason << '\n';
+    }
+    // Notes of a line that succeeded (what dump left out, say) stay visible.
+    if (ok && !OneLine(err).isEmpty())
+        Err() << '[' << number << "] " << OneLine(err) << '\n';
+    Out().flush();
+    Err().flush();
+    return exitCode;
+}
+
+} // namespace
+
+int RunBatch(CCliSession& session, const CliOptions& options)
+{
+    if (options.args.size() != 1) {
+        Err() << "batch takes one FILE, or - for standard input\n";
+        return ExitBadArguments;
+    }
+    const QString path = options.args.first();
+    QFile file;
+    const bool opened =
+        path == QLatin1String("-")
+            ? file.open(stdin, QIODevice::ReadOnly | QIODevice::Text)
+            : (file.setFileName(path), file.open(QIODevice::ReadOnly | QIODevice::Text));
+    if (!opened) {
+        Err() << "cannot read " << path << ": " << file.errorString() << '\n';
+        return ExitDataProblem;
+    }
+    int worst = ExitOk;
+    int number = 0;
+    // Lines are read as they come (an empty read is the end), so that a script may feed them
+    // one by one.
+    for (QByteArray raw = file.readLine(); !raw.isEmpty(); raw = file.readLine()) {
+        const QString line = QString::fromUtf8(raw).trimmed();
+        ++number;
+        if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
+            continue;
+        worst = std::max(worst, RunLine(session, options, number, line));
+        if (session.deadlinePassed())
+            break;
+    }
+    return worst;
+}
