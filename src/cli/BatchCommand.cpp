@@ -9,7 +9,6 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QJsonObject>
 #include <QProcess>
 
 #include <algorithm>
@@ -41,15 +40,20 @@ QString OneLine(const QString& text)
     return lines.join(QStringLiteral(" | "));
 }
 
-// The records a line's command printed, each parsed back, for the line's JSON result.
-QJsonArray Records(const QString& text)
+// The records a line's command printed as one JSON array, each kept as printed (its fields in
+// their order); a line that is no JSON object goes in as a string.
+QString Records(const QString& text)
 {
-    QJsonArray records;
+    QStringList records;
     for (const QString& line : text.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
-        const QJsonDocument document = QJsonDocument::fromJson(line.toUtf8());
-        records.append(document.isObject() ? QJsonValue(document.object()) : QJsonValue(line));
+        if (QJsonDocument::fromJson(line.toUtf8()).isObject()) {
+            records << line;
+            continue;
+        }
+        const QByteArray quoted = QJsonDocument(QJsonArray{line}).toJson(QJsonDocument::Compact);
+        records << QString::fromUtf8(quoted.mid(1, quoted.size() - 2));
     }
-    return records;
+    return QLatin1Char('[') + records.join(QLatin1Char(',')) + QLatin1Char(']');
 }
 
 // Runs one line; prints its result and returns its exit code.
@@ -86,9 +90,11 @@ int RunLine(CCliSession& session, const CliOptions& batch, int number, const QSt
         record.Add("line", number)
             .Add("result", ok ? QStringLiteral("OK") : QStringLiteral("ERROR"))
             .Add("exit", exitCode)
-            .Add("reason", ok ? QString() : FailureKind(exitCode) + QStringLiteral(": ") + reason)
-            .Add("output", CurrentOutputFormat() == OutputFormat::Json ? QJsonValue(Records(out))
-                                                                       : QJsonValue(OneLine(out)));
+            .Add("reason", ok ? QString() : FailureKind(exitCode) + QStringLiteral(": ") + reason);
+        if (CurrentOutputFormat() == OutputFormat::Json)
+            record.AddJson("output", Records(out));
+        else
+            record.Add("output", OneLine(out));
         record.Print();
     } else if (ok) {
         const QString shown = OneLine(out);

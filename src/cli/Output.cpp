@@ -77,16 +77,22 @@ OutputFormat CurrentOutputFormat()
 
 CRecord& CRecord::Add(const char* name, const QJsonValue& value)
 {
-    m_fields.append({QLatin1String(name), value});
+    m_fields.append({QLatin1String(name), value, QString()});
+    return *this;
+}
+
+CRecord& CRecord::AddJson(const char* name, const QString& json)
+{
+    m_fields.append({QLatin1String(name), QJsonValue(json), json});
     return *this;
 }
 
 QString CRecord::Line(OutputFormat format) const
 {
     QStringList parts;
-    for (const auto& [name, value] : m_fields) {
+    for (const auto& [name, value, json] : m_fields) {
         if (format == OutputFormat::Json) {
-            parts << JsonText(name) + QLatin1Char(':') + JsonText(value);
+            parts << JsonText(name) + QLatin1Char(':') + (json.isEmpty() ? JsonText(value) : json);
             continue;
         }
         // A tab or line break inside a value would split its row.

@@ -65,11 +65,20 @@ class CRecord
 {
 public:
     CRecord& Add(const char* name, const QJsonValue& value);
+    // A field whose value is JSON text already (records kept in their field order); in TSV the
+    // text itself.
+    CRecord& AddJson(const char* name, const QString& json);
     QString Line(OutputFormat format) const;
     void Print() const;
 
 private:
-    QVector<QPair<QString, QJsonValue>> m_fields;
+    struct Field
+    {
+        QString name;
+        QJsonValue value;
+        QString json; // set: the value as JSON text
+    };
+    QVector<Field> m_fields;
 };
 
 class CSdoDatabase;
