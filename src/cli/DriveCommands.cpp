@@ -260,8 +260,10 @@ int RunWatch(CCliSession& session, const CliOptions& options)
         sys.link.AddLoop(session.hwnd(), key, record.attribute.contains(QLatin1Char('W')) ? 2 : 1);
         seen.insert(key, 0);
     }
-    // An earlier watch of the same batch left its objects in the list, disabled.
+    // An earlier watch of the same batch left its objects in the list, disabled; a page or set
+    // before it paused polling.
     sys.link.EnableLoop(session.hwnd());
+    sys.pollingEnabled = 1;
     int result = ExitOk;
     session.onMessage = [&](unsigned message, uint32_t wParam, uint32_t lParam) {
         if (!seen.contains(lParam) || (message != WM_SDO_VALUE && message != WM_SDO_ABORT))

@@ -450,14 +450,14 @@ TEST_F(DrivactlTest, BatchRunsEveryLine)
         const char* out; // a regular expression stdout must match whole
     } cases[] = {
         {"a refusal, a bad line, a connection option",
-         "# set up\n\nread 6041 0\nread 2FFF00\nwrite 607A00 12\nfrobnicate\n"
+         "# set up\n\nread 6041 0\nread 2FFF00\nset 607A 0 12\nfrobnicate\n"
          "read 607A:00\n--serial pts/1 read 604100\nwatch 607A00 --count 2\n",
          {},
          3,
          "^\\[3\\] OK 6041:00 Statusword = 567 \\(0x0237\\)\n"
          "\\[4\\] ERROR abort: 2FFF:00 [^\n]* = abort 0x06010001 Attempt to read a write only "
          "object\n"
-         "\\[5\\] OK 607A:00 Target position = 12 \\(0x0000000c\\)\n"
+         "\\[5\\] OK 607A:00 Target position = 12 inc\n"
          "\\[6\\] ERROR bad line: unknown command frobnicate[^\n]*\n"
          "\\[7\\] OK 607A:00 Target position = 12 \\(0x0000000c\\)\n"
          "\\[8\\] ERROR bad line: --serial belongs on the batch's own command line\n"
