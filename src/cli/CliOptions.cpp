@@ -274,6 +274,16 @@ QString CommandHelp(const CommandSpec& spec)
     if (QLatin1String(spec.name) == QLatin1String("write"))
         text += QStringLiteral("\n--type u8|u16|u32|i8|i16|i32 gives the width of an object that "
                                "the dictionary lacks (another drive model, newer firmware).\n");
+    if (QLatin1String(spec.name) == QLatin1String("batch"))
+        text += QStringLiteral(
+            "\nA line is a command with its arguments and options, quoted as in a shell; blank "
+            "lines and lines starting with # are skipped. Each line gives one result line: "
+            "\"[N] OK\" and the command's output (its lines joined by \" | \"), or \"[N] ERROR "
+            "abort|communication|bad line|local data: \" and why. With --json or --tsv each "
+            "result is a record (line, result, exit, reason, output; in JSON the output is the "
+            "line's own records). The exit code is the worst line's: 1 a drive's refusal, 2 "
+            "communication, 3 a bad line, 4 a local data problem.\n\nexample: printf 'read 6041 "
+            "0\\nwrite 607A:00 1000\\n' | drivactl --sim batch -\n");
     if (spec.options.contains(QStringLiteral("nodes")))
         text += QStringLiteral("\n--nodes 1,2,3 runs the command on each drive of the bus in "
                                "turn (one summary line per node); export then writes OUT-nodeN "
