@@ -82,8 +82,18 @@ int RunLine(CCliSession& session, const CliOptions& batch, int number, const QSt
         out = capture.out();
         err = capture.err();
     }
-    // A refused read says why on standard output; other failures on standard error.
-    const QString reason = OneLine(err).isEmpty() ? OneLine(out) : OneLine(err);
+    // Failures say why on standard error; a refused read on standard output, in the lines
+    // that carry the abort code; the deadline is named once by the program, so here.
+    QString reason = OneLine(err);
+    if (reason.isEmpty() && session.deadlinePassed())
+        reason = QStringLiteral("the deadline of %1 s passed").arg(batch.deadlineSeconds);
+    if (reason.isEmpty()) {
+        QStringList refusals;
+        for (const QString& printed : out.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+            if (printed.contains(QLatin1String("abort")))
+                refusals << printed;
+        reason = OneLine(refusals.isEmpty() ? out : refusals.join(QLatin1Char('\n')));
+    }
     const bool ok = exitCode == ExitOk;
     if (RecordOutput()) {
         CRecord record;
@@ -139,8 +149,10 @@ int RunBatch(CCliSession& session, const CliOptions& options)
         if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
             continue;
         worst = std::max(worst, RunLine(session, options, number, line));
+        // The --deadline ends the whole batch: the lines after it are not run, which the exit
+        // code says.
         if (session.deadlinePassed())
-            break;
+            return std::max(worst, int(ExitCommFailure));
     }
     return worst;
 }
