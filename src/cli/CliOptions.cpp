@@ -1,5 +1,6 @@
 #include "CliOptions.h"
 
+#include "comm/CanBitRates.h"
 #include "comm/TransportApi.h"
 
 #include <QCommandLineParser>
@@ -49,7 +50,7 @@ const QVector<CommandSpec>& CommandSpecs()
         {"page",
          "NAME",
          "a parameter page as an engineer sees it; --watch prints changes of its live rows",
-         {QStringLiteral("watch"), QStringLiteral("count"), QStringLiteral("tsv")},
+         {QStringLiteral("watch"), QStringLiteral("count")},
          true},
         {"set",
          "KEY TEXT",
@@ -106,6 +107,13 @@ const QVector<CommandSpec>& CommandSpecs()
          "store the motor and control parameters in the drive's non-volatile memory",
          {QStringLiteral("nodes")},
          true},
+        {"batch",
+         "FILE|-",
+         "run one command a line (as on the command line, without connection options; # starts "
+         "a comment) over one connection, printing \"[N] OK output\" or \"[N] ERROR kind: "
+         "reason\" for line N; every line runs, the exit code is the worst line's",
+         {},
+         true},
     };
     return specs;
 }
@@ -122,7 +130,7 @@ bool ParseScopeOptions(const QCommandLineParser& parser, CliOptions& options, QS
             uint32_t key = 0;
             if (!ParseObjectKey(part, key)) {
                 error =
-                    QStringLiteral("--channel takes object keys (606C00 or 606C:00), not \"%1\"")
+                    QStringLiteral("--channel takes object keys (606C:00 or 606C00), not \"%1\"")
                         .arg(part);
                 return false;
             }
@@ -185,16 +193,29 @@ const CommandSpec* FindCommand(const QString& name)
 }
 
 const QStringList kCommandOptions = {
-    QStringLiteral("find"),    QStringLiteral("unit"),    QStringLiteral("type"),
-    QStringLiteral("count"),   QStringLiteral("watch"),   QStringLiteral("tsv"),
-    QStringLiteral("channel"), QStringLiteral("trigger"), QStringLiteral("level"),
-    QStringLiteral("edge"),    QStringLiteral("period"),  QStringLiteral("offset"),
-    QStringLiteral("csv"),     QStringLiteral("nodes"),   QStringLiteral("dcf"),
-    QStringLiteral("store"),   QStringLiteral("restart"), QStringLiteral("force")};
+    QStringLiteral("find"),    QStringLiteral("unit"),   QStringLiteral("type"),
+    QStringLiteral("count"),   QStringLiteral("watch"),  QStringLiteral("channel"),
+    QStringLiteral("trigger"), QStringLiteral("level"),  QStringLiteral("edge"),
+    QStringLiteral("period"),  QStringLiteral("offset"), QStringLiteral("csv"),
+    QStringLiteral("nodes"),   QStringLiteral("dcf"),    QStringLiteral("store"),
+    QStringLiteral("restart"), QStringLiteral("force")};
 // Command options that take no value.
-const QStringList kSwitches = {QStringLiteral("watch"),   QStringLiteral("tsv"),
-                               QStringLiteral("dcf"),     QStringLiteral("store"),
-                               QStringLiteral("restart"), QStringLiteral("force")};
+const QStringList kSwitches = {QStringLiteral("watch"), QStringLiteral("dcf"),
+                               QStringLiteral("store"), QStringLiteral("restart"),
+                               QStringLiteral("force")};
+// The commands whose results --tsv and --json print as records.
+const QStringList kRecordCommands = {
+    QStringLiteral("dict"),  QStringLiteral("units"),  QStringLiteral("read"),
+    QStringLiteral("write"), QStringLiteral("upload"), QStringLiteral("watch"),
+    QStringLiteral("dump"),  QStringLiteral("page"),   QStringLiteral("set"),
+    QStringLiteral("info"),  QStringLiteral("errors"), QStringLiteral("mask"),
+    QStringLiteral("pdo"),   QStringLiteral("export"), QStringLiteral("import"),
+    QStringLiteral("diff"),  QStringLiteral("batch")};
+
+const char kFormats[] =
+    "--json prints each result as one JSON object per line (JSON Lines), --tsv as one line of "
+    "tab-separated fields in the same order (no header); standard output then carries only "
+    "these records, summaries go to standard error.\n";
 
 const char kExitCodes[] =
     "exit codes: 0 every object answered as asked, 1 the drive refused something with an abort "
@@ -211,8 +232,10 @@ QString GeneralHelp(const QCommandLineParser& parser)
                     .arg(QLatin1String(spec.name), QLatin1String(spec.arguments),
                          QLatin1String(spec.summary));
     }
-    text += QStringLiteral("\nKEY is 604100 or 6041:00 (hexadecimal). 'drivactl COMMAND --help' "
-                           "tells more about one command.\n\n");
+    text += QStringLiteral("\nKEY is 6041:00 (hexadecimal index:subindex, as every output "
+                           "names objects), 604100, or INDEX SUB as two arguments (6041 0). "
+                           "'drivactl COMMAND --help' tells more about one command.\n\n");
+    text += QLatin1String(kFormats) + QLatin1Char('\n');
     // The option list of the parser, without its own usage line.
     QString options = parser.helpText();
     const int start = options.indexOf(QStringLiteral("Options:"));
@@ -230,10 +253,17 @@ QString CommandHelp(const CommandSpec& spec)
             QStringLiteral(" [--%1%2]")
                 .arg(option, kSwitches.contains(option) ? QString()
                                                         : QStringLiteral(" ") + option.toUpper());
+    if (kRecordCommands.contains(QLatin1String(spec.name)))
+        text += QStringLiteral(" [--json|--tsv]");
     text += QStringLiteral("\n\n%1\n").arg(QLatin1String(spec.summary));
+    if (kRecordCommands.contains(QLatin1String(spec.name)))
+        text += QLatin1Char('\n') + QLatin1String(kFormats);
+    if (QLatin1String(spec.name) == QLatin1String("read"))
+        text += QStringLiteral("\nexample: drivactl --sim read 6041:00 6064 0\n");
     if (spec.usesDrive)
         text += QStringLiteral("\nconnection: --serial PORT [--baud N] | --can BACKEND:INTERFACE "
-                               "[--bitrate CODE] | --sim; [--node 1-127] [--timeout %1-%2 ms]\n")
+                               "[--bitrate 500k|1M|...|CODE] | --sim; [--node 1-127] "
+                               "[--timeout %1-%2 ms]\n")
                     .arg(kMinReplyTimeoutMs)
                     .arg(kMaxReplyTimeoutMs);
     if (QLatin1String(spec.name) == QLatin1String("set"))
@@ -244,6 +274,16 @@ QString CommandHelp(const CommandSpec& spec)
     if (QLatin1String(spec.name) == QLatin1String("write"))
         text += QStringLiteral("\n--type u8|u16|u32|i8|i16|i32 gives the width of an object that "
                                "the dictionary lacks (another drive model, newer firmware).\n");
+    if (QLatin1String(spec.name) == QLatin1String("batch"))
+        text += QStringLiteral(
+            "\nA line is a command with its arguments and options, quoted as in a shell; blank "
+            "lines and lines starting with # are skipped. Each line gives one result line: "
+            "\"[N] OK\" and the command's output (its lines joined by \" | \"), or \"[N] ERROR "
+            "abort|communication|bad line|local data: \" and why. With --json or --tsv each "
+            "result is a record (line, result, exit, reason, output; in JSON the output is the "
+            "line's own records). The exit code is the worst line's: 1 a drive's refusal, 2 "
+            "communication, 3 a bad line, 4 a local data problem.\n\nexample: printf 'read 6041 "
+            "0\\nwrite 607A:00 1000\\n' | drivactl --sim batch -\n");
     if (spec.options.contains(QStringLiteral("nodes")))
         text += QStringLiteral("\n--nodes 1,2,3 runs the command on each drive of the bus in "
                                "turn (one summary line per node); export then writes OUT-nodeN "
@@ -330,7 +370,76 @@ QStringList Unmasked(QStringList texts)
 }
 } // namespace
 
-CliRequest ParseCliOptions(const QStringList& arguments, CliOptions& options, QString& output)
+QStringList JoinIndexSub(const QString& command, const QStringList& args)
+{
+    static const QRegularExpression index(QStringLiteral("^(0[xX])?[0-9A-Fa-f]{4}$"));
+    static const QRegularExpression sub(QStringLiteral("^(0[xX])?[0-9A-Fa-f]{1,2}$"));
+    // Where the keys stand: every argument from first on, or the first only when the count
+    // says the key came in two.
+    int first = 0;
+    bool many = true;
+    if (command == QLatin1String("read") || command == QLatin1String("watch")) {
+        first = 0;
+    } else if (command == QLatin1String("pdo")) {
+        first = 2;
+    } else if (command == QLatin1String("units") || command == QLatin1String("upload")) {
+        many = false;
+        if (args.size() != 2)
+            return args;
+    } else if (command == QLatin1String("write") || command == QLatin1String("set")) {
+        many = false;
+        if (args.size() != 3)
+            return args;
+    } else {
+        return args;
+    }
+    QStringList joined = args.mid(0, first);
+    for (int i = first; i < args.size(); ++i) {
+        const bool pair = (many || i == first) && i + 1 < args.size() &&
+                          index.match(args[i]).hasMatch() && sub.match(args[i + 1]).hasMatch();
+        if (!pair) {
+            joined << args[i];
+            continue;
+        }
+        QString subText = args[i + 1];
+        if (subText.startsWith(QLatin1String("0x"), Qt::CaseInsensitive))
+            subText = subText.mid(2);
+        joined << args[i] + QLatin1Char(':') + subText;
+        ++i;
+    }
+    return joined;
+}
+
+bool BitRateCode(const QString& text, QString& code)
+{
+    static const QRegularExpression rate(QStringLiteral("^([0-9]+)([kKmM]?)$"));
+    const QRegularExpressionMatch match = rate.match(text);
+    code = text;
+    if (!match.hasMatch())
+        return true; // not a rate: the code's own check names the problem
+    const QString suffix = match.captured(2).toLower();
+    bool ok = false;
+    const qulonglong number = match.captured(1).toULongLong(&ok);
+    if (!ok)
+        return suffix.isEmpty();
+    // A plain number is a code when the table knows it as one; codes and rates never meet.
+    if (suffix.isEmpty() && (number > 0xFFFFFFFFu || CanBitRates::Find(uint32_t(number))))
+        return true;
+    const qulonglong bitRate = number * (suffix == QLatin1String("k")   ? 1000
+                                         : suffix == QLatin1String("m") ? 1000000
+                                                                        : 1);
+    for (const CanBitRates::Rate& known : CanBitRates::kRates) {
+        if (known.bitRate == bitRate) {
+            code = QString::number(known.code);
+            return true;
+        }
+    }
+    // A plain number the table knows neither way is left to the code's range check.
+    return suffix.isEmpty() && number <= 0xFFFF;
+}
+
+CliRequest ParseCliOptions(const QStringList& arguments, CliOptions& options, QString& output,
+                           const CliOptions* batch)
 {
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
@@ -348,8 +457,10 @@ CliRequest ParseCliOptions(const QStringList& arguments, CliOptions& options, QS
          QStringLiteral("N")},
         {QStringLiteral("can"), QStringLiteral("CAN plugin and interface (socketcan:can0)."),
          QStringLiteral("BACKEND:INTERFACE")},
-        {QStringLiteral("bitrate"), QStringLiteral("PCAN bit-rate code (default 28, 500 kBit/s)."),
-         QStringLiteral("CODE")},
+        {QStringLiteral("bitrate"),
+         QStringLiteral("CAN bit rate in bit/s (1M, 500k, 250k, 125k, 100k, 50k or 500000) or "
+                        "its PCAN code (default 28, 500 kbit/s)."),
+         QStringLiteral("RATE")},
         {QStringLiteral("node"), QStringLiteral("Drive node id, 1 to 127 (default 1)."),
          QStringLiteral("N")},
         {QStringLiteral("timeout"),
@@ -376,7 +487,9 @@ CliRequest ParseCliOptions(const QStringList& arguments, CliOptions& options, QS
          QStringLiteral("watch, page --watch, info: how many values or rounds, 1 to 10^9."),
          QStringLiteral("N")},
         {QStringLiteral("watch"), QStringLiteral("page: print the changes of live rows.")},
-        {QStringLiteral("tsv"), QStringLiteral("page: tab-separated rows for scripts.")},
+        {QStringLiteral("tsv"),
+         QStringLiteral("Results as tab-separated records, one a line (no header).")},
+        {QStringLiteral("json"), QStringLiteral("Results as JSON Lines: one object a line.")},
         {QStringLiteral("channel"), QStringLiteral("scope: a recorded object (up to four)."),
          QStringLiteral("KEY")},
         {QStringLiteral("trigger"), QStringLiteral("scope: the trigger object, 0 for at once."),
@@ -409,7 +522,7 @@ CliRequest ParseCliOptions(const QStringList& arguments, CliOptions& options, QS
     }
     const QStringList positional = Unmasked(parser.positionalArguments());
     options.command = positional.value(0);
-    options.args = positional.mid(1);
+    options.args = JoinIndexSub(options.command, positional.mid(1));
     const CommandSpec* spec = FindCommand(options.command);
 
     if (parser.isSet(version)) {
@@ -439,6 +552,32 @@ CliRequest ParseCliOptions(const QStringList& arguments, CliOptions& options, QS
             return CliRequest::Error;
         }
     }
+    options.tsv = parser.isSet(QStringLiteral("tsv"));
+    options.json = parser.isSet(QStringLiteral("json"));
+    if ((options.tsv || options.json) && !kRecordCommands.contains(options.command)) {
+        output = QStringLiteral("--%1 does not apply to %2\n")
+                     .arg(options.json ? QStringLiteral("json") : QStringLiteral("tsv"),
+                          options.command);
+        return CliRequest::Error;
+    }
+    if (options.tsv && options.json) {
+        output = QStringLiteral("choose either --json or --tsv\n");
+        return CliRequest::Error;
+    }
+    if (batch) {
+        // A line runs on the batch's connection, in the batch's format.
+        for (const QString& name :
+             CConnectionSettings::OptionNames() + QStringList{"sim", "base", "deadline", "nodes"}) {
+            if (parser.isSet(name)) {
+                output = QStringLiteral("--%1 belongs on the batch's own command line").arg(name);
+                return CliRequest::Error;
+            }
+        }
+        if (options.command == QLatin1String("batch")) {
+            output = QStringLiteral("a batch line cannot run another batch");
+            return CliRequest::Error;
+        }
+    }
 
     int64_t number = 0;
     QString& error = output;
@@ -447,7 +586,6 @@ CliRequest ParseCliOptions(const QStringList& arguments, CliOptions& options, QS
     options.unit = parser.value(QStringLiteral("unit"));
     options.startSim = parser.isSet(QStringLiteral("sim"));
     options.watch = parser.isSet(QStringLiteral("watch"));
-    options.tsv = parser.isSet(QStringLiteral("tsv"));
     options.dcf = parser.isSet(QStringLiteral("dcf"));
     options.store = parser.isSet(QStringLiteral("store"));
     options.restart = parser.isSet(QStringLiteral("restart"));
@@ -489,7 +627,14 @@ CliRequest ParseCliOptions(const QStringList& arguments, CliOptions& options, QS
             options.unpaced = true;
             continue;
         }
-        if (!connection.ApplyOption(name, value, error))
+        QString given = value;
+        if (name == QLatin1String("bitrate") && !BitRateCode(value, given)) {
+            error = QStringLiteral("--bitrate takes 1M, 500k, 250k, 125k, 100k or 50k (also "
+                                   "in bit/s, as 500000) or a PCAN code, not \"%1\"")
+                        .arg(value);
+            return CliRequest::Error;
+        }
+        if (!connection.ApplyOption(name, given, error))
             return CliRequest::Error;
     }
     if (parser.isSet(QStringLiteral("deadline"))) {
@@ -511,6 +656,16 @@ CliRequest ParseCliOptions(const QStringList& arguments, CliOptions& options, QS
                         .arg(parser.value(QStringLiteral("type")));
             return CliRequest::Error;
         }
+    }
+    if (batch) {
+        options.connection = batch->connection;
+        options.unpaced = batch->unpaced;
+        options.startSim = batch->startSim;
+        options.baseDir = batch->baseDir;
+        options.deadlineSeconds = batch->deadlineSeconds;
+        options.tsv = batch->tsv;
+        options.json = batch->json;
+        return CliRequest::Run;
     }
     if (spec->usesDrive && !options.startSim && connection.serial.port.isEmpty() &&
         !options.usesCan()) {

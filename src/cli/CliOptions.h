@@ -24,7 +24,8 @@ struct CliOptions
 {
     QString baseDir; // installation tree; default the current directory
     // --serial PORT or --can BACKEND:INTERFACE (the mode), --baud (115200), --bitrate (28,
-    // 500 kBit/s), --node (1), --timeout (not chosen: the saved one of the line, else 500).
+    // 500 kBit/s; also taken in bit/s: 500000, 500k, 1M), --node (1), --timeout (not chosen: the
+    // saved one of the line, else 500).
     CConnectionSettings connection;
     bool unpaced = false;    // --baud 0 with --sim: the virtual drive answers at once
     bool startSim = false;   // --sim: start drivara-sim for the command
@@ -34,7 +35,8 @@ struct CliOptions
     QString unit;            // set --unit
     TypeWidth type;          // write --type
     bool watch = false;      // page --watch
-    bool tsv = false;        // page --tsv: tab-separated rows for scripts
+    bool tsv = false;        // --tsv: results as tab-separated records for scripts
+    bool json = false;       // --json: results as JSON Lines
     // scope: the recorder's channels, trigger and settings (-1: leave the drive's), the CSV.
     struct Scope
     {
@@ -68,8 +70,20 @@ enum class CliRequest
     Error    // text in `output`, exit 3
 };
 
-// Parses the arguments (argv[0] first). Options may stand before or after the command.
-CliRequest ParseCliOptions(const QStringList& arguments, CliOptions& options, QString& output);
+// Parses the arguments (argv[0] first). Options may stand before or after the command. With
+// batch, the arguments are one line of that batch: it takes no connection options and runs
+// on the batch's connection, in its output format.
+CliRequest ParseCliOptions(const QStringList& arguments, CliOptions& options, QString& output,
+                           const CliOptions* batch = nullptr);
 
-// Object key from "606000", "0x606000", "6060:00", "0x6060:0" or "6060.0" (hexadecimal).
+// Object key from "606000", "0x606000", "6060:00", "0x6060:0", "6060.0" or "6060"
+// (hexadecimal).
 bool ParseObjectKey(const QString& text, uint32_t& key);
+
+// The command's arguments with each key given as INDEX SUB ("6041 0") joined into one
+// ("6041:0"), where the command takes keys.
+QStringList JoinIndexSub(const QString& command, const QStringList& args);
+
+// A --bitrate text as the PCAN code the CAN transport takes: a code as before (28), or a bit
+// rate of its table in bit/s (500000, 500k, 1M). False when it is a rate the table lacks.
+bool BitRateCode(const QString& text, QString& code);

@@ -4,6 +4,10 @@
 
 class CCliSession;
 
+// Runs the command of the options, its arguments and files checked first; connect: opens the
+// drive's link first when the command uses it. An exit code (CliExit).
+int RunCommand(CCliSession& session, const CliOptions& options, bool connect);
+
 // The drivactl commands. Each returns an exit code (CliExit).
 int RunDict(CCliSession& session, const CliOptions& options);
 int RunUnits(CCliSession& session, const CliOptions& options);
@@ -31,3 +35,5 @@ int RunStore(CCliSession& session, const CliOptions& options);
 // The files of export, import and diff, read before the drive is connected: a file that cannot
 // be read is refused with its message before anything goes to the drive.
 int CheckTransfer(CCliSession& session, const CliOptions& options);
+// One command a line of a file (or standard input) over the session's one connection.
+int RunBatch(CCliSession& session, const CliOptions& options);

@@ -9,6 +9,38 @@
 
 namespace {
 
+// The record of an object's value: key, name, value (a number as its type reads it, or a text),
+// the raw bits in hexadecimal, and the abort code and text of a refusal.
+void PrintValueRecord(uint32_t key, const QString& name, const QJsonValue& value,
+                      const QString& hex, const QString& abort)
+{
+    CRecord()
+        .Add("key", KeyText(key))
+        .Add("name", name)
+        .Add("value", value)
+        .Add("hex", hex)
+        .Add("abort", abort)
+        .Print();
+}
+
+// A raw value as its type reads it and its bits in hexadecimal; an object of no known width as
+// an unsigned 32-bit one.
+QJsonValue NumberOf(const TypeWidth& type, uint32_t raw)
+{
+    return double((type.valid() ? type : TypeWidth{32, false}).value(raw));
+}
+
+QString HexOf(const TypeWidth& type, uint32_t raw)
+{
+    const TypeWidth shown = type.valid() ? type : TypeWidth{32, false};
+    return QStringLiteral("0x%1").arg(shown.mask(raw), shown.bits / 4, 16, QLatin1Char('0'));
+}
+
+void PrintRawRecord(uint32_t key, const QString& name, const TypeWidth& type, uint32_t raw)
+{
+    PrintValueRecord(key, name, NumberOf(type, raw), HexOf(type, raw), QString());
+}
+
 // Prints one read answer; returns the exit code it stands for.
 int PrintRead(CCliSession& session, uint32_t key, const CCliSession::Answer& answer)
 {
@@ -16,11 +48,17 @@ int PrintRead(CCliSession& session, uint32_t key, const CCliSession::Answer& ans
     session.sys().dictionary.Lookup(key, record);
     switch (answer.kind) {
     case CCliSession::Answer::Value:
-        Out() << KeyText(key) << ' ' << record.name << " = "
-              << RawText(record.dataType, answer.value) << '\n';
+        if (RecordOutput())
+            PrintRawRecord(key, record.name, TypeWidthOf(record.dataType), answer.value);
+        else
+            Out() << KeyText(key) << ' ' << record.name << " = "
+                  << RawText(record.dataType, answer.value) << '\n';
         return ExitOk;
     case CCliSession::Answer::Abort:
-        Out() << KeyText(key) << ' ' << record.name << " = " << AbortText(answer.value) << '\n';
+        if (RecordOutput())
+            PrintValueRecord(key, record.name, QJsonValue(), QString(), AbortField(answer.value));
+        else
+            Out() << KeyText(key) << ' ' << record.name << " = " << AbortText(answer.value) << '\n';
         return ExitAbort;
     default:
         return ReportNoAnswer(session, key, answer);
@@ -35,6 +73,20 @@ QString QuotedText(const QByteArray& bytes)
            QLatin1Char('"');
 }
 
+QString TextOf(const QByteArray& bytes)
+{
+    const int end = bytes.indexOf('\0');
+    return QString::fromUtf8(end >= 0 ? bytes.left(end) : bytes);
+}
+
+void PrintText(uint32_t key, const QString& name, const QByteArray& text)
+{
+    if (RecordOutput())
+        PrintValueRecord(key, name, TextOf(text), QString(), QString());
+    else
+        Out() << KeyText(key) << ' ' << name << " = " << QuotedText(text) << '\n';
+}
+
 // Reads one object and prints it: a text object whole by an upload, any other by one read.
 int ReadAndPrint(CCliSession& session, uint32_t key)
 {
@@ -45,7 +97,7 @@ int ReadAndPrint(CCliSession& session, uint32_t key)
     CCliSession::Answer answer;
     if (!session.Upload(key, text, answer))
         return PrintRead(session, key, answer);
-    Out() << KeyText(key) << ' ' << record.name << " = " << QuotedText(text) << '\n';
+    PrintText(key, record.name, text);
     return ExitOk;
 }
 
@@ -54,7 +106,7 @@ bool ParseKeys(const QStringList& args, QVector<uint32_t>& keys)
     for (const QString& arg : args) {
         uint32_t key = 0;
         if (!ParseObjectKey(arg, key)) {
-            Err() << "not an object key: " << arg << " (write 604100 or 6041:00)\n";
+            Err() << "not an object key: " << arg << " (write 6041:00, 604100 or 6041 0)\n";
             return false;
         }
         keys.append(key);
@@ -119,7 +171,10 @@ int RunWrite(CCliSession& session, const CliOptions& options)
     case CCliSession::Answer::Unconfirmed:
         return ReportUnconfirmed(key, type, raw, answer);
     case CCliSession::Answer::Value:
-        Out() << KeyText(key) << name << " = " << RawText(type, answer.value) << '\n';
+        if (RecordOutput())
+            PrintRawRecord(key, record.name, type, answer.value);
+        else
+            Out() << KeyText(key) << name << " = " << RawText(type, answer.value) << '\n';
         // The confirmation carries the value the drive now holds.
         if (type.mask(answer.value) != type.mask(raw)) {
             Err() << KeyText(key) << ": the drive holds " << RawText(type, answer.value)
@@ -128,6 +183,13 @@ int RunWrite(CCliSession& session, const CliOptions& options)
         }
         return ExitOk;
     case CCliSession::Answer::Abort:
+        if (RecordOutput()) {
+            // The value the drive holds after the refusal, when the link could read it back.
+            PrintValueRecord(
+                key, record.name, answer.heldKnown ? NumberOf(type, answer.held) : QJsonValue(),
+                answer.heldKnown ? HexOf(type, answer.held) : QString(), AbortField(answer.value));
+            return ExitAbort;
+        }
         Out() << KeyText(key) << name << ": write refused, " << AbortText(answer.value) << '\n';
         if (answer.heldKnown)
             Out() << KeyText(key) << name << " = " << RawText(type, answer.held) << '\n';
@@ -150,7 +212,7 @@ int RunUpload(CCliSession& session, const CliOptions& options)
         return PrintRead(session, key, answer);
     CSdoRecord record;
     session.sys().dictionary.Lookup(key, record);
-    Out() << KeyText(key) << ' ' << record.name << " = " << QuotedText(text) << '\n';
+    PrintText(key, record.name, text);
     return ExitOk;
 }
 
@@ -198,6 +260,10 @@ int RunWatch(CCliSession& session, const CliOptions& options)
         sys.link.AddLoop(session.hwnd(), key, record.attribute.contains(QLatin1Char('W')) ? 2 : 1);
         seen.insert(key, 0);
     }
+    // An earlier watch of the same batch left its objects in the list, disabled; a page or set
+    // before it paused polling.
+    sys.link.EnableLoop(session.hwnd());
+    sys.pollingEnabled = 1;
     int result = ExitOk;
     session.onMessage = [&](unsigned message, uint32_t wParam, uint32_t lParam) {
         if (!seen.contains(lParam) || (message != WM_SDO_VALUE && message != WM_SDO_ABORT))

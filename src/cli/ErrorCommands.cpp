@@ -59,6 +59,17 @@ int RunErrors(CCliSession& session, const CliOptions& options)
     const int read = ReadPage(session, page);
     if (read != ExitOk)
         return read;
+    if (RecordOutput()) {
+        // Every bit, so that a script sees the whole status and mask.
+        for (int bit = 0; bit < 32; ++bit)
+            CRecord()
+                .Add("bit", bit)
+                .Add("name", page.names().at(bit))
+                .Add("raised", ((page.status() >> bit) & 1u) != 0)
+                .Add("reported", ((page.mask() >> bit) & 1u) != 0)
+                .Print();
+        return ExitOk;
+    }
     Out() << "status " << Hex(page.status(), 8) << ", mask " << Hex(page.mask(), 8) << '\n';
     const QVector<int> raised = RealtimeError::SetBits(page.status());
     if (raised.isEmpty())
@@ -94,7 +105,15 @@ int RunMask(CCliSession& session, const CliOptions& options)
         Err() << "the drive did not take " << Hex(written, 4) << " for the mask\n";
         return session.commFailed() ? ExitCommFailure : ExitAbort;
     }
-    Out() << "mask " << Hex(page.mask(), 8) << " (" << page.names().at(bit) << ' '
-          << (state == QLatin1String("on") ? "reported" : "ignored") << ")\n";
+    if (RecordOutput())
+        CRecord()
+            .Add("bit", bit)
+            .Add("name", page.names().at(bit))
+            .Add("reported", state == QLatin1String("on"))
+            .Add("mask", Hex(page.mask(), 8))
+            .Print();
+    else
+        Out() << "mask " << Hex(page.mask(), 8) << " (" << page.names().at(bit) << ' '
+              << (state == QLatin1String("on") ? "reported" : "ignored") << ")\n";
     return ExitOk;
 }

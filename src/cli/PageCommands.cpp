@@ -25,15 +25,19 @@ int NameWidth(const CPageListModel& list)
     return width;
 }
 
-// Prints one row of a page list as the page shows it: aligned columns, or tab-separated label,
-// name, value and unit for scripts. Rows are printed as their values arrive, so the value column
-// has a fixed width that a longer value widens.
-void PrintRow(const CPageListModel& list, int r, bool tsv, int nameWidth)
+// Prints one row of a page list as the page shows it: aligned columns, or a record of label,
+// name, value, unit and key for scripts. Rows are printed as their values arrive, so the value
+// column has a fixed width that a longer value widens.
+void PrintRow(const CPageListModel& list, int r, int nameWidth)
 {
-    if (tsv) {
-        Out() << list.GetItemText(r, Col::ColLabel) << '\t' << list.GetItemText(r, Col::ColName)
-              << '\t' << list.GetItemText(r, Col::ColValue) << '\t'
-              << list.GetItemText(r, Col::ColUnit) << '\n';
+    if (RecordOutput()) {
+        CRecord()
+            .Add("row", list.GetItemText(r, Col::ColLabel))
+            .Add("name", list.GetItemText(r, Col::ColName))
+            .Add("value", list.GetItemText(r, Col::ColValue))
+            .Add("unit", list.GetItemText(r, Col::ColUnit))
+            .Add("key", KeyText(list.RowKey(r)))
+            .Print();
     } else {
         Out() << Pad(list.GetItemText(r, Col::ColLabel), 5)
               << Pad(list.GetItemText(r, Col::ColName), nameWidth + 2)
@@ -78,12 +82,14 @@ int RunDict(CCliSession& session, const CliOptions& options)
     for (int i = 0; dictionary.GetAt(i, record); ++i) {
         if (!options.find.isEmpty() && !record.name.contains(options.find, Qt::CaseInsensitive))
             continue;
-        Out() << QStringLiteral("%1:%2")
-                     .arg(record.index, 4, 16, QLatin1Char('0'))
-                     .arg(record.subindex, 2, 16, QLatin1Char('0'))
-                     .toUpper()
-              << '\t' << record.name << '\t' << record.dataType << '\t' << record.attribute << '\t'
-              << record.unitText << '\n';
+        // The text form is tab-separated already: the record in the same order.
+        CRecord()
+            .Add("key", KeyText((uint32_t(record.index) << 8) | record.subindex))
+            .Add("name", record.name)
+            .Add("type", record.dataType)
+            .Add("access", record.attribute)
+            .Add("unit", record.unitText)
+            .Print();
         ++shown;
     }
     Out().flush();
@@ -103,14 +109,38 @@ int RunUnits(CCliSession& session, const CliOptions& options)
     sys.unitTable.GetDefaultUnit(key, record.unitText, defaultUnit);
     const TypeWidth type = TypeWidthOf(record.dataType);
     const bool writable = record.attribute.contains(QLatin1Char('W')) && type.valid();
+    const QVector<CUnitRecord>* records = sys.unitTable.LookupUnits(key);
+    const QVector<CUnitChoice> choices =
+        records ? CUnitTable::UnitChoices(*records) : QVector<CUnitChoice>();
+    if (RecordOutput()) {
+        // One record a unit, the format keywords last, as the text lists them.
+        const auto unitRecord = [&](const QString& name, bool canWrite, const QString& shown,
+                                    const QString& written) {
+            CRecord()
+                .Add("key", KeyText(key))
+                .Add("unit", name)
+                .Add("default", name == defaultUnit)
+                .Add("writable", writable && canWrite)
+                .Add("shown", shown)
+                .Add("written", written)
+                .Print();
+        };
+        for (const CUnitChoice& choice : choices)
+            unitRecord(choice.name, choice.writable(), choice.displayFormula,
+                       choice.writable() ? choice.writeFormula : QString());
+        if (type.valid()) {
+            for (const QLatin1String keyword :
+                 {FormatKeyword::kDec, FormatKeyword::kHex, FormatKeyword::kAscii})
+                unitRecord(keyword, true, QString(), QString());
+        }
+        return ExitOk;
+    }
     Out() << KeyText(key) << ' ' << record.name << " (" << record.dataType
           << (writable ? "" : ", read-only") << ")\n";
     Out() << "unit text: " << record.unitText << '\n';
     Out() << "default unit: " << defaultUnit << '\n';
     Out() << "units (* can be written):\n";
-    const QVector<CUnitRecord>* records = sys.unitTable.LookupUnits(key);
-    for (const CUnitChoice& choice :
-         records ? CUnitTable::UnitChoices(*records) : QVector<CUnitChoice>()) {
+    for (const CUnitChoice& choice : choices) {
         Out() << (writable && choice.writable() ? "* " : "  ") << Pad(choice.name, 10)
               << " shown as " << choice.displayFormula;
         if (choice.writable())
@@ -179,7 +209,7 @@ int RunPage(CCliSession& session, const CliOptions& options)
     // Every value the page shows wakes the wait, which prints the rows the pass is done with.
     QObject::connect(&list, &CPageListModel::dataChanged, &list, [&] { session.Wake(); });
     page.Create();
-    Out() << page.pageName() << '\n';
+    Note() << page.pageName() << '\n';
     const int nameWidth = NameWidth(list);
     int printed = 0;
     CProgress progress(page.pageName(), list.GetItemCount());
@@ -189,7 +219,7 @@ int RunPage(CCliSession& session, const CliOptions& options)
         for (; printed < list.GetItemCount(); ++printed) {
             if (!all && list.GetItemText(printed, Col::ColValue).isEmpty())
                 break;
-            PrintRow(list, printed, options.tsv, nameWidth);
+            PrintRow(list, printed, nameWidth);
         }
         progress.Show(printed);
     };
@@ -255,9 +285,12 @@ int RunPage(CCliSession& session, const CliOptions& options)
                              if (from.column() > Col::ColValue || to.column() < Col::ColValue)
                                  return;
                              for (int r = from.row(); r <= to.row(); ++r) {
-                                 Out() << list.GetItemText(r, Col::ColName) << " = "
-                                       << list.GetItemText(r, Col::ColValue) << ' '
-                                       << list.GetItemText(r, Col::ColUnit) << '\n';
+                                 if (RecordOutput())
+                                     PrintRow(list, r, 0);
+                                 else
+                                     Out() << list.GetItemText(r, Col::ColName) << " = "
+                                           << list.GetItemText(r, Col::ColValue) << ' '
+                                           << list.GetItemText(r, Col::ColUnit) << '\n';
                                  Out().flush();
                                  ++changes;
                              }

@@ -46,6 +46,25 @@ bool ParsePdoArguments(CCliSession& session, const CliOptions& options, Pdo::Add
 void PrintMapping(CCliSession& session, const CPdoApply& apply)
 {
     const uint32_t cobId = apply.cobId();
+    const QString cobText = QStringLiteral("%1").arg(cobId, 8, 16, QLatin1Char('0')).toUpper();
+    if (RecordOutput()) {
+        // One record an entry, each with its PDO's COB-ID, so that every line stands alone.
+        int n = 0;
+        for (const uint32_t entry : apply.readEntries()) {
+            CSdoRecord record;
+            session.sys().dictionary.Lookup(Pdo::EntryKey(entry), record);
+            CRecord()
+                .Add("pdo", apply.pdo().Name())
+                .Add("cobid", cobText)
+                .Add("valid", (cobId & Pdo::kCobIdInvalid) == 0)
+                .Add("entry", ++n)
+                .Add("key", KeyText(Pdo::EntryKey(entry)))
+                .Add("bits", int(Pdo::EntryBits(entry)))
+                .Add("name", record.name)
+                .Print();
+        }
+        return;
+    }
     Out() << apply.pdo().Name() << " COB-ID "
           << QStringLiteral("%1").arg(cobId, 8, 16, QLatin1Char('0')).toUpper()
           << ((cobId & Pdo::kCobIdInvalid) != 0 ? " (not valid)" : " (valid)") << ", "
@@ -84,7 +103,7 @@ int RunPdo(CCliSession& session, const CliOptions& options)
     });
     const bool map = options.args.at(0) == QLatin1String("map");
     if (map)
-        apply.onLog = [](const QString& line) { Out() << line << '\n'; };
+        apply.onLog = [](const QString& line) { Note() << line << '\n'; };
     apply.onStateChanged = [&session](CPdoApply::State) { session.Wake(); };
     const bool started = map ? apply.Start(pdo, entries) : apply.ReadMapping(pdo);
     if (!started || !session.WaitUntil([&apply] { return !apply.busy(); }, -1)) {

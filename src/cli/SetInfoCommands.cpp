@@ -64,8 +64,23 @@ int FetchUnitConstants(CCliSession& session, uint32_t key, const QString& unit)
 
 namespace {
 
+// An info record: the round (0 for the identity), the object, its value as shown, its unit, and
+// the abort code and text of a refusal.
+void PrintInfoRecord(int round, uint32_t key, const QString& name, const QString& value,
+                     const QString& unit, const QString& abort)
+{
+    CRecord()
+        .Add("round", round)
+        .Add("key", key ? KeyText(key) : QString())
+        .Add("name", name)
+        .Add("value", value)
+        .Add("unit", unit)
+        .Add("abort", abort)
+        .Print();
+}
+
 // Shows one object in its default unit; false when its value cannot be shown.
-bool ShowLive(CCliSession& session, uint32_t key)
+bool ShowLive(CCliSession& session, uint32_t key, int round)
 {
     CSdoRecord record;
     if (!session.sys().dictionary.Lookup(key, record))
@@ -82,8 +97,13 @@ bool ShowLive(CCliSession& session, uint32_t key)
                                                             : QStringLiteral("no value to show"))
               << '\n';
     }
-    Out() << "  " << record.name.leftJustified(32) << text.rightJustified(12) << ' ' << unit
-          << '\n';
+    if (RecordOutput())
+        PrintInfoRecord(round, key, record.name, shown ? text : QString(), unit,
+                        answer.kind == CCliSession::Answer::Abort ? AbortField(answer.value)
+                                                                  : QString());
+    else
+        Out() << "  " << record.name.leftJustified(32) << text.rightJustified(12) << ' ' << unit
+              << '\n';
     return shown;
 }
 
@@ -136,9 +156,22 @@ int RunSet(CCliSession& session, const CliOptions& options)
     const TypeWidth type = TypeWidthOf(record.dataType);
     answer = session.Exchange(write.command, key, write.raw);
     int result = ExitOk;
+    QString refusal;
     if (answer.kind == CCliSession::Answer::Abort) {
-        Out() << KeyText(key) << ' ' << record.name << ": write refused, "
-              << AbortText(answer.value) << '\n';
+        refusal = AbortField(answer.value);
+        if (RecordOutput() && !answer.heldKnown) {
+            CRecord()
+                .Add("key", KeyText(key))
+                .Add("name", record.name)
+                .Add("value", QJsonValue())
+                .Add("unit", unit)
+                .Add("abort", refusal)
+                .Print();
+            return ExitAbort;
+        }
+        if (!RecordOutput())
+            Out() << KeyText(key) << ' ' << record.name << ": write refused, "
+                  << AbortText(answer.value) << '\n';
         if (!answer.heldKnown)
             return ExitAbort;
         result = ExitAbort;
@@ -162,7 +195,16 @@ int RunSet(CCliSession& session, const CliOptions& options)
         Err() << KeyText(key) << ": the value read back cannot be shown in " << unit << '\n';
         return ExitAbort;
     }
-    Out() << KeyText(key) << ' ' << record.name << " = " << shown << ' ' << unit << '\n';
+    if (RecordOutput())
+        CRecord()
+            .Add("key", KeyText(key))
+            .Add("name", record.name)
+            .Add("value", shown)
+            .Add("unit", unit)
+            .Add("abort", refusal)
+            .Print();
+    else
+        Out() << KeyText(key) << ' ' << record.name << " = " << shown << ' ' << unit << '\n';
     return result;
 }
 
@@ -170,10 +212,20 @@ int RunInfo(CCliSession& session, const CliOptions& options)
 {
     int result = ExitOk;
     const auto refused = [&](const CSdoRecord& record, uint32_t code) {
-        Out() << "  " << record.name.leftJustified(32) << "refused (" << AbortText(code) << ")\n";
+        if (RecordOutput())
+            PrintInfoRecord(0, record.key, record.name, QString(), QString(), AbortField(code));
+        else
+            Out() << "  " << record.name.leftJustified(32) << "refused (" << AbortText(code)
+                  << ")\n";
         result = ExitAbort;
     };
-    Out() << "Drive identity\n";
+    const auto identity = [&](const CSdoRecord& record, const QString& value) {
+        if (RecordOutput())
+            PrintInfoRecord(0, record.key, record.name, value, QString(), QString());
+        else
+            Out() << "  " << record.name.leftJustified(32) << value << '\n';
+    };
+    Note() << "Drive identity\n";
     for (uint32_t key : {0x100800u, 0x100900u, 0x100A00u}) {
         CSdoRecord record;
         if (!session.sys().dictionary.Lookup(key, record))
@@ -181,7 +233,7 @@ int RunInfo(CCliSession& session, const CliOptions& options)
         QByteArray text;
         CCliSession::Answer answer;
         if (session.Upload(key, text, answer))
-            Out() << "  " << record.name.leftJustified(32) << QString::fromUtf8(text) << '\n';
+            identity(record, QString::fromUtf8(text));
         else if (answer.kind == CCliSession::Answer::Abort)
             refused(record, answer.value);
         else
@@ -193,8 +245,7 @@ int RunInfo(CCliSession& session, const CliOptions& options)
             continue;
         const CCliSession::Answer answer = session.Exchange(SdoFrame::kRead, key, 0);
         if (answer.kind == CCliSession::Answer::Value)
-            Out() << "  " << record.name.leftJustified(32) << RawText(record.dataType, answer.value)
-                  << '\n';
+            identity(record, RawText(record.dataType, answer.value));
         else if (answer.kind == CCliSession::Answer::Abort)
             refused(record, answer.value);
         else
@@ -202,22 +253,23 @@ int RunInfo(CCliSession& session, const CliOptions& options)
     }
     const CCliSession::Answer status =
         session.Exchange(SdoFrame::kRead, DriveObject::kStatusword, 0);
+    CSdoRecord state;
+    state.key = DriveObject::kStatusword;
+    state.name = QStringLiteral("Drive state");
     if (status.kind == CCliSession::Answer::Value) {
-        Out() << "  " << QStringLiteral("Drive state").leftJustified(32)
-              << DriveStateText(static_cast<uint16_t>(status.value))
-              << ((status.value & 0x08) ? " (fault)" : "") << '\n';
+        identity(state, DriveStateText(static_cast<uint16_t>(status.value)) +
+                            ((status.value & 0x08) ? QStringLiteral(" (fault)") : QString()));
     } else if (status.kind == CCliSession::Answer::Abort) {
-        CSdoRecord record;
-        record.name = QStringLiteral("Drive state");
+        const CSdoRecord& record = state;
         refused(record, status.value);
     } else {
         return ReportNoAnswer(session, DriveObject::kStatusword, status);
     }
     const int rounds = options.count > 0 ? options.count : 3;
     for (int round = 1; round <= rounds; ++round) {
-        Out() << "Live values (" << round << '/' << rounds << ")\n";
+        Note() << "Live values (" << round << '/' << rounds << ")\n";
         for (uint32_t key : {DriveObject::kStatusword, 0x606C00u, 0x606400u, 0x607800u, 0x60FD00u})
-            if (!ShowLive(session, key))
+            if (!ShowLive(session, key, round))
                 result = ExitAbort;
         Out().flush();
         if (session.commFailed())

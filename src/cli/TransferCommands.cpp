@@ -104,19 +104,29 @@ int RunExit(const CTransferRun& run)
 }
 
 // Runs a transfer run to its end, with a progress line, and names every row that did not end
-// True on standard error. False when it could not start or the deadline ended it.
-bool RunToEnd(CCliSession& session, CTransferRun& run, const QString& what)
+// True on standard error; with record output and a node, every row is a record of the node, its
+// object, outcome, value and reason. False when it could not start or the deadline ended it.
+bool RunToEnd(CCliSession& session, CTransferRun& run, const QString& what, uint32_t node = 0)
 {
     CProgress progress(what, run.rows().size(), false);
     bool done = false;
     int rowsDone = 0; // an import runs a PDO's mapping rows together, out of file order
     QObject::connect(&run, &CTransferRun::rowDone, &run, [&](const CRowResult& result) {
         progress.Show(++rowsDone);
+        const CTransferRow& row = run.rows().at(result.row);
+        if (RecordOutput() && node != 0)
+            CRecord()
+                .Add("node", int(node))
+                .Add("key", KeyText(row.key()))
+                .Add("name", row.name)
+                .Add("outcome", OutcomeText(result.outcome))
+                .Add("value", result.value)
+                .Add("reason", result.outcome == TransferOutcome::True ? QString() : result.reason)
+                .Print();
         if (result.outcome == TransferOutcome::True)
             return;
-        const CTransferRow& row = run.rows().at(result.row);
         progress.Done();
-        Err() << row.descriptorText << ' ' << row.name << ": " << OutcomeText(result.outcome)
+        Err() << KeyText(row.key()) << ' ' << row.name << ": " << OutcomeText(result.outcome)
               << (result.value.isEmpty() ? QString() : QLatin1Char(' ') + result.value) << " ("
               << result.reason << ")\n";
     });
@@ -173,7 +183,7 @@ int ExportNode(CCliSession& session, const CliOptions& options, const TransferJo
         rows = ExportRows(identity, sys.dictionary) + rows;
     }
     run.SetRows(rows);
-    if (!RunToEnd(session, run, QStringLiteral("export")))
+    if (!RunToEnd(session, run, QStringLiteral("export"), node))
         return ExitCommFailure;
     const QString path = OutPathFor(job.out, node, options.nodes.size() > 1);
     QString error;
@@ -204,9 +214,10 @@ int ExportNode(CCliSession& session, const CliOptions& options, const TransferJo
     } else {
         saved = WriteConfiguration(path, run.rows(), error);
     }
-    Out() << NodePrefix(options, node) << ExportSummaryText(run.counts()).trimmed()
-          << (saved ? QStringLiteral(", saved to ") + path : QStringLiteral(", not saved")) << '\n';
-    Out().flush();
+    Note() << NodePrefix(options, node) << ExportSummaryText(run.counts()).trimmed()
+           << (saved ? QStringLiteral(", saved to ") + path : QStringLiteral(", not saved"))
+           << '\n';
+    Note().flush();
     if (!saved) {
         Err() << error.trimmed() << " (the previous file is unchanged)\n";
         return ExitDataProblem;
@@ -264,8 +275,8 @@ int StoreToEnd(CCliSession& session, const QString& prefix)
     }
     if (!session.WaitThroughFailure([&] { return done; }))
         return ExitCommFailure;
-    Out() << prefix << (store.stored() ? "stored\n" : "not stored\n");
-    Out().flush();
+    Note() << prefix << (store.stored() ? "stored\n" : "not stored\n");
+    Note().flush();
     if (store.stored())
         return ExitOk;
     return store.linkFailed() ? ExitCommFailure : ExitAbort;
@@ -292,7 +303,7 @@ int RestartToEnd(CCliSession& session, const QString& prefix)
     }
     if (!session.WaitThroughFailure([&] { return done; }))
         return ExitCommFailure;
-    Out() << prefix << (sent ? "restarted\n" : "not restarted\n");
+    Note() << prefix << (sent ? "restarted\n" : "not restarted\n");
     return sent ? ExitOk : ExitAbort;
 }
 
@@ -308,10 +319,10 @@ int ImportNode(CCliSession& session, const CliOptions& options, const TransferJo
     }
     CImportRun run(sys.link, sys, sys.dictionary);
     run.SetRows(job.rows);
-    if (!RunToEnd(session, run, QStringLiteral("import")))
+    if (!RunToEnd(session, run, QStringLiteral("import"), node))
         return ExitCommFailure;
-    Out() << prefix << ImportSummaryText(run.counts()) << '\n';
-    Out().flush();
+    Note() << prefix << ImportSummaryText(run.counts()) << '\n';
+    Note().flush();
     int result = RunExit(run);
     if (options.store && result == ExitOk)
         result = std::max(result, StoreToEnd(session, prefix));
@@ -359,13 +370,23 @@ int DiffNode(CCliSession& session, const CliOptions& options, const TransferJob&
             if (ParseLoadValue(row.value, raw))
                 shown(raw, drive);
         }
-        Out() << NodePrefix(options, node) << row.descriptorText << ' ' << row.name << ": drive "
-              << drive << ' ' << unit << ", file " << file << ' ' << unit << '\n';
+        if (RecordOutput())
+            CRecord()
+                .Add("node", int(node))
+                .Add("key", KeyText(row.key()))
+                .Add("name", row.name)
+                .Add("drive", drive)
+                .Add("file", file)
+                .Add("unit", unit)
+                .Print();
+        else
+            Out() << NodePrefix(options, node) << KeyText(row.key()) << ' ' << row.name
+                  << ": drive " << drive << ' ' << unit << ", file " << file << ' ' << unit << '\n';
     }
-    Out() << NodePrefix(options, node) << differences
-          << (differences == 1 ? " object differs" : " objects differ") << " of "
-          << run.rows().size() << '\n';
-    Out().flush();
+    Note() << NodePrefix(options, node) << differences
+           << (differences == 1 ? " object differs" : " objects differ") << " of "
+           << run.rows().size() << '\n';
+    Note().flush();
     const int result = RunExit(run);
     return result != ExitOk ? result : (differences ? ExitAbort : ExitOk);
 }

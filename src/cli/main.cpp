@@ -30,10 +30,42 @@ const QHash<QString, Command>& Commands()
         {QStringLiteral("pdo"), RunPdo},       {QStringLiteral("scope"), RunScope},
         {QStringLiteral("export"), RunExport}, {QStringLiteral("import"), RunImport},
         {QStringLiteral("diff"), RunDiff},     {QStringLiteral("store"), RunStore},
+        {QStringLiteral("batch"), RunBatch},
     };
     return commands;
 }
 } // namespace
+
+int RunCommand(CCliSession& session, const CliOptions& options, bool connect)
+{
+    // A page file that cannot make its page is refused before the port is even opened.
+    if (options.command == QLatin1String("page")) {
+        const int result = CheckPage(session, options);
+        if (result != ExitOk)
+            return result;
+    }
+    // So is a mapping that no drive would take.
+    if (options.command == QLatin1String("pdo")) {
+        const int result = CheckPdo(session, options);
+        if (result != ExitOk)
+            return result;
+    }
+    // So is a transfer file that cannot be read.
+    if (QStringList{"export", "import", "diff", "store"}.contains(options.command)) {
+        const int result = CheckTransfer(session, options);
+        if (result != ExitOk)
+            return result;
+    }
+    if (connect && options.usesDrive()) {
+        QString error;
+        const int result = session.Connect(error);
+        if (result != ExitOk) {
+            Err() << "drivactl: " << error.trimmed() << '\n';
+            return result;
+        }
+    }
+    return Commands().value(options.command)(session, options);
+}
 
 int main(int argc, char** argv)
 {
@@ -50,7 +82,11 @@ int main(int argc, char** argv)
 
     CliOptions options;
     QString text;
-    switch (ParseCliOptions(app.arguments(), options, text)) {
+    const CliRequest request = ParseCliOptions(app.arguments(), options, text);
+    SetOutputFormat(options.json  ? OutputFormat::Json
+                    : options.tsv ? OutputFormat::Tsv
+                                  : OutputFormat::Text);
+    switch (request) {
     case CliRequest::Help:
     case CliRequest::Version:
         Out() << text;
@@ -81,32 +117,7 @@ int main(int argc, char** argv)
                 Err() << "drivactl: " << error << '\n';
             return result;
         }
-        // A page file that cannot make its page is refused before the port is even opened.
-        if (options.command == QLatin1String("page")) {
-            result = CheckPage(session, options);
-            if (result != ExitOk)
-                return result;
-        }
-        // So is a mapping that no drive would take.
-        if (options.command == QLatin1String("pdo")) {
-            result = CheckPdo(session, options);
-            if (result != ExitOk)
-                return result;
-        }
-        // So is a transfer file that cannot be read.
-        if (QStringList{"export", "import", "diff", "store"}.contains(options.command)) {
-            result = CheckTransfer(session, options);
-            if (result != ExitOk)
-                return result;
-        }
-        if (options.usesDrive()) {
-            result = session.Connect(error);
-            if (result != ExitOk) {
-                Err() << "drivactl: " << error.trimmed() << '\n';
-                return result;
-            }
-        }
-        result = Commands().value(options.command)(session, options);
+        result = RunCommand(session, options, true);
         if (result != ExitOk && session.deadlinePassed()) {
             Out().flush();
             Err() << "drivactl: the deadline of " << options.deadlineSeconds

@@ -25,9 +25,11 @@ inline std::string Show(const CliRun& run, const QString& more = {})
 }
 
 // drivactl on the arguments, started from the folder cwd, with the environment changed by the
-// assignments; a command that hangs past killMs shows as one that crashed (exit -2).
+// assignments and input on its standard input; a command that hangs past killMs shows as one
+// that crashed (exit -2).
 inline CliRun RunDrivactl(const QStringList& args, const QStringList& env = {},
-                          const QString& cwd = {}, int killMs = 120000)
+                          const QString& cwd = {}, int killMs = 120000,
+                          const QByteArray& input = {})
 {
     QProcess process;
     process.setWorkingDirectory(cwd);
@@ -37,6 +39,8 @@ inline CliRun RunDrivactl(const QStringList& args, const QStringList& env = {},
                            assignment.section(QLatin1Char('='), 1));
     process.setProcessEnvironment(environment);
     process.start(TestSupport::DistDir() + QStringLiteral("/drivactl"), args);
+    process.write(input);
+    process.closeWriteChannel();
     if (!process.waitForFinished(killMs))
         process.kill();
     process.waitForFinished();

@@ -44,25 +44,25 @@ struct Operation
 const Operation kOperations[] = {
     // clang-format off
     {"read8", "read 100600 100D00", 1, false, "",
-     "^100600 .* = 305419896 \\(0x12345678\\)\n100D00 .* = 90 \\(0x5a\\)\n$"},
+     "^1006:00 .* = 305419896 \\(0x12345678\\)\n100D:00 .* = 90 \\(0x5a\\)\n$"},
     {"read16", "read 100D00 100C00", 1, false, "",
-     "^100D00 .* = 90 \\(0x5a\\)\n100C00 .* = 8738 \\(0x2222\\)\n$"},
+     "^100D:00 .* = 90 \\(0x5a\\)\n100C:00 .* = 8738 \\(0x2222\\)\n$"},
     {"read32", "read 100C00 100600", 1, false, "",
-     "^100C00 .* = 8738 \\(0x2222\\)\n100600 .* = 305419896 \\(0x12345678\\)\n$"},
-    {"write", "write 100C00 4660", 0, false, "4660", "^100C00 .* = 4660 \\(0x1234\\)\n$"},
-    {"upload", "upload 100800", 2, true, "", "^100800 .* = \"VELMOR-MATRIX-TEXT-1\"\n$"},
+     "^100C:00 .* = 8738 \\(0x2222\\)\n1006:00 .* = 305419896 \\(0x12345678\\)\n$"},
+    {"write", "write 100C00 4660", 0, false, "4660", "^100C:00 .* = 4660 \\(0x1234\\)\n$"},
+    {"upload", "upload 100800", 2, true, "", "^1008:00 .* = \"VELMOR-MATRIX-TEXT-1\"\n$"},
     {"page", "page VelocityLoop", 1, false, "",
      "^VelocityLoop\n1 +Life time factor +90 +DEC\n2 +Guard time +8738 +ms\n3 .* 305419896 +us\n"
      "4\\* .* 3210 +mA\n$"},
-    {"set", "set 100C00 4321", 1, false, "4321", "^100C00 Guard time = 4321 ms\n$"},
+    {"set", "set 100C00 4321", 1, false, "4321", "^100C:00 Guard time = 4321 ms\n$"},
     // The text object, where dump shows it, as its text (not its length).
     {"dump", "dump", 5, false, "",
-     "^(?![\\s\\S]*\n100800 [^\n]*= 20 )[\\s\\S]*\n100C00 .* = 8738 \\(0x2222\\)\n(.*\n)*"
-     "200006 .* = 3210 \\(0x0c8a\\)\n"},
+     "^(?![\\s\\S]*\n1008:00 [^\n]*= 20 )[\\s\\S]*\n100C:00 .* = 8738 \\(0x2222\\)\n(.*\n)*"
+     "2000:06 .* = 3210 \\(0x0c8a\\)\n"},
     {"watchReadOnly", "watch 200006 --count 3", 1, false, "",
-     "^(200006 .* = 3210 \\(0x0c8a\\)\n){3}$"},
+     "^(2000:06 .* = 3210 \\(0x0c8a\\)\n){3}$"},
     {"watchWritable", "watch 100C00 --count 3", 1, false, "",
-     "^(100C00 .* = 8738 \\(0x2222\\)\n){3}$"},
+     "^(100C:00 .* = 8738 \\(0x2222\\)\n){3}$"},
     {"info", "info --count 1", 2, true, "",
      "VELMOR-MATRIX-TEXT-1\n(.*\n)*  Drive state +Operation enabled\nLive values \\(1/1\\)\n  Statusword +237 HEX\n"},
     // Whole configurations ("@" is the installation folder): the list of the matrix, the
@@ -130,8 +130,9 @@ std::string Show(const CliRun& run)
 // The value lines of read, write, upload, watch and dump ("KEY name = value"), refusals left out.
 QStringList ValueLines(const QString& out)
 {
-    static const QRegularExpression line(QStringLiteral("^[0-9A-F]{6} [^=\n]* = (?!abort).*$"),
-                                         QRegularExpression::MultilineOption);
+    static const QRegularExpression line(
+        QStringLiteral("^[0-9A-F]{4}:[0-9A-F]{2} [^=\n]* = (?!abort).*$"),
+        QRegularExpression::MultilineOption);
     QStringList lines;
     for (auto it = line.globalMatch(out); it.hasNext();)
         lines.append(it.next().captured(0));
