@@ -78,10 +78,10 @@ private:
     }
 
     // The page with channel 1 on the drive's first shared object (32 bits) and as many samples
-    // as the largest record holds (8 KiB).
-    void OpenWithChannel(int baud)
+    // as the largest record holds (8 KiB), on a link whose reply timeout is the given one.
+    void OpenWithChannel(int baud, int replyTimeoutMs = 100)
     {
-        rig = std::make_unique<CDriveRig>(2, nullptr, baud);
+        rig = std::make_unique<CDriveRig>(2, nullptr, baud, replyTimeoutMs);
         QVERIFY2(rig->ok(), qPrintable(rig->error));
         view = std::make_unique<CDriverOscillo>(*rig->sys);
         view->capture().SetTickInterval(50);
@@ -115,11 +115,17 @@ private slots:
 
     void captureShowsCurves()
     {
-        OpenWithChannel(0);
+        // 1173 exchanges: a timeout of the shipped length, so that a loaded machine's pause is
+        // not taken for a silent drive.
+        OpenWithChannel(0, 500);
         auto* start = Child<QPushButton>("start");
+        CScopeCapture::Outcome outcome = CScopeCapture::Outcome::Cancelled;
+        connect(&view->capture(), &CScopeCapture::captureEnded, view.get(),
+                [&outcome](CScopeCapture::Outcome ended, uint32_t) { outcome = ended; });
         start->click();
         QCOMPARE(start->text(), QStringLiteral("取消采集"));
         QVERIFY(Wait([this] { return view->capture().idle(); }));
+        QCOMPARE(outcome, CScopeCapture::Outcome::Done);
         const CCurveData& curves = view->graph()->data();
         QCOMPARE(int(curves.channel(0).values.size()), 2048);
         QVERIFY(LinkGivenBack());

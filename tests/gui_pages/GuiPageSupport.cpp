@@ -7,7 +7,7 @@
 namespace GuiPageTest {
 
 CDriveRig::CDriveRig(int language, const std::function<void(TestSupport::TempInstall&)>& prepare,
-                     int baud)
+                     int baud, int replyTimeoutMs)
     : install(QStringLiteral("[sys]\nlang=%1\ncomm=2\n").arg(language))
 {
     if (prepare)
@@ -33,7 +33,8 @@ CDriveRig::CDriveRig(int language, const std::function<void(TestSupport::TempIns
         return;
     }
     sys->link.SetNodeId(1);
-    if (sys->link.Open(CommTest::SerialSettings(server->PortName(), 115200, 100).data()) != 0) {
+    if (sys->link.Open(
+            CommTest::SerialSettings(server->PortName(), 115200, replyTimeoutMs).data()) != 0) {
         error = QStringLiteral("cannot open ") + server->PortName();
         return;
     }

@@ -45,10 +45,11 @@ class CDriveRig
 public:
     // language: 1 Chinese, 2 English. prepare may replace files of the installation before the
     // drive and the data object read it. baud paces the drive's replies as a real line would
-    // (0: as fast as it can).
+    // (0: as fast as it can). The link's reply timeout is short so that a silent drive is found
+    // out quickly; a test of long runs on a loaded machine gives it more.
     explicit CDriveRig(int language = 2,
                        const std::function<void(TestSupport::TempInstall&)>& prepare = {},
-                       int baud = 0);
+                       int baud = 0, int replyTimeoutMs = 100);
     bool ok() const { return error.isEmpty(); }
 
     TestSupport::TempInstall install;

@@ -58,6 +58,9 @@ TempInstall::TempInstall(const QString& sysIni)
 
 bool TempInstall::writeFile(const QString& relative, const QByteArray& bytes) const
 {
+    // The installation links the shipped files: a file written here replaces the link, never the
+    // file it points to.
+    QFile::remove(path(relative));
     QFile file(path(relative));
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
