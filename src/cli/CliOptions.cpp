@@ -233,7 +233,8 @@ QString CommandHelp(const CommandSpec& spec)
     text += QStringLiteral("\n\n%1\n").arg(QLatin1String(spec.summary));
     if (spec.usesDrive)
         text += QStringLiteral("\nconnection: --serial PORT [--baud N] | --can BACKEND:INTERFACE "
-                               "[--bitrate CODE] | --sim; [--node 1-127] [--timeout %1-%2 ms]\n")
+                               "[--bitrate CODE] [--profile drive|canopen] | --sim; [--node 1-127] "
+                               "[--timeout %1-%2 ms]\n")
                     .arg(kMinReplyTimeoutMs)
                     .arg(kMaxReplyTimeoutMs);
     if (QLatin1String(spec.name) == QLatin1String("set"))
@@ -359,6 +360,9 @@ CliRequest ParseCliOptions(const QStringList& arguments, CliOptions& options, QS
              .arg(kMaxReplyTimeoutMs)
              .arg(kDefaultReplyTimeoutMs),
          QStringLiteral("MS")},
+        {QStringLiteral("profile"),
+         QStringLiteral("Protocol on CAN: drive (default) or canopen (a CiA 301 device)."),
+         QStringLiteral("NAME")},
         {QStringLiteral("sim"), QStringLiteral("Start drivara-sim for the command.")},
         {QStringLiteral("deadline"),
          QStringLiteral("End the command after SECONDS (1 to 10^6) with exit 2 and what it "

@@ -59,6 +59,7 @@ bool CMainFrameLogic::Open(const CConnectionSettings& settings, QString& error,
         m_sys.link.SetMode(CommModeNumber(CommMode::Rs232));
     }
     m_sys.link.SetNodeId(settings.driverId());
+    m_sys.link.SetProfile(settings.profile());
     if (m_sys.link.Open(words) != 0) {
         // The transport's own words say which port failed and why.
         return Fail(failure + m_sys.link.LastOpenError(), error);

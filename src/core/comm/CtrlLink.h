@@ -11,6 +11,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <list>
 #include <map>
 #include <memory>
@@ -50,6 +51,7 @@ struct SdoRequest
         Upload = 1,             // a whole segmented read, delivered once
         UploadWithProgress = 2, // the same, with WM_SDO_SEGMENT after every segment
         Writes = 3,             // an ordered batch of writes (key holds the caller's tag)
+        Download = 4,           // a whole value written, segmented when longer than 4 bytes
     };
     HWND hwnd = kNoWindow;
     uint32_t key = 0;
@@ -57,6 +59,7 @@ struct SdoRequest
     uint8_t command = 0;
     uint8_t job = Exchange;
     std::shared_ptr<const std::vector<SdoWrite>> writes{}; // job Writes only
+    std::shared_ptr<const QByteArray> bytes{};             // job Download only
 };
 
 // One polled object. A page disables its items while it is closed and removes them when it is
@@ -129,6 +132,16 @@ public:
     int RequestWrites(HWND hwnd, std::vector<SdoWrite> writes, uint32_t tag);
     // While WM_SDO_WRITTEN is handled: how that batch ended.
     bool TakeWrites(HWND hwnd, uint32_t tag, SdoWriteResult& result);
+    // Writes a whole value (a text object): expedited up to four bytes, else by segments. Ends
+    // in WM_SDO_WRITTEN (wParam 1 when the drive took it, 0 when not; lParam key; TakeWrites
+    // with the key says why), or WM_SDO_FAILED as a transfer failure.
+    int RequestDownload(HWND hwnd, uint32_t key, const QByteArray& bytes);
+    // The rules the exchanges follow (drive by default); canopen applies on CAN only.
+    void SetProfile(LinkProfile profile);
+    LinkProfile Profile() const { return m_channel.profile(); }
+    // The width in bytes of an object (0 unknown), which a reply that states none (0x42) is
+    // read with under canopen. Set before connecting; called on the worker.
+    void SetObjectWidths(std::function<int(uint32_t key)> widthOf);
     // A window that is posted WM_LINK_IDLE whenever the worker has run every queued request and
     // its answers were handled (kNoWindow: none). A client that waits for the link to fall idle
     // blocks on its event loop instead of asking again and again.
@@ -180,6 +193,11 @@ private:
     bool TakeHandedOver(const std::map<std::pair<HWND, uint32_t>, T>& box, HWND hwnd, uint32_t key,
                         T& out);
     bool RunWrites(const SdoRequest& request);
+    bool RunDownload(const SdoRequest& request);
+    // A reply to command as the profile reads it.
+    SdoFrame::DecodeState DecodeReply(uint8_t command, const SdoFrame::Sdo& reply, uint32_t key,
+                                      uint32_t& value);
+    int ExpeditedUploadLength(uint8_t replyCommand, uint32_t key);
     bool DeliverWrites(const SdoRequest& request, const SdoWriteResult& result);
     // A transfer that ended the connection: the transport's reason, then the main frame.
     bool ReportLinkFailure(int result);
@@ -231,6 +249,8 @@ private:
     HandOverBox<QByteArray> m_finishedUploads;
     HandOverBox<SdoWriteResult> m_finishedWrites;
     std::atomic<HWND> m_idleWindow{kNoWindow};
+    std::mutex m_widthMutex;
+    std::function<int(uint32_t)> m_widthOf;
     // Worker thread only.
     uint32_t m_decodedValue = 0; // kept between exchanges, as the segment message carries it
     std::thread m_worker;

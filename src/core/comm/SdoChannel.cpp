@@ -133,10 +133,17 @@ CSdoChannel::Outcome CSdoChannel::Transfer(uint32_t key, uint8_t command, uint32
     for (;;) {
         const Attempt attempt = Exchange(generation, command, key, value, out.reply);
         if (attempt == Attempt::Answered) {
-            if (out.reply[0] != SdoFrame::kAbort) {
+            // A CANopen device confirms a write without the value it took (it may have
+            // clamped or ignored it): what it holds is read back, as after a lost
+            // confirmation, but without calling the write unconfirmed.
+            const bool readBack = profile() == LinkProfile::CanOpen && (command & 0x02) != 0 &&
+                                  current == CCommPort::ModeCan;
+            if (out.reply[0] != SdoFrame::kAbort && !readBack) {
                 out.answeredCommand = command;
                 return out;
             }
+            if (out.reply[0] != SdoFrame::kAbort)
+                break;
             out.writeRefused = true;
             out.writeAbortCode = SdoFrame::DataOf(out.reply.data());
             break;
@@ -191,21 +198,58 @@ int CSdoChannel::Repeat(uint32_t generation, uint8_t command, uint32_t key, uint
     }
 }
 
+CSdoChannel::Outcome CSdoChannel::TransferOnce(const SdoFrame::Sdo& request)
+{
+    const uint32_t generation = m_generation.load();
+    Outcome out;
+    const int current = mode();
+    if (current != CCommPort::ModeSerial && current != CCommPort::ModeCan) {
+        out.result = NoPort;
+        return out;
+    }
+    const int sendLimit = current == CCommPort::ModeCan ? kCanSendLimit : kSerialSendLimit;
+    int failedSends = 0;
+    for (;;) {
+        switch (Exchange(generation, request, out.reply)) {
+        case Attempt::Answered:
+            out.answeredCommand = request[0];
+            return out;
+        case Attempt::Interrupted:
+            out.result = Interrupted;
+            return out;
+        case Attempt::NoAnswer:
+            out.result = TooManyBadReplies;
+            return out;
+        case Attempt::SendRefused:
+            if (m_flags.retryOnSendFailure.load() == 0 || ++failedSends >= sendLimit) {
+                out.result = m_flags.retryOnSendFailure.load() == 0 ? NotSent : TooManyFailedSends;
+                return out;
+            }
+            break;
+        }
+    }
+}
+
 CSdoChannel::Attempt CSdoChannel::Exchange(uint32_t generation, uint8_t command, uint32_t key,
                                            uint32_t value, SdoFrame::Sdo& reply)
+{
+    return Exchange(generation, SdoFrame::BuildSdo(command, key, value), reply);
+}
+
+CSdoChannel::Attempt CSdoChannel::Exchange(uint32_t generation, const SdoFrame::Sdo& request,
+                                           SdoFrame::Sdo& reply)
 {
     std::lock_guard<std::mutex> lock(m_portMutex);
     if (generation != m_generation.load()) {
         CloseIfAsked();
         return Attempt::Interrupted;
     }
-    const SdoFrame::Sdo request = SdoFrame::BuildSdo(command, key, value);
     int sent;
     if (m_mode == CCommPort::ModeCan) {
-        const SdoFrame::Can frame = SdoFrame::BuildCan(m_nodeId, command, key, value);
+        const SdoFrame::Can frame = SdoFrame::BuildCan(m_nodeId, request);
         sent = m_port.Send(frame.data(), int(frame.size()));
     } else {
-        const SdoFrame::Serial frame = SdoFrame::BuildSerial(m_nodeId, command, key, value);
+        const SdoFrame::Serial frame = SdoFrame::BuildSerial(m_nodeId, request);
         sent = m_port.Send(frame.data(), int(frame.size()));
     }
     Attempt attempt = Attempt::SendRefused;

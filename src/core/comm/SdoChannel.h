@@ -2,6 +2,7 @@
 
 #include "CommPort.h"
 #include "LinkFlags.h"
+#include "LinkProfile.h"
 #include "SdoFrame.h"
 
 #include <QString>
@@ -52,6 +53,12 @@ public:
     // Worker thread. A read or segment request goes out again when its reply is missing or
     // damaged; a write never does once its frame went out: its object is read back instead.
     Outcome Transfer(uint32_t key, uint8_t command, uint32_t value);
+    // Worker thread: one frame of eight SDO bytes built by the caller (a download segment),
+    // sent once; a missing answer ends it as TooManyBadReplies.
+    Outcome TransferOnce(const SdoFrame::Sdo& request);
+    // Under canopen an expedited write confirmed without its value is followed by a read.
+    void SetProfile(LinkProfile profile) { m_profile.store(int(profile)); }
+    LinkProfile profile() const { return LinkProfile(m_profile.load()); }
 
     // Connection operations (GUI thread). Messages go to error, never reported from here. Each
     // returns within the time the running exchange takes to notice the cancel, not its timeout.
@@ -81,6 +88,7 @@ private:
 
     Attempt Exchange(uint32_t generation, uint8_t command, uint32_t key, uint32_t value,
                      SdoFrame::Sdo& reply);
+    Attempt Exchange(uint32_t generation, const SdoFrame::Sdo& request, SdoFrame::Sdo& reply);
     // Receives until a reply that answers the request or the deadline; port lock held.
     Attempt AwaitReply(uint32_t generation, const uint8_t* request8, SdoFrame::Sdo& reply);
     // Repeats a read or segment request until answered; missing counts the replies already
@@ -104,4 +112,5 @@ private:
     std::atomic<uint32_t> m_generation{0};
     std::atomic<bool> m_closeAsked{false};
     std::atomic<int> m_staleReplies{0};
+    std::atomic<int> m_profile{int(LinkProfile::Drive)};
 };

@@ -1,0 +1,135 @@
+// The parts of the control link that depend on the connection's profile: how a reply is read,
+// and the whole-value write that a CANopen device takes by segments.
+#include "CtrlLink.h"
+#include "MessageLayer.h"
+
+namespace {
+
+// A text longer than this is no object value; it is refused before anything goes out.
+constexpr int kMaxDownloadBytes = 1 << 20;
+
+} // namespace
+
+void CCtrlLink::SetProfile(LinkProfile profile)
+{
+    m_channel.SetProfile(profile);
+}
+
+void CCtrlLink::SetObjectWidths(std::function<int(uint32_t key)> widthOf)
+{
+    std::lock_guard<std::mutex> lock(m_widthMutex);
+    m_widthOf = std::move(widthOf);
+}
+
+SdoFrame::DecodeState CCtrlLink::DecodeReply(uint8_t command, const SdoFrame::Sdo& reply,
+                                             uint32_t key, uint32_t& value)
+{
+    if (m_channel.profile() != LinkProfile::CanOpen || m_channel.mode() != CCommPort::ModeCan)
+        return SdoFrame::Decode(command, reply.data(), value);
+    int width = 0;
+    {
+        std::lock_guard<std::mutex> lock(m_widthMutex);
+        if (m_widthOf)
+            width = m_widthOf(key);
+    }
+    return SdoFrame::DecodeCanOpen(command, reply.data(), value, width);
+}
+
+// Bytes of an expedited read reply (an object short enough to need no segments); 0 for any
+// other reply. The drive's replies name their width by command; a CANopen device's by its size
+// bits, or not at all (0x42: the object's width).
+int CCtrlLink::ExpeditedUploadLength(uint8_t replyCommand, uint32_t key)
+{
+    if (m_channel.profile() == LinkProfile::CanOpen && m_channel.mode() == CCommPort::ModeCan) {
+        if (replyCommand == SdoFrame::kReadReplyUnsized) {
+            std::lock_guard<std::mutex> lock(m_widthMutex);
+            const int width = m_widthOf ? m_widthOf(key) : 0;
+            return width >= 1 && width <= 4 ? width : 4;
+        }
+        return (replyCommand & 0xE0) == 0x40 ? SdoFrame::ExpeditedBytes(replyCommand) : 0;
+    }
+    switch (replyCommand) {
+    case SdoFrame::kReadReply1:
+        return 1;
+    case SdoFrame::kReadReply2:
+        return 2;
+    case SdoFrame::kReadReply4:
+    case SdoFrame::kReadReplyUnsized:
+        return 4;
+    default:
+        return 0;
+    }
+}
+
+int CCtrlLink::RequestDownload(HWND hwnd, uint32_t key, const QByteArray& bytes)
+{
+    if (bytes.size() > kMaxDownloadBytes)
+        return kRequestInvalid;
+    SdoRequest request{hwnd, key, 0, SdoFrame::kDownloadStart, SdoRequest::Download};
+    request.bytes = std::make_shared<const QByteArray>(bytes);
+    return Enqueue(request);
+}
+
+// Up to four bytes go in one expedited write; more announce their length and follow seven to a
+// segment, each confirmed with its toggle bit before the next goes out. Every frame goes out
+// once: a segment sent twice would be taken twice.
+bool CCtrlLink::RunDownload(const SdoRequest& request)
+{
+    const QByteArray& bytes = *request.bytes;
+    const uint32_t key = request.key;
+    SdoWriteResult result;
+    result.total = 1;
+    result.key = key;
+    const auto refused = [&](const CSdoChannel::Outcome& outcome) {
+        result.refused = true;
+        result.abortCode =
+            outcome.writeRefused ? outcome.writeAbortCode : SdoFrame::DataOf(outcome.reply.data());
+        return DeliverWrites(request, result);
+    };
+    const int size = int(bytes.size());
+    if (size >= 1 && size <= 4) {
+        uint32_t value = 0;
+        for (int i = size - 1; i >= 0; --i)
+            value = (value << 8) | uint8_t(bytes[i]);
+        const CSdoChannel::Outcome outcome =
+            m_channel.Transfer(key, SdoFrame::ExpeditedWrite(size), value);
+        if (outcome.result != CSdoChannel::Ok)
+            return DeliverFailure(request.hwnd, key, outcome.result);
+        if (outcome.writeRefused)
+            return refused(outcome);
+        if (outcome.writeUnconfirmed) {
+            result.failure = kSdoUnconfirmed;
+            return DeliverWrites(request, result);
+        }
+        result.confirmed = 1;
+        return DeliverWrites(request, result);
+    }
+    CSdoChannel::Outcome outcome =
+        m_channel.TransferOnce(SdoFrame::BuildSdo(SdoFrame::kDownloadStart, key, uint32_t(size)));
+    if (outcome.result != CSdoChannel::Ok)
+        return DeliverFailure(request.hwnd, key, outcome.result);
+    if (outcome.reply[0] == SdoFrame::kAbort)
+        return refused(outcome);
+    if (outcome.reply[0] != SdoFrame::kWriteReply)
+        return Deliver(request.hwnd, WM_SDO_FAILED, kSdoBadReply, key);
+    uint8_t toggle = 0;
+    int position = 0;
+    do {
+        if (Stopping())
+            return false;
+        if (!CMessageLayer::Instance().IsWindow(request.hwnd))
+            return true;
+        const int n = std::min(SdoFrame::kSegmentBytes, size - position);
+        const bool last = position + n >= size;
+        outcome = m_channel.TransferOnce(SdoFrame::BuildDownloadSegment(
+            toggle, reinterpret_cast<const uint8_t*>(bytes.constData()) + position, n, last));
+        if (outcome.result != CSdoChannel::Ok)
+            return DeliverFailure(request.hwnd, key, outcome.result);
+        if (outcome.reply[0] == SdoFrame::kAbort)
+            return refused(outcome);
+        position += n;
+        toggle ^= SdoFrame::kToggleBit;
+    } while (position < size);
+    result.confirmed = 1;
+    return DeliverWrites(request, result);
+}
