@@ -19,6 +19,9 @@ struct CommandSpec
     bool usesDrive;
 };
 
+// A CANopen device answers an SDO within a few milliseconds on an idle bus.
+constexpr uint32_t kScanReplyTimeoutMs = 15;
+
 const QVector<CommandSpec>& CommandSpecs()
 {
     static const QVector<CommandSpec> specs = {
@@ -105,6 +108,17 @@ const QVector<CommandSpec>& CommandSpecs()
          "",
          "store the motor and control parameters in the drive's non-volatile memory",
          {QStringLiteral("nodes")},
+         true},
+        {"scan",
+         "",
+         "the CANopen nodes on the bus (--nodes, default 1-127) with device type, vendor, "
+         "product, revision and serial; a short reply timeout unless --timeout gives one",
+         {QStringLiteral("nodes")},
+         true},
+        {"nmt",
+         "start|stop|preop|reset|reset-comm NODE",
+         "an NMT command to a node on the CAN bus (0: every node)",
+         {},
          true},
     };
     return specs;
@@ -459,6 +473,18 @@ CliRequest ParseCliOptions(const QStringList& arguments, CliOptions& options, QS
     if (parser.isSet(QStringLiteral("nodes"))) {
         const QString text = parser.value(QStringLiteral("nodes"));
         for (const QString& part : text.split(QLatin1Char(','))) {
+            // A range "FIRST-LAST" stands for every node id in it.
+            int64_t first = 0;
+            int64_t last = 0;
+            const QStringList range = part.split(QLatin1Char('-'));
+            if (range.size() == 2 && ParseTypedInteger(range.at(0), first) &&
+                ParseTypedInteger(range.at(1), last) && first >= 1 && last <= 127 && first < last) {
+                for (int64_t node = first; node <= last; ++node) {
+                    if (!options.nodes.contains(uint32_t(node)))
+                        options.nodes.append(uint32_t(node));
+                }
+                continue;
+            }
             int64_t node = 0;
             if (!ParseTypedInteger(part, node) || node < 1 || node > 127 ||
                 options.nodes.contains(uint32_t(node))) {
@@ -496,6 +522,9 @@ CliRequest ParseCliOptions(const QStringList& arguments, CliOptions& options, QS
         if (!connection.ApplyOption(name, value, error))
             return CliRequest::Error;
     }
+    // A scan waits for nodes that are mostly absent: a short wait for each, unless one is given.
+    if (options.command == QLatin1String("scan") && !parser.isSet(QStringLiteral("timeout")))
+        connection.can.timeoutMs = connection.serial.timeoutMs = kScanReplyTimeoutMs;
     if (parser.isSet(QStringLiteral("deadline"))) {
         if (!NumberOption(parser, QStringLiteral("deadline"), 1, 1000000, number, error))
             return CliRequest::Error;

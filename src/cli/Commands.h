@@ -31,3 +31,6 @@ int RunStore(CCliSession& session, const CliOptions& options);
 // The files of export, import and diff, read before the drive is connected: a file that cannot
 // be read is refused with its message before anything goes to the drive.
 int CheckTransfer(CCliSession& session, const CliOptions& options);
+// The CAN bus: the nodes on it with their identity, and NMT commands.
+int RunScan(CCliSession& session, const CliOptions& options);
+int RunNmt(CCliSession& session, const CliOptions& options);

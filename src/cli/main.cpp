@@ -30,6 +30,7 @@ const QHash<QString, Command>& Commands()
         {QStringLiteral("pdo"), RunPdo},       {QStringLiteral("scope"), RunScope},
         {QStringLiteral("export"), RunExport}, {QStringLiteral("import"), RunImport},
         {QStringLiteral("diff"), RunDiff},     {QStringLiteral("store"), RunStore},
+        {QStringLiteral("scan"), RunScan},     {QStringLiteral("nmt"), RunNmt},
     };
     return commands;
 }

@@ -277,6 +277,7 @@ void AddOptions(QCommandLineParser& parser)
         "Protocol served: drive (the drive's own) or canopen (a CANopen device's SDO server, "
         "CiA 301).",
         "NAME", QStringLiteral("drive"));
+    add("heartbeat", "On CAN: send a heartbeat every MS (0: none).", "MS", QStringLiteral("0"));
     add("unsized", "With --profile canopen: expedited read replies state no size (0x42).");
     add("until-stdin-closes", "End when standard input closes.");
     add("nvram", "Keep what the drive stores in FILE, and start with what it holds.", "FILE");
@@ -382,6 +383,7 @@ int main(int argc, char** argv)
     };
     serial.onUnplugged = unplugged;
     can.onUnplugged = unplugged;
+    can.heartbeatPeriodMs = parser.value(QStringLiteral("heartbeat")).toInt();
     if (options.serial) {
         if (!serial.Start(options.node, options.baud, options.link)) {
             std::fprintf(stderr, "drivara-sim: %s\n", qPrintable(serial.ErrorString()));

@@ -436,6 +436,10 @@ bool CCtrlLink::RunRequest(const SdoRequest& request)
         return RunWrites(request);
     if (request.job == SdoRequest::Download)
         return RunDownload(request);
+    if (request.job == SdoRequest::Probe)
+        return RunProbe(request);
+    if (request.job == SdoRequest::Nmt)
+        return RunNmt(request);
     if (request.job != SdoRequest::Exchange)
         return RunUpload(request);
     const CSdoChannel::Outcome outcome =

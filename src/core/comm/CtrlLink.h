@@ -52,6 +52,8 @@ struct SdoRequest
         UploadWithProgress = 2, // the same, with WM_SDO_SEGMENT after every segment
         Writes = 3,             // an ordered batch of writes (key holds the caller's tag)
         Download = 4,           // a whole value written, segmented when longer than 4 bytes
+        Probe = 5,              // one read of another node (value holds its id), asked once
+        Nmt = 6,                // an NMT command (command) to a node (value; 0: all)
     };
     HWND hwnd = kNoWindow;
     uint32_t key = 0;
@@ -136,6 +138,15 @@ public:
     // in WM_SDO_WRITTEN (wParam 1 when the drive took it, 0 when not; lParam key; TakeWrites
     // with the key says why), or WM_SDO_FAILED as a transfer failure.
     int RequestDownload(HWND hwnd, uint32_t key, const QByteArray& bytes);
+    // Reads key of node (1-127) on the same CAN bus once, with the reply timeout: WM_SDO_VALUE,
+    // WM_SDO_ABORT, or WM_SDO_FAILED kSdoNoAnswer when no node answered (which does not fail
+    // the connection). lParam is the key.
+    int RequestProbe(HWND hwnd, uint32_t node, uint32_t key);
+    // Sends an NMT command (1 start, 2 stop, 0x80 pre-operational, 0x81 reset, 0x82 reset
+    // communication) to node (0: every node). WM_SDO_VALUE (wParam the command, lParam
+    // kNmtTag + node) once it went out, WM_SDO_FAILED kSdoNotSent when not.
+    int RequestNmt(HWND hwnd, uint8_t command, uint32_t node);
+    static constexpr uint32_t kNmtTag = 0xFF000000u;
     // The rules the exchanges follow (drive by default); canopen applies on CAN only.
     void SetProfile(LinkProfile profile);
     LinkProfile Profile() const { return m_channel.profile(); }
@@ -194,6 +205,8 @@ private:
                         T& out);
     bool RunWrites(const SdoRequest& request);
     bool RunDownload(const SdoRequest& request);
+    bool RunProbe(const SdoRequest& request);
+    bool RunNmt(const SdoRequest& request);
     // A reply to command as the profile reads it.
     SdoFrame::DecodeState DecodeReply(uint8_t command, const SdoFrame::Sdo& reply, uint32_t key,
                                       uint32_t& value);

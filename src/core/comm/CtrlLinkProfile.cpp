@@ -1,5 +1,6 @@
 // The parts of the control link that depend on the connection's profile: how a reply is read,
-// and the whole-value write that a CANopen device takes by segments.
+// the whole-value write that a CANopen device takes by segments, and the bus services (reads of
+// other nodes, NMT commands).
 #include "CtrlLink.h"
 #include "MessageLayer.h"
 
@@ -132,4 +133,45 @@ bool CCtrlLink::RunDownload(const SdoRequest& request)
     } while (position < size);
     result.confirmed = 1;
     return DeliverWrites(request, result);
+}
+
+int CCtrlLink::RequestProbe(HWND hwnd, uint32_t node, uint32_t key)
+{
+    if (node < kMinDriverId || node > kMaxDriverId)
+        return kRequestInvalid;
+    return Enqueue(SdoRequest{hwnd, key, node, SdoFrame::kRead, SdoRequest::Probe});
+}
+
+int CCtrlLink::RequestNmt(HWND hwnd, uint8_t command, uint32_t node)
+{
+    if (node > kMaxDriverId)
+        return kRequestInvalid;
+    return Enqueue(SdoRequest{hwnd, kNmtTag + node, node, command, SdoRequest::Nmt});
+}
+
+// A node that does not answer is simply not there: the scan goes on and the connection stays.
+bool CCtrlLink::RunProbe(const SdoRequest& request)
+{
+    const CSdoChannel::Outcome outcome = m_channel.Probe(request.value, request.key);
+    if (outcome.result == CSdoChannel::NotAnswered)
+        return Deliver(request.hwnd, WM_SDO_FAILED, kSdoNoAnswer, request.key);
+    if (outcome.result != CSdoChannel::Ok)
+        return DeliverFailure(request.hwnd, request.key, outcome.result);
+    uint32_t value = 0;
+    const SdoFrame::DecodeState state =
+        DecodeReply(SdoFrame::kRead, outcome.reply, request.key, value);
+    if (state == SdoFrame::StateAbort)
+        return Deliver(request.hwnd, WM_SDO_ABORT, value, request.key);
+    if (state != SdoFrame::StateValue)
+        return Deliver(request.hwnd, WM_SDO_FAILED, kSdoBadReply, request.key);
+    return Deliver(request.hwnd, WM_SDO_VALUE, value, request.key);
+}
+
+bool CCtrlLink::RunNmt(const SdoRequest& request)
+{
+    const uint8_t frame[2] = {request.command, uint8_t(request.value)};
+    const int result = m_channel.SendFrame(kNmtBaseId, frame, 2);
+    if (result != CSdoChannel::Ok)
+        return Deliver(request.hwnd, WM_SDO_FAILED, kSdoNotSent, request.key);
+    return Deliver(request.hwnd, WM_SDO_VALUE, request.command, request.key);
 }

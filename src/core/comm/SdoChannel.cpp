@@ -1,5 +1,8 @@
 #include "SdoChannel.h"
 
+#include "LittleEndian.h"
+
+#include <algorithm>
 #include <chrono>
 
 namespace {
@@ -236,20 +239,61 @@ CSdoChannel::Attempt CSdoChannel::Exchange(uint32_t generation, uint8_t command,
     return Exchange(generation, SdoFrame::BuildSdo(command, key, value), reply);
 }
 
-CSdoChannel::Attempt CSdoChannel::Exchange(uint32_t generation, const SdoFrame::Sdo& request,
-                                           SdoFrame::Sdo& reply)
+CSdoChannel::Outcome CSdoChannel::Probe(uint32_t nodeId, uint32_t key)
+{
+    const uint32_t generation = m_generation.load();
+    Outcome out;
+    if (mode() != CCommPort::ModeCan) {
+        out.result = NoPort;
+        return out;
+    }
+    switch (Exchange(generation, SdoFrame::BuildSdo(SdoFrame::kRead, key, 0), out.reply, nodeId)) {
+    case Attempt::Answered:
+        out.answeredCommand = SdoFrame::kRead;
+        break;
+    case Attempt::Interrupted:
+        out.result = Interrupted;
+        break;
+    case Attempt::NoAnswer:
+        out.result = NotAnswered;
+        break;
+    case Attempt::SendRefused:
+        out.result = NotSent;
+        break;
+    }
+    return out;
+}
+
+int CSdoChannel::SendFrame(uint32_t id, const uint8_t* data, int length)
 {
     std::lock_guard<std::mutex> lock(m_portMutex);
+    if (m_mode != CCommPort::ModeCan)
+        return NoPort;
+    SdoFrame::Can frame{};
+    LittleEndian::Write32(frame.data(), id);
+    frame[5] = uint8_t(std::min(length, 8));
+    std::copy(data, data + frame[5], frame.begin() + SdoFrame::kCanSdoOffset);
+    const int sent = m_port.Send(frame.data(), int(frame.size()));
+    CloseIfAsked();
+    return sent == 0 ? Ok : NotSent;
+}
+
+CSdoChannel::Attempt CSdoChannel::Exchange(uint32_t generation, const SdoFrame::Sdo& request,
+                                           SdoFrame::Sdo& reply, uint32_t nodeId)
+{
+    std::lock_guard<std::mutex> lock(m_portMutex);
+    if (nodeId == 0)
+        nodeId = m_nodeId;
     if (generation != m_generation.load()) {
         CloseIfAsked();
         return Attempt::Interrupted;
     }
     int sent;
     if (m_mode == CCommPort::ModeCan) {
-        const SdoFrame::Can frame = SdoFrame::BuildCan(m_nodeId, request);
+        const SdoFrame::Can frame = SdoFrame::BuildCan(nodeId, request);
         sent = m_port.Send(frame.data(), int(frame.size()));
     } else {
-        const SdoFrame::Serial frame = SdoFrame::BuildSerial(m_nodeId, request);
+        const SdoFrame::Serial frame = SdoFrame::BuildSerial(nodeId, request);
         sent = m_port.Send(frame.data(), int(frame.size()));
     }
     Attempt attempt = Attempt::SendRefused;

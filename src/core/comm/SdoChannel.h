@@ -28,6 +28,7 @@ public:
         NoPort = -1,
         NotSent = 3,     // the port refused the frame and retries are off: nothing went out
         Interrupted = 4, // the connection was closed, opened or changed during the transfer
+        NotAnswered = 5, // a probe that no node answered
     };
 
     // What one transfer came to.
@@ -56,6 +57,11 @@ public:
     // Worker thread: one frame of eight SDO bytes built by the caller (a download segment),
     // sent once; a missing answer ends it as TooManyBadReplies.
     Outcome TransferOnce(const SdoFrame::Sdo& request);
+    // Worker thread: one read of another node's object on the same bus, asked once; no answer
+    // is the node's absence (NotAnswered), not a failed connection.
+    Outcome Probe(uint32_t nodeId, uint32_t key);
+    // Worker thread: one CAN frame that expects no answer (an NMT command); a Result.
+    int SendFrame(uint32_t id, const uint8_t* data, int length);
     // Under canopen an expedited write confirmed without its value is followed by a read.
     void SetProfile(LinkProfile profile) { m_profile.store(int(profile)); }
     LinkProfile profile() const { return LinkProfile(m_profile.load()); }
@@ -88,7 +94,9 @@ private:
 
     Attempt Exchange(uint32_t generation, uint8_t command, uint32_t key, uint32_t value,
                      SdoFrame::Sdo& reply);
-    Attempt Exchange(uint32_t generation, const SdoFrame::Sdo& request, SdoFrame::Sdo& reply);
+    // nodeId 0: the connection's node.
+    Attempt Exchange(uint32_t generation, const SdoFrame::Sdo& request, SdoFrame::Sdo& reply,
+                     uint32_t nodeId = 0);
     // Receives until a reply that answers the request or the deadline; port lock held.
     Attempt AwaitReply(uint32_t generation, const uint8_t* request8, SdoFrame::Sdo& reply);
     // Repeats a read or segment request until answered; missing counts the replies already
