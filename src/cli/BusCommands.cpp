@@ -14,6 +14,8 @@ constexpr uint32_t kDeviceType = 0x100000;
 constexpr uint32_t kIdentity[] = {0x101801, 0x101802, 0x101803, 0x101804};
 const char* const kIdentityNames[] = {"vendor", "product", "revision", "serial"};
 
+constexpr qint64 kQuietBusMs = 10000;
+
 QString Hex(uint32_t value)
 {
     return QStringLiteral("0x%1").arg(value, 8, 16, QLatin1Char('0'));
@@ -101,4 +103,28 @@ int RunNmt(CCliSession& session, const CliOptions& options)
           << (node == 0 ? QStringLiteral("every node") : QStringLiteral("node %1").arg(node))
           << '\n';
     return ExitOk;
+}
+
+// Heartbeats and emergencies as they come, each with the time it came; --count of them.
+int RunMonitor(CCliSession& session, const CliOptions& options)
+{
+    const int wanted = options.count > 0 ? options.count : 10;
+    int seen = 0;
+    QElapsedTimer timer;
+    timer.start();
+    session.onMessage = [&](unsigned message, uint32_t wParam, uint32_t lParam) {
+        if (message != WM_BUS_EVENT || seen >= wanted)
+            return;
+        ++seen;
+        Out() << QString::number(timer.elapsed() / 1000.0, 'f', 3) << " s  "
+              << BusEventText(wParam, lParam) << '\n';
+        Out().flush();
+    };
+    session.sys().link.SetBusWindow(session.hwnd());
+    // Without --deadline a quiet bus ends the wait after a while.
+    const bool done = session.WaitUntil([&] { return seen >= wanted; },
+                                        options.deadlineSeconds > 0 ? -1 : kQuietBusMs);
+    session.sys().link.SetBusWindow(kNoWindow);
+    session.onMessage = nullptr;
+    return done ? ExitOk : ExitCommFailure;
 }

@@ -120,6 +120,12 @@ const QVector<CommandSpec>& CommandSpecs()
          "an NMT command to a node on the CAN bus (0: every node)",
          {},
          true},
+        {"monitor",
+         "",
+         "heartbeats (new states), emergencies and nodes whose heartbeat stopped, with their "
+         "time, until --count of them came (default 10)",
+         {QStringLiteral("count")},
+         true},
     };
     return specs;
 }

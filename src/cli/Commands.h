@@ -34,3 +34,4 @@ int CheckTransfer(CCliSession& session, const CliOptions& options);
 // The CAN bus: the nodes on it with their identity, and NMT commands.
 int RunScan(CCliSession& session, const CliOptions& options);
 int RunNmt(CCliSession& session, const CliOptions& options);
+int RunMonitor(CCliSession& session, const CliOptions& options);

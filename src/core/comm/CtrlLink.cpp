@@ -346,6 +346,7 @@ void CCtrlLink::Run()
     for (;;) {
         if (!WaitUntilConnected())
             return;
+        WatchBus();
         PromoteQueued();
         if (SlotPending()) {
             // A request that finds the connection gone stays in the slot until it comes back.

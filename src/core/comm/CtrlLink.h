@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -147,6 +148,9 @@ public:
     // kNmtTag + node) once it went out, WM_SDO_FAILED kSdoNotSent when not.
     int RequestNmt(HWND hwnd, uint8_t command, uint32_t node);
     static constexpr uint32_t kNmtTag = 0xFF000000u;
+    // The window posted WM_BUS_EVENT for the heartbeats and emergencies received on CAN, and for
+    // a node whose heartbeat stopped (kNoWindow: none, the default).
+    void SetBusWindow(HWND hwnd) { m_busWindow.store(hwnd); }
     // The rules the exchanges follow (drive by default); canopen applies on CAN only.
     void SetProfile(LinkProfile profile);
     LinkProfile Profile() const { return m_channel.profile(); }
@@ -206,6 +210,8 @@ private:
     bool RunWrites(const SdoRequest& request);
     bool RunDownload(const SdoRequest& request);
     bool RunProbe(const SdoRequest& request);
+    // Worker: reports what came on the bus since the last look, and nodes gone silent.
+    void WatchBus();
     bool RunNmt(const SdoRequest& request);
     // A reply to command as the profile reads it.
     SdoFrame::DecodeState DecodeReply(uint8_t command, const SdoFrame::Sdo& reply, uint32_t key,
@@ -262,6 +268,15 @@ private:
     HandOverBox<QByteArray> m_finishedUploads;
     HandOverBox<SdoWriteResult> m_finishedWrites;
     std::atomic<HWND> m_idleWindow{kNoWindow};
+    std::atomic<HWND> m_busWindow{kNoWindow};
+    struct Heartbeat
+    {
+        std::chrono::steady_clock::time_point last{};
+        int64_t periodMs = 0; // between its last two beats; 0 until there were two
+        uint8_t state = 0xFF;
+        bool lost = false;
+    };
+    std::map<uint32_t, Heartbeat> m_heartbeats; // worker only, by node
     std::mutex m_widthMutex;
     std::function<int(uint32_t)> m_widthOf;
     // Worker thread only.

@@ -2,9 +2,17 @@
 // the whole-value write that a CANopen device takes by segments, and the bus services (reads of
 // other nodes, NMT commands).
 #include "CtrlLink.h"
+#include "LittleEndian.h"
 #include "MessageLayer.h"
 
+#include <algorithm>
+
 namespace {
+
+// A node counts as lost when its heartbeat is this many periods late, and never sooner than
+// kMinLostMs (a bus under load delays a beat or two).
+constexpr int64_t kLostPeriods = 3;
+constexpr int64_t kMinLostMs = 300;
 
 // A text longer than this is no object value; it is refused before anything goes out.
 constexpr int kMaxDownloadBytes = 1 << 20;
@@ -174,4 +182,48 @@ bool CCtrlLink::RunNmt(const SdoRequest& request)
     if (result != CSdoChannel::Ok)
         return Deliver(request.hwnd, WM_SDO_FAILED, kSdoNotSent, request.key);
     return Deliver(request.hwnd, WM_SDO_VALUE, request.command, request.key);
+}
+
+void CCtrlLink::WatchBus()
+{
+    const HWND window = m_busWindow.load();
+    if (window == kNoWindow)
+        return;
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point now = Clock::now();
+    const auto post = [window](BusEvent kind, uint32_t node, uint32_t data) {
+        CMessageLayer::Instance().Post(window, WM_BUS_EVENT, data, uint32_t(kind) << 8 | node);
+    };
+    SdoFrame::Can frame{};
+    while (m_channel.TakeBusFrame(frame)) {
+        const uint32_t id = LittleEndian::Read32(frame.data());
+        const uint8_t* data = frame.data() + SdoFrame::kCanSdoOffset;
+        if (id > kHeartbeatBaseId) {
+            const uint32_t node = id - kHeartbeatBaseId;
+            Heartbeat& beat = m_heartbeats[node];
+            if (beat.last != Clock::time_point{})
+                beat.periodMs =
+                    std::chrono::duration_cast<std::chrono::milliseconds>(now - beat.last).count();
+            beat.last = now;
+            // Only news is reported: a node heard again, or in another state.
+            if (beat.state != data[0] || beat.lost)
+                post(kBusHeartbeat, node, data[0]);
+            beat.state = data[0];
+            beat.lost = false;
+        } else if (frame[5] >= 3) {
+            post(kBusEmergency, id - kEmcyBaseId,
+                 uint32_t(data[0]) | uint32_t(data[1]) << 8 | uint32_t(data[2]) << 16 |
+                     uint32_t(frame[5] > 3 ? data[3] : 0) << 24);
+        }
+    }
+    for (auto& [node, beat] : m_heartbeats) {
+        if (beat.lost || beat.periodMs == 0)
+            continue;
+        const int64_t silentMs =
+            std::chrono::duration_cast<std::chrono::milliseconds>(now - beat.last).count();
+        if (silentMs > std::max(kLostPeriods * beat.periodMs, kMinLostMs)) {
+            beat.lost = true;
+            post(kBusNodeLost, node, uint32_t(silentMs));
+        }
+    }
 }

@@ -264,6 +264,12 @@ CSdoChannel::Outcome CSdoChannel::Probe(uint32_t nodeId, uint32_t key)
     return out;
 }
 
+bool CSdoChannel::TakeBusFrame(SdoFrame::Can& frame)
+{
+    std::lock_guard<std::mutex> lock(m_portMutex);
+    return m_port.TakeBusFrame(frame.data());
+}
+
 int CSdoChannel::SendFrame(uint32_t id, const uint8_t* data, int length)
 {
     std::lock_guard<std::mutex> lock(m_portMutex);

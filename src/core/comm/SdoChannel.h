@@ -62,6 +62,8 @@ public:
     Outcome Probe(uint32_t nodeId, uint32_t key);
     // Worker thread: one CAN frame that expects no answer (an NMT command); a Result.
     int SendFrame(uint32_t id, const uint8_t* data, int length);
+    // Worker thread: the oldest heartbeat or emergency received on CAN; false when none.
+    bool TakeBusFrame(SdoFrame::Can& frame);
     // Under canopen an expedited write confirmed without its value is followed by a read.
     void SetProfile(LinkProfile profile) { m_profile.store(int(profile)); }
     LinkProfile profile() const { return LinkProfile(m_profile.load()); }
