@@ -20,7 +20,7 @@ struct CommandSpec
 };
 
 // A CANopen device answers an SDO within a few milliseconds on an idle bus.
-constexpr uint32_t kScanReplyTimeoutMs = 15;
+constexpr uint32_t kScanReplyTimeoutMs = 20;
 
 const QVector<CommandSpec>& CommandSpecs()
 {

@@ -13,6 +13,9 @@ namespace {
 // kMinLostMs (a bus under load delays a beat or two).
 constexpr int64_t kLostPeriods = 3;
 constexpr int64_t kMinLostMs = 300;
+// A node heard only once: its period is not known yet.
+constexpr int64_t kUnknownPeriodLostMs = 1000;
+constexpr uint8_t kBootUpState = 0x00;
 
 // A text longer than this is no object value; it is refused before anything goes out.
 constexpr int kMaxDownloadBytes = 1 << 20;
@@ -201,9 +204,11 @@ void CCtrlLink::WatchBus()
         if (id > kHeartbeatBaseId) {
             const uint32_t node = id - kHeartbeatBaseId;
             Heartbeat& beat = m_heartbeats[node];
-            if (beat.last != Clock::time_point{})
-                beat.periodMs =
-                    std::chrono::duration_cast<std::chrono::milliseconds>(now - beat.last).count();
+            // Beats taken together in one look tell nothing of the period.
+            const int64_t sinceMs =
+                std::chrono::duration_cast<std::chrono::milliseconds>(now - beat.last).count();
+            if (beat.last != Clock::time_point{} && sinceMs > 0)
+                beat.periodMs = sinceMs;
             beat.last = now;
             // Only news is reported: a node heard again, or in another state.
             if (beat.state != data[0] || beat.lost)
@@ -217,11 +222,14 @@ void CCtrlLink::WatchBus()
         }
     }
     for (auto& [node, beat] : m_heartbeats) {
-        if (beat.lost || beat.periodMs == 0)
+        // A boot-up message alone promises no heartbeat.
+        if (beat.lost || (beat.periodMs == 0 && beat.state == kBootUpState))
             continue;
         const int64_t silentMs =
             std::chrono::duration_cast<std::chrono::milliseconds>(now - beat.last).count();
-        if (silentMs > std::max(kLostPeriods * beat.periodMs, kMinLostMs)) {
+        const int64_t limitMs =
+            beat.periodMs == 0 ? kUnknownPeriodLostMs : kLostPeriods * beat.periodMs;
+        if (silentMs > std::max(limitMs, kMinLostMs)) {
             beat.lost = true;
             post(kBusNodeLost, node, uint32_t(silentMs));
         }

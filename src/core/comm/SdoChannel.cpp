@@ -173,6 +173,13 @@ CSdoChannel::Outcome CSdoChannel::Transfer(uint32_t key, uint8_t command, uint32
     // its confirmation was lost.
     out.result = Repeat(generation, SdoFrame::kRead, key, 0, missing, out.reply);
     out.answeredCommand = SdoFrame::kRead;
+    // A confirmed write of an object that cannot be read (write-only): the device took it, so
+    // the value written stands, as the drive's own confirmation would give it.
+    if (out.result == Ok && !out.writeRefused && !out.writeUnconfirmed &&
+        out.reply[0] == SdoFrame::kAbort) {
+        out.reply = SdoFrame::BuildSdo(SdoFrame::kWriteReply, key, value);
+        out.answeredCommand = command;
+    }
     return out;
 }
 

@@ -216,6 +216,10 @@ DecodeState DecodeCanOpen(uint8_t requestCommand, const uint8_t* data8, uint32_t
     }
     if (requestCommand == kSegment0 || requestCommand == kSegment1)
         return StateSegment;
+    // A write confirmation that carries the value (the link's own, for an object that cannot
+    // be read back) reads as the drive's does.
+    if (IsWrite(requestCommand) && reply == kWriteReply)
+        return Decode(requestCommand, data8, value);
     if (requestCommand != kRead)
         return StateNone;
     const int bytes = unsizedBytes >= 1 && unsizedBytes <= 4 ? unsizedBytes : 4;
