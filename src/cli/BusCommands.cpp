@@ -128,3 +128,35 @@ int RunMonitor(CCliSession& session, const CliOptions& options)
     session.onMessage = nullptr;
     return done ? ExitOk : ExitCommFailure;
 }
+
+// Under the canopen profile a text object is written whole (by segments when longer than four
+// bytes), then read back, so that what is shown is what the device holds.
+int WriteText(CCliSession& session, uint32_t key, const QString& name, const QString& text)
+{
+    SdoWriteResult result;
+    bool ended = false;
+    session.onMessage = [&](unsigned message, uint32_t, uint32_t lParam) {
+        if (message == WM_SDO_WRITTEN && lParam == key)
+            ended = session.sys().link.TakeWrites(session.hwnd(), key, result);
+    };
+    const CCliSession::Answer answer = session.Await(
+        key, [&] { session.sys().link.RequestDownload(session.hwnd(), key, text.toUtf8()); });
+    session.onMessage = nullptr;
+    if (!ended)
+        return ReportNoAnswer(session, key, answer);
+    if (result.refused) {
+        Out() << KeyText(key) << ": write refused, abort " << Hex(result.abortCode) << ' '
+              << AbortCodeText(result.abortCode) << '\n';
+        return ExitAbort;
+    }
+    if (result.confirmed != 1) {
+        Err() << KeyText(key) << ": " << SdoFailureText(result.failure) << '\n';
+        return ExitCommFailure;
+    }
+    QByteArray held;
+    CCliSession::Answer readBack;
+    if (!session.Upload(key, held, readBack))
+        return ReportNoAnswer(session, key, readBack);
+    Out() << KeyText(key) << ' ' << name << " = \"" << QString::fromUtf8(held) << "\"\n";
+    return held == text.toUtf8() ? ExitOk : ExitAbort;
+}

@@ -35,3 +35,5 @@ int CheckTransfer(CCliSession& session, const CliOptions& options);
 int RunScan(CCliSession& session, const CliOptions& options);
 int RunNmt(CCliSession& session, const CliOptions& options);
 int RunMonitor(CCliSession& session, const CliOptions& options);
+// write of a text object under the canopen profile.
+int WriteText(CCliSession& session, uint32_t key, const QString& name, const QString& text);

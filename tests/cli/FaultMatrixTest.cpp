@@ -285,6 +285,11 @@ TEST(CanOpenBus, ScanNmtAndTheProfileThroughDrivactl)
         {{"--node", "9", "write", "100C00", "0xBEEF"}, 0, {"= 48879 (0xbeef)"}, {}},
         {{"--node", "9", "read", "200006"}, 0, {}, {"abort"}},
         {{"--node", "9", "write", "200006", "1"}, 1, {"Attempt to write a read only object"}, {}},
+        // A text object is written whole; this one the drive keeps to itself.
+        {{"--node", "9", "write", "100800", "Renamed drive"},
+         1,
+         {"100800: write refused, abort 0x06010002 Attempt to write a read only object"},
+         {}},
     };
     for (const auto& step : kSteps) {
         const CliTest::CliRun run = CliTest::RunDrivactl(connection + step.args);
