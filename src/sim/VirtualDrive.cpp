@@ -282,9 +282,9 @@ bool CVirtualDrive::Handle(const uint8_t request[8], uint8_t reply[8])
     const uint8_t command = request[0];
     const uint32_t key = SdoFrame::KeyOf(request);
     bool answered = true;
-    if (m_canOpen && CanOpenRequest(command, key, request, reply, now)) {
-        // served as a CANopen device serves it
-    } else
+    // A CANopen device's requests are served as CiA 301 has them; the rest as the drive does.
+    const bool servedAsDevice = m_canOpen && CanOpenRequest(command, key, request, reply, now);
+    if (!servedAsDevice) {
         switch (command) {
         case SdoFrame::kRead:
             answered = Read(key, request, reply, now);
@@ -302,6 +302,7 @@ bool CVirtualDrive::Handle(const uint8_t request[8], uint8_t reply[8])
             Abort(request, reply, kAbortCommand);
             break;
         }
+    }
     if (answered && m_faults.TakeMisaddress()) {
         // A segment of the other toggle, or a reply naming the next subindex.
         if ((reply[0] & 0xE0) == 0)
