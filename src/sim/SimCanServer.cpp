@@ -139,6 +139,13 @@ void Serve(CVirtualDrive& drive, QCanBusDevice* device, uint32_t nodeId,
         uint8_t request[8];
         uint8_t reply[8];
         std::memcpy(request, payload.constData(), 8);
+        // A block upload's replies are many frames, or none.
+        QList<QByteArray> block;
+        if (drive.HandleBlock(request, block)) {
+            for (const QByteArray& part : block)
+                device->writeFrame(QCanBusFrame(kSdoReplyBaseId + nodeId, part));
+            continue;
+        }
         if (!drive.Handle(request, reply)) {
             if (drive.faults().Unplugged()) {
                 device->disconnectDevice();

@@ -95,8 +95,14 @@ public:
     // replies with size bits, writes confirmed with 0x60 and no value, any expedited width,
     // segmented writes. With unsized, expedited read replies state no size (0x42) and fill the
     // bytes past the object's width with junk, as some devices do.
-    void SetCanOpen(bool on, bool unsized = false);
+    // Without blocks, a block upload is refused as an unknown command (the client falls back to
+    // segments).
+    void SetCanOpen(bool on, bool unsized = false, bool blocks = true);
     bool CanOpen() const;
+    // SDO block upload (CiA 301, with CRC) of a text object or the record, canopen profile only:
+    // the replies to one request, which may be many (a block of segments) or none. False when
+    // the request is no block upload command, which Handle then answers.
+    bool HandleBlock(const uint8_t request[8], QList<QByteArray>& replies);
 
     // The value a read would give now (numeric objects; sign-extended for signed types).
     uint32_t Value(uint32_t key) const;
@@ -240,8 +246,19 @@ private:
         QByteArray data;
     };
     Download m_download;
+    struct BlockUpload
+    {
+        bool active = false;
+        uint32_t key = 0;
+        QByteArray data;
+        int position = 0;  // bytes sent and acknowledged
+        int blockSize = 0; // segments per block
+        int sentInBlock = 0;
+    };
+    BlockUpload m_block;
     bool m_canOpen = false;
     bool m_unsized = false;
+    bool m_blocks = true;
     QByteArray m_label = QByteArrayLiteral("Axis");
     QByteArray m_record;
     QSet<uint32_t> m_pinned;

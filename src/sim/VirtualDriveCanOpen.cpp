@@ -5,6 +5,7 @@
 #include "comm/LittleEndian.h"
 #include "comm/SdoFrame.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -24,11 +25,12 @@ void Confirm(uint32_t key, uint8_t* reply, uint8_t command)
 
 } // namespace
 
-void CVirtualDrive::SetCanOpen(bool on, bool unsized)
+void CVirtualDrive::SetCanOpen(bool on, bool unsized, bool blocks)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_canOpen = on;
     m_unsized = unsized;
+    m_blocks = blocks;
     m_download = Download();
 }
 
@@ -175,4 +177,106 @@ uint32_t CVirtualDrive::TakeText(uint32_t key, const QByteArray& text)
         return kAbortNoObject;
     it->bytes = text;
     return 0;
+}
+
+namespace {
+
+// CRC-16-CCITT (polynomial 0x1021, initial 0), as CiA 301 has it for block transfers.
+uint16_t BlockCrc(const QByteArray& data)
+{
+    uint16_t crc = 0;
+    for (const char c : data) {
+        crc ^= uint16_t(uint8_t(c)) << 8;
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc & 0x8000) ? uint16_t((crc << 1) ^ 0x1021) : uint16_t(crc << 1);
+    }
+    return crc;
+}
+
+QByteArray Frame(const uint8_t* bytes)
+{
+    return QByteArray(reinterpret_cast<const char*>(bytes), 8);
+}
+
+} // namespace
+
+bool CVirtualDrive::HandleBlock(const uint8_t request[8], QList<QByteArray>& replies)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const uint8_t command = request[0];
+    if (!m_canOpen || (command & 0xE0) != 0xA0)
+        return false;
+    ++m_requests;
+    uint8_t reply[8] = {};
+    const uint32_t key = SdoFrame::KeyOf(request);
+    BlockUpload& b = m_block;
+    const auto sendBlock = [&] {
+        b.sentInBlock = 0;
+        for (int seq = 1; seq <= b.blockSize; ++seq) {
+            const int at = b.position + (seq - 1) * SdoFrame::kSegmentBytes;
+            const int n = std::min(SdoFrame::kSegmentBytes, int(b.data.size()) - at);
+            std::memset(reply, 0, 8);
+            const bool last = at + n >= b.data.size();
+            reply[0] = uint8_t(seq | (last ? 0x80 : 0));
+            if (n > 0)
+                std::memcpy(reply + 1, b.data.constData() + at, size_t(n));
+            replies.append(Frame(reply));
+            b.sentInBlock = seq;
+            if (last)
+                break;
+        }
+    };
+    switch (command & 0x03) {
+    case 0x00: { // initiate
+        const auto it = m_objects.constFind(key);
+        const bool known = key == kRecord || key == kDeviceLabel || it != m_objects.constEnd();
+        if (!m_blocks || !known || (key != kRecord && key != kDeviceLabel && it->numeric)) {
+            Abort(request, reply, known ? kAbortCommand : kAbortNoObject);
+            replies.append(Frame(reply));
+            return true;
+        }
+        b = BlockUpload();
+        b.active = true;
+        b.key = key;
+        b.data = key == kRecord ? m_record : key == kDeviceLabel ? m_label : it->bytes;
+        b.blockSize = std::clamp(int(request[4]), 1, 127);
+        Confirm(key, reply, 0xC6); // CRC supported, size indicated
+        LittleEndian::Write32(reply + 4, uint32_t(b.data.size()));
+        replies.append(Frame(reply));
+        return true;
+    }
+    case 0x03: // start
+        if (b.active)
+            sendBlock();
+        return true;
+    case 0x02: { // acknowledge: the segments the client took, the next block's size
+        if (!b.active)
+            break;
+        const int taken = std::min(int(request[1]), b.sentInBlock);
+        b.position = std::min(int(b.data.size()), b.position + taken * SdoFrame::kSegmentBytes);
+        b.blockSize = std::clamp(int(request[2]), 1, 127);
+        if (b.position < b.data.size()) {
+            sendBlock();
+            return true;
+        }
+        // All taken: the end, with the unused bytes of the last segment and the CRC.
+        const int rest = int(b.data.size()) % SdoFrame::kSegmentBytes;
+        const int unused = b.data.isEmpty() ? SdoFrame::kSegmentBytes
+                           : rest == 0      ? 0
+                                            : SdoFrame::kSegmentBytes - rest;
+        std::memset(reply, 0, 8);
+        reply[0] = uint8_t(0xC1 | (unused << 2));
+        const uint16_t crc = BlockCrc(b.data);
+        reply[1] = uint8_t(crc);
+        reply[2] = uint8_t(crc >> 8);
+        replies.append(Frame(reply));
+        return true;
+    }
+    case 0x01: // end: the client is done
+        b = BlockUpload();
+        return true;
+    }
+    Abort(request, reply, kAbortCommand);
+    replies.append(Frame(reply));
+    return true;
 }

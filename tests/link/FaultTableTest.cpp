@@ -391,6 +391,19 @@ TEST_F(CanOpenLink, TextsWrittenExpeditedOrBySegmentsAndReadBack)
         EXPECT_FALSE(written.refused);
         EXPECT_EQ(Upload(bench, kLabel).text, text);
     }
+    // A long text by blocks (three of them, CRC checked) is the same as by segments, in far
+    // fewer requests; a device without blocks gets segments.
+    const QByteArray longText = QByteArray("0123456789abcdef").repeated(30) + "end";
+    bench.drive.SetStringValue(kTextObject, longText);
+    std::map<bool, int> requests;
+    for (const bool blocks : {true, false}) {
+        bench.drive.SetCanOpen(true, false, blocks);
+        const int before = bench.drive.RequestCount();
+        EXPECT_EQ(Upload(bench, kTextObject).text, longText) << blocks;
+        requests[blocks] = bench.drive.RequestCount() - before;
+    }
+    EXPECT_LT(requests[true] * 4, requests[false]);
+    bench.drive.SetCanOpen(true);
     // A read-only text is refused at the start and named.
     const SdoWriteResult refused = Download(kTextObject, "Renamed drive");
     EXPECT_TRUE(refused.refused);

@@ -487,6 +487,9 @@ bool CCtrlLink::RunUpload(const SdoRequest& request)
 {
     const HWND hwnd = request.hwnd;
     const uint32_t key = request.key;
+    bool goOn = true;
+    if (RunBlockUpload(request, goOn))
+        return goOn;
     CSdoChannel::Outcome outcome = m_channel.Transfer(key, SdoFrame::kRead, 0);
     if (outcome.result != CSdoChannel::Ok)
         return DeliverFailure(hwnd, key, outcome.result);

@@ -210,6 +210,9 @@ private:
     bool RunWrites(const SdoRequest& request);
     bool RunDownload(const SdoRequest& request);
     bool RunProbe(const SdoRequest& request);
+    // Under canopen, an upload by blocks where the device offers them: true when that ended the
+    // upload (goOn false when the worker is to end), false when segments are to follow.
+    bool RunBlockUpload(const SdoRequest& request, bool& goOn);
     // Worker: reports what came on the bus since the last look, and nodes gone silent.
     void WatchBus();
     bool RunNmt(const SdoRequest& request);

@@ -235,3 +235,22 @@ void CCtrlLink::WatchBus()
         }
     }
 }
+
+bool CCtrlLink::RunBlockUpload(const SdoRequest& request, bool& goOn)
+{
+    if (m_channel.profile() != LinkProfile::CanOpen || m_channel.mode() != CCommPort::ModeCan)
+        return false;
+    QByteArray bytes;
+    const CSdoChannel::BlockOutcome outcome = m_channel.BlockUpload(request.key, bytes);
+    if (outcome.result == CSdoChannel::Ok && !outcome.offered)
+        return false;
+    if (outcome.result != CSdoChannel::Ok)
+        goOn = DeliverFailure(request.hwnd, request.key, outcome.result);
+    else if (outcome.abortCode != 0)
+        goOn = Deliver(request.hwnd, WM_SDO_ABORT, outcome.abortCode, request.key);
+    else if (!outcome.complete)
+        goOn = Deliver(request.hwnd, WM_SDO_FAILED, kSdoLengthMismatch, request.key);
+    else
+        goOn = DeliverUpload(request, bytes);
+    return true;
+}

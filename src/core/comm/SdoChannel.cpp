@@ -1,5 +1,6 @@
 #include "SdoChannel.h"
 
+#include "AbortCodes.h"
 #include "LittleEndian.h"
 
 #include <algorithm>
@@ -269,6 +270,106 @@ CSdoChannel::Outcome CSdoChannel::Probe(uint32_t nodeId, uint32_t key)
         break;
     }
     return out;
+}
+
+namespace {
+
+// Segments per block: the CAN library keeps 64 replies, so a block never overruns it.
+constexpr uint8_t kBlockSegments = 32;
+constexpr uint8_t kBlockInitiate = 0xA4; // client: upload, CRC supported
+constexpr uint8_t kBlockStart = 0xA3;
+constexpr uint8_t kBlockAck = 0xA2;
+constexpr uint8_t kBlockEnd = 0xA1;
+constexpr uint32_t kAbortCrc = 0x05040004;
+
+uint16_t BlockCrc(const QByteArray& data)
+{
+    uint16_t crc = 0;
+    for (const char c : data) {
+        crc ^= uint16_t(uint8_t(c)) << 8;
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc & 0x8000) ? uint16_t((crc << 1) ^ 0x1021) : uint16_t(crc << 1);
+    }
+    return crc;
+}
+
+} // namespace
+
+CSdoChannel::BlockOutcome CSdoChannel::BlockUpload(uint32_t key, QByteArray& out)
+{
+    const uint32_t generation = m_generation.load();
+    BlockOutcome outcome;
+    out.clear();
+    std::lock_guard<std::mutex> lock(m_portMutex);
+    if (m_mode != CCommPort::ModeCan) {
+        outcome.result = NoPort;
+        return outcome;
+    }
+    const auto send = [&](const SdoFrame::Sdo& sdo) {
+        const SdoFrame::Can frame = SdoFrame::BuildCan(m_nodeId, sdo);
+        return m_port.Send(frame.data(), int(frame.size())) == 0;
+    };
+    // The next frame from the device, its eight SDO bytes; false on timeout or a change.
+    const auto receive = [&](SdoFrame::Sdo& sdo) {
+        SdoFrame::Can frame{};
+        int length = int(frame.size());
+        if (m_port.Receive(frame.data(), &length) != 0 || generation != m_generation.load() ||
+            frame[5] != 8)
+            return false;
+        std::copy(frame.begin() + SdoFrame::kCanSdoOffset, frame.end() - 2, sdo.begin());
+        return true;
+    };
+    const auto fail = [&](int result) {
+        outcome.result = generation != m_generation.load() ? Interrupted : result;
+        CloseIfAsked();
+        return outcome;
+    };
+    SdoFrame::Sdo initiate = SdoFrame::BuildSdo(kBlockInitiate, key, 0);
+    initiate[4] = kBlockSegments;
+    SdoFrame::Sdo reply{};
+    if (!send(initiate))
+        return fail(NotSent);
+    if (!receive(reply))
+        return fail(TooManyBadReplies);
+    if (reply[0] == SdoFrame::kAbort) {
+        const uint32_t code = SdoFrame::DataOf(reply.data());
+        outcome.offered = code != AbortCode::kCommand;
+        outcome.abortCode = outcome.offered ? code : 0;
+        return outcome;
+    }
+    if ((reply[0] & 0xE3) != 0xC2) // upload initiated, size indicated
+        return fail(TooManyBadReplies);
+    const uint32_t announced = SdoFrame::DataOf(reply.data());
+    if (!send(SdoFrame::Sdo{kBlockStart}))
+        return fail(NotSent);
+    bool last = false;
+    while (!last) {
+        uint8_t expected = 1;
+        SdoFrame::Sdo segment{};
+        while (!last && expected <= kBlockSegments) {
+            if (!receive(segment))
+                return fail(TooManyBadReplies);
+            // A segment out of sequence is dropped; the acknowledgement asks again from there.
+            if ((segment[0] & 0x7F) != expected)
+                continue;
+            out.append(reinterpret_cast<const char*>(segment.data()) + 1, 7);
+            last = (segment[0] & 0x80) != 0;
+            ++expected;
+        }
+        if (!send(SdoFrame::Sdo{kBlockAck, uint8_t(expected - 1), kBlockSegments}))
+            return fail(NotSent);
+    }
+    if (!receive(reply) || (reply[0] & 0xE3) != 0xC1)
+        return fail(TooManyBadReplies);
+    out.chop((reply[0] >> 2) & 7);
+    const uint16_t crc = uint16_t(reply[1] | reply[2] << 8);
+    outcome.complete = uint32_t(out.size()) == announced && crc == BlockCrc(out);
+    SdoFrame::Sdo end{kBlockEnd};
+    if (!outcome.complete)
+        end = SdoFrame::BuildSdo(SdoFrame::kAbort, key, kAbortCrc);
+    send(end);
+    CloseIfAsked();
+    return outcome;
 }
 
 bool CSdoChannel::TakeBusFrame(SdoFrame::Can& frame)

@@ -5,6 +5,7 @@
 #include "LinkProfile.h"
 #include "SdoFrame.h"
 
+#include <QByteArray>
 #include <QString>
 
 #include <atomic>
@@ -62,6 +63,19 @@ public:
     Outcome Probe(uint32_t nodeId, uint32_t key);
     // Worker thread: one CAN frame that expects no answer (an NMT command); a Result.
     int SendFrame(uint32_t id, const uint8_t* data, int length);
+    // Worker thread, CAN: an SDO block upload of key with CRC (CiA 301), the port held for the
+    // whole of it. offered is false when the device refused the block command, so the caller
+    // falls back to segments; abortCode is set when it refused the upload otherwise. The bytes
+    // come in out only when their count and CRC match what the device announced (result Ok,
+    // crcHeld true).
+    struct BlockOutcome
+    {
+        int result = Ok;
+        bool offered = true;
+        uint32_t abortCode = 0;
+        bool complete = false; // count and CRC held
+    };
+    BlockOutcome BlockUpload(uint32_t key, QByteArray& out);
     // Worker thread: the oldest heartbeat or emergency received on CAN; false when none.
     bool TakeBusFrame(SdoFrame::Can& frame);
     // Under canopen an expedited write confirmed without its value is followed by a read.
