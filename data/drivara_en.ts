@@ -34,6 +34,14 @@
 <context>
     <name>CCommCan</name>
     <message>
+        <source>协议</source>
+        <translation>Protocol</translation>
+    </message>
+    <message>
+        <source>驱动器</source>
+        <translation>Drive</translation>
+    </message>
+    <message>
         <source>详细</source>
         <translation>Details</translation>
     </message>

@@ -20,6 +20,9 @@ struct CommandSpec
     bool usesDrive;
 };
 
+// A CANopen device answers an SDO within a few milliseconds on an idle bus.
+constexpr uint32_t kScanReplyTimeoutMs = 20;
+
 const QVector<CommandSpec>& CommandSpecs()
 {
     static const QVector<CommandSpec> specs = {
@@ -113,6 +116,23 @@ const QVector<CommandSpec>& CommandSpecs()
          "a comment) over one connection, printing \"[N] OK output\" or \"[N] ERROR kind: "
          "reason\" for line N; every line runs, the exit code is the worst line's",
          {},
+         true},
+        {"scan",
+         "",
+         "the CANopen nodes on the bus (--nodes, default 1-127) with device type, vendor, "
+         "product, revision and serial; a short reply timeout unless --timeout gives one",
+         {QStringLiteral("nodes")},
+         true},
+        {"nmt",
+         "start|stop|preop|reset|reset-comm NODE",
+         "an NMT command to a node on the CAN bus (0: every node)",
+         {},
+         true},
+        {"monitor",
+         "",
+         "heartbeats (new states), emergencies and nodes whose heartbeat stopped, with their "
+         "time, until --count of them came (default 10)",
+         {QStringLiteral("count")},
          true},
     };
     return specs;
@@ -262,7 +282,8 @@ QString CommandHelp(const CommandSpec& spec)
         text += QStringLiteral("\nexample: drivactl --sim read 6041:00 6064 0\n");
     if (spec.usesDrive)
         text += QStringLiteral("\nconnection: --serial PORT [--baud N] | --can BACKEND:INTERFACE "
-                               "[--bitrate 500k|1M|...|CODE] | --sim; [--node 1-127] "
+                               "[--bitrate 500k|1M|...|CODE] [--profile drive|canopen] | --sim; "
+                               "[--node 1-127] "
                                "[--timeout %1-%2 ms]\n")
                     .arg(kMinReplyTimeoutMs)
                     .arg(kMaxReplyTimeoutMs);
@@ -470,6 +491,9 @@ CliRequest ParseCliOptions(const QStringList& arguments, CliOptions& options, QS
              .arg(kMaxReplyTimeoutMs)
              .arg(kDefaultReplyTimeoutMs),
          QStringLiteral("MS")},
+        {QStringLiteral("profile"),
+         QStringLiteral("Protocol on CAN: drive (default) or canopen (a CiA 301 device)."),
+         QStringLiteral("NAME")},
         {QStringLiteral("sim"), QStringLiteral("Start drivara-sim for the command.")},
         {QStringLiteral("deadline"),
          QStringLiteral("End the command after SECONDS (1 to 10^6) with exit 2 and what it "
@@ -593,6 +617,18 @@ CliRequest ParseCliOptions(const QStringList& arguments, CliOptions& options, QS
     if (parser.isSet(QStringLiteral("nodes"))) {
         const QString text = parser.value(QStringLiteral("nodes"));
         for (const QString& part : text.split(QLatin1Char(','))) {
+            // A range "FIRST-LAST" stands for every node id in it.
+            int64_t first = 0;
+            int64_t last = 0;
+            const QStringList range = part.split(QLatin1Char('-'));
+            if (range.size() == 2 && ParseTypedInteger(range.at(0), first) &&
+                ParseTypedInteger(range.at(1), last) && first >= 1 && last <= 127 && first < last) {
+                for (int64_t node = first; node <= last; ++node) {
+                    if (!options.nodes.contains(uint32_t(node)))
+                        options.nodes.append(uint32_t(node));
+                }
+                continue;
+            }
             int64_t node = 0;
             if (!ParseTypedInteger(part, node) || node < 1 || node > 127 ||
                 options.nodes.contains(uint32_t(node))) {
@@ -637,6 +673,9 @@ CliRequest ParseCliOptions(const QStringList& arguments, CliOptions& options, QS
         if (!connection.ApplyOption(name, given, error))
             return CliRequest::Error;
     }
+    // A scan waits for nodes that are mostly absent: a short wait for each, unless one is given.
+    if (options.command == QLatin1String("scan") && !parser.isSet(QStringLiteral("timeout")))
+        connection.can.timeoutMs = connection.serial.timeoutMs = kScanReplyTimeoutMs;
     if (parser.isSet(QStringLiteral("deadline"))) {
         if (!NumberOption(parser, QStringLiteral("deadline"), 1, 1000000, number, error))
             return CliRequest::Error;

@@ -37,3 +37,9 @@ int RunStore(CCliSession& session, const CliOptions& options);
 int CheckTransfer(CCliSession& session, const CliOptions& options);
 // One command a line of a file (or standard input) over the session's one connection.
 int RunBatch(CCliSession& session, const CliOptions& options);
+// The CAN bus: the nodes on it with their identity, and NMT commands.
+int RunScan(CCliSession& session, const CliOptions& options);
+int RunNmt(CCliSession& session, const CliOptions& options);
+int RunMonitor(CCliSession& session, const CliOptions& options);
+// write of a text object under the canopen profile.
+int WriteText(CCliSession& session, uint32_t key, const QString& name, const QString& text);

@@ -150,6 +150,8 @@ int RunWrite(CCliSession& session, const CliOptions& options)
             return ExitBadArguments;
         }
         type = TypeWidthOf(record.dataType);
+        if (IsTextType(record.dataType) && session.sys().link.Profile() == LinkProfile::CanOpen)
+            return WriteText(session, key, record.name, options.args.at(1));
         if (!type.valid()) {
             Err() << KeyText(key) << ' ' << record.name << " is of type " << record.dataType
                   << ", which write cannot write\n";

@@ -21,16 +21,17 @@ using Command = std::function<int(CCliSession&, const CliOptions&)>;
 const QHash<QString, Command>& Commands()
 {
     static const QHash<QString, Command> commands = {
-        {QStringLiteral("dict"), RunDict},     {QStringLiteral("units"), RunUnits},
-        {QStringLiteral("read"), RunRead},     {QStringLiteral("write"), RunWrite},
-        {QStringLiteral("upload"), RunUpload}, {QStringLiteral("watch"), RunWatch},
-        {QStringLiteral("dump"), RunDump},     {QStringLiteral("page"), RunPage},
-        {QStringLiteral("set"), RunSet},       {QStringLiteral("info"), RunInfo},
-        {QStringLiteral("errors"), RunErrors}, {QStringLiteral("mask"), RunMask},
-        {QStringLiteral("pdo"), RunPdo},       {QStringLiteral("scope"), RunScope},
-        {QStringLiteral("export"), RunExport}, {QStringLiteral("import"), RunImport},
-        {QStringLiteral("diff"), RunDiff},     {QStringLiteral("store"), RunStore},
-        {QStringLiteral("batch"), RunBatch},
+        {QStringLiteral("dict"), RunDict},       {QStringLiteral("units"), RunUnits},
+        {QStringLiteral("read"), RunRead},       {QStringLiteral("write"), RunWrite},
+        {QStringLiteral("upload"), RunUpload},   {QStringLiteral("watch"), RunWatch},
+        {QStringLiteral("dump"), RunDump},       {QStringLiteral("page"), RunPage},
+        {QStringLiteral("set"), RunSet},         {QStringLiteral("info"), RunInfo},
+        {QStringLiteral("errors"), RunErrors},   {QStringLiteral("mask"), RunMask},
+        {QStringLiteral("pdo"), RunPdo},         {QStringLiteral("scope"), RunScope},
+        {QStringLiteral("export"), RunExport},   {QStringLiteral("import"), RunImport},
+        {QStringLiteral("diff"), RunDiff},       {QStringLiteral("store"), RunStore},
+        {QStringLiteral("scan"), RunScan},       {QStringLiteral("nmt"), RunNmt},
+        {QStringLiteral("monitor"), RunMonitor}, {QStringLiteral("batch"), RunBatch},
     };
     return commands;
 }

@@ -66,6 +66,10 @@ CCommCan::CCommCan(CSysData& sys, CMainFrameLogic& frame, QWidget* parent)
     m_driverId->setObjectName(QStringLiteral("driverId"));
     m_driverId->setRange(int(kMinDriverId), int(kMaxDriverId));
     m_driverId->setValue(1);
+    m_profile = new QComboBox(this);
+    m_profile->setObjectName(QStringLiteral("profile"));
+    m_profile->addItem(tr("驱动器"), LinkProfileName(LinkProfile::Drive));
+    m_profile->addItem(QStringLiteral("CANopen (CiA 301)"), LinkProfileName(LinkProfile::CanOpen));
     m_version = new QLabel(this);
     m_version->setObjectName(QStringLiteral("version"));
     m_version->setWordWrap(true);
@@ -80,6 +84,7 @@ CCommCan::CCommCan(CSysData& sys, CMainFrameLogic& frame, QWidget* parent)
     form->addRow(tr("驱动器号"), m_driverId);
     form->addRow(tr("CAN 插件"), m_plugin);
     form->addRow(tr("接口"), m_interface);
+    form->addRow(tr("协议"), m_profile);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(details);
     buttons->addStretch();
@@ -152,6 +157,8 @@ void CCommCan::LoadSettings()
         m_plugin->setCurrentText(saved.backend);
     else if (m_plugin->findText(QStringLiteral("socketcan")) >= 0)
         m_plugin->setCurrentText(QStringLiteral("socketcan"));
+    const int profile = m_profile->findData(saved.profile);
+    m_profile->setCurrentIndex(profile >= 0 ? profile : 0);
     m_loading = false;
     FillInterfaces();
     if (!saved.interfaceName.isEmpty()) {
@@ -172,6 +179,7 @@ CConnectionSettings CCommCan::ChosenSettings() const
     settings.can.interfaceName = m_interface->currentText();
     settings.can.bitrateCode = m_bitRate->currentIndex() >= 0 ? m_code : 0;
     settings.can.driverId = uint32_t(m_driverId->value());
+    settings.can.profile = m_profile->currentData().toString();
     return settings;
 }
 

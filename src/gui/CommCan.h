@@ -57,6 +57,7 @@ private:
     QComboBox* m_plugin = nullptr;
     QComboBox* m_interface = nullptr;
     QSpinBox* m_driverId = nullptr;
+    QComboBox* m_profile = nullptr; // drive or canopen
     QLabel* m_version = nullptr;
     QPushButton* m_connect = nullptr;
     uint32_t m_code = 0; // code of the last entry that has one

@@ -27,6 +27,8 @@
 #include <QToolBar>
 
 namespace {
+// How long a heartbeat or emergency stays in the status bar.
+constexpr int kBusEventShownMs = 10000;
 
 int ScreenDpi(const QWidget* widget)
 {
@@ -68,6 +70,11 @@ CMainFrame::CMainFrame(CSysData& sys, QWidget* parent)
     m_logic.onStateIcon = [this](int icon) { SetStateIcon(icon); };
     m_logic.onStatusText = [this](const QString& text) { m_statusLabel->setText(text); };
     m_logic.onPagesControl = [this](unsigned code) { SendToAllPages(code); };
+    // Heartbeats and emergencies show for a while beside the connection's status.
+    m_logic.onBusEvent = [this](const QString& text) {
+        statusBar()->showMessage(text, kBusEventShownMs);
+    };
+    m_logic.WatchBus();
     m_logic.onConnectionChanged = [this] { ConnectionChanged(); };
     m_logic.onOpenWindow = [this](uint32_t which) {
         if (which == 2)
@@ -90,6 +97,7 @@ CMainFrame::~CMainFrame()
     m_logic.onStateIcon = nullptr;
     m_logic.onStatusText = nullptr;
     m_logic.onPagesControl = nullptr;
+    m_logic.onBusEvent = nullptr;
     m_logic.onConnectionChanged = nullptr;
     m_logic.onOpenWindow = nullptr;
 }

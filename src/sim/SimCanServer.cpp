@@ -14,8 +14,12 @@
 #include <QThread>
 #include <QTimer>
 
+#include "comm/SdoFrame.h"
+
+#include <atomic>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <mutex>
 
 namespace {
@@ -65,18 +69,83 @@ template <typename Fn> void RunInCanThread(QObject* anchor, Fn fn)
         fn();
 }
 
+// NMT states as a heartbeat reports them (CiA 301).
+constexpr uint8_t kBootUp = 0x00;
+constexpr uint8_t kStopped = 0x04;
+constexpr uint8_t kOperational = 0x05;
+constexpr uint8_t kPreOperational = 0x7F;
+
+void SendState(QCanBusDevice* device, uint32_t nodeId, uint8_t state)
+{
+    device->writeFrame(QCanBusFrame(kHeartbeatBaseId + nodeId, QByteArray(1, char(state))));
+}
+
+// An NMT command for this node or for all: the state it leaves the node in. A reset comes back
+// with its boot-up message and then pre-operational, as a device does.
+void TakeNmt(QCanBusDevice* device, uint32_t nodeId, const QByteArray& payload,
+             std::atomic<uint8_t>& state)
+{
+    if (payload.size() != 2 || (uint8_t(payload[1]) != 0 && uint8_t(payload[1]) != nodeId))
+        return;
+    switch (uint8_t(payload[0])) {
+    case 0x01:
+        state = kOperational;
+        break;
+    case 0x02:
+        state = kStopped;
+        break;
+    case 0x80:
+        state = kPreOperational;
+        break;
+    case 0x81:
+    case 0x82:
+        SendState(device, nodeId, kBootUp);
+        state = kPreOperational;
+        break;
+    default:
+        break;
+    }
+}
+
+// A raised error as a CANopen device announces it: error code 0xFF00 + bit (device specific),
+// the error register's generic bit, the bit number as manufacturer data.
+void SendEmergency(QCanBusDevice* device, uint32_t nodeId, uint32_t bit)
+{
+    QByteArray data(8, '\0');
+    const uint16_t code = uint16_t(0xFF00 + bit);
+    data[0] = char(code & 0xFF);
+    data[1] = char(code >> 8);
+    data[2] = 0x01;
+    data[3] = char(bit);
+    device->writeFrame(QCanBusFrame(kEmcyBaseId + nodeId, data));
+}
+
 void Serve(CVirtualDrive& drive, QCanBusDevice* device, uint32_t nodeId,
-           const std::function<void()>& onUnplugged)
+           const std::function<void()>& onUnplugged, std::atomic<uint8_t>& state)
 {
     while (device->state() == QCanBusDevice::ConnectedState && device->framesAvailable() > 0) {
         const QCanBusFrame frame = device->readFrame();
         const QByteArray payload = frame.payload();
-        if (frame.frameType() != QCanBusFrame::DataFrame || frame.hasExtendedFrameFormat() ||
-            frame.frameId() != kSdoRequestBaseId + nodeId || payload.size() != 8)
+        if (frame.frameType() != QCanBusFrame::DataFrame || frame.hasExtendedFrameFormat())
+            continue;
+        if (frame.frameId() == kNmtBaseId) {
+            TakeNmt(device, nodeId, payload, state);
+            continue;
+        }
+        // A stopped node serves no SDO.
+        if (frame.frameId() != kSdoRequestBaseId + nodeId || payload.size() != 8 ||
+            state == kStopped)
             continue;
         uint8_t request[8];
         uint8_t reply[8];
         std::memcpy(request, payload.constData(), 8);
+        // A block upload's replies are many frames, or none.
+        QList<QByteArray> block;
+        if (drive.HandleBlock(request, block)) {
+            for (const QByteArray& part : block)
+                device->writeFrame(QCanBusFrame(kSdoReplyBaseId + nodeId, part));
+            continue;
+        }
         if (!drive.Handle(request, reply)) {
             if (drive.faults().Unplugged()) {
                 device->disconnectDevice();
@@ -89,6 +158,10 @@ void Serve(CVirtualDrive& drive, QCanBusDevice* device, uint32_t nodeId,
         // The bus drops a frame that fails its CRC; what can still arrive damaged is a frame cut
         // short, which is what a damaged reply looks like here (a truncated one keeps a little
         // more: part of its value).
+        if (request[0] != SdoFrame::kAbort && SdoFrame::IsWrite(request[0]) &&
+            SdoFrame::KeyOf(request) == CVirtualDrive::kRaiseErrorBit &&
+            reply[0] == SdoFrame::kWriteReply && drive.CanOpen())
+            SendEmergency(device, nodeId, SdoFrame::DataOf(request));
         CSimFaults& faults = drive.faults();
         const int length = faults.TakeCorrupt() ? 4 : faults.TakeTruncate() ? 6 : 8;
         const QCanBusFrame answer(kSdoReplyBaseId + nodeId,
@@ -124,6 +197,7 @@ bool CSimCanServer::Start(uint32_t nodeId, const QString& plugin, const QString&
     QString error;
     CVirtualDrive* drive = &m_drive;
     const std::function<void()> unplugged = onUnplugged;
+    const int heartbeatMs = heartbeatPeriodMs;
     RunInCanThread(anchor, [&] {
         QString createError;
         QCanBusDevice* device =
@@ -135,9 +209,19 @@ bool CSimCanServer::Start(uint32_t nodeId, const QString& plugin, const QString&
         }
         auto* owner = new QObject;
         device->setParent(owner);
-        QObject::connect(
-            device, &QCanBusDevice::framesReceived, owner,
-            [drive, device, nodeId, unplugged] { Serve(*drive, device, nodeId, unplugged); });
+        auto nmt = std::make_shared<std::atomic<uint8_t>>(kPreOperational);
+        QObject::connect(device, &QCanBusDevice::framesReceived, owner,
+                         [drive, device, nodeId, unplugged, nmt] {
+                             Serve(*drive, device, nodeId, unplugged, *nmt);
+                         });
+        if (heartbeatMs > 0) {
+            auto* beat = new QTimer(owner);
+            QObject::connect(beat, &QTimer::timeout, owner, [device, nodeId, nmt] {
+                if (device->state() == QCanBusDevice::ConnectedState)
+                    SendState(device, nodeId, *nmt);
+            });
+            beat->start(heartbeatMs);
+        }
         if (device->connectDevice() && device->state() != QCanBusDevice::ConnectedState) {
             QEventLoop loop;
             QObject::connect(device, &QCanBusDevice::stateChanged, &loop,

@@ -10,6 +10,7 @@ class QObject;
 
 // Serves the virtual drive on a CAN bus through a QtSerialBus plugin ("virtualcan" in tests):
 // requests with identifier 0x600 + node id, replies with 0x580 + node id, eight data bytes.
+// NMT commands, heartbeats and emergencies as a CANopen device has them.
 //
 // The devices of all CAN servers of a process live in one event-loop thread that lasts until
 // the application ends. That thread is also where Qt's virtual CAN hub starts when a server is
@@ -32,6 +33,10 @@ public:
     // Called on the CAN thread when a planned unplug took the device off the bus; set before
     // Start.
     std::function<void()> onUnplugged;
+    // The heartbeat's period (0: none), with the node's NMT state; set before Start. The server
+    // follows NMT commands (a stopped node serves no SDO) and, while the drive serves the
+    // canopen profile, sends an emergency for every error raised through 5FFF01.
+    int heartbeatPeriodMs = 0;
 
 private:
     CVirtualDrive& m_drive;

@@ -282,22 +282,26 @@ bool CVirtualDrive::Handle(const uint8_t request[8], uint8_t reply[8])
     const uint8_t command = request[0];
     const uint32_t key = SdoFrame::KeyOf(request);
     bool answered = true;
-    switch (command) {
-    case SdoFrame::kRead:
-        answered = Read(key, request, reply, now);
-        break;
-    case SdoFrame::kWrite1:
-    case SdoFrame::kWrite2:
-    case SdoFrame::kWrite4:
-        answered = Write(key, command, SdoFrame::DataOf(request), request, reply, now);
-        break;
-    case SdoFrame::kSegment0:
-    case SdoFrame::kSegment1:
-        answered = Segment(command, request, reply);
-        break;
-    default:
-        Abort(request, reply, kAbortCommand);
-        break;
+    // A CANopen device's requests are served as CiA 301 has them; the rest as the drive does.
+    const bool servedAsDevice = m_canOpen && CanOpenRequest(command, key, request, reply, now);
+    if (!servedAsDevice) {
+        switch (command) {
+        case SdoFrame::kRead:
+            answered = Read(key, request, reply, now);
+            break;
+        case SdoFrame::kWrite1:
+        case SdoFrame::kWrite2:
+        case SdoFrame::kWrite4:
+            answered = Write(key, command, SdoFrame::DataOf(request), request, reply, now);
+            break;
+        case SdoFrame::kSegment0:
+        case SdoFrame::kSegment1:
+            answered = Segment(command, request, reply);
+            break;
+        default:
+            Abort(request, reply, kAbortCommand);
+            break;
+        }
     }
     if (answered && m_faults.TakeMisaddress()) {
         // A segment of the other toggle, or a reply naming the next subindex.

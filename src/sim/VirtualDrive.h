@@ -70,6 +70,8 @@ public:
     // 31) raises or clears that error bit, as a fault in a real drive would.
     static constexpr uint32_t kRaiseErrorBit = 0x5FFF01;
     static constexpr uint32_t kClearErrorBit = 0x5FFF02;
+    // A text the canopen profile lets a client write (expedited or by segments) and read back.
+    static constexpr uint32_t kDeviceLabel = 0x5FFF03;
 
     CVirtualDrive();
     virtual ~CVirtualDrive() = default;
@@ -88,6 +90,19 @@ public:
     // One SDO request (command, index lo, index hi, subindex, value LE) -> the reply's eight
     // bytes. False when the drive sends nothing (fault plan, silence, restart).
     bool Handle(const uint8_t request[8], uint8_t reply[8]);
+
+    // Serves the SDO protocol of a CANopen device (CiA 301) instead of the drive's own: read
+    // replies with size bits, writes confirmed with 0x60 and no value, any expedited width,
+    // segmented writes. With unsized, expedited read replies state no size (0x42) and fill the
+    // bytes past the object's width with junk, as some devices do.
+    // Without blocks, a block upload is refused as an unknown command (the client falls back to
+    // segments).
+    void SetCanOpen(bool on, bool unsized = false, bool blocks = true);
+    bool CanOpen() const;
+    // SDO block upload (CiA 301, with CRC) of a text object or the record, canopen profile only:
+    // the replies to one request, which may be many (a block of segments) or none. False when
+    // the request is no block upload command, which Handle then answers.
+    bool HandleBlock(const uint8_t request[8], QList<QByteArray>& replies);
 
     // The value a read would give now (numeric objects; sign-extended for signed types).
     uint32_t Value(uint32_t key) const;
@@ -178,6 +193,14 @@ private:
     bool Write(uint32_t key, uint8_t command, uint32_t value, const uint8_t* request,
                uint8_t* reply, Clock::time_point now);
     bool Segment(uint8_t command, const uint8_t* request, uint8_t* reply);
+    // The canopen profile's requests; false when the drive's own handling applies.
+    bool CanOpenRequest(uint8_t command, uint32_t key, const uint8_t* request, uint8_t* reply,
+                        Clock::time_point now);
+    bool CanOpenWrite(uint32_t key, uint8_t command, const uint8_t* request, uint8_t* reply,
+                      Clock::time_point now);
+    void DownloadSegment(uint8_t command, const uint8_t* request, uint8_t* reply);
+    // Takes a whole written text; the abort code when refused, else 0.
+    uint32_t TakeText(uint32_t key, const QByteArray& text);
     // Store, initialise, restart and recorder start; the abort code when refused, else 0.
     uint32_t Command(uint32_t key, uint32_t value, Clock::time_point now);
     Snapshot TakeSnapshot() const;
@@ -214,6 +237,29 @@ private:
     QString m_storeFile;
     QString m_storeFileProblem;
     Upload m_upload;
+    struct Download
+    {
+        bool active = false;
+        uint32_t key = 0;
+        int size = 0;
+        uint8_t nextToggle = 0;
+        QByteArray data;
+    };
+    Download m_download;
+    struct BlockUpload
+    {
+        bool active = false;
+        uint32_t key = 0;
+        QByteArray data;
+        int position = 0;  // bytes sent and acknowledged
+        int blockSize = 0; // segments per block
+        int sentInBlock = 0;
+    };
+    BlockUpload m_block;
+    bool m_canOpen = false;
+    bool m_unsized = false;
+    bool m_blocks = true;
+    QByteArray m_label = QByteArrayLiteral("Axis");
     QByteArray m_record;
     QSet<uint32_t> m_pinned;
     Clock::time_point m_epoch;

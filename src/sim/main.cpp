@@ -273,6 +273,12 @@ void AddOptions(QCommandLineParser& parser)
         "Error status bits (objects 2601:00 and 2602:00). While serving, writing a bit number "
         "(0-31) to 5FFF01 raises that bit, to 5FFF02 clears it.",
         "BITS");
+    add("profile",
+        "Protocol served: drive (the drive's own) or canopen (a CANopen device's SDO server, "
+        "CiA 301).",
+        "NAME", QStringLiteral("drive"));
+    add("heartbeat", "On CAN: send a heartbeat every MS (0: none).", "MS", QStringLiteral("0"));
+    add("unsized", "With --profile canopen: expedited read replies state no size (0x42).");
     add("until-stdin-closes", "End when standard input closes.");
     add("nvram", "Keep what the drive stores in FILE, and start with what it holds.", "FILE");
 }
@@ -305,6 +311,12 @@ int main(int argc, char** argv)
     }
     if (options.hasError)
         drive.SetErrorStatus(options.errorBits);
+    const QString profile = parser.value(QStringLiteral("profile"));
+    if (profile != QLatin1String("drive") && profile != QLatin1String("canopen")) {
+        std::fprintf(stderr, "drivara-sim: --profile wants drive or canopen (see --help)\n");
+        return 2;
+    }
+    drive.SetCanOpen(profile == QLatin1String("canopen"), parser.isSet(QStringLiteral("unsized")));
     for (const auto& [key, text] : options.values) {
         qlonglong number = 0;
         if (!drive.HasObject(key)) {
@@ -371,6 +383,7 @@ int main(int argc, char** argv)
     };
     serial.onUnplugged = unplugged;
     can.onUnplugged = unplugged;
+    can.heartbeatPeriodMs = parser.value(QStringLiteral("heartbeat")).toInt();
     if (options.serial) {
         if (!serial.Start(options.node, options.baud, options.link)) {
             std::fprintf(stderr, "drivara-sim: %s\n", qPrintable(serial.ErrorString()));

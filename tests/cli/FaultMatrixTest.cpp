@@ -241,6 +241,91 @@ TEST_P(FaultMatrix, EveryFault)
     }
 }
 
+// Two virtual drives serving the canopen profile on one virtualcan bus: scan finds both with
+// their identity and nothing else, an NMT stop takes one off the scan until a start brings it
+// back, and reads and writes of every width go through the profile's decoding.
+TEST(CanOpenBus, ScanNmtAndTheProfileThroughDrivactl)
+{
+    TestSupport::TempInstall install{QStringLiteral("[sys]\nlang=2\ncomm=5\n")};
+    const QString bus = QStringLiteral("virtualcan:") + CommTest::BusUrl();
+    const QStringList common{"--data", install.path("data"), "--can", bus, "--profile", "canopen"};
+    CliTest::CSimProcess first(common + QStringList{"--node", "3", "--unsized"});
+    CliTest::CSimProcess second(common + QStringList{"--node", "9", "--heartbeat", "50"});
+    ASSERT_TRUE(first.line.startsWith("can: ")) << first.line.toStdString();
+    ASSERT_TRUE(second.line.startsWith("can: ")) << second.line.toStdString();
+    // A loaded machine may take longer than a scan's own short wait to pass a frame on.
+    const QStringList connection{"--base",    install.base(), "--can",     bus,
+                                 "--profile", "canopen",      "--timeout", "100"};
+    const QString identity = QStringLiteral(": device type 0x00020192, vendor 0x00000a5e");
+    const struct
+    {
+        QStringList args;
+        int exitCode;
+        QStringList present;
+        QStringList absent;
+    } kSteps[] = {
+        {{"scan", "--nodes", "1-12"},
+         0,
+         {"node 3" + identity, "node 9" + identity, "2 nodes found; 12 asked"},
+         {}},
+        {{"nmt", "stop", "9"}, 0, {"nmt stop sent to node 9"}, {}},
+        {{"scan", "--nodes", "1-10"},
+         0,
+         {"node 3" + identity, "1 node found; 10 asked"},
+         {"node 9"}},
+        {{"nmt", "start", "0"}, 0, {"nmt start sent to every node"}, {}},
+        {{"scan", "--nodes", "9,20-30"}, 0, {"node 9" + identity}, {"node 3"}},
+        {{"nmt", "halt", "9"}, 3, {}, {}},
+        // Node 3 states no sizes: a 32-bit value is not cut to its first byte, and a write
+        // confirmed without its value shows what the drive took.
+        {{"--node", "3", "write", "100600", "0x0BADCAFE"}, 0, {"= 195939070 (0x0badcafe)"}, {}},
+        {{"--node", "3", "read", "100600", "100C00", "100D00"},
+         0,
+         {"1006:00 Communication cycle period = 195939070"},
+         {}},
+        {{"--node", "9", "write", "100C00", "0xBEEF"}, 0, {"= 48879 (0xbeef)"}, {}},
+        {{"--node", "9", "read", "200006"}, 0, {}, {"abort"}},
+        {{"--node", "9", "write", "200006", "1"}, 1, {"Attempt to write a read only object"}, {}},
+        // A text object is written whole; this one the drive keeps to itself.
+        {{"--node", "9", "write", "100800", "Renamed drive"},
+         1,
+         {"1008:00: write refused, abort 0x06010002 Attempt to write a read only object"},
+         {}},
+    };
+    for (const auto& step : kSteps) {
+        const CliTest::CliRun run = CliTest::RunDrivactl(connection + step.args);
+        SCOPED_TRACE(step.args.join(' ').toStdString() + "\n" + CliTest::Show(run));
+        EXPECT_EQ(run.exitCode, step.exitCode);
+        for (const QString& text : step.present)
+            EXPECT_TRUE(run.out.contains(text) || run.err.contains(text)) << text.toStdString();
+        for (const QString& text : step.absent)
+            EXPECT_FALSE(run.out.contains(text)) << text.toStdString();
+    }
+    // A whole scan with its own short wait, for the record of its time.
+    const QStringList fast = connection.mid(0, connection.size() - 2) + QStringList{"scan"};
+    std::printf("%s", qPrintable(CliTest::RunDrivactl(fast).out.section('\n', -2)));
+
+    // While monitor listens: node 9's heartbeat, the emergency of an error raised in it, and
+    // node 9 lost once its drive ends.
+    QProcess monitor;
+    monitor.start(TestSupport::DistDir() + QStringLiteral("/drivactl"),
+                  connection + QStringList{"monitor", "--count", "3"});
+    ASSERT_TRUE(monitor.waitForStarted());
+    ASSERT_TRUE(TestSupport::WaitFor(
+        [&] { return monitor.waitForReadyRead(50) || monitor.bytesAvailable() > 0; }, 10000));
+    const CliTest::CliRun raise = CliTest::RunDrivactl(
+        connection + QStringList{"--node", "9", "write", "5FFF01", "7", "--type", "u8"});
+    EXPECT_EQ(raise.exitCode, 0) << CliTest::Show(raise);
+    second.Finish();
+    ASSERT_TRUE(monitor.waitForFinished(10000));
+    const QString heard = QString::fromUtf8(monitor.readAll());
+    EXPECT_EQ(monitor.exitCode(), 0) << heard.toStdString();
+    for (const char* text :
+         {"node 9: heartbeat, operational", "node 9: emergency 0xFF07, error register 0x01",
+          "node 9: heartbeat lost (silent for "})
+        EXPECT_TRUE(heard.contains(QLatin1String(text))) << text << "\n" << heard.toStdString();
+}
+
 INSTANTIATE_TEST_SUITE_P(Drivactl, FaultMatrix,
                          ::testing::Combine(::testing::Values(Transport::Serial, Transport::Can),
                                             ::testing::Range(0, int(std::size(kOperations)))),

@@ -31,7 +31,7 @@ QString Fields(const CConnectionSettings& s)
     return n(CommModeNumber(s.mode)) + '|' + s.serial.port + ' ' + n(s.serial.baud) + ' ' +
            n(s.serial.driverId) + ' ' + n(s.serial.timeoutMs) + '|' + s.can.backend + ':' +
            s.can.interfaceName + ' ' + n(s.can.bitrateCode) + ' ' + n(s.can.driverId) + ' ' +
-           n(s.can.timeoutMs);
+           n(s.can.timeoutMs) + (s.can.profile.isEmpty() ? QString() : ' ' + s.can.profile);
 }
 
 } // namespace
@@ -87,7 +87,8 @@ TEST(ConnectionSettings, SavesWhatIsChosenOnly)
     CConnectionSettings settings;
     settings.mode = CommMode::Rs232;
     settings.serial = {QStringLiteral("pts/3"), 9600, 0, 0}; // driver id and timeout not chosen
-    settings.can = {QStringLiteral("virtualcan"), QStringLiteral("can0"), 796, 9, 300};
+    settings.can = {QStringLiteral("virtualcan"), QStringLiteral("can0"), 796, 9, 300,
+                    QStringLiteral("canopen")};
     ASSERT_TRUE(
         settings.Save(file.path, CConnectionSettings::ModePart | CConnectionSettings::SerialPart));
     EXPECT_EQ(file.bytes(), "[sys]\r\nlang=2\r\ncomm=2\r\n[com]\r\ndriverid=5\r\ncomid=pts/3\r\n"

@@ -4,6 +4,7 @@
 // silent and comes back, uploads cut off. Whatever happens, no value is delivered for another
 // object, no write frame reaches the drive twice, and every failure reaches the requester.
 #include "LinkTestSupport.h"
+#include "comm/AbortCodes.h"
 
 #include <chrono>
 #include <cstdio>
@@ -276,6 +277,141 @@ TEST_P(Link, PollingFailsTheConnectionAndResumesOnceReopened)
 }
 
 #ifdef DRIVARA_SIM_CAN
+// The canopen profile against the virtual drive serving a CANopen device's SDO protocol: every
+// width read and written (confirmed with a bare 0x60, so the value shown is the one read back),
+// against a device that states reply sizes and one that does not (0x42, junk past the value),
+// over the shipped dictionary and over an EDS; texts written by one expedited write or by
+// segments and read back; refusals named as CiA 301 names them.
+class CanOpenLink : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_NO_FATAL_FAILURE(bench.Start());
+        bench.link->SetProfile(LinkProfile::CanOpen);
+        // The dictionary's widths, as drivara and drivactl hand them over.
+        bench.link->SetObjectWidths([this](uint32_t key) {
+            const auto it = widths.find(key);
+            return it == widths.end() ? 0 : it->second;
+        });
+    }
+
+    // Writes a whole text and gives how the write ended.
+    SdoWriteResult Download(uint32_t key, const QByteArray& text)
+    {
+        SdoWriteResult result;
+        bool done = false;
+        bench.page.onMessage = [&](const Message& m) {
+            if (m.lParam != key || !IsResult(m))
+                return;
+            if (m.message == WM_SDO_WRITTEN) {
+                EXPECT_TRUE(bench.link->TakeWrites(bench.page.hwnd(), key, result));
+            } else {
+                ADD_FAILURE() << "message " << m.message << " wParam " << m.wParam;
+            }
+            done = true;
+        };
+        EXPECT_EQ(bench.link->RequestDownload(bench.page.hwnd(), key, text),
+                  CCtrlLink::kRequestQueued);
+        EXPECT_TRUE(Until([&] { return done; }));
+        bench.page.onMessage = nullptr;
+        return result;
+    }
+
+    CLinkBench bench{Transport::Can};
+    std::map<uint32_t, int> widths;
+};
+
+TEST_F(CanOpenLink, EveryWidthReadAndWrittenWithAndWithoutSizeBits)
+{
+    struct Width
+    {
+        uint32_t key;
+        int bytes;
+        uint8_t write;
+        uint32_t value; // what is written, then read
+    };
+    const QString eds = TestSupport::SourceDir() + QStringLiteral("/tests/data/Cia402Sample.eds");
+    const struct
+    {
+        const char* name;
+        QString eds; // empty: the shipped dictionary
+        std::vector<Width> objects;
+    } kDictionaries[] = {
+        {"dictionary",
+         {},
+         {{kObject8, 1, kWrite1, 0xA7},
+          {kObject16, 2, kWrite2, 0xBEEF},
+          {kObject32, 4, kWrite4, 0x0BADCAFE}}},
+        {"eds",
+         eds,
+         {{0x606000, 1, kWrite1, 0xFD},
+          {0x604000, 2, kWrite2, 0x000F},
+          {0x607A00, 4, kWrite4, 0xFFFE7960},
+          {0x608100, 4, kWrite4, 250000}}},
+    };
+    for (const auto& d : kDictionaries) {
+        if (!d.eds.isEmpty()) {
+            QString error;
+            ASSERT_TRUE(bench.drive.LoadEds(d.eds, int(kNodeId), &error)) << error.toStdString();
+        }
+        for (const bool unsized : {false, true}) {
+            bench.drive.SetCanOpen(true, unsized);
+            for (const Width& w : d.objects) {
+                SCOPED_TRACE(testing::Message()
+                             << d.name << (unsized ? " 0x42 " : " sized ") << std::hex << w.key);
+                widths[w.key] = w.bytes;
+                // Each pass writes a value the object does not hold yet.
+                const uint32_t value = unsized ? w.value ^ 0x5 : w.value;
+                EXPECT_EQ(bench.AskAll(w.write, w.key, value), Outcomes{Value(value)});
+                EXPECT_EQ(bench.drive.Value(w.key) & (w.bytes == 4 ? ~0u : (1u << 8 * w.bytes) - 1),
+                          value);
+                EXPECT_EQ(bench.AskAll(kRead, w.key), Outcomes{Value(value)});
+            }
+        }
+    }
+    // A three-byte write is refused by an object of another width, and named so.
+    EXPECT_EQ(bench.AskAll(kWrite3, 0x608100, 0x123456).front(),
+              Abort(CVirtualDrive::kAbortLength));
+    EXPECT_EQ(AbortCodeText(CVirtualDrive::kAbortLength),
+              "Data type does not match, length of service parameter does not match");
+    EXPECT_EQ(bench.mainFrame.Count(WM_COMM_FAILED), 0);
+}
+
+TEST_F(CanOpenLink, TextsWrittenExpeditedOrBySegmentsAndReadBack)
+{
+    bench.drive.SetCanOpen(true);
+    const uint32_t kLabel = CVirtualDrive::kDeviceLabel;
+    // Up to four bytes in one write; more by segments: one short, one full, a last full one.
+    for (const QByteArray& text : {QByteArray("X1"), QByteArray("Axis"), QByteArray("Axis 2"),
+                                   QByteArray("Axis 12"), QByteArray("Left axis, gantry 12345")}) {
+        SCOPED_TRACE(text.toStdString());
+        const SdoWriteResult written = Download(kLabel, text);
+        EXPECT_EQ(written.confirmed, 1);
+        EXPECT_FALSE(written.refused);
+        EXPECT_EQ(Upload(bench, kLabel).text, text);
+    }
+    // A long text by blocks (three of them, CRC checked) is the same as by segments, in far
+    // fewer requests; a device without blocks gets segments.
+    const QByteArray longText = QByteArray("0123456789abcdef").repeated(30) + "end";
+    bench.drive.SetStringValue(kTextObject, longText);
+    std::map<bool, int> requests;
+    for (const bool blocks : {true, false}) {
+        bench.drive.SetCanOpen(true, false, blocks);
+        const int before = bench.drive.RequestCount();
+        EXPECT_EQ(Upload(bench, kTextObject).text, longText) << blocks;
+        requests[blocks] = bench.drive.RequestCount() - before;
+    }
+    EXPECT_LT(requests[true] * 4, requests[false]);
+    bench.drive.SetCanOpen(true);
+    // A read-only text is refused at the start and named.
+    const SdoWriteResult refused = Download(kTextObject, "Renamed drive");
+    EXPECT_TRUE(refused.refused);
+    EXPECT_EQ(refused.abortCode, CVirtualDrive::kAbortReadOnly);
+    EXPECT_EQ(AbortCodeText(refused.abortCode), "Attempt to write a read only object");
+    EXPECT_EQ(bench.drive.MaxWriteFrameCount(), 1);
+}
+
 INSTANTIATE_TEST_SUITE_P(Link, Link, ::testing::Values(Transport::Serial, Transport::Can),
                          [](const auto& p) {
                              return p.param == Transport::Serial ? "Serial" : "Can";

@@ -129,6 +129,7 @@ TEST_F(VirtualDriveTest, AnswersByteForByte)
         uint32_t value;
         uint8_t replyCommand;
         uint32_t replyValue;
+        bool canOpen = false; // served as a CANopen device (CiA 301) serves it
     };
     // Run in order: later reads see what earlier writes left.
     const Case cases[] = {
@@ -155,10 +156,20 @@ TEST_F(VirtualDriveTest, AnswersByteForByte)
         {0x40, 0x20100C, 0, 0x4B, 0x0004},
         {0x2B, 0x201002, 0x0006, 0x60, 0x0006},
         {0x40, 0x20100C, 0, 0x4B, 0x0002},
+        // As a CANopen device: a write confirmed without its value; the width by the size bits,
+        // or the object's own without them; a download segment with no write under way.
+        {0x2F, 0x200200, 0x03, 0x60, 0, true},
+        {0x40, 0x200200, 0, 0x4F, 0x03, true},
+        {0x27, 0x200200, 1, 0x80, 0x06070010, true},
+        {0x22, 0x200200, 9, 0x60, 0, true},
+        {0x40, 0x200200, 0, 0x4F, 0x09, true},
+        {0x10, 0x000000, 0, 0x80, 0x05040001, true},
     };
     m_drive.SetValue(0x20100B, 0x0005); // the inputs stop toggling
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << std::hex << int(c.command) << " " << c.key);
+        if (m_drive.CanOpen() != c.canOpen)
+            m_drive.SetCanOpen(c.canOpen);
         EXPECT_EQ(Exchange(Request(c.command, c.key, c.value)),
                   Reply(c.replyCommand, c.key, c.replyValue));
     }

@@ -2,9 +2,13 @@
 
 #include "SysData.h"
 #include "base/Report.h"
+#include "comm/AbortCodes.h"
 #include "comm/ConnectionSettings.h"
 #include "comm/OpenSettings.h"
 #include "units/ConstantArrival.h"
+
+#include <QDateTime>
+#include <QFile>
 
 CMainFrameLogic::CMainFrameLogic(CSysData& sys, bool pollStatusword) : m_sys(sys), m_handle(this)
 {
@@ -59,6 +63,7 @@ bool CMainFrameLogic::Open(const CConnectionSettings& settings, QString& error,
         m_sys.link.SetMode(CommModeNumber(CommMode::Rs232));
     }
     m_sys.link.SetNodeId(settings.driverId());
+    m_sys.link.SetProfile(settings.profile());
     if (m_sys.link.Open(words) != 0) {
         // The transport's own words say which port failed and why.
         return Fail(failure + m_sys.link.LastOpenError(), error);
@@ -120,8 +125,34 @@ void CMainFrameLogic::OnMessage(unsigned message, uint32_t wParam, uint32_t lPar
         if (onOpenWindow)
             onOpenWindow(wParam);
         break;
+    case WM_BUS_EVENT:
+        OnBusEvent(wParam, lParam);
+        break;
     default:
         break;
+    }
+}
+
+void CMainFrameLogic::WatchBus()
+{
+    m_sys.link.SetBusWindow(m_handle.hwnd());
+}
+
+void CMainFrameLogic::OnBusEvent(uint32_t wParam, uint32_t lParam)
+{
+    const QString text = BusEventText(wParam, lParam);
+    if (onBusEvent)
+        onBusEvent(text);
+    // A log line the operator can look at after the fact; a log that cannot be written is
+    // simply not kept.
+    QFile log(m_sys.userDir + QStringLiteral("/bus-events.log"));
+    if (log.open(QIODevice::Append | QIODevice::Text)) {
+        log.write(QDateTime::currentDateTime()
+                      .toString(Qt::ISODateWithMs)
+                      .append(QStringLiteral("  "))
+                      .append(text)
+                      .append(QLatin1Char('\n'))
+                      .toUtf8());
     }
 }
 

@@ -64,8 +64,14 @@ public:
     std::function<void()> onConnectionChanged;
     // WM_USER+2: 0 or 1 the settings window of the communication mode, 2 the dictionary browser.
     std::function<void(uint32_t which)> onOpenWindow;
+    // A heartbeat, emergency or lost node on the CAN bus, as text; set, the main frame also
+    // takes the link's bus events (and logs each to user/bus-events.log).
+    std::function<void(const QString& text)> onBusEvent;
+    // Makes this main frame the link's bus window.
+    void WatchBus();
 
 private:
+    void OnBusEvent(uint32_t wParam, uint32_t lParam);
     void ConnectionChange(uint32_t wParam);
     void DriveStateUpdate(uint32_t statusword);
     void SetStateIcon(int icon);

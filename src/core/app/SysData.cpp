@@ -69,6 +69,11 @@ CSysData::CSysData(const CSysDataOptions& options, const CInstallation& where)
 {
     // Links to ports (the virtual drive's dev/ttySIM0) are looked up in the base folder.
     link.SetDeviceFolder(where.baseDir);
+    // A CANopen device's reply that states no size is as wide as the object's type.
+    link.SetObjectWidths([this](uint32_t key) {
+        CSdoRecord record;
+        return dictionary.Lookup(key, record) ? TypeWidthOf(record.dataType).bytes() : 0;
+    });
     evaluator.SetRequester(
         [this](HWND hwnd, uint8_t command, uint32_t key, uint32_t value) {
             return link.Request(hwnd, command, key, value);

@@ -67,3 +67,35 @@ QString SdoFailureText(uint32_t reason)
         return QStringLiteral("No answer");
     }
 }
+
+QString BusEventText(uint32_t wParam, uint32_t lParam)
+{
+    const uint32_t node = lParam & 0xFF;
+    const auto hex = [](uint32_t value, int digits) {
+        return QStringLiteral("0x%1")
+            .arg(value, digits, 16, QLatin1Char('0'))
+            .toUpper()
+            .replace(QLatin1Char('X'), QLatin1Char('x'));
+    };
+    switch (lParam >> 8) {
+    case kBusHeartbeat: {
+        // NMT states as CiA 301 numbers them.
+        const char* state = wParam == 0x00   ? "boot-up"
+                            : wParam == 0x04 ? "stopped"
+                            : wParam == 0x05 ? "operational"
+                            : wParam == 0x7F ? "pre-operational"
+                                             : nullptr;
+        return QStringLiteral("node %1: heartbeat, %2")
+            .arg(node)
+            .arg(state ? QString::fromLatin1(state) : QStringLiteral("state ") + hex(wParam, 2));
+    }
+    case kBusEmergency:
+        return QStringLiteral("node %1: emergency %2, error register %3, data %4")
+            .arg(node)
+            .arg(hex(wParam & 0xFFFF, 4), hex((wParam >> 16) & 0xFF, 2), hex(wParam >> 24, 2));
+    case kBusNodeLost:
+        return QStringLiteral("node %1: heartbeat lost (silent for %2 ms)").arg(node).arg(wParam);
+    default:
+        return QStringLiteral("node %1: bus event").arg(node);
+    }
+}

@@ -21,3 +21,7 @@ QString AbortCodeText(uint32_t code);
 
 // Why an exchange ended without the drive's answer (an SdoFailure), as text for the operator.
 QString SdoFailureText(uint32_t reason);
+
+// A WM_BUS_EVENT as the operator reads it: "node 3: heartbeat, operational",
+// "node 3: emergency 0xFF05, error register 0x01, data 0x05", "node 3: heartbeat lost (...)".
+QString BusEventText(uint32_t wParam, uint32_t lParam);

@@ -242,6 +242,19 @@ int CCommPort::GetVersion(char* buffer256)
     return 0;
 }
 
+bool CCommPort::TakeBusFrame(uint8_t* frame16) const
+{
+    if (m_mode != ModeCan)
+        return false;
+    // Looked up once: the worker asks between every two exchanges.
+    if (!m_takeBusFrameResolved) {
+        m_takeBusFrame = reinterpret_cast<TakeBusFrameFn>(
+            ResolveOptional(CanLibraryName(), "TransportTakeBusFrame"));
+        m_takeBusFrameResolved = true;
+    }
+    return m_takeBusFrame && m_takeBusFrame(frame16) == 1;
+}
+
 QString CCommPort::LastError() const
 {
     const QString library = m_mode == ModeSerial ? SerialLibraryName()

@@ -52,6 +52,8 @@ public:
     uint32_t replyTimeoutMs() const { return EffectiveReplyTimeout(m_settings[6]); }
     // Why the last open failed, or what the library last reported (empty when it said nothing).
     QString LastError() const;
+    // The oldest heartbeat or emergency the CAN library received (16 bytes); false when none.
+    bool TakeBusFrame(uint8_t* frame16) const;
 
     // Library file names inside the data folder.
     static QString SerialLibraryName();
@@ -83,4 +85,6 @@ private:
     std::unique_ptr<ICanTransport, Releaser> m_can;
     QString m_canPlugin;
     QString m_canInterface;
+    mutable TakeBusFrameFn m_takeBusFrame = nullptr;
+    mutable bool m_takeBusFrameResolved = false;
 };

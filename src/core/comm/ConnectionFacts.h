@@ -32,6 +32,11 @@ constexpr int CommModeNumber(CommMode mode)
 // back on 0x580 + node id.
 constexpr uint32_t kSdoRequestBaseId = 0x600;
 constexpr uint32_t kSdoReplyBaseId = 0x580;
+// The other CANopen services on the bus (CiA 301): NMT commands, emergencies and heartbeats
+// (the node id added to the last two).
+constexpr uint32_t kNmtBaseId = 0x000;
+constexpr uint32_t kEmcyBaseId = 0x080;
+constexpr uint32_t kHeartbeatBaseId = 0x700;
 
 // The node ids a drive can have on either line.
 constexpr uint32_t kMinDriverId = 1;

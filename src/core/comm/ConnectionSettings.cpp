@@ -112,6 +112,10 @@ CConnectionSettings CConnectionSettings::Load(const QString& sysIniPath)
     number(kCan, "buadrate", kBitrateRule, settings.can.bitrateCode);
     number(kCan, "driverid", kDriverIdRule, settings.can.driverId);
     number(kCan, "timeout", kTimeoutRule, settings.can.timeoutMs);
+    LinkProfile profile = LinkProfile::Drive;
+    const QString profileText = text(kCan, "profile");
+    if (!profileText.isEmpty() && LinkProfileFromName(profileText, profile))
+        settings.can.profile = LinkProfileName(profile);
     return settings;
 }
 
@@ -141,6 +145,7 @@ bool CConnectionSettings::Save(const QString& sysIniPath, int parts) const
         text(kCan, "backend", can.backend);
         text(kCan, "interface", can.interfaceName);
         number(kCan, "timeout", can.timeoutMs);
+        text(kCan, "profile", can.profile);
     }
     // Settings the file holds already leave it untouched.
     return ini.Text() == before || ini.Save(sysIniPath);
@@ -210,13 +215,15 @@ void CConnectionSettings::Override(const CConnectionSettings& given)
     take(can.bitrateCode, given.can.bitrateCode);
     take(can.driverId, given.can.driverId);
     take(can.timeoutMs, given.can.timeoutMs);
+    take(can.profile, given.can.profile);
 }
 
 const QStringList& CConnectionSettings::OptionNames()
 {
     static const QStringList names = {QStringLiteral("serial"), QStringLiteral("baud"),
                                       QStringLiteral("can"),    QStringLiteral("bitrate"),
-                                      QStringLiteral("node"),   QStringLiteral("timeout")};
+                                      QStringLiteral("node"),   QStringLiteral("timeout"),
+                                      QStringLiteral("profile")};
     return names;
 }
 
@@ -253,6 +260,15 @@ bool CConnectionSettings::ApplyOption(const QString& name, const QString& text, 
         can.interfaceName = text.mid(colon + 1);
         return true;
     }
+    if (name == QLatin1String("profile")) {
+        LinkProfile profile = LinkProfile::Drive;
+        if (!LinkProfileFromName(text, profile)) {
+            error = QStringLiteral("--profile takes drive or canopen, not \"%1\"").arg(text);
+            return false;
+        }
+        can.profile = LinkProfileName(profile);
+        return true;
+    }
     if (name == QLatin1String("baud"))
         return number(kBaudRule, serial.baud);
     if (name == QLatin1String("bitrate"))
@@ -279,6 +295,14 @@ uint32_t CConnectionSettings::driverId() const
 uint32_t CConnectionSettings::timeoutMs() const
 {
     return EffectiveReplyTimeout(mode == CommMode::Can ? can.timeoutMs : serial.timeoutMs);
+}
+
+LinkProfile CConnectionSettings::profile() const
+{
+    LinkProfile chosen = LinkProfile::Drive;
+    if (mode == CommMode::Can)
+        LinkProfileFromName(can.profile, chosen);
+    return chosen;
 }
 
 QString CConnectionSettings::OpenStatusText() const

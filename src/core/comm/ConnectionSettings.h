@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ConnectionFacts.h"
+#include "LinkProfile.h"
 
 #include <QPair>
 #include <QString>
@@ -31,6 +32,7 @@ public:
         uint32_t bitrateCode = 0; // PCAN BTR0/BTR1
         uint32_t driverId = 0;
         uint32_t timeoutMs = 0;
+        QString profile; // "drive" or "canopen"; empty: not chosen (drive)
     };
 
     CommMode mode = CommMode::Offline;
@@ -64,13 +66,16 @@ public:
 
     // Command-line options of drivara and drivactl, checked as Validate checks the values:
     // --serial PORT, --baud N, --can BACKEND:INTERFACE, --bitrate CODE, --node N (either line),
-    // --timeout MS (either line). --serial and --can choose the mode. False with the message.
+    // --timeout MS (either line), --profile drive|canopen (CAN). --serial and --can choose the
+    // mode. False with the message.
     static const QStringList& OptionNames();
     bool ApplyOption(const QString& name, const QString& text, QString& error);
 
     // The values of the mode in use.
     uint32_t driverId() const;
     uint32_t timeoutMs() const; // the link's default when not chosen
+    // The rules the exchanges follow: canopen only when chosen for a CAN line.
+    LinkProfile profile() const;
 
     // Status bar text of an open connection of the mode.
     QString OpenStatusText() const;

@@ -26,23 +26,6 @@ constexpr int kPollingStepWaitMs = 10;
 constexpr int kPollingOffWaitMs = 10;
 constexpr int kAfterPassWaitMs = 30;
 
-// Bytes of an expedited read reply (an object short enough to need no segments); 0 for any
-// other reply.
-int ExpeditedLength(uint8_t replyCommand)
-{
-    switch (replyCommand) {
-    case SdoFrame::kReadReply1:
-        return 1;
-    case SdoFrame::kReadReply2:
-        return 2;
-    case SdoFrame::kReadReply4:
-    case SdoFrame::kReadReplyUnsized:
-        return 4;
-    default:
-        return 0;
-    }
-}
-
 } // namespace
 
 CCtrlLink::CCtrlLink(CLinkFlags& flags, const QString& dataDir)
@@ -363,6 +346,7 @@ void CCtrlLink::Run()
     for (;;) {
         if (!WaitUntilConnected())
             return;
+        WatchBus();
         PromoteQueued();
         if (SlotPending()) {
             // A request that finds the connection gone stays in the slot until it comes back.
@@ -451,6 +435,12 @@ bool CCtrlLink::RunRequest(const SdoRequest& request)
 {
     if (request.job == SdoRequest::Writes)
         return RunWrites(request);
+    if (request.job == SdoRequest::Download)
+        return RunDownload(request);
+    if (request.job == SdoRequest::Probe)
+        return RunProbe(request);
+    if (request.job == SdoRequest::Nmt)
+        return RunNmt(request);
     if (request.job != SdoRequest::Exchange)
         return RunUpload(request);
     const CSdoChannel::Outcome outcome =
@@ -471,7 +461,7 @@ bool CCtrlLink::DeliverOutcome(const SdoRequest& request, const CSdoChannel::Out
         return DeliverFailure(request.hwnd, request.key, outcome.result);
 
     const SdoFrame::DecodeState state =
-        SdoFrame::Decode(outcome.answeredCommand, outcome.reply.data(), m_decodedValue);
+        DecodeReply(outcome.answeredCommand, outcome.reply, request.key, m_decodedValue);
     switch (state) {
     case SdoFrame::StateValue:
         return Deliver(request.hwnd, WM_SDO_VALUE, m_decodedValue, request.key);
@@ -497,13 +487,16 @@ bool CCtrlLink::RunUpload(const SdoRequest& request)
 {
     const HWND hwnd = request.hwnd;
     const uint32_t key = request.key;
+    bool goOn = true;
+    if (RunBlockUpload(request, goOn))
+        return goOn;
     CSdoChannel::Outcome outcome = m_channel.Transfer(key, SdoFrame::kRead, 0);
     if (outcome.result != CSdoChannel::Ok)
         return DeliverFailure(hwnd, key, outcome.result);
     const uint8_t first = outcome.reply[0];
     if (first == SdoFrame::kAbort)
         return Deliver(hwnd, WM_SDO_ABORT, SdoFrame::DataOf(outcome.reply.data()), key);
-    if (const int expedited = ExpeditedLength(first))
+    if (const int expedited = ExpeditedUploadLength(first, key))
         return DeliverUpload(
             request,
             QByteArray(reinterpret_cast<const char*>(outcome.reply.data()) + 4, expedited));
@@ -669,7 +662,7 @@ bool CCtrlLink::PollItem(const LoopItem& item)
         return DeliverFailure(item.hwnd, item.key, outcome.result);
     uint32_t value = m_decodedValue;
     const SdoFrame::DecodeState state =
-        SdoFrame::Decode(SdoFrame::kRead, outcome.reply.data(), value);
+        DecodeReply(SdoFrame::kRead, outcome.reply, item.key, value);
     m_decodedValue = value;
     if (state == SdoFrame::StateAbort)
         return Deliver(item.hwnd, WM_SDO_ABORT, value, item.key);

@@ -8,9 +8,11 @@
 #include <QString>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <list>
 #include <map>
 #include <memory>
@@ -50,6 +52,9 @@ struct SdoRequest
         Upload = 1,             // a whole segmented read, delivered once
         UploadWithProgress = 2, // the same, with WM_SDO_SEGMENT after every segment
         Writes = 3,             // an ordered batch of writes (key holds the caller's tag)
+        Download = 4,           // a whole value written, segmented when longer than 4 bytes
+        Probe = 5,              // one read of another node (value holds its id), asked once
+        Nmt = 6,                // an NMT command (command) to a node (value; 0: all)
     };
     HWND hwnd = kNoWindow;
     uint32_t key = 0;
@@ -57,6 +62,7 @@ struct SdoRequest
     uint8_t command = 0;
     uint8_t job = Exchange;
     std::shared_ptr<const std::vector<SdoWrite>> writes{}; // job Writes only
+    std::shared_ptr<const QByteArray> bytes{};             // job Download only
 };
 
 // One polled object. A page disables its items while it is closed and removes them when it is
@@ -129,6 +135,28 @@ public:
     int RequestWrites(HWND hwnd, std::vector<SdoWrite> writes, uint32_t tag);
     // While WM_SDO_WRITTEN is handled: how that batch ended.
     bool TakeWrites(HWND hwnd, uint32_t tag, SdoWriteResult& result);
+    // Writes a whole value (a text object): expedited up to four bytes, else by segments. Ends
+    // in WM_SDO_WRITTEN (wParam 1 when the drive took it, 0 when not; lParam key; TakeWrites
+    // with the key says why), or WM_SDO_FAILED as a transfer failure.
+    int RequestDownload(HWND hwnd, uint32_t key, const QByteArray& bytes);
+    // Reads key of node (1-127) on the same CAN bus once, with the reply timeout: WM_SDO_VALUE,
+    // WM_SDO_ABORT, or WM_SDO_FAILED kSdoNoAnswer when no node answered (which does not fail
+    // the connection). lParam is the key.
+    int RequestProbe(HWND hwnd, uint32_t node, uint32_t key);
+    // Sends an NMT command (1 start, 2 stop, 0x80 pre-operational, 0x81 reset, 0x82 reset
+    // communication) to node (0: every node). WM_SDO_VALUE (wParam the command, lParam
+    // kNmtTag + node) once it went out, WM_SDO_FAILED kSdoNotSent when not.
+    int RequestNmt(HWND hwnd, uint8_t command, uint32_t node);
+    static constexpr uint32_t kNmtTag = 0xFF000000u;
+    // The window posted WM_BUS_EVENT for the heartbeats and emergencies received on CAN, and for
+    // a node whose heartbeat stopped (kNoWindow: none, the default).
+    void SetBusWindow(HWND hwnd) { m_busWindow.store(hwnd); }
+    // The rules the exchanges follow (drive by default); canopen applies on CAN only.
+    void SetProfile(LinkProfile profile);
+    LinkProfile Profile() const { return m_channel.profile(); }
+    // The width in bytes of an object (0 unknown), which a reply that states none (0x42) is
+    // read with under canopen. Set before connecting; called on the worker.
+    void SetObjectWidths(std::function<int(uint32_t key)> widthOf);
     // A window that is posted WM_LINK_IDLE whenever the worker has run every queued request and
     // its answers were handled (kNoWindow: none). A client that waits for the link to fall idle
     // blocks on its event loop instead of asking again and again.
@@ -180,6 +208,18 @@ private:
     bool TakeHandedOver(const std::map<std::pair<HWND, uint32_t>, T>& box, HWND hwnd, uint32_t key,
                         T& out);
     bool RunWrites(const SdoRequest& request);
+    bool RunDownload(const SdoRequest& request);
+    bool RunProbe(const SdoRequest& request);
+    // Under canopen, an upload by blocks where the device offers them: true when that ended the
+    // upload (goOn false when the worker is to end), false when segments are to follow.
+    bool RunBlockUpload(const SdoRequest& request, bool& goOn);
+    // Worker: reports what came on the bus since the last look, and nodes gone silent.
+    void WatchBus();
+    bool RunNmt(const SdoRequest& request);
+    // A reply to command as the profile reads it.
+    SdoFrame::DecodeState DecodeReply(uint8_t command, const SdoFrame::Sdo& reply, uint32_t key,
+                                      uint32_t& value);
+    int ExpeditedUploadLength(uint8_t replyCommand, uint32_t key);
     bool DeliverWrites(const SdoRequest& request, const SdoWriteResult& result);
     // A transfer that ended the connection: the transport's reason, then the main frame.
     bool ReportLinkFailure(int result);
@@ -231,6 +271,17 @@ private:
     HandOverBox<QByteArray> m_finishedUploads;
     HandOverBox<SdoWriteResult> m_finishedWrites;
     std::atomic<HWND> m_idleWindow{kNoWindow};
+    std::atomic<HWND> m_busWindow{kNoWindow};
+    struct Heartbeat
+    {
+        std::chrono::steady_clock::time_point last{};
+        int64_t periodMs = 0; // between its last two beats; 0 until there were two
+        uint8_t state = 0xFF;
+        bool lost = false;
+    };
+    std::map<uint32_t, Heartbeat> m_heartbeats; // worker only, by node
+    std::mutex m_widthMutex;
+    std::function<int(uint32_t)> m_widthOf;
     // Worker thread only.
     uint32_t m_decodedValue = 0; // kept between exchanges, as the segment message carries it
     std::thread m_worker;

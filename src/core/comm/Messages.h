@@ -28,6 +28,16 @@ constexpr unsigned WM_LINK_IDLE = WM_USER + 14;   // posted: nothing left queued
 constexpr unsigned WM_SDO_WRITTEN =
     WM_USER + 15; // wParam writes confirmed, lParam tag (TakeWrites)
 
+// Heartbeats, emergencies and lost nodes on the CAN bus (posted to the link's bus window):
+// wParam as BusEvent says, lParam kind << 8 | node.
+constexpr unsigned WM_BUS_EVENT = WM_USER + 40;
+enum BusEvent : uint32_t
+{
+    kBusHeartbeat = 1, // a node's first heartbeat or a new NMT state: wParam the state
+    kBusEmergency = 2, // wParam error code | error register << 16 | first vendor byte << 24
+    kBusNodeLost = 3,  // a node's heartbeat stopped: wParam the ms since its last one
+};
+
 // Why an exchange a window asked for ended without an answer (wParam of WM_SDO_FAILED).
 enum SdoFailure : uint32_t
 {

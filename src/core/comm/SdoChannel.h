@@ -2,8 +2,10 @@
 
 #include "CommPort.h"
 #include "LinkFlags.h"
+#include "LinkProfile.h"
 #include "SdoFrame.h"
 
+#include <QByteArray>
 #include <QString>
 
 #include <atomic>
@@ -27,6 +29,7 @@ public:
         NoPort = -1,
         NotSent = 3,     // the port refused the frame and retries are off: nothing went out
         Interrupted = 4, // the connection was closed, opened or changed during the transfer
+        NotAnswered = 5, // a probe that no node answered
     };
 
     // What one transfer came to.
@@ -52,6 +55,32 @@ public:
     // Worker thread. A read or segment request goes out again when its reply is missing or
     // damaged; a write never does once its frame went out: its object is read back instead.
     Outcome Transfer(uint32_t key, uint8_t command, uint32_t value);
+    // Worker thread: one frame of eight SDO bytes built by the caller (a download segment),
+    // sent once; a missing answer ends it as TooManyBadReplies.
+    Outcome TransferOnce(const SdoFrame::Sdo& request);
+    // Worker thread: one read of another node's object on the same bus, asked once; no answer
+    // is the node's absence (NotAnswered), not a failed connection.
+    Outcome Probe(uint32_t nodeId, uint32_t key);
+    // Worker thread: one CAN frame that expects no answer (an NMT command); a Result.
+    int SendFrame(uint32_t id, const uint8_t* data, int length);
+    // Worker thread, CAN: an SDO block upload of key with CRC (CiA 301), the port held for the
+    // whole of it. offered is false when the device refused the block command, so the caller
+    // falls back to segments; abortCode is set when it refused the upload otherwise. The bytes
+    // come in out only when their count and CRC match what the device announced (result Ok,
+    // crcHeld true).
+    struct BlockOutcome
+    {
+        int result = Ok;
+        bool offered = true;
+        uint32_t abortCode = 0;
+        bool complete = false; // count and CRC held
+    };
+    BlockOutcome BlockUpload(uint32_t key, QByteArray& out);
+    // Worker thread: the oldest heartbeat or emergency received on CAN; false when none.
+    bool TakeBusFrame(SdoFrame::Can& frame);
+    // Under canopen an expedited write confirmed without its value is followed by a read.
+    void SetProfile(LinkProfile profile) { m_profile.store(int(profile)); }
+    LinkProfile profile() const { return LinkProfile(m_profile.load()); }
 
     // Connection operations (GUI thread). Messages go to error, never reported from here. Each
     // returns within the time the running exchange takes to notice the cancel, not its timeout.
@@ -81,6 +110,9 @@ private:
 
     Attempt Exchange(uint32_t generation, uint8_t command, uint32_t key, uint32_t value,
                      SdoFrame::Sdo& reply);
+    // nodeId 0: the connection's node.
+    Attempt Exchange(uint32_t generation, const SdoFrame::Sdo& request, SdoFrame::Sdo& reply,
+                     uint32_t nodeId = 0);
     // Receives until a reply that answers the request or the deadline; port lock held.
     Attempt AwaitReply(uint32_t generation, const uint8_t* request8, SdoFrame::Sdo& reply);
     // Repeats a read or segment request until answered; missing counts the replies already
@@ -104,4 +136,5 @@ private:
     std::atomic<uint32_t> m_generation{0};
     std::atomic<bool> m_closeAsked{false};
     std::atomic<int> m_staleReplies{0};
+    std::atomic<int> m_profile{int(LinkProfile::Drive)};
 };

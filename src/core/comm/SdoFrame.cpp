@@ -27,6 +27,7 @@ bool IsReadReply(uint8_t command)
 {
     switch (command) {
     case kReadReply4:
+    case kReadReply3:
     case kReadReply2:
     case kReadReply1:
     case kReadReplyUnsized:
@@ -38,6 +39,18 @@ bool IsReadReply(uint8_t command)
 }
 
 } // namespace
+
+int ExpeditedBytes(uint8_t command)
+{
+    if ((command & 0x03) != 0x03)
+        return 0;
+    return 4 - ((command >> 2) & 3);
+}
+
+uint8_t ExpeditedWrite(int bytes)
+{
+    return static_cast<uint8_t>(0x23 | ((4 - bytes) << 2));
+}
 
 uint8_t WriteCommand(int widthBits)
 {
@@ -104,12 +117,41 @@ Can BuildCan(uint32_t nodeId, uint8_t command, uint32_t key, uint32_t value)
     return frame;
 }
 
+Can BuildCan(uint32_t nodeId, const Sdo& sdo)
+{
+    Can frame = BuildCan(nodeId, 0, 0, 0);
+    std::memcpy(&frame[kCanSdoOffset], sdo.data(), sdo.size());
+    return frame;
+}
+
+Serial BuildSerial(uint32_t nodeId, const Sdo& sdo)
+{
+    Serial frame{};
+    frame[0] = static_cast<uint8_t>(nodeId);
+    std::memcpy(&frame[kSerialSdoOffset], sdo.data(), sdo.size());
+    frame[9] = Checksum(frame.data());
+    return frame;
+}
+
+Sdo BuildDownloadSegment(uint8_t toggle, const uint8_t* bytes, int length, bool last)
+{
+    Sdo sdo{};
+    sdo[0] = SegmentReply(toggle, length, last); // the same bit layout as an upload segment
+    if (length > 0)
+        std::memcpy(&sdo[1], bytes, size_t(length));
+    return sdo;
+}
+
 bool Answers(const uint8_t* request8, const uint8_t* reply8)
 {
     const uint8_t request = request8[0];
     const uint8_t reply = reply8[0];
     if (reply == request || std::memcmp(request8, reply8, 8) == 0)
         return false;
+    // A download segment names no object: its confirmation goes by the toggle bit alone, and an
+    // abort while the segments run can only be for the write under way.
+    if (IsDownloadSegment(request))
+        return reply == kAbort || reply == (kDownloadSegmentReply | (request & kToggleBit));
     if (reply == kAbort)
         return SameObject(request8, reply8);
     if (IsSegmentRequest(request))
@@ -159,6 +201,39 @@ DecodeState Decode(uint8_t requestCommand, const uint8_t* data8, uint32_t& value
     case kSegment0:
     case kSegment1:
         return StateSegment;
+    default:
+        return StateNone;
+    }
+}
+
+DecodeState DecodeCanOpen(uint8_t requestCommand, const uint8_t* data8, uint32_t& value,
+                          int unsizedBytes)
+{
+    const uint8_t reply = data8[0];
+    if (reply == kAbort) {
+        value = LittleEndian::Read(data8 + 4, 4);
+        return StateAbort;
+    }
+    if (requestCommand == kSegment0 || requestCommand == kSegment1)
+        return StateSegment;
+    // A write confirmation that carries the value (the link's own, for an object that cannot
+    // be read back) reads as the drive's does.
+    if (IsWrite(requestCommand) && reply == kWriteReply)
+        return Decode(requestCommand, data8, value);
+    if (requestCommand != kRead)
+        return StateNone;
+    const int bytes = unsizedBytes >= 1 && unsizedBytes <= 4 ? unsizedBytes : 4;
+    switch (reply) {
+    case kReadReply4:
+    case kReadReply3:
+    case kReadReply2:
+    case kReadReply1:
+        value = LittleEndian::Read(data8 + 4, ExpeditedBytes(reply));
+        return StateValue;
+    case kReadReplyUnsized:
+    case kUploadStart:
+        value = LittleEndian::Read(data8 + 4, bytes);
+        return StateValue;
     default:
         return StateNone;
     }

@@ -103,6 +103,9 @@ using SetDeviceFolderFn = void (*)(const char* folder);
 // Optional export of the CAN library: chooses the QtSerialBus plugin ("socketcan", "peakcan",
 // "virtualcan") and interface ("can0", "usb0", "tcp://127.0.0.1:35468/can0") for the next Open.
 using SetCanDeviceFn = void (*)(const char* plugin, const char* interfaceName);
+// Optional export of the CAN library: takes the oldest heartbeat or emergency frame received
+// (16 bytes, the reply layout) into frame; 1 when there was one, 0 when none.
+using TakeBusFrameFn = int (*)(uint8_t* frame);
 }
 
 // CAN settings words: 0-3 unused (0), 4 node id, 5 bit-rate code, 6 reply timeout in ms.

@@ -70,6 +70,43 @@ void SetLastError(const QString& text)
     choice.lastError = text.toUtf8();
 }
 
+// Heartbeats (0x701-0x77F) and emergencies (0x081-0x0FF) as they came, in the reply layout,
+// until the link takes them; the oldest go when nobody does.
+constexpr size_t kMaxBusFrames = 256;
+
+struct BusFrames
+{
+    std::mutex mutex;
+    std::deque<std::array<uint8_t, kFrameBytes>> frames;
+};
+
+BusFrames& Bus()
+{
+    static BusFrames bus;
+    return bus;
+}
+
+bool IsBusEvent(uint32_t id)
+{
+    return (id > kHeartbeatBaseId && id <= kHeartbeatBaseId + kMaxDriverId) ||
+           (id > kEmcyBaseId && id <= kEmcyBaseId + kMaxDriverId);
+}
+
+void KeepBusFrame(const QCanBusFrame& frame)
+{
+    std::array<uint8_t, kFrameBytes> out{};
+    LittleEndian::Write32(out.data(), frame.frameId());
+    const QByteArray payload = frame.payload();
+    const int length = std::min(int(payload.size()), 8);
+    out[5] = uint8_t(length);
+    std::memcpy(out.data() + 6, payload.constData(), size_t(length));
+    BusFrames& bus = Bus();
+    std::lock_guard<std::mutex> lock(bus.mutex);
+    if (bus.frames.size() >= kMaxBusFrames)
+        bus.frames.pop_front();
+    bus.frames.push_back(out);
+}
+
 // The PCAN BTR0/BTR1 codes the settings carry, as bit rates; 0 for an unknown code.
 uint32_t BitRateForCode(uint32_t code)
 {
@@ -283,6 +320,11 @@ void CCanTransport::TakeFrames(QCanBusDevice* device)
         const QCanBusFrame frame = device->readFrame();
         if (!frame.isValid() || frame.frameType() != QCanBusFrame::DataFrame)
             continue;
+        // Heartbeats and emergencies of any node are kept for the link to report.
+        if (IsBusEvent(frame.frameId())) {
+            KeepBusFrame(frame);
+            continue;
+        }
         std::lock_guard<std::mutex> lock(m_mutex);
         // Only the drive's SDO answers matter; the rest of the bus traffic is dropped here.
         if (frame.frameId() != m_replyId)
@@ -435,4 +477,15 @@ extern "C" __attribute__((visibility("default"))) int TransportLastError(char* b
     std::memcpy(buffer, choice.lastError.constData(), static_cast<size_t>(length));
     buffer[length] = '\0';
     return length;
+}
+
+extern "C" __attribute__((visibility("default"))) int TransportTakeBusFrame(uint8_t* frame)
+{
+    BusFrames& bus = Bus();
+    std::lock_guard<std::mutex> lock(bus.mutex);
+    if (!frame || bus.frames.empty())
+        return 0;
+    std::memcpy(frame, bus.frames.front().data(), kFrameBytes);
+    bus.frames.pop_front();
+    return 1;
 }
