@@ -157,22 +157,6 @@ QByteArray Unescape(const QByteArray& text)
     return out;
 }
 
-QByteArray EscapeForDefaults(const QByteArray& text)
-{
-    QByteArray out;
-    for (char c : text) {
-        if (c == '\\')
-            out.append("\\\\");
-        else if (c == '\t')
-            out.append("\\t");
-        else if (c == '\n')
-            out.append("\\n");
-        else
-            out.append(c);
-    }
-    return out;
-}
-
 bool CheckText(Errors& errors, int line, const char* what, const QByteArray& text, int width)
 {
     if (text.size() < width)
@@ -413,7 +397,8 @@ QByteArray BuildDefaults(const QVector<Entry>& entries)
         out.append('\t');
         out.append(e.attr);
         out.append('\t');
-        out.append(!e.type.width.valid() ? EscapeForDefaults(e.text) : QByteArray::number(e.value));
+        out.append(!e.type.width.valid() ? Eds::EscapeDefaultsText(e.text)
+                                         : QByteArray::number(e.value));
         out.append('\n');
     }
     return out;

@@ -31,23 +31,6 @@ QByteArray Hex(uint32_t value, int digits)
     return QByteArray::number(value, 16).toUpper().rightJustified(digits, '0');
 }
 
-// The defaults file keeps a text on one line.
-QByteArray Escape(const QByteArray& text)
-{
-    QByteArray out;
-    for (char c : text) {
-        if (c == '\\')
-            out.append("\\\\");
-        else if (c == '\t')
-            out.append("\\t");
-        else if (c == '\n')
-            out.append("\\n");
-        else
-            out.append(c);
-    }
-    return out;
-}
-
 } // namespace
 
 namespace Eds {
@@ -72,10 +55,26 @@ CEdsDictionary BuildDictionary(const CEdsDevice& device)
         Append(out.database, FitText(ObjectMeanings::UnitText(object, drive), UnitText), UnitText);
         Append(out.database, Hex(0, Width(Modbus)), Modbus);
 
-        out.defaults +=
-            Hex(object.key(), 6) + '\t' + type + '\t' + attribute + '\t' +
-            (object.numeric() ? QByteArray::number(qlonglong(object.value)) : Escape(object.text)) +
-            '\n';
+        out.defaults += Hex(object.key(), 6) + '\t' + type + '\t' + attribute + '\t' +
+                        (object.numeric() ? QByteArray::number(qlonglong(object.value))
+                                          : EscapeDefaultsText(object.text)) +
+                        '\n';
+    }
+    return out;
+}
+
+QByteArray EscapeDefaultsText(const QByteArray& text)
+{
+    QByteArray out;
+    for (char c : text) {
+        if (c == '\\')
+            out.append("\\\\");
+        else if (c == '\t')
+            out.append("\\t");
+        else if (c == '\n')
+            out.append("\\n");
+        else
+            out.append(c);
     }
     return out;
 }

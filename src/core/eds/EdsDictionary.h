@@ -19,4 +19,7 @@ namespace Eds {
 // Builds the dictionary of a device that was read without errors.
 CEdsDictionary BuildDictionary(const CEdsDevice& device);
 
+// A text of the defaults file on one line: backslash, tab and line feed escaped.
+QByteArray EscapeDefaultsText(const QByteArray& text);
+
 } // namespace Eds

@@ -111,7 +111,12 @@ QString FormatValue(const QString& format, const QString& dataType, const QStrin
 
 uint8_t WriteCommandForType(const QString& dataType)
 {
-    switch (DataTypeBits(dataType)) {
+    return WriteCommandForBits(DataTypeBits(dataType));
+}
+
+uint8_t WriteCommandForBits(int bits)
+{
+    switch (bits) {
     case 8:
         return SdoFrame::kWrite1;
     case 16:

@@ -13,7 +13,8 @@ bool RawToValue(const QString& dataType, uint32_t raw, double& value);
 QString FormatValue(const QString& format, const QString& dataType, const QString& formula,
                     double value);
 
-// The SDO write command that fits the type's width (0x2F, 0x2B, 0x23), or 0.
+// The SDO write command that fits the width (0x2F, 0x2B, 0x23 for 8, 16, 32 bits), or 0.
+uint8_t WriteCommandForBits(int bits);
 uint8_t WriteCommandForType(const QString& dataType);
 
 // Bytes of an 8, 16 or 32-bit type; 0 for any other.

@@ -5,6 +5,7 @@
 #include "comm/DriveObjects.h"
 #include "comm/SdoFrame.h"
 #include "dictionary/SdoDatabase.h"
+#include "pages/ValueFormat.h"
 
 #include <QHash>
 
@@ -18,20 +19,6 @@ const QString kNotOpen = QStringLiteral("Comm port isn't Open!");
 QString HeldElsewhere()
 {
     return QStringLiteral("Another window holds the drive's link; close it first.");
-}
-
-uint8_t WriteCommandOfWidth(int width)
-{
-    switch (width) {
-    case 8:
-        return SdoFrame::kWrite1;
-    case 16:
-        return SdoFrame::kWrite2;
-    case 32:
-        return SdoFrame::kWrite4;
-    default:
-        return 0;
-    }
 }
 
 // "1400:01"
@@ -322,7 +309,7 @@ QVector<int> CImportRun::PlanOrder()
             group.cobIds.size() == 1 && group.haveCobId && (group.cobId & Pdo::kCobIdInvalid);
         uint32_t count = 1;
         group.countFirst = group.counts.size() == 1 &&
-                           WriteCommandOfWidth(m_rows[group.counts[0]].width()) != 0 &&
+                           WriteCommandForBits(m_rows[group.counts[0]].width()) != 0 &&
                            ParseLoadValue(m_rows[group.counts[0]].loadValue, count) && count == 0;
         if (group.cobIdFirst)
             order += group.cobIds;
@@ -392,7 +379,7 @@ void CImportRun::RowEnded()
 bool CImportRun::WriteRow()
 {
     const CTransferRow& row = m_rows[m_current];
-    const uint8_t command = WriteCommandOfWidth(row.width());
+    const uint8_t command = WriteCommandForBits(row.width());
     if (command == 0) {
         Complete(QString(), TransferOutcome::Fail,
                  QStringLiteral("not written: width %1 is not 8, 16 or 32").arg(row.width()));
