@@ -17,6 +17,225 @@
     </message>
 </context>
 <context>
+    <name>CBusEventList</name>
+    <message>
+        <source>错误复位或无错误</source>
+        <translation>Error reset or no error</translation>
+    </message>
+    <message>
+        <source>一般错误</source>
+        <translation>Generic error</translation>
+    </message>
+    <message>
+        <source>内部软件错误</source>
+        <translation>Internal software error</translation>
+    </message>
+    <message>
+        <source>用户软件错误</source>
+        <translation>User software error</translation>
+    </message>
+    <message>
+        <source>数据集错误</source>
+        <translation>Data set error</translation>
+    </message>
+    <message>
+        <source>CAN 溢出（对象丢失）</source>
+        <translation>CAN overrun (objects lost)</translation>
+    </message>
+    <message>
+        <source>CAN 处于错误被动状态</source>
+        <translation>CAN in error passive mode</translation>
+    </message>
+    <message>
+        <source>节点保护或心跳错误</source>
+        <translation>Life guard or heartbeat error</translation>
+    </message>
+    <message>
+        <source>已从总线关闭恢复</source>
+        <translation>Recovered from bus off</translation>
+    </message>
+    <message>
+        <source>CAN-ID 冲突</source>
+        <translation>CAN-ID collision</translation>
+    </message>
+    <message>
+        <source>PDO 因长度错误未处理</source>
+        <translation>PDO not processed due to length error</translation>
+    </message>
+    <message>
+        <source>PDO 长度超出</source>
+        <translation>PDO length exceeded</translation>
+    </message>
+    <message>
+        <source>SYNC 数据长度异常</source>
+        <translation>Unexpected SYNC data length</translation>
+    </message>
+    <message>
+        <source>RPDO 超时</source>
+        <translation>RPDO timeout</translation>
+    </message>
+    <message>
+        <source>电流</source>
+        <translation>Current</translation>
+    </message>
+    <message>
+        <source>电流，设备输入侧</source>
+        <translation>Current, device input side</translation>
+    </message>
+    <message>
+        <source>设备内部电流</source>
+        <translation>Current inside the device</translation>
+    </message>
+    <message>
+        <source>电流，设备输出侧</source>
+        <translation>Current, device output side</translation>
+    </message>
+    <message>
+        <source>电压</source>
+        <translation>Voltage</translation>
+    </message>
+    <message>
+        <source>电源电压</source>
+        <translation>Mains voltage</translation>
+    </message>
+    <message>
+        <source>设备内部电压</source>
+        <translation>Voltage inside the device</translation>
+    </message>
+    <message>
+        <source>输出电压</source>
+        <translation>Output voltage</translation>
+    </message>
+    <message>
+        <source>温度</source>
+        <translation>Temperature</translation>
+    </message>
+    <message>
+        <source>环境温度</source>
+        <translation>Ambient temperature</translation>
+    </message>
+    <message>
+        <source>设备温度</source>
+        <translation>Device temperature</translation>
+    </message>
+    <message>
+        <source>设备硬件</source>
+        <translation>Device hardware</translation>
+    </message>
+    <message>
+        <source>设备软件</source>
+        <translation>Device software</translation>
+    </message>
+    <message>
+        <source>内部软件</source>
+        <translation>Internal software</translation>
+    </message>
+    <message>
+        <source>用户软件</source>
+        <translation>User software</translation>
+    </message>
+    <message>
+        <source>数据集</source>
+        <translation>Data set</translation>
+    </message>
+    <message>
+        <source>附加模块</source>
+        <translation>Additional modules</translation>
+    </message>
+    <message>
+        <source>监控</source>
+        <translation>Monitoring</translation>
+    </message>
+    <message>
+        <source>通信</source>
+        <translation>Communication</translation>
+    </message>
+    <message>
+        <source>协议错误</source>
+        <translation>Protocol error</translation>
+    </message>
+    <message>
+        <source>外部错误</source>
+        <translation>External error</translation>
+    </message>
+    <message>
+        <source>附加功能</source>
+        <translation>Additional functions</translation>
+    </message>
+    <message>
+        <source>设备特定</source>
+        <translation>Device specific</translation>
+    </message>
+    <message>
+        <source>启动</source>
+        <translation>Boot-up</translation>
+    </message>
+    <message>
+        <source>停止</source>
+        <translation>Stopped</translation>
+    </message>
+    <message>
+        <source>运行</source>
+        <translation>Operational</translation>
+    </message>
+    <message>
+        <source>预运行</source>
+        <translation>Pre-operational</translation>
+    </message>
+    <message>
+        <source>状态 %1</source>
+        <translation>State %1</translation>
+    </message>
+    <message>
+        <source>紧急报文</source>
+        <translation>Emergency</translation>
+    </message>
+    <message>
+        <source>心跳</source>
+        <translation>Heartbeat</translation>
+    </message>
+    <message>
+        <source>心跳丢失</source>
+        <translation>Heartbeat lost</translation>
+    </message>
+    <message>
+        <source>%1（错误寄存器 %2，数据 %3）</source>
+        <translation>%1 (error register %2, data %3)</translation>
+    </message>
+    <message>
+        <source>已静默 %1 ms</source>
+        <translation>Silent for %1 ms</translation>
+    </message>
+    <message>
+        <source>时间</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>节点</source>
+        <translation>Node</translation>
+    </message>
+    <message>
+        <source>事件</source>
+        <translation>Event</translation>
+    </message>
+    <message>
+        <source>错误代码</source>
+        <translation>Error code</translation>
+    </message>
+    <message>
+        <source>含义</source>
+        <translation>Meaning</translation>
+    </message>
+</context>
+
+<context>
+    <name>CEmergencyList</name>
+    <message>
+        <source>清除</source>
+        <translation>Clear</translation>
+    </message>
+</context>
+<context>
     <name>CChildFrame</name>
     <message>
         <source>还原</source>

@@ -186,6 +186,9 @@ void CMainFrame::RegisterCreators()
     });
     m_factory.Register(WindowKind::RealTimeError,
                        [this](const CWindowInfo&) { return CreateRealtimeErrorPage(m_sys); });
+    m_factory.Register(WindowKind::BusEvents, [this](const CWindowInfo&) {
+        return CreateEmergencyList(m_logic.busEvents());
+    });
 }
 
 void CMainFrame::BuildMenus()

@@ -7,6 +7,7 @@
 #include "ProjectPlacement.h"
 #include "app/SysData.h"
 #include "browser/SdoList.h"
+#include "bus/EmergencyList.h"
 #include "dio/DataInOut.h"
 #include "pdo/PdoTabs.h"
 #include "rterror/RealtimeError.h"
@@ -40,6 +41,11 @@ QWidget* CreatePageWidget(CSysData& sys, const CWindowInfo& page, QWidget* paren
 QWidget* CreateDictionaryBrowser(CSysData& sys)
 {
     return new CSdoList(sys);
+}
+
+QWidget* CreateEmergencyList(CBusEventList& events)
+{
+    return new CEmergencyList(events);
 }
 
 QWidget* CreateRealtimeErrorPage(CSysData& sys)

@@ -31,6 +31,9 @@ QWidget* CreatePageWidget(CSysData& sys, const CWindowInfo& page, QWidget* paren
 
 // Builds the object dictionary browser (the dictionary must have loaded).
 QWidget* CreateDictionaryBrowser(CSysData& sys);
+class CBusEventList;
+// Builds the Emergencies window over the main frame's list of bus events.
+QWidget* CreateEmergencyList(CBusEventList& events);
 // Builds the real-time error page, which starts reading the drive's error objects at once.
 QWidget* CreateRealtimeErrorPage(CSysData& sys);
 // Builds the I/O page (CDataInOut) and starts its first reads.

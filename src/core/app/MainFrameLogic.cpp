@@ -141,6 +141,7 @@ void CMainFrameLogic::WatchBus()
 void CMainFrameLogic::OnBusEvent(uint32_t wParam, uint32_t lParam)
 {
     const QString text = BusEventText(wParam, lParam);
+    m_busEvents.Add(QDateTime::currentDateTime(), wParam, lParam);
     if (onBusEvent)
         onBusEvent(text);
     // A log line the operator can look at after the fact; a log that cannot be written is

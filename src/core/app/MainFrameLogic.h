@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BusEventList.h"
 #include "comm/MessageLayer.h"
 
 #include <QString>
@@ -67,6 +68,8 @@ public:
     // A heartbeat, emergency or lost node on the CAN bus, as text; set, the main frame also
     // takes the link's bus events (and logs each to user/bus-events.log).
     std::function<void(const QString& text)> onBusEvent;
+    // Every bus event taken, newest first: the rows of the Emergencies window.
+    CBusEventList& busEvents() { return m_busEvents; }
     // Makes this main frame the link's bus window.
     void WatchBus();
 
@@ -79,6 +82,7 @@ private:
 
     CSysData& m_sys;
     CWindowHandle m_handle;
+    CBusEventList m_busEvents;
     bool m_waitingFirstAnswer = false;
     int m_lastDriveState = -1;
     int m_stateIcon = IconNoDrive;

@@ -169,6 +169,8 @@ QVector<CWindowInfo> Build()
         // Stores only its window placement in the project.
         Page(C::ErrorHistory, "CErrorGroup", "ErrorHistory", "历史错误", "Error History", 20)
             .In(M::Errors).RightClickMenu().Variant(PageVariant::ErrorGroup),
+        Row(C::Emergencies, K::BusEvents, "CEmergencyList", "Emergencies", "紧急报文", "Emergencies")
+            .In(M::Errors, 1).NoPageControl().Fixed({760, 420}, {1140, 630}),
 
         // The tabs hold a bus panel beside its mapping editor.
         Row(C::TpdoTabs, K::PdoTabs, "CTagFormView", "TPDO", "TPDO", "TPDO")

@@ -92,6 +92,8 @@ enum class CommandId : int
     Cia402Limits = 32884,
     // File: a device description converted into the operator's dictionary.
     OpenDeviceDescription = 32890,
+    // Errors: the heartbeats and emergencies the CAN bus reported.
+    Emergencies = 32891,
 };
 
 inline size_t qHash(CommandId command, size_t seed = 0) noexcept
@@ -113,6 +115,7 @@ enum class WindowKind
     ObjectDictionary, // the dictionary browser
     ConfigExport,     // reads a drive configuration into a file
     ConfigImport,     // writes one back
+    BusEvents,        // the heartbeats, emergencies and lost nodes of the CAN bus
 };
 
 // How a parameter page differs from the shared behaviour.
