@@ -121,7 +121,8 @@ void SendEmergency(QCanBusDevice* device, uint32_t nodeId, uint32_t bit)
 }
 
 void Serve(CVirtualDrive& drive, QCanBusDevice* device, uint32_t nodeId,
-           const std::function<void()>& onUnplugged, std::atomic<uint8_t>& state)
+           const std::function<void()>& onUnplugged, std::atomic<uint8_t>& state,
+           std::atomic<int>& pendingEmergency)
 {
     while (device->state() == QCanBusDevice::ConnectedState && device->framesAvailable() > 0) {
         const QCanBusFrame frame = device->readFrame();
@@ -139,6 +140,10 @@ void Serve(CVirtualDrive& drive, QCanBusDevice* device, uint32_t nodeId,
         uint8_t request[8];
         uint8_t reply[8];
         std::memcpy(request, payload.constData(), 8);
+        // An error standing since start-up is announced once a master is there to hear it.
+        const int standing = pendingEmergency.exchange(-1);
+        if (standing >= 0 && drive.CanOpen())
+            SendEmergency(device, nodeId, uint32_t(standing));
         // A block upload's replies are many frames, or none.
         QList<QByteArray> block;
         if (drive.HandleBlock(request, block)) {
@@ -198,6 +203,7 @@ bool CSimCanServer::Start(uint32_t nodeId, const QString& plugin, const QString&
     CVirtualDrive* drive = &m_drive;
     const std::function<void()> unplugged = onUnplugged;
     const int heartbeatMs = heartbeatPeriodMs;
+    auto pending = std::make_shared<std::atomic<int>>(emergencyOnFirstRequest);
     RunInCanThread(anchor, [&] {
         QString createError;
         QCanBusDevice* device =
@@ -211,8 +217,8 @@ bool CSimCanServer::Start(uint32_t nodeId, const QString& plugin, const QString&
         device->setParent(owner);
         auto nmt = std::make_shared<std::atomic<uint8_t>>(kPreOperational);
         QObject::connect(device, &QCanBusDevice::framesReceived, owner,
-                         [drive, device, nodeId, unplugged, nmt] {
-                             Serve(*drive, device, nodeId, unplugged, *nmt);
+                         [drive, device, nodeId, unplugged, nmt, pending] {
+                             Serve(*drive, device, nodeId, unplugged, *nmt, *pending);
                          });
         if (heartbeatMs > 0) {
             auto* beat = new QTimer(owner);

@@ -37,6 +37,9 @@ public:
     // follows NMT commands (a stopped node serves no SDO) and, while the drive serves the
     // canopen profile, sends an emergency for every error raised through 5FFF01.
     int heartbeatPeriodMs = 0;
+    // With the canopen profile: the emergency of this error bit (-1: none), sent once, before
+    // the answer to the first SDO request; set before Start.
+    int emergencyOnFirstRequest = -1;
 
 private:
     CVirtualDrive& m_drive;

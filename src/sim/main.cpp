@@ -278,6 +278,10 @@ void AddOptions(QCommandLineParser& parser)
         "CiA 301).",
         "NAME", QStringLiteral("drive"));
     add("heartbeat", "On CAN: send a heartbeat every MS (0: none).", "MS", QStringLiteral("0"));
+    add("emergency",
+        "With --profile canopen on CAN: raise error bit BIT (0-31) and send its emergency "
+        "once the first SDO request came.",
+        "BIT");
     add("unsized", "With --profile canopen: expedited read replies state no size (0x42).");
     add("until-stdin-closes", "End when standard input closes.");
     add("nvram", "Keep what the drive stores in FILE, and start with what it holds.", "FILE");
@@ -384,6 +388,16 @@ int main(int argc, char** argv)
     serial.onUnplugged = unplugged;
     can.onUnplugged = unplugged;
     can.heartbeatPeriodMs = parser.value(QStringLiteral("heartbeat")).toInt();
+    if (parser.isSet(QStringLiteral("emergency"))) {
+        bool ok = false;
+        const int bit = parser.value(QStringLiteral("emergency")).toInt(&ok);
+        if (!ok || bit < 0 || bit > 31) {
+            std::fprintf(stderr, "drivara-sim: --emergency wants a bit number of 0 to 31\n");
+            return 2;
+        }
+        drive.SetErrorStatus((options.hasError ? options.errorBits : 0) | 1u << bit);
+        can.emergencyOnFirstRequest = bit;
+    }
     if (options.serial) {
         if (!serial.Start(options.node, options.baud, options.link)) {
             std::fprintf(stderr, "drivara-sim: %s\n", qPrintable(serial.ErrorString()));
