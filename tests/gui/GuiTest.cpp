@@ -3,6 +3,7 @@
 // page windows (those this version does not have, the project file's moves), the settings
 // windows and the main window's desktop habits (its place kept, Ctrl+Q, F1 and the manual).
 
+#include "../comm/CommTestUtil.h"
 #include "ChildFrame.h"
 #include "CommCan.h"
 #include "CommRs232.h"
@@ -20,10 +21,13 @@
 #include "MessageRecorder.h"
 #include "PageViews.h"
 #include "SerialPorts.h"
+#include "SimCanServer.h"
+#include "app/BusEventList.h"
 #include "base/IniFile.h"
 #include "base/Report.h"
 #include "browser/BrowseModel.h"
 #include "browser/SdoList.h"
+#include "bus/EmergencyList.h"
 #include "comm/SdoFrame.h"
 #include "pages/ParamPage.h"
 #include "rterror/RealtimeError.h"
@@ -47,6 +51,8 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QSpinBox>
+#include <QStatusBar>
+#include <QTableView>
 #include <QtTest>
 
 #include <csignal>
@@ -751,6 +757,53 @@ private slots:
             QTRY_COMPARE_WITH_TIMEOUT(bench.drive.Value(maskKey), maskAfter, kWaitMs);
             QCOMPARE(view->page().lastWritten(), maskAfter);
         }
+    }
+
+    // An error raised on a CANopen drive comes over the real CAN transport as an emergency: the
+    // status bar shows it and the Emergencies window lists it, newest first, until Clear.
+    void emergencyWindowListsTheBusEvents()
+    {
+        const QString bus = CommTest::BusUrl();
+        CGuiBench bench("[sys]\nlang=2\ncomm=5\n[can]\nbackend=virtualcan\ninterface=" + bus +
+                        "\nbuadrate=28\ndriverid=1\ntimeout=200\nprofile=canopen\n");
+        QVERIFY(bench.drive.Load(bench.install.path("data")));
+        bench.drive.SetCanOpen(true);
+        CSimCanServer can{bench.drive};
+        QVERIFY2(can.Start(1, QStringLiteral("virtualcan"), bus), qPrintable(can.ErrorString()));
+        QVERIFY(bench.MakeSysData());
+        bench.frame = std::make_unique<CMainFrame>(*bench.sys);
+        bench.frame->show();
+        QVERIFY(bench.ConnectAndWait());
+        CChildFrame* child = bench.frame->OpenPage(CommandId::Emergencies);
+        auto* view = qobject_cast<CEmergencyList*>(child ? child->view() : nullptr);
+        QVERIFY(view);
+        QAbstractItemModel* rows = view->table()->model();
+        for (const int bit : {3, 9}) {
+            QCOMPARE(bench.sys->link.Request(bench.frame->logic().hwnd(), SdoFrame::kWrite1,
+                                             CVirtualDrive::kRaiseErrorBit, uint32_t(bit)),
+                     0);
+            QTRY_VERIFY_WITH_TIMEOUT(
+                rows->rowCount() > 0 &&
+                    rows->index(0, CBusEventList::ColCode).data() ==
+                        QStringLiteral("0xFF%1").arg(bit, 2, 10, QLatin1Char('0')),
+                kWaitMs);
+        }
+        QCOMPARE(rows->index(0, CBusEventList::ColNode).data().toInt(), 1);
+        QCOMPARE(rows->index(0, CBusEventList::ColEvent).data().toString(),
+                 QStringLiteral("紧急报文")); // no translator in the bench
+        QVERIFY(rows->index(0, CBusEventList::ColText)
+                    .data()
+                    .toString()
+                    .startsWith(QStringLiteral("设备特定")));
+        QCOMPARE(rows->index(1, CBusEventList::ColCode).data().toString(),
+                 QStringLiteral("0xFF03"));
+        QVERIFY(
+            bench.frame->statusBar()->currentMessage().contains(QLatin1String("emergency 0xFF09")));
+        QTest::mouseClick(view->findChild<QPushButton*>(QStringLiteral("clearEvents")),
+                          Qt::LeftButton);
+        QCOMPARE(rows->rowCount(), 0);
+        bench.frame.reset();
+        can.Stop();
     }
 
     // A page asks the main frame for an object; the browser it opens finds, filters and, on a
