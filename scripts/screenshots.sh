@@ -5,12 +5,14 @@
 # I/O page and the PDO windows (RPDO1 mapped to a full 64 bits, so that its mapping editor shows a
 # full budget bar), the real-time error page of a drive with three errors raised (one masked),
 # a project opened; and the export and import windows after a run with some alarms and failures
-# (transfer-*.png), and the oscilloscope page.
+# (transfer-*.png), and the oscilloscope page; and a dictionary from a device description over
+# CAN with the Emergencies window (drivara-emcy-*.png).
 # Needs a built tree (build/dist) and build/tools/drivara_{transfer,scope}_screenshots.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$PWD
 DIST=$ROOT/build/dist
+MKDICT=${MKDICT:-$ROOT/build/tools/mkdict}
 WORK=$(mktemp -d)
 trap 'kill "${SIM_PID:-}" 2>/dev/null || true; rm -rf "$WORK"' EXIT
 cp -r "$DIST"/. "$WORK"/
@@ -82,6 +84,34 @@ for lang in zh en; do
     shoot $lang $dpi "rterror-$lang-$dpi.png" --open RealTimeError
   done
 done
+# A dictionary built from a device description (tests/data/Cia402Sample.eds) in a copy of the
+# run tree, over virtualcan with the canopen profile: the standard control page and the
+# Emergencies window with the drive's heartbeat and the emergency of error bit 3, which the drive
+# raised at start and announces at the first request.
+eval "exec ${SIM[1]}>&-"
+wait "${SIM_PID:-}" 2>/dev/null || true
+EDS_RUN=$WORK/eds-run
+mkdir -p "$EDS_RUN"
+cp -r "$DIST"/. "$EDS_RUN"/
+"$MKDICT" --eds "$ROOT/tests/data/Cia402Sample.eds" "$EDS_RUN/data/velmor.dat" \
+  "$EDS_RUN/data/velmor-defaults.tsv" >/dev/null
+printf '[sys]\nlang=2\ncomm=5\n[can]\nbackend=virtualcan\ninterface=can0\nbuadrate=28\ndriverid=1\nprofile=canopen\n' \
+  >"$EDS_RUN/sys/sys.ini"
+for lang in en zh; do
+  if [ "$lang" = zh ]; then code=1; locale=zh_CN.UTF-8; else code=2; locale=C.UTF-8; fi
+  # A drive of its own for each shot: it announces its error only once.
+  coproc SIM { exec ./drivara-sim --eds "$ROOT/tests/data/Cia402Sample.eds" --can virtualcan:can0 \
+    --node 1 --profile canopen --heartbeat 500 --emergency 3 --until-stdin-closes; }
+  LINE=""
+  read -r -t 10 LINE <&"${SIM[0]}" || true
+  sed -i "s/^lang=.*/lang=$code/" "$EDS_RUN/sys/sys.ini"
+  QT_FONT_DPI=96 LANG=$locale LC_ALL=$locale xvfb-run -a -s "-screen 0 1600x1000x24" \
+    "$EDS_RUN/drivara" --base "$EDS_RUN" --connect --open Cia402Control Emergencies \
+    --screenshot "$ROOT/docs/drivara-emcy-$lang-96.png"
+  eval "exec ${SIM[1]}>&-"
+  wait "${SIM_PID:-}" 2>/dev/null || true
+done
+
 # The transfer windows run against a virtual drive of their own, in the same languages and densities.
 for lang in zh en; do
   for dpi in 96 144; do
