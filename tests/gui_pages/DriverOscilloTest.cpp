@@ -217,9 +217,12 @@ private slots:
 
     void zoomAndCursorReadout()
     {
-        OpenWithChannel(0);
+        OpenWithChannel(0, 500);
         Child<QPushButton>("start")->click();
         QVERIFY(Wait([this] { return view->capture().idle(); }));
+        // After a record the page reads the slots again; the read-out shows a channel once its
+        // object is known once more.
+        QVERIFY(Wait([this] { return view->capture().pendingRequests() == 0; }));
         CCurveGraph* graph = view->graph();
         // A known ramp in place of the drive's samples: sample k holds 10 k.
         std::array<std::vector<double>, CCurveData::kChannels> ramp;

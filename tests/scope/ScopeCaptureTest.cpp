@@ -49,7 +49,8 @@ protected:
         ASSERT_TRUE(sys->dictionary.WaitUntilLoaded(60000));
         ASSERT_EQ(sys->link.SetMode(CCommPort::ModeSerial), 1);
         sys->link.SetNodeId(1);
-        ASSERT_EQ(sys->link.Open(CommTest::SerialSettings(server.PortName(), 115200, 100).data()),
+        // The shipped reply timeout: a pause of a loaded machine is not a silent drive.
+        ASSERT_EQ(sys->link.Open(CommTest::SerialSettings(server.PortName(), 115200, 500).data()),
                   0);
         sys->connected = 1;
         items = std::make_unique<CScopeItemLists>(sys->dictionary, &sys->unitTable);
