@@ -209,7 +209,9 @@ bool CTransferView::event(QEvent* event)
 
 bool CTransferView::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_watchedFrame && event->type() == QEvent::Close && !MayClose()) {
+    // The type first: while the frame is being destroyed it is no longer a QMdiSubWindow, and
+    // the guarded pointer must not be read then.
+    if (event->type() == QEvent::Close && watched == m_watchedFrame && !MayClose()) {
         event->ignore();
         return true;
     }
