@@ -21,6 +21,27 @@ QString HeldElsewhere()
     return QStringLiteral("Another window holds the drive's link; close it first.");
 }
 
+// The link for a run or a store: refused (with the reason) while another job goes, while the
+// port is not open or while another window holds the link.
+std::unique_ptr<CLinkHold> TakeLinkForJob(bool running, CLinkFlags& flags, HWND owner,
+                                          QString& refusal)
+{
+    if (running || g_jobsRunning > 0) {
+        refusal = QStringLiteral("A transfer or a store is going; wait for it to end.");
+        return nullptr;
+    }
+    if (flags.connected.load() != 1) {
+        refusal = kNotOpen;
+        return nullptr;
+    }
+    auto hold = std::make_unique<CLinkHold>(flags, owner, CLinkHold::kPausePolling);
+    if (!hold->held()) {
+        refusal = HeldElsewhere();
+        return nullptr;
+    }
+    return hold;
+}
+
 // "1400:01"
 QString KeyText(uint32_t key)
 {
@@ -69,20 +90,9 @@ void CTransferRun::SetRows(QVector<CTransferRow> rows)
 
 bool CTransferRun::Start(QString& refusal)
 {
-    if (m_running || TransferJobRunning()) {
-        refusal = QStringLiteral("A transfer or a store is going; wait for it to end.");
+    m_hold = TakeLinkForJob(m_running, m_flags, hwnd(), refusal);
+    if (!m_hold)
         return false;
-    }
-    if (m_flags.connected.load() != 1) {
-        refusal = kNotOpen;
-        return false;
-    }
-    auto hold = std::make_unique<CLinkHold>(m_flags, hwnd(), CLinkHold::kPausePolling);
-    if (!hold->held()) {
-        refusal = HeldElsewhere();
-        return false;
-    }
-    m_hold = std::move(hold);
     for (CTransferRow& row : m_rows) {
         row.value.clear();
         row.outcome = TransferOutcome::None;
@@ -571,20 +581,9 @@ CStoreRun::~CStoreRun()
 
 bool CStoreRun::Start(QString& refusal)
 {
-    if (m_running || TransferJobRunning()) {
-        refusal = QStringLiteral("A transfer or a store is going; wait for it to end.");
+    m_hold = TakeLinkForJob(m_running, m_flags, hwnd(), refusal);
+    if (!m_hold)
         return false;
-    }
-    if (m_flags.connected.load() != 1) {
-        refusal = kNotOpen;
-        return false;
-    }
-    auto hold = std::make_unique<CLinkHold>(m_flags, hwnd(), CLinkHold::kPausePolling);
-    if (!hold->held()) {
-        refusal = HeldElsewhere();
-        return false;
-    }
-    m_hold = std::move(hold);
     m_running = true;
     m_stored = false;
     m_linkFailed = false;
